@@ -1,0 +1,220 @@
+#include "card_scan.h"
+
+#include "pci_config.h"
+
+CardTableRecord CardTable;
+uint32_t RelocationAddress;
+
+namespace {
+
+struct CardMatch {
+    uint16_t VendorId;
+    uint16_t DeviceId;
+    uint32_t Family;
+};
+
+const CardMatch CardMatchTable[] = {
+    {0x1E5B, 0x0A51, 1},
+    {0x1E5B, 0x0A52, 2},
+    {0x1D2E, 0x0C61, 3},
+    {0x1D2E, 0x0C62, 4},
+};
+
+const uint32_t RelocationBase = 0x80000000u;
+const uint32_t RomBarOffset = 0x30;
+const uint32_t BridgeWindowUnset = 0x0000FFF0u;
+// A capability list lives in bytes 0x40..0xFF: at most 48 entries of 4 bytes,
+// so a longer walk can only be a cycle.
+const int CapabilityWalkLimit = 48;
+
+// One bit per 64-MB slot of 0x80000000..0xFFFFFFFF.
+uint32_t SlotMask;
+
+void MarkSlots(uint32_t firstSlot, uint32_t count)
+{
+    for (uint32_t slot = firstSlot; slot < 32 && slot - firstSlot < count; ++slot)
+        SlotMask |= 1u << slot;
+}
+
+void AccountBar(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)
+{
+    uint32_t value = PciRead32(bus, device, function, offset);
+    if (value == 0)
+        return;
+    uint32_t typeBits;
+    if (offset == RomBarOffset) {
+        typeBits = 0x7FF;
+    } else {
+        if (value & 1)
+            return;  // I/O space
+        if ((value & 6) == 4)
+            return;  // 64-bit memory BAR
+        typeBits = 0xF;
+    }
+    uint32_t base = value & ~typeBits;
+    if (base < RelocationBase)
+        return;
+    PciWrite32(bus, device, function, offset, 0xFFFFFFFFu);
+    uint32_t probed = PciRead32(bus, device, function, offset);
+    PciWrite32(bus, device, function, offset, value);
+    uint32_t size = ~(probed & ~typeBits) + 1;
+    MarkSlots((base >> 26) & 31, ((size - 1) >> 26) + 1);
+}
+
+void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function)
+{
+    for (uint32_t offset = 0x10; offset <= 0x24; offset += 4)
+        AccountBar(bus, device, function, offset);
+    AccountBar(bus, device, function, RomBarOffset);
+}
+
+// Bridge window: base in bits 0..15, limit in bits 16..31, 1-MB units in
+// bits 4..15 of each half.
+void AccountBridgeWindow(uint32_t window)
+{
+    if (window == BridgeWindowUnset)
+        return;
+    if ((window & 0x8000) == 0)
+        return;
+    uint32_t count = (((window >> 16) - (window & 0xFFFF)) >> 10) + 1;
+    MarkSlots((window >> 10) & 31, count);
+}
+
+void AccountFunction0(uint32_t bus, uint32_t device, uint8_t headerType)
+{
+    uint16_t classWord = PciRead16(bus, device, 0, 0x0A);
+    if (classWord == 0x0600) {
+        AccountBar(bus, device, 0, 0x10);
+    } else if (classWord == 0x0604) {
+        AccountBridgeWindow(PciRead32(bus, device, 0, 0x20));
+        AccountBridgeWindow(PciRead32(bus, device, 0, 0x24));
+    } else if ((headerType & 0x7F) == 0) {
+        AccountAllBars(bus, device, 0);
+    }
+}
+
+uint32_t TestAgp(uint32_t bus, uint32_t device, uint32_t function)
+{
+    if ((PciRead16(bus, device, function, 0x06) & 0x10) == 0)
+        return 0;
+    if ((PciRead32(bus, device, function, 0x44) & 0xF) == 0)
+        return 0;
+    uint32_t pointer = PciRead8(bus, device, function, 0x34);
+    for (int step = 0; step < CapabilityWalkLimit; ++step) {
+        uint16_t capability = PciRead16(bus, device, function, pointer);
+        if ((capability & 0xFF) == 2)
+            return 1;
+        pointer = capability >> 8;
+        if (pointer == 0 || pointer >= 0xFF)
+            return 0;
+    }
+    return 0;
+}
+
+void FillEntry(PELMIX_DEVICE_ENTRY* entry, uint32_t bus, uint32_t device, uint32_t function,
+               uint16_t vendorId, uint16_t deviceId, uint32_t family)
+{
+    entry->Bus = bus;
+    entry->Device = device;
+    entry->Function = function;
+    entry->VendorId = vendorId;
+    entry->DeviceId = deviceId;
+    entry->SubsystemVendorId = PciRead16(bus, device, function, 0x2C);
+    entry->SubsystemId = PciRead16(bus, device, function, 0x2E);
+    entry->RevisionId = PciRead8(bus, device, function, 0x08);
+    entry->Bar0 = PciRead32(bus, device, function, 0x10) & ~0xFu;
+    entry->Bar1 = PciRead32(bus, device, function, 0x14) & ~0xFu;
+    entry->RomBar = PciRead32(bus, device, function, RomBarOffset) & ~0xFu;
+    entry->IsAgp = TestAgp(bus, device, function);
+    entry->MemoryEnabled = (PciRead32(bus, device, function, 0x04) & 2) ? 1 : 0;
+    entry->Family = family;
+}
+
+uint32_t CopyOut(PELMIX_DEVICE_LIST* reply)
+{
+    reply->Status = CardTable.Status;
+    reply->Count = CardTable.Count;
+    for (uint32_t i = 0; i < CardTable.Count; ++i)
+        reply->Entries[i] = CardTable.Entries[i];
+    return CardTable.Status;
+}
+
+// Scans one device; returns 0 when the ninth card stopped the scan.
+int ScanDevice(uint32_t bus, uint32_t device)
+{
+    if (PciRead32(bus, device, 0, 0) == 0xFFFFFFFFu)
+        return 1;
+    for (uint32_t function = 0; function < 8; ++function) {
+        if (PciRead32(bus, device, function, 0) == 0xFFFFFFFFu)
+            continue;
+        uint16_t vendorId = PciRead16(bus, device, function, 0x00);
+        uint16_t deviceId = PciRead16(bus, device, function, 0x02);
+        uint32_t family = MatchCardFamily(vendorId, deviceId);
+        if (family != 0) {
+            if (CardTable.Count == PELMIX_MAX_DEVICES)
+                return 0;
+            FillEntry(&CardTable.Entries[CardTable.Count], bus, device, function, vendorId, deviceId,
+                      family);
+            ++CardTable.Count;
+        }
+        uint8_t headerType = PciRead8(bus, device, function, 0x0E);
+        if (function == 0) {
+            AccountFunction0(bus, device, headerType);
+            if ((headerType & 0x80) == 0)
+                return 1;
+        } else if ((headerType & 0x7F) == 0) {
+            AccountAllBars(bus, device, function);
+        }
+        if (vendorId == 0x8086 && deviceId == 0x7110)
+            return 1;
+    }
+    return 1;
+}
+
+}  // namespace
+
+uint32_t MatchCardFamily(uint16_t vendorId, uint16_t deviceId)
+{
+    for (const CardMatch& match : CardMatchTable) {
+        if (match.VendorId == vendorId && match.DeviceId == deviceId)
+            return match.Family;
+    }
+    return 0;
+}
+
+uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply)
+{
+    CardTable.Count = 0;
+    SlotMask = 0;
+    for (uint32_t bus = 0; bus < 255; ++bus) {
+        for (uint32_t device = 0; device < 32; ++device) {
+            if (!ScanDevice(bus, device)) {
+                CardTable.Status = PELMIX_RESULT_TOO_MANY_CARDS;
+                return CopyOut(reply);
+            }
+        }
+    }
+    if (SlotMask != 0xFFFFFFFFu) {
+        uint32_t slot = 0;
+        while (SlotMask & (1u << slot))
+            ++slot;
+        RelocationAddress = RelocationBase + 0x4000000u * slot;
+    }
+    CardTable.Status = CardTable.Count > 0 ? PELMIX_RESULT_OK : PELMIX_RESULT_NO_CARD;
+    return CopyOut(reply);
+}
+
+uint32_t FindCard(uint32_t bus, uint32_t device, uint32_t function, const PELMIX_DEVICE_ENTRY** entry)
+{
+    *entry = nullptr;
+    if (CardTable.Status == PELMIX_RESULT_NO_CARD || CardTable.Count == 0)
+        return PELMIX_RESULT_NO_CARD;
+    for (uint32_t i = 0; i < CardTable.Count; ++i) {
+        const PELMIX_DEVICE_ENTRY& candidate = CardTable.Entries[i];
+        if (candidate.Bus == bus && candidate.Device == device && candidate.Function == function) {
+            *entry = &candidate;
+            return PELMIX_RESULT_OK;
+        }
+    }
+    return PELMIX_RESULT_NOT_LISTED;
+}

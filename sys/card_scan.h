@@ -1,0 +1,30 @@
+// The card table of the last PCI scan and the free relocation slot.
+#ifndef PELMIX_CARD_SCAN_H
+#define PELMIX_CARD_SCAN_H
+
+#include <stdint.h>
+
+#include "pelmix_ioctl.h"
+
+struct CardTableRecord {
+    uint32_t Status;
+    uint32_t Count;
+    PELMIX_DEVICE_ENTRY Entries[PELMIX_MAX_DEVICES];
+};
+
+extern CardTableRecord CardTable;
+// Bus address BAR 0x10 moves to during the ROM access phase; 0 = not moved.
+extern uint32_t RelocationAddress;
+
+// Scans the PCI buses, fills CardTable and RelocationAddress, copies the
+// table into the reply and returns its Status.
+uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply);
+
+// 0 and the entry of the target; 2 for an empty table; 3 for an unlisted
+// target (entry null on failure).
+uint32_t FindCard(uint32_t bus, uint32_t device, uint32_t function, const PELMIX_DEVICE_ENTRY** entry);
+
+// Family 1..4 for a supported vendor and device, else 0.
+uint32_t MatchCardFamily(uint16_t vendorId, uint16_t deviceId);
+
+#endif

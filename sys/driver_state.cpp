@@ -1,0 +1,9 @@
+#include "driver_state.h"
+
+#include "card_scan.h"
+
+void ResetDriverState()
+{
+    CardTable = CardTableRecord();
+    RelocationAddress = 0;
+}

@@ -1,0 +1,36 @@
+#include "pci_config.h"
+
+#include "platform.h"
+
+static uint32_t SlotNumber(uint32_t device, uint32_t function)
+{
+    return (device & 0x1F) | ((function & 0x7) << 5);
+}
+
+// The platform fills the buffer in place; start from all ones so a read the
+// platform leaves short still looks like an empty slot.
+uint8_t PciRead8(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)
+{
+    uint8_t value = 0xFF;
+    PlatformPciRead(bus, SlotNumber(device, function), &value, offset, 1);
+    return value;
+}
+
+uint16_t PciRead16(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)
+{
+    uint16_t value = 0xFFFF;
+    PlatformPciRead(bus, SlotNumber(device, function), &value, offset, 2);
+    return value;
+}
+
+uint32_t PciRead32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)
+{
+    uint32_t value = 0xFFFFFFFFu;
+    PlatformPciRead(bus, SlotNumber(device, function), &value, offset, 4);
+    return value;
+}
+
+void PciWrite32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset, uint32_t value)
+{
+    PlatformPciWrite(bus, SlotNumber(device, function), &value, offset, 4);
+}

@@ -1,0 +1,66 @@
+// The operations the driver logic needs from the machine it runs on.
+// Three implementations exist: the NT kernel and HAL (sys/nt), the emulated
+// machine on a Linux host (emu/host_*), and the emulated machine inside an
+// NT driver loaded by Wine. The logic never calls anything else.
+#ifndef PELMIX_PLATFORM_H
+#define PELMIX_PLATFORM_H
+
+#include <stdint.h>
+
+// ---- PCI configuration space (HalGetBusDataByOffset / HalSetBusDataByOffset)
+// slot: device number in bits 0..4, function number in bits 5..7.
+// A read of an empty slot fills the buffer with 0xFF bytes.
+void PlatformPciRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, uint32_t length);
+void PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length);
+
+// ---- Bus windows (HalTranslateBusAddress, MmMapIoSpace, MmUnmapIoSpace)
+// Translation of a memory-space bus address; returns 1 and the low 32 bits of
+// the system physical address, or 0.
+int PlatformTranslateBusAddress(uint32_t bus, uint32_t busAddress, uint32_t* physical);
+// Non-cached mapping of size bytes (whole 4-KB pages); null on failure.
+void* PlatformMapIoSpace(uint32_t physical, uint32_t size);
+void PlatformUnmapIoSpace(void* mapping, uint32_t size);
+
+// Volatile accesses through a mapping (READ_REGISTER_* / WRITE_REGISTER_*).
+uint8_t PlatformRead8(void* mapping, uint32_t offset);
+uint32_t PlatformRead32(void* mapping, uint32_t offset);
+void PlatformWrite8(void* mapping, uint32_t offset, uint8_t value);
+void PlatformWrite32(void* mapping, uint32_t offset, uint32_t value);
+
+// ---- Kernel services of the processor hold and the delays
+enum { PLATFORM_PASSIVE_LEVEL = 0, PLATFORM_DISPATCH_LEVEL = 2 };
+
+// Opaque storage each platform casts to its own event and spin lock.
+struct PlatformEvent { alignas(8) unsigned char Opaque[32]; };
+struct PlatformSpinLock { alignas(8) unsigned char Opaque[16]; };
+
+typedef void (*PlatformThreadStart)(void* context);
+
+// SystemBasicInformation: 1 with the processor count and active mask, 0 on a
+// failed query.
+int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask);
+// Starts a system thread; 1 on success, 0 on failure.
+int PlatformCreateSystemThread(PlatformThreadStart start, void* context);
+// Ends the calling system thread with STATUS_SUCCESS.
+void PlatformTerminateSystemThread();
+// Sets the calling thread's priority and returns the old one.
+int32_t PlatformSetCurrentThreadPriority(int32_t priority);
+
+void PlatformInitializeEvent(PlatformEvent* event);  // notification, not signalled
+void PlatformSetEvent(PlatformEvent* event);
+// Waits with a relative time-out in 100-ns units (negative, as NT takes it);
+// 1 when the event was set, 0 when the time-out expired.
+int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns);
+
+void PlatformInitializeSpinLock(PlatformSpinLock* lock);
+void PlatformAcquireSpinLockAtDpcLevel(PlatformSpinLock* lock);
+void PlatformReleaseSpinLockFromDpcLevel(PlatformSpinLock* lock);
+
+uint8_t PlatformRaiseIrql(uint8_t newIrql);  // returns the old IRQL
+void PlatformLowerIrql(uint8_t irql);
+uint8_t PlatformGetCurrentIrql();
+
+void PlatformStallMicroseconds(uint32_t microseconds);        // busy wait
+void PlatformDelayExecution(int64_t relativeInterval100ns);   // sleep, PASSIVE_LEVEL only
+
+#endif
