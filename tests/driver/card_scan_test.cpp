@@ -1,0 +1,238 @@
+// The PCI scan: which functions are listed, what each entry holds, and the
+// free 64-MB slot chosen for the BAR move.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "card_scan.h"
+#include "driver_harness.h"
+#include "pci_machine.h"
+
+namespace {
+
+PELMIX_DEVICE_LIST Scan(const std::string& machine, uint32_t expectedStatus)
+{
+    LoadMachine(machine);
+    PELMIX_DEVICE_LIST list;
+    RequestReply reply = Enumerate(&list);
+    EXPECT_EQ(list.Status, expectedStatus);
+    EXPECT_EQ(reply.Information, expectedStatus == 0 ? 456u : 4u);
+    return list;
+}
+
+uint32_t RelocationFor(const std::string& machine)
+{
+    LoadMachine(machine);
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    return RelocationAddress;
+}
+
+TEST(CardScan, EntryCarriesEveryField)
+{
+    PELMIX_DEVICE_LIST list = Scan(
+        "pci 0:00.0 id=8086:7190 class=0600\n"
+        "pci 2:1f.0 id=1E5B:0A52 rev=A3 class=0300 cmd=0007 status=0010 agp "
+        "bar0=0xE8000008/128M bar1=0xF3000000/16K rom=0xF3FE0001/128K cfg2C=0x51231A2B\n",
+        0);
+    ASSERT_EQ(list.Count, 1u);
+    const PELMIX_DEVICE_ENTRY& e = list.Entries[0];
+    EXPECT_EQ(e.Bus, 2u);
+    EXPECT_EQ(e.Device, 0x1Fu);
+    EXPECT_EQ(e.Function, 0u);
+    EXPECT_EQ(e.VendorId, 0x1E5Bu);
+    EXPECT_EQ(e.DeviceId, 0x0A52u);
+    EXPECT_EQ(e.SubsystemVendorId, 0x1A2Bu);
+    EXPECT_EQ(e.SubsystemId, 0x5123u);
+    EXPECT_EQ(e.RevisionId, 0xA3u);
+    EXPECT_EQ(e.Bar0, 0xE8000000u) << "type bits cleared";
+    EXPECT_EQ(e.Bar1, 0xF3000000u);
+    EXPECT_EQ(e.RomBar, 0xF3FE0000u) << "enable bit cleared";
+    EXPECT_EQ(e.IsAgp, 1u);
+    EXPECT_EQ(e.MemoryEnabled, 1u);
+    EXPECT_EQ(e.Family, 2u);
+}
+
+TEST(CardScan, FamiliesComeFromTheMatchTableAndOthersAreIgnored)
+{
+    PELMIX_DEVICE_LIST list = Scan(
+        "pci 0:01.0 id=1E5B:0A51 cmd=0005\n"
+        "pci 0:02.0 id=1E5B:0A53\n"
+        "pci 0:03.0 id=1D2E:0C61\n"
+        "pci 0:04.0 id=1D2E:0C62\n"
+        "pci 0:05.0 id=0A51:1E5B\n"
+        "pci 0:06.0 id=1E5B:0A52\n",
+        0);
+    ASSERT_EQ(list.Count, 4u);
+    const uint32_t devices[] = {1, 3, 4, 6};
+    const uint32_t families[] = {1, 3, 4, 2};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(list.Entries[i].Device, devices[i]);
+        EXPECT_EQ(list.Entries[i].Family, families[i]);
+        EXPECT_EQ(list.Entries[i].IsAgp, 0u);
+    }
+    EXPECT_EQ(list.Entries[0].MemoryEnabled, 0u);
+}
+
+TEST(CardScan, FunctionsBeyondZeroNeedAPresentMultiFunctionDevice)
+{
+    // Function 0 empty: the device's other functions are never looked at.
+    Scan("pci 0:03.1 id=1D2E:0C61\n", PELMIX_RESULT_NO_CARD);
+    // Single-function device: function 1 is not scanned even though it answers.
+    Scan("pci 0:03.0 id=1234:0001 class=0780\npci 0:03.1 id=1D2E:0C61\n", PELMIX_RESULT_NO_CARD);
+    // Multi-function: every function is scanned, holes skipped.
+    PELMIX_DEVICE_LIST list = Scan(
+        "pci 0:03.0 id=1234:0001 class=0780 header=80\n"
+        "pci 0:03.2 id=1D2E:0C61\npci 0:03.7 id=1D2E:0C62\n",
+        0);
+    ASSERT_EQ(list.Count, 2u);
+    EXPECT_EQ(list.Entries[0].Function, 2u);
+    EXPECT_EQ(list.Entries[1].Function, 7u);
+}
+
+TEST(CardScan, TheListedBridgeStopsItsDevice)
+{
+    // After the function 8086:7110 the rest of that device is not probed.
+    PELMIX_DEVICE_LIST list = Scan(
+        "pci 0:07.0 id=8086:7110 class=0601 header=80\n"
+        "pci 0:07.1 id=1D2E:0C61\n"
+        "pci 0:08.0 id=1234:0001 header=80\n"
+        "pci 0:08.1 id=8086:7110\n"
+        "pci 0:08.2 id=1D2E:0C61\n"
+        "pci 0:09.0 id=1D2E:0C62\n",
+        0);
+    ASSERT_EQ(list.Count, 1u);
+    EXPECT_EQ(list.Entries[0].Device, 9u);
+}
+
+TEST(CardScan, NinthCardStopsTheScanAndKeepsTheRelocationAddress)
+{
+    LoadMachine("pci 0:01.0 id=1D2E:0C61 bar0=0x80000000/64M\n");
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    ASSERT_EQ(RelocationAddress, 0x84000000u);
+
+    std::string nine;
+    for (int i = 0; i < 9; ++i)
+        nine += "pci " + std::to_string(i / 3) + ":0" + std::to_string(i % 3) + ".0 id=1E5B:0A51\n";
+    SwapMachine(nine);
+    RequestReply reply = Enumerate(&list);
+    EXPECT_EQ(reply.SystemStatus, 0u);
+    EXPECT_EQ(reply.Information, 4u) << "only Status travels back";
+    EXPECT_EQ(list.Status, PELMIX_RESULT_TOO_MANY_CARDS);
+    EXPECT_EQ(list.Count, 8u);
+    for (uint32_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(list.Entries[i].Bus, i / 3);
+        EXPECT_EQ(list.Entries[i].Device, i % 3);
+    }
+    EXPECT_EQ(RelocationAddress, 0x84000000u);
+    // The eight listed cards stay reachable.
+    const PELMIX_DEVICE_ENTRY* entry;
+    EXPECT_EQ(FindCard(2, 1, 0, &entry), 0u);
+    EXPECT_EQ(FindCard(2, 2, 0, &entry), PELMIX_RESULT_NOT_LISTED);
+}
+
+TEST(CardScan, RelocationTakesTheLowestFreeSlot)
+{
+    EXPECT_EQ(RelocationFor("pci 0:01.0 id=1D2E:0C61 bar0=0x40000000/64M bar1=0x7F000000/16K\n"),
+              0x80000000u);
+    EXPECT_EQ(RelocationFor("pci 0:01.0 id=1234:0001 bar0=0x80000000/128M\n"), 0x88000000u);
+    // A bridge window over 0x80000000..0xDFFFFFFF (slots 0-23) and a 256-MB
+    // BAR at 0xE0000000 (slots 24-27) leave slot 28.
+    EXPECT_EQ(RelocationFor("pci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xDFF08000\n"
+                            "pci 1:00.0 id=1D2E:0C61 bar0=0xE0000000/256M\n"),
+              0xF0000000u);
+    EXPECT_EQ(RelocationFor("pci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xDFF08000\n"
+                            "pci 1:00.0 id=1D2E:0C61 bar0=0xE0000000/64M bar2=0xE4000008/64M\n"),
+              0xE8000000u);
+    // The prefetchable window counts as well; an unset window marks nothing.
+    EXPECT_EQ(RelocationFor("pci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0x0000FFF0 "
+                            "cfg24=0x83F08001\n"),
+              0x84000000u);
+    // A window whose limit lies below its base marks every slot from its base up.
+    EXPECT_EQ(RelocationFor("pci 0:01.0 id=1234:0001 bar0=0x80000000/64M\n"
+                            "pci 0:02.0 id=8086:7191 class=0604 header=01 cfg20=0x00008800\n"),
+              0x84000000u);
+    // The ROM BAR's size is decoded from bit 11 up.
+    EXPECT_EQ(RelocationFor("pci 0:01.0 id=1234:0001 rom=0x80000000/128K\n"), 0x84000000u);
+}
+
+TEST(CardScan, EveryTakenSlotKeepsThePreviousAddress)
+{
+    LoadMachine("pci 0:01.0 id=1234:0001 bar0=0x80000000/64M\n");
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    ASSERT_EQ(RelocationAddress, 0x84000000u);
+    SwapMachine("pci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xFFF08000\n");
+    Enumerate(&list);
+    EXPECT_EQ(RelocationAddress, 0x84000000u);
+}
+
+TEST(CardScan, OnlyMemoryBarsAtOrAboveTwoGigabytesAreProbed)
+{
+    LoadMachine(
+        "pci 0:01.0 id=1D2E:0C61 bar0=0xC0000000/64M bar1=0x7E000000/16K bar2=0xC8000004/64M "
+        "bar4=0x0000E001/256 rom=0xC4000000/128K\n"
+        "pci 0:02.0 id=8086:7190 class=0600 bar0=0xD0000008/64M bar1=0xD8000000/64M\n");
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x10), 2u) << "all ones, then the value back";
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x30), 2u);
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x14), 0u) << "below 2 GB";
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x18), 0u) << "64-bit BAR";
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x20), 0u) << "I/O BAR";
+    EXPECT_EQ(EmuConfigWriteCount(0, 2, 0, 0x10), 2u) << "host bridge: first BAR only";
+    EXPECT_EQ(EmuConfigWriteCount(0, 2, 0, 0x14), 0u);
+    EXPECT_EQ(EmuPeekConfig32(0, 1, 0, 0x10), 0xC0000000u) << "probed BAR restored";
+    EXPECT_EQ(EmuPeekConfig32(0, 1, 0, 0x30), 0xC4000000u);
+}
+
+TEST(CardScan, AgpNeedsStatusBitRegisterAndCapability)
+{
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 agp\n", 0).Entries[0].IsAgp, 1u);
+    // A capability list without the AGP entry.
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00000001\n", 0)
+                  .Entries[0].IsAgp,
+              0u);
+    // The AGP entry second in the list.
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00006001 "
+                   "cfg60=0x00000002\n",
+                   0)
+                  .Entries[0].IsAgp,
+              1u);
+    // Register 0x44 with bits 0..3 clear, or no capabilities bit: not AGP.
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x10 cfg34=0x50 cfg50=0x00000002\n", 0)
+                  .Entries[0].IsAgp,
+              0u);
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 cfg44=0x1 cfg34=0x50 cfg50=0x00000002\n", 0)
+                  .Entries[0].IsAgp,
+              0u);
+}
+
+TEST(CardScan, CyclicCapabilityListEnds)
+{
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00006009 "
+                   "cfg60=0x00005009\n",
+                   0)
+                  .Entries[0].IsAgp,
+              0u);
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00005009\n", 0)
+                  .Entries[0].IsAgp,
+              0u);
+}
+
+TEST(CardScan, FindCardNeedsAListedTarget)
+{
+    LoadMachine("pci 3:04.1 id=1D2E:0C61 header=80\npci 3:04.0 id=1234:0001 header=80\n");
+    const PELMIX_DEVICE_ENTRY* entry = nullptr;
+    EXPECT_EQ(FindCard(3, 4, 1, &entry), PELMIX_RESULT_NO_CARD) << "before any scan";
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    EXPECT_EQ(FindCard(3, 4, 1, &entry), 0u);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->Family, 3u);
+    EXPECT_EQ(FindCard(3, 4, 0, &entry), PELMIX_RESULT_NOT_LISTED);
+    EXPECT_EQ(entry, nullptr);
+}
+
+}  // namespace
