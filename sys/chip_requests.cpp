@@ -1,23 +1,187 @@
-// Placeholder until the ROM access phase and the chip algorithms exist: every
-// chip request answers that its target is unknown or not listed.
 #include "chip_requests.h"
 
-#include "card_scan.h"
+#include "flash_chip.h"
+#include "rom_access.h"
 
-static uint32_t Refuse(PELMIX_REQUEST_HEADER* header)
+namespace {
+
+// What an open ROM access phase needs to be closed again.
+struct OpenPhase {
+    uint32_t Bus;
+    uint32_t Device;
+    uint32_t Function;
+    const PELMIX_DEVICE_ENTRY* Entry;
+    void* Registers;
+    void* Rom;
+};
+
+uint32_t Open(const PELMIX_REQUEST_HEADER* header, OpenPhase* phase)
 {
-    const PELMIX_DEVICE_ENTRY* entry;
-    uint32_t result = FindCard(header->Bus, header->Device, header->Function, &entry);
-    if (result == PELMIX_RESULT_OK)
-        result = PELMIX_RESULT_MAP_REGISTERS;
+    phase->Bus = header->Bus;
+    phase->Device = header->Device;
+    phase->Function = header->Function;
+    return BeginRomAccess(phase->Bus, phase->Device, phase->Function, PELMIX_ROM_WINDOW_SIZE,
+                          &phase->Entry, &phase->Registers, &phase->Rom);
+}
+
+void Close(const OpenPhase* phase)
+{
+    EndRomAccess(phase->Bus, phase->Device, phase->Function, PELMIX_ROM_WINDOW_SIZE, phase->Entry,
+                 phase->Registers, phase->Rom);
+}
+
+uint32_t Finish(PELMIX_REQUEST_HEADER* header, uint32_t result)
+{
     header->Status = result;
     return result;
 }
 
-uint32_t ReadRom(PELMIX_ROM_TRANSFER* record) { return Refuse(&record->Header); }
-uint32_t WriteRom(PELMIX_ROM_TRANSFER* record, int) { return Refuse(&record->Header); }
-uint32_t ReadPages(PELMIX_PAGE_TRANSFER* record) { return Refuse(&record->Header); }
-uint32_t WritePages(PELMIX_PAGE_TRANSFER* record, int) { return Refuse(&record->Header); }
-uint32_t EraseRom(PELMIX_REQUEST_HEADER* record) { return Refuse(record); }
-uint32_t QueryChip(PELMIX_CHIP_INFO* record) { return Refuse(&record->Header); }
-uint32_t IdentifiedChipSize() { return PELMIX_ROM_DATA_SIZE; }
+// Page i of a page record; the pages run on past the record's declared Data.
+uint8_t* PageData(PELMIX_PAGE_TRANSFER* record, uint32_t i)
+{
+    return reinterpret_cast<uint8_t*>(record) + PELMIX_PAGE_TRANSFER_DATA_OFFSET +
+           PELMIX_CHIP_BLOCK_SIZE * i;
+}
+
+// Whether startOffset + 128 * pageCount lies beyond the chip, computed so
+// that no sum or product can wrap.
+bool BeyondChip(uint32_t startOffset, uint32_t pageCount, uint32_t chipSize)
+{
+    if (startOffset > chipSize)
+        return true;
+    return pageCount > (chipSize - startOffset) / PELMIX_CHIP_BLOCK_SIZE;
+}
+
+bool BadStartOffset(uint32_t startOffset)
+{
+    return startOffset % PELMIX_CHIP_BLOCK_SIZE != 0;
+}
+
+}  // namespace
+
+uint32_t ReadRom(PELMIX_ROM_TRANSFER* record)
+{
+    OpenPhase phase;
+    uint32_t result = Open(&record->Header, &phase);
+    if (result != PELMIX_RESULT_OK)
+        return Finish(&record->Header, result);
+
+    IdentifyChip();
+    for (uint32_t offset = 0; offset < ChipParameters.ChipSize; offset += PELMIX_CHIP_BLOCK_SIZE)
+        ReadBlock(record->Data + offset, offset);
+    Close(&phase);
+    return Finish(&record->Header, PELMIX_RESULT_OK);
+}
+
+uint32_t WriteRom(PELMIX_ROM_TRANSFER* record, int preErased)
+{
+    OpenPhase phase;
+    uint32_t result = Open(&record->Header, &phase);
+    if (result != PELMIX_RESULT_OK)
+        return Finish(&record->Header, result);
+
+    uint32_t chipId = IdentifyChip();
+    if (!preErased && ChipRequiresErase(chipId))
+        EraseChip();
+    // The first page is always attempted; a failed page ends the write there.
+    int ok;
+    uint32_t offset = 0;
+    do {
+        ok = ProgramPage(record->Data + offset, offset, chipId);
+        offset += PELMIX_CHIP_BLOCK_SIZE;
+    } while (offset < ChipParameters.ChipSize && ok);
+    Close(&phase);
+    return Finish(&record->Header, ok ? PELMIX_RESULT_OK : PELMIX_RESULT_PROGRAM_TIMEOUT);
+}
+
+uint32_t ReadPages(PELMIX_PAGE_TRANSFER* record)
+{
+    if (BadStartOffset(record->StartOffset))
+        return Finish(&record->Header, PELMIX_RESULT_BAD_START_OFFSET);
+    OpenPhase phase;
+    uint32_t result = Open(&record->Header, &phase);
+    if (result != PELMIX_RESULT_OK)
+        return Finish(&record->Header, result);
+
+    IdentifyChip();
+    const uint32_t start = record->StartOffset;
+    const uint32_t count = record->PageCount;
+    if (BeyondChip(start, count, ChipParameters.ChipSize)) {
+        result = PELMIX_RESULT_BEYOND_CHIP;
+    } else {
+        for (uint32_t i = 0; i < count; ++i)
+            ReadBlock(PageData(record, i), start + PELMIX_CHIP_BLOCK_SIZE * i);
+        result = PELMIX_RESULT_OK;
+    }
+    Close(&phase);
+    return Finish(&record->Header, result);
+}
+
+uint32_t WritePages(PELMIX_PAGE_TRANSFER* record, int preErased)
+{
+    if (BadStartOffset(record->StartOffset))
+        return Finish(&record->Header, PELMIX_RESULT_BAD_START_OFFSET);
+    OpenPhase phase;
+    uint32_t result = Open(&record->Header, &phase);
+    if (result != PELMIX_RESULT_OK)
+        return Finish(&record->Header, result);
+
+    uint32_t chipId = IdentifyChip();
+    const uint32_t start = record->StartOffset;
+    const uint32_t count = record->PageCount;
+    if (!preErased && ChipRequiresErase(chipId)) {
+        result = PELMIX_RESULT_ERASE_REQUIRED;
+    } else if (BeyondChip(start, count, ChipParameters.ChipSize)) {
+        result = PELMIX_RESULT_BEYOND_CHIP;
+    } else {
+        int ok = 1;
+        for (uint32_t i = 0; i < count && ok; ++i)
+            ok = ProgramPage(PageData(record, i), start + PELMIX_CHIP_BLOCK_SIZE * i, chipId);
+        result = ok ? PELMIX_RESULT_OK : PELMIX_RESULT_PROGRAM_TIMEOUT;
+    }
+    Close(&phase);
+    return Finish(&record->Header, result);
+}
+
+uint32_t EraseRom(PELMIX_REQUEST_HEADER* record)
+{
+    OpenPhase phase;
+    uint32_t result = Open(record, &phase);
+    if (result != PELMIX_RESULT_OK)
+        return Finish(record, result);
+
+    IdentifyChip();
+    EraseChip();
+    Close(&phase);
+    return Finish(record, PELMIX_RESULT_OK);
+}
+
+uint32_t QueryChip(PELMIX_CHIP_INFO* record)
+{
+    OpenPhase phase;
+    uint32_t result = Open(&record->Header, &phase);
+    if (result != PELMIX_RESULT_OK)
+        return Finish(&record->Header, result);
+
+    uint32_t chipId = IdentifyChip();
+    record->ChipId = chipId;
+    const NamedChip* named = FindNamedChip(chipId);
+    if (named) {
+        record->SizeKb = named->SizeKb;
+        record->SectorSize = named->SectorSize;
+        record->EraseRequired = named->EraseRequired;
+        // Ten characters and the terminating NUL; the rest of the field is left alone.
+        for (uint32_t i = 0; i < 11; ++i)
+            record->ChipName[i] = named->Name[i];
+        result = PELMIX_RESULT_OK;
+    } else {
+        result = PELMIX_RESULT_UNKNOWN_CHIP;
+    }
+    Close(&phase);
+    return Finish(&record->Header, result);
+}
+
+uint32_t IdentifiedChipSize()
+{
+    return ChipParameters.ChipSize;
+}

@@ -1,9 +1,13 @@
 #include "driver_state.h"
 
 #include "card_scan.h"
+#include "flash_chip.h"
+#include "rom_access.h"
 
 void ResetDriverState()
 {
     CardTable = CardTableRecord();
     RelocationAddress = 0;
+    ResetChipParameters();
+    ResetRomAccessState();
 }

@@ -1,0 +1,26 @@
+// The card access sets: how each card family is put into the state in which
+// its flash chip answers through the expansion ROM decoder, and taken out of
+// it again. Registers are 32 bits wide, named by their byte offset in the
+// card's register window.
+#ifndef PELMIX_CARD_ACCESS_SETS_H
+#define PELMIX_CARD_ACCESS_SETS_H
+
+#include <stdint.h>
+
+struct CardAccessSet {
+    void (*Prepare)(void* registerWindow);
+    void (*Restore)(void* registerWindow);
+    uint32_t (*RegisterWindowSize)();
+};
+
+extern const CardAccessSet AccessSetA;
+extern const CardAccessSet AccessSetB;
+extern const CardAccessSet AccessSetC;
+
+// Register values saved by Prepare for Restore; the sets share the slots.
+extern uint32_t SavedCardRegisters[6];
+
+// Family 1 -> A, 2 and 3 -> B, 4 -> C.
+const CardAccessSet* AccessSetForFamily(uint32_t family);
+
+#endif

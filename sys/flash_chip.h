@@ -1,0 +1,52 @@
+// The flash chip steps: command writes, identification, block reads, page
+// programming and chip erase. They run only inside an open ROM access phase,
+// through its published RomWindow and RegisterWindow.
+#ifndef PELMIX_FLASH_CHIP_H
+#define PELMIX_FLASH_CHIP_H
+
+#include <stdint.h>
+
+#define PELMIX_CHIP_BLOCK_SIZE 128u
+
+struct ChipParameterRecord {
+    uint32_t ProgramWaitMs;    // page-method poll base; each of six polls waits a sixth
+    uint32_t EraseWaitMs;      // fixed wait after the chip-erase command
+    uint32_t CommandAddress1;  // first and third unlock/command write
+    uint32_t CommandAddress2;  // second unlock write
+    uint32_t ChipSize;         // bytes
+};
+
+// Parameters of the last identified chip; every identification overwrites them.
+extern ChipParameterRecord ChipParameters;
+
+// One byte store at the chip offset, then a 32-bit read of register 0.
+void ChipWrite(uint32_t offset, uint8_t value);
+// Reads the identification code (maker in bits 0..7, device in bits 8..15)
+// and sets ChipParameters from it.
+uint32_t IdentifyChip();
+// 128 bytes from the chip offset, as 32 reads of 32 bits.
+void ReadBlock(uint8_t* destination, uint32_t offset);
+// Programs 128 bytes at the chip offset by the method of the chip's code;
+// 1 on success, 0 when a byte or the page did not complete in time.
+int ProgramPage(const uint8_t* source, uint32_t offset, uint32_t chipId);
+// Erases the whole chip and waits the chip's fixed erase time.
+void EraseChip();
+
+// Whether a chip of this code must be erased before it is programmed.
+int ChipRequiresErase(uint32_t chipId);
+
+// Names the chip as the identification request reports it; 0 for a code that
+// is not a named chip.
+struct NamedChip {
+    uint32_t ChipId;
+    const char* Name;  // 10 characters
+    uint32_t SizeKb;
+    uint32_t SectorSize;
+    uint32_t EraseRequired;
+};
+const NamedChip* FindNamedChip(uint32_t chipId);
+
+// ChipParameters back to their load-time values.
+void ResetChipParameters();
+
+#endif

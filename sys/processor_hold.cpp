@@ -1,0 +1,103 @@
+#include "processor_hold.h"
+
+#include "pelmix_ioctl.h"
+
+ProcessorHoldContext ProcessorHold;
+
+namespace {
+
+const int32_t HoldPriority = 32;  // one above HIGH_PRIORITY
+const int64_t HoldTimeout100ns = -20000000;  // 2 seconds, relative
+const uint32_t SettleMs = 500;
+
+// Set bits of the affinity mask from bit 0 upward, never more than the
+// processors the system reports.
+uint8_t CountHeldProcessors(uint8_t numberOfProcessors, uint32_t activeMask)
+{
+    uint8_t count = 0;
+    for (uint32_t bit = 0; bit < 32 && count < numberOfProcessors; ++bit) {
+        if (activeMask & (1u << bit))
+            ++count;
+    }
+    return count;
+}
+
+// Tells the processor it is in a spin-wait loop; no effect on the logic.
+inline void SpinPause()
+{
+#if defined(__i386__) || defined(__x86_64__)
+    __builtin_ia32_pause();
+#endif
+}
+
+}  // namespace
+
+void DelayMs(uint32_t milliseconds)
+{
+    if (PlatformGetCurrentIrql() > PLATFORM_PASSIVE_LEVEL)
+        PlatformStallMicroseconds(milliseconds * 1000u);
+    else
+        PlatformDelayExecution(-10000 * static_cast<int64_t>(milliseconds));
+}
+
+uint32_t HoldProcessors()
+{
+    ProcessorHoldContext* hold = &ProcessorHold;
+    DelayMs(SettleMs);
+
+    uint8_t numberOfProcessors = 0;
+    uint32_t activeMask = 0;
+    if (!PlatformQueryProcessors(&numberOfProcessors, &activeMask))
+        return PELMIX_RESULT_CPU_QUERY;
+
+    if (numberOfProcessors > 1) {
+        PlatformInitializeEvent(&hold->AllHeldEvent);
+        hold->ArrivedCount = 0;
+        hold->ReleaseFlag = 0;
+        PlatformInitializeSpinLock(&hold->ArrivalLock);
+        hold->ProcessorCount = CountHeldProcessors(numberOfProcessors, activeMask);
+
+        int32_t oldPriority = PlatformSetCurrentThreadPriority(HoldPriority);
+        for (uint32_t i = 1; i < hold->ProcessorCount; ++i) {
+            if (!PlatformCreateSystemThread(HoldingThread, hold)) {
+                hold->ReleaseFlag = 1;
+                PlatformSetCurrentThreadPriority(oldPriority);
+                return PELMIX_RESULT_THREAD_CREATE;
+            }
+        }
+        if (!PlatformWaitForEvent(&hold->AllHeldEvent, HoldTimeout100ns)) {
+            // Threads that arrive later find the flag set and leave at once.
+            hold->ReleaseFlag = 1;
+            PlatformSetCurrentThreadPriority(oldPriority);
+            return PELMIX_RESULT_HOLD_TIMEOUT;
+        }
+        PlatformSetCurrentThreadPriority(oldPriority);
+    }
+
+    hold->SavedIrql = PlatformRaiseIrql(PLATFORM_DISPATCH_LEVEL);
+    return PELMIX_RESULT_OK;
+}
+
+void ReleaseProcessors()
+{
+    ProcessorHold.ReleaseFlag = 1;
+    PlatformLowerIrql(ProcessorHold.SavedIrql);
+}
+
+void HoldingThread(void* context)
+{
+    ProcessorHoldContext* hold = static_cast<ProcessorHoldContext*>(context);
+    uint8_t oldIrql = PlatformRaiseIrql(PLATFORM_DISPATCH_LEVEL);
+
+    PlatformAcquireSpinLockAtDpcLevel(&hold->ArrivalLock);
+    hold->ArrivedCount += 1;
+    if (hold->ArrivedCount == hold->ProcessorCount - 1)
+        PlatformSetEvent(&hold->AllHeldEvent);
+    PlatformReleaseSpinLockFromDpcLevel(&hold->ArrivalLock);
+
+    while (hold->ReleaseFlag == 0)
+        SpinPause();
+
+    PlatformLowerIrql(oldIrql);
+    PlatformTerminateSystemThread();
+}

@@ -1,0 +1,37 @@
+// Exclusive use of the machine while the card is reconfigured: every other
+// processor is captured by a spinning system thread at DISPATCH_LEVEL and the
+// requesting thread raises its own IRQL. Also the millisecond delay.
+#ifndef PELMIX_PROCESSOR_HOLD_H
+#define PELMIX_PROCESSOR_HOLD_H
+
+#include <stdint.h>
+
+#include "platform.h"
+
+struct ProcessorHoldContext {
+    uint8_t SavedIrql;            // requester's IRQL before the raise
+    PlatformEvent AllHeldEvent;   // set by the last holding thread to arrive
+    PlatformSpinLock ArrivalLock; // guards ArrivedCount
+    uint8_t ProcessorCount;       // processors to hold, the requester's included
+    uint8_t ArrivedCount;         // holding threads at DISPATCH_LEVEL
+    // Written by the requester, polled by every holding thread: each turn of
+    // their spin must read it from memory.
+    volatile uint32_t ReleaseFlag;
+};
+
+// The one hold context; its address is the start context of every holding thread.
+extern ProcessorHoldContext ProcessorHold;
+
+// Called at PASSIVE_LEVEL. 0: the caller runs at DISPATCH_LEVEL and every
+// other processor spins. Otherwise 8 (processor query failed), 10 (a holding
+// thread could not be created) or 11 (not all held within 2 seconds), with the
+// IRQL and the priority as they were.
+uint32_t HoldProcessors();
+// Lets the holding threads go and lowers the caller to its saved IRQL.
+void ReleaseProcessors();
+// Start routine of each holding thread; context is &ProcessorHold.
+void HoldingThread(void* context);
+// Sleeps at PASSIVE_LEVEL, busy-waits above it.
+void DelayMs(uint32_t milliseconds);
+
+#endif

@@ -1,0 +1,120 @@
+#include "rom_access.h"
+
+#include "card_access_sets.h"
+#include "card_scan.h"
+#include "pci_config.h"
+#include "platform.h"
+#include "processor_hold.h"
+
+void* RomWindow;
+void* RegisterWindow;
+
+namespace {
+
+const uint32_t CommandRegister = 0x04;
+const uint32_t MemorySpaceEnable = 0x2;
+const uint32_t Bar0Register = 0x10;
+const uint32_t RomBarRegister = 0x30;
+const uint32_t RomDecoderEnable = 0x1;
+const uint32_t PageSize = 0x1000;
+
+// The set chosen for the open phase; Restore and the unmapping use it.
+const CardAccessSet* ActiveAccessSet;
+
+uint32_t WholePages(uint32_t size)
+{
+    return (size + PageSize - 1) & ~(PageSize - 1);
+}
+
+}  // namespace
+
+void* MapBusWindow(uint32_t busAddress, uint32_t bus, uint32_t size)
+{
+    uint32_t physical = 0;
+    if (!PlatformTranslateBusAddress(bus, busAddress, &physical))
+        return nullptr;
+    return PlatformMapIoSpace(physical, WholePages(size));
+}
+
+void UnmapBusWindow(void* mapping, uint32_t size)
+{
+    PlatformUnmapIoSpace(mapping, WholePages(size));
+}
+
+uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
+                        const PELMIX_DEVICE_ENTRY** entryOut, void** registerWindowOut,
+                        void** romWindowOut)
+{
+    const PELMIX_DEVICE_ENTRY* entry = nullptr;
+    uint32_t result = FindCard(bus, device, function, &entry);
+    if (result != PELMIX_RESULT_OK)
+        return result;
+
+    const CardAccessSet* set = AccessSetForFamily(entry->Family);
+    uint32_t registerSize = set->RegisterWindowSize();
+
+    void* registers = MapBusWindow(entry->Bar1, bus, registerSize);
+    if (!registers)
+        return PELMIX_RESULT_MAP_REGISTERS;
+    void* rom = MapBusWindow(entry->Bar0, bus, romWindowSize);
+    if (!rom) {
+        UnmapBusWindow(registers, registerSize);
+        return PELMIX_RESULT_MAP_ROM;
+    }
+
+    result = HoldProcessors();
+    if (result != PELMIX_RESULT_OK) {
+        UnmapBusWindow(registers, registerSize);
+        UnmapBusWindow(rom, romWindowSize);
+        return result;
+    }
+
+    // From here on no other code runs anywhere in the machine.
+    if (!entry->MemoryEnabled) {
+        uint32_t command = PciRead32(bus, device, function, CommandRegister);
+        PciWrite32(bus, device, function, CommandRegister, command | MemorySpaceEnable);
+    }
+    set->Prepare(registers);
+    if (RelocationAddress != 0)
+        PciWrite32(bus, device, function, Bar0Register, RelocationAddress);
+    // The ROM now answers at the bus address BAR 0x10 left, which rom maps.
+    PciWrite32(bus, device, function, RomBarRegister, entry->Bar0 | RomDecoderEnable);
+
+    ActiveAccessSet = set;
+    RomWindow = rom;
+    RegisterWindow = registers;
+    *entryOut = entry;
+    *registerWindowOut = registers;
+    *romWindowOut = rom;
+    return PELMIX_RESULT_OK;
+}
+
+void EndRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
+                  const PELMIX_DEVICE_ENTRY* entry, void* registerWindow, void* romWindow)
+{
+    const CardAccessSet* set = ActiveAccessSet;
+
+    PciWrite32(bus, device, function, Bar0Register, entry->Bar0);
+    PciWrite32(bus, device, function, RomBarRegister, entry->RomBar);  // decoder off
+    if (!entry->MemoryEnabled) {
+        uint32_t command = PciRead32(bus, device, function, CommandRegister);
+        PciWrite32(bus, device, function, CommandRegister, command & ~MemorySpaceEnable);
+    }
+    set->Restore(registerWindow);
+    ReleaseProcessors();
+
+    RomWindow = nullptr;
+    RegisterWindow = nullptr;
+    ActiveAccessSet = nullptr;
+    UnmapBusWindow(registerWindow, set->RegisterWindowSize());
+    UnmapBusWindow(romWindow, romWindowSize);
+}
+
+void ResetRomAccessState()
+{
+    RomWindow = nullptr;
+    RegisterWindow = nullptr;
+    ActiveAccessSet = nullptr;
+    for (uint32_t& slot : SavedCardRegisters)
+        slot = 0;
+}

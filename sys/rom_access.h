@@ -1,0 +1,39 @@
+// The ROM access phase: while it is open the card's flash chip answers as
+// plain memory through a window mapped at the bus address of the card's BAR
+// 0x10, whose decoder has been moved aside and replaced by the expansion ROM
+// decoder, with every processor held.
+#ifndef PELMIX_ROM_ACCESS_H
+#define PELMIX_ROM_ACCESS_H
+
+#include <stdint.h>
+
+#include "pelmix_ioctl.h"
+
+// Size of the ROM window every chip operation maps, whatever the chip's size.
+#define PELMIX_ROM_WINDOW_SIZE 0x20000u
+
+// Published while a phase is open, null otherwise. RomWindow offset i is chip
+// byte i; RegisterWindow holds the card's 32-bit registers at byte offsets.
+// Both are reached only through the platform's volatile accessors.
+extern void* RomWindow;
+extern void* RegisterWindow;
+
+// 0 with the phase open and the three outputs set, or 2, 3 (target not
+// found), 4 (register window not mapped), 5 (ROM window not mapped), 8, 10, 11
+// (processor hold), with nothing on the card changed and nothing mapped.
+uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
+                        const PELMIX_DEVICE_ENTRY** entry, void** registerWindow, void** romWindow);
+// Undoes every change of BeginRomAccess in reverse, releases the processors
+// and unmaps both windows.
+void EndRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
+                  const PELMIX_DEVICE_ENTRY* entry, void* registerWindow, void* romWindow);
+
+// Translates a memory-space bus address of the bus and maps size bytes
+// (rounded up to whole 4-KB pages), non-cached; null on failure.
+void* MapBusWindow(uint32_t busAddress, uint32_t bus, uint32_t size);
+void UnmapBusWindow(void* mapping, uint32_t size);
+
+// Puts the phase's static state back to its load-time values.
+void ResetRomAccessState();
+
+#endif
