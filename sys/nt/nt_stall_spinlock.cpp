@@ -1,0 +1,27 @@
+// The busy wait and the spin lock of the processor hold, from the HAL and the
+// kernel.
+#include "nt_ddk.h"
+
+#include "platform.h"
+
+static_assert(sizeof(KSPIN_LOCK) <= sizeof(PlatformSpinLock), "a spin lock fits its opaque storage");
+
+void PlatformInitializeSpinLock(PlatformSpinLock* lock)
+{
+    KeInitializeSpinLock(reinterpret_cast<PKSPIN_LOCK>(lock->Opaque));
+}
+
+void PlatformAcquireSpinLockAtDpcLevel(PlatformSpinLock* lock)
+{
+    KefAcquireSpinLockAtDpcLevel(reinterpret_cast<PKSPIN_LOCK>(lock->Opaque));
+}
+
+void PlatformReleaseSpinLockFromDpcLevel(PlatformSpinLock* lock)
+{
+    KefReleaseSpinLockFromDpcLevel(reinterpret_cast<PKSPIN_LOCK>(lock->Opaque));
+}
+
+void PlatformStallMicroseconds(uint32_t microseconds)
+{
+    KeStallExecutionProcessor(microseconds);
+}
