@@ -5,7 +5,7 @@
 
 #include "nt_ddk.h"
 
-// The 44-byte reply of the SystemBasicInformation class on 32-bit NT.
+// The reply of the SystemBasicInformation class: 44 bytes on 32-bit NT.
 struct PELMIX_SYSTEM_BASIC_INFORMATION {
     ULONG Reserved;
     ULONG TimerResolution;
@@ -14,16 +14,18 @@ struct PELMIX_SYSTEM_BASIC_INFORMATION {
     ULONG LowestPhysicalPageNumber;
     ULONG HighestPhysicalPageNumber;
     ULONG AllocationGranularity;
-    ULONG MinimumUserModeAddress;
-    ULONG MaximumUserModeAddress;
-    ULONG ActiveProcessorsAffinityMask;
+    ULONG_PTR MinimumUserModeAddress;
+    ULONG_PTR MaximumUserModeAddress;
+    ULONG_PTR ActiveProcessorsAffinityMask;
     CCHAR NumberOfProcessors;
 };
+#ifndef _WIN64
 static_assert(sizeof(PELMIX_SYSTEM_BASIC_INFORMATION) == 44, "basic information size");
 static_assert(offsetof(PELMIX_SYSTEM_BASIC_INFORMATION, ActiveProcessorsAffinityMask) == 36,
               "affinity mask offset");
 static_assert(offsetof(PELMIX_SYSTEM_BASIC_INFORMATION, NumberOfProcessors) == 40,
               "processor count offset");
+#endif
 
 enum { PELMIX_SYSTEM_BASIC_INFORMATION_CLASS = 0 };
 

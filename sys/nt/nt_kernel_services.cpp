@@ -1,6 +1,6 @@
-// Kernel services of the processor hold and the delays, over NT kernel and
-// HAL routines: processor query, system threads, priority, events, IRQL and
-// sleeps. The busy wait and the spin lock live in a file of their own so a
+// Kernel services of the processor hold and the delays, over NT kernel
+// routines: processor query, system threads, priority, events and sleeps.
+// The IRQL, the busy wait and the spin lock live in a file of their own, so a
 // build for a kernel that lacks them can supply its own.
 #include "nt_ddk.h"
 
@@ -45,6 +45,16 @@ ThreadStartSlot* ClaimThreadStartSlot()
 // is served with this one.
 const KPRIORITY HighestThreadPriority = HIGH_PRIORITY;
 
+#ifdef _WIN64
+// The 64-bit headers read the current thread from the processor block
+// inline; a kernel that runs drivers in a user process keeps it elsewhere, so
+// ask the kernel.
+extern "C" PKTHREAD NTAPI ImportedKeGetCurrentThread() __asm__("KeGetCurrentThread");
+PKTHREAD CurrentThread() { return ImportedKeGetCurrentThread(); }
+#else
+PKTHREAD CurrentThread() { return KeGetCurrentThread(); }
+#endif
+
 }  // namespace
 
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
@@ -55,7 +65,7 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
     if (!NT_SUCCESS(status))
         return 0;
     *numberOfProcessors = static_cast<uint8_t>(information.NumberOfProcessors);
-    *activeProcessorsMask = information.ActiveProcessorsAffinityMask;
+    *activeProcessorsMask = static_cast<uint32_t>(information.ActiveProcessorsAffinityMask);
     return 1;
 }
 
@@ -84,7 +94,7 @@ void PlatformTerminateSystemThread()
 int32_t PlatformSetCurrentThreadPriority(int32_t priority)
 {
     KPRIORITY accepted = priority > HighestThreadPriority ? HighestThreadPriority : priority;
-    return KeSetPriorityThread(KeGetCurrentThread(), accepted);
+    return KeSetPriorityThread(CurrentThread(), accepted);
 }
 
 void PlatformInitializeEvent(PlatformEvent* event)
@@ -103,21 +113,6 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
     timeout.QuadPart = relativeTimeout100ns;
     NTSTATUS status = KeWaitForSingleObject(event->Opaque, Executive, KernelMode, FALSE, &timeout);
     return status == STATUS_SUCCESS ? 1 : 0;
-}
-
-uint8_t PlatformRaiseIrql(uint8_t newIrql)
-{
-    return KfRaiseIrql(newIrql);
-}
-
-void PlatformLowerIrql(uint8_t irql)
-{
-    KfLowerIrql(irql);
-}
-
-uint8_t PlatformGetCurrentIrql()
-{
-    return KeGetCurrentIrql();
 }
 
 void PlatformDelayExecution(int64_t relativeInterval100ns)

@@ -1,5 +1,5 @@
-// The busy wait and the spin lock of the processor hold, from the HAL and the
-// kernel.
+// The IRQL, the busy wait and the spin lock of the processor hold, from the
+// HAL and the kernel of the machine the driver runs on.
 #include "nt_ddk.h"
 
 #include "platform.h"
@@ -24,4 +24,19 @@ void PlatformReleaseSpinLockFromDpcLevel(PlatformSpinLock* lock)
 void PlatformStallMicroseconds(uint32_t microseconds)
 {
     KeStallExecutionProcessor(microseconds);
+}
+
+uint8_t PlatformRaiseIrql(uint8_t newIrql)
+{
+    return KfRaiseIrql(newIrql);
+}
+
+void PlatformLowerIrql(uint8_t irql)
+{
+    KfLowerIrql(irql);
+}
+
+uint8_t PlatformGetCurrentIrql()
+{
+    return KeGetCurrentIrql();
 }
