@@ -1,0 +1,203 @@
+/* biostool: inspect, checksum and merge video BIOS images the way the
+   wizard does. Exit codes: 0 done, 1 refused or bad file, 2 bad usage. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "bios_merge.h"
+#include "image_file.h"
+#include "inbuilt_image.h"
+#include "table_report.h"
+
+enum { ExitOk = 0, ExitRefused = 1, ExitUsage = 2 };
+
+static ImageFile FirstFile;
+static ImageFile SecondFile;
+
+static int Usage()
+{
+    fprintf(stderr,
+            "usage: biostool info [--json] FILE\n"
+            "       biostool merge CURRENT NEW OUT [--length N]\n"
+            "       biostool checksum FILE [--repair LENGTH]\n"
+            "       biostool inbuilt OUT\n");
+    return ExitUsage;
+}
+
+static int ParseLength(const char *text, uint32_t *value)
+{
+    char *end = 0;
+    unsigned long v = strtoul(text, &end, 0);
+    if (end == text || *end != 0 || v > BiosImageBufferSize) {
+        fprintf(stderr, "biostool: bad length %s (at most %u)\n", text, (unsigned)BiosImageBufferSize);
+        return 0;
+    }
+    *value = (uint32_t)v;
+    return 1;
+}
+
+/* A file that holds no whole 32768-byte block or lacks 55 AA is no image. */
+static int LoadImage(const char *path, ImageFile *file)
+{
+    if (!LoadImageFile(path, file))
+        return 0;
+    if (file->Length == 0) {
+        fprintf(stderr, "biostool: %s is %u bytes, shorter than one 32768-byte block: not a video BIOS image\n",
+                path, (unsigned)file->FileSize);
+        return 0;
+    }
+    if (file->Data[0] != 0x55 || file->Data[1] != 0xAA) {
+        fprintf(stderr, "biostool: %s does not start with 55 AA: not a video BIOS image\n", path);
+        return 0;
+    }
+    return 1;
+}
+
+static int InfoCommand(int argc, char **argv)
+{
+    int json = 0;
+    const char *path = 0;
+    for (int i = 0; i < argc; i++) {
+        if (strcmp(argv[i], "--json") == 0)
+            json = 1;
+        else if (!path && argv[i][0] != '-')
+            path = argv[i];
+        else
+            return Usage();
+    }
+    if (!path)
+        return Usage();
+    if (!LoadImage(path, &FirstFile))
+        return ExitRefused;
+
+    ImageReport report;
+    report.Path = path;
+    report.Image = FirstFile.Data;
+    report.FileSize = FirstFile.FileSize;
+    report.Length = FirstFile.Length;
+    report.ChecksumValid = ImageChecksumValid(FirstFile.Data, FirstFile.Length);
+    ReadTableLocator(FirstFile.Data, &report.Locator);
+    TableFault fault;
+    if (!ReadBiosTableChecked(FirstFile.Data, &report.Table, &fault)) {
+        fprintf(stderr, "biostool: %s: the board table can't be read: %s\n", path, TableFaultText(fault));
+        return ExitRefused;
+    }
+    if (json)
+        PrintReportJson(stdout, &report);
+    else
+        PrintReportText(stdout, &report);
+    return ExitOk;
+}
+
+static int MergeCommand(int argc, char **argv)
+{
+    const char *paths[3];
+    int count = 0;
+    uint32_t length = 0;
+    int lengthGiven = 0;
+    for (int i = 0; i < argc; i++) {
+        if (strcmp(argv[i], "--length") == 0 && i + 1 < argc) {
+            if (!ParseLength(argv[++i], &length))
+                return ExitUsage;
+            lengthGiven = 1;
+        } else if (count < 3 && argv[i][0] != '-') {
+            paths[count++] = argv[i];
+        } else {
+            return Usage();
+        }
+    }
+    if (count != 3)
+        return Usage();
+    if (!LoadImage(paths[0], &FirstFile) || !LoadImage(paths[1], &SecondFile))
+        return ExitRefused;
+    if (!lengthGiven)
+        length = FirstFile.Length;
+
+    MergeResult result = MergeBiosTableChecked(FirstFile.Data, SecondFile.Data, length);
+    if (result != MergeDone) {
+        fprintf(stderr, "merge refused: %s", MergeResultText(result));
+        BiosTable table;
+        TableFault fault;
+        if (result == MergeCurrentTableUnreadable && !ReadBiosTableChecked(FirstFile.Data, &table, &fault))
+            fprintf(stderr, " (%s)", TableFaultText(fault));
+        fprintf(stderr, "\n");
+        return ExitRefused;
+    }
+    if (!SaveImageFile(paths[2], SecondFile.Data, SecondFile.Length))
+        return ExitRefused;
+    printf("merged: %s written, %u bytes, checksum repaired over %u bytes\n", paths[2],
+           (unsigned)SecondFile.Length, (unsigned)length);
+    return ExitOk;
+}
+
+static int ChecksumCommand(int argc, char **argv)
+{
+    const char *path = 0;
+    uint32_t repair = 0;
+    int repairGiven = 0;
+    for (int i = 0; i < argc; i++) {
+        if (strcmp(argv[i], "--repair") == 0 && i + 1 < argc) {
+            if (!ParseLength(argv[++i], &repair))
+                return ExitUsage;
+            repairGiven = 1;
+        } else if (!path && argv[i][0] != '-') {
+            path = argv[i];
+        } else {
+            return Usage();
+        }
+    }
+    if (!path)
+        return Usage();
+    if (!LoadImage(path, &FirstFile))
+        return ExitRefused;
+
+    uint32_t length = FirstFile.Length;
+    if (repairGiven) {
+        if (repair > FirstFile.FileSize || !RepairImageChecksum(FirstFile.Data, repair)) {
+            fprintf(stderr, "biostool: cannot repair over %u bytes: the length must be 17..%u\n",
+                    (unsigned)repair, (unsigned)FirstFile.FileSize);
+            return ExitRefused;
+        }
+        if (!SaveImageFile(path, FirstFile.Data, FirstFile.FileSize))
+            return ExitRefused;
+        printf("checksum byte set to 0x%02X over %u bytes\n", FirstFile.Data[BiosChecksumOffset],
+               (unsigned)repair);
+        length = repair;
+    }
+    int valid = ImageChecksumValid(FirstFile.Data, length);
+    printf("checksum %s over %u bytes\n", valid ? "valid" : "invalid", (unsigned)length);
+    return valid ? ExitOk : ExitRefused;
+}
+
+static int InBuiltCommand(int argc, char **argv)
+{
+    if (argc != 1)
+        return Usage();
+    if (!InBuiltImagePresent()) {
+        fprintf(stderr, "biostool: this build carries no in-built image\n");
+        return ExitRefused;
+    }
+    return SaveImageFile(argv[0], InBuiltImageData(), InBuiltImageSize()) ? ExitOk : ExitRefused;
+}
+
+struct Command {
+    const char *Name;
+    int (*Run)(int argc, char **argv);
+};
+
+static const Command Commands[] = {
+    {"info", InfoCommand},
+    {"merge", MergeCommand},
+    {"checksum", ChecksumCommand},
+    {"inbuilt", InBuiltCommand},
+};
+
+int main(int argc, char **argv)
+{
+    if (argc < 2)
+        return Usage();
+    for (const Command &command : Commands)
+        if (strcmp(argv[1], command.Name) == 0)
+            return command.Run(argc - 2, argv + 2);
+    return Usage();
+}
