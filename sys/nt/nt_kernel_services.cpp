@@ -1,11 +1,10 @@
 // Kernel services of the processor hold and the delays, over NT kernel
 // routines: processor query, system threads, priority, events and sleeps.
-// The IRQL, the busy wait and the spin lock live in a file of their own, so a
-// build for a kernel that lacks them can supply its own.
-#include "nt_ddk.h"
+// Every build of the driver for an NT kernel shares this file; what depends on
+// the machine underneath is in nt_machine_services.cpp or its replacement.
+#include "nt_kernel_services.h"
 
 #include "nt_kernel_calls.h"
-#include "platform.h"
 
 static_assert(sizeof(KEVENT) <= sizeof(PlatformEvent), "an event fits its opaque storage");
 
@@ -57,7 +56,7 @@ PKTHREAD CurrentThread() { return KeGetCurrentThread(); }
 
 }  // namespace
 
-int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
+int KernelQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
     PELMIX_SYSTEM_BASIC_INFORMATION information;
     NTSTATUS status = ZwQuerySystemInformation(PELMIX_SYSTEM_BASIC_INFORMATION_CLASS, &information,
@@ -69,7 +68,7 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
     return 1;
 }
 
-int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
+int KernelCreateSystemThread(PlatformThreadStart start, void* context)
 {
     ThreadStartSlot* slot = ClaimThreadStartSlot();
     if (!slot)
@@ -107,7 +106,7 @@ void PlatformSetEvent(PlatformEvent* event)
     KeSetEvent(reinterpret_cast<PKEVENT>(event->Opaque), 16, FALSE);
 }
 
-int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
+int KernelWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
 {
     LARGE_INTEGER timeout;
     timeout.QuadPart = relativeTimeout100ns;
@@ -115,7 +114,7 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
     return status == STATUS_SUCCESS ? 1 : 0;
 }
 
-void PlatformDelayExecution(int64_t relativeInterval100ns)
+void KernelDelayExecution(int64_t relativeInterval100ns)
 {
     LARGE_INTEGER interval;
     interval.QuadPart = relativeInterval100ns;

@@ -1,8 +1,27 @@
-// The IRQL, the busy wait and the spin lock of the processor hold, from the
-// HAL and the kernel of the machine the driver runs on.
-#include "nt_ddk.h"
+// The kernel services whose answer depends on the machine underneath: the
+// processor count, thread creation and waits, the IRQL, the busy wait and the
+// spin lock, from the kernel and the HAL of the machine the driver runs on.
+#include "nt_kernel_services.h"
 
-#include "platform.h"
+int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
+{
+    return KernelQueryProcessors(numberOfProcessors, activeProcessorsMask);
+}
+
+int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
+{
+    return KernelCreateSystemThread(start, context);
+}
+
+int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
+{
+    return KernelWaitForEvent(event, relativeTimeout100ns);
+}
+
+void PlatformDelayExecution(int64_t relativeInterval100ns)
+{
+    KernelDelayExecution(relativeInterval100ns);
+}
 
 static_assert(sizeof(KSPIN_LOCK) <= sizeof(PlatformSpinLock), "a spin lock fits its opaque storage");
 
