@@ -123,10 +123,10 @@ static int MergeCommand(int argc, char **argv)
         fprintf(stderr, "\n");
         return ExitRefused;
     }
-    if (!SaveImageFile(paths[2], SecondFile.Data, SecondFile.Length))
+    /* The merged image as it goes onto a chip of that length. */
+    if (!SaveImageFile(paths[2], SecondFile.Data, length))
         return ExitRefused;
-    printf("merged: %s written, %u bytes, checksum repaired over %u bytes\n", paths[2],
-           (unsigned)SecondFile.Length, (unsigned)length);
+    printf("merged: %s written, %u bytes, checksum repaired over them\n", paths[2], (unsigned)length);
     return ExitOk;
 }
 

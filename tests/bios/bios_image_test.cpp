@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "test_images.h"
+
+alignas(8) static uint8_t Image[BiosImageBufferSize];
+
+TEST(ImageChecksum, SignatureAndSumBothRequired)
+{
+    BoardSpec spec;
+    DefaultBoardSpec(&spec);
+    BUILD_IMAGE(spec, Image);
+    EXPECT_TRUE(ImageChecksumValid(Image, 65536));
+
+    /* Swapping the signature keeps the byte sum but is no image. */
+    Image[0] = 0xAA;
+    Image[1] = 0x55;
+    EXPECT_FALSE(ImageChecksumValid(Image, 65536));
+    Image[0] = 0x55;
+    Image[1] = 0xAA;
+
+    Image[0x1234] ^= 0x01;
+    EXPECT_FALSE(ImageChecksumValid(Image, 65536));
+    Image[0x1234] ^= 0x01;
+
+    EXPECT_FALSE(ImageChecksumValid(Image, 0));
+    EXPECT_FALSE(ImageChecksumValid(Image, BiosImageBufferSize + 1));
+}
+
+TEST(ImageChecksum, RepairCoversOnlyItsLength)
+{
+    BoardSpec spec;
+    DefaultBoardSpec(&spec);
+    spec.ImageSize = BiosImageBufferSize;
+    BUILD_IMAGE(spec, Image);
+    ASSERT_TRUE(ImageChecksumValid(Image, BiosImageBufferSize));
+
+    uint8_t upperSum = 0;
+    for (uint32_t i = 65536; i < BiosImageBufferSize; i++)
+        upperSum = (uint8_t)(upperSum + Image[i]);
+    ASSERT_NE(0, upperSum) << "generated filler must make the halves differ";
+
+    ASSERT_EQ(1, RepairImageChecksum(Image, 65536));
+    EXPECT_TRUE(ImageChecksumValid(Image, 65536));
+    EXPECT_FALSE(ImageChecksumValid(Image, BiosImageBufferSize));
+}
+
+TEST(ImageChecksum, RepairRefusesLengthsOutsideTheBuffer)
+{
+    BoardSpec spec;
+    DefaultBoardSpec(&spec);
+    BUILD_IMAGE(spec, Image);
+    uint8_t before = Image[BiosChecksumOffset];
+    Image[0x100] ^= 0xFF;
+    EXPECT_EQ(0, RepairImageChecksum(Image, 16));
+    EXPECT_EQ(0, RepairImageChecksum(Image, BiosImageBufferSize + 1));
+    EXPECT_EQ(0, RepairImageChecksum(Image, 0xFFFFFFF4u)); /* a failed read's length, -12 */
+    EXPECT_EQ(before, Image[BiosChecksumOffset]);
+    EXPECT_EQ(1, RepairImageChecksum(Image, 17));
+    EXPECT_TRUE(ImageChecksumValid(Image, 17));
+}
