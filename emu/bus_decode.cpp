@@ -1,0 +1,192 @@
+// Memory-space decoding: a bus address reaches the one enabled decoder that
+// claims it, a memory BAR of some function or an enabled expansion ROM
+// decoder. Nobody, or more than one decoder, claiming it reads 0xFF bytes
+// (the access floats) and loses writes.
+#include "machine_state.h"
+
+namespace {
+
+enum ClaimKind { CLAIM_BAR, CLAIM_ROM };
+
+struct Claim {
+    uint32_t Count;
+    EmuFunction* Function;
+    uint32_t Kind;
+    uint32_t Bar;
+    uint32_t Offset;   // from the decoder's base
+};
+
+int MemoryEnabled(const EmuFunction* function)
+{
+    return (function->Config[0x04 / 4] & 2) != 0;
+}
+
+// Base of memory BAR n, or 0 when it does not decode.
+uint32_t BarBase(const EmuFunction* function, uint32_t bar)
+{
+    uint32_t size = function->BarSize[bar];
+    if (size == 0)
+        return 0;
+    uint32_t value = function->Config[0x10 / 4 + bar];
+    if (value & 1)
+        return 0;   // I/O space
+    if ((value & 6) == 4 && function->Config[0x10 / 4 + bar + 1] != 0)
+        return 0;   // above 4 GB
+    return value & ~(size - 1) & ~0xFu;
+}
+
+uint32_t RomBase(const EmuFunction* function)
+{
+    uint32_t value = function->Config[0x30 / 4];
+    if (function->RomSize == 0 || !(value & 1))
+        return 0;
+    return value & ~(function->RomSize - 1) & ~0x7FFu;
+}
+
+void Consider(Claim* claim, EmuFunction* function, uint32_t kind, uint32_t bar, uint32_t base,
+              uint32_t size, uint32_t address)
+{
+    if (base == 0 || address - base >= size)
+        return;
+    claim->Count += 1;
+    claim->Function = function;
+    claim->Kind = kind;
+    claim->Bar = bar;
+    claim->Offset = address - base;
+}
+
+Claim Resolve(uint32_t address)
+{
+    Claim claim = {0, nullptr, 0, 0, 0};
+    for (uint32_t i = 0; i < Machine.FunctionCount; ++i) {
+        EmuFunction* function = &Machine.Functions[i];
+        if (!MemoryEnabled(function))
+            continue;
+        uint32_t layout = (function->Config[0x0C / 4] >> 16) & 0x7F;
+        uint32_t barCount = layout == 0 ? 6 : layout == 1 ? 2 : 0;
+        for (uint32_t bar = 0; bar < barCount; ++bar)
+            Consider(&claim, function, CLAIM_BAR, bar, BarBase(function, bar), function->BarSize[bar], address);
+        if (layout == 0)
+            Consider(&claim, function, CLAIM_ROM, 0, RomBase(function), function->RomSize, address);
+    }
+    return claim;
+}
+
+// What a card's own memory behind BAR 0x10 reads: a fixed pattern that no
+// written chip image is likely to match.
+uint8_t CardMemoryByte(uint32_t offset)
+{
+    return static_cast<uint8_t>((offset * 37u + 0x5Au) ^ (offset >> 8));
+}
+
+// The chip answers through the ROM decoder only on a prepared card.
+EmuCard* ChipBehind(const Claim& claim)
+{
+    EmuCard* card = EmuCardOfFunction(claim.Function);
+    if (!card || !card->Chip.Model || !EmuCardPrepared(card))
+        return nullptr;
+    return card;
+}
+
+uint8_t ReadByte(const Claim& claim, uint32_t offset)
+{
+    if (claim.Count != 1)
+        return 0xFF;
+    EmuCard* card = EmuCardOfFunction(claim.Function);
+    if (claim.Kind == CLAIM_ROM) {
+        if (!card)
+            return 0xFF;
+        EmuCard* answering = ChipBehind(claim);
+        if (answering)
+            return EmuChipRead(answering, offset);
+        return CardMemoryByte(offset);
+    }
+    if (!card)
+        return 0;
+    if (claim.Bar == 0)
+        return CardMemoryByte(offset);
+    if (claim.Bar == 1)
+        return static_cast<uint8_t>(EmuCardRegisterRead(card, offset) >> (8 * (offset & 3)));
+    return 0;
+}
+
+void WriteByte(const Claim& claim, uint32_t offset, uint8_t value)
+{
+    if (claim.Count != 1)
+        return;
+    EmuCard* card = EmuCardOfFunction(claim.Function);
+    if (!card)
+        return;
+    if (claim.Kind == CLAIM_ROM) {
+        EmuCard* answering = ChipBehind(claim);
+        if (answering)
+            EmuChipWrite(answering, offset, value);
+        else
+            card->LostChipWrites += 1;
+    } else if (claim.Bar == 1) {
+        uint32_t shift = 8 * (offset & 3);
+        // A byte write changes one byte of the register as written, not as read.
+        uint32_t index = (offset & ~3u) / 4;
+        if (offset < EmuCardWindowSize(card)) {
+            uint32_t latch = card->Latch[index];
+            latch = (latch & ~(0xFFu << shift)) | (static_cast<uint32_t>(value) << shift);
+            EmuCardRegisterWrite(card, offset, latch);
+        }
+    }
+}
+
+}  // namespace
+
+uint32_t EmuBusClaimCount(uint32_t address)
+{
+    return Resolve(address).Count;
+}
+
+uint8_t EmuBusRead8(uint32_t address)
+{
+    Claim claim = Resolve(address);
+    return ReadByte(claim, claim.Offset);
+}
+
+uint32_t EmuBusRead32(uint32_t address)
+{
+    Claim claim = Resolve(address);
+    if (claim.Count == 1 && claim.Kind == CLAIM_BAR && claim.Bar == 1 && EmuCardOfFunction(claim.Function))
+        return EmuCardRegisterRead(EmuCardOfFunction(claim.Function), claim.Offset);
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < 4; ++i)
+        value |= static_cast<uint32_t>(ReadByte(claim, claim.Offset + i)) << (8 * i);
+    return value;
+}
+
+void EmuBusWrite8(uint32_t address, uint8_t value)
+{
+    Claim claim = Resolve(address);
+    WriteByte(claim, claim.Offset, value);
+}
+
+void EmuBusWrite32(uint32_t address, uint32_t value)
+{
+    Claim claim = Resolve(address);
+    if (claim.Count == 1 && claim.Kind == CLAIM_BAR && claim.Bar == 1 && EmuCardOfFunction(claim.Function)) {
+        EmuCardRegisterWrite(EmuCardOfFunction(claim.Function), claim.Offset, value);
+        return;
+    }
+    for (uint32_t i = 0; i < 4; ++i)
+        WriteByte(claim, claim.Offset + i, static_cast<uint8_t>(value >> (8 * i)));
+}
+
+int EmuMappingRefused(uint32_t busAddress, uint32_t size)
+{
+    for (uint32_t i = 0; i < Machine.CardCount; ++i) {
+        const EmuCard* card = &Machine.Cards[i];
+        const EmuFunction* function = &Machine.Functions[card->FunctionIndex];
+        uint32_t registers = function->Config[0x14 / 4] & ~0xFu;
+        uint32_t memory = function->Config[0x10 / 4] & ~0xFu;
+        if (EmuFindFault(EMU_FAULT_MAP_REGISTER, function) && busAddress == registers)
+            return 1;
+        if (EmuFindFault(EMU_FAULT_MAP_ROM, function) && busAddress == memory && size > 0)
+            return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,336 @@
+// JEDEC parallel flash: unlock cycles at the part's command addresses,
+// identification mode, byte program, page load, chip and sector erase, data
+// polling on bit 7 (and a toggling bit 6) while an operation runs, with
+// completion times on the virtual clock.
+#include "emu_text.h"
+#include "machine_state.h"
+
+namespace {
+
+// A page load ends when no byte has been loaded for this long.
+const uint64_t PageLoadWindowUs = 150;
+const uint8_t ResetCommand = 0xF0;
+
+const EmuFunction* FunctionOf(const EmuCard* card)
+{
+    return &Machine.Functions[card->FunctionIndex];
+}
+
+int IsAddress1(const EmuChip* chip, uint32_t offset)
+{
+    return (offset & chip->Model->CommandMask) == chip->Model->Address1;
+}
+
+int IsAddress2(const EmuChip* chip, uint32_t offset)
+{
+    return (offset & chip->Model->CommandMask) == chip->Model->Address2;
+}
+
+uint32_t ProgramTimeUs(const EmuCard* card, int page)
+{
+    const EmuFault* slow = EmuFindFault(EMU_FAULT_SLOW, FunctionOf(card));
+    if (slow)
+        return slow->Value;
+    return page ? card->Chip.Model->PageProgramUs : card->Chip.Model->ByteProgramUs;
+}
+
+int StuckAt(const EmuCard* card, uint32_t first, uint32_t length, uint32_t* offset)
+{
+    const EmuFunction* function = FunctionOf(card);
+    for (uint32_t i = 0; i < Machine.FaultCount; ++i) {
+        const EmuFault* fault = &Machine.Faults[i];
+        if (fault->Kind != EMU_FAULT_STUCK || fault->Bus != function->Bus ||
+            fault->Device != function->Device || fault->Function != function->Function)
+            continue;
+        uint32_t at = fault->Value & (card->Chip.Model->Size - 1);
+        if (at - first < length) {
+            *offset = at;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void ToRest(EmuChip* chip)
+{
+    chip->Mode = chip->RestingMode;
+}
+
+void StoreByte(EmuChip* chip, uint32_t offset, uint8_t value)
+{
+    uint8_t old = chip->Data[offset];
+    uint8_t stored = chip->Model->EraseBeforeProgram ? static_cast<uint8_t>(old & value) : value;
+    if (stored != old)
+        chip->Dirty = 1;
+    chip->Data[offset] = stored;
+}
+
+// The operation in progress ends: its data lands, except a stuck byte.
+void Complete(EmuChip* chip)
+{
+    switch (chip->Busy) {
+    case EMU_BUSY_BYTE:
+        if (!chip->Stuck)
+            StoreByte(chip, chip->BusyOffset, chip->BusyValue);
+        break;
+    case EMU_BUSY_PAGE:
+        // The part erases the page itself: bytes not loaded read 0xFF.
+        for (uint32_t i = 0; i < EMU_PAGE_SIZE; ++i) {
+            uint32_t offset = chip->PageBase + i;
+            if (chip->Stuck && offset == chip->StuckOffset)
+                continue;
+            StoreByte(chip, offset, chip->PageLoaded[i] ? chip->PageBuffer[i] : 0xFF);
+        }
+        break;
+    case EMU_BUSY_ERASE:
+        for (uint32_t i = 0; i < chip->BusyLength; ++i) {
+            if (chip->Data[chip->BusyOffset + i] != 0xFF)
+                chip->Dirty = 1;
+            chip->Data[chip->BusyOffset + i] = 0xFF;
+        }
+        break;
+    default:
+        break;
+    }
+    chip->Busy = EMU_BUSY_NONE;
+    chip->Stuck = 0;
+}
+
+void StartPageProgram(EmuCard* card)
+{
+    EmuChip* chip = &card->Chip;
+    ToRest(chip);
+    if (chip->LoadedCount == 0)
+        return;
+    EmuLogChipCommand(card, EMU_COMMAND_PAGE, chip->Unlock1, chip->Unlock2, chip->PageBase, chip->LoadedCount);
+    chip->Busy = EMU_BUSY_PAGE;
+    chip->BusyUntilUs = chip->LastLoadUs + ProgramTimeUs(card, 1);
+    chip->Stuck = static_cast<uint8_t>(StuckAt(card, chip->PageBase, EMU_PAGE_SIZE, &chip->StuckOffset));
+}
+
+// Brings the chip up to the present virtual time.
+void Settle(EmuCard* card)
+{
+    EmuChip* chip = &card->Chip;
+    uint64_t now = EmuNowUs();
+    if (chip->Mode == EMU_CHIP_PAGE_LOAD && chip->LoadedCount > 0 && now - chip->LastLoadUs >= PageLoadWindowUs)
+        StartPageProgram(card);
+    if (chip->Busy != EMU_BUSY_NONE && !chip->Stuck && now >= chip->BusyUntilUs)
+        Complete(chip);
+}
+
+void StartErase(EmuCard* card, uint32_t offset, uint32_t length, uint32_t timeUs, uint32_t kind)
+{
+    EmuChip* chip = &card->Chip;
+    EmuLogChipCommand(card, kind, chip->Unlock1, chip->Unlock2, offset, 0);
+    chip->Busy = EMU_BUSY_ERASE;
+    chip->BusyOffset = offset;
+    chip->BusyLength = length;
+    chip->BusyValue = 0xFF;
+    chip->BusyUntilUs = EmuNowUs() + timeUs;
+    chip->RestingMode = EMU_CHIP_READ;
+    chip->Mode = EMU_CHIP_READ;
+}
+
+void LoadPageByte(EmuCard* card, uint32_t offset, uint8_t value)
+{
+    EmuChip* chip = &card->Chip;
+    if (chip->LoadedCount == 0) {
+        chip->PageBase = offset & ~(EMU_PAGE_SIZE - 1u);
+        EmuFill(chip->PageLoaded, 0, EMU_PAGE_SIZE);
+    } else if ((offset & ~(EMU_PAGE_SIZE - 1u)) != chip->PageBase) {
+        card->LostChipWrites += 1;   // outside the page being loaded
+        return;
+    }
+    uint32_t index = offset & (EMU_PAGE_SIZE - 1u);
+    if (!chip->PageLoaded[index])
+        chip->LoadedCount += 1;
+    chip->PageLoaded[index] = 1;
+    chip->PageBuffer[index] = value;
+    chip->BusyValue = value;
+    chip->BusyOffset = offset;
+    chip->LastLoadUs = EmuNowUs();
+}
+
+void ProgramByte(EmuCard* card, uint32_t offset, uint8_t value)
+{
+    EmuChip* chip = &card->Chip;
+    EmuLogChipCommand(card, EMU_COMMAND_PROGRAM, chip->Unlock1, chip->Unlock2, offset, value);
+    chip->Busy = EMU_BUSY_BYTE;
+    chip->BusyOffset = offset;
+    chip->BusyValue = value;
+    chip->BusyUntilUs = EmuNowUs() + ProgramTimeUs(card, 0);
+    chip->Stuck = static_cast<uint8_t>(StuckAt(card, offset, 1, &chip->StuckOffset));
+    ToRest(chip);
+}
+
+// The third write of an unlocked sequence.
+void Command(EmuCard* card, uint32_t offset, uint8_t value)
+{
+    EmuChip* chip = &card->Chip;
+    // After the unlock cycles 0xF0 resets at any address.
+    if (!IsAddress1(chip, offset) && value != ResetCommand) {
+        ToRest(chip);
+        return;
+    }
+    switch (value) {
+    case 0x90:
+        EmuLogChipCommand(card, EMU_COMMAND_IDENTIFY, chip->Unlock1, chip->Unlock2, offset, value);
+        if (chip->Model->AnswersId)
+            chip->RestingMode = EMU_CHIP_ID;
+        ToRest(chip);
+        break;
+    case ResetCommand:
+        EmuLogChipCommand(card, EMU_COMMAND_EXIT, chip->Unlock1, chip->Unlock2, offset, value);
+        chip->RestingMode = EMU_CHIP_READ;
+        ToRest(chip);
+        break;
+    case 0xA0:
+        if (chip->Model->PageWrite) {
+            chip->Mode = EMU_CHIP_PAGE_LOAD;
+            chip->LoadedCount = 0;
+        } else {
+            chip->Mode = EMU_CHIP_PROGRAM;
+        }
+        break;
+    case 0x80:
+        chip->Mode = EMU_CHIP_ERASE_SETUP;
+        break;
+    default:
+        ToRest(chip);
+        break;
+    }
+}
+
+void EraseCommand(EmuCard* card, uint32_t offset, uint8_t value)
+{
+    EmuChip* chip = &card->Chip;
+    const EmuFlashModel* model = chip->Model;
+    if (value == 0x10 && IsAddress1(chip, offset)) {
+        StartErase(card, 0, model->Size, model->ChipEraseUs, EMU_COMMAND_CHIP_ERASE);
+    } else if (value == 0x30 && model->HasSectors) {
+        StartErase(card, offset & ~0xFFFu, 0x1000, model->SectorEraseUs, EMU_COMMAND_SECTOR_ERASE);
+    } else {
+        ToRest(chip);
+    }
+}
+
+}  // namespace
+
+void EmuChipReset(EmuChip* chip, const EmuFlashModel* model)
+{
+    EmuFill(chip, 0, sizeof *chip);
+    chip->Model = model;
+    EmuFill(chip->Data, 0xFF, EMU_CHIP_CAPACITY);
+}
+
+uint8_t EmuChipRead(EmuCard* card, uint32_t offset)
+{
+    EmuChip* chip = &card->Chip;
+    offset &= chip->Model->Size - 1;
+    if (chip->Mode == EMU_CHIP_PAGE_LOAD)
+        StartPageProgram(card);   // a read ends the load at once
+    Settle(card);
+    if (chip->Busy != EMU_BUSY_NONE) {
+        uint8_t status = static_cast<uint8_t>((~chip->BusyValue & 0x80) | (chip->ToggleBit ? 0x40 : 0));
+        chip->ToggleBit ^= 1;
+        return status;
+    }
+    if (chip->RestingMode == EMU_CHIP_ID) {
+        uint16_t id = chip->Model->ChipId;
+        return static_cast<uint8_t>((offset & 1) ? id >> 8 : id);
+    }
+    return chip->Data[offset];
+}
+
+void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
+{
+    EmuChip* chip = &card->Chip;
+    offset &= chip->Model->Size - 1;
+    Settle(card);
+    if (chip->Busy != EMU_BUSY_NONE) {
+        // Commands are ignored while the part is busy; a reset ends an
+        // operation that would never finish.
+        if (value == ResetCommand && chip->Stuck) {
+            EmuLogChipCommand(card, EMU_COMMAND_RESET, 0, 0, offset, value);
+            Complete(chip);
+            chip->RestingMode = EMU_CHIP_READ;
+            ToRest(chip);
+        } else {
+            card->LostChipWrites += 1;
+        }
+        return;
+    }
+    switch (chip->Mode) {
+    case EMU_CHIP_PROGRAM:
+        ProgramByte(card, offset, value);
+        return;
+    case EMU_CHIP_PAGE_LOAD:
+        LoadPageByte(card, offset, value);
+        return;
+    default:
+        break;
+    }
+    if (value == ResetCommand && chip->Mode != EMU_CHIP_UNLOCK2 && chip->Mode != EMU_CHIP_ERASE_UNLOCK2) {
+        EmuLogChipCommand(card, EMU_COMMAND_RESET, 0, 0, offset, value);
+        chip->RestingMode = EMU_CHIP_READ;
+        chip->Mode = EMU_CHIP_READ;
+        return;
+    }
+    switch (chip->Mode) {
+    case EMU_CHIP_READ:
+    case EMU_CHIP_ID:
+        if (value == 0xAA && IsAddress1(chip, offset)) {
+            chip->Mode = EMU_CHIP_UNLOCK1;
+            chip->Unlock1 = offset;
+        }
+        break;
+    case EMU_CHIP_UNLOCK1:
+        if (value == 0x55 && IsAddress2(chip, offset)) {
+            chip->Mode = EMU_CHIP_UNLOCK2;
+            chip->Unlock2 = offset;
+        } else {
+            ToRest(chip);
+        }
+        break;
+    case EMU_CHIP_UNLOCK2:
+        Command(card, offset, value);
+        break;
+    case EMU_CHIP_ERASE_SETUP:
+        if (value == 0xAA && IsAddress1(chip, offset))
+            chip->Mode = EMU_CHIP_ERASE_UNLOCK1;
+        else
+            ToRest(chip);
+        break;
+    case EMU_CHIP_ERASE_UNLOCK1:
+        if (value == 0x55 && IsAddress2(chip, offset))
+            chip->Mode = EMU_CHIP_ERASE_UNLOCK2;
+        else
+            ToRest(chip);
+        break;
+    case EMU_CHIP_ERASE_UNLOCK2:
+        EraseCommand(card, offset, value);
+        break;
+    default:
+        ToRest(chip);
+        break;
+    }
+}
+
+void EmuChipSettle(EmuCard* card)
+{
+    if (card->Chip.Model)
+        Settle(card);
+}
+
+void EmuChipAbort(EmuCard* card)
+{
+    EmuChip* chip = &card->Chip;
+    if (!chip->Model)
+        return;
+    if (chip->Mode == EMU_CHIP_PAGE_LOAD)
+        StartPageProgram(card);
+    Settle(card);
+    if (chip->Busy != EMU_BUSY_NONE && chip->Stuck)
+        Complete(chip);
+}

@@ -1,0 +1,12 @@
+// Shared between the host platform files.
+#ifndef PELMIX_EMU_HOST_INTERNAL_H
+#define PELMIX_EMU_HOST_INTERNAL_H
+
+#include <stdint.h>
+
+// Records a misuse of the platform by the driver (see HostMisuseCount).
+void HostReportMisuse(const char* what);
+void HostResetMappings();
+void HostResetKernel();
+
+#endif

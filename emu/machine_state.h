@@ -1,0 +1,151 @@
+// The records of the emulated machine, shared by the core files. All storage
+// is static and fixed in size; nothing here needs a C library or a heap.
+#ifndef PELMIX_EMU_MACHINE_STATE_H
+#define PELMIX_EMU_MACHINE_STATE_H
+
+#include <stdint.h>
+
+#include "flash_models.h"
+#include "pci_machine.h"
+
+enum {
+    EMU_MAX_FUNCTIONS = 64,
+    EMU_MAX_CARDS = 16,
+    EMU_MAX_FAULTS = 32,
+    EMU_CONFIG_REGISTERS = 64,       // 256 bytes of configuration space
+    EMU_CARD_REGISTERS = 4096,       // 16 KB register window
+    EMU_CHIP_CAPACITY = 0x20000,     // 128 KB
+    EMU_PAGE_SIZE = 128,
+    EMU_PATH_SIZE = 260,
+};
+
+struct EmuFunction {
+    uint8_t Bus;
+    uint8_t Device;
+    uint8_t Function;
+    int8_t CardIndex;                          // -1: not an Orvel card
+    uint32_t Config[EMU_CONFIG_REGISTERS];
+    uint32_t Writable[EMU_CONFIG_REGISTERS];   // bits a configuration write changes
+    uint32_t BarSize[6];                       // 0: no memory or I/O decoder
+    uint32_t RomSize;                          // 0: no expansion ROM decoder
+    uint32_t WriteCount[EMU_CONFIG_REGISTERS];
+};
+
+// Chip command states. Read and identification are the two resting modes;
+// the others are steps of an unlock sequence or a command in progress.
+enum EmuChipMode {
+    EMU_CHIP_READ = 0,
+    EMU_CHIP_ID,
+    EMU_CHIP_UNLOCK1,         // 0xAA seen at the first command address
+    EMU_CHIP_UNLOCK2,         // 0x55 seen at the second
+    EMU_CHIP_PROGRAM,         // byte chips: the next write is the data byte
+    EMU_CHIP_PAGE_LOAD,       // page chips: bytes of one page being loaded
+    EMU_CHIP_ERASE_SETUP,     // 0x80 seen
+    EMU_CHIP_ERASE_UNLOCK1,
+    EMU_CHIP_ERASE_UNLOCK2,
+};
+
+enum EmuChipBusy {
+    EMU_BUSY_NONE = 0,
+    EMU_BUSY_BYTE,
+    EMU_BUSY_PAGE,
+    EMU_BUSY_ERASE,
+};
+
+struct EmuChip {
+    const EmuFlashModel* Model;   // null: the card carries no chip
+    uint8_t Data[EMU_CHIP_CAPACITY];
+    uint8_t Mode;                 // EmuChipMode
+    uint8_t RestingMode;          // EMU_CHIP_READ or EMU_CHIP_ID, where a sequence returns
+    uint8_t Busy;                 // EmuChipBusy
+    uint8_t ToggleBit;            // bit 6 flips on every read while busy
+    uint8_t Stuck;                // the operation in progress never completes
+    uint8_t Dirty;                // contents changed since the image was last saved
+    uint64_t BusyUntilUs;
+    uint32_t BusyOffset;          // byte programmed, or first byte erased
+    uint32_t BusyLength;          // bytes an erase clears
+    uint8_t BusyValue;            // data polling shows the complement of its bit 7
+    uint32_t StuckOffset;
+    uint32_t Unlock1;             // offsets of the unlock writes of the current sequence
+    uint32_t Unlock2;
+    uint64_t LastLoadUs;
+    // Page load
+    uint32_t PageBase;
+    uint8_t PageBuffer[EMU_PAGE_SIZE];
+    uint8_t PageLoaded[EMU_PAGE_SIZE];
+    uint32_t LoadedCount;
+    char ImagePath[EMU_PATH_SIZE];
+};
+
+struct EmuCard {
+    int FunctionIndex;
+    uint32_t Family;
+    // Register latches: a read returns the latch of the register's partner
+    // (see orvel_card.cpp), so reads and writes of a pair cross.
+    uint32_t Latch[EMU_CARD_REGISTERS];
+    uint64_t LastRegisterWriteUs;
+    uint32_t LostChipWrites;      // writes aimed at the ROM while the chip did not answer
+    EmuChip Chip;
+};
+
+
+struct EmuFault {
+    uint32_t Kind;
+    int HasTarget;
+    uint32_t Bus;
+    uint32_t Device;
+    uint32_t Function;
+    uint32_t Value;               // chip offset (stuck) or microseconds (slow)
+};
+
+struct EmuMachine {
+    uint32_t FunctionCount;
+    EmuFunction Functions[EMU_MAX_FUNCTIONS];
+    uint32_t CardCount;
+    EmuCard Cards[EMU_MAX_CARDS];
+    uint32_t FaultCount;
+    EmuFault Faults[EMU_MAX_FAULTS];
+    uint32_t ProcessorCount;
+    uint32_t ProcessorMask;
+};
+
+extern EmuMachine Machine;
+
+EmuFunction* EmuFindFunction(uint32_t bus, uint32_t device, uint32_t function);
+EmuCard* EmuCardOfFunction(const EmuFunction* function);
+const EmuFault* EmuFindFault(uint32_t kind, const EmuFunction* function);
+
+// Configuration registers with their decoding rules (pci_config_space.cpp).
+void EmuInitFunction(EmuFunction* function, uint32_t bus, uint32_t device, uint32_t number);
+// Sets the writable bits once the machine file has set the registers.
+void EmuFinishFunction(EmuFunction* function);
+uint32_t EmuFunctionRead32(const EmuFunction* function, uint32_t offset);
+void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, uint32_t byteMask);
+
+// Cards and chips (orvel_card.cpp, flash_chip.cpp).
+void EmuInitCard(EmuCard* card, int functionIndex, uint32_t family);
+uint32_t EmuCardRegisterRead(const EmuCard* card, uint32_t offset);
+void EmuCardRegisterWrite(EmuCard* card, uint32_t offset, uint32_t value);
+void EmuCardSetRegisterReadValue(EmuCard* card, uint32_t offset, uint32_t value);
+uint32_t EmuCardWindowSize(const EmuCard* card);
+int EmuCardPrepared(const EmuCard* card);
+
+void EmuChipReset(EmuChip* chip, const EmuFlashModel* model);
+uint8_t EmuChipRead(EmuCard* card, uint32_t offset);
+void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value);
+// Brings the chip's operation in progress up to the present virtual time.
+void EmuChipSettle(EmuCard* card);
+// Ends a never-completing operation, as when the chip loses its decoder.
+void EmuChipAbort(EmuCard* card);
+
+// Trace, warnings and the chip command log (emu_trace.cpp).
+void EmuEmitWarning(const char* line);
+void EmuEmitTrace(const char* line);
+int EmuTraceWanted();
+void EmuLogChipCommand(const EmuCard* card, uint32_t kind, uint32_t address1, uint32_t address2,
+                       uint32_t offset, uint32_t value);
+
+// Family 1..4 of an Orvel vendor and device id, else 0 (orvel_card.cpp).
+uint32_t EmuOrvelFamily(uint32_t vendorId, uint32_t deviceId);
+
+#endif

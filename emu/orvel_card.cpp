@@ -1,0 +1,150 @@
+// Orvel cards: the register window behind BAR 0x14 and the conditions under
+// which the flash chip behind the expansion ROM decoder answers.
+//
+// The registers that the driver's access sets save and restore come in pairs
+// whose reads and writes cross: a read of one register returns the value
+// last written to its partner (family 1: 0x00/0x0C and 0x04/0x08; families
+// 2 to 4: 0x00/0x04). That is why the driver restores each saved value to
+// the partner register; a straight restore leaves the card changed.
+//
+// The chip answers only while the card is prepared as its access set leaves
+// it, and only after the registers have settled for 67 ms since the last
+// register write:
+//   family 1:    0x00, 0x04, 0x08, 0x0C read 0
+//   family 2, 3: 0x00, 0x04 read 0; 0x147C bit 10 set; 0x1480 bits 0 and 1 clear
+//   family 4:    0x00, 0x04 read 0; 0x80 bit 0 clear
+#include "machine_state.h"
+
+namespace {
+
+const uint64_t SettleUs = 67000;
+
+struct OrvelId {
+    uint16_t VendorId;
+    uint16_t DeviceId;
+    uint32_t Family;
+};
+
+const OrvelId OrvelIds[] = {
+    {0x1E5B, 0x0A51, 1},
+    {0x1E5B, 0x0A52, 2},
+    {0x1D2E, 0x0C61, 3},
+    {0x1D2E, 0x0C62, 4},
+};
+
+struct RegisterDefault {
+    uint32_t Offset;
+    uint32_t Value;
+};
+
+// Values the card reads at power-up: none of them prepared.
+const RegisterDefault DefaultsA[] = {
+    {0x00, 0x1F000101}, {0x04, 0x00C00002}, {0x08, 0x0000F003}, {0x0C, 0x80000004},
+};
+const RegisterDefault DefaultsB[] = {
+    {0x00, 0x21000101}, {0x04, 0x0300C002}, {0x147C, 0x00000021}, {0x1480, 0x00000013},
+};
+const RegisterDefault DefaultsC[] = {
+    {0x00, 0x31000101}, {0x04, 0x0400D002}, {0x80, 0x00000101},
+};
+
+uint32_t Partner(uint32_t family, uint32_t offset)
+{
+    if (family == 1) {
+        switch (offset) {
+        case 0x00: return 0x0C;
+        case 0x0C: return 0x00;
+        case 0x04: return 0x08;
+        case 0x08: return 0x04;
+        default: return offset;
+        }
+    }
+    if (offset == 0x00)
+        return 0x04;
+    if (offset == 0x04)
+        return 0x00;
+    return offset;
+}
+
+}  // namespace
+
+uint32_t EmuOrvelFamily(uint32_t vendorId, uint32_t deviceId)
+{
+    for (const OrvelId& id : OrvelIds) {
+        if (id.VendorId == vendorId && id.DeviceId == deviceId)
+            return id.Family;
+    }
+    return 0;
+}
+
+void EmuInitCard(EmuCard* card, int functionIndex, uint32_t family)
+{
+    card->FunctionIndex = functionIndex;
+    card->Family = family;
+    for (uint32_t& latch : card->Latch)
+        latch = 0;
+    card->LastRegisterWriteUs = 0;
+    card->LostChipWrites = 0;
+    const RegisterDefault* defaults = DefaultsA;
+    uint32_t count = sizeof DefaultsA / sizeof DefaultsA[0];
+    if (family == 2 || family == 3) {
+        defaults = DefaultsB;
+        count = sizeof DefaultsB / sizeof DefaultsB[0];
+    } else if (family == 4) {
+        defaults = DefaultsC;
+        count = sizeof DefaultsC / sizeof DefaultsC[0];
+    }
+    for (uint32_t i = 0; i < count; ++i)
+        EmuCardSetRegisterReadValue(card, defaults[i].Offset, defaults[i].Value);
+}
+
+uint32_t EmuCardWindowSize(const EmuCard* card)
+{
+    return card->Family == 1 ? 0x2000u : 0x4000u;
+}
+
+uint32_t EmuCardRegisterRead(const EmuCard* card, uint32_t offset)
+{
+    offset &= ~3u;
+    if (offset >= EmuCardWindowSize(card))
+        return 0;
+    return card->Latch[Partner(card->Family, offset) / 4];
+}
+
+void EmuCardRegisterWrite(EmuCard* card, uint32_t offset, uint32_t value)
+{
+    offset &= ~3u;
+    if (offset >= EmuCardWindowSize(card))
+        return;
+    card->Latch[offset / 4] = value;
+    // +1 so that a write at virtual time 0 still counts as a write.
+    card->LastRegisterWriteUs = EmuNowUs() + 1;
+}
+
+void EmuCardSetRegisterReadValue(EmuCard* card, uint32_t offset, uint32_t value)
+{
+    offset &= ~3u;
+    if (offset < EmuCardWindowSize(card))
+        card->Latch[Partner(card->Family, offset) / 4] = value;
+}
+
+int EmuCardPrepared(const EmuCard* card)
+{
+    if (card->LastRegisterWriteUs != 0 && EmuNowUs() + 1 - card->LastRegisterWriteUs < SettleUs)
+        return 0;
+    uint32_t r00 = EmuCardRegisterRead(card, 0x00);
+    uint32_t r04 = EmuCardRegisterRead(card, 0x04);
+    switch (card->Family) {
+    case 1:
+        return r00 == 0 && r04 == 0 && EmuCardRegisterRead(card, 0x08) == 0 &&
+               EmuCardRegisterRead(card, 0x0C) == 0;
+    case 2:
+    case 3:
+        return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x147C) & 0x400) &&
+               (EmuCardRegisterRead(card, 0x1480) & 3) == 0;
+    case 4:
+        return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x80) & 1) == 0;
+    default:
+        return 0;
+    }
+}

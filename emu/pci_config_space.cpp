@@ -1,0 +1,219 @@
+// Configuration space of the emulated functions: which bits a write changes,
+// BAR and ROM BAR size probing, and the platform-facing byte access.
+#include "emu_text.h"
+#include "machine_state.h"
+
+EmuMachine Machine;
+
+namespace {
+
+const uint32_t RomBarIndex = 0x30 / 4;
+
+uint32_t HeaderLayout(const EmuFunction* function)
+{
+    return (function->Config[3] >> 16) & 0x7F;
+}
+
+void TraceWrite(const EmuFunction* function, uint32_t offset, uint32_t written, uint32_t before)
+{
+    if (!EmuTraceWanted())
+        return;
+    char text[128];
+    EmuLine line;
+    EmuLineStart(&line, text, sizeof text);
+    EmuLineText(&line, "config ");
+    EmuLineLocation(&line, function->Bus, function->Device, function->Function);
+    EmuLineText(&line, " 0x");
+    EmuLineHex(&line, offset, 2);
+    EmuLineText(&line, " <- 0x");
+    EmuLineHex(&line, written, 8);
+    EmuLineText(&line, " (was 0x");
+    EmuLineHex(&line, before, 8);
+    EmuLineText(&line, ", now 0x");
+    EmuLineHex(&line, function->Config[offset / 4], 8);
+    EmuLineText(&line, ")");
+    EmuEmitTrace(text);
+}
+
+EmuFunction* FunctionAtSlot(uint32_t bus, uint32_t slot)
+{
+    return EmuFindFunction(bus, slot & 0x1F, (slot >> 5) & 0x7);
+}
+
+}  // namespace
+
+EmuFunction* EmuFindFunction(uint32_t bus, uint32_t device, uint32_t function)
+{
+    for (uint32_t i = 0; i < Machine.FunctionCount; ++i) {
+        EmuFunction* candidate = &Machine.Functions[i];
+        if (candidate->Bus == bus && candidate->Device == device && candidate->Function == function)
+            return candidate;
+    }
+    return nullptr;
+}
+
+EmuCard* EmuCardOfFunction(const EmuFunction* function)
+{
+    if (!function || function->CardIndex < 0)
+        return nullptr;
+    return &Machine.Cards[function->CardIndex];
+}
+
+const EmuFault* EmuFindFault(uint32_t kind, const EmuFunction* function)
+{
+    for (uint32_t i = 0; i < Machine.FaultCount; ++i) {
+        const EmuFault* fault = &Machine.Faults[i];
+        if (fault->Kind != kind)
+            continue;
+        if (!fault->HasTarget)
+            return fault;
+        if (function && fault->Bus == function->Bus && fault->Device == function->Device &&
+            fault->Function == function->Function)
+            return fault;
+    }
+    return nullptr;
+}
+
+void EmuInitFunction(EmuFunction* function, uint32_t bus, uint32_t device, uint32_t number)
+{
+    EmuFill(function, 0, sizeof *function);
+    function->Bus = static_cast<uint8_t>(bus);
+    function->Device = static_cast<uint8_t>(device);
+    function->Function = static_cast<uint8_t>(number);
+    function->CardIndex = -1;
+}
+
+// Called once the machine file has set the function's registers: decides
+// which bits writes may change from the header layout and the decoders.
+void EmuFinishFunction(EmuFunction* function)
+{
+    uint32_t* writable = function->Writable;
+    writable[0x04 / 4] = 0x0000FFFF;   // command; status is read-only here
+    writable[0x0C / 4] = 0x0000FFFF;   // cache line size, latency timer
+    writable[0x3C / 4] = 0x000000FF;   // interrupt line
+    for (uint32_t i = 0x40 / 4; i < EMU_CONFIG_REGISTERS; ++i)
+        writable[i] = 0xFFFFFFFF;
+    uint32_t layout = HeaderLayout(function);
+    uint32_t barCount = layout == 0 ? 6 : layout == 1 ? 2 : 0;
+    if (layout == 1) {
+        // Bus numbers, I/O and memory windows, upper halves.
+        for (uint32_t offset = 0x18; offset <= 0x30; offset += 4)
+            writable[offset / 4] = 0xFFFFFFFF;
+        writable[0x1C / 4] = 0x0000FFFF;
+    }
+    for (uint32_t bar = 0; bar < barCount; ++bar) {
+        uint32_t size = function->BarSize[bar];
+        uint32_t index = 0x10 / 4 + bar;
+        if (size == 0)
+            continue;
+        uint32_t value = function->Config[index];
+        if (value & 1) {
+            writable[index] = ~(size - 1) & ~0x3u;
+        } else {
+            writable[index] = ~(size - 1) & ~0xFu;
+            if ((value & 6) == 4 && bar + 1 < barCount)
+                writable[index + 1] = 0xFFFFFFFF;   // upper half of a 64-bit BAR
+        }
+    }
+    if (layout == 0 && function->RomSize != 0)
+        writable[RomBarIndex] = (~(function->RomSize - 1) & 0xFFFFF800u) | 1u;
+}
+
+uint32_t EmuFunctionRead32(const EmuFunction* function, uint32_t offset)
+{
+    if (offset >= EMU_CONFIG_REGISTERS * 4)
+        return 0;
+    return function->Config[offset / 4];
+}
+
+void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, uint32_t byteMask)
+{
+    if (offset >= EMU_CONFIG_REGISTERS * 4)
+        return;
+    uint32_t index = offset / 4;
+    uint32_t before = function->Config[index];
+    uint32_t change = function->Writable[index] & byteMask;
+    function->Config[index] = (before & ~change) | (value & change);
+    function->WriteCount[index] += 1;
+    TraceWrite(function, index * 4, value, before);
+
+    // A chip that loses its decoder ends whatever it could not finish.
+    EmuCard* card = EmuCardOfFunction(function);
+    if (card && index == RomBarIndex && (before & 1) && !(function->Config[index] & 1))
+        EmuChipAbort(card);
+}
+
+void EmuConfigRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, uint32_t length)
+{
+    uint8_t* bytes = static_cast<uint8_t*>(buffer);
+    const EmuFunction* function = FunctionAtSlot(bus, slot);
+    for (uint32_t i = 0; i < length; ++i) {
+        uint32_t at = offset + i;
+        if (!function) {
+            bytes[i] = 0xFF;
+        } else if (at < offset || at >= EMU_CONFIG_REGISTERS * 4) {
+            bytes[i] = 0;
+        } else {
+            bytes[i] = static_cast<uint8_t>(function->Config[at / 4] >> (8 * (at % 4)));
+        }
+    }
+}
+
+void EmuConfigWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
+{
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+    EmuFunction* function = FunctionAtSlot(bus, slot);
+    if (!function)
+        return;
+    // Group the bytes by register: one write per register touched.
+    uint32_t i = 0;
+    while (i < length) {
+        uint32_t at = offset + i;
+        if (at < offset || at >= EMU_CONFIG_REGISTERS * 4)
+            return;
+        uint32_t registerOffset = at & ~3u;
+        uint32_t value = 0, mask = 0;
+        while (i < length && ((offset + i) & ~3u) == registerOffset) {
+            uint32_t shift = 8 * ((offset + i) & 3);
+            value |= static_cast<uint32_t>(bytes[i]) << shift;
+            mask |= 0xFFu << shift;
+            ++i;
+        }
+        EmuFunctionWrite32(function, registerOffset, value, mask);
+    }
+}
+
+uint32_t EmuPeekConfig32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)
+{
+    const EmuFunction* found = EmuFindFunction(bus, device, function);
+    if (!found)
+        return 0xFFFFFFFFu;
+    return EmuFunctionRead32(found, offset & ~3u);
+}
+
+uint32_t EmuConfigWriteCount(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)
+{
+    const EmuFunction* found = EmuFindFunction(bus, device, function);
+    if (!found || offset >= EMU_CONFIG_REGISTERS * 4)
+        return 0;
+    return found->WriteCount[offset / 4];
+}
+
+uint32_t EmuProcessorCount()
+{
+    return Machine.ProcessorCount;
+}
+
+uint32_t EmuProcessorMask()
+{
+    return Machine.ProcessorMask;
+}
+
+int EmuHasFault(uint32_t kind)
+{
+    for (uint32_t i = 0; i < Machine.FaultCount; ++i) {
+        if (Machine.Faults[i].Kind == kind)
+            return 1;
+    }
+    return 0;
+}
