@@ -1,0 +1,208 @@
+#include "driver_loading.h"
+
+#include <direct.h>
+#include <io.h>
+#include <string.h>
+
+#include "driver_service.h"
+#include "format_text.h"
+#include "main_window.h"
+#include "text_lookup.h"
+#include "inbuilt_image.h"
+#include "wizard_state.h"
+
+char WorkDir[WorkDirSize];
+char WorkDirShort[WorkDirSize];
+HANDLE DriverHandle = INVALID_HANDLE_VALUE;
+int DriverOpen;
+
+namespace {
+
+const char kVxdFile[] = "Pelmix.vxd";
+
+int FileInWorkingFolder(const char* name)
+{
+    struct _finddata_t found;
+    intptr_t search = _findfirst(name, &found);
+    if (search == -1)
+        return 0;
+    _findclose(search);
+    return 1;
+}
+
+// A looked-up text with up to two placeholders, in a box captioned with the
+// installer title.
+void ShowDriverText(HWND owner, unsigned id, const char* key, const char* fallback, UINT icon,
+                    FormatArg first = FormatArg(), FormatArg second = FormatArg())
+{
+    char format[TextBufferSize];
+    char text[TextBufferSize];
+    LookupText(id, key, fallback, format);
+    FormatText(text, sizeof text, format, first, second);
+    MessageBoxA(owner, text, InstallerTitle, icon);
+}
+
+void ShowNoDriver(HWND owner, const char* file)
+{
+    ShowDriverText(owner, 1007, "NoDriver", "Unable to locate BIOS driver file:\n%s\n\nExiting...", MB_ICONWARNING,
+                   file);
+}
+
+void ShowBadDriver(HWND owner, DWORD error, const char* file)
+{
+    ShowDriverText(owner, 1008, "BadDriver", "Unable to start BIOS driver (error %d):\n%s\n\nExiting...",
+                   MB_ICONWARNING, FormatArg(long(error)), file);
+}
+
+void ShowInstallFailure(HWND owner, const DriverServiceResult& r)
+{
+    switch (r.Outcome) {
+    case ServiceManagerUnavailable:
+        ShowBadDriver(owner, r.Error, PELMIX_DRIVER_FILE_NAME);
+        break;
+    case ServiceMarkedForDelete:
+        ShowDriverText(owner, 1009, "ServiceDeleting",
+                       "Unable to run BIOS driver until after next reboot.\nClick OK, reboot your machine and "
+                       "re-run this BIOS programmer.",
+                       MB_ICONWARNING);
+        break;
+    case ServiceAccessDenied:
+        ShowDriverText(owner, 1010, "ServiceNoAccess",
+                       "Unable to run BIOS driver without administrator privilegese.\nClick OK, log on as an "
+                       "administrator and re-run this BIOS programmer.",
+                       MB_ICONWARNING);
+        break;
+    default:
+        ShowDriverText(owner, 1017, "ServiceInternalErr",
+                       "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support "
+                       "quoting error code SRV-%d.",
+                       MB_ICONWARNING, FormatArg(long(r.Error)));
+        break;
+    }
+}
+
+void ShowStartFailure(HWND owner, const DriverServiceResult& r)
+{
+    if (r.Outcome == ServiceStartPathNotFound)
+        ShowDriverText(owner, 1048, "ServiceStartNoLoadErr",
+                       "Unable to start BIOS driver.\nOne cause of this can be attempting to run over the "
+                       "network.\nIf this is the case, please copy the files locally and re-try.",
+                       MB_ICONWARNING);
+    else
+        ShowDriverText(owner, 1012, "ServiceStartErr",
+                       "Unable to start BIOS driver due to an unexpected error.\nPlease contact technical support "
+                       "quoting error code STA-%d.",
+                       MB_ICONWARNING, FormatArg(long(r.Error)));
+}
+
+int OpenVxd(HWND owner)
+{
+    if (!FileInWorkingFolder(kVxdFile)) {
+        ShowNoDriver(owner, kVxdFile);
+        return 0;
+    }
+    char path[4 + WorkDirSize + sizeof kVxdFile];
+    FormatText(path, sizeof path, "\\\\.\\%s%s", WorkDirShort, kVxdFile);
+    DriverHandle = CreateFileA(path, 0, 0, 0, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, 0);
+    if (DriverHandle == INVALID_HANDLE_VALUE) {
+        ShowBadDriver(owner, GetLastError(), kVxdFile);
+        return 0;
+    }
+    DriverOpen = 1;
+    return 1;
+}
+
+int OpenNtDriver(HWND owner)
+{
+    if (!FileInWorkingFolder(PELMIX_DRIVER_FILE_NAME)) {
+        ShowNoDriver(owner, PELMIX_DRIVER_FILE_NAME);
+        return 0;
+    }
+    char driverPath[WorkDirSize + sizeof PELMIX_DRIVER_FILE_NAME];
+    FormatText(driverPath, sizeof driverPath, "%s%s", WorkDir, PELMIX_DRIVER_FILE_NAME);
+    DriverServiceResult r = InstallDriverService(driverPath);
+    if (r.Outcome != ServiceOk) {
+        ShowInstallFailure(owner, r);
+        return 0;
+    }
+    r = StartDriverService();
+    if (r.Outcome != ServiceOk) {
+        ShowStartFailure(owner, r);
+        // The service stays installed until StopDriver takes it away.
+        CloseDriverServiceHandles();
+        return 0;
+    }
+    DWORD error = 0;
+    DriverHandle = OpenDriverDevice(&error);
+    if (DriverHandle == INVALID_HANDLE_VALUE) {
+        ShowBadDriver(owner, error, PELMIX_DRIVER_FILE_NAME);
+        return 0;
+    }
+    DriverOpen = 1;
+    return 1;
+}
+
+DWORD PlatformId()
+{
+    OSVERSIONINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info))
+        return 0;
+    return info.dwPlatformId;
+}
+
+}  // namespace
+
+int OpenDriver(HWND owner)
+{
+    if (DriverOpen)
+        return 1;
+    switch (PlatformId()) {
+    case VER_PLATFORM_WIN32_WINDOWS:
+        return OpenVxd(owner);
+    case VER_PLATFORM_WIN32_NT:
+        return OpenNtDriver(owner);
+    }
+    MessageBoxA(owner, "Your computer's Operating System is not supported\nExiting...", "BIOS Programmer",
+                MB_ICONWARNING);
+    return 0;
+}
+
+int StartDriver(HWND owner)
+{
+    int result = 1;
+    if (!_getcwd(WorkDir, 260)) {
+        WorkDir[0] = 0;
+        result = 0;  // the working folder's name does not fit
+    } else {
+        size_t len = strlen(WorkDir);
+        if (len == 0 || WorkDir[len - 1] != '\\') {
+            if (len >= 260)
+                result = 0;
+            else
+                WorkDir[len] = '\\', WorkDir[len + 1] = 0;
+        }
+    }
+    if (result) {
+        GetShortPathNameA(WorkDir, WorkDirShort, sizeof WorkDirShort);
+        result = OpenDriver(owner);
+    }
+    TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
+    if (result && !TheWizard.InBuiltImageAvailable)
+        ShowDriverText(owner, 1035, "NoEmbeddedBios",
+                       "This version of the programmer has no in-built BIOS image.\nYou will only be able to "
+                       "program your BIOS from an existing image file.",
+                       MB_ICONINFORMATION);
+    return result;
+}
+
+void StopDriver()
+{
+    DWORD platform = PlatformId();
+    if (DriverHandle != INVALID_HANDLE_VALUE)
+        CloseHandle(DriverHandle);
+    DriverHandle = INVALID_HANDLE_VALUE;
+    if (platform == VER_PLATFORM_WIN32_NT)
+        RemoveDriverService();
+}

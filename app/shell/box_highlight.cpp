@@ -1,0 +1,69 @@
+// Message boxes shown while HighlightBoxes is set draw their text in dark
+// red: a thread hook catches each box as it is created and subclasses it.
+#include "page_keys.h"
+
+int HighlightBoxes;
+
+namespace {
+
+HHOOK BoxHook;
+WNDPROC BoxSlot;
+
+LRESULT CALLBACK RedTextProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CTLCOLORSTATIC) {
+        HDC dc = (HDC)wParam;
+        SetTextColor(dc, RGB(180, 0, 0));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return (LRESULT)GetStockObject(NULL_BRUSH);
+    }
+    return CallWindowProcA(BoxSlot, box, message, wParam, lParam);
+}
+
+int HasModalFrame(HWND window)
+{
+    WINDOWINFO info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    if (!GetWindowInfo(window, &info))
+        return 0;
+    return (info.dwExStyle & WS_EX_DLGMODALFRAME) != 0;
+}
+
+LRESULT CALLBACK BoxHookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* call = (const CWPSTRUCT*)lParam;
+    if (code == HC_ACTION && call && HighlightBoxes &&
+        GetWindowThreadProcessId(call->hwnd, 0) == GetCurrentThreadId()) {
+        if (call->message == WM_CREATE && HasModalFrame(call->hwnd)) {
+            BoxSlot = (WNDPROC)GetWindowLongPtrA(call->hwnd, GWLP_WNDPROC);
+            SetWindowLongPtrA(call->hwnd, GWLP_WNDPROC, (LONG_PTR)RedTextProc);
+        } else if (call->message == WM_DESTROY && HasModalFrame(call->hwnd) &&
+                   (WNDPROC)GetWindowLongPtrA(call->hwnd, GWLP_WNDPROC) == RedTextProc) {
+            SetWindowLongPtrA(call->hwnd, GWLP_WNDPROC, (LONG_PTR)BoxSlot);
+        }
+    }
+    return CallNextHookEx(BoxHook, code, wParam, lParam);
+}
+
+}  // namespace
+
+int HighlightedMessageBox(HWND owner, const char* text, const char* caption, UINT type)
+{
+    HighlightBoxes = 1;
+    int answer = MessageBoxA(owner, text, caption, type);
+    HighlightBoxes = 0;
+    return answer;
+}
+
+void InstallBoxHook()
+{
+    BoxHook = SetWindowsHookExA(WH_CALLWNDPROC, BoxHookProc, 0, GetCurrentThreadId());
+}
+
+void RemoveBoxHook()
+{
+    if (BoxHook)
+        UnhookWindowsHookEx(BoxHook);
+    BoxHook = 0;
+}

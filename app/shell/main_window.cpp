@@ -1,0 +1,213 @@
+#include "main_window.h"
+
+#include "banner_colour.h"
+#include "driver_loading.h"
+#include "format_text.h"
+#include "page_keys.h"
+#include "resource_ids.h"
+#include "shell_globals.h"
+#include "text_lookup.h"
+#include "wizard_pages.h"
+
+HWND MainWindow;
+HWND ActivePage;
+int SkipExitConfirm;
+int QuitIsSafe;
+char InstallerTitle[TextBufferSize];
+HFONT BannerFont;
+
+namespace {
+
+const char kAboutDefault[] =
+    "%s BIOS Programmer\nVersion %s\n\nPublished by Kestrom. All rights reserved.";
+const char kIncompleteDefault[] =
+    "Installation is incomplete.  Installation is incomplete.  If you quit from the installer now, "
+    "your %s card may not function correctly.\n\nAre you sure you want to quit?";
+
+void CloseWithoutAsking(HWND window)
+{
+    SkipExitConfirm = 1;
+    PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+void CreateBannerFont(HDC dc)
+{
+    int size = GetDeviceCaps(dc, HORZRES) >= 800 ? 36 : 22;
+    int height = -MulDiv(size, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    BannerFont = CreateFontA(height, 0, 0, 0, 700, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, PROOF_QUALITY, VARIABLE_PITCH, "Arial");
+}
+
+void PaintBanner(HWND window)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (!BannerFont)
+        CreateBannerFont(dc);  // tried again at the next paint if it failed
+    if (BannerFont)
+        SelectObject(dc, BannerFont);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    int len = lstrlenA(InstallerTitle);
+    SetTextColor(dc, RGB(0, 0, 0));
+    TextOutA(dc, 10, 10, InstallerTitle, len);
+    char name[TextBufferSize];
+    BannerRgb c = BannerColourFor(ReadConfigValue("FontColour", name, sizeof name) ? name : 0);
+    SetTextColor(dc, RGB(c.Red, c.Green, c.Blue));
+    TextOutA(dc, 6, 6, InstallerTitle, len);
+    EndPaint(window, &ps);
+}
+
+void StartWizard(HWND window)
+{
+    if (!StartDriver(window)) {
+        CloseWithoutAsking(window);
+        return;
+    }
+    if (!CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_WELCOME), window, WelcomePageProc, 0))
+        WarnPageNotCreated();
+}
+
+}  // namespace
+
+void WarnPageNotCreated()
+{
+    char caption[TextBufferSize];
+    char text[TextBufferSize];
+    LookupText(1005, "WarningTitle", "Warning", caption);
+    LookupText(1011, "NoWinOpen", "Unable to create dialog.  The installer will now exit.", text);
+    MessageBoxA(MainWindow, text, caption, MB_ICONWARNING);
+    CloseWithoutAsking(MainWindow);
+}
+
+int CreateMainWindow(HINSTANCE instance)
+{
+    char format[TextBufferSize];
+    LookupText(1000, "InstallerTitle", "%s BIOS Programmer", format);
+    FormatText(InstallerTitle, sizeof InstallerTitle, format, ProductName);
+    MainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, InstallerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, 1, 1,
+                                 0, 0, instance, 0);
+    return MainWindow != 0;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        // Pages created while the window is still being made need its handle.
+        MainWindow = window;
+        QuitIsSafe = 1;
+        ShowWindow(window, SW_SHOWMAXIMIZED);
+        SetCursor(LoadCursorA(0, IDC_ARROW));
+        SendMessageA(window, WMU_START, 0, 0);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_PAINT:
+        PaintBanner(window);
+        return 0;
+    case WM_CLOSE:
+        ConfirmExit(MainWindow);
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_F3)
+            ConfirmExit(MainWindow);
+        else if (wParam == VK_F1)
+            ShowAbout(MainWindow);
+        return 0;
+    case WMU_START:
+        StartWizard(window);
+        return 0;
+    case WMU_DETECT:
+        if (!StartDeviceSelection(window))
+            CloseWithoutAsking(window);
+        return 0;
+    case WMU_BACKUP:
+        QuitIsSafe = 0;
+        CreatePage(IDD_BACKUP, BackupPageProc);
+        return 0;
+    case WMU_SELECT_BIOS:
+        CreatePage(IDD_IMAGE, ImagePageProc);
+        return 0;
+    case WMU_SELECT_BIOS2:
+        CreatePage(IDD_IMAGE_READ_ERROR, ImagePageAfterReadErrorProc);
+        return 0;
+    case WMU_FINISH:
+        if (!CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_FINISH), window, FinishPageProc, 0))
+            WarnPageNotCreated();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int ConfirmExit(HWND window)
+{
+    if (!SkipExitConfirm) {
+        char caption[TextBufferSize];
+        char text[TextBufferSize];
+        LookupText(1003, "ExitInstallerTitle", "Exit Installer?", caption);
+        int answer;
+        if (QuitIsSafe) {
+            LookupText(1001, "ExitInstaller", "Are you sure you want to quit?", text);
+            answer = MessageBoxA(window, text, caption, MB_YESNO);
+        } else {
+            char format[TextBufferSize];
+            LookupText(1002, "ExitInstaller", kIncompleteDefault, format);
+            FormatText(text, sizeof text, format, ProductName);
+            answer = MessageBoxA(window, text, caption, MB_YESNO | MB_DEFBUTTON2);
+        }
+        if (answer != IDYES)
+            return 0;
+    }
+    StopDriver();
+    DestroyWindow(window);
+    return 1;
+}
+
+void ShowAbout(HWND owner)
+{
+    char format[TextBufferSize];
+    char text[TextBufferSize];
+    LookupText(1015, "AboutString", kAboutDefault, format);
+    FormatText(text, sizeof text, format, ProductName, PROGRAM_VERSION_TEXT);
+    MessageBoxA(owner, text, InstallerTitle, MB_ICONINFORMATION);
+}
+
+int CreatePage(int templateId, DLGPROC procedure)
+{
+    if (CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(templateId), MainWindow, procedure, 0))
+        return 1;
+    WarnPageNotCreated();
+    return 0;
+}
+
+void CenterOnScreen(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    int w = r.right - r.left;
+    int h = r.bottom - r.top;
+    int screenW = (unsigned short)GetSystemMetrics(SM_CXSCREEN);
+    int screenH = (unsigned short)GetSystemMetrics(SM_CYSCREEN);
+    MoveWindow(window, screenW / 2 - w / 2, screenH / 2 - h / 2, w, h, FALSE);
+}
+
+void TrackActivePage(HWND page, WPARAM wParam)
+{
+    ActivePage = wParam ? page : 0;
+}
+
+void PageCancel(HWND page)
+{
+    if (!ConfirmExit(MainWindow))
+        SetActiveWindow(page);
+}
+
+void PageClose(HWND page)
+{
+    if (ConfirmExit(MainWindow))
+        DestroyWindow(page);
+    else
+        SetActiveWindow(page);
+}

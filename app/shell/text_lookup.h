@@ -1,0 +1,22 @@
+// Every shown text comes through LookupText: the setup.cfg value for its key,
+// else the program's string table, else the caller's built-in default.
+#ifndef DORVANE_TEXT_LOOKUP_H
+#define DORVANE_TEXT_LOOKUP_H
+
+#include <stddef.h>
+
+#include "config_file.h"
+
+// 1 when the text came from setup.cfg, the number of characters when it came
+// from the string table, 0 when the default was used. The buffer always
+// receives a text, cut to fit size. id 0 skips the string table.
+int LookupText(unsigned id, const char* key, const char* fallback, char* buffer, size_t size = TextBufferSize);
+
+// Reads string id of the program's string table into buffer; the number of
+// characters copied (0 when the table lacks it). Win32: LoadStringA.
+int LoadStringTableText(unsigned id, char* buffer, size_t size);
+
+// Copies text into buffer, cut to fit size.
+void CopyText(char* buffer, size_t size, const char* text);
+
+#endif

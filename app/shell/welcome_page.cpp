@@ -1,0 +1,74 @@
+// The first page: greets the user with the product name and leads on to
+// device detection.
+#include "format_text.h"
+#include "main_window.h"
+#include "page_keys.h"
+#include "resource_ids.h"
+#include "shell_globals.h"
+#include "text_lookup.h"
+#include "wizard_pages.h"
+
+namespace {
+
+struct ConfiguredText {
+    const char* key;
+    int control;
+};
+
+// Texts that replace the page's own only when setup.cfg gives them.
+const ConfiguredText kWelcomeTexts[] = {
+    {"WelcomeMsg1", IDC_WELCOME_LINE},
+    {"WelcomeMsg2", IDC_WELCOME_CLICK},
+    {"WelcomeMsg3", IDC_WELCOME_LEGAL1},
+    {"WelcomeMsg4", IDC_WELCOME_LEGAL2},
+};
+
+void InitWelcome(HWND page)
+{
+    CenterOnScreen(page);
+    ShowWindow(page, SW_SHOWNORMAL);
+    char format[TextBufferSize];
+    char text[TextBufferSize];
+    LookupText(1053, "WelcomeTxt",
+               "Welcome to the %s BIOS Programmer.  This program will install the required Video BIOS for "
+               "your %s card.",
+               format);
+    FormatText(text, sizeof text, format, ProductName, ProductName);
+    SetDlgItemTextA(page, IDC_WELCOME_LINE, text);
+    for (const ConfiguredText& t : kWelcomeTexts)
+        if (LookupText(0, t.key, "", text))
+            SetDlgItemTextA(page, t.control, text);
+    SubclassPageControl(page, 1, IDOK);
+    SubclassPageControl(page, 3, IDCANCEL);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitWelcome(page);
+        return TRUE;
+    case WM_ACTIVATE:
+        TrackActivePage(page, wParam);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            DestroyWindow(page);
+            PostMessageA(MainWindow, WMU_DETECT, 0, 0);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            PageCancel(page);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        RestorePageControl(page, 1, IDOK);
+        RestorePageControl(page, 3, IDCANCEL);
+        PageClose(page);
+        return TRUE;
+    }
+    return FALSE;
+}
