@@ -1,0 +1,120 @@
+// The processor hold on the emulated machine's host threads: the handshake,
+// its failures, and the delays it asks for.
+#include "chip_test_support.h"
+#include "processor_hold.h"
+
+namespace {
+
+using namespace chiptest;
+
+struct HoldTest : ::testing::Test {
+    void Start(const std::string& machine)
+    {
+        HostResetPlatform();
+        LoadMachine(machine);
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(HostWaitForHoldingThreads(5000), 1);
+        EXPECT_EQ(HostMisuseCount(), 0u) << HostFirstMisuse();
+    }
+};
+
+TEST_F(HoldTest, OneProcessorOnlyRaisesTheIrqlAfterTheSettleSleep)
+{
+    Start("cpus 1\n");
+    ASSERT_EQ(HoldProcessors(), 0u);
+    EXPECT_EQ(HostCurrentIrql(), 2);
+    EXPECT_EQ(HostHoldingThreadsCreated(), 0u);
+    EXPECT_EQ(HostEventWaits(), 0u);
+    EXPECT_EQ(DelayWords(), std::vector<std::string>({"sleep -5000000"}));
+    EXPECT_EQ(Delays()[0].Irql, 0);
+    ReleaseProcessors();
+    EXPECT_EQ(HostCurrentIrql(), 0);
+}
+
+TEST_F(HoldTest, EveryOtherProcessorSpinsUntilTheRelease)
+{
+    Start("cpus 4\n");
+    ASSERT_EQ(HoldProcessors(), 0u);
+    EXPECT_EQ(HostHoldingThreadsCreated(), 3u);
+    EXPECT_EQ(HostHoldingThreadsSpinning(), 3u);
+    EXPECT_EQ(HostCurrentIrql(), 2);
+    EXPECT_EQ(HostCurrentPriority(), 8) << "priority not set back before the IRQL raise";
+    EXPECT_EQ(DelayWords(), std::vector<std::string>({"sleep -5000000"}));
+    ReleaseProcessors();
+    EXPECT_EQ(HostCurrentIrql(), 0);
+    EXPECT_EQ(HostWaitForHoldingThreads(5000), 1);
+
+    // A second hold starts over: new threads, the settle sleep again.
+    HostClearDelayLog();
+    ASSERT_EQ(HoldProcessors(), 0u);
+    EXPECT_EQ(HostHoldingThreadsCreated(), 6u);
+    EXPECT_EQ(DelayWords(), std::vector<std::string>({"sleep -5000000"}));
+    ReleaseProcessors();
+}
+
+TEST_F(HoldTest, ProcessorCountComesFromTheMaskUpToTheReportedNumber)
+{
+    const struct {
+        const char* Machine;
+        uint32_t Threads;
+    } cases[] = {
+        {"cpus 2 mask=0xFF\n", 1},     // more mask bits than processors
+        {"cpus 4 mask=0x5\n", 1},      // fewer mask bits than processors
+        {"cpus 3 mask=0x80000003\n", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Machine);
+        Start(c.Machine);
+        ASSERT_EQ(HoldProcessors(), 0u);
+        EXPECT_EQ(HostHoldingThreadsCreated(), c.Threads);
+        ReleaseProcessors();
+        EXPECT_EQ(HostWaitForHoldingThreads(5000), 1);
+    }
+}
+
+TEST_F(HoldTest, FailuresLeaveIrqlAndPriorityAndLetEveryThreadGo)
+{
+    const struct {
+        const char* Machine;
+        uint32_t Result;
+        uint32_t Threads;
+        uint64_t VirtualUs;   // after the 500-ms sleep
+    } cases[] = {
+        {"cpus 3\nfault cpu-query\n", 8, 0, 500000},
+        {"cpus 3\nfault cpu-thread\n", 10, 1, 500000},
+        {"cpus 3\nfault cpu-timeout\n", 11, 2, 2500000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Machine);
+        Start(c.Machine);
+        uint64_t start = HostVirtualTimeUs();
+        EXPECT_EQ(HoldProcessors(), c.Result);
+        EXPECT_EQ(HostVirtualTimeUs() - start, c.VirtualUs);
+        EXPECT_EQ(HostHoldingThreadsCreated(), c.Threads);
+        EXPECT_EQ(HostCurrentIrql(), 0);
+        EXPECT_EQ(HostCurrentPriority(), 8);
+        EXPECT_EQ(HostHeldTimeUs(), 0u);
+        // The thread that arrived, and the one that arrives after the time-out, leave.
+        EXPECT_EQ(HostWaitForHoldingThreads(5000), 1);
+        EXPECT_EQ(HostHoldingThreadsSpinning(), 0u);
+    }
+}
+
+TEST_F(HoldTest, DelaySleepsAtPassiveAndStallsAtDispatch)
+{
+    Start("cpus 1\n");
+    DelayMs(67);
+    ASSERT_EQ(HoldProcessors(), 0u);
+    HostClearDelayLog();
+    DelayMs(67);
+    DelayMs(1500);
+    ReleaseProcessors();
+    EXPECT_EQ(DelayWords(), std::vector<std::string>({"stall 67000", "stall 1500000"}));
+    HostClearDelayLog();
+    DelayMs(67);
+    EXPECT_EQ(DelayWords(), std::vector<std::string>({"sleep -670000"}));
+}
+
+}  // namespace
