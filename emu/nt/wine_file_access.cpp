@@ -8,7 +8,8 @@ namespace {
 const unsigned NtPathCapacity = 300;
 WCHAR NtPathBuffer[NtPathCapacity];
 
-// "\??\" followed by the DOS path, both slashes taken as separators. Only
+// "\??\" followed by the DOS path, both slashes taken as separators and a
+// run of them as one (a folder that ends in one joined with a name). Only
 // 7-bit paths are accepted.
 int MakeNtPath(const char* path, UNICODE_STRING* name)
 {
@@ -20,7 +21,11 @@ int MakeNtPath(const char* path, UNICODE_STRING* name)
         unsigned char c = static_cast<unsigned char>(*p);
         if (c >= 0x80 || length + 1 >= NtPathCapacity)
             return 0;
-        NtPathBuffer[length++] = static_cast<WCHAR>(c == '/' ? '\\' : c);
+        if (c == '/')
+            c = '\\';
+        if (c == '\\' && NtPathBuffer[length - 1] == '\\')
+            continue;
+        NtPathBuffer[length++] = static_cast<WCHAR>(c);
     }
     NtPathBuffer[length] = 0;
     name->Buffer = NtPathBuffer;
