@@ -96,11 +96,14 @@ void EndRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t rom
 
     PciWrite32(bus, device, function, Bar0Register, entry->Bar0);
     PciWrite32(bus, device, function, RomBarRegister, entry->RomBar);  // decoder off
+    // The register window decodes only while memory space is enabled, so the
+    // access set restores the registers before memory decoding goes back off;
+    // the other way round the restore never reaches a card that had it off.
+    set->Restore(registerWindow);
     if (!entry->MemoryEnabled) {
         uint32_t command = PciRead32(bus, device, function, CommandRegister);
         PciWrite32(bus, device, function, CommandRegister, command & ~MemorySpaceEnable);
     }
-    set->Restore(registerWindow);
     ReleaseProcessors();
 
     RomWindow = nullptr;

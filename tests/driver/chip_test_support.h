@@ -56,6 +56,11 @@ inline void StartOn(const std::string& machine)
     HostClearDelayLog();
 }
 
+// Joins the holding threads of the test, so none outlives the program.
+struct ChipTest : ::testing::Test {
+    void TearDown() override { HostResetPlatform(); }
+};
+
 // Registers the card access sets touch.
 const uint32_t AccessSetRegisters[] = {0x00, 0x04, 0x08, 0x0C, 0x80, 0x147C, 0x1480};
 

@@ -17,6 +17,7 @@ struct HoldTest : ::testing::Test {
     {
         EXPECT_EQ(HostWaitForHoldingThreads(5000), 1);
         EXPECT_EQ(HostMisuseCount(), 0u) << HostFirstMisuse();
+        HostResetPlatform();
     }
 };
 

@@ -1,0 +1,174 @@
+// The ROM access phase around every chip request: what it does to the card
+// while open, that every request leaves the card, the processors and the
+// windows as it found them whatever fails, and its waits.
+#include "chip_test_support.h"
+#include "rom_access.h"
+
+namespace {
+
+using namespace chiptest;
+
+const uint32_t ChipRequestCodes[] = {
+    IOCTL_PELMIX_READ_ROM,  IOCTL_PELMIX_WRITE_ROM,           IOCTL_PELMIX_READ_PAGES,
+    IOCTL_PELMIX_WRITE_PAGES, IOCTL_PELMIX_ERASE_CHIP,        IOCTL_PELMIX_WRITE_ROM_PREERASED,
+    IOCTL_PELMIX_IDENTIFY_CHIP, IOCTL_PELMIX_WRITE_PAGES_PREERASED,
+};
+
+bool IsWrite(uint32_t code)
+{
+    return code == IOCTL_PELMIX_WRITE_ROM || code == IOCTL_PELMIX_WRITE_ROM_PREERASED ||
+           code == IOCTL_PELMIX_WRITE_PAGES || code == IOCTL_PELMIX_WRITE_PAGES_PREERASED;
+}
+
+using RomAccessPhase = ChipTest;
+
+uint32_t BarWrites()
+{
+    return EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x10);
+}
+
+// Sends the request with a full buffer (two pages for the page requests)
+// and returns the result code in Status.
+uint32_t SendChipRequest(uint32_t code)
+{
+    std::vector<uint8_t> buffer(sizeof(PELMIX_ROM_TRANSFER), 0x3C);
+    PELMIX_PAGE_TRANSFER* pages = reinterpret_cast<PELMIX_PAGE_TRANSFER*>(buffer.data());
+    pages->Header = CardHeader();
+    pages->StartOffset = 0x1000;
+    pages->PageCount = 2;
+    uint32_t length = static_cast<uint32_t>(buffer.size());
+    RequestReply reply = SendRequest(code, buffer.data(), length, length);
+    EXPECT_EQ(reply.SystemStatus, 0u);
+    uint32_t status;
+    memcpy(&status, buffer.data(), 4);
+    return status;
+}
+
+struct FaultCase {
+    const char* Lines;       // machine lines after the card
+    uint32_t Result;         // of every request, or of the writes (AllRequests false)
+    bool AllRequests;
+};
+
+const FaultCase FaultCases[] = {
+    {"", 0, true},
+    {"fault map-register\n", 4, true},
+    {"fault map-register 1:00.0\n", 4, true},
+    {"fault map-rom 1:00.0\n", 5, true},
+    {"fault cpu-query\n", 8, true},
+    {"fault cpu-thread\n", 10, true},
+    {"fault cpu-timeout\n", 11, true},
+    {"fault stuck 1:00.0 0x1010\n", 6, false},
+    {"fault slow 1:00.0 7000\n", 6, false},   // every page still busy at the sixth poll
+};
+
+TEST_F(RomAccessPhase, EveryRequestLeavesTheCardAsFoundWhateverFails)
+{
+    for (uint32_t family = 1; family <= 4; ++family) {
+        for (const FaultCase& fault : FaultCases) {
+            for (uint32_t code : ChipRequestCodes) {
+                SCOPED_TRACE(testing::Message() << "family " << family << ", " << fault.Lines << ", code "
+                                                << std::hex << code);
+                StartOn(CardMachine(family, "08BF", "", fault.Lines));
+                CardSnapshot before = TakeSnapshot();
+                uint32_t expected = fault.AllRequests || IsWrite(code) ? fault.Result : 0;
+                EXPECT_EQ(SendChipRequest(code), expected);
+                ExpectLeftAsFound(before);
+                bool opened = expected == 0 || expected == PELMIX_RESULT_PROGRAM_TIMEOUT;
+                if (!opened) {
+                    EXPECT_EQ(EmuChipCommandCount(), 0u) << "chip touched although the phase never opened";
+                }
+            }
+        }
+    }
+}
+
+TEST_F(RomAccessPhase, ByteMethodFailuresAlsoLeaveTheCardAsFound)
+{
+    const char* faults[] = {"fault stuck 1:00.0 0x1010\n", "fault slow 1:00.0 45\n"};
+    for (const char* fault : faults) {
+        for (uint32_t code : {IOCTL_PELMIX_WRITE_ROM, IOCTL_PELMIX_WRITE_PAGES_PREERASED}) {
+            SCOPED_TRACE(testing::Message() << fault << std::hex << code);
+            StartOn(CardMachine(3, "D5BF", "", fault));
+            CardSnapshot before = TakeSnapshot();
+            EXPECT_EQ(SendChipRequest(code), 6u);
+            ExpectLeftAsFound(before);
+        }
+    }
+}
+
+TEST_F(RomAccessPhase, MemoryDecodingIsSwitchedOnOnlyForTheLengthOfThePhase)
+{
+    // Memory decoding off: the chip answers only because the phase turns it on.
+    StartOn(CardMachine(2, "9FDF", "cmd=0004"));
+    std::vector<uint8_t> pattern(0x20000);
+    for (uint32_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = PatternByte(i);
+    ASSERT_EQ(EmuChipPoke(CardBus, CardDevice, CardFunction, 0, pattern.data(), 0x20000), 1);
+    CardSnapshot before = TakeSnapshot();
+    RomRequest read;
+    SendRom(IOCTL_PELMIX_READ_ROM, &read);
+    EXPECT_EQ(read.Record()->Header.Status, 0u);
+    EXPECT_TRUE(memcmp(read.Record()->Data, pattern.data(), pattern.size()) == 0);
+    EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04), 2u);
+    ExpectLeftAsFound(before);   // registers restored while the window still decoded
+
+    // Memory decoding on: the command register is never written.
+    StartOn(CardMachine(2, "9FDF"));
+    SendRom(IOCTL_PELMIX_READ_ROM, &read);
+    EXPECT_EQ(read.Record()->Header.Status, 0u);
+    EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04), 0u);
+}
+
+TEST_F(RomAccessPhase, RomDecoderEndsOffAndBarIsMovedOnlyWithAFreeSlot)
+{
+    // A ROM decoder that was on before the phase is off after it.
+    StartOn("cpus 2\npci 1:00.0 id=1D2E:0C62 bar0=0xD0000000/64M bar1=0xD4000000/16K "
+            "rom=0xD5000001/128K flash=351F\n");
+    PELMIX_CHIP_INFO info;
+    uint32_t barWrites = BarWrites();
+    SendIdentify(&info);
+    EXPECT_EQ(info.Header.Status, 0u);
+    EXPECT_EQ(EmuPeekConfig32(CardBus, CardDevice, CardFunction, 0x30), 0xD5000000u);
+    EXPECT_EQ(BarWrites() - barWrites, 2u);
+
+    // A bridge window over all of 2..4 GB leaves no free slot: BAR 0x10 stays
+    // where it is (so the ROM decoder shares its address and the chip cannot
+    // answer), and is only written back at the closing.
+    StartOn("cpus 2\npci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xFFF08000\n" +
+            CardMachine(4, "351F").substr(7));
+    CardSnapshot before = TakeSnapshot();
+    barWrites = BarWrites();
+    SendIdentify(&info);
+    EXPECT_EQ(info.Header.Status, PELMIX_RESULT_UNKNOWN_CHIP);
+    EXPECT_EQ(BarWrites() - barWrites, 1u);
+    ExpectLeftAsFound(before);
+}
+
+// Each access set waits 67 ms after its register changes, before and after
+// the chip steps; identification waits 20 ms and then the chip's exit wait.
+TEST_F(RomAccessPhase, WaitsOfEachAccessSet)
+{
+    for (uint32_t family = 1; family <= 4; ++family) {
+        SCOPED_TRACE(family);
+        StartOn(CardMachine(family, "351F"));
+        PELMIX_CHIP_INFO info;
+        SendIdentify(&info);
+        EXPECT_EQ(info.Header.Status, 0u);
+        std::vector<std::string> expected = {"sleep -5000000", "stall 67000"};
+        if (family != 1)
+            expected.push_back("stall 67000");
+        expected.insert(expected.end(), {"stall 20000", "stall 20000", "stall 67000"});
+        EXPECT_EQ(DelayWords(), expected);
+        uint64_t held = 0;
+        for (const HostDelay& delay : Delays()) {
+            if (delay.Kind == HOST_DELAY_STALL) {
+                EXPECT_EQ(delay.Irql, 2);
+                held += delay.Amount;
+            }
+        }
+        EXPECT_EQ(HostHeldTimeUs(), held);
+    }
+}
+
+}  // namespace
