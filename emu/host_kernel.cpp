@@ -64,7 +64,9 @@ uint32_t GatedThisHold;
 uint32_t ArrivedThisHold;      // holding threads past their arrival (lock released)
 bool GateOpen = true;
 
-std::vector<std::thread> Threads;   // under KernelMutex
+// Under KernelMutex. Never destroyed: a holding thread a faulty driver left
+// spinning must not end the process at exit.
+std::vector<std::thread>& Threads = *new std::vector<std::thread>;
 
 std::vector<HostDelay> DelayLog;    // under KernelMutex
 uint32_t DelayTotal;

@@ -1,0 +1,55 @@
+// pelmixctl's command line: options and the list of requests to send.
+#ifndef PELMIXCTL_COMMAND_LINE_H
+#define PELMIXCTL_COMMAND_LINE_H
+
+#include <stdint.h>
+
+enum CommandKind {
+    COMMAND_ENUM,
+    COMMAND_IDENTIFY,
+    COMMAND_READ_ROM,
+    COMMAND_WRITE_ROM,
+    COMMAND_WRITE_ROM_PREERASED,
+    COMMAND_READ_PAGES,
+    COMMAND_WRITE_PAGES,
+    COMMAND_WRITE_PAGES_PREERASED,
+    COMMAND_ERASE,
+    COMMAND_RAW,
+};
+
+struct Command {
+    int Kind;
+    uint32_t Bus, Device, Function;   // target
+    uint32_t Start, Count;            // page commands
+    const char* File;                 // image or page file
+    uint32_t Code, InLength, OutLength;
+    const char* Hex;                  // raw: leading bytes of the buffer, or null
+};
+
+enum { MaxCommands = 256 };
+
+struct CommandLine {
+    const char* MachinePath;
+    int Json;
+    int Trace;
+    int Help;
+    uint32_t CommandCount;
+    Command Commands[MaxCommands];
+};
+
+// 1, or 0 with a message in error (a usage error).
+int ParseCommandLine(int argc, char** argv, CommandLine* line, char* error, uint32_t errorSize);
+
+// Largest buffer a raw request or a page read may ask for.
+enum { MaxBufferLength = 16 * 1024 * 1024 };
+
+// Number parsing shared with the request code: decimal, or hexadecimal with 0x.
+int ParseNumber(const char* text, uint32_t* value);
+// BUS:DEV.FN, bus decimal, device and function hexadecimal.
+int ParseTarget(const char* text, uint32_t* bus, uint32_t* device, uint32_t* function);
+// Hex digit pairs into bytes; 1 on success, the byte count in *count.
+int ParseHexBytes(const char* text, uint8_t* bytes, uint32_t capacity, uint32_t* count);
+
+extern const char UsageText[];
+
+#endif

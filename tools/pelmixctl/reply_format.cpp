@@ -1,0 +1,229 @@
+#include "reply_format.h"
+
+#include <stdio.h>
+
+#include "command_line.h"
+#include "pelmix_ioctl.h"
+
+namespace {
+
+const uint32_t StatusInvalidDeviceRequest = 0xC0000010u;
+const uint32_t StatusInvalidBufferSize = 0xC0000206u;
+
+const char* const EntryFieldNames[14] = {
+    "Bus", "Device", "Function", "VendorId", "DeviceId", "SubsystemVendorId", "SubsystemId",
+    "RevisionId", "Bar0", "Bar1", "RomBar", "IsAgp", "MemoryEnabled", "Family",
+};
+
+uint32_t Field(const RequestOutcome& outcome, uint32_t offset)
+{
+    const uint8_t* p = outcome.Reply + offset;
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Whether the 4 bytes at offset travelled back.
+bool Has(const RequestOutcome& outcome, uint32_t offset, uint32_t length = 4)
+{
+    return outcome.ReplyLength >= offset + length;
+}
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char escape[8];
+            snprintf(escape, sizeof escape, "\\u%04x", c);
+            quoted += escape;
+        } else {
+            quoted += static_cast<char>(c);
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string ChipName(const RequestOutcome& outcome)
+{
+    std::string name;
+    for (uint32_t i = 32; i < 64 && outcome.Reply[i]; ++i)
+        name += static_cast<char>(outcome.Reply[i]);
+    return name;
+}
+
+std::string Hex(const uint8_t* bytes, uint32_t count)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (uint32_t i = 0; i < count; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+struct JsonObject {
+    std::string Text = "{";
+    void Key(const char* key)
+    {
+        if (Text.size() > 1)
+            Text += ',';
+        Text += '"';
+        Text += key;
+        Text += "\":";
+    }
+    void Number(const char* key, uint64_t value)
+    {
+        Key(key);
+        Text += std::to_string(value);
+    }
+    void String(const char* key, const std::string& value)
+    {
+        Key(key);
+        Text += Quote(value);
+    }
+    void Raw(const char* key, const std::string& value)
+    {
+        Key(key);
+        Text += value;
+    }
+};
+
+std::string StatusText(uint32_t status)
+{
+    char text[64];
+    const char* name = status == 0 ? "STATUS_SUCCESS"
+                       : status == StatusInvalidDeviceRequest ? "STATUS_INVALID_DEVICE_REQUEST"
+                       : status == StatusInvalidBufferSize    ? "STATUS_INVALID_BUFFER_SIZE"
+                                                              : "";
+    snprintf(text, sizeof text, "0x%08X%s%s", status, *name ? " " : "", name);
+    return text;
+}
+
+}  // namespace
+
+const char* RequestName(int kind)
+{
+    switch (kind) {
+    case COMMAND_ENUM: return "ENUM_DEVICES";
+    case COMMAND_IDENTIFY: return "IDENTIFY_CHIP";
+    case COMMAND_READ_ROM: return "READ_ROM";
+    case COMMAND_WRITE_ROM: return "WRITE_ROM";
+    case COMMAND_WRITE_ROM_PREERASED: return "WRITE_ROM_PREERASED";
+    case COMMAND_READ_PAGES: return "READ_PAGES";
+    case COMMAND_WRITE_PAGES: return "WRITE_PAGES";
+    case COMMAND_WRITE_PAGES_PREERASED: return "WRITE_PAGES_PREERASED";
+    case COMMAND_ERASE: return "ERASE_CHIP";
+    default: return "RAW";
+    }
+}
+
+std::string FormatJson(const RequestOutcome& outcome)
+{
+    JsonObject json;
+    json.String("request", RequestName(outcome.Kind));
+    json.Number("code", outcome.Code);
+    json.Number("system_status", outcome.SystemStatus);
+    json.Number("information", outcome.Information);
+    if (outcome.SystemStatus == 0 && Has(outcome, 0)) {
+        json.Number("Status", Field(outcome, 0));
+        switch (outcome.Kind) {
+        case COMMAND_ENUM: {
+            if (Has(outcome, 4))
+                json.Number("Count", Field(outcome, 4));
+            if (Has(outcome, 8, sizeof(PELMIX_DEVICE_ENTRY))) {
+                uint32_t count = Field(outcome, 4);
+                std::string entries = "[";
+                for (uint32_t i = 0; i < count && i < PELMIX_MAX_DEVICES; ++i) {
+                    uint32_t base = 8 + i * sizeof(PELMIX_DEVICE_ENTRY);
+                    if (!Has(outcome, base, sizeof(PELMIX_DEVICE_ENTRY)))
+                        break;
+                    JsonObject entry;
+                    for (uint32_t f = 0; f < 14; ++f)
+                        entry.Number(EntryFieldNames[f], Field(outcome, base + 4 * f));
+                    if (i > 0)
+                        entries += ',';
+                    entries += entry.Text + "}";
+                }
+                json.Raw("Entries", entries + "]");
+            }
+            break;
+        }
+        case COMMAND_IDENTIFY:
+            if (Has(outcome, 16))
+                json.Number("ChipId", Field(outcome, 16));
+            if (Has(outcome, 20))
+                json.Number("SizeKb", Field(outcome, 20));
+            if (Has(outcome, 24))
+                json.Number("SectorSize", Field(outcome, 24));
+            if (Has(outcome, 28))
+                json.Number("EraseRequired", Field(outcome, 28));
+            if (Has(outcome, 32, 32))
+                json.String("ChipName", ChipName(outcome));
+            break;
+        case COMMAND_RAW:
+            json.String("reply", Hex(outcome.Reply, outcome.ReplyLength));
+            break;
+        default:
+            break;
+        }
+        if (outcome.File) {
+            json.String("file", outcome.File);
+            json.Number("bytes", outcome.FileBytes);
+        }
+    }
+    if (outcome.Timing.Known) {
+        json.Number("elapsed_us", outcome.Timing.ElapsedUs);
+        json.Number("held_us", outcome.Timing.HeldUs);
+    }
+    return json.Text + "}";
+}
+
+std::string FormatText(const RequestOutcome& outcome)
+{
+    char line[512];
+    snprintf(line, sizeof line, "%s (0x%06X): %s, %u bytes back", RequestName(outcome.Kind), outcome.Code,
+             StatusText(outcome.SystemStatus).c_str(), outcome.Information);
+    std::string text = line;
+    if (outcome.SystemStatus == 0 && Has(outcome, 0)) {
+        snprintf(line, sizeof line, ", Status %u", Field(outcome, 0));
+        text += line;
+    }
+    if (outcome.Timing.Known) {
+        snprintf(line, sizeof line, " [%.3f ms, processors held %.3f ms]", outcome.Timing.ElapsedUs / 1000.0,
+                 outcome.Timing.HeldUs / 1000.0);
+        text += line;
+    }
+    if (outcome.SystemStatus != 0)
+        return text;
+    if (outcome.Kind == COMMAND_ENUM && Has(outcome, 8)) {
+        uint32_t count = Field(outcome, 4);
+        for (uint32_t i = 0; i < count && i < PELMIX_MAX_DEVICES; ++i) {
+            uint32_t base = 8 + i * sizeof(PELMIX_DEVICE_ENTRY);
+            if (!Has(outcome, base, sizeof(PELMIX_DEVICE_ENTRY)))
+                break;
+            uint32_t f[14];
+            for (uint32_t k = 0; k < 14; ++k)
+                f[k] = Field(outcome, base + 4 * k);
+            snprintf(line, sizeof line,
+                     "\n  %u:%02X.%X  %04X:%04X  subsystem %04X:%04X  rev %02X  family %u  Bar0 0x%08X  "
+                     "Bar1 0x%08X  RomBar 0x%08X  %s  memory %s",
+                     f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[13], f[8], f[9], f[10],
+                     f[11] ? "AGP" : "PCI", f[12] ? "on" : "off");
+            text += line;
+        }
+    } else if (outcome.Kind == COMMAND_IDENTIFY && Has(outcome, 64)) {
+        snprintf(line, sizeof line, "\n  chip 0x%04X %s, %u KB, sector %u, erase required %u", Field(outcome, 16),
+                 ChipName(outcome).c_str(), Field(outcome, 20), Field(outcome, 24), Field(outcome, 28));
+        text += line;
+    } else if (outcome.Kind == COMMAND_RAW && outcome.ReplyLength > 0) {
+        text += "\n  reply " + Hex(outcome.Reply, outcome.ReplyLength);
+    }
+    if (outcome.File) {
+        snprintf(line, sizeof line, "\n  %u bytes written to %s", outcome.FileBytes, outcome.File);
+        text += line;
+    }
+    return text;
+}
