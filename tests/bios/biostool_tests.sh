@@ -52,7 +52,7 @@ info_inbuilt)
     ;;
 merge_legacy_into_inbuilt)
     expect 0 "" "$biosimage" board --layout legacy --size 65536 --out board.bin
-    expect 0 "" "$biostool" inbuilt inbuilt.bin
+    expect 0 "" "$biosimage" inbuilt --out inbuilt.bin
     expect 0 "merged" "$biostool" merge board.bin inbuilt.bin merged.bin
     [ "$(wc -c < merged.bin)" -eq 65536 ] || fail "merged image is not 65536 bytes"
     expect 0 "" "$biostool" info --json merged.bin
@@ -62,6 +62,10 @@ merge_legacy_into_inbuilt)
     # --length: a 128-KB chip gets the whole image, repaired over it.
     expect 0 "" "$biostool" merge board.bin inbuilt.bin merged128.bin --length 131072
     expect 0 "valid over 131072" "$biostool" checksum merged128.bin
+    ;;
+inbuilt_absent)
+    expect 1 "this build carries no in-built image" "$biostool" inbuilt inbuilt.bin
+    [ ! -e inbuilt.bin ] || fail "an absent in-built image was written"
     ;;
 merge_refused)
     expect 0 "" "$biosimage" board --layout legacy --out board.bin

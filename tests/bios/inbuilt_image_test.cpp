@@ -32,6 +32,13 @@ TEST(InBuiltImage, BlockAndRomHeader)
     EXPECT_EQ(0x80, image[pcir + 0x15]);
 }
 
+TEST(InBuiltImage, CompiledBlockHoldsTheGeneratedImage)
+{
+    alignas(8) static uint8_t generated[BiosImageBufferSize];
+    BuildInBuiltImage(generated);
+    EXPECT_EQ(0, memcmp(generated, InBuiltImageData(), BiosImageBufferSize));
+}
+
 TEST(InBuiltImage, BlankStoredTable)
 {
     const uint8_t *image = InBuiltImageData();
