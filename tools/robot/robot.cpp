@@ -1,0 +1,469 @@
+// robot: drives the wizard from another process, for the tests. It runs under
+// Wine beside Dorvane.exe and looks only at windows of processes whose image
+// is Dorvane.exe (or the name in ROBOT_PROGRAM).
+//
+//   robot wait-page CAPTION [MS]   wait for a visible page with that caption
+//   robot page                     caption of the page that is up
+//   robot click ID                 click a page control
+//   robot set-text ID TEXT | get-text ID
+//   robot state ID                 visible|hidden enabled|disabled checked|unchecked
+//   robot list ID | select ID INDEX
+//   robot key ID F1|F3|CTRL-SHIFT-F1|ESC
+//   robot box [MS]                 wait for a message box and describe it
+//   robot answer yes|no|ok|cancel
+//   robot wait-exit [MS]           wait for the program to end, print its exit code
+//
+// Exit code 0 on success; 1 with a one-line reason when what was asked for is
+// not there in time; 2 for a wrong command line.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const int kPageRuleId = 1300;   // every page has the horizontal rule
+const int kBoxTextId = 0xFFFF;  // a message box's text
+const int kBoxIconId = 1088;    // a message box's icon
+const DWORD kDefaultWait = 10000;
+const DWORD kPoll = 100;
+
+enum { MaxPrograms = 16 };
+DWORD ProgramPids[MaxPrograms];
+int ProgramCount;
+
+int Fail(const char* reason, const char* detail = "")
+{
+    printf("robot: %s%s\n", reason, detail);
+    return 1;
+}
+
+const char* ProgramName()
+{
+    const char* name = getenv("ROBOT_PROGRAM");
+    return name && *name ? name : "Dorvane.exe";
+}
+
+void FindPrograms()
+{
+    ProgramCount = 0;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Process32First(snap, &entry); ok && ProgramCount < MaxPrograms;
+         ok = Process32Next(snap, &entry))
+        if (lstrcmpiA(entry.szExeFile, ProgramName()) == 0)
+            ProgramPids[ProgramCount++] = entry.th32ProcessID;
+    CloseHandle(snap);
+}
+
+int OfProgram(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    for (int i = 0; i < ProgramCount; ++i)
+        if (ProgramPids[i] == pid)
+            return 1;
+    return 0;
+}
+
+int IsDialogOfProgram(HWND window)
+{
+    char cls[32];
+    if (!IsWindowVisible(window) || !GetClassNameA(window, cls, sizeof cls) || strcmp(cls, "#32770") != 0)
+        return 0;
+    return OfProgram(window);
+}
+
+struct Search {
+    int wantBox;  // 1: message box, 0: page
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param)
+{
+    Search* s = (Search*)param;
+    if (!IsDialogOfProgram(window))
+        return TRUE;
+    int isBox = GetDlgItem(window, kBoxTextId) != 0;
+    int isPage = GetDlgItem(window, kPageRuleId) != 0;
+    if (s->wantBox ? !isBox : !isPage)
+        return TRUE;
+    if (s->caption) {
+        char text[256];
+        GetWindowTextA(window, text, sizeof text);
+        if (strcmp(text, s->caption) != 0)
+            return TRUE;
+    }
+    s->found = window;
+    return FALSE;
+}
+
+HWND FindOne(int wantBox, const char* caption)
+{
+    FindPrograms();
+    Search s = {wantBox, caption, 0};
+    EnumWindows(FindDialog, (LPARAM)&s);
+    return s.found;
+}
+
+HWND WaitFor(int wantBox, const char* caption, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND found = FindOne(wantBox, caption);
+        if (found || GetTickCount() - start >= ms)
+            return found;
+        Sleep(kPoll);
+    }
+}
+
+DWORD WaitArg(int argc, char** argv, int index)
+{
+    return argc > index ? (DWORD)strtoul(argv[index], 0, 10) : kDefaultWait;
+}
+
+// The control of the page that is up; the box's when no page is up.
+HWND PageControl(const char* idText, HWND* pageOut = 0)
+{
+    HWND page = WaitFor(0, 0, 2000);
+    if (!page)
+        return 0;
+    if (pageOut)
+        *pageOut = page;
+    return GetDlgItem(page, atoi(idText));
+}
+
+void PrintEscaped(const char* text)
+{
+    for (const char* p = text; *p; ++p) {
+        if (*p == '\n')
+            fputs("\\n", stdout);
+        else if (*p != '\r')
+            fputc(*p, stdout);
+    }
+    fputc('\n', stdout);
+}
+
+int CmdWaitPage(int argc, char** argv)
+{
+    if (argc < 3)
+        return Fail("usage: wait-page CAPTION [MS]");
+    HWND page = WaitFor(0, argv[2], WaitArg(argc, argv, 3));
+    if (!page)
+        return Fail("no page with caption ", argv[2]);
+    printf("%s\n", argv[2]);
+    return 0;
+}
+
+int CmdPage()
+{
+    HWND page = WaitFor(0, 0, 2000);
+    if (!page)
+        return Fail("no page is up");
+    char text[256];
+    GetWindowTextA(page, text, sizeof text);
+    printf("%s\n", text);
+    return 0;
+}
+
+int CmdClick(int argc, char** argv)
+{
+    if (argc < 3)
+        return Fail("usage: click ID");
+    HWND control = PageControl(argv[2]);
+    if (!control)
+        return Fail("no control ", argv[2]);
+    // Posted, never sent: the click may open a modal message box.
+    PostMessageA(control, BM_CLICK, 0, 0);
+    return 0;
+}
+
+int CmdSetText(int argc, char** argv)
+{
+    if (argc < 4)
+        return Fail("usage: set-text ID TEXT");
+    HWND control = PageControl(argv[2]);
+    if (!control)
+        return Fail("no control ", argv[2]);
+    SendMessageA(control, WM_SETTEXT, 0, (LPARAM)argv[3]);
+    return 0;
+}
+
+int CmdGetText(int argc, char** argv)
+{
+    if (argc < 3)
+        return Fail("usage: get-text ID");
+    HWND control = PageControl(argv[2]);
+    if (!control)
+        return Fail("no control ", argv[2]);
+    char text[1024];
+    SendMessageA(control, WM_GETTEXT, sizeof text, (LPARAM)text);
+    PrintEscaped(text);
+    return 0;
+}
+
+int CmdState(int argc, char** argv)
+{
+    if (argc < 3)
+        return Fail("usage: state ID");
+    HWND control = PageControl(argv[2]);
+    if (!control)
+        return Fail("no control ", argv[2]);
+    LRESULT check = SendMessageA(control, BM_GETCHECK, 0, 0);
+    printf("%s %s %s\n", (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) ? "visible" : "hidden",
+           IsWindowEnabled(control) ? "enabled" : "disabled", check == BST_CHECKED ? "checked" : "unchecked");
+    return 0;
+}
+
+int CmdList(int argc, char** argv)
+{
+    if (argc < 3)
+        return Fail("usage: list ID");
+    HWND control = PageControl(argv[2]);
+    if (!control)
+        return Fail("no control ", argv[2]);
+    LRESULT count = SendMessageA(control, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        char line[1024];
+        LRESULT len = SendMessageA(control, LB_GETTEXTLEN, i, 0);
+        if (len < 0 || len >= (LRESULT)sizeof line)
+            return Fail("list line too long");
+        SendMessageA(control, LB_GETTEXT, i, (LPARAM)line);
+        printf("%s\n", line);
+    }
+    return 0;
+}
+
+int CmdSelect(int argc, char** argv)
+{
+    if (argc < 4)
+        return Fail("usage: select ID INDEX");
+    HWND page = 0;
+    HWND control = PageControl(argv[2], &page);
+    if (!control)
+        return Fail("no control ", argv[2]);
+    int index = atoi(argv[3]);
+    if (SendMessageA(control, LB_SETCURSEL, index, 0) == LB_ERR && index != -1)
+        return Fail("no such line ", argv[3]);
+    // A user's choice notifies the page; LB_SETCURSEL alone does not.
+    PostMessageA(page, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), LBN_SELCHANGE), (LPARAM)control);
+    return 0;
+}
+
+// Presses a key at the X level with xdotool, which Wine delivers to the
+// focused control like a user's key press.
+int PressKey(const char* keys)
+{
+    char command[256];
+    const char* desktop = getenv("ROBOT_X_WINDOW");
+    if (desktop && *desktop)
+        snprintf(command, sizeof command, "/usr/bin/xdotool windowfocus --sync %s key --clearmodifiers %s", desktop,
+                 keys);
+    else
+        snprintf(command, sizeof command, "/usr/bin/xdotool key --clearmodifiers %s", keys);
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA(0, command, 0, 0, FALSE, 0, 0, 0, &si, &pi))
+        return 0;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return 1;
+}
+
+int CmdKey(int argc, char** argv)
+{
+    if (argc < 4)
+        return Fail("usage: key ID F1|F3|CTRL-SHIFT-F1|ESC");
+    const char* keys = 0;
+    if (strcmp(argv[3], "F1") == 0)
+        keys = "F1";
+    else if (strcmp(argv[3], "F3") == 0)
+        keys = "F3";
+    else if (strcmp(argv[3], "CTRL-SHIFT-F1") == 0)
+        keys = "ctrl+shift+F1";
+    else if (strcmp(argv[3], "ESC") == 0)
+        keys = "Escape";
+    else
+        return Fail("unknown key ", argv[3]);
+    HWND page = 0;
+    HWND control = PageControl(argv[2], &page);
+    if (!control)
+        return Fail("no control ", argv[2]);
+    // The page gives its control the focus, as a click or Tab would.
+    PostMessageA(page, WM_NEXTDLGCTL, (WPARAM)control, TRUE);
+    DWORD start = GetTickCount();
+    GUITHREADINFO info;
+    DWORD thread = GetWindowThreadProcessId(page, 0);
+    for (;;) {
+        ZeroMemory(&info, sizeof info);
+        info.cbSize = sizeof info;
+        if (GetGUIThreadInfo(thread, &info) && info.hwndFocus == control)
+            break;
+        if (GetTickCount() - start > 3000)
+            return Fail("control did not take the focus: ", argv[2]);
+        Sleep(50);
+    }
+    if (!PressKey(keys))
+        return Fail("cannot run xdotool");
+    return 0;
+}
+
+// Which standard icon the box shows: its icon control's pixels are compared
+// with each standard icon drawn on the same background.
+const char* IconKind(HWND box)
+{
+    HWND icon = GetDlgItem(box, kBoxIconId);
+    if (!icon || !IsWindowVisible(icon) || !SendMessageA(icon, STM_GETICON, 0, 0))
+        return "none";
+    RECT r;
+    GetWindowRect(icon, &r);
+    int w = 32, h = 32;
+    HDC screen = GetDC(0);
+    HDC shot = CreateCompatibleDC(screen);
+    HBITMAP shotBits = CreateCompatibleBitmap(screen, w, h);
+    SelectObject(shot, shotBits);
+    BitBlt(shot, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    struct Kind { LPCSTR id; const char* name; } kinds[] = {
+        {IDI_WARNING, "warning"}, {IDI_INFORMATION, "information"}, {IDI_ERROR, "error"}, {IDI_QUESTION, "question"}};
+    const char* best = "unknown";
+    long bestDiff = -1;
+    COLORREF background = GetPixel(shot, 0, 0);
+    for (const Kind& k : kinds) {
+        HDC draw = CreateCompatibleDC(screen);
+        HBITMAP drawBits = CreateCompatibleBitmap(screen, w, h);
+        SelectObject(draw, drawBits);
+        HBRUSH brush = CreateSolidBrush(background);
+        RECT all = {0, 0, w, h};
+        FillRect(draw, &all, brush);
+        DeleteObject(brush);
+        DrawIcon(draw, 0, 0, LoadIconA(0, k.id));
+        long diff = 0;
+        for (int y = 0; y < h; y += 2)
+            for (int x = 0; x < w; x += 2)
+                diff += GetPixel(draw, x, y) != GetPixel(shot, x, y);
+        if (bestDiff < 0 || diff < bestDiff)
+            bestDiff = diff, best = k.name;
+        DeleteDC(draw);
+        DeleteObject(drawBits);
+    }
+    DeleteDC(shot);
+    DeleteObject(shotBits);
+    ReleaseDC(0, screen);
+    return bestDiff >= 0 && bestDiff < (w / 2) * (h / 2) / 4 ? best : "unknown";
+}
+
+struct ButtonName { int id; const char* name; };
+const ButtonName kButtons[] = {{IDOK, "ok"}, {IDCANCEL, "cancel"}, {IDYES, "yes"}, {IDNO, "no"},
+                               {IDABORT, "abort"}, {IDRETRY, "retry"}, {IDIGNORE, "ignore"}};
+
+int CmdBox(int argc, char** argv)
+{
+    HWND box = WaitFor(1, 0, WaitArg(argc, argv, 2));
+    if (!box)
+        return Fail("no message box");
+    Sleep(200);  // let the box draw itself before its icon is read
+    char text[1024];
+    GetWindowTextA(box, text, sizeof text);
+    printf("caption: %s\n", text);
+    GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
+    fputs("text: ", stdout);
+    PrintEscaped(text);
+    fputs("buttons:", stdout);
+    const char* def = "none";
+    for (const ButtonName& b : kButtons) {
+        HWND button = GetDlgItem(box, b.id);
+        if (!button || !IsWindowVisible(button))
+            continue;
+        printf(" %s", b.name);
+        if ((GetWindowLongA(button, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
+            def = b.name;
+    }
+    printf("\ndefault: %s\n", def);
+    printf("icon: %s\n", IconKind(box));
+    HWND owner = GetWindow(box, GW_OWNER);
+    if (owner) {
+        GetWindowTextA(owner, text, sizeof text);
+        printf("owner: %s\n", text);
+    } else {
+        printf("owner: none\n");
+    }
+    return 0;
+}
+
+int CmdAnswer(int argc, char** argv)
+{
+    if (argc < 3)
+        return Fail("usage: answer yes|no|ok|cancel");
+    HWND box = WaitFor(1, 0, 2000);
+    if (!box)
+        return Fail("no message box");
+    for (const ButtonName& b : kButtons)
+        if (strcmp(argv[2], b.name) == 0) {
+            if (!GetDlgItem(box, b.id))
+                return Fail("the box has no button ", argv[2]);
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(b.id, BN_CLICKED), (LPARAM)GetDlgItem(box, b.id));
+            // Done when the box has gone.
+            DWORD start = GetTickCount();
+            while (IsWindow(box) && GetTickCount() - start < 5000)
+                Sleep(50);
+            return IsWindow(box) ? Fail("the box stayed up") : 0;
+        }
+    return Fail("unknown answer ", argv[2]);
+}
+
+int CmdWaitExit(int argc, char** argv)
+{
+    DWORD ms = WaitArg(argc, argv, 2);
+    FindPrograms();
+    if (ProgramCount == 0)
+        return Fail("the program is not running (it may have ended already)");
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, ProgramPids[0]);
+    if (!process)
+        return Fail("cannot watch the program");
+    DWORD waited = WaitForSingleObject(process, ms);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    if (waited != WAIT_OBJECT_0)
+        return Fail("the program is still running");
+    printf("%lu\n", (unsigned long)code);
+    return 0;
+}
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+};
+
+int RunPage(int, char**) { return CmdPage(); }
+
+const Command kCommands[] = {
+    {"wait-page", CmdWaitPage}, {"page", RunPage},       {"click", CmdClick},   {"set-text", CmdSetText},
+    {"get-text", CmdGetText},   {"state", CmdState},     {"list", CmdList},     {"select", CmdSelect},
+    {"key", CmdKey},            {"box", CmdBox},         {"answer", CmdAnswer}, {"wait-exit", CmdWaitExit},
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, 0, _IONBF, 0);
+    if (argc < 2) {
+        fprintf(stderr, "usage: robot COMMAND [ARGS]\n");
+        return 2;
+    }
+    for (const Command& c : kCommands)
+        if (strcmp(argv[1], c.name) == 0)
+            return c.run(argc, argv);
+    fprintf(stderr, "robot: unknown command %s\n", argv[1]);
+    return 2;
+}
