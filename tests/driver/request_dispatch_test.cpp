@@ -24,7 +24,12 @@ struct DispatcherTest : ::testing::Test {
                 return false;
         return true;
     }
-    void SetPageCount(uint32_t count) { memcpy(&buffer[20], &count, 4); }
+    void SetPageCount(uint32_t count)
+    {
+        const uint32_t startOffset = 0;
+        memcpy(&buffer[16], &startOffset, 4);
+        memcpy(&buffer[20], &count, 4);
+    }
     uint32_t Status() const
     {
         uint32_t status;
@@ -86,6 +91,7 @@ TEST_F(DispatcherTest, EveryLengthBoundaryOfEveryCode)
         }
         // Before any enumeration every chip request passes its checks and
         // answers result 2 with only Status travelling back.
+        LoadMachine(OneCard);
         std::fill(buffer.begin(), buffer.end(), 0xA5);
         SetPageCount(2);
         RequestReply reply = SendRequest(c.Code, buffer.data(), c.In, c.Out);
