@@ -222,6 +222,18 @@ uint32_t TableVersionText(const BiosTable *table, char *text, uint32_t size)
     return TableAreaText(table, 0, text, size);
 }
 
+uint32_t TableVersionLine(const BiosTable *table, char *text, uint32_t size)
+{
+    uint32_t n = TableVersionText(table, text, size);
+    for (uint32_t i = 0; i < n; i++) {
+        if (text[i] == '\r') {
+            text[i] = 0;
+            return i;
+        }
+    }
+    return n;
+}
+
 uint32_t TableVendorName(const BiosTable *table, char *text, uint32_t size)
 {
     uint32_t n = 0;

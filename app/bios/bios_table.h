@@ -120,6 +120,9 @@ RegisterSlot TableRegisterSlot(const BiosTable *table, uint32_t n);
 uint32_t TableAreaText(const BiosTable *table, uint32_t offset, char *text, uint32_t size);
 /* The version text: the area from its start up to the first NUL. */
 uint32_t TableVersionText(const BiosTable *table, char *text, uint32_t size);
+/* The version text cut at its first carriage return, as the image pages
+   show it. */
+uint32_t TableVersionLine(const BiosTable *table, char *text, uint32_t size);
 /* VendorName up to its NUL, at most 32 characters. */
 uint32_t TableVendorName(const BiosTable *table, char *text, uint32_t size);
 

@@ -67,6 +67,9 @@ TEST(InBuiltImage, BlankStoredTable)
     EXPECT_EQ(128, t.StringDescriptors[StringAreaSizeIndex]);
     EXPECT_EQ(0, memcmp(t.StringArea + 12, " Bios Rev 1.02.00.0034\r\n", 24));
     EXPECT_EQ(0, memcmp(t.StringArea + 80, "\r\n\0", 3));
+    char line[260];
+    EXPECT_EQ(34u, TableVersionLine(&t, line, sizeof(line)));
+    EXPECT_STREQ("ORVEL II AGP Bios Rev 1.02.00.0034", line);
 
     /* The numbers stored in the table are those its text reads as. */
     uint8_t major, minor;
