@@ -214,7 +214,7 @@ std::string FormatText(const RequestOutcome& outcome)
                      f[11] ? "AGP" : "PCI", f[12] ? "on" : "off");
             text += line;
         }
-    } else if (outcome.Kind == COMMAND_IDENTIFY && Has(outcome, 64)) {
+    } else if (outcome.Kind == COMMAND_IDENTIFY && Has(outcome, 0, 64)) {
         snprintf(line, sizeof line, "\n  chip 0x%04X %s, %u KB, sector %u, erase required %u", Field(outcome, 16),
                  ChipName(outcome).c_str(), Field(outcome, 20), Field(outcome, 24), Field(outcome, 28));
         text += line;

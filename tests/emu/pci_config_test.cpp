@@ -1,0 +1,122 @@
+// Configuration space as the driver's scan and ROM access phase rely on it.
+#include <gtest/gtest.h>
+
+#include "emu_test_support.h"
+#include "pci_machine.h"
+
+namespace {
+
+TEST(PciConfig, EmptySlotsReadAllOnesAtEveryWidthAndIgnoreWrites)
+{
+    LoadOrFail("pci 0:01.0 id=1234:5678\n");
+    uint8_t bytes[4] = {0, 0, 0, 0};
+    EmuConfigRead(0, 2, bytes, 0x0E, 1);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EmuConfigRead(7, 1, bytes, 0x00, 4);
+    EXPECT_EQ(bytes[3], 0xFF);
+    EXPECT_EQ(ConfigRead32(0, 1, 1, 0), 0xFFFFFFFFu) << "function 1 of a present device";
+    ConfigWrite32(0, 2, 0, 0x10, 0);
+    EXPECT_EQ(ConfigRead32(0, 2, 0, 0), 0xFFFFFFFFu);
+}
+
+TEST(PciConfig, SizeProbingGivesTheMaskWithTheReadOnlyTypeBits)
+{
+    LoadOrFail("pci 0:01.0 id=1234:5678 bar0=0xE0000008/128M bar1=0x0000E001/256 bar2=0xF000000C/64K "
+               "bar4=0xF8000000/16 rom=0xF3FE0000/128K\n");
+    struct Case {
+        uint32_t Offset, Probed;
+    };
+    const Case cases[] = {
+        {0x10, 0xF8000008},   // 128 MB prefetchable
+        {0x14, 0xFFFFFF01},   // 256 bytes of I/O
+        {0x18, 0xFFFF000C},   // 64-bit, 64 KB
+        {0x1C, 0xFFFFFFFF},   // its upper half is all writable
+        {0x20, 0xFFFFFFF0},   // 16 bytes
+        {0x24, 0x00000000},   // no BAR: reads 0 whatever is written
+        {0x30, 0xFFFE0001},   // ROM: enable bit and bits 17 up
+    };
+    for (const Case& c : cases) {
+        uint32_t original = ConfigRead32(0, 1, 0, c.Offset);
+        ConfigWrite32(0, 1, 0, c.Offset, 0xFFFFFFFFu);
+        EXPECT_EQ(ConfigRead32(0, 1, 0, c.Offset), c.Probed) << std::hex << c.Offset;
+        ConfigWrite32(0, 1, 0, c.Offset, original);
+        EXPECT_EQ(ConfigRead32(0, 1, 0, c.Offset), original);
+        EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, c.Offset), 2u);
+    }
+    // A base written with low bits keeps the type bits and drops the rest.
+    ConfigWrite32(0, 1, 0, 0x10, 0x12345670);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x10), 0x10000008u);
+}
+
+TEST(PciConfig, IdentityRegistersAreReadOnlyAndByteWritesMerge)
+{
+    LoadOrFail("pci 0:01.0 id=1234:5678 rev=07 class=0300 header=80 cmd=0000 status=0010 subsys=1111:2222\n");
+    for (uint32_t offset : {0x00u, 0x08u, 0x2Cu, 0x34u}) {
+        uint32_t before = ConfigRead32(0, 1, 0, offset);
+        ConfigWrite32(0, 1, 0, offset, ~before);
+        EXPECT_EQ(ConfigRead32(0, 1, 0, offset), before) << std::hex << offset;
+    }
+    // Command is writable, status is not; header type stays.
+    ConfigWrite32(0, 1, 0, 0x04, 0xFFFF0006);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04), 0x00100006u);
+    uint8_t header = 0;
+    EmuConfigRead(0, 1, &header, 0x0E, 1);
+    EXPECT_EQ(header, 0x80);
+    // A one-byte write changes one byte and counts as one write to its register.
+    uint8_t latency = 0x40;
+    EmuConfigWrite(0, 1, &latency, 0x0D, 1);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x0C), 0x00804000u);
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x0C), 1u);
+}
+
+TEST(PciConfig, BridgeWindowsAreWritableAndBridgesHaveTwoBars)
+{
+    LoadOrFail("pci 0:01.0 id=8086:7191 class=0604 header=01 bar0=0xF0000000/4K cfg20=0xE7F0E000 cfg24=0x0000FFF0\n");
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x20), 0xE7F0E000u);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x24), 0x0000FFF0u);
+    ConfigWrite32(0, 1, 0, 0x20, 0xEFF0E800);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x20), 0xEFF0E800u);
+    ConfigWrite32(0, 1, 0, 0x10, 0xFFFFFFFF);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x10), 0xFFFFF000u);
+}
+
+TEST(PciConfig, AgpCardsCarryACapabilityListEndingInAgp)
+{
+    LoadOrFail("pci 1:00.0 id=1E5B:0A52 agp\n");
+    EXPECT_TRUE(ConfigRead32(1, 0, 0, 0x04) & (0x10u << 16)) << "capabilities list bit";
+    EXPECT_NE(ConfigRead32(1, 0, 0, 0x44) & 0xF, 0u);
+    uint8_t pointer = 0;
+    EmuConfigRead(1, 0, &pointer, 0x34, 1);
+    int steps = 0;
+    uint16_t capability = 0;
+    while (pointer != 0 && steps < 48) {
+        EmuConfigRead(1, 0, &capability, pointer, 2);
+        if ((capability & 0xFF) == 2)
+            break;
+        pointer = static_cast<uint8_t>(capability >> 8);
+        ++steps;
+    }
+    EXPECT_EQ(capability & 0xFF, 2) << "AGP capability found";
+    EXPECT_GT(steps, 0) << "after another capability";
+}
+
+TEST(PciConfig, MultiFunctionDevicesAnswerPerFunction)
+{
+    LoadOrFail("pci 0:07.0 id=8086:7110 header=80\npci 0:07.3 id=8086:7113\npci 3:04.1 id=1D2E:0C61\n");
+    EXPECT_EQ(ConfigRead32(0, 7, 3, 0), 0x71138086u);
+    EXPECT_EQ(ConfigRead32(0, 7, 1, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(ConfigRead32(3, 4, 1, 0), 0x0C611D2Eu);
+    EXPECT_EQ(ConfigRead32(3, 4, 0, 0), 0xFFFFFFFFu);
+}
+
+TEST(PciConfig, SixtyFourFunctionsFitAndTheSixtyFifthIsRefused)
+{
+    std::string text;
+    for (int i = 0; i < 64; ++i)
+        text += "pci " + std::to_string(i) + ":00.0 id=1234:5678\n";
+    LoadOrFail(text);
+    EXPECT_EQ(ConfigRead32(63, 0, 0, 0), 0x56781234u);
+    EXPECT_EQ(LoadError(text + "pci 64:00.0 id=1234:5678\n"), "line 65: too many functions (at most 64)");
+}
+
+}  // namespace

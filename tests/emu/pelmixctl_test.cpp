@@ -1,0 +1,233 @@
+// pelmixctl end to end: the real program on sample and generated machines.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct RunResult {
+    int ExitCode;
+    std::string Out;
+    std::string Err;
+};
+
+std::string Folder()
+{
+    static std::string folder;
+    if (folder.empty()) {
+        char pattern[] = "/tmp/pelmixctl_test_XXXXXX";
+        folder = mkdtemp(pattern);
+    }
+    return folder;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void WriteAll(const std::string& path, const std::string& data)
+{
+    std::ofstream file(path, std::ios::binary);
+    file << data;
+}
+
+RunResult RunTool(const std::string& arguments)
+{
+    std::string err = Folder() + "/stderr.txt";
+    std::string command = std::string(PELMIXCTL_PATH) + " " + arguments + " 2>" + err;
+    RunResult result = {-1, "", ""};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        result.Out.append(chunk, got);
+    int status = pclose(pipe);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Err = ReadAll(err);
+    return result;
+}
+
+std::string Sample(const char* name)
+{
+    return std::string("--machine ") + PELMIX_SAMPLES_DIR + "/" + name;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::stringstream stream(text);
+    std::string line;
+    while (std::getline(stream, line))
+        lines.push_back(line);
+    return lines;
+}
+
+bool Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(Pelmixctl, JsonEnumListsTheCardsOfEverySample)
+{
+    struct Case {
+        const char* Sample;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {"family1-card.machine", "\"Count\":1,\"Entries\":[{\"Bus\":0,\"Device\":10,\"Function\":0,\"VendorId\":7771,"
+                                 "\"DeviceId\":2641,\"SubsystemVendorId\":7771,\"SubsystemId\":1,\"RevisionId\":2,"
+                                 "\"Bar0\":3758096384,\"Bar1\":3825205248,\"RomBar\":3825336320,\"IsAgp\":0,"
+                                 "\"MemoryEnabled\":1,\"Family\":1}]"},
+        {"family2-agp-card.machine", "\"IsAgp\":1,\"MemoryEnabled\":1,\"Family\":2}]"},
+        {"family3-card.machine", "\"MemoryEnabled\":0,\"Family\":3}]"},
+        {"family4-card.machine", "\"Family\":4}]"},
+        {"two-cards.machine", "\"Count\":2,"},
+        {"busy-high-bars.machine", "\"Count\":1,"},
+    };
+    for (const Case& c : cases) {
+        RunResult run = RunTool(Sample(c.Sample) + " --json enum");
+        EXPECT_EQ(run.ExitCode, 0) << c.Sample << run.Err;
+        std::vector<std::string> lines = Lines(run.Out);
+        ASSERT_EQ(lines.size(), 1u) << c.Sample;
+        EXPECT_EQ(lines[0].rfind("{\"request\":\"ENUM_DEVICES\",\"code\":2236416,\"system_status\":0,"
+                                 "\"information\":456,\"Status\":0,", 0),
+                  0u)
+            << lines[0];
+        EXPECT_TRUE(Has(lines[0], c.Expected)) << lines[0];
+        EXPECT_TRUE(Has(lines[0], ",\"elapsed_us\":0,\"held_us\":0}")) << lines[0];
+    }
+    // Nine cards: only Status travels back.
+    RunResult nine = RunTool(Sample("nine-cards.machine") + " --json enum");
+    EXPECT_EQ(nine.ExitCode, 0);
+    EXPECT_EQ(nine.Out, "{\"request\":\"ENUM_DEVICES\",\"code\":2236416,\"system_status\":0,\"information\":4,"
+                        "\"Status\":1,\"elapsed_us\":0,\"held_us\":0}\n");
+}
+
+TEST(Pelmixctl, UsageErrorsExitTwoWithAMessage)
+{
+    const std::string machine = Sample("family1-card.machine");
+    const std::string bad = Folder() + "/bad.machine";
+    WriteAll(bad, "cpus 2\npci 0:01.0 rev=1\n");
+    struct Case {
+        std::string Arguments;
+        const char* Message;
+    };
+    const Case cases[] = {
+        {"", "no command given"},
+        {machine, "no command given"},
+        {machine + " frobnicate", "unknown command frobnicate"},
+        {machine + " identify 0:0g.0", "bad target 0:0g.0"},
+        {machine + " read-rom 0:0a.0", "read-rom: missing arguments"},
+        {machine + " read-pages 0:0a.0 0 many x", "bad page count many"},
+        {machine + " raw 0x222000 456", "raw needs CODE INLEN OUTLEN"},
+        {machine + " raw 0x222000 4 4 123", "an even number of hex digits"},
+        {"--colour " + machine + " enum", "unknown option --colour"},
+        {"--machine", "--machine needs a file name"},
+        {"enum", "--machine FILE is required"},
+        {"--machine " + bad + " enum", "line 2: pci line without id="},
+        {"--machine " + Folder() + "/absent.machine enum", "cannot open the machine file"},
+        {machine + " write-rom 0:0a.0 " + Folder() + "/absent.bin", "cannot open"},
+    };
+    for (const Case& c : cases) {
+        RunResult run = RunTool(c.Arguments);
+        EXPECT_EQ(run.ExitCode, 2) << c.Arguments;
+        EXPECT_TRUE(Has(run.Err, c.Message)) << c.Arguments << " said: " << run.Err;
+    }
+}
+
+TEST(Pelmixctl, RequestsThatFailAtTheSystemLevelExitOne)
+{
+    RunResult run = RunTool(Sample("family1-card.machine") + " --json raw 0x222024 0 0 raw 0x222000 0 455 enum");
+    EXPECT_EQ(run.ExitCode, 1);
+    std::vector<std::string> lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "{\"request\":\"RAW\",\"code\":2236452,\"system_status\":3221225488,\"information\":0,"
+                        "\"elapsed_us\":0,\"held_us\":0}");
+    EXPECT_TRUE(Has(lines[1], "\"system_status\":3221225990,\"information\":0,"));
+    EXPECT_TRUE(Has(lines[2], "\"Status\":0,\"Count\":1,")) << "later commands still run";
+}
+
+TEST(Pelmixctl, RawSendsTheGivenBytesAndShowsTheReply)
+{
+    // Identify 0:0a.0 before any enumeration: result 2, four bytes back.
+    RunResult run = RunTool(Sample("family1-card.machine") + " --json raw 0x22201C 64 64 000000000000000010000000 enum "
+                        "raw 0x22201C 64 64 ffffffff000000000a000000");
+    EXPECT_EQ(run.ExitCode, 0);
+    std::vector<std::string> lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(Has(lines[0], "\"information\":4,\"Status\":2,\"reply\":\"02000000\""));
+    EXPECT_TRUE(Has(lines[2], "\"information\":64,\"Status\":0,\"reply\":\"00000000000000000a00000000000000bf08"))
+        << lines[2];
+}
+
+TEST(Pelmixctl, TraceShowsConfigurationWritesAndChipCommands)
+{
+    RunResult run = RunTool(Sample("family1-card.machine") + " --trace enum identify 0:0a.0");
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_TRUE(Has(run.Err, "trace: config 0:0A.0 0x30 <- 0xE0000001 (was 0xE4020000, now 0xE0000001)\n"))
+        << run.Err;
+    EXPECT_TRUE(Has(run.Err, "trace: chip 0:0A.0 identify via 0x5555/0x2AAA"));
+    EXPECT_TRUE(Has(run.Err, "trace: chip 0:0A.0 exit via 0x5555/0x2AAA"));
+    EXPECT_TRUE(Has(run.Out, "chip 0x08BF SST29LE010, 128 KB, sector 0, erase required 0"));
+}
+
+// Every part: an image written with write-rom reads back byte for byte in a
+// later run, and the chip's image file holds it.
+TEST(Pelmixctl, WholeChipRoundTripOnEveryPart)
+{
+    std::string image(131072, '\0');
+    for (size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    image[0] = 0x55;
+    image[1] = static_cast<char>(0xAA);
+    WriteAll(Folder() + "/new.bin", image);
+
+    const char* parts[] = {"351F", "171F", "2320", "D4BF", "D5BF", "9FDF", "08BF", "noid"};
+    for (const char* part : parts) {
+        std::string machine = Folder() + "/" + part + ".machine";
+        std::string chipFile = Folder() + "/" + part + ".rom";
+        remove(chipFile.c_str());
+        WriteAll(machine, std::string("pci 0:00.0 id=8086:7190 class=0600\n"
+                                      "pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") +
+                              part + " image=" + part + ".rom\n");
+        size_t size = std::string(part) == "D4BF" ? 65536 : 131072;
+
+        RunResult write = RunTool("--json --machine " + machine + " enum write-rom 1:00.0 " + Folder() + "/new.bin");
+        EXPECT_EQ(write.ExitCode, 0) << part << write.Err;
+        EXPECT_TRUE(Has(write.Out, "\"request\":\"WRITE_ROM\",\"code\":2236424,\"system_status\":0,"
+                                   "\"information\":4,\"Status\":0,"))
+            << part << write.Out;
+        EXPECT_EQ(ReadAll(chipFile), image.substr(0, size)) << part << ": image file updated";
+
+        std::string back = Folder() + "/" + part + ".back";
+        RunResult read = RunTool("--json --machine " + machine + " enum read-rom 1:00.0 " + back);
+        EXPECT_EQ(read.ExitCode, 0) << part;
+        EXPECT_TRUE(Has(read.Out, "\"information\":" + std::to_string(16 + size) + ",\"Status\":0,")) << part;
+        EXPECT_EQ(ReadAll(back), image.substr(0, size)) << part;
+    }
+}
+
+TEST(Pelmixctl, AMissingImageFileIsCreatedErased)
+{
+    std::string machine = Folder() + "/fresh.machine";
+    std::string chipFile = Folder() + "/fresh.rom";
+    remove(chipFile.c_str());
+    WriteAll(machine, "pci 0:01.0 id=1E5B:0A51 bar0=0xE0000008/64M bar1=0xE4000000/8K flash=D4BF image=fresh.rom\n");
+    RunResult run = RunTool("--machine " + machine + " enum");
+    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(ReadAll(chipFile), std::string(65536, '\xFF'));
+}
+
+}  // namespace
