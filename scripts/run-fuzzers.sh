@@ -11,6 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 total=${1:-${FUZZ_SECONDS:-60}}
 
+command -v clang++ > /dev/null || { echo "run-fuzzers: clang++ with libFuzzer is needed (apt-get install clang)" >&2; exit 1; }
+
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build "$build" -j2
 
