@@ -2,8 +2,10 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev clang mingw-w64 binutils-mingw-w64-i686
-          wine wine32:i386 wine64 xvfb xdotool imagemagick)
+# Wine runs the 64-bit test builds of the Windows programs; this kind of
+# machine runs no 32-bit processes, so no 32-bit Wine is installed.
+packages=(cmake g++ make libgtest-dev clang libclang-rt-14-dev mingw-w64
+          wine wine64 xvfb xdotool imagemagick)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -14,8 +16,5 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "setup: installing ${missing[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
-fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
