@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Runs the same pelmixctl commands twice on one machine file: natively on the
+# emulated machine (pelmixctl --machine) and under Wine through the
+# emulated-hardware Pelmix.sys loaded as a kernel service (pelmixctl.exe).
+# Both must print the same JSON lines (the virtual-time fields aside), exit
+# with the same code and leave byte-identical files; afterwards no "Pelmix"
+# service may remain in the Wine prefix.
+#
+#   compare_with_native.sh --source DIR --build DIR --native PELMIXCTL --exe PELMIXCTL.EXE
+#       --driver PELMIX.SYS --name NAME --machine FILE [--file NAME:SIZE:SEED]... [--leftover-service]
+#       -- COMMAND...
+#
+# --file makes an input file (a chip image named by the machine file, or an
+# image to write) of SIZE bytes whose content SEED determines; each run gets
+# its own copy. --leftover-service installs a stopped "Pelmix" service first,
+# as a crashed run would leave it.
+set -uo pipefail
+
+source_dir= build= native= exe= driver= name= machine= leftover=0
+files=()
+while [ $# -gt 0 ] && [ "$1" != -- ]; do
+    case $1 in
+        --source) source_dir=$2; shift ;;
+        --build) build=$2; shift ;;
+        --native) native=$2; shift ;;
+        --exe) exe=$2; shift ;;
+        --driver) driver=$2; shift ;;
+        --name) name=$2; shift ;;
+        --machine) machine=$2; shift ;;
+        --file) files+=("$2"); shift ;;
+        --leftover-service) leftover=1 ;;
+        *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+    shift
+done
+[ "${1:-}" = -- ] || { echo "missing -- before the commands" >&2; exit 2; }
+shift
+
+work=$build/wine-tests/$name
+rm -rf "$work"
+mkdir -p "$work/input" "$work/native" "$work/stage"
+
+# Deterministic content: byte i of file SEED is (i * 7 + i / 256 + SEED) mod 256.
+make_file() {
+    LC_ALL=C awk -v size="$2" -v seed="$3" \
+        'BEGIN { for (i = 0; i < size; i++) printf "%c", (i * 7 + int(i / 256) + seed) % 256 }' > "$1"
+}
+for spec in "${files[@]}"; do
+    IFS=: read -r file size seed <<< "$spec"
+    make_file "$work/input/$file" "$size" "$seed"
+done
+
+# Native run.
+cp "$machine" "$work/native/machine.machine"
+cp "$work/input/"* "$work/native/" 2>/dev/null
+(cd "$work/native" && "$native" --machine machine.machine --json "$@" > stdout.txt 2> stderr.txt)
+native_status=$?
+
+# Wine run: the driver finds its machine as Pelmix.machine beside it.
+cp "$exe" "$driver" "$work/stage/"
+cp "$machine" "$work/stage/Pelmix.machine"
+cp "$work/input/"* "$work/stage/" 2>/dev/null
+
+. "$source_dir/scripts/wine-env.sh" "$build" || exit 1
+registry_key='[System\\CurrentControlSet\\Services\\Pelmix]'
+if [ $leftover -eq 1 ]; then
+    timeout 60 "$WINELOADER" sc create Pelmix type= kernel start= demand \
+        binPath= 'C:\windows\system32\drivers\Pelmix.sys' > "$work/sc.txt" 2>&1
+    timeout 30 "$WINESERVER" -w
+    grep -qiF "$registry_key" "$WINEPREFIX/system.reg" ||
+        { echo "FAIL: could not leave a Pelmix service behind (see $work/sc.txt)"; exit 1; }
+fi
+
+"$source_dir/scripts/wine-run.sh" --timeout 300 "$build" "$work/wine" "$work/stage/"* -- \
+    pelmixctl.exe --json "$@" > /dev/null
+wine_status=$?
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+strip_timing() { tr -d '\r' < "$1" | sed -e 's/,"elapsed_us":[0-9]*//g' -e 's/,"held_us":[0-9]*//g'; }
+strip_timing "$work/native/stdout.txt" > "$work/native.json"
+strip_timing "$work/wine/stdout.txt" > "$work/wine.json"
+if ! cmp -s "$work/native.json" "$work/wine.json"; then
+    fail "the JSON lines differ"
+    diff "$work/native.json" "$work/wine.json" | head -20
+fi
+[ -s "$work/native.json" ] || fail "the native run printed nothing"
+[ $native_status -eq $wine_status ] || fail "exit codes differ: native $native_status, Wine $wine_status"
+
+# Every file the native run holds beside its logs: chip images and files read.
+for path in "$work/native/"*; do
+    file=$(basename "$path")
+    case $file in stdout.txt|stderr.txt|machine.machine) continue ;; esac
+    if [ ! -f "$work/wine/$file" ]; then
+        fail "the Wine run left no $file"
+    elif ! cmp -s "$path" "$work/wine/$file"; then
+        fail "$file differs"
+    fi
+done
+if [ -f "$work/wine/Pelmix.error.txt" ]; then
+    fail "the driver reported: $(cat "$work/wine/Pelmix.error.txt")"
+fi
+
+if grep -qiF "$registry_key" "$WINEPREFIX/system.reg"; then
+    fail "a Pelmix service remains after the run"
+    timeout 60 "$WINELOADER" sc delete Pelmix > /dev/null 2>&1
+    timeout 30 "$WINESERVER" -w
+fi
+
+if [ $failed -eq 0 ]; then
+    echo "OK: $name, $(wc -l < "$work/native.json") requests alike"
+    rm -rf "$work"
+else
+    echo "logs in $work"
+fi
+exit $failed
