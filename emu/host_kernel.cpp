@@ -50,6 +50,7 @@ thread_local uint8_t CurrentIrql = 0;
 thread_local int32_t CurrentPriority = DefaultPriority;
 thread_local bool IsHoldingThread = false;
 thread_local uint64_t RaisedAtUs = 0;
+thread_local uint32_t ThreadHold = 0;   // the hold a holding thread was created for
 
 std::atomic<uint64_t> HeldUs{0};
 std::atomic<uint32_t> Created{0};
@@ -58,6 +59,7 @@ std::atomic<uint32_t> Spinning{0};
 std::atomic<uint32_t> EventWaits{0};
 
 // The hold in progress, counted from its processor query.
+uint32_t HoldNumber;
 uint32_t ExpectedThreads;      // the processor count the driver will compute, less one
 uint32_t CreationsThisHold;
 uint32_t GatedThisHold;
@@ -92,9 +94,10 @@ void RecordDelay(uint32_t kind, int64_t amount)
         DelayLog.push_back(HostDelay{kind, amount, EmuNowUs(), CurrentIrql});
 }
 
-void RunHoldingThread(PlatformThreadStart start, void* context, bool gated)
+void RunHoldingThread(PlatformThreadStart start, void* context, bool gated, uint32_t hold)
 {
     IsHoldingThread = true;
+    ThreadHold = hold;
     CurrentIrql = 0;
     if (gated) {
         std::unique_lock<std::mutex> lock(KernelMutex);
@@ -259,7 +262,9 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
     uint32_t held = HeldProcessorCount(processors, mask);
     ExpectedThreads = held > 0 ? held - 1 : 0;
     CreationsThisHold = GatedThisHold = ArrivedThisHold = 0;
+    ++HoldNumber;
     GateOpen = true;
+    KernelChanged.notify_all();
     return 1;
 }
 
@@ -277,7 +282,7 @@ int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
     }
     Created.fetch_add(1);
     Running.fetch_add(1);
-    Threads.emplace_back(RunHoldingThread, start, context, gated);
+    Threads.emplace_back(RunHoldingThread, start, context, gated, HoldNumber);
     return 1;
 }
 
@@ -352,7 +357,8 @@ void PlatformReleaseSpinLockFromDpcLevel(PlatformSpinLock* lock)
     host->Taken.clear(std::memory_order_release);
     if (IsHoldingThread) {
         std::lock_guard<std::mutex> guard(KernelMutex);
-        ++ArrivedThisHold;
+        if (ThreadHold == HoldNumber)
+            ++ArrivedThisHold;
         KernelChanged.notify_all();
     }
 }
@@ -406,6 +412,11 @@ void PlatformDelayExecution(int64_t relativeInterval100ns)
         return;
     }
     RecordDelay(HOST_DELAY_SLEEP, relativeInterval100ns);
-    EmuAdvanceUs(static_cast<uint64_t>((-relativeInterval100ns + 9) / 10));
-    std::this_thread::yield();
+    uint64_t microseconds = static_cast<uint64_t>((-relativeInterval100ns + 9) / 10);
+    EmuAdvanceUs(microseconds);
+    // The sleep costs no wall time, but holding threads of an earlier hold
+    // still on their way out get up to its length in real time to leave, as
+    // they would on a machine whose sleep really lasts.
+    std::unique_lock<std::mutex> lock(KernelMutex);
+    KernelChanged.wait_for(lock, std::chrono::microseconds(microseconds), [] { return Running.load() == 0; });
 }
