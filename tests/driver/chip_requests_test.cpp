@@ -205,11 +205,21 @@ TEST_F(ChipRequests, ByteCompletesWithinFortyMicroseconds)
     ASSERT_GE(words.size(), 8u);
     EXPECT_EQ(std::vector<std::string>(words.begin() + 5, words.begin() + 8),
               std::vector<std::string>({"stall 20", "stall 5", "stall 5"}));
+    EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_RESET), 1u) << "no reset to read mode after the page";
+
+    // The last look comes 40 us after the byte.
+    StartOn(CardMachine(2, "9FDF", "", "fault slow 1:00.0 40\n"));
+    SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
+    EXPECT_EQ(pages.Status(), 0u);
 
     StartOn(CardMachine(2, "9FDF", "", "fault slow 1:00.0 45\n"));
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
     EXPECT_EQ(pages.Status(), PELMIX_RESULT_PROGRAM_TIMEOUT);
     EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 1u) << "the page goes on after a failed byte";
+    words = DelayWords();
+    ASSERT_GE(words.size(), 10u);
+    EXPECT_EQ(std::vector<std::string>(words.begin() + 5, words.begin() + 10),
+              std::vector<std::string>({"stall 20", "stall 5", "stall 5", "stall 5", "stall 5"}));
 }
 
 // Page method: six polls of a sixth of the programming wait each.
