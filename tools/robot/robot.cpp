@@ -262,11 +262,11 @@ int PressKey(const char* keys)
 {
     char command[256];
     const char* desktop = getenv("ROBOT_X_WINDOW");
+    const char* verb = strncmp(keys, "key", 3) == 0 ? "" : "key ";
     if (desktop && *desktop)
-        snprintf(command, sizeof command, "/usr/bin/xdotool windowfocus --sync %s key --clearmodifiers %s", desktop,
-                 keys);
+        snprintf(command, sizeof command, "/usr/bin/xdotool windowfocus --sync %s %s%s", desktop, verb, keys);
     else
-        snprintf(command, sizeof command, "/usr/bin/xdotool key --clearmodifiers %s", keys);
+        snprintf(command, sizeof command, "/usr/bin/xdotool %s%s", verb, keys);
     STARTUPINFOA si;
     ZeroMemory(&si, sizeof si);
     si.cb = sizeof si;
@@ -289,7 +289,8 @@ int CmdKey(int argc, char** argv)
     else if (strcmp(argv[3], "F3") == 0)
         keys = "F3";
     else if (strcmp(argv[3], "CTRL-SHIFT-F1") == 0)
-        keys = "ctrl+shift+F1";
+        // Held down one by one, so the program sees both held when F1 comes.
+        keys = "keydown Control_L sleep 0.2 keydown Shift_L sleep 0.2 key F1 sleep 0.2 keyup Shift_L keyup Control_L";
     else if (strcmp(argv[3], "ESC") == 0)
         keys = "Escape";
     else

@@ -1,0 +1,291 @@
+#!/usr/bin/env bash
+# End-to-end scenarios of Dorvane's shell: the real program under Wine in a
+# virtual X display, driven by robot.exe, answering its message boxes and
+# taking a screenshot of every page and box it passes through.
+#
+#   scenarios.sh BIN_DIR OUT_DIR [SCENARIO...]
+#
+# BIN_DIR holds Dorvane.exe, robot.exe and shell_stub_driver.sys; OUT_DIR
+# receives the Wine prefix, the working folders and the screenshots. Only
+# what this script starts is stopped: its own Xvfb by pid, its own prefix's
+# Wine processes with wineserver -k.
+set -uo pipefail
+
+[ $# -ge 2 ] || { echo "usage: scenarios.sh BIN_DIR OUT_DIR [SCENARIO...]" >&2; exit 2; }
+bin=$(cd "$1" && pwd)
+mkdir -p "$2"
+out=$(cd "$2" && pwd)
+shift 2
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+
+. "$repo/scripts/wine-env.sh" "$out" || { echo "SKIP: Wine cannot run here"; exit 77; }
+
+xvfb_pid=
+cleanup() {
+    "$WINESERVER" -k >/dev/null 2>&1
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+# A display number nobody uses.
+for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=$n; break; }
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+
+# Every program of the prefix runs inside one virtual desktop, so pages get
+# title bars and the main window maximizes.
+"$WINELOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+
+failures=0
+scenario=
+work=
+shots=
+
+fail() {
+    echo "FAIL [$scenario]: $*"
+    failures=$((failures + 1))
+    shot "failure"
+}
+
+# The robot's output without the console's carriage returns.
+robot() { (cd "$work" && timeout 60 "$WINELOADER" robot.exe "$@" | tr -d '\r'); }
+
+shot() {
+    local n
+    n=$(ls "$shots" 2>/dev/null | wc -l)
+    import -window root "$shots/$(printf %02d "$n")-$1.png" 2>/dev/null
+}
+
+# A fresh working folder with the program, the robot and, unless told
+# otherwise, the stand-in driver as Pelmix.sys.
+prepare() {
+    scenario=$1
+    work=$out/work/$scenario
+    shots=$out/screenshots/$scenario
+    rm -rf "$work" "$shots"
+    mkdir -p "$work" "$shots"
+    cp "$bin/Dorvane.exe" "$bin/robot.exe" "$work/"
+    [ "${2:-driver}" = nodriver ] || cp "$bin/shell_stub_driver.sys" "$work/Pelmix.sys"
+    echo "--- $scenario"
+}
+
+# Starts Dorvane.exe in the working folder; its exit code lands in FILE.
+start() {
+    local code=$1
+    shift
+    (cd "$work" && timeout 120 "$WINELOADER" Dorvane.exe "$@" >/dev/null 2>&1; echo $? >"$code") &
+}
+
+# Waits until the exit code of a start is there and compares it.
+expect_exit() {
+    local code=$1 want=$2
+    for _ in $(seq 300); do [ -s "$code" ] && break; sleep 0.1; done
+    local got
+    got=$(cat "$code" 2>/dev/null)
+    [ "$got" = "$want" ] || fail "exit code ${got:-none}, expected $want"
+}
+
+expect_page() {
+    robot wait-page "$1" "${2:-15000}" >/dev/null || { fail "page $1 did not show"; return 1; }
+    shot "page-$(echo "$1" | tr ' ' '-')"
+}
+
+# Waits for a box and compares each given line (caption:, text:, buttons:,
+# default:, icon:, owner:) with what the robot reads.
+expect_box() {
+    local name=$1
+    shift
+    local got
+    got=$(robot box 15000) || { fail "no message box ($name)"; return 1; }
+    shot "box-$name"
+    local line
+    for line in "$@"; do
+        grep -qxF -- "$line" <<<"$got" || fail "box $name: expected '$line', got: $(tr '\n' '|' <<<"$got")"
+    done
+}
+
+answer() { robot answer "$1" >/dev/null || fail "cannot answer $1"; }
+
+service_absent() {
+    if "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Services\Pelmix' >/dev/null 2>&1; then
+        fail "the Pelmix service is still installed"
+    fi
+}
+
+title="caption: ORVEL BIOS Programmer"
+mild="text: Are you sure you want to quit?"
+incomplete="text: Installation is incomplete.  If you quit from the installer now, your ORVEL card may not function correctly.\n\nAre you sure you want to quit?"
+
+scenario_no_driver() {
+    prepare no_driver nodriver
+    start "$work/exit"
+    expect_box no-driver "$title" 'text: Unable to locate BIOS driver file:\nPelmix.sys\n\nExiting...' \
+        "buttons: ok" "icon: warning" "owner: ORVEL BIOS Programmer"
+    answer ok
+    expect_exit "$work/exit" 0
+    service_absent
+}
+
+scenario_welcome_keys() {
+    prepare welcome_keys
+    start "$work/exit"
+    expect_page Welcome || return
+    [ "$(robot get-text 710)" = "Welcome to the ORVEL BIOS Programmer.  This program will install the required Video BIOS for your ORVEL card." ] ||
+        fail "welcome line: $(robot get-text 710)"
+    [ "$(robot get-text 720)" = "Click Next to install a BIOS image. Otherwise, click Cancel to stop installing and return to Windows." ] ||
+        fail "click line: $(robot get-text 720)"
+
+    robot click 2 >/dev/null
+    expect_box cancel-mild "caption: Exit Installer?" "$mild" "buttons: yes no" "default: yes" "icon: none"
+    answer no
+    [ "$(robot page)" = Welcome ] || fail "Welcome not up after No"
+
+    robot key 1 F1 >/dev/null || fail "F1 not pressed"
+    expect_box about "$title" \
+        'text: ORVEL BIOS Programmer\nVersion 1.14.00.0018\n\nPublished by Kestrom. All rights reserved.' \
+        "icon: information" "owner: Welcome"
+    answer ok
+
+    robot key 1 CTRL-SHIFT-F1 >/dev/null || fail "Ctrl+Shift+F1 not pressed"
+    if robot box 1500 >/dev/null 2>&1; then
+        fail "Ctrl+Shift+F1 opened a box"
+        answer ok
+    fi
+
+    robot key 2 F3 >/dev/null || fail "F3 not pressed"
+    expect_box f3 "caption: Exit Installer?" "$mild" "default: yes"
+    answer yes
+    expect_exit "$work/exit" 0
+    service_absent
+}
+
+scenario_second_instance() {
+    prepare second_instance
+    mkdir -p "$work/othercfg"
+    printf 'ProductName=Zeta\r\nInformationTitle=\r\n' >"$work/othercfg/setup.cfg"
+    start "$work/exit1"
+    expect_page Welcome || return
+    start "$work/exit2" -i "$(cd "$work" && "$WINELOADER" winepath -w "$work/othercfg" 2>/dev/null | tr -d '\r')"
+    expect_box running "caption: Information" \
+        "text: The Zeta BIOS Programmer is already running - you cannot run two copies." \
+        "buttons: ok" "icon: information" "owner: none"
+    answer ok
+    expect_exit "$work/exit2" 1
+    [ "$(robot page)" = Welcome ] || fail "the first instance lost its page"
+    robot click 2 >/dev/null
+    expect_box cancel "caption: Exit Installer?" "$mild"
+    answer yes
+    expect_exit "$work/exit1" 0
+}
+
+scenario_setup_cfg() {
+    prepare setup_cfg
+    printf '; texts of this run\r\nProductName=Zeta\r\nFontColour=YELLOW\r\nExitInstaller=Leave %%s now?\r\nexitinstallertitle = Leaving\r\nWelcomeMsg2=Press Next.\r\n' \
+        >"$work/setup.cfg"
+    start "$work/exit"
+    expect_page Welcome || return
+    [ "$(robot get-text 710)" = "Welcome to the Zeta BIOS Programmer.  This program will install the required Video BIOS for your Zeta card." ] ||
+        fail "welcome line: $(robot get-text 710)"
+    [ "$(robot get-text 720)" = "Press Next." ] || fail "WelcomeMsg2 not shown: $(robot get-text 720)"
+    # The banner is painted in yellow.
+    local yellow
+    yellow=$(convert "$(ls "$shots"/*page-Welcome.png | head -1)" -crop 700x60+0+20 +repage -format %c histogram:info:- |
+        grep -ci '#FFFF00')
+    [ "$yellow" -gt 0 ] || fail "no yellow in the banner"
+
+    robot click 2 >/dev/null
+    expect_box cancel-mild "caption: Leaving" "text: Leave %s now?" "default: yes"
+    answer no
+
+    # On to the backup page, where quitting asks about an incomplete
+    # installation; with the same configured text, formatted.
+    robot click 1 >/dev/null
+    if robot wait-page "Select Device" 5000 >/dev/null 2>&1; then
+        shot page-Select-Device
+        robot click 1 >/dev/null
+    fi
+    if ! robot wait-page "Save Backup" 5000 >/dev/null 2>&1; then
+        echo "note [$scenario]: no backup page without a card; incomplete question not checked"
+        robot box 3000 >/dev/null 2>&1 && { shot box-detect; answer ok; }
+        expect_exit "$work/exit" 0
+        return
+    fi
+    shot page-Save-Backup
+    robot click 2 >/dev/null
+    expect_box cancel-incomplete "caption: Leaving" "text: Leave Zeta now?" "default: no"
+    answer yes
+    expect_exit "$work/exit" 0
+}
+
+scenario_leftover_service() {
+    prepare leftover_service
+    local driver
+    driver=$("$WINELOADER" winepath -w "$work/Pelmix.sys" 2>/dev/null | tr -d '\r')
+    "$WINELOADER" sc create Pelmix type= kernel start= demand binPath= "$driver" >/dev/null 2>&1
+    "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Services\Pelmix' >/dev/null 2>&1 ||
+        fail "could not leave a service behind"
+    start "$work/exit"
+    expect_page Welcome || return
+    if robot box 1000 >/dev/null 2>&1; then
+        fail "a box showed at start"
+    fi
+    robot click 2 >/dev/null
+    expect_box cancel "caption: Exit Installer?"
+    answer yes
+    expect_exit "$work/exit" 0
+    service_absent
+}
+
+scenario_finish() {
+    prepare finish
+    start "$work/exit"
+    expect_page Welcome || return
+    robot click 1 >/dev/null
+    local caption
+    for caption in "Select Device" "Save Backup" "Select BIOS"; do
+        if ! robot wait-page "$caption" 5000 >/dev/null 2>&1; then
+            echo "note [$scenario]: the pages before Finish need a card; not checked"
+            robot box 3000 >/dev/null 2>&1 && { shot box-detect; answer ok; }
+            expect_exit "$work/exit" 0
+            return
+        fi
+        shot "page-$(echo "$caption" | tr ' ' '-')"
+        robot click 1 >/dev/null
+    done
+    expect_page "Setup Complete" || return
+    [ "$(robot state 502)" = "visible enabled checked" ] || fail "restart-now: $(robot state 502)"
+    [ "$(robot state 503)" = "visible enabled unchecked" ] || fail "restart-later: $(robot state 503)"
+    robot key 1 ESC >/dev/null
+    expect_box esc "caption: Exit Installer?" "$incomplete" "default: no" "buttons: yes no"
+    answer no
+    [ "$(robot page)" = "Setup Complete" ] || fail "Finish page not up after No"
+    robot click 503 >/dev/null
+    sleep 0.3
+    [ "$(robot state 503)" = "visible enabled checked" ] || fail "restart-later not chosen"
+    robot click 1 >/dev/null
+    if robot box 1500 >/dev/null 2>&1; then
+        fail "Finish asked a question"
+        answer yes
+    fi
+    expect_exit "$work/exit" 0
+    service_absent
+}
+
+all="no_driver welcome_keys second_instance setup_cfg leftover_service finish"
+for s in ${*:-$all}; do
+    "scenario_$s"
+    "$WINESERVER" -k >/dev/null 2>&1
+    sleep 0.5
+done
+
+if [ $failures -gt 0 ]; then
+    echo "$failures failure(s); screenshots in $out/screenshots"
+    exit 1
+fi
+echo "all scenarios passed; screenshots in $out/screenshots"
