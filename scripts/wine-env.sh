@@ -32,8 +32,12 @@ pelmix_wine_setup() {
 
     WINEPREFIX=$(cd "$build" && pwd)/wine-prefix-$PELMIX_WINE_BITS
     WINEDEBUG=-all
-    WINEARCH=win64
-    export WINELOADER WINESERVER WINEPREFIX WINEDEBUG WINEARCH PELMIX_WINE_BITS
+    export WINELOADER WINESERVER WINEPREFIX WINEDEBUG PELMIX_WINE_BITS
+    if [ "$PELMIX_WINE_BITS" = 64 ]; then
+        export WINEARCH=win64
+    else
+        unset WINEARCH
+    fi
 
     if [ ! -f "$WINEPREFIX/.pelmix-ready" ]; then
         echo "wine-env: creating the Wine prefix $WINEPREFIX (once)" >&2
