@@ -148,11 +148,23 @@ uint8_t EmuBusRead8(uint32_t address)
     return ReadByte(claim, claim.Offset);
 }
 
+// 32-bit reads of register 0 of any card's register window (the read the
+// driver makes after every chip write), for tests.
+static uint32_t RegisterZeroReads;
+
+uint32_t EmuRegisterZeroReads()
+{
+    return RegisterZeroReads;
+}
+
 uint32_t EmuBusRead32(uint32_t address)
 {
     Claim claim = Resolve(address);
-    if (claim.Count == 1 && claim.Kind == CLAIM_BAR && claim.Bar == 1 && EmuCardOfFunction(claim.Function))
+    if (claim.Count == 1 && claim.Kind == CLAIM_BAR && claim.Bar == 1 && EmuCardOfFunction(claim.Function)) {
+        if (claim.Offset == 0)
+            ++RegisterZeroReads;
         return EmuCardRegisterRead(EmuCardOfFunction(claim.Function), claim.Offset);
+    }
     uint32_t value = 0;
     for (uint32_t i = 0; i < 4; ++i)
         value |= static_cast<uint32_t>(ReadByte(claim, claim.Offset + i)) << (8 * i);

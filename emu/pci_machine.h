@@ -61,6 +61,8 @@ void EmuBusWrite8(uint32_t address, uint8_t value);
 void EmuBusWrite32(uint32_t address, uint32_t value);
 // How many enabled decoders claim the address.
 uint32_t EmuBusClaimCount(uint32_t address);
+// 32-bit reads of register 0 of any card's register window, ever (take differences).
+uint32_t EmuRegisterZeroReads();
 
 // ---- Virtual clock, in microseconds; only waits advance it.
 uint64_t EmuNowUs();

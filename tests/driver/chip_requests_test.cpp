@@ -252,6 +252,30 @@ TEST_F(ChipRequests, AFailedPageEndsTheWholeChipWriteThere)
     EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 0x1011u);
 }
 
+// Each chip write is followed by a 32-bit read of register 0, which pushes
+// the write out to the card before the next one.
+TEST_F(ChipRequests, EveryChipWriteIsFollowedByARegisterRead)
+{
+    const struct {
+        const char* Flash;
+        uint32_t Code;
+        uint32_t ChipWrites;
+    } cases[] = {
+        {"08BF", IOCTL_PELMIX_WRITE_PAGES, 6 + 3 + 128},       // identification, one page load
+        {"9FDF", IOCTL_PELMIX_WRITE_PAGES, 6 + 4 * 128 + 1},   // identification, 128 bytes, reset
+        {"D5BF", IOCTL_PELMIX_ERASE_CHIP, 6 + 6 + 3},          // identification, erase, reset
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Flash);
+        StartOn(CardMachine(4, c.Flash));   // its access set reads register 0 once
+        PageRequest pages(0, 1);
+        uint32_t before = EmuRegisterZeroReads();
+        SendPages(c.Code, &pages);
+        EXPECT_EQ(pages.Status(), 0u);
+        EXPECT_EQ(EmuRegisterZeroReads() - before, 1 + c.ChipWrites);
+    }
+}
+
 TEST_F(ChipRequests, PageRangesAreCheckedAgainstTheChipWithoutWrapAround)
 {
     const struct {
