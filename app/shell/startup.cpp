@@ -11,10 +11,6 @@
 #include "text_lookup.h"
 #include "wizard_state.h"
 
-HINSTANCE ProgramInstance;
-char ProgramDir[PathBufferSize];
-char ProductName[ProductNameSize];
-
 namespace {
 
 HBRUSH BackgroundBrush;

@@ -3,15 +3,17 @@
 # virtual X display, driven by robot.exe, answering its message boxes and
 # taking a screenshot of every page and box it passes through.
 #
-#   scenarios.sh BIN_DIR OUT_DIR [SCENARIO...]
+#   scenarios.sh WIN_BUILD OUT_DIR [SCENARIO...]
 #
-# BIN_DIR holds Dorvane.exe, robot.exe and shell_stub_driver.sys; OUT_DIR
-# receives the Wine prefix, the working folders and the screenshots. Only
+# WIN_BUILD is a Windows build folder: release/Dorvane.exe, and robot.exe,
+# shell_wine_tests.exe and shell_stub_driver.sys in test-tools/. OUT_DIR
+# receives the Wine prefix, the working folders and the screenshots. The
+# scenario "unit" runs the shell's Win32 tests. Only
 # what this script starts is stopped: its own Xvfb by pid, its own prefix's
 # Wine processes with wineserver -k.
 set -uo pipefail
 
-[ $# -ge 2 ] || { echo "usage: scenarios.sh BIN_DIR OUT_DIR [SCENARIO...]" >&2; exit 2; }
+[ $# -ge 2 ] || { echo "usage: scenarios.sh WIN_BUILD OUT_DIR [SCENARIO...]" >&2; exit 2; }
 bin=$(cd "$1" && pwd)
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
@@ -70,8 +72,8 @@ prepare() {
     shots=$out/screenshots/$scenario
     rm -rf "$work" "$shots"
     mkdir -p "$work" "$shots"
-    cp "$bin/Dorvane.exe" "$bin/robot.exe" "$work/"
-    [ "${2:-driver}" = nodriver ] || cp "$bin/shell_stub_driver.sys" "$work/Pelmix.sys"
+    cp "$bin/release/Dorvane.exe" "$bin/test-tools/robot.exe" "$work/"
+    [ "${2:-driver}" = nodriver ] || cp "$bin/test-tools/shell_stub_driver.sys" "$work/Pelmix.sys"
     echo "--- $scenario"
 }
 
@@ -275,6 +277,13 @@ scenario_finish() {
     fi
     expect_exit "$work/exit" 0
     service_absent
+}
+
+scenario_unit() {
+    prepare unit nodriver
+    cp "$bin/test-tools/shell_wine_tests.exe" "$work/"
+    (cd "$work" && timeout 120 "$WINELOADER" shell_wine_tests.exe 2>/dev/null | tr -d '\r') | tee "$work/result.txt"
+    grep -qx "all passed" "$work/result.txt" || fail "Win32 tests failed"
 }
 
 all="no_driver welcome_keys second_instance setup_cfg leftover_service finish"

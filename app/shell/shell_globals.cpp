@@ -1,0 +1,5 @@
+#include "shell_globals.h"
+
+HINSTANCE ProgramInstance;
+char ProgramDir[PathBufferSize];
+char ProductName[ProductNameSize];

@@ -1,0 +1,314 @@
+// Win32 tests of the shell, run under Wine: the string table and the page
+// templates as the program's resources hold them, the text lookup over the
+// real string table, control subclassing, and the system's version code.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "main_window.h"
+#include "os_version.h"
+#include "page_keys.h"
+#include "resource_ids.h"
+#include "shell_globals.h"
+#include "text_lookup.h"
+
+namespace {
+
+int Failures;
+
+#define CHECK(cond, ...)                                 \
+    do {                                                 \
+        if (!(cond)) {                                   \
+            printf("FAIL %s:%d: ", __FILE__, __LINE__);  \
+            printf(__VA_ARGS__);                         \
+            printf("\n");                                \
+            ++Failures;                                  \
+        }                                                \
+    } while (0)
+
+struct StringCase {
+    unsigned id;
+    const char* text;
+};
+
+// Texts whose bytes are easy to get wrong in a resource script: line breaks,
+// doubled blanks, bars, the kept typos.
+const StringCase kStrings[] = {
+    {1002, "Installation is incomplete.  If you quit from the installer now, your %s card may not function "
+           "correctly.\n\nAre you sure you want to quit?"},
+    {1007, "Unable to locate BIOS driver file:\n%s\n\nExiting..."},
+    {1010, "Unable to run BIOS driver without administrator privilegese.\nClick OK, log on as an administrator "
+           "and re-run this BIOS programmer."},
+    {1011, "Unable to create dialog.  The installer will now exit."},
+    {1034, "The BIOS file you appears to be invalid or corrupt.\nPlease select a valid BIOS image file."},
+    {1045, "BIOS image files (.bin)|*.bin|All Files (*.*)|*.*||"},
+    {1046, "Your screen will now blank temporarily while information about the selected card  is being read."},
+    {1049, "The selected BIOS is a blank image. You are only permitted to merge this type of BIOS.\nPlease select "
+           "a different image, or uncheck the 'don't merge' checkbox."},
+    {1052, "ORVEL"},
+    {1053, "Welcome to the %s BIOS Programmer.  This program will install the required Video BIOS for your %s "
+           "card."},
+};
+
+void TestStringTable()
+{
+    char text[TextBufferSize];
+    int present = 0;
+    for (unsigned id = 1000; id <= 1053; ++id)
+        if (LoadStringA(ProgramInstance, id, text, sizeof text) > 0)
+            ++present;
+    CHECK(present == 52, "%d strings in 1000-1053, expected 52 (1004 and 1016 unused)", present);
+    for (const StringCase& c : kStrings) {
+        LoadStringA(ProgramInstance, c.id, text, sizeof text);
+        CHECK(strcmp(text, c.text) == 0, "string %u is \"%s\"", c.id, text);
+    }
+    const char about[] = "%s BIOS Programmer\nVersion %s\n\n";
+    LoadStringA(ProgramInstance, 1015, text, sizeof text);
+    CHECK(strncmp(text, about, strlen(about)) == 0 && strlen(text) > strlen(about) && !strchr(text + strlen(about), '\n'),
+          "About text \"%s\"", text);
+}
+
+void TestLookupOverStringTable()
+{
+    char text[TextBufferSize];
+    ConfigPath[0] = 0;
+    CHECK(LookupText(1024, "ReadBIOSTitle", "Read BIOS", text) == 9 && strcmp(text, "BIOS Read") == 0,
+          "string table text \"%s\"", text);
+    CHECK(LookupText(1004, "Unused", "the default", text) == 0 && strcmp(text, "the default") == 0,
+          "an id the table lacks gives \"%s\"", text);
+    char small[6];
+    LookupText(1052, "ProductName", "ORVEL", small, sizeof small);
+    CHECK(strcmp(small, "ORVEL") == 0, "cut to the buffer: \"%s\"", small);
+    LookupText(1053, "WelcomeTxt", "", small, sizeof small);
+    CHECK(strcmp(small, "Welco") == 0, "cut to the buffer: \"%s\"", small);
+}
+
+struct ControlCase {
+    int id;
+    const char* cls;
+    int x, y, w, h;  // dialog units; w 0: the control sizes itself to its image
+    int visible;
+    const char* text;  // 0: not compared
+};
+
+struct PageCase {
+    int templateId;
+    const char* caption;
+    ControlCase controls[16];
+};
+
+#define FRAME_TOP {IDC_SIDE_PICTURE, "Static", 10, 10, 0, 0, 1, 0}
+// The etched rule's drawn edge adds a pixel or two to its size: place only.
+#define RULE {IDC_RULE, "Static", 10, 181, 0, 0, 1, ""}
+#define BUTTONS                                              \
+    {IDC_BACK, "Button", 147, 188, 50, 14, 1, "&Back"},      \
+    {IDOK, "Button", 199, 188, 50, 14, 1, "&Next"},          \
+    {IDCANCEL, "Button", 258, 188, 50, 14, 1, "&Cancel"}
+
+const char kReady[] = "When you are ready to continue, click Next. Setup will then overwrite your current BIOS image "
+                      "with the new version. This can take several minutes during which time your screen will blank.";
+
+const PageCase kPages[] = {
+    {IDD_WELCOME, "Welcome", {
+        FRAME_TOP,
+        {IDC_WELCOME_ICON, "Static", 101, 11, 0, 0, 1, 0},
+        {IDC_WELCOME_LINE, "Static", 130, 11, 177, 38, 1, ""},
+        {IDC_WELCOME_CLICK, "Static", 101, 49, 204, 49, 1,
+         "Click Next to install a BIOS image. Otherwise, click Cancel to stop installing and return to Windows."},
+        {IDC_WELCOME_LEGAL1, "Static", 101, 110, 204, 19, 1, 0},
+        {IDC_WELCOME_LEGAL2, "Static", 101, 138, 205, 38, 1, 0},
+        RULE,
+        {IDOK, "Button", 199, 188, 50, 14, 1, "&Next"},
+        {IDCANCEL, "Button", 258, 188, 50, 14, 1, "&Cancel"}}},
+    {IDD_FINISH, "Setup Complete", {
+        FRAME_TOP,
+        {IDC_FINISH_TEXT, "Static", 107, 17, 197, 57, 1,
+         "The installer has finished programming your BIOS.\n\nTo complete the installation, you must restart your "
+         "computer."},
+        {IDC_RESTART_NOW, "Button", 108, 93, 200, 12, 1, "&Yes, I want to restart my computer now."},
+        {IDC_RESTART_LATER, "Button", 108, 109, 200, 12, 1, "&No, I will restart my computer later."},
+        {IDC_FINISH_NOTE, "Static", 111, 141, 195, 36, 1, ""},
+        RULE,
+        {IDOK, "Button", 258, 188, 50, 14, 1, "&Finish"}}},
+    {IDD_DEVICE, "Select Device", {
+        FRAME_TOP,
+        {-1, "Static", 101, 11, 197, 34, 1,
+         "The following devices have been detected in your machine. Select the device to be programmed with a new "
+         "BIOS and click Next. Click 'More info' to see extended information for the selected card:"},
+        {-1, "Button", 101, 45, 198, 123, 1, ""},
+        {IDC_DEVICE_LIST, "ListBox", 105, 53, 189, 58, 1, 0},
+        {IDC_DEVICE_INFO, "Static", 107, 115, 187, 32, 1, ""},
+        {IDC_MORE_INFO, "Button", 245, 151, 50, 14, 1, "&More info"},
+        RULE, BUTTONS}},
+    {IDD_BACKUP, "Save Backup", {
+        FRAME_TOP,
+        {-1, "Static", 101, 11, 197, 25, 1,
+         "Setup will now save a backup copy of your existing BIOS image. The backup will be saved to the location "
+         "below, which you can change if required:"},
+        {IDC_BACKUP_PATH, "Edit", 101, 42, 153, 14, 1, ""},
+        {IDC_BROWSE, "Button", 258, 42, 50, 14, 1, "B&rowse..."},
+        {IDC_SKIP_CHECKSUM, "Button", 101, 106, 192, 10, 0, "&Skip checksum validation of existing image"},
+        {IDC_SKIP_BACKUP, "Button", 101, 118, 192, 10, 0, "S&kip backup of existing image"},
+        {-1, "Static", 101, 133, 197, 33, 1,
+         "When you are ready to continue, click Next. Setup will then save a backup of your current BIOS image. "
+         "This can take several minutes during which time your screen will blank."},
+        RULE, BUTTONS}},
+    {IDD_IMAGE, "Select BIOS", {
+        FRAME_TOP,
+        {-1, "Static", 101, 11, 197, 14, 1, "Select a BIOS image to be installed on your machine:"},
+        {IDC_DEFAULT_IMAGE, "Button", 101, 29, 192, 10, 1, "&Default Image (recommended)"},
+        {IDC_SPECIFIC_IMAGE, "Button", 101, 43, 192, 10, 1, "&Specific Image"},
+        {IDC_IMAGE_PATH, "Edit", 101, 55, 153, 14, 1, ""},
+        {IDC_BROWSE, "Button", 258, 55, 50, 14, 1, "B&rowse..."},
+        {IDC_DONT_MERGE, "Button", 101, 106, 192, 10, 0, "Don't &merge BIOS table from existing image"},
+        {IDC_IGNORE_CHECKSUM, "Button", 101, 118, 192, 10, 0, "&Ignore checksum errors in selected image"},
+        {-1, "Static", 101, 133, 197, 33, 1, kReady},
+        RULE, BUTTONS}},
+    {IDD_IMAGE_READ_ERROR, "Select BIOS", {
+        FRAME_TOP,
+        {-1, "Static", 101, 11, 197, 14, 1, "Select a BIOS image to be installed on your machine:"},
+        {IDC_DEFAULT_IMAGE, "Button", 101, 29, 192, 10, 0, "&Default (Inbuilt) Image"},
+        {IDC_SPECIFIC_IMAGE, "Button", 101, 43, 192, 10, 0, "&Specific Image"},
+        {IDC_IMAGE_PATH, "Edit", 101, 55, 153, 14, 1, ""},
+        {IDC_BROWSE, "Button", 258, 55, 50, 14, 1, "B&rowse..."},
+        {IDC_MERGE_AFTER_ERROR, "Button", 101, 106, 192, 10, 0, "&Merge BIOS table from existing image"},
+        {IDC_IGNORE_AFTER_ERROR, "Button", 101, 118, 192, 10, 0, "&Ignore checksum errors in selected image"},
+        {-1, "Static", 101, 133, 197, 33, 1, kReady},
+        RULE, BUTTONS}},
+};
+
+INT_PTR CALLBACK QuietPage(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+void CheckControl(HWND page, HWND control, const ControlCase& c, int templateId)
+{
+    char text[512];
+    int id = GetDlgCtrlID(control);
+    CHECK(id == c.id || (c.id == -1 && (id == -1 || id == 0xFFFF)), "page %d: control %d where %d was expected",
+          templateId, id, c.id);
+    GetClassNameA(control, text, sizeof text);
+    CHECK(lstrcmpiA(text, c.cls) == 0, "page %d control %d: class %s", templateId, c.id, text);
+    // Place and size convert to pixels apart, as the dialog manager does.
+    RECT want = {c.x, c.y, c.w, c.h};
+    MapDialogRect(page, &want);
+    want.right += want.left;
+    want.bottom += want.top;
+    RECT got;
+    GetWindowRect(control, &got);
+    MapWindowPoints(0, page, (POINT*)&got, 2);
+    CHECK(got.left == want.left && got.top == want.top, "page %d control %d at (%ld,%ld), expected (%ld,%ld)",
+          templateId, c.id, got.left, got.top, want.left, want.top);
+    // A list box shows whole lines only, so it may be a little lower.
+    int listBox = strcmp(c.cls, "ListBox") == 0;
+    if (c.w)
+        CHECK(got.right == want.right && (listBox ? got.bottom <= want.bottom : got.bottom == want.bottom),
+              "page %d control %d ends at (%ld,%ld), expected (%ld,%ld)", templateId, c.id, got.right, got.bottom,
+              want.right, want.bottom);
+    int visible = (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0;
+    CHECK(visible == c.visible, "page %d control %d: visible %d", templateId, c.id, visible);
+    if (c.text) {
+        GetWindowTextA(control, text, sizeof text);
+        CHECK(strcmp(text, c.text) == 0, "page %d control %d: text \"%s\"", templateId, c.id, text);
+    }
+}
+
+void TestPageTemplates()
+{
+    for (const PageCase& p : kPages) {
+        HWND page = CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(p.templateId), 0, QuietPage, 0);
+        CHECK(page != 0, "template %d not created", p.templateId);
+        if (!page)
+            continue;
+        char caption[256];
+        GetWindowTextA(page, caption, sizeof caption);
+        CHECK(strcmp(caption, p.caption) == 0, "template %d caption \"%s\"", p.templateId, caption);
+        RECT want = {0, 0, 315, 209};
+        MapDialogRect(page, &want);
+        RECT client;
+        GetClientRect(page, &client);
+        CHECK(client.right == want.right && client.bottom == want.bottom, "template %d client %ldx%ld",
+              p.templateId, client.right, client.bottom);
+        LONG style = GetWindowLongA(page, GWL_STYLE);
+        CHECK((style & (WS_POPUP | WS_CAPTION | WS_SYSMENU)) == (WS_POPUP | WS_CAPTION | WS_SYSMENU),
+              "template %d style %lx", p.templateId, (unsigned long)style);
+        CHECK(GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, "template %d has no modal frame",
+              p.templateId);
+        HWND control = GetWindow(page, GW_CHILD);
+        int n = 0;
+        for (; n < 16 && p.controls[n].cls; ++n, control = GetWindow(control, GW_HWNDNEXT)) {
+            CHECK(control != 0, "template %d: only %d controls", p.templateId, n);
+            if (!control)
+                break;
+            CheckControl(page, control, p.controls[n], p.templateId);
+        }
+        CHECK(!control, "template %d: more than %d controls", p.templateId, n);
+        HWND next = GetDlgItem(page, IDOK);
+        CHECK((GetWindowLongA(next, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON, "template %d: button 1 not default",
+              p.templateId);
+        HWND picture = GetDlgItem(page, IDC_SIDE_PICTURE);
+        BITMAP bm;
+        HBITMAP bits = (HBITMAP)SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0);
+        CHECK(bits && GetObjectA(bits, sizeof bm, &bm) && bm.bmWidth == 126 && bm.bmHeight == 258,
+              "template %d: side picture missing or not 126x258", p.templateId);
+        DestroyWindow(page);
+    }
+}
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+WNDPROC ButtonProc;
+int SeenByButton;
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT)
+        ++SeenByButton;
+    return CallWindowProcA(ButtonProc, window, message, wParam, lParam);
+}
+
+void TestSubclassing()
+{
+    HWND button = CreateWindowExA(0, "Button", "x", WS_POPUP, 0, 0, 10, 10, 0, 0, ProgramInstance, 0);
+    ButtonProc = (WNDPROC)SetWindowLongPtrA(button, GWLP_WNDPROC, (LONG_PTR)CountingProc);
+    for (int slot = 1; slot <= ControlSlotCount; ++slot) {
+        SubclassControl(slot, button);
+        CHECK(ControlProcSlots[slot] == CountingProc, "slot %d keeps the previous procedure", slot);
+        WNDPROC forwarder = (WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC);
+        CHECK(forwarder != CountingProc, "slot %d: no forwarder installed", slot);
+        SeenByButton = 0;
+        SetWindowTextA(button, "through the forwarder");
+        char text[64];
+        GetWindowTextA(button, text, sizeof text);
+        CHECK(SeenByButton == 1 && strcmp(text, "through the forwarder") == 0, "slot %d: message not passed on",
+              slot);
+        RestoreControl(slot, button);
+        CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc, "slot %d: not restored", slot);
+    }
+    SubclassControl(0, button);
+    SubclassControl(ControlSlotCount + 1, button);
+    CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc, "a slot outside 1-8 was used");
+    DestroyWindow(button);
+}
+
+void TestVersionCode()
+{
+    // Wine reports an NT-family system.
+    CHECK(GetOsVersionCode() >= 2000, "version code %d", GetOsVersionCode());
+}
+
+}  // namespace
+
+int main()
+{
+    setvbuf(stdout, 0, _IONBF, 0);
+    ProgramInstance = GetModuleHandleA(0);
+    TestStringTable();
+    TestLookupOverStringTable();
+    TestPageTemplates();
+    TestSubclassing();
+    TestVersionCode();
+    printf(Failures ? "%d failure(s)\n" : "all passed\n", Failures);
+    return Failures ? 1 : 0;
+}
