@@ -2,6 +2,10 @@
 // driver's ROM access phase must meet step by step.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "emu_test_support.h"
 #include "pci_machine.h"
 
@@ -109,6 +113,43 @@ TEST(MappingFaults, RefuseOnlyTheNamedWindow)
     EXPECT_TRUE(EmuMappingRefused(CardMemory, 0x20000));
     EXPECT_TRUE(EmuMappingRefused(0xC0000000, 0x20000)) << "map-rom without a target names every card";
     EXPECT_FALSE(EmuMappingRefused(0xD0000000, 0x1000));
+}
+
+}  // namespace
+
+namespace {
+
+// Each family answers only when its own set of registers is as prepared.
+TEST(CardRegisters, EachFamilyHasItsOwnPreparedState)
+{
+    struct Case {
+        const char* Id;
+        uint32_t Window;
+        std::vector<std::pair<uint32_t, uint32_t>> Prepare;   // register writes
+        std::pair<uint32_t, uint32_t> Spoil;                  // one write that undoes it
+    };
+    const Case cases[] = {
+        {"1E5B:0A51", 8192, {{0x00, 0}, {0x04, 0}, {0x08, 0}, {0x0C, 0}}, {0x04, 1}},
+        {"1D2E:0C61", 16384, {{0x147C, 0x421}, {0x1480, 0x10}, {0x00, 0}, {0x04, 0}}, {0x1480, 0x11}},
+        {"1D2E:0C62", 16384, {{0x80, 0x100}, {0x00, 0}, {0x04, 0}}, {0x80, 0x101}},
+    };
+    for (const Case& c : cases) {
+        LoadOrFail(std::string("pci 0:0a.0 id=") + c.Id + " bar0=0xE0000008/64M bar1=0xE4000000/" +
+                   std::to_string(c.Window) + " flash=D5BF\n");
+        const uint8_t bios[1] = {0x55};
+        EmuChipPoke(0, 0x0A, 0, 0, bios, 1);
+        ConfigWrite32(0, 0x0A, 0, 0x10, MovedMemory);
+        ConfigWrite32(0, 0x0A, 0, 0x30, CardMemory | 1);
+        EmuAdvanceUs(67000);
+        EXPECT_NE(Chip(0), 0x55) << c.Id << ": not prepared at power-up";
+        for (const auto& write : c.Prepare)
+            EmuBusWrite32(CardRegisters + write.first, write.second);
+        EmuAdvanceUs(67000);
+        EXPECT_EQ(Chip(0), 0x55) << c.Id;
+        EmuBusWrite32(CardRegisters + c.Spoil.first, c.Spoil.second);
+        EmuAdvanceUs(67000);
+        EXPECT_NE(Chip(0), 0x55) << c.Id << ": spoiled";
+    }
 }
 
 }  // namespace
