@@ -77,7 +77,8 @@ int PlatformTranslateBusAddress(uint32_t, uint32_t busAddress, uint32_t* physica
 
 void* PlatformMapIoSpace(uint32_t physical, uint32_t size)
 {
-    if (size == 0 || size % PageSize != 0 || physical % PageSize != 0)
+    // Any physical address maps, as on NT; the size must be whole pages.
+    if (size == 0 || size % PageSize != 0)
         HostReportMisuse("mapping that is not whole pages");
     if (EmuMappingRefused(physical, size))
         return nullptr;
