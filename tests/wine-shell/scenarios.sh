@@ -162,9 +162,68 @@ scenario_welcome_keys() {
 
     robot key 2 F3 >/dev/null || fail "F3 not pressed"
     expect_box f3 "caption: Exit Installer?" "$mild" "default: yes"
-    answer yes
+    answer no
+    [ "$(robot page)" = Welcome ] || fail "Welcome not up after No to F3"
+
+    # Developer mode set on the Welcome page shows on the backup page.
+    if goto_backup; then
+        [ "$(robot state 1014)" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state 1014)"
+        [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "skip-checksum box: $(robot state 1015)"
+        robot key 1 F3 >/dev/null || fail "F3 not pressed"
+        expect_box f3-incomplete "caption: Exit Installer?" "$incomplete" "default: no"
+        answer yes
+    fi
     expect_exit "$work/exit" 0
     service_absent
+}
+
+# From the Welcome page to the backup page; 1 when there is no backup page to
+# reach (no card found), after answering the program's message.
+goto_backup() {
+    robot click 1 >/dev/null
+    if robot wait-page "Select Device" 5000 >/dev/null 2>&1; then
+        shot page-Select-Device
+        robot click 1 >/dev/null
+    fi
+    if robot wait-page "Save Backup" 5000 >/dev/null 2>&1; then
+        shot page-Save-Backup
+        return 0
+    fi
+    echo "note [$scenario]: no backup page without a card; not checked"
+    robot box 3000 >/dev/null 2>&1 && { shot box-detect; answer ok; }
+    return 1
+}
+
+scenario_dev_mode() {
+    prepare dev_mode
+    start "$work/exit" -DEVMODE
+    expect_page Welcome || return
+    if goto_backup; then
+        [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "-DEVMODE: skip-checksum box $(robot state 1015)"
+        robot click 2 >/dev/null
+        expect_box cancel "default: no"
+        answer yes
+    fi
+    expect_exit "$work/exit" 0
+
+    prepare dev_mode_keys
+    start "$work/exit"
+    expect_page Welcome || return
+    if goto_backup; then
+        [ "$(robot state 1014)" = "hidden enabled unchecked" ] || fail "skip-backup box shown: $(robot state 1014)"
+        robot key 1 CTRL-SHIFT-F1 >/dev/null || fail "Ctrl+Shift+F1 not pressed"
+        sleep 0.5
+        [ "$(robot state 1014)" = "visible enabled unchecked" ] || fail "skip-backup box not revealed"
+        [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "skip-checksum box not revealed"
+        shot page-Save-Backup-developer
+        robot click 1 >/dev/null
+        expect_page "Select BIOS" 5000 &&
+            { [ "$(robot state 1006)" = "visible enabled unchecked" ] || fail "don't-merge box: $(robot state 1006)"; }
+        robot click 2 >/dev/null
+        expect_box cancel "default: no"
+        answer yes
+    fi
+    expect_exit "$work/exit" 0
 }
 
 scenario_second_instance() {
@@ -207,18 +266,10 @@ scenario_setup_cfg() {
 
     # On to the backup page, where quitting asks about an incomplete
     # installation; with the same configured text, formatted.
-    robot click 1 >/dev/null
-    if robot wait-page "Select Device" 5000 >/dev/null 2>&1; then
-        shot page-Select-Device
-        robot click 1 >/dev/null
-    fi
-    if ! robot wait-page "Save Backup" 5000 >/dev/null 2>&1; then
-        echo "note [$scenario]: no backup page without a card; incomplete question not checked"
-        robot box 3000 >/dev/null 2>&1 && { shot box-detect; answer ok; }
+    if ! goto_backup; then
         expect_exit "$work/exit" 0
         return
     fi
-    shot page-Save-Backup
     robot click 2 >/dev/null
     expect_box cancel-incomplete "caption: Leaving" "text: Leave Zeta now?" "default: no"
     answer yes
@@ -286,7 +337,7 @@ scenario_unit() {
     grep -qx "all passed" "$work/result.txt" || fail "Win32 tests failed"
 }
 
-all="no_driver welcome_keys second_instance setup_cfg leftover_service finish"
+all="no_driver welcome_keys dev_mode second_instance setup_cfg leftover_service finish"
 for s in ${*:-$all}; do
     "scenario_$s"
     "$WINESERVER" -k >/dev/null 2>&1

@@ -292,6 +292,69 @@ void TestSubclassing()
     DestroyWindow(button);
 }
 
+// A helper thread finds the box that the main thread shows, asks it how it
+// draws its text, and closes it.
+struct BoxProbe {
+    DWORD thread;
+    int found;
+    COLORREF textColour;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param)
+{
+    char cls[16];
+    GetClassNameA(window, cls, sizeof cls);
+    if (strcmp(cls, "#32770") != 0 || !GetDlgItem(window, 0xFFFF))
+        return TRUE;
+    *(HWND*)param = window;
+    return FALSE;
+}
+
+DWORD WINAPI ProbeBox(LPVOID param)
+{
+    BoxProbe* probe = (BoxProbe*)param;
+    HWND box = 0;
+    for (int i = 0; i < 100 && !box; ++i) {
+        EnumThreadWindows(probe->thread, FindBox, (LPARAM)&box);
+        if (!box)
+            Sleep(50);
+    }
+    if (!box)
+        return 0;
+    probe->found = 1;
+    HDC dc = CreateCompatibleDC(0);
+    SendMessageA(box, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)GetDlgItem(box, 0xFFFF));
+    probe->textColour = GetTextColor(dc);
+    DeleteDC(dc);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
+COLORREF BoxTextColour(int highlighted)
+{
+    BoxProbe probe = {GetCurrentThreadId(), 0, 0};
+    HANDLE thread = CreateThread(0, 0, ProbeBox, &probe, 0, 0);
+    if (highlighted)
+        HighlightedMessageBox(0, "highlighted", "Box", MB_OK);
+    else
+        MessageBoxA(0, "plain", "Box", MB_OK);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CHECK(probe.found, "box %d not found", highlighted);
+    return probe.textColour;
+}
+
+void TestHighlightedBoxes()
+{
+    InstallBoxHook();
+    CHECK(BoxTextColour(1) == RGB(180, 0, 0), "highlighted box text colour %06lx",
+          (unsigned long)BoxTextColour(1));
+    CHECK(HighlightBoxes == 0, "HighlightBoxes left set");
+    CHECK(BoxTextColour(0) != RGB(180, 0, 0), "a plain box is drawn in red");
+    RemoveBoxHook();
+    CHECK(BoxTextColour(1) != RGB(180, 0, 0), "highlighted without the hook");
+}
+
 void TestVersionCode()
 {
     // Wine reports an NT-family system.
@@ -308,6 +371,7 @@ int main()
     TestLookupOverStringTable();
     TestPageTemplates();
     TestSubclassing();
+    TestHighlightedBoxes();
     TestVersionCode();
     printf(Failures ? "%d failure(s)\n" : "all passed\n", Failures);
     return Failures ? 1 : 0;

@@ -90,8 +90,9 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM param)
     Search* s = (Search*)param;
     if (!IsDialogOfProgram(window))
         return TRUE;
-    int isBox = GetDlgItem(window, kBoxTextId) != 0;
+    // Pages have unnamed statics too (id -1 is 0xFFFF): the rule tells them apart.
     int isPage = GetDlgItem(window, kPageRuleId) != 0;
+    int isBox = !isPage && GetDlgItem(window, kBoxTextId) != 0;
     if (s->wantBox ? !isBox : !isPage)
         return TRUE;
     if (s->caption) {
