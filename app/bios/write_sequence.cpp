@@ -1,0 +1,214 @@
+#include "write_sequence.h"
+
+#include <stdio.h>
+
+#include "bios_merge.h"
+#include "command_line.h"
+#include "format_text.h"
+#include "text_lookup.h"
+#include "wizard_state.h"
+
+PELMIX_ROM_TRANSFER CurrentImage;
+PELMIX_ROM_TRANSFER WriteRequest;
+PELMIX_ROM_TRANSFER ReadBackImage;
+int32_t CurrentImageLength;
+
+namespace {
+
+const uint32_t kRecordSize = sizeof(PELMIX_ROM_TRANSFER);
+const uint32_t kHeaderSize = sizeof(PELMIX_REQUEST_HEADER);
+const int32_t kShorterChecksumSpan = 4480;  // some boards leave the last 0x1180 bytes out of the sum
+
+int HeldImage;  // CurrentImage holds what the card returned
+
+enum RequestOutcome { RequestCallFailed, RequestRefused, RequestDone };
+
+void TargetSelectedCard(PELMIX_ROM_TRANSFER *record)
+{
+    record->Header.Status = 0;
+    int32_t i = TheWizard.SelectedDevice;
+    if (i < 0 || i >= int32_t(PELMIX_MAX_DEVICES))
+        i = 0;
+    const PELMIX_DEVICE_ENTRY &entry = TheWizard.DeviceList.Entries[i];
+    record->Header.Bus = entry.Bus;
+    record->Header.Device = entry.Device;
+    record->Header.Function = entry.Function;
+}
+
+RequestOutcome SendRecord(uint32_t code, PELMIX_ROM_TRANSFER *record, uint32_t *returned)
+{
+    *returned = 0;
+    if (!TheHost.Request(code, record, kRecordSize, returned))
+        return RequestCallFailed;
+    return record->Header.Status == 0 ? RequestDone : RequestRefused;
+}
+
+// The "...Err" text with the driver's code when it refused, else the plain one.
+void TellFailure(void *owner, RequestOutcome outcome, uint32_t status, unsigned errId, const char *errKey,
+                 const char *errText, unsigned plainId, const char *plainKey, const char *plainText,
+                 uint32_t type, int highlight)
+{
+    if (outcome == RequestRefused) {
+        FormatArg code = FormatArg(long(status));
+        TellUser(owner, errId, errKey, errText, type, &code, 0, highlight);
+    } else {
+        TellUser(owner, plainId, plainKey, plainText, type, 0, 0, highlight);
+    }
+}
+
+int WriteBackup(const char *path)
+{
+    FILE *file = fopen(path, "wb");
+    if (!file)
+        return 0;
+    size_t items = fwrite(CurrentImage.Data, BiosImageBlockSize, 4, file);
+    int closed = fclose(file) == 0;
+    if (items == 4 && closed)
+        return 1;
+    remove(path);  // a part of a backup must not pass for one
+    return 0;
+}
+
+const char kRereadAdvice[] =
+    "\nIt is recommended that you run this utility again and restore from your backup copy.\nExiting...";
+
+}  // namespace
+
+int UsableImageLength(int32_t length)
+{
+    return length >= int32_t(BiosRepairMinLength) && length <= int32_t(BiosImageBufferSize);
+}
+
+int CurrentImageHeld()
+{
+    return HeldImage;
+}
+
+int TellUser(void *owner, unsigned id, const char *key, const char *fallback, uint32_t type, const FormatArg *arg,
+             const char *caption, int highlight)
+{
+    char format[TextBufferSize];
+    LookupText(id, key, fallback, format);
+    // Room for a configured format with a long argument.
+    char text[2 * TextBufferSize + 64];
+    if (arg)
+        FormatText(text, sizeof text, format, *arg);
+    else
+        CopyText(text, sizeof text, format);
+    return TheHost.Box(owner, text, caption, type, highlight);
+}
+
+int BackupStep(const char *path, int validate, int save)
+{
+    int result = 1;
+    HeldImage = 0;
+    FillBytes(CurrentImage.Data, 0, sizeof CurrentImage.Data);
+    TargetSelectedCard(&CurrentImage);
+    uint32_t returned = 0;
+    if (SendRecord(IOCTL_PELMIX_READ_ROM, &CurrentImage, &returned) != RequestDone)
+        result = 0;
+    CurrentImageLength = int32_t(returned) - int32_t(kHeaderSize);
+    if (result && !UsableImageLength(CurrentImageLength))
+        result = 0;  // a reply that carries no whole image
+    HeldImage = result;
+
+    if (result && validate) {
+        uint32_t length = uint32_t(CurrentImageLength);
+        int valid = ImageChecksumValid(CurrentImage.Data, length);
+        if (!valid && CurrentImageLength > kShorterChecksumSpan)
+            valid = ImageChecksumValid(CurrentImage.Data, length - kShorterChecksumSpan);
+        if (!valid)
+            result = 0;
+    }
+    if (result && save && !WriteBackup(path))
+        result = 0;
+    return result;
+}
+
+int WriteSequence(void *owner)
+{
+    if (OptionFlags.NoWrite) {
+        TheHost.Box(owner, "Test mode: BIOS write has been skipped", "Debug Message", BoxOk | BoxIconInformation, 0);
+        return 1;
+    }
+
+    // Merge: without an image read from the card there is no table to carry.
+    if (TheWizard.MergeTable &&
+        (!HeldImage ||
+         !MergeBiosTable(CurrentImage.Data, TheWizard.NewImage, uint32_t(CurrentImageLength)))) {
+        TellUser(owner, 1036, "BadBiosMerge",
+                 "Unable to integrate new BIOS image with your existing BIOS.\nTry selecting a different BIOS image.",
+                 BoxOk | BoxIconError);
+        return 0;
+    }
+
+    // Write, and put the old image back when that fails.
+    CopyBytes(WriteRequest.Data, TheWizard.NewImage, sizeof WriteRequest.Data);
+    TargetSelectedCard(&WriteRequest);
+    uint32_t returned = 0;
+    RequestOutcome written = SendRecord(IOCTL_PELMIX_WRITE_ROM, &WriteRequest, &returned);
+    if (written != RequestDone) {
+        TellFailure(owner, written, WriteRequest.Header.Status, 1038, "NoBiosWriteErr",
+                    "Unable to write image to your BIOS. Error %d\nClick OK to have your original BIOS restored.",
+                    1039, "NoBiosWrite",
+                    "Unable to write image to your BIOS.\nClick OK to have your original BIOS restored.",
+                    BoxOk | BoxIconWarning, 1);
+        // Without an image from the card there is nothing sound to restore.
+        RequestOutcome restored = RequestCallFailed;
+        if (HeldImage)
+            restored = SendRecord(IOCTL_PELMIX_WRITE_ROM, &CurrentImage, &returned);
+        if (restored != RequestDone) {
+            TellFailure(owner, restored, CurrentImage.Header.Status, 1040, "NoBiosRestoreErr",
+                        "Unable to restore your original BIOS. Error %d\nIt is recommended that you run this utility "
+                        "again and restore from your backup copy.\nExiting...",
+                        1041, "NoBiosRestore",
+                        "Unable to restore your original BIOS.\nIt is recommended that you run this utility again and "
+                        "restore from your backup copy.\nExiting...",
+                        BoxOk | BoxIconError, 0);
+            TheHost.EndRun();
+        }
+        return 0;
+    }
+
+    // Read back.
+    TargetSelectedCard(&ReadBackImage);
+    FillBytes(ReadBackImage.Data, 0, sizeof ReadBackImage.Data);
+    RequestOutcome reread = SendRecord(IOCTL_PELMIX_READ_ROM, &ReadBackImage, &returned);
+    // The chip size: the backup read's, or the read-back's own when the
+    // backup read brought no image.
+    int32_t length = HeldImage ? CurrentImageLength : int32_t(returned) - int32_t(kHeaderSize);
+    if (reread == RequestDone && !UsableImageLength(length))
+        reread = RequestCallFailed;
+    if (reread != RequestDone) {
+        char errText[TextBufferSize];
+        char plainText[TextBufferSize];
+        FormatText(errText, sizeof errText, "%s%s",
+                   "Unable to read back new BIOS image which has just been written. Error %d", kRereadAdvice);
+        FormatText(plainText, sizeof plainText, "%s%s",
+                   "Unable to read back new BIOS image which has just been written.", kRereadAdvice);
+        TellFailure(owner, reread, ReadBackImage.Header.Status, 1042, "NoBiosRereadErr", errText, 1043,
+                    "NoBiosReread", plainText, BoxOk | BoxIconError, 0);
+        TheHost.EndRun();
+        return 0;
+    }
+
+    // Verify: the checksum, then every byte, the second also after the first failed.
+    int result = 1;
+    if (!ImageChecksumValid(ReadBackImage.Data, uint32_t(length)) || OptionFlags.ForceWriteCsErr) {
+        TellUser(owner, 1022, "RereadCsErr",
+                 "Checksum error while reading back BIOS image which has just been writen.\nIt is recommended that you "
+                 "run this utility again and restore from your backup copy.\nExiting...",
+                 BoxOk | BoxIconError);
+        TheHost.EndRun();
+        result = 0;
+    }
+    if (CompareBytes(ReadBackImage.Data, TheWizard.NewImage, uint32_t(length)) != 0) {
+        TellUser(owner, 1028, "RereadMemcmpErr",
+                 "Memory comparison error while reading back BIOS image which has just been written.\nIt is "
+                 "recommended that you run this utility again and restore from your backup copy.\nExiting...",
+                 BoxOk | BoxIconError);
+        TheHost.EndRun();
+        result = 0;
+    }
+    return result;
+}

@@ -1,0 +1,73 @@
+/* The two steps that touch the card's flash chip: the backup read
+   (BackupStep) and the write with its restore and read-back check
+   (WriteSequence). Both reach the driver and the user through WizardHost,
+   so the same logic runs in the program and in native tests. */
+#ifndef DORVANE_WRITE_SEQUENCE_H
+#define DORVANE_WRITE_SEQUENCE_H
+
+#include <stdint.h>
+
+#include "pelmix_ioctl.h"
+
+/* Message box kinds and answers, with the Win32 values. */
+enum : uint32_t {
+    BoxOk = 0x0,
+    BoxOkCancel = 0x1,
+    BoxYesNo = 0x4,
+    BoxIconError = 0x10,
+    BoxIconWarning = 0x30,
+    BoxIconInformation = 0x40,
+    BoxDefaultSecond = 0x100,
+};
+enum { AnswerOk = 1, AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7 };
+
+/* What the wizard's logic needs from the platform. */
+struct WizardHost {
+    /* One synchronous driver request, record as input and output of length
+       bytes. 1 when the call itself succeeded; returned gets the reply's
+       byte count. */
+    int (*Request)(uint32_t code, void *record, uint32_t length, uint32_t *returned);
+    /* A message box owned by owner; caption 0 means the installer title;
+       highlight draws its text in dark red. Returns the answer. */
+    int (*Box)(void *owner, const char *text, const char *caption, uint32_t type, int highlight);
+    /* The run must end without the exit question. */
+    void (*EndRun)();
+};
+
+/* Defined by the platform layer (the program, or a test's fake). */
+extern WizardHost TheHost;
+
+extern PELMIX_ROM_TRANSFER CurrentImage;   /* the card's image from the backup read */
+extern PELMIX_ROM_TRANSFER WriteRequest;   /* the new image as sent */
+extern PELMIX_ROM_TRANSFER ReadBackImage;  /* the chip after writing */
+/* Reply byte count of the backup read less 16: the chip size after a good
+   read, meaningless (possibly negative) after a failed one. */
+extern int32_t CurrentImageLength;
+
+/* 1 while CurrentImage holds an image the card returned (the last backup
+   read succeeded with a usable length). */
+int CurrentImageHeld();
+
+/* Reads the selected card into CurrentImage, tests its checksum when
+   validate is set (over the chip size, or 4480 bytes less), and writes the
+   131072-byte backup file when save is set. 0 when the read, the checksum or
+   the file failed; nothing is shown. */
+int BackupStep(const char *path, int validate, int save);
+
+/* Merges (when MergeTable is set), writes NewImage, restores the old image
+   when the write fails, reads back and verifies. 1 when the new image is on
+   the chip and verified (or the write was skipped with NoWrite), else 0
+   after telling the user; the run must then end when EndRun was called. */
+int WriteSequence(void *owner);
+
+/* Looks up a text (setup.cfg, string table, fallback), fills its "%d" or
+   "%s" with arg, and shows it; caption 0 means the installer title.
+   Returns the answer. */
+struct FormatArg;
+int TellUser(void *owner, unsigned id, const char *key, const char *fallback, uint32_t type,
+             const FormatArg *arg = 0, const char *caption = 0, int highlight = 0);
+
+/* 1 when length is a usable image length (17 to 131072 bytes). */
+int UsableImageLength(int32_t length);
+
+#endif

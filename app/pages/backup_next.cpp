@@ -1,0 +1,94 @@
+#include "backup_next.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <sys/stat.h>
+#endif
+
+#include "command_line.h"
+#include "text_lookup.h"
+#include "wizard_state.h"
+#include "write_sequence.h"
+
+int FileExists(const char *name)
+{
+#ifdef _WIN32
+    struct _finddata_t found;
+    intptr_t handle = _findfirst(name, &found);
+    if (handle == -1)
+        return 0;
+    _findclose(handle);
+    return 1;
+#else
+    struct stat info;
+    return stat(name, &info) == 0;
+#endif
+}
+
+int ProbeBackupFile(const char *path, int exists)
+{
+    if (!*path)
+        return 0;
+    // "r+b" opens for writing without truncating: an existing backup stays
+    // whole until the backup step replaces it.
+    FILE *file = fopen(path, exists ? "r+b" : "wb");
+    if (!file)
+        return 0;
+    fclose(file);
+    if (!exists)
+        remove(path);
+    return 1;
+}
+
+BackupNextResult BackupPageNext(void *owner, const char *typed)
+{
+    if (TheWizard.BackupEnabled) {
+        if (strlen(typed) >= WizardPathSize) {
+            TellUser(owner, 1029, "BadBackupPath",
+                     "The backup file you have provided can not be created.\nPlease enter a valid path and filename.",
+                     BoxOk | BoxIconInformation);
+            return BackupStay;
+        }
+        CopyText(TheWizard.BackupPath, WizardPathSize, typed);
+        int exists = *typed && FileExists(TheWizard.BackupPath);
+        if (exists &&
+            TellUser(owner, 1032, "ConfirmBackupOverwrite",
+                     "The file you selected for backup purposes already exists.\nDo you want to overwrite this file?",
+                     BoxYesNo | BoxDefaultSecond) != AnswerYes)
+            return BackupStay;
+        if (!ProbeBackupFile(TheWizard.BackupPath, exists)) {
+            TellUser(owner, 1029, "BadBackupPath",
+                     "The backup file you have provided can not be created.\nPlease enter a valid path and filename.",
+                     BoxOk | BoxIconInformation);
+            return BackupStay;
+        }
+    }
+
+    char caption[TextBufferSize];
+    LookupText(1024, "ReadBIOSTitle", "Read BIOS", caption);
+    if (TellUser(owner, 1025, "ReadBIOS",
+                 "Your screen will now blank temporarily while your BIOS is being read.\nClick OK to continue or "
+                 "Cancel to exit.",
+                 BoxOkCancel, 0, caption) != AnswerOk) {
+        TheHost.EndRun();
+        return BackupEndRun;
+    }
+
+    int read = BackupStep(TheWizard.BackupPath, TheWizard.ValidateCurrentImage, TheWizard.BackupEnabled);
+    if (!read || (OptionFlags.ForceReadCsErr && TheWizard.ValidateCurrentImage)) {
+        TheWizard.ReadChecksumFailed = 1;
+        LookupText(1023, "ReadChecksumErrTitle", "BIOS Read Error", caption);
+        if (TellUser(owner, 1021, "ReadChecksumErr",
+                     "A checksum error occurred during the reading of your current BIOS.\nDo you want to continue "
+                     "anyway? (not recommended)",
+                     BoxYesNo | BoxDefaultSecond, 0, caption, 1) != AnswerYes) {
+            TheHost.EndRun();
+            return BackupEndRun;
+        }
+    }
+    return TheWizard.ReadChecksumFailed ? BackupToReadErrorPage : BackupToImagePage;
+}

@@ -1,0 +1,75 @@
+#include "device_detection.h"
+
+#include "bios_table.h"
+#include "command_line.h"
+#include "format_text.h"
+#include "text_lookup.h"
+#include "wizard_state.h"
+#include "write_sequence.h"
+
+namespace {
+
+PELMIX_ROM_TRANSFER InfoRead;  // More info's read, apart from the backup's CurrentImage
+
+const char kNoDevices[] = "No Lumivex/ORVEL devices detected in your computer.\nExiting...";
+
+void TellNoDevices(void *owner)
+{
+    TellUser(owner, 1013, "NoDevices", kNoDevices, BoxOk | BoxIconInformation);
+}
+
+}  // namespace
+
+DetectResult DetectDevices(void *owner)
+{
+    PELMIX_DEVICE_LIST &list = TheWizard.DeviceList;
+    uint32_t returned = 0;
+    if (!TheHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned)) {
+        TellNoDevices(owner);
+        return DetectEndRun;
+    }
+    if (list.Status != 0) {
+        FormatArg status = FormatArg(long(list.Status));
+        TellUser(owner, 1018, "NoDevicesErr",
+                 "No Lumivex/ORVEL devices detected in your computer (error %d).\nExiting...",
+                 BoxOk | BoxIconInformation, &status);
+        return DetectEndRun;
+    }
+    if (list.Count > PELMIX_MAX_DEVICES)
+        list.Count = PELMIX_MAX_DEVICES;  // never index past the entries
+    if (OptionFlags.ForceDevList)
+        return DetectShowPage;
+    if (list.Count == 0) {
+        TellNoDevices(owner);
+        return DetectEndRun;
+    }
+    if (list.Count == 1) {
+        TheWizard.SelectedDevice = 0;
+        return DetectOneCard;
+    }
+    return DetectShowPage;
+}
+
+void ReadCardVersion(int32_t index, char *text)
+{
+    if (index < 0 || uint32_t(index) >= TheWizard.DeviceList.Count || index >= int32_t(PELMIX_MAX_DEVICES))
+        return;
+    const PELMIX_DEVICE_ENTRY &entry = TheWizard.DeviceList.Entries[index];
+    InfoRead.Header.Status = 0;
+    InfoRead.Header.Bus = entry.Bus;
+    InfoRead.Header.Device = entry.Device;
+    InfoRead.Header.Function = entry.Function;
+    FillBytes(InfoRead.Data, 0, sizeof InfoRead.Data);
+    uint32_t returned = 0;
+    if (!TheHost.Request(IOCTL_PELMIX_READ_ROM, &InfoRead, sizeof InfoRead, &returned) ||
+        InfoRead.Header.Status != 0)
+        return;
+    BiosTable table;
+    if (!ReadBiosTable(InfoRead.Data, &table))
+        return;
+    char version[VersionTextSize];
+    if (TableVersionText(&table, version, sizeof version) < VersionTextSize - 1)
+        CopyText(text, VersionTextSize, version);
+    else
+        LookupText(1047, "UnknownVersion", "Unknown Version", text, VersionTextSize);
+}

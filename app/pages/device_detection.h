@@ -1,0 +1,24 @@
+/* Asking the driver for the supported cards, and reading one card's BIOS
+   version text for the device page's More info. */
+#ifndef DORVANE_DEVICE_DETECTION_H
+#define DORVANE_DEVICE_DETECTION_H
+
+#include <stdint.h>
+
+enum DetectResult {
+    DetectEndRun,    /* the user has been told; the run ends */
+    DetectOneCard,   /* the only card is chosen: on to the backup page */
+    DetectShowPage,  /* the device page lets the user choose */
+};
+
+enum { VersionTextSize = 260 };
+
+/* Fills DeviceList; with one card (and no ForceDevList) selects it. */
+DetectResult DetectDevices(void *owner);
+
+/* Reads card index's ROM and puts its version text into text (260 bytes,
+   emptied by the caller); text stays empty when the read or the table
+   fails. */
+void ReadCardVersion(int32_t index, char *text);
+
+#endif

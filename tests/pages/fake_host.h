@@ -1,0 +1,40 @@
+// A card and a user for the wizard's logic: a flash chip the requests read
+// and write, driver results to answer with, and message boxes that are
+// recorded and answered from a script.
+#ifndef DORVANE_TEST_FAKE_HOST_H
+#define DORVANE_TEST_FAKE_HOST_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "pelmix_ioctl.h"
+
+struct ShownBox {
+    std::string Text;
+    std::string Caption;  // "" for the installer title
+    uint32_t Type;
+    int Highlight;
+};
+
+struct FakeCard {
+    uint8_t Chip[PELMIX_ROM_DATA_SIZE];
+    uint32_t ChipSize = PELMIX_ROM_DATA_SIZE;
+    // Driver results of the next requests of each kind (0 when the list is empty);
+    // -1 makes the call itself fail.
+    std::vector<int> ReadResults, WriteResults;
+    int EnumResult = 0;
+    uint32_t CardCount = 1;
+    std::vector<uint32_t> Requests;   // codes, in order
+    std::vector<ShownBox> Boxes;
+    std::vector<int> Answers;         // answers to the next boxes; OK/Yes when empty
+    int EndRunCalls = 0;
+};
+
+extern FakeCard Card;
+
+// A fresh card, fresh wizard state and option flags; the host set to the fake.
+void ResetFakes(uint32_t chipSize = PELMIX_ROM_DATA_SIZE);
+
+#endif

@@ -1,0 +1,248 @@
+// Next on the backup page and on the image pages: files, questions, refusals.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "backup_next.h"
+#include "board_image.h"
+#include "command_line.h"
+#include "fake_host.h"
+#include "image_load.h"
+#include "inbuilt_image.h"
+#include "wizard_state.h"
+#include "write_sequence.h"
+
+namespace {
+
+std::string TempPath(const char *name)
+{
+    return ::testing::TempDir() + name;
+}
+
+void WriteFile(const std::string &path, const uint8_t *bytes, size_t size)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(fwrite(bytes, 1, size, f), size);
+    fclose(f);
+}
+
+std::string FileText(const std::string &path)
+{
+    std::string text;
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f)
+        return "<none>";
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        text += char(c);
+    fclose(f);
+    return text;
+}
+
+std::string FirstLine(const ShownBox &box)
+{
+    return box.Text.substr(0, box.Text.find('\n'));
+}
+
+struct PageTest : ::testing::Test {
+    uint8_t Board[BiosImageBufferSize];
+    void SetUp() override
+    {
+        ResetFakes();
+        BoardSpec spec;
+        DefaultBoardSpec(&spec);
+        spec.ImageSize = 131072;
+        BuildBoardImage(&spec, Board);
+        memcpy(Card.Chip, Board, sizeof Board);
+        TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
+    }
+};
+
+TEST_F(PageTest, ExistingBackupAnsweredNoStaysUntouched)
+{
+    std::string path = TempPath("existing_backup.bin");
+    WriteFile(path, (const uint8_t *)"old backup", 10);
+    Card.Answers = {AnswerNo};
+    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupStay);
+    ASSERT_EQ(Card.Boxes.size(), 1u);
+    EXPECT_EQ(Card.Boxes[0].Type, BoxYesNo | BoxDefaultSecond);
+    EXPECT_EQ(FileText(path), "old backup");
+    EXPECT_TRUE(Card.Requests.empty());
+}
+
+TEST_F(PageTest, ExistingBackupSurvivesUntilTheNewOneIsWritten)
+{
+    std::string path = TempPath("kept_backup.bin");
+    WriteFile(path, (const uint8_t *)"old backup", 10);
+    // Yes to overwrite, OK to read, then the read fails and the user stops.
+    Card.ReadResults = {11};
+    Card.Answers = {AnswerYes, AnswerOk, AnswerNo};
+    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupEndRun);
+    EXPECT_EQ(FileText(path), "old backup");
+    EXPECT_EQ(TheWizard.ReadChecksumFailed, 1);
+    ASSERT_EQ(Card.Boxes.size(), 3u);
+    EXPECT_EQ(Card.Boxes[2].Caption, "BIOS Read Error");
+    EXPECT_EQ(Card.Boxes[2].Highlight, 1);
+    EXPECT_EQ(Card.EndRunCalls, 1);
+
+    // A good read replaces it.
+    ResetFakes();
+    memcpy(Card.Chip, Board, sizeof Board);
+    Card.Answers = {AnswerYes, AnswerOk};
+    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupToImagePage);
+    EXPECT_EQ(FileText(path).size(), 131072u);
+}
+
+TEST_F(PageTest, BackupPathRefusalsAndProbeLeavesNothing)
+{
+    EXPECT_EQ(BackupPageNext(0, ""), BackupStay);
+    EXPECT_EQ(FirstLine(Card.Boxes.back()), "The backup file you have provided can not be created.");
+    EXPECT_EQ(BackupPageNext(0, TempPath("missing/folder/b.bin").c_str()), BackupStay);
+    EXPECT_TRUE(Card.Requests.empty());
+
+    // Cancel at the read question: the probe's file is gone, the run ends.
+    std::string path = TempPath("probe_only.bin");
+    remove(path.c_str());
+    Card.Answers = {AnswerCancel};
+    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupEndRun);
+    EXPECT_EQ(FileText(path), "<none>");
+    EXPECT_TRUE(Card.Requests.empty());
+}
+
+TEST_F(PageTest, ReadErrorQuestionAndForcedError)
+{
+    TheWizard.BackupEnabled = 0;
+    OptionFlags.ForceReadCsErr = 1;
+    Card.Answers = {AnswerOk, AnswerYes};
+    EXPECT_EQ(BackupPageNext(0, ""), BackupToReadErrorPage);
+    // Once failed, a good read still leads to the read-error page.
+    OptionFlags.ForceReadCsErr = 0;
+    EXPECT_EQ(BackupPageNext(0, ""), BackupToReadErrorPage);
+
+    // Skipping the checksum validation also skips the forced error.
+    ResetFakes();
+    memcpy(Card.Chip, Board, sizeof Board);
+    TheWizard.BackupEnabled = 0;
+    TheWizard.ValidateCurrentImage = 0;
+    OptionFlags.ForceReadCsErr = 1;
+    EXPECT_EQ(BackupPageNext(0, ""), BackupToImagePage);
+    EXPECT_EQ(Card.Boxes.size(), 1u);
+}
+
+TEST_F(PageTest, ImageFileLengthsCountWholeBlocks)
+{
+    char version[ImageVersionSize];
+    int blank = 1;
+    std::string path = TempPath("image.bin");
+
+    BoardSpec spec;
+    DefaultBoardSpec(&spec);
+    uint8_t image[BiosImageBufferSize];
+    spec.ImageSize = 65536;
+    BuildBoardImage(&spec, image);
+    WriteFile(path, image, 65536);
+    // An earlier full load must leave nothing behind.
+    ASSERT_TRUE(LoadNewImage(0, 0, 1, version, &blank));
+    ASSERT_TRUE(LoadNewImage(0, path.c_str(), 1, version, &blank));
+    EXPECT_EQ(TheWizard.NewImageSize, 65536u);
+    EXPECT_EQ(blank, 0);
+    EXPECT_STREQ(version, "ORVEL II AGP 16MB Bios Rev 1.01.00.0021");
+    for (uint32_t i = 65536; i < BiosImageBufferSize; ++i)
+        ASSERT_EQ(TheWizard.NewImage[i], 0xFF) << "byte " << i;
+
+    // 40000 bytes: one block, tested over 32768 bytes.
+    RepairImageChecksum(image, 32768);
+    ASSERT_FALSE(ImageChecksumValid(image, 65536));
+    WriteFile(path, image, 40000);
+    EXPECT_TRUE(LoadNewImage(0, path.c_str(), 1, version, &blank));
+    EXPECT_EQ(TheWizard.NewImageSize, 32768u);
+
+    // 20000 bytes: nothing counts, and the checksum test fails.
+    WriteFile(path, image, 20000);
+    EXPECT_FALSE(LoadNewImage(0, path.c_str(), 1, version, &blank));
+    EXPECT_EQ(TheWizard.NewImageSize, 0u);
+    EXPECT_EQ(FirstLine(Card.Boxes.back()), "Checksum error in source BIOS image.");
+    EXPECT_EQ(Card.Boxes.back().Type, BoxOk | BoxIconError);
+    EXPECT_EQ(Card.EndRunCalls, 0);
+    EXPECT_TRUE(LoadNewImage(0, path.c_str(), 0, version, &blank));
+
+    // Longer than the image buffer: refused, never read past it.
+    static uint8_t big[BiosImageBufferSize + 1];
+    WriteFile(path, big, sizeof big);
+    Card.Boxes.clear();
+    EXPECT_FALSE(LoadNewImage(0, path.c_str(), 0, version, &blank));
+    EXPECT_EQ(FirstLine(Card.Boxes.back()), "The BIOS file you appears to be invalid or corrupt.");
+    WriteFile(path, big, BiosImageBufferSize);
+    EXPECT_TRUE(LoadNewImage(0, path.c_str(), 0, version, &blank));
+    EXPECT_EQ(TheWizard.NewImageSize, BiosImageBufferSize);
+
+    Card.Boxes.clear();
+    EXPECT_FALSE(LoadNewImage(0, TempPath("absent.bin").c_str(), 1, version, &blank));
+    EXPECT_FALSE(LoadNewImage(0, "", 1, version, &blank));
+    ASSERT_EQ(Card.Boxes.size(), 2u);
+    EXPECT_EQ(FirstLine(Card.Boxes[1]), "The BIOS file you specified does not exist.");
+    EXPECT_EQ(Card.Boxes[1].Type, BoxOk);
+}
+
+TEST_F(PageTest, VersionCutAtCarriageReturnAndWholeInConfirmation)
+{
+    // The board's text has a second line after a carriage return and line feed.
+    std::string path = TempPath("cr_image.bin");
+    WriteFile(path, Board, 131072);
+    char version[ImageVersionSize];
+    int blank;
+    ASSERT_TRUE(LoadNewImage(0, path.c_str(), 1, version, &blank));
+    EXPECT_STREQ(version, "ORVEL II AGP 16MB Bios Rev 1.01.00.0021");
+
+    // Cancel at the confirmation: nothing sent.
+    Card.Answers = {AnswerCancel};
+    EXPECT_EQ(ImagePageNext(0, StandardImagePage, 1, path.c_str()), ImageStay);
+    ASSERT_EQ(Card.Boxes.size(), 1u);
+    EXPECT_EQ(Card.Boxes[0].Text,
+              "Your screen will now blank temporarily while your new BIOS is being written:\nORVEL II AGP 16MB Bios Rev 1.01.00.0021\n\n"
+              "Click OK to continue or Cancel to select a different image.");
+    EXPECT_EQ(Card.Boxes[0].Caption, "Write BIOS");
+    EXPECT_EQ(Card.Boxes[0].Type, BoxOkCancel | BoxDefaultSecond);
+    EXPECT_EQ(Card.Boxes[0].Highlight, 1);
+    EXPECT_TRUE(Card.Requests.empty());
+}
+
+TEST_F(PageTest, BlankImageNeedsMerge)
+{
+    if (!InBuiltImagePresent())
+        GTEST_SKIP() << "no in-built image in this build";
+    TheWizard.DontMerge = 1;
+    EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, ""), ImageStay);
+    EXPECT_EQ(FirstLine(Card.Boxes.back()),
+              "The selected BIOS is a blank image. You are only permitted to merge this type of BIOS.");
+    EXPECT_EQ(TheWizard.MergeTable, 0);
+
+    EXPECT_EQ(ImagePageNext(0, ReadErrorImagePage, 0, ""), ImageStay);
+    EXPECT_EQ(Card.Boxes.back().Text.substr(0, 60), std::string("The selected BIOS is a blank image. You are not permitted to use").substr(0, 60));
+    OptionFlags.DevMode = 1;
+    EXPECT_EQ(ImagePageNext(0, ReadErrorImagePage, 0, ""), ImageStay);
+    EXPECT_NE(Card.Boxes.back().Text.find("or check the 'merge' checkbox."), std::string::npos);
+    EXPECT_TRUE(Card.Requests.empty());
+}
+
+TEST_F(PageTest, DefaultPathWritesMergedInBuiltImage)
+{
+    if (!InBuiltImagePresent())
+        GTEST_SKIP() << "no in-built image in this build";
+    TheWizard.BackupEnabled = 0;
+    ASSERT_EQ(BackupPageNext(0, ""), BackupToImagePage);
+    EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, ""), ImageWritten);
+    EXPECT_EQ(TheWizard.MergeTable, 1);
+    EXPECT_TRUE(ImageChecksumValid(Card.Chip, 131072));
+    EXPECT_NE(memcmp(Card.Chip, InBuiltImageData(), 131072), 0);
+
+    // A file that does not exist keeps the page, with the focus on the name.
+    EXPECT_EQ(ImagePageNext(0, StandardImagePage, 1, TempPath("absent.bin").c_str()), ImageStayInFile);
+}
+
+}  // namespace

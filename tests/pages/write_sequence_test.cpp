@@ -1,0 +1,288 @@
+// The backup read and every outcome of the write sequence, on a fake card.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "bios_merge.h"
+#include "board_image.h"
+#include "command_line.h"
+#include "fake_host.h"
+#include "inbuilt_image.h"
+#include "wizard_state.h"
+#include "write_sequence.h"
+
+namespace {
+
+std::vector<uint8_t> ReadFile(const char *path)
+{
+    std::vector<uint8_t> bytes;
+    FILE *f = fopen(path, "rb");
+    if (!f)
+        return bytes;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        bytes.push_back(uint8_t(c));
+    fclose(f);
+    return bytes;
+}
+
+struct WriteSequenceTest : ::testing::Test {
+    uint8_t OldImage[BiosImageBufferSize];
+    std::string Backup = ::testing::TempDir() + "write_sequence_backup.bin";
+
+    // A card holding a realistic board image of chipSize bytes, read by the backup step.
+    void StartWith(uint32_t chipSize)
+    {
+        ResetFakes(chipSize);
+        BoardSpec spec;
+        DefaultBoardSpec(&spec);
+        spec.ImageSize = chipSize;
+        ASSERT_TRUE(BuildBoardImage(&spec, OldImage));
+        memcpy(Card.Chip, OldImage, chipSize);
+        remove(Backup.c_str());
+    }
+    void ChooseInBuilt()
+    {
+        memcpy(TheWizard.NewImage, InBuiltImageData(), BiosImageBufferSize);
+        TheWizard.NewImageSize = BiosImageBufferSize;
+    }
+    std::vector<std::string> Texts()
+    {
+        std::vector<std::string> texts;
+        for (const ShownBox &b : Card.Boxes)
+            texts.push_back(b.Text.substr(0, b.Text.find('\n')));
+        return texts;
+    }
+};
+
+TEST_F(WriteSequenceTest, SmallChipBackupIsWholeBufferWithClearedTail)
+{
+    StartWith(65536);
+    memset(CurrentImage.Data, 0xEE, sizeof CurrentImage.Data);  // an earlier read's bytes
+    ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 1));
+    EXPECT_EQ(CurrentImageLength, 65536);
+    std::vector<uint8_t> file = ReadFile(Backup.c_str());
+    ASSERT_EQ(file.size(), 131072u);
+    EXPECT_EQ(memcmp(file.data(), OldImage, 65536), 0);
+    for (size_t i = 65536; i < file.size(); ++i)
+        ASSERT_EQ(file[i], 0) << "byte " << i;
+}
+
+TEST_F(WriteSequenceTest, BackupChecksumMayLeaveOutTheLast4480Bytes)
+{
+    StartWith(131072);
+    memset(Card.Chip + 131072 - 4480, 0, 4480);
+    RepairImageChecksum(Card.Chip, 131072 - 4480);
+    Card.Chip[131072 - 1] = 0x33;  // the whole length no longer sums to 0
+    ASSERT_FALSE(ImageChecksumValid(Card.Chip, 131072));
+    EXPECT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+    Card.Chip[0x200] ^= 1;  // now neither length sums to 0
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 1));
+    EXPECT_TRUE(ReadFile(Backup.c_str()).empty()) << "no file after a failed checksum";
+    EXPECT_TRUE(BackupStep(Backup.c_str(), 0, 0));
+}
+
+TEST_F(WriteSequenceTest, BackupFailsWhenReadOrFileFails)
+{
+    StartWith(131072);
+    Card.ReadResults = {11};
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 0, 1));
+    EXPECT_EQ(CurrentImageLength, -12);
+    EXPECT_FALSE(CurrentImageHeld());
+    EXPECT_TRUE(ReadFile(Backup.c_str()).empty());
+
+    Card.ReadResults = {-1};
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 0, 1));
+
+    // A backup file that cannot be created.
+    EXPECT_FALSE(BackupStep((::testing::TempDir() + "no/such/folder/b.bin").c_str(), 0, 1));
+}
+
+TEST_F(WriteSequenceTest, TestModeTouchesNothing)
+{
+    StartWith(131072);
+    OptionFlags.NoWrite = 1;
+    EXPECT_EQ(WriteSequence(0), 1);  // even without a card image to merge
+    EXPECT_TRUE(Card.Requests.empty());
+    ASSERT_EQ(Card.Boxes.size(), 1u);
+    EXPECT_EQ(Card.Boxes[0].Text, "Test mode: BIOS write has been skipped");
+    EXPECT_EQ(Card.Boxes[0].Caption, "Debug Message");
+    EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconInformation);
+}
+
+TEST_F(WriteSequenceTest, VerifiedMergedImageOnEitherChipSize)
+{
+    for (uint32_t size : {131072u, 65536u}) {
+        StartWith(size);
+        ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 1));
+        ChooseInBuilt();
+        uint8_t expected[BiosImageBufferSize];
+        memcpy(expected, TheWizard.NewImage, sizeof expected);
+        ASSERT_TRUE(MergeBiosTable(OldImage, expected, size));
+
+        EXPECT_EQ(WriteSequence(0), 1);
+        EXPECT_TRUE(Card.Boxes.empty());
+        EXPECT_EQ(Card.EndRunCalls, 0);
+        EXPECT_EQ(memcmp(Card.Chip, expected, size), 0);
+        EXPECT_TRUE(ImageChecksumValid(Card.Chip, size));
+        EXPECT_EQ(Card.Requests, (std::vector<uint32_t>{IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM,
+                                                        IOCTL_PELMIX_READ_ROM}));
+        // The backup holds the old image.
+        EXPECT_EQ(memcmp(ReadFile(Backup.c_str()).data(), OldImage, size), 0);
+    }
+}
+
+TEST_F(WriteSequenceTest, MergeRefusedLeavesChipAlone)
+{
+    StartWith(131072);
+    ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+    memcpy(TheWizard.NewImage, OldImage, sizeof OldImage);  // a legacy new image can't take a table
+    EXPECT_EQ(WriteSequence(0), 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Unable to integrate new BIOS image with your existing BIOS."}));
+    EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconError);
+    EXPECT_EQ(Card.Requests.size(), 1u);
+    EXPECT_EQ(Card.EndRunCalls, 0);
+
+    // After a failed backup read there is no table to merge either.
+    StartWith(131072);
+    Card.ReadResults = {11};
+    BackupStep(Backup.c_str(), 1, 0);
+    ChooseInBuilt();
+    EXPECT_EQ(WriteSequence(0), 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Unable to integrate new BIOS image with your existing BIOS."}));
+    EXPECT_EQ(Card.Requests.size(), 1u);
+}
+
+TEST_F(WriteSequenceTest, FailedWriteRestoresOldImage)
+{
+    StartWith(131072);
+    ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+    ChooseInBuilt();
+    Card.WriteResults = {6};
+    EXPECT_EQ(WriteSequence(0), 0);
+    ASSERT_EQ(Card.Boxes.size(), 1u);
+    EXPECT_EQ(Card.Boxes[0].Text,
+              "Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.");
+    EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconWarning);
+    EXPECT_EQ(Card.Boxes[0].Highlight, 1);
+    EXPECT_EQ(memcmp(Card.Chip, OldImage, 131072), 0);
+    EXPECT_EQ(Card.EndRunCalls, 0);
+
+    // The call itself failing gives the text without a number.
+    Card.Boxes.clear();
+    Card.WriteResults = {-1};
+    EXPECT_EQ(WriteSequence(0), 0);
+    EXPECT_EQ(Texts()[0], "Unable to write image to your BIOS.");
+    EXPECT_EQ(memcmp(Card.Chip, OldImage, 131072), 0);
+}
+
+TEST_F(WriteSequenceTest, FailedRestoreEndsRun)
+{
+    StartWith(131072);
+    ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+    ChooseInBuilt();
+    Card.WriteResults = {6, 13};
+    EXPECT_EQ(WriteSequence(0), 0);
+    ASSERT_EQ(Card.Boxes.size(), 2u);
+    EXPECT_EQ(Card.Boxes[1].Text.substr(0, Card.Boxes[1].Text.find('\n')),
+              "Unable to restore your original BIOS. Error 13");
+    EXPECT_EQ(Card.Boxes[1].Type, BoxOk | BoxIconError);
+    EXPECT_EQ(Card.EndRunCalls, 1);
+}
+
+TEST_F(WriteSequenceTest, WithoutCardImageFailedWriteIsNotRestored)
+{
+    StartWith(131072);
+    Card.ReadResults = {11};
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 0, 0));
+    ChooseInBuilt();
+    TheWizard.MergeTable = 0;
+    Card.WriteResults = {6};
+    EXPECT_EQ(WriteSequence(0), 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Unable to write image to your BIOS. Error 6",
+                                                 "Unable to restore your original BIOS."}));
+    EXPECT_EQ(Card.Requests, (std::vector<uint32_t>{IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM}));
+    EXPECT_EQ(Card.EndRunCalls, 1);
+}
+
+TEST_F(WriteSequenceTest, WithoutCardImageReadBackUsesItsOwnLength)
+{
+    StartWith(65536);
+    Card.ReadResults = {11};
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 0));
+    // An image for this chip, not merged.
+    BoardSpec spec;
+    DefaultBoardSpec(&spec);
+    spec.ImageSize = 65536;
+    BuildBoardImage(&spec, TheWizard.NewImage);
+    TheWizard.MergeTable = 0;
+    EXPECT_EQ(WriteSequence(0), 1);
+    EXPECT_TRUE(Card.Boxes.empty());
+}
+
+TEST_F(WriteSequenceTest, FailedReadBackEndsRun)
+{
+    StartWith(131072);
+    ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+    ChooseInBuilt();
+    Card.ReadResults = {11};
+    EXPECT_EQ(WriteSequence(0), 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "Unable to read back new BIOS image which has just been written. Error 11"}));
+    EXPECT_EQ(Card.EndRunCalls, 1);
+}
+
+TEST_F(WriteSequenceTest, VerifyRunsBothTestsInOrder)
+{
+    const std::string checksum = "Checksum error while reading back BIOS image which has just been writen.";
+    const std::string compare = "Memory comparison error while reading back BIOS image which has just been written.";
+
+    // Forced checksum error after a good write: the comparison still runs and passes.
+    StartWith(131072);
+    ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+    ChooseInBuilt();
+    OptionFlags.ForceWriteCsErr = 1;
+    EXPECT_EQ(WriteSequence(0), 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{checksum}));
+    EXPECT_EQ(Card.EndRunCalls, 1);
+
+    // A read-back that differs but still sums to 0: only the comparison fails.
+    StartWith(131072);
+    ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+    ChooseInBuilt();
+    ASSERT_TRUE(MergeBiosTable(OldImage, TheWizard.NewImage, 131072));
+    TheWizard.MergeTable = 0;
+    TheWizard.NewImage[0x300] += 1;  // keeps the sum: the chip gets the pair swapped below
+    TheWizard.NewImage[0x301] -= 1;
+    static int (*real)(uint32_t, void *, uint32_t, uint32_t *);
+    real = TheHost.Request;
+    TheHost.Request = [](uint32_t code, void *record, uint32_t length, uint32_t *returned) {
+        int r = real(code, record, length, returned);
+        if (code == IOCTL_PELMIX_READ_ROM) {
+            uint8_t *data = static_cast<PELMIX_ROM_TRANSFER *>(record)->Data;
+            data[0x300] -= 1;
+            data[0x301] += 1;
+        }
+        return r;
+    };
+    EXPECT_EQ(WriteSequence(0), 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{compare}));
+
+    // One changed byte fails both, the checksum box first.
+    Card.Boxes.clear();
+    TheHost.Request = [](uint32_t code, void *record, uint32_t length, uint32_t *returned) {
+        int r = real(code, record, length, returned);
+        if (code == IOCTL_PELMIX_READ_ROM)
+            static_cast<PELMIX_ROM_TRANSFER *>(record)->Data[0x400] ^= 0x10;
+        return r;
+    };
+    EXPECT_EQ(WriteSequence(0), 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{checksum, compare}));
+    TheHost.Request = real;
+}
+
+}  // namespace
