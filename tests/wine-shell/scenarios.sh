@@ -106,9 +106,14 @@ expect_box() {
     local got
     got=$(robot box 15000) || { fail "no message box ($name)"; return 1; }
     shot "box-$name"
+    # A line "re:PATTERN" is matched as a whole-line extended expression.
     local line
     for line in "$@"; do
-        grep -qxF -- "$line" <<<"$got" || fail "box $name: expected '$line', got: $(tr '\n' '|' <<<"$got")"
+        if [ "${line#re:}" != "$line" ]; then
+            grep -qxE -- "${line#re:}" <<<"$got" || fail "box $name: expected /${line#re:}/, got: $(tr '\n' '|' <<<"$got")"
+        else
+            grep -qxF -- "$line" <<<"$got" || fail "box $name: expected '$line', got: $(tr '\n' '|' <<<"$got")"
+        fi
     done
 }
 
@@ -129,6 +134,18 @@ scenario_no_driver() {
     start "$work/exit"
     expect_box no-driver "$title" 'text: Unable to locate BIOS driver file:\nPelmix.sys\n\nExiting...' \
         "buttons: ok" "icon: warning" "owner: ORVEL BIOS Programmer"
+    answer ok
+    expect_exit "$work/exit" 0
+    service_absent
+}
+
+scenario_bad_driver() {
+    prepare bad_driver nodriver
+    echo "not a driver" >"$work/Pelmix.sys"
+    start "$work/exit"
+    expect_box start-failed "$title" \
+        're:text: Unable to start BIOS driver due to an unexpected error\.\\nPlease contact technical support quoting error code STA-[0-9]+\.' \
+        "buttons: ok" "icon: warning"
     answer ok
     expect_exit "$work/exit" 0
     service_absent
@@ -330,6 +347,28 @@ scenario_finish() {
     service_absent
 }
 
+scenario_finish_restart() {
+    prepare finish_restart
+    start "$work/exit"
+    expect_page Welcome || return
+    robot click 1 >/dev/null
+    local caption
+    for caption in "Select Device" "Save Backup" "Select BIOS"; do
+        robot wait-page "$caption" 5000 >/dev/null 2>&1 || {
+            echo "note [$scenario]: the pages before Finish need a card; not checked"
+            robot box 3000 >/dev/null 2>&1 && answer ok
+            expect_exit "$work/exit" 0
+            return
+        }
+        robot click 1 >/dev/null
+    done
+    expect_page "Setup Complete" || return
+    # Restart now (the default): Wine accepts the request and does nothing.
+    robot click 1 >/dev/null
+    expect_exit "$work/exit" 0
+    service_absent
+}
+
 scenario_unit() {
     prepare unit nodriver
     cp "$bin/test-tools/shell_wine_tests.exe" "$work/"
@@ -337,7 +376,7 @@ scenario_unit() {
     grep -qx "all passed" "$work/result.txt" || fail "Win32 tests failed"
 }
 
-all="no_driver welcome_keys dev_mode second_instance setup_cfg leftover_service finish"
+all="no_driver bad_driver welcome_keys dev_mode second_instance setup_cfg leftover_service finish finish_restart"
 for s in ${*:-$all}; do
     "scenario_$s"
     "$WINESERVER" -k >/dev/null 2>&1
