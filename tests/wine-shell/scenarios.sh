@@ -65,7 +65,8 @@ shot() {
 }
 
 # A fresh working folder with the program, the robot and, unless told
-# otherwise, the stand-in driver as Pelmix.sys.
+# otherwise, a driver: the emulated-hardware Pelmix.sys with a one-card
+# machine when the build has it, else the stand-in driver.
 prepare() {
     scenario=$1
     work=$out/work/$scenario
@@ -73,8 +74,14 @@ prepare() {
     rm -rf "$work" "$shots"
     mkdir -p "$work" "$shots"
     cp "$bin/release/Dorvane.exe" "$bin/test-tools/robot.exe" "$work/"
-    [ "${2:-driver}" = nodriver ] || cp "$bin/test-tools/shell_stub_driver.sys" "$work/Pelmix.sys"
     echo "--- $scenario"
+    [ "${2:-driver}" = nodriver ] && return 0
+    if [ -f "$bin/emulated/Pelmix.sys" ]; then
+        cp "$bin/emulated/Pelmix.sys" "$work/Pelmix.sys"
+        cp "$repo/tools/pelmixctl/samples/family1-card.machine" "$work/Pelmix.machine"
+    else
+        cp "$bin/test-tools/shell_stub_driver.sys" "$work/Pelmix.sys"
+    fi
 }
 
 # Starts Dorvane.exe in the working folder; its exit code lands in FILE.
