@@ -5,18 +5,33 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
+// Removed with everything in it when the test program ends.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder()
+    {
+        char pattern[] = "/tmp/shell_tests_XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path = made ? made : "/tmp";
+    }
+    ~ScratchFolder()
+    {
+        if (path != "/tmp") {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    }
+};
+
 inline std::string ScratchDir()
 {
-    static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/shell_tests_XXXXXX";
-        dir = mkdtemp(pattern);
-    }
-    return dir;
+    static ScratchFolder folder;
+    return folder.path;
 }
 
 inline std::string WriteScratchFile(const std::string& name, const std::string& content)
