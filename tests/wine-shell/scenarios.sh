@@ -170,7 +170,7 @@ scenario_welcome_keys() {
     robot click 2 >/dev/null
     expect_box cancel-mild "caption: Exit Installer?" "$mild" "buttons: yes no" "default: yes" "icon: none"
     answer no
-    [ "$(robot page)" = Welcome ] || fail "Welcome not up after No"
+    [ "$(robot active)" = Welcome ] || fail "Welcome not active after No: $(robot active)"
 
     robot key 1 F1 >/dev/null || fail "F1 not pressed"
     expect_box about "$title" \
@@ -187,7 +187,7 @@ scenario_welcome_keys() {
     robot key 2 F3 >/dev/null || fail "F3 not pressed"
     expect_box f3 "caption: Exit Installer?" "$mild" "default: yes"
     answer no
-    [ "$(robot page)" = Welcome ] || fail "Welcome not up after No to F3"
+    [ "$(robot active)" = Welcome ] || fail "Welcome not active after No to F3: $(robot active)"
 
     # Developer mode set on the Welcome page shows on the backup page.
     if goto_backup; then
@@ -341,7 +341,7 @@ scenario_finish() {
     robot key 1 ESC >/dev/null
     expect_box esc "caption: Exit Installer?" "$incomplete" "default: no" "buttons: yes no"
     answer no
-    [ "$(robot page)" = "Setup Complete" ] || fail "Finish page not up after No"
+    [ "$(robot active)" = "Setup Complete" ] || fail "Finish page not active after No: $(robot active)"
     robot click 503 >/dev/null
     sleep 0.3
     [ "$(robot state 503)" = "visible enabled checked" ] || fail "restart-later not chosen"

@@ -4,6 +4,7 @@
 //
 //   robot wait-page CAPTION [MS]   wait for a visible page with that caption
 //   robot page                     caption of the page that is up
+//   robot active                   caption of the active (foreground) window
 //   robot click ID                 click a page control
 //   robot set-text ID TEXT | get-text ID
 //   robot state ID                 visible|hidden enabled|disabled checked|unchecked
@@ -169,6 +170,17 @@ int CmdPage()
         return Fail("no page is up");
     char text[256];
     GetWindowTextA(page, text, sizeof text);
+    printf("%s\n", text);
+    return 0;
+}
+
+int CmdActive(int, char**)
+{
+    HWND window = GetForegroundWindow();
+    if (!window)
+        return Fail("no active window");
+    char text[256];
+    GetWindowTextA(window, text, sizeof text);
     printf("%s\n", text);
     return 0;
 }
@@ -449,7 +461,7 @@ struct Command {
 int RunPage(int, char**) { return CmdPage(); }
 
 const Command kCommands[] = {
-    {"wait-page", CmdWaitPage}, {"page", RunPage},       {"click", CmdClick},   {"set-text", CmdSetText},
+    {"wait-page", CmdWaitPage}, {"page", RunPage},       {"active", CmdActive},       {"click", CmdClick},   {"set-text", CmdSetText},
     {"get-text", CmdGetText},   {"state", CmdState},     {"list", CmdList},     {"select", CmdSelect},
     {"key", CmdKey},            {"box", CmdBox},         {"answer", CmdAnswer}, {"wait-exit", CmdWaitExit},
 };
