@@ -1,0 +1,132 @@
+// The Select Device page: one line per card the driver found, More info
+// with the chosen card's BIOS version text, Next to the backup page.
+#include <windows.h>
+
+#include "card_types.h"
+#include "command_line.h"
+#include "device_detection.h"
+#include "main_window.h"
+#include "page_keys.h"
+#include "resource_ids.h"
+#include "shell_globals.h"
+#include "text_lookup.h"
+#include "wizard_pages.h"
+#include "wizard_state.h"
+#include "write_sequence.h"
+
+INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+namespace {
+
+// Subclassed controls by slot.
+const int kSlotControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_DEVICE_LIST, IDC_MORE_INFO};
+
+void InitDevicePage(HWND page)
+{
+    HWND list = GetDlgItem(page, IDC_DEVICE_LIST);
+    const PELMIX_DEVICE_LIST &devices = TheWizard.DeviceList;
+    for (uint32_t i = 0; i < devices.Count && i < PELMIX_MAX_DEVICES; ++i) {
+        char line[TextBufferSize];
+        CardListLine(&devices.Entries[i], line, sizeof line);
+        SendMessageA(list, LB_INSERTSTRING, WPARAM(-1), LPARAM(line));
+    }
+    CenterOnScreen(page);
+    ShowWindow(page, SW_SHOWNORMAL);
+    for (int slot = 1; slot <= 5; ++slot)
+        SubclassPageControl(page, slot, kSlotControls[slot - 1]);
+    EnableWindow(GetDlgItem(page, IDOK), FALSE);
+    EnableWindow(GetDlgItem(page, IDC_MORE_INFO), FALSE);
+}
+
+int Selection(HWND page)
+{
+    return int(SendDlgItemMessageA(page, IDC_DEVICE_LIST, LB_GETCURSEL, 0, 0));
+}
+
+void MoreInfo(HWND page)
+{
+    TellUser(page, 1046, "GetBiosInfo",
+             "Your screen will now blank temporarily while information about your cards is being read.", BoxOk);
+    TheWizard.SelectedDevice = Selection(page);
+    if (TheWizard.SelectedDevice == -1) {
+        EnableWindow(GetDlgItem(page, IDC_MORE_INFO), FALSE);
+        return;
+    }
+    char text[VersionTextSize] = "";
+    ReadCardVersion(TheWizard.SelectedDevice, text);
+    if (text[0])
+        SetDlgItemTextA(page, IDC_DEVICE_INFO, text);
+}
+
+void Next(HWND page)
+{
+    TheWizard.SelectedDevice = Selection(page);
+    if (TheWizard.SelectedDevice == -1) {
+        MessageBoxA(page, "No valid device selected - please select an item", "BIOS Programmer", MB_ICONWARNING);
+        return;
+    }
+    DestroyWindow(page);
+    PostMessageA(MainWindow, WMU_BACKUP, 0, 0);
+}
+
+}  // namespace
+
+int StartDeviceSelection(HWND owner)
+{
+    switch (DetectDevices(owner)) {
+    case DetectEndRun:
+        return 0;
+    case DetectOneCard:
+        PostMessageA(owner, WMU_BACKUP, 0, 0);
+        return 1;
+    case DetectShowPage:
+        break;
+    }
+    if (CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_DEVICE), owner, DevicePageProc, 0))
+        return 1;
+    char caption[TextBufferSize];
+    LookupText(1005, "WarningTitle", "Warning", caption);
+    TellUser(owner, 1011, "NoWinOpen", "Unable to create dialog.  The installer will now exit.",
+             BoxOk | BoxIconWarning, 0, caption);
+    return 0;
+}
+
+INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitDevicePage(page);
+        return TRUE;
+    case WM_ACTIVATE:
+        TrackActivePage(page, wParam);
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_DEVICE_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
+            EnableWindow(GetDlgItem(page, IDOK), TRUE);
+            EnableWindow(GetDlgItem(page, IDC_MORE_INFO), TRUE);
+            SetDlgItemTextA(page, IDC_DEVICE_INFO, "");
+        }
+        switch (LOWORD(wParam)) {
+        case IDC_MORE_INFO:
+            MoreInfo(page);
+            return TRUE;
+        case IDOK:
+            Next(page);
+            return TRUE;
+        case IDC_BACK:
+            DestroyWindow(page);
+            PostMessageA(MainWindow, WMU_START, 0, 0);
+            return TRUE;
+        case IDCANCEL:
+            PageCancel(page);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        for (int slot = 1; slot <= 5; ++slot)
+            RestorePageControl(page, slot, kSlotControls[slot - 1]);
+        PageClose(page);
+        return TRUE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,59 @@
+#include "file_choosers.h"
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include "main_window.h"
+#include "text_lookup.h"
+
+void BrowseForFolder(HWND owner, const char *title, const char *refusal, char *folder)
+{
+    CoInitialize(0);
+    IMalloc *allocator = 0;
+    SHGetMalloc(&allocator);
+    for (;;) {
+        BROWSEINFOA info = {};
+        info.hwndOwner = owner;
+        info.pszDisplayName = folder;
+        info.lpszTitle = title;
+        LPITEMIDLIST items = SHBrowseForFolderA(&info);
+        if (!items)
+            break;  // cancelled: folder as it was
+        folder[0] = 0;
+        if (!SHGetPathFromIDListA(items, folder))
+            folder[0] = 0;
+        if (allocator)
+            allocator->Free(items);
+        if (folder[0])
+            break;
+        MessageBoxA(owner, refusal, InstallerTitle, MB_OK);
+    }
+    if (allocator)
+        allocator->Release();
+    CoUninitialize();
+}
+
+int ChooseImageFile(HWND owner, const char *title, const char *folder, char *name)
+{
+    // "text|pattern|text|pattern||" becomes the NUL-separated filter list.
+    char filter[TextBufferSize + 2] = {};
+    LookupText(1045, "OpenFilter", "BIOS image files (.bin)|*.bin|All Files (*.*)|*.*||", filter, TextBufferSize);
+    for (char *p = filter; *p; ++p)
+        if (*p == '|')
+            *p = 0;
+    name[0] = 0;
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = name;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrInitialDir = folder;
+    dialog.lpstrTitle = title;
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_SHAREAWARE;
+    if (GetOpenFileNameA(&dialog))
+        return 1;
+    name[0] = 0;
+    return 0;
+}

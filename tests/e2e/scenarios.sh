@@ -1,0 +1,379 @@
+#!/usr/bin/env bash
+# End-to-end scenarios of the whole wizard: Dorvane.exe with its pages under
+# Wine in a virtual X display, the emulated-hardware Pelmix.sys with a
+# machine file and flash images, robot.exe answering pages and boxes. Each
+# scenario checks texts, icons, default buttons, the flash contents (with
+# biostool), the backup file and the exit code, and keeps a screenshot of
+# every page and box.
+#
+#   scenarios.sh WIN_BUILD OUT_DIR BIOSIMAGE BIOSTOOL [SCENARIO...]
+set -uo pipefail
+
+[ $# -ge 4 ] || { echo "usage: scenarios.sh WIN_BUILD OUT_DIR BIOSIMAGE BIOSTOOL [SCENARIO...]" >&2; exit 2; }
+E2E_BIN=$(cd "$1" && pwd)
+mkdir -p "$2"
+E2E_OUT=$(cd "$2" && pwd)
+biosimage=$3
+biostool=$4
+shift 4
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/e2e_lib.sh"
+trap e2e_cleanup EXIT
+e2e_start || { echo "SKIP: Wine cannot run here"; exit 77; }
+
+# Images every scenario starts from.
+images=$E2E_OUT/images
+mkdir -p "$images"
+"$biosimage" board --layout legacy --size 131072 --out "$images/board128.bin" >/dev/null
+"$biosimage" board --layout legacy --size 65536 --out "$images/board64.bin" >/dev/null
+"$biosimage" board --layout legacy --size 131072 --product "ORVEL III AGP 32MB" --version "Bios Rev 3.00.00.0007" \
+    --out "$images/board-b.bin" >/dev/null
+"$biostool" inbuilt "$images/inbuilt.bin" >/dev/null
+
+title="caption: ORVEL BIOS Programmer"
+advice='\nIt is recommended that you run this utility again and restore from your backup copy.\nExiting...'
+inbuilt_version="ORVEL II AGP Bios Rev 1.02.00.0034"
+
+bridge="pci 0:00.0 id=8086:7190 class=0600 bar0=0xF8000008/64M"
+card_a="pci 0:0a.0 id=1E5B:0A51 rev=02 class=0300 cmd=0007 bar0=0xE0000008/64M bar1=0xE4000000/8K rom=0xE4020000/128K flash=08BF"
+card_64k="pci 0:0c.0 id=1D2E:0C62 rev=01 class=0300 cmd=0007 bar0=0xEC000008/64M bar1=0xF1000000/16K rom=0xF1020000/64K flash=D4BF"
+card_b="pci 0:0b.0 id=1D2E:0C61 rev=05 class=0300 agp bar0=0xD0000008/64M bar1=0xD4000000/16K flash=2320"
+
+# machine NAME LINE...: a machine file in the working folder, with the
+# chip images its cards name copied there.
+machine() {
+    local file=$E2E_OUT/machines/$1.machine
+    shift
+    mkdir -p "$E2E_OUT/machines"
+    printf 'cpus 2\n' >"$file"
+    printf '%s\n' "$@" >>"$file"
+    echo "$file"
+}
+
+# One card with a realistic 128-KB legacy board image, and what the default
+# path should leave on it.
+one_card() {
+    prepare "$1" "$(machine "$1" "$bridge" "$card_a image=card.bin" "${@:2}")"
+    cp "$images/board128.bin" "$work/card.bin"
+    cp "$images/board128.bin" "$work/old.bin"
+}
+
+# The Windows path in edit box ID as a host path.
+host_path() { "$WINELOADER" winepath -u "$(robot get-text "$1")" 2>/dev/null | tr -d '\r'; }
+
+service_absent() {
+    "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Services\Pelmix' >/dev/null 2>&1 &&
+        fail "the Pelmix service is still installed"
+}
+
+same_file() { cmp -s "$1" "$2" || fail "$3"; }
+
+# Welcome, Next; then the backup page with one card.
+to_backup_page() {
+    start "$@"
+    expect_page Welcome || return 1
+    robot click 1 >/dev/null
+    expect_page "Save Backup"
+}
+
+read_card() {
+    robot click 1 >/dev/null
+    expect_box read-question "caption: BIOS Read" \
+        'text: Your screen will now blank temporarily while your BIOS is being read.\nClick OK to continue or Cancel to exit.' \
+        "buttons: ok cancel" "default: ok" "icon: none"
+    answer ok
+}
+
+confirm_write() {
+    expect_box write-question "caption: BIOS Write" \
+        "text: Your screen will now blank temporarily while your new BIOS is being written:\n$1\n\nClick OK to continue or Cancel to select a different image." \
+        "buttons: ok cancel" "default: cancel" "icon: none"
+    answer "${2:-ok}"
+}
+
+finish() {
+    expect_page "Setup Complete" || return 1
+    robot click 503 >/dev/null
+    robot click 1 >/dev/null
+    expect_exit 0
+    service_absent
+}
+
+scenario_default_path() {
+    one_card default_path
+    to_backup_page || return
+    local backup
+    backup=$(host_path 1002)
+    [[ "$(robot get-text 1002)" =~ ^C:\\users\\[^\\]+\\Temp\\B1B[0-9A-Fa-f]{1,4}\.bin$ ]] ||
+        fail "default backup name: $(robot get-text 1002)"
+    [ -e "$backup" ] && fail "the temporary name's file was left behind"
+    [ "$(robot state 1014)" = "hidden enabled unchecked" ] || fail "skip-backup box: $(robot state 1014)"
+    read_card
+    expect_page "Select BIOS" || return
+    [ "$(robot state 1007)" = "visible enabled checked" ] || fail "default image: $(robot state 1007)"
+    [ "$(robot state 1010)" = "visible disabled unchecked" ] || fail "file name box: $(robot state 1010)"
+    robot click 1 >/dev/null
+    confirm_write "$inbuilt_version"
+    finish
+    "$biostool" merge "$work/old.bin" "$images/inbuilt.bin" "$work/expected.bin" --length 131072 >/dev/null ||
+        fail "biostool refused the merge"
+    same_file "$work/card.bin" "$work/expected.bin" "the flash does not hold the merged image"
+    "$biostool" checksum "$work/card.bin" >/dev/null || fail "the flash checksum is not valid"
+    "$biostool" info "$work/card.bin" | tr -d '\r' >"$work/flash-info.txt"
+    grep -q "Bios Rev 1.02.00.0034" "$work/flash-info.txt" || fail "the in-built version text is not on the flash"
+    grep -q "Kestrel Boards" "$work/flash-info.txt" || fail "the board's maker text is not on the flash"
+    same_file "$backup" "$work/old.bin" "the backup is not the old image"
+}
+
+scenario_two_cards() {
+    prepare two_cards "$(machine two_cards "$bridge" "$card_a image=a.bin" "$card_b image=b.bin")"
+    cp "$images/board128.bin" "$work/a.bin"
+    cp "$images/board-b.bin" "$work/b.bin"
+    start
+    expect_page Welcome || return
+    robot click 1 >/dev/null
+    expect_page "Select Device" || return
+    [ "$(robot list 1001 | tr '\n' '|')" = "ZT10-E (PCI)|Orvel II (AGP)|" ] || fail "list: $(robot list 1001 | tr '\n' '|')"
+    [ "$(robot state 1)" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
+    [ "$(robot state 1012)" = "visible disabled unchecked" ] || fail "More info enabled before a selection"
+    robot select 1001 1 >/dev/null
+    sleep 0.3
+    [ "$(robot state 1)" = "visible enabled unchecked" ] || fail "Next not enabled by the selection"
+    robot click 1012 >/dev/null
+    expect_box more-info "$title" \
+        "text: Your screen will now blank temporarily while information about the selected card  is being read." \
+        "buttons: ok" "icon: none"
+    answer ok
+    local info=
+    for _ in $(seq 100); do
+        info=$(robot get-text 1013)
+        [ -n "$info" ] && break
+        sleep 0.2
+    done
+    [ "$info" = 'ORVEL III AGP 32MB Bios Rev 3.00.00.0007\r\nKestrel Boards Ltd\r\n' ] ||
+        [ "$info" = "$(printf 'ORVEL III AGP 32MB Bios Rev 3.00.00.0007\r\nKestrel Boards Ltd\r\n')" ] ||
+        [[ "$info" == "ORVEL III AGP 32MB Bios Rev 3.00.00.0007"* ]] || fail "More info text: $info"
+    shot more-info-text
+    robot click 3 >/dev/null
+    expect_page Welcome || return
+    robot click 1 >/dev/null
+    expect_page "Select Device" || return
+    [ "$(robot list 1001 | wc -l)" = 2 ] || fail "the list was not rebuilt"
+    [ "$(robot state 1)" = "visible disabled unchecked" ] || fail "a selection survived Back"
+    robot select 1001 1 >/dev/null
+    robot click 1 >/dev/null
+    expect_page "Save Backup" || return
+    [[ "$(robot get-text 1002)" =~ \\B2B[0-9A-Fa-f]{1,4}\.bin$ ]] || fail "second card's backup name: $(robot get-text 1002)"
+    robot click 2 >/dev/null
+    expect_box cancel "caption: Exit Installer?" "default: no"
+    answer yes
+    expect_exit 0
+    same_file "$work/b.bin" "$images/board-b.bin" "More info changed the card"
+}
+
+scenario_small_chip() {
+    prepare small_chip "$(machine small_chip "$bridge" "$card_64k image=card.bin")"
+    cp "$images/board64.bin" "$work/card.bin"
+    to_backup_page || return
+    local backup
+    backup=$(host_path 1002)
+    read_card
+    expect_page "Select BIOS" || return
+    robot click 1 >/dev/null
+    confirm_write "$inbuilt_version"
+    finish
+    [ "$(stat -c %s "$work/card.bin")" = 65536 ] || fail "the 64-KB chip image changed size"
+    "$biostool" merge "$images/board64.bin" "$images/inbuilt.bin" "$work/expected.bin" --length 65536 >/dev/null
+    same_file "$work/card.bin" "$work/expected.bin" "the 64-KB flash does not hold the merged image"
+    [ "$(stat -c %s "$backup")" = 131072 ] || fail "the backup is not 131072 bytes"
+    head -c 65536 "$backup" | cmp -s - "$images/board64.bin" || fail "the backup's first half is not the old image"
+    tail -c 65536 "$backup" | cmp -s - <(head -c 65536 /dev/zero) || fail "the backup's second half is not empty"
+}
+
+# Image files of 20000, 40000 and 65536 bytes on the standard page.
+scenario_image_files() {
+    one_card image_files
+    "$biosimage" board --layout stored --size 65536 --version "Bios Rev 4.00" --out "$work/file65536.bin" >/dev/null
+    head -c 40000 "$work/file65536.bin" >"$work/file40000.bin"
+    "$biostool" checksum "$work/file40000.bin" --repair 32768 >/dev/null
+    head -c 20000 "$work/file65536.bin" >"$work/file20000.bin"
+    to_backup_page -nowrite || return
+    read_card
+    expect_page "Select BIOS" || return
+    robot click 1008 >/dev/null
+    sleep 0.3
+    [ "$(robot state 1010)" = "visible enabled unchecked" ] || fail "file name box not enabled by Specific Image"
+    robot set-text 1010 "$(winpath "$work/file20000.bin")" >/dev/null
+    robot click 1 >/dev/null
+    expect_box short-file "$title" \
+        'text: Checksum error in source BIOS image.\nTry selecting a different BIOS image.' "icon: error" "buttons: ok"
+    answer ok
+    robot set-text 1010 "$(winpath "$work/file40000.bin")" >/dev/null
+    robot click 1 >/dev/null
+    confirm_write "ORVEL II AGP 16MB Bios Rev 4.00" cancel
+    robot set-text 1010 "$(winpath "$work/missing.bin")" >/dev/null
+    robot click 1 >/dev/null
+    expect_box missing-file "$title" \
+        'text: The BIOS file you specified does not exist.\nPlease select a valid BIOS image file.' "icon: none"
+    answer ok
+    robot set-text 1010 "$(winpath "$work/file65536.bin")" >/dev/null
+    robot click 1 >/dev/null
+    confirm_write "ORVEL II AGP 16MB Bios Rev 4.00"
+    expect_box test-mode "caption: Debug Message" "text: Test mode: BIOS write has been skipped" "icon: information"
+    answer ok
+    finish
+    same_file "$work/card.bin" "$work/old.bin" "-nowrite changed the flash"
+}
+
+# A byte that never completes: the write fails with 6, and so does the restore.
+scenario_write_fails() {
+    one_card write_fails "fault stuck 0:0a.0 0x100"
+    to_backup_page || return
+    read_card
+    expect_page "Select BIOS" || return
+    robot click 1 >/dev/null
+    confirm_write "$inbuilt_version"
+    expect_box write-failed "$title" \
+        'text: Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.' \
+        "icon: warning" "buttons: ok"
+    answer ok
+    expect_box restore-failed "$title" "text: Unable to restore your original BIOS. Error 6$advice" "icon: error"
+    answer ok
+    no_box 1500
+    expect_exit 0
+    service_absent
+}
+
+scenario_force_read_error() {
+    one_card force_read_error
+    to_backup_page -forcereadcserr || return
+    read_card
+    expect_box read-error "caption: BIOS Read Error" \
+        'text: A checksum error occurred during the reading of your current BIOS.\nDo you want to continue anyway? (not recommended)' \
+        "buttons: yes no" "default: no" "icon: none"
+    answer yes
+    expect_page "Select BIOS" || return
+    [ "$(robot state 1008)" = "hidden enabled checked" ] || fail "read-error page, Specific Image: $(robot state 1008)"
+    [ "$(robot state 1010)" = "visible enabled unchecked" ] || fail "read-error page, file box: $(robot state 1010)"
+    robot click 1 >/dev/null
+    expect_box no-name "$title" \
+        'text: The BIOS file you specified does not exist.\nPlease select a valid BIOS image file.' "icon: none"
+    answer ok
+    # A blank image is refused without merging.
+    "$biosimage" board --layout stored --blank --out "$work/blank.bin" >/dev/null
+    robot set-text 1010 "$(winpath "$work/blank.bin")" >/dev/null
+    robot click 1 >/dev/null
+    expect_box blank "$title" \
+        "text: The selected BIOS is a blank image. You are not permitted to use this type of BIOS after a checksum error. Please select a different image." \
+        "icon: information"
+    answer ok
+    robot click 2 >/dev/null
+    expect_box cancel "caption: Exit Installer?"
+    answer yes
+    expect_exit 0
+}
+
+scenario_force_write_error() {
+    one_card force_write_error
+    to_backup_page -forcewritecserr || return
+    read_card
+    expect_page "Select BIOS" || return
+    robot click 1 >/dev/null
+    confirm_write "$inbuilt_version"
+    expect_box reread-checksum "$title" \
+        "text: Checksum error while reading back BIOS image which has just been written.$advice" "icon: error"
+    answer ok
+    no_box 1500
+    expect_exit 0
+    "$biostool" merge "$work/old.bin" "$images/inbuilt.bin" "$work/expected.bin" --length 131072 >/dev/null
+    same_file "$work/card.bin" "$work/expected.bin" "the flash does not hold the new image"
+}
+
+scenario_existing_backup() {
+    one_card existing_backup
+    printf 'an earlier backup' >"$work/earlier.bin"
+    to_backup_page || return
+    robot set-text 1002 "$(winpath "$work/earlier.bin")" >/dev/null
+    robot click 1 >/dev/null
+    expect_box overwrite "$title" \
+        'text: The file you selected for backup purposes already exists.\nDo you want to overwrite this file?' \
+        "buttons: yes no" "default: no"
+    answer no
+    [ "$(robot page)" = "Save Backup" ] || fail "the page did not stay after No"
+    [ "$(cat "$work/earlier.bin")" = "an earlier backup" ] || fail "No changed the file"
+    robot click 1 >/dev/null
+    expect_box overwrite-again "$title" "default: no"
+    answer yes
+    expect_box read-question "caption: BIOS Read"
+    [ "$(cat "$work/earlier.bin")" = "an earlier backup" ] || fail "the file was emptied before the read"
+    answer ok
+    expect_page "Select BIOS" || return
+    same_file "$work/earlier.bin" "$work/old.bin" "the backup does not hold the card's image"
+    robot click 2 >/dev/null
+    expect_box cancel "caption: Exit Installer?"
+    answer yes
+    expect_exit 0
+}
+
+scenario_no_card() {
+    prepare no_card "$(machine no_card "$bridge")"
+    start
+    expect_page Welcome || return
+    robot click 1 >/dev/null
+    expect_box no-card "$title" \
+        'text: No Lumivex/ORVEL devices detected in your computer (error 2).\nExiting...' "icon: information" "buttons: ok"
+    answer ok
+    no_box 1000
+    expect_exit 0
+    service_absent
+}
+
+scenario_nine_cards() {
+    prepare nine_cards "$e2e_repo/tools/pelmixctl/samples/nine-cards.machine"
+    start
+    expect_page Welcome || return
+    robot click 1 >/dev/null
+    expect_box nine-cards "$title" \
+        'text: No Lumivex/ORVEL devices detected in your computer (error 1).\nExiting...' "icon: information"
+    answer ok
+    expect_exit 0
+}
+
+# The processors are not held in time during More info: the text stays empty.
+scenario_more_info_timeout() {
+    prepare more_info_timeout "$(machine more_info_timeout "$bridge" "$card_a image=a.bin" "fault cpu-timeout")"
+    cp "$images/board128.bin" "$work/a.bin"
+    start -forcedevlist
+    expect_page Welcome || return
+    robot click 1 >/dev/null
+    expect_page "Select Device" || return
+    [ "$(robot list 1001)" = "ZT10-E (PCI)" ] || fail "list: $(robot list 1001)"
+    robot select 1001 0 >/dev/null
+    robot click 1012 >/dev/null
+    expect_box more-info "$title" "buttons: ok"
+    answer ok
+    sleep 2
+    [ -z "$(robot get-text 1013)" ] || fail "information text after a failed read: $(robot get-text 1013)"
+    [ "$(robot page)" = "Select Device" ] || fail "the page did not stay"
+    robot click 2 >/dev/null
+    expect_box cancel "caption: Exit Installer?"
+    answer yes
+    expect_exit 0
+}
+
+all="default_path two_cards small_chip image_files write_fails force_read_error force_write_error existing_backup
+     no_card nine_cards more_info_timeout"
+for s in ${*:-$all}; do
+    echo "--- $s"
+    began=$(date +%s)
+    "scenario_$s"
+    echo "    $(($(date +%s) - began)) s"
+    "$WINESERVER" -k >/dev/null 2>&1
+    sleep 0.5
+done
+
+if [ $failures -gt 0 ]; then
+    echo "$failures failure(s); screenshots in $E2E_OUT/screenshots"
+    exit 1
+fi
+echo "all scenarios passed; screenshots in $E2E_OUT/screenshots"
