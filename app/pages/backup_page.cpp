@@ -7,6 +7,7 @@
 #include "command_line.h"
 #include "file_choosers.h"
 #include "main_window.h"
+#include "page_controls.h"
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
@@ -45,8 +46,7 @@ void InitBackupPage(HWND page)
 {
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    for (int slot = 1; slot <= kSlotCount; ++slot)
-        SubclassPageControl(page, slot, kSlotControls[slot - 1]);
+    SubclassPageControls(page, kSlotControls, kSlotCount);
     DefaultBackupName();
     SetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath);
     CheckDlgButton(page, IDC_SKIP_BACKUP, TheWizard.BackupEnabled ? BST_UNCHECKED : BST_CHECKED);
@@ -79,12 +79,6 @@ void Browse(HWND page)
     SetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath);
 }
 
-void Leave(HWND page, UINT next)
-{
-    DestroyWindow(page);
-    PostMessageA(MainWindow, next, 0, 0);
-}
-
 void Next(HWND page)
 {
     char typed[WizardPathSize + 1] = "";
@@ -93,13 +87,13 @@ void Next(HWND page)
     case BackupStay:
         return;
     case BackupEndRun:
-        Leave(page, WM_CLOSE);
+        LeavePage(page, WM_CLOSE);
         return;
     case BackupToImagePage:
-        Leave(page, WMU_SELECT_BIOS);
+        LeavePage(page, WMU_SELECT_BIOS);
         return;
     case BackupToReadErrorPage:
-        Leave(page, WMU_SELECT_BIOS2);
+        LeavePage(page, WMU_SELECT_BIOS2);
         return;
     }
 }
@@ -140,7 +134,7 @@ INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
             return TRUE;
         case IDC_BACK: {
             int showDevices = TheWizard.DeviceList.Count >= 2 || OptionFlags.ForceDevList;
-            Leave(page, showDevices ? WMU_DETECT : WMU_START);
+            LeavePage(page, showDevices ? WMU_DETECT : WMU_START);
             return TRUE;
         }
         case IDCANCEL:
@@ -150,8 +144,7 @@ INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
         return FALSE;
     case WM_CLOSE:
         ClearHiddenControls();
-        for (int slot = 1; slot <= kSlotCount; ++slot)
-            RestorePageControl(page, slot, kSlotControls[slot - 1]);
+        RestorePageControls(page, kSlotControls, kSlotCount);
         PageClose(page);
         return TRUE;
     }

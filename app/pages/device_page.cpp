@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "device_detection.h"
 #include "main_window.h"
+#include "page_controls.h"
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "shell_globals.h"
@@ -32,8 +33,7 @@ void InitDevicePage(HWND page)
     }
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    for (int slot = 1; slot <= 5; ++slot)
-        SubclassPageControl(page, slot, kSlotControls[slot - 1]);
+    SubclassPageControls(page, kSlotControls, 5);
     EnableWindow(GetDlgItem(page, IDOK), FALSE);
     EnableWindow(GetDlgItem(page, IDC_MORE_INFO), FALSE);
 }
@@ -65,8 +65,7 @@ void Next(HWND page)
         MessageBoxA(page, "No valid device selected - please select an item", "BIOS Programmer", MB_ICONWARNING);
         return;
     }
-    DestroyWindow(page);
-    PostMessageA(MainWindow, WMU_BACKUP, 0, 0);
+    LeavePage(page, WMU_BACKUP);
 }
 
 }  // namespace
@@ -114,8 +113,7 @@ INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
             Next(page);
             return TRUE;
         case IDC_BACK:
-            DestroyWindow(page);
-            PostMessageA(MainWindow, WMU_START, 0, 0);
+            LeavePage(page, WMU_START);
             return TRUE;
         case IDCANCEL:
             PageCancel(page);
@@ -123,8 +121,7 @@ INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
         }
         return FALSE;
     case WM_CLOSE:
-        for (int slot = 1; slot <= 5; ++slot)
-            RestorePageControl(page, slot, kSlotControls[slot - 1]);
+        RestorePageControls(page, kSlotControls, 5);
         PageClose(page);
         return TRUE;
     }

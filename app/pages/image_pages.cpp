@@ -7,6 +7,7 @@
 #include "file_choosers.h"
 #include "image_load.h"
 #include "main_window.h"
+#include "page_controls.h"
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
@@ -66,8 +67,7 @@ void InitImagePage(HWND page, ImagePageKind kind)
     }
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    for (int slot = 1; slot <= SlotCount(kind); ++slot)
-        SubclassPageControl(page, slot, kSlotControls[slot - 1]);
+    SubclassPageControls(page, kSlotControls, SlotCount(kind));
 
     const FlagBox *boxes = BoxesOf(kind);
     ClearHiddenControls();
@@ -104,8 +104,7 @@ void Next(HWND page, ImagePageKind kind)
         return;
     }
     if (SkipExitConfirm) {
-        DestroyWindow(page);
-        PostMessageA(MainWindow, WM_CLOSE, 0, 0);
+        LeavePage(page, WM_CLOSE);
         return;
     }
     if (result == ImageWritten) {
@@ -147,8 +146,7 @@ INT_PTR ImagePage(HWND page, UINT message, WPARAM wParam, ImagePageKind kind)
             Next(page, kind);
             return TRUE;
         case IDC_BACK:
-            DestroyWindow(page);
-            PostMessageA(MainWindow, WMU_BACKUP, 0, 0);
+            LeavePage(page, WMU_BACKUP);
             return TRUE;
         case IDCANCEL:
             PageCancel(page);
@@ -158,8 +156,7 @@ INT_PTR ImagePage(HWND page, UINT message, WPARAM wParam, ImagePageKind kind)
     }
     case WM_CLOSE:
         ClearHiddenControls();
-        for (int slot = 1; slot <= SlotCount(kind); ++slot)
-            RestorePageControl(page, slot, kSlotControls[slot - 1]);
+        RestorePageControls(page, kSlotControls, SlotCount(kind));
         PageClose(page);
         return TRUE;
     }
