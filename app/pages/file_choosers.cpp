@@ -11,10 +11,13 @@ void BrowseForFolder(HWND owner, const char *title, const char *refusal, char *f
     CoInitialize(0);
     IMalloc *allocator = 0;
     SHGetMalloc(&allocator);
+    // The chooser writes its display name even when cancelled: a buffer of
+    // its own keeps the folder as it was.
+    char displayName[MAX_PATH];
     for (;;) {
         BROWSEINFOA info = {};
         info.hwndOwner = owner;
-        info.pszDisplayName = folder;
+        info.pszDisplayName = displayName;
         info.lpszTitle = title;
         LPITEMIDLIST items = SHBrowseForFolderA(&info);
         if (!items)

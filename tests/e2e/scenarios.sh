@@ -247,6 +247,11 @@ scenario_write_fails() {
 scenario_force_read_error() {
     one_card force_read_error
     to_backup_page -forcereadcserr || return
+    # Back with one card leads to the Welcome page.
+    robot click 3 >/dev/null
+    expect_page Welcome || return
+    robot click 1 >/dev/null
+    expect_page "Save Backup" || return
     read_card
     expect_box read-error "caption: BIOS Read Error" \
         'text: A checksum error occurred during the reading of your current BIOS.\nDo you want to continue anyway? (not recommended)' \
@@ -293,6 +298,19 @@ scenario_existing_backup() {
     one_card existing_backup
     printf 'an earlier backup' >"$work/earlier.bin"
     to_backup_page || return
+    # Browse, then cancel the folder chooser: the typed name moves into the
+    # remembered (temporary) folder.
+    local folder
+    folder=$(robot get-text 1002)
+    folder=${folder%\\*}
+    robot set-text 1002 'E:\x\my.bin' >/dev/null
+    robot click 1003 >/dev/null
+    sleep 1.5
+    shot folder-chooser
+    # The folder chooser is the active window of the virtual desktop.
+    xdotool key Escape
+    sleep 0.5
+    [ "$(robot get-text 1002)" = "$folder\\my.bin" ] || fail "after Browse and Cancel: $(robot get-text 1002)"
     robot set-text 1002 "$(winpath "$work/earlier.bin")" >/dev/null
     robot click 1 >/dev/null
     expect_box overwrite "$title" \
