@@ -66,6 +66,17 @@ service_absent() {
         fail "the Pelmix service is still installed"
 }
 
+# highlighted NAME yes|no: whether the box's screenshot shows the dark red
+# text of a highlighted box.
+highlighted() {
+    local file red
+    file=$(ls "$shots"/*"box-$1.png" 2>/dev/null | tail -1)
+    [ -n "$file" ] || { fail "no screenshot of box $1"; return; }
+    red=$(convert "$file" -format %c histogram:info:- | grep -ci '#B40000')
+    if [ "$2" = yes ] && [ "$red" -eq 0 ]; then fail "box $1 is not highlighted"; fi
+    if [ "$2" = no ] && [ "$red" -ne 0 ]; then fail "box $1 is highlighted"; fi
+}
+
 same_file() { cmp -s "$1" "$2" || fail "$3"; }
 
 # Welcome, Next; then the backup page with one card.
@@ -81,6 +92,7 @@ read_card() {
     expect_box read-question "caption: BIOS Read" \
         'text: Your screen will now blank temporarily while your BIOS is being read.\nClick OK to continue or Cancel to exit.' \
         "buttons: ok cancel" "default: ok" "icon: none"
+    highlighted read-question no
     answer ok
 }
 
@@ -88,6 +100,7 @@ confirm_write() {
     expect_box write-question "caption: BIOS Write" \
         "text: Your screen will now blank temporarily while your new BIOS is being written:\n$1\n\nClick OK to continue or Cancel to select a different image." \
         "buttons: ok cancel" "default: cancel" "icon: none"
+    highlighted write-question yes
     answer "${2:-ok}"
 }
 
@@ -236,6 +249,7 @@ scenario_write_fails() {
     expect_box write-failed "$title" \
         'text: Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.' \
         "icon: warning" "buttons: ok"
+    highlighted write-failed yes
     answer ok
     expect_box restore-failed "$title" "text: Unable to restore your original BIOS. Error 6$advice" "icon: error"
     answer ok
@@ -256,6 +270,7 @@ scenario_force_read_error() {
     expect_box read-error "caption: BIOS Read Error" \
         'text: A checksum error occurred during the reading of your current BIOS.\nDo you want to continue anyway? (not recommended)' \
         "buttons: yes no" "default: no" "icon: none"
+    highlighted read-error yes
     answer yes
     expect_page "Select BIOS" || return
     [ "$(robot state 1008)" = "hidden enabled checked" ] || fail "read-error page, Specific Image: $(robot state 1008)"
@@ -276,6 +291,39 @@ scenario_force_read_error() {
     expect_box cancel "caption: Exit Installer?"
     answer yes
     expect_exit 0
+}
+
+# Developer mode: the hidden check boxes and radio buttons show and work.
+scenario_dev_mode() {
+    one_card dev_mode
+    to_backup_page -devmode -forcereadcserr || return
+    [ "$(robot state 1014)" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state 1014)"
+    [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "skip-validation box: $(robot state 1015)"
+    robot click 1014 >/dev/null
+    sleep 0.3
+    [ "$(robot state 1002)" = "visible disabled unchecked" ] || fail "backup name with backup skipped: $(robot state 1002)"
+    [ "$(robot state 1003)" = "visible disabled unchecked" ] || fail "Browse with backup skipped: $(robot state 1003)"
+    read_card
+    expect_box read-error "caption: BIOS Read Error" "default: no"
+    answer yes
+    expect_page "Select BIOS" || return
+    local id
+    for id in 1007 1009 1012; do
+        [[ "$(robot state $id)" == visible* ]] || fail "control $id hidden in developer mode"
+    done
+    robot click 1007 >/dev/null
+    sleep 0.3
+    [ "$(robot state 1010)" = "visible disabled unchecked" ] || fail "file box with the in-built image: $(robot state 1010)"
+    robot click 1 >/dev/null
+    expect_box blank "$title" \
+        "text: The selected BIOS is a blank image. You are only permitted to merge this type of BIOS. Please select a different image, or check the 'merge' checkbox." \
+        "icon: information"
+    answer ok
+    robot click 2 >/dev/null
+    expect_box cancel "caption: Exit Installer?"
+    answer yes
+    expect_exit 0
+    same_file "$work/card.bin" "$work/old.bin" "the card changed"
 }
 
 scenario_force_write_error() {
@@ -379,7 +427,7 @@ scenario_more_info_timeout() {
     expect_exit 0
 }
 
-all="default_path two_cards small_chip image_files write_fails force_read_error force_write_error existing_backup
+all="default_path two_cards small_chip image_files write_fails force_read_error dev_mode force_write_error existing_backup
      no_card nine_cards more_info_timeout"
 for s in ${*:-$all}; do
     echo "--- $s"
