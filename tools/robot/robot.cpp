@@ -241,13 +241,18 @@ int CmdList(int argc, char** argv)
     HWND control = PageControl(argv[2]);
     if (!control)
         return Fail("no control ", argv[2]);
-    LRESULT count = SendMessageA(control, LB_GETCOUNT, 0, 0);
+    // Read as wide text: the list's lines cross the process boundary intact
+    // that way, whatever the list box was created as.
+    LRESULT count = SendMessageW(control, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        char line[1024];
-        LRESULT len = SendMessageA(control, LB_GETTEXTLEN, i, 0);
-        if (len < 0 || len >= (LRESULT)sizeof line)
+        WCHAR wide[1024];
+        LRESULT len = SendMessageW(control, LB_GETTEXTLEN, i, 0);
+        if (len < 0 || len >= (LRESULT)(sizeof wide / sizeof wide[0]))
             return Fail("list line too long");
-        SendMessageA(control, LB_GETTEXT, i, (LPARAM)line);
+        SendMessageW(control, LB_GETTEXT, i, (LPARAM)wide);
+        wide[len] = 0;
+        char line[2048];
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, line, sizeof line, 0, 0);
         printf("%s\n", line);
     }
     return 0;
