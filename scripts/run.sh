@@ -68,6 +68,9 @@ if [ "$driver" = user ]; then
     echo "The wizard is open on your display; walk it through to the end."
     (cd "$work" && "$WINELOADER" Dorvane.exe)
     echo "The wizard has ended."
+    # A backup made by this run under the default name, if any.
+    found=$(find "$WINEPREFIX/drive_c/users" -name 'B[0-9]B*.bin' -newer "$work/old.bin" 2>/dev/null | head -1)
+    [ -n "$found" ] && backup=$("$WINELOADER" winepath -w "$found" 2>/dev/null | tr -d '\r')
 else
     echo "The robot walks the default path (screenshots in $shots):"
     start
