@@ -355,6 +355,40 @@ void TestHighlightedBoxes()
     CHECK(BoxTextColour(1) != RGB(180, 0, 0), "highlighted without the hook");
 }
 
+void TestCenterOnScreen()
+{
+    HWND window = CreateWindowExA(0, "Static", "", WS_POPUP, 3, 5, 101, 51, 0, 0, ProgramInstance, 0);
+    CenterOnScreen(window);
+    RECT r;
+    GetWindowRect(window, &r);
+    int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 101 / 2;
+    int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 51 / 2;
+    CHECK(r.left == x && r.top == y && r.right - r.left == 101 && r.bottom - r.top == 51,
+          "centred at (%ld,%ld) %ldx%ld, expected (%d,%d) 101x51", r.left, r.top, r.right - r.left,
+          r.bottom - r.top, x, y);
+    DestroyWindow(window);
+}
+
+void TestVersionResource()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(0, path, sizeof path);
+    static char data[4096];
+    DWORD size = GetFileVersionInfoSizeA(path, 0);
+    CHECK(size > 0 && size <= sizeof data && GetFileVersionInfoA(path, 0, sizeof data, data), "no version record");
+    VS_FIXEDFILEINFO* fixed = 0;
+    UINT len = 0;
+    if (VerQueryValueA(data, "\\", (void**)&fixed, &len) && fixed)
+        CHECK(fixed->dwFileVersionMS == MAKELONG(14, 1) && fixed->dwFileVersionLS == MAKELONG(18, 0),
+              "file version %lx.%lx", (unsigned long)fixed->dwFileVersionMS, (unsigned long)fixed->dwFileVersionLS);
+    else
+        CHECK(0, "no fixed version information");
+    char* text = 0;
+    CHECK(VerQueryValueA(data, "\\StringFileInfo\\040904E4\\FileVersion", (void**)&text, &len) && text &&
+              strcmp(text, "1.14.00.0018") == 0,
+          "FileVersion text \"%s\"", text ? text : "");
+}
+
 void TestVersionCode()
 {
     // Wine reports an NT-family system.
@@ -372,6 +406,8 @@ int main()
     TestPageTemplates();
     TestSubclassing();
     TestHighlightedBoxes();
+    TestCenterOnScreen();
+    TestVersionResource();
     TestVersionCode();
     printf(Failures ? "%d failure(s)\n" : "all passed\n", Failures);
     return Failures ? 1 : 0;
