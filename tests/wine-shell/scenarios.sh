@@ -392,6 +392,35 @@ scenario_finish_restart() {
     service_absent
 }
 
+# Height in pixels of the banner's first capitals (white), left of where
+# any page could stand.
+banner_height() {
+    convert "$1" -crop 75x70+0+19 +repage -fill black +opaque white -trim -format %h info: 2>/dev/null
+}
+
+scenario_banner_size() {
+    # On a screen 640 pixels wide the banner is 22-point, else 36-point.
+    local size height
+    for size in 640x480 1024x768; do
+        "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$size" /f >/dev/null 2>&1
+        # The desktop takes its new size when it is next opened.
+        "$WINESERVER" -k >/dev/null 2>&1
+        sleep 0.5
+        prepare "banner_$size"
+        start "$work/exit"
+        expect_page Welcome || return
+        height=$(banner_height "$(ls "$shots"/*page-Welcome.png | head -1)")
+        case $size in
+        640x480) [ "${height:-0}" -ge 16 ] && [ "${height:-0}" -le 24 ] || fail "22-point capitals are $height pixels high" ;;
+        *) [ "${height:-0}" -ge 28 ] && [ "${height:-0}" -le 40 ] || fail "36-point capitals are $height pixels high" ;;
+        esac
+        robot click 2 >/dev/null
+        expect_box cancel "caption: Exit Installer?"
+        answer yes
+        expect_exit "$work/exit" 0
+    done
+}
+
 scenario_unit() {
     prepare unit nodriver
     cp "$bin/test-tools/shell_wine_tests.exe" "$work/"
@@ -399,7 +428,7 @@ scenario_unit() {
     grep -qx "all passed" "$work/result.txt" || fail "Win32 tests failed"
 }
 
-all="no_driver bad_driver welcome_keys dev_mode second_instance setup_cfg leftover_service finish finish_restart"
+all="no_driver bad_driver welcome_keys dev_mode second_instance setup_cfg leftover_service banner_size finish finish_restart"
 for s in ${*:-$all}; do
     "scenario_$s"
     "$WINESERVER" -k >/dev/null 2>&1
