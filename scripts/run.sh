@@ -34,7 +34,7 @@ done
 program=$bin/e2e/Dorvane.exe
 [ -f "$program" ] || program=$bin/release/Dorvane.exe
 
-export E2E_BIN=$bin E2E_OUT=$repo/build/main-job
+export E2E_BIN=$bin E2E_OUT=$repo/build/main-job E2E_PREFIX_DIR=$repo/build
 [ "$driver" = user ] && export E2E_USE_DISPLAY=1
 mkdir -p "$E2E_OUT"
 . tests/e2e/e2e_lib.sh

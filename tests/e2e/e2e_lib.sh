@@ -4,7 +4,9 @@
 # the robot's commands. Source it after setting:
 #   E2E_BIN   Windows build folder (e2e/Dorvane.exe, test-tools/robot.exe,
 #             emulated/Pelmix.sys)
-#   E2E_OUT   folder for the prefix, the working folders and the screenshots
+#   E2E_OUT   folder for the working folders and the screenshots
+#   E2E_PREFIX_DIR  folder of the Wine prefix (default E2E_OUT); the build
+#             folder shares the prefix of the other Wine tests
 # Only what it starts is stopped: its own Xvfb by pid, its own prefix's Wine
 # processes with wineserver -k.
 
@@ -22,7 +24,7 @@ e2e_cleanup() {
 
 # Wine prefix and, unless E2E_USE_DISPLAY is set, a private Xvfb display.
 e2e_start() {
-    . "$e2e_repo/scripts/wine-env.sh" "$E2E_OUT" || return 77
+    . "$e2e_repo/scripts/wine-env.sh" "${E2E_PREFIX_DIR:-$E2E_OUT}" || return 77
     if [ -z "${E2E_USE_DISPLAY:-}" ]; then
         local n display=
         for n in $(seq 91 140); do
