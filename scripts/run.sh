@@ -28,11 +28,10 @@ mkdir -p build && mv build.log build/build.log
 # runs no 32-bit processes, else the 32-bit build.
 bin=
 for dir in build/win64 build/win; do
-    [ -f "$dir/emulated/Pelmix.sys" ] && [ -f "$dir/test-tools/robot.exe" ] && { bin=$repo/$dir; break; }
+    [ -f "$dir/release/Dorvane.exe" ] && [ -f "$dir/emulated/Pelmix.sys" ] && [ -f "$dir/test-tools/robot.exe" ] &&
+        { bin=$repo/$dir; break; }
 done
 [ -n "$bin" ] || { echo "no Windows build that Wine can run (is Wine installed?)"; exit 1; }
-program=$bin/e2e/Dorvane.exe
-[ -f "$program" ] || program=$bin/release/Dorvane.exe
 
 export E2E_BIN=$bin E2E_OUT=$repo/build/main-job E2E_PREFIX_DIR=$repo/build
 [ "$driver" = user ] && export E2E_USE_DISPLAY=1
@@ -50,7 +49,6 @@ pci 0:00.0 id=8086:7190 class=0600 bar0=0xF8000008/64M
 pci 0:0a.0 id=1E5B:0A51 rev=02 class=0300 cmd=0007 subsys=1E5B:0001 bar0=0xE0000008/64M bar1=0xE4000000/8K rom=0xE4020000/128K flash=08BF image=card.bin
 MACHINE
 prepare run "$machine_file"
-cp "$program" "$work/Dorvane.exe"
 build/tools/biosimage/biosimage board --layout legacy --size 131072 --out "$work/card.bin" >/dev/null
 cp "$work/card.bin" "$work/old.bin"
 build/tools/biostool/biostool inbuilt "$work/inbuilt.bin" >/dev/null

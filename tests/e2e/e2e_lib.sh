@@ -2,7 +2,7 @@
 # the project's Wine prefix with a virtual desktop, a working folder holding
 # Dorvane.exe beside the emulated-hardware Pelmix.sys and its machine, and
 # the robot's commands. Source it after setting:
-#   E2E_BIN   Windows build folder (e2e/Dorvane.exe, test-tools/robot.exe,
+#   E2E_BIN   Windows build folder (release/Dorvane.exe, test-tools/robot.exe,
 #             emulated/Pelmix.sys)
 #   E2E_OUT   folder for the working folders and the screenshots
 #   E2E_PREFIX_DIR  folder of the Wine prefix (default E2E_OUT); the build
@@ -69,7 +69,7 @@ prepare() {
     shots=$E2E_OUT/screenshots/$scenario
     rm -rf "$work" "$shots"
     mkdir -p "$work" "$shots"
-    cp "$E2E_BIN/e2e/Dorvane.exe" "$E2E_BIN/test-tools/robot.exe" "$work/"
+    cp "$E2E_BIN/release/Dorvane.exe" "$E2E_BIN/test-tools/robot.exe" "$work/"
     cp "$E2E_BIN/emulated/Pelmix.sys" "$work/Pelmix.sys"
     cp "$2" "$work/Pelmix.machine"
 }
