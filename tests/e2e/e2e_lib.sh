@@ -115,6 +115,28 @@ expect_box() {
 
 answer() { robot answer "$1" >/dev/null || fail "cannot answer $1"; }
 
+# expect_state ID WANT [WHAT]: a click is posted, so its effect is awaited
+# (up to 20 s) before the control's state is compared.
+expect_state() {
+    local got
+    for _ in $(seq 100); do
+        got=$(robot state "$1")
+        [ "$got" = "$2" ] && return 0
+        sleep 0.2
+    done
+    fail "${3:-control $1}: $got, expected $2"
+}
+
+# wait_active CAPTION: until the active window has that caption (up to 20 s).
+wait_active() {
+    for _ in $(seq 100); do
+        [ "$(robot active)" = "$1" ] && return 0
+        sleep 0.2
+    done
+    fail "window $1 did not become active"
+    return 1
+}
+
 no_box() {
     if robot box "${1:-1500}" >/dev/null 2>&1; then
         fail "an unexpected box: $(robot box 100 | tr '\n' '|')"

@@ -150,8 +150,7 @@ scenario_two_cards() {
     [ "$(robot state 1)" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
     [ "$(robot state 1012)" = "visible disabled unchecked" ] || fail "More info enabled before a selection"
     robot select 1001 1 >/dev/null
-    sleep 0.3
-    [ "$(robot state 1)" = "visible enabled unchecked" ] || fail "Next not enabled by the selection"
+    expect_state 1 "visible enabled unchecked" "Next after a selection"
     robot click 1012 >/dev/null
     expect_box more-info "$title" \
         "text: Your screen will now blank temporarily while information about the selected card  is being read." \
@@ -214,8 +213,7 @@ scenario_image_files() {
     read_card
     expect_page "Select BIOS" || return
     robot click 1008 >/dev/null
-    sleep 0.3
-    [ "$(robot state 1010)" = "visible enabled unchecked" ] || fail "file name box not enabled by Specific Image"
+    expect_state 1010 "visible enabled unchecked" "file name box after Specific Image"
     robot set-text 1010 "$(winpath "$work/file20000.bin")" >/dev/null
     robot click 1 >/dev/null
     expect_box short-file "$title" \
@@ -300,9 +298,8 @@ scenario_dev_mode() {
     [ "$(robot state 1014)" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state 1014)"
     [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "skip-validation box: $(robot state 1015)"
     robot click 1014 >/dev/null
-    sleep 0.3
-    [ "$(robot state 1002)" = "visible disabled unchecked" ] || fail "backup name with backup skipped: $(robot state 1002)"
-    [ "$(robot state 1003)" = "visible disabled unchecked" ] || fail "Browse with backup skipped: $(robot state 1003)"
+    expect_state 1002 "visible disabled unchecked" "backup name with backup skipped"
+    expect_state 1003 "visible disabled unchecked" "Browse with backup skipped"
     read_card
     expect_box read-error "caption: BIOS Read Error" "default: no"
     answer yes
@@ -312,8 +309,7 @@ scenario_dev_mode() {
         [[ "$(robot state $id)" == visible* ]] || fail "control $id hidden in developer mode"
     done
     robot click 1007 >/dev/null
-    sleep 0.3
-    [ "$(robot state 1010)" = "visible disabled unchecked" ] || fail "file box with the in-built image: $(robot state 1010)"
+    expect_state 1010 "visible disabled unchecked" "file box with the in-built image"
     robot click 1 >/dev/null
     expect_box blank "$title" \
         "text: The selected BIOS is a blank image. You are only permitted to merge this type of BIOS. Please select a different image, or check the 'merge' checkbox." \
@@ -353,11 +349,11 @@ scenario_existing_backup() {
     folder=${folder%\\*}
     robot set-text 1002 'E:\x\my.bin' >/dev/null
     robot click 1003 >/dev/null
-    sleep 1.5
+    wait_active "Browse for Folder" || return
     shot folder-chooser
     # The folder chooser is the active window of the virtual desktop.
     xdotool key Escape
-    sleep 0.5
+    wait_active "Save Backup" || return
     [ "$(robot get-text 1002)" = "$folder\\my.bin" ] || fail "after Browse and Cancel: $(robot get-text 1002)"
     robot set-text 1002 "$(winpath "$work/earlier.bin")" >/dev/null
     robot click 1 >/dev/null
@@ -418,7 +414,7 @@ scenario_more_info_timeout() {
     robot click 1012 >/dev/null
     expect_box more-info "$title" "buttons: ok"
     answer ok
-    sleep 2
+    # The read runs on the page's thread: the robot's question waits for it.
     [ -z "$(robot get-text 1013)" ] || fail "information text after a failed read: $(robot get-text 1013)"
     [ "$(robot page)" = "Select Device" ] || fail "the page did not stay"
     robot click 2 >/dev/null
