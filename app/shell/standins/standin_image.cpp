@@ -1,7 +1,0 @@
-#include "standins/standin_page.h"
-#include "wizard_pages.h"
-
-INT_PTR CALLBACK ImagePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return StandInPageProc(page, message, wParam, lParam);
-}
