@@ -135,6 +135,15 @@ scenario_default_path() {
     "$biostool" info "$work/card.bin" | tr -d '\r' >"$work/flash-info.txt"
     grep -q "Bios Rev 1.02.00.0034" "$work/flash-info.txt" || fail "the in-built version text is not on the flash"
     grep -q "Kestrel Boards" "$work/flash-info.txt" || fail "the board's maker text is not on the flash"
+    # The board keeps its flags and registers; the release brings its version numbers.
+    "$biostool" info "$work/old.bin" | tr -d '\r' >"$work/old-info.txt"
+    "$biostool" info "$images/inbuilt.bin" | tr -d '\r' >"$work/inbuilt-info.txt"
+    [ "$(grep '^Flags:' "$work/flash-info.txt")" = "$(grep '^Flags:' "$work/old-info.txt")" ] ||
+        fail "board flags: $(grep '^Flags:' "$work/flash-info.txt")"
+    [ "$(sed -n '/^registers:/,$p' "$work/flash-info.txt")" = "$(sed -n '/^registers:/,$p' "$work/old-info.txt")" ] ||
+        fail "the board's registers are not on the flash"
+    [ "$(grep '^VersionM' "$work/flash-info.txt")" = "$(grep '^VersionM' "$work/inbuilt-info.txt")" ] ||
+        fail "version numbers: $(grep '^VersionM' "$work/flash-info.txt" | tr '\n' ' ')"
     same_file "$backup" "$work/old.bin" "the backup is not the old image"
 }
 
