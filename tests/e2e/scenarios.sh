@@ -419,7 +419,9 @@ scenario_more_info_timeout() {
     robot click 1 >/dev/null
     expect_page "Select Device" || return
     [ "$(robot list 1001)" = "ZT10-E (PCI)" ] || fail "list: $(robot list 1001)"
+    [ "$(robot state 1)" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
     robot select 1001 0 >/dev/null
+    expect_state 1012 "visible enabled unchecked" "More info after a selection"
     robot click 1012 >/dev/null
     expect_box more-info "$title" "buttons: ok"
     answer ok
