@@ -17,26 +17,26 @@ inline const uint8_t *FuzzBaseImage(unsigned which)
     static uint8_t images[FuzzBaseCount][BiosImageBufferSize];
     static int built = 0;
     if (!built) {
-        BoardSpec spec;
-        DefaultBoardSpec(&spec);
-        BuildBoardImage(&spec, images[0]);                 /* legacy, 64 KB */
-        spec.Layout = LayoutStored;
-        spec.ImageSize = BiosImageBufferSize;
-        BuildBoardImage(&spec, images[1]);                 /* stored 388, 128 KB */
-        spec.TableSize = BiosTableOldSize;
-        spec.ImageSize = 65536;
-        BuildBoardImage(&spec, images[2]);                 /* stored 352 */
+        BoardRecipe recipe;
+        DefaultBoardRecipe(&recipe);
+        BuildBoardImage(&recipe, images[0]);                 /* legacy, 64 KB */
+        recipe.Layout = LayoutStored;
+        recipe.ImageSize = BiosImageBufferSize;
+        BuildBoardImage(&recipe, images[1]);                 /* stored 388, 128 KB */
+        recipe.TableSize = BiosTableOldSize;
+        recipe.ImageSize = 65536;
+        BuildBoardImage(&recipe, images[2]);                 /* stored 352 */
         BuildInBuiltImage(images[3]);                      /* blank release */
-        DefaultBoardSpec(&spec);
-        spec.ImageSize = BiosImageBufferSize;
-        spec.RegisterCount = spec.WrittenCount = 21;
+        DefaultBoardRecipe(&recipe);
+        recipe.ImageSize = BiosImageBufferSize;
+        recipe.RegisterCount = recipe.WrittenCount = 21;
         for (uint32_t i = 0; i < 21; i++)
-            spec.Registers[i] = {i == 9 ? BiosReg18C : 0x100 + 4 * i, 0x200u + i};
-        BuildBoardImage(&spec, images[4]);                 /* legacy, full list */
-        DefaultBoardSpec(&spec);
-        spec.Layout = LayoutStored;
-        spec.Flags = 0;
-        BuildBoardImage(&spec, images[5]);                 /* blank board */
+            recipe.Registers[i] = {i == 9 ? BiosReg18C : 0x100 + 4 * i, 0x200u + i};
+        BuildBoardImage(&recipe, images[4]);                 /* legacy, full list */
+        DefaultBoardRecipe(&recipe);
+        recipe.Layout = LayoutStored;
+        recipe.Flags = 0;
+        BuildBoardImage(&recipe, images[5]);                 /* blank board */
         built = 1;
     }
     return images[which % FuzzBaseCount];

@@ -6,9 +6,9 @@ alignas(8) static uint8_t Image[BiosImageBufferSize];
 
 TEST(ImageChecksum, SignatureAndSumBothRequired)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    BUILD_IMAGE(spec, Image);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    BUILD_IMAGE(recipe, Image);
     EXPECT_TRUE(ImageChecksumValid(Image, 65536));
 
     /* Swapping the signature keeps the byte sum but is no image. */
@@ -28,10 +28,10 @@ TEST(ImageChecksum, SignatureAndSumBothRequired)
 
 TEST(ImageChecksum, RepairCoversOnlyItsLength)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    spec.ImageSize = BiosImageBufferSize;
-    BUILD_IMAGE(spec, Image);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    recipe.ImageSize = BiosImageBufferSize;
+    BUILD_IMAGE(recipe, Image);
     ASSERT_TRUE(ImageChecksumValid(Image, BiosImageBufferSize));
 
     uint8_t upperSum = 0;
@@ -46,9 +46,9 @@ TEST(ImageChecksum, RepairCoversOnlyItsLength)
 
 TEST(ImageChecksum, RepairRefusesLengthsOutsideTheBuffer)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    BUILD_IMAGE(spec, Image);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    BUILD_IMAGE(recipe, Image);
     uint8_t before = Image[BiosChecksumOffset];
     Image[0x100] ^= 0xFF;
     EXPECT_EQ(0, RepairImageChecksum(Image, 16));

@@ -30,9 +30,9 @@ static void ExpectRefusedUnchanged(uint32_t length, MergeResult why)
 
 TEST(MergeBiosTable, LegacyBoardIntoInBuiltImage)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    BUILD_IMAGE(spec, Current);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    BUILD_IMAGE(recipe, Current);
     LoadInBuilt(NewImage);
     memcpy(Before, NewImage, BiosImageBufferSize);
 
@@ -83,12 +83,12 @@ TEST(MergeBiosTable, BlankIntoBlankStaysBlank)
 
 TEST(MergeBiosTable, RefusalsLeaveNewImageUntouched)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    BUILD_IMAGE(spec, Current);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    BUILD_IMAGE(recipe, Current);
 
     /* A legacy new image, even with a valid current image. */
-    BUILD_IMAGE(spec, NewImage);
+    BUILD_IMAGE(recipe, NewImage);
     ExpectRefusedUnchanged(65536, MergeNewImageLegacy);
 
     LoadInBuilt(NewImage);
@@ -107,15 +107,15 @@ TEST(MergeBiosTable, RefusalsLeaveNewImageUntouched)
 
 TEST(MergeBiosTable, OldTableMovesMakerNameOutOfTextArea)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    spec.Layout = LayoutStored;
-    spec.TableSize = BiosTableOldSize;
-    strcpy(spec.Product, "ORVEL II AGP");
-    strcpy(spec.Version, "Bios Rev 1.01.00.0021");
-    strcpy(spec.SecondLine, "Kestrel Boards Ltd 16MB");   /* texts end at 61, NUL at 61 */
-    strcpy(spec.Vendor, "Kestrel Brds");                  /* 12 characters behind the NUL */
-    BUILD_IMAGE(spec, Current);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    recipe.Layout = LayoutStored;
+    recipe.TableSize = BiosTableOldSize;
+    strcpy(recipe.Product, "ORVEL II AGP");
+    strcpy(recipe.Version, "Bios Rev 1.01.00.0021");
+    strcpy(recipe.SecondLine, "Kestrel Boards Ltd 16MB");   /* texts end at 61, NUL at 61 */
+    strcpy(recipe.Vendor, "Kestrel Brds");                  /* 12 characters behind the NUL */
+    BUILD_IMAGE(recipe, Current);
     BiosTable *old = StoredTable(Current);
     ASSERT_EQ(62, old->StringDescriptors[VendorOffsetIndex]);
     /* Put the name at text offset 60, as older boards keep it. */
@@ -205,12 +205,12 @@ TEST(SpliceVersionText, RefusesWhatDoesNotFitTheArea)
 
 TEST(MergeBiosTable, VersionTextThatDoesNotFitRefusesMerge)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    memset(spec.SecondLine, 'K', 85);
-    spec.SecondLine[85] = 0;
-    strcpy(spec.Version, "1.0");
-    BUILD_IMAGE(spec, Current);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    memset(recipe.SecondLine, 'K', 85);
+    recipe.SecondLine[85] = 0;
+    strcpy(recipe.Version, "1.0");
+    BUILD_IMAGE(recipe, Current);
     LoadInBuilt(NewImage);
     ExpectRefusedUnchanged(65536, MergeVersionTextDoesNotFit);
 }

@@ -6,9 +6,9 @@ alignas(8) static uint8_t Image[BiosImageBufferSize];
 
 static void BuildDefaultLegacy(uint8_t *image)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    ASSERT_EQ(1, BuildBoardImage(&spec, image));
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    ASSERT_EQ(1, BuildBoardImage(&recipe, image));
 }
 
 TEST(ReadBiosTable, LegacyBuildInsertsSlot6AndDerivesCodes)
@@ -81,11 +81,11 @@ TEST(ReadBiosTable, LegacyOffsetBoundsAreInclusive)
 
 TEST(ReadBiosTable, RegisterListCounts)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
     RegisterSlot five[] = {{1, 11}, {2, 22}, {3, 33}, {4, 44}, {5, 55}};
-    SetRegisters(&spec, five, 5);
-    BUILD_IMAGE(spec, Image);
+    SetRegisters(&recipe, five, 5);
+    BUILD_IMAGE(recipe, Image);
     /* Bytes behind the list must not land in slots 7 onward. */
     for (uint32_t i = 0; i < 64; i++)
         Image[0x210 + 8 + 5 * 8 + i] = 0xEE;
@@ -109,8 +109,8 @@ TEST(ReadBiosTable, RegisterListCounts)
     RegisterSlot full[21];
     for (uint32_t i = 0; i < 21; i++)
         full[i] = {0x300 + i, i};
-    SetRegisters(&spec, full, 21);
-    BUILD_IMAGE(spec, Image);
+    SetRegisters(&recipe, full, 21);
+    BUILD_IMAGE(recipe, Image);
     ASSERT_EQ(1, ReadBiosTable(Image, &t));
     EXPECT_EQ(22u, t.RegisterCount);
     EXPECT_EQ(0x300u + 20, t.Slots7To22[15].Register);
@@ -118,11 +118,11 @@ TEST(ReadBiosTable, RegisterListCounts)
 
 TEST(ReadBiosTable, StoredTableTakenAsItStands)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    spec.Layout = LayoutStored;
-    spec.TableSize = BiosTableOldSize;
-    BUILD_IMAGE(spec, Image);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    recipe.Layout = LayoutStored;
+    recipe.TableSize = BiosTableOldSize;
+    BUILD_IMAGE(recipe, Image);
     /* Legacy offsets out of bounds mean nothing when the word at 0x48 is 0. */
     SetImageDword(Image, 0x58, 0xFFFFFFFF);
     SetImageDword(Image, 0x40, 0xFFFFFFFF);
@@ -245,25 +245,25 @@ TEST(Reg18CCode, ValuesAndSlots)
 
     /* Through the legacy build: slots 1-5 and 6 don't count, the later of
        two entries in slots 7-22 wins. */
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
     RegisterSlot regs[] = {{BiosReg18C, 0x4}, {2, 0}, {3, 0}, {4, 0}, {5, 0},
                            {BiosReg18C, 0x2}, {7, 0}, {BiosReg18C, 0x201}};
-    SetRegisters(&spec, regs, 8);
-    spec.Slot6Register = BiosReg18C;
-    BUILD_IMAGE(spec, Image);
+    SetRegisters(&recipe, regs, 8);
+    recipe.Slot6Register = BiosReg18C;
+    BUILD_IMAGE(recipe, Image);
     BiosTable t;
     ASSERT_EQ(1, ReadBiosTable(Image, &t));
     EXPECT_EQ(2, t.Reg18CCode);
 
     regs[7].Register = 8;
-    SetRegisters(&spec, regs, 8);
-    BUILD_IMAGE(spec, Image);
+    SetRegisters(&recipe, regs, 8);
+    BUILD_IMAGE(recipe, Image);
     ASSERT_EQ(1, ReadBiosTable(Image, &t));
     EXPECT_EQ(3, t.Reg18CCode);
 
-    SetRegisters(&spec, regs, 5);
-    BUILD_IMAGE(spec, Image);
+    SetRegisters(&recipe, regs, 5);
+    BUILD_IMAGE(recipe, Image);
     ASSERT_EQ(1, ReadBiosTable(Image, &t));
     EXPECT_EQ(6, t.Reg18CCode);
 }

@@ -10,18 +10,18 @@
 #include "inbuilt_image.h"
 
 /* Fails the calling test when the description doesn't build. */
-#define BUILD_IMAGE(spec, image) ASSERT_EQ(1, BuildBoardImage(&(spec), (image)))
+#define BUILD_IMAGE(recipe, image) ASSERT_EQ(1, BuildBoardImage(&(recipe), (image)))
 
 inline BiosTable *StoredTable(uint8_t *image)
 {
     return reinterpret_cast<BiosTable *>(image + ImageWord(image, 0x4A));
 }
 
-inline void SetRegisters(BoardSpec *spec, const RegisterSlot *slots, uint32_t count)
+inline void SetRegisters(BoardRecipe *recipe, const RegisterSlot *slots, uint32_t count)
 {
-    memcpy(spec->Registers, slots, count * sizeof(RegisterSlot));
-    spec->RegisterCount = count;
-    spec->WrittenCount = count;
+    memcpy(recipe->Registers, slots, count * sizeof(RegisterSlot));
+    recipe->RegisterCount = count;
+    recipe->WrittenCount = count;
 }
 
 /* A table built in memory: texts laid out as product, blank, version, CR LF,

@@ -54,10 +54,10 @@ struct PageTest : ::testing::Test {
     void SetUp() override
     {
         ResetFakes();
-        BoardSpec spec;
-        DefaultBoardSpec(&spec);
-        spec.ImageSize = 131072;
-        BuildBoardImage(&spec, Board);
+        BoardRecipe recipe;
+        DefaultBoardRecipe(&recipe);
+        recipe.ImageSize = 131072;
+        BuildBoardImage(&recipe, Board);
         memcpy(Card.Chip, Board, sizeof Board);
         TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
     }
@@ -140,11 +140,11 @@ TEST_F(PageTest, ImageFileLengthsCountWholeBlocks)
     int blank = 1;
     std::string path = TempPath("image.bin");
 
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
     uint8_t image[BiosImageBufferSize];
-    spec.ImageSize = 65536;
-    BuildBoardImage(&spec, image);
+    recipe.ImageSize = 65536;
+    BuildBoardImage(&recipe, image);
     WriteFile(path, image, 65536);
     // An earlier full load must leave nothing behind.
     ASSERT_TRUE(LoadNewImage(0, 0, 1, version, &blank));

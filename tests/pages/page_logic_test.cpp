@@ -85,10 +85,10 @@ TEST(DeviceDetection, OutcomesByDriverAnswerAndCount)
 TEST(DeviceDetection, VersionTextOfACardOrNothing)
 {
     ResetFakes();
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    ASSERT_TRUE(BuildBoardImage(&spec, Card.Chip));
-    Card.ChipSize = spec.ImageSize;
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    ASSERT_TRUE(BuildBoardImage(&recipe, Card.Chip));
+    Card.ChipSize = recipe.ImageSize;
     Card.CardCount = 2;
     DetectDevices(0);
 

@@ -38,10 +38,10 @@ struct WriteSequenceTest : ::testing::Test {
     void StartWith(uint32_t chipSize)
     {
         ResetFakes(chipSize);
-        BoardSpec spec;
-        DefaultBoardSpec(&spec);
-        spec.ImageSize = chipSize;
-        ASSERT_TRUE(BuildBoardImage(&spec, OldImage));
+        BoardRecipe recipe;
+        DefaultBoardRecipe(&recipe);
+        recipe.ImageSize = chipSize;
+        ASSERT_TRUE(BuildBoardImage(&recipe, OldImage));
         memcpy(Card.Chip, OldImage, chipSize);
         remove(Backup.c_str());
     }
@@ -215,10 +215,10 @@ TEST_F(WriteSequenceTest, WithoutCardImageReadBackUsesItsOwnLength)
     Card.ReadResults = {11};
     EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 0));
     // An image for this chip, not merged.
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
-    spec.ImageSize = 65536;
-    BuildBoardImage(&spec, TheWizard.NewImage);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    recipe.ImageSize = 65536;
+    BuildBoardImage(&recipe, TheWizard.NewImage);
     TheWizard.MergeTable = 0;
     EXPECT_EQ(WriteSequence(0), 1);
     EXPECT_TRUE(Card.Boxes.empty());

@@ -45,8 +45,8 @@ make_file() {
     LC_ALL=C awk -v size="$2" -v seed="$3" \
         'BEGIN { for (i = 0; i < size; i++) printf "%c", (i * 7 + int(i / 256) + seed) % 256 }' > "$1"
 }
-for spec in "${files[@]}"; do
-    IFS=: read -r file size seed <<< "$spec"
+for recipe in "${files[@]}"; do
+    IFS=: read -r file size seed <<< "$recipe"
     make_file "$work/input/$file" "$size" "$seed"
 done
 

@@ -26,32 +26,32 @@ struct RomShape {
     uint32_t FillEnd;
 };
 
-void DefaultBoardSpec(BoardSpec *spec)
+void DefaultBoardRecipe(BoardRecipe *recipe)
 {
     static const RegisterSlot registers[] = {
         {0x0100, 0x00000011}, {0x0104, 0x0000A000}, {0x0110, 0x00F00F00},
         {0x0114, 0x00000003}, {0x0140, 0x01000000}, {0x018C, 0x00000202},
         {0x0200, 0x12345678},
     };
-    memset(spec, 0, sizeof(*spec));
-    spec->Layout = LayoutLegacy;
-    spec->ImageSize = 65536;
-    spec->TableSize = BiosTableSize;
-    strcpy(spec->Product, "ORVEL II AGP 16MB");
-    strcpy(spec->Version, "Bios Rev 1.01.00.0021");
-    strcpy(spec->SecondLine, "Kestrel Boards Ltd");
-    strcpy(spec->Vendor, "Kestrel Boards");
-    spec->Flags = 0x4A01;
-    spec->Slot6Register = 0x0108;
-    spec->Slot6Value = 0x1234;
-    spec->ClockHz = 100000000;
-    spec->ListWord = 0x00010002;
-    spec->RegisterCount = sizeof(registers) / sizeof(registers[0]);
-    memcpy(spec->Registers, registers, sizeof(registers));
-    spec->WrittenCount = spec->RegisterCount;
-    spec->VersionMajor = 1;
-    spec->VersionMinor = 21;
-    spec->FillSeed = 0x5EED0001;
+    memset(recipe, 0, sizeof(*recipe));
+    recipe->Layout = LayoutLegacy;
+    recipe->ImageSize = 65536;
+    recipe->TableSize = BiosTableSize;
+    strcpy(recipe->Product, "ORVEL II AGP 16MB");
+    strcpy(recipe->Version, "Bios Rev 1.01.00.0021");
+    strcpy(recipe->SecondLine, "Kestrel Boards Ltd");
+    strcpy(recipe->Vendor, "Kestrel Boards");
+    recipe->Flags = 0x4A01;
+    recipe->Slot6Register = 0x0108;
+    recipe->Slot6Value = 0x1234;
+    recipe->ClockHz = 100000000;
+    recipe->ListWord = 0x00010002;
+    recipe->RegisterCount = sizeof(registers) / sizeof(registers[0]);
+    memcpy(recipe->Registers, registers, sizeof(registers));
+    recipe->WrittenCount = recipe->RegisterCount;
+    recipe->VersionMajor = 1;
+    recipe->VersionMinor = 21;
+    recipe->FillSeed = 0x5EED0001;
 }
 
 static void Put16(uint8_t *image, uint32_t offset, uint32_t value)
@@ -107,12 +107,12 @@ struct AreaLayout {
 
 /* Product, blank, version, CR LF, second line, CR LF; the extra text is the
    empty text right behind. withVendor also puts the maker's name behind it. */
-static int LayOutArea(const BoardSpec *spec, int withVendor, AreaLayout *out)
+static int LayOutArea(const BoardRecipe *recipe, int withVendor, AreaLayout *out)
 {
-    uint32_t product = (uint32_t)strlen(spec->Product);
-    uint32_t version = (uint32_t)strlen(spec->Version);
-    uint32_t line = (uint32_t)strlen(spec->SecondLine);
-    uint32_t vendor = (uint32_t)strlen(spec->Vendor);
+    uint32_t product = (uint32_t)strlen(recipe->Product);
+    uint32_t version = (uint32_t)strlen(recipe->Version);
+    uint32_t line = (uint32_t)strlen(recipe->SecondLine);
+    uint32_t vendor = (uint32_t)strlen(recipe->Vendor);
     uint32_t used = product + 1 + version + 2 + (line ? line + 2 : 0) + 1;
     if (withVendor)
         used += vendor + 1;
@@ -121,19 +121,19 @@ static int LayOutArea(const BoardSpec *spec, int withVendor, AreaLayout *out)
 
     memset(out, 0, sizeof(*out));
     uint32_t at = 0;
-    memcpy(out->Text + at, spec->Product, product);
+    memcpy(out->Text + at, recipe->Product, product);
     out->ProductOffset = 0;
     out->ProductLength = (uint16_t)product;
     at += product;
     out->Text[at++] = ' ';
     out->VersionOffset = (uint16_t)at;
     out->VersionLength = (uint16_t)version;
-    memcpy(out->Text + at, spec->Version, version);
+    memcpy(out->Text + at, recipe->Version, version);
     at += version;
     out->Text[at++] = '\r';
     out->Text[at++] = '\n';
     if (line) {
-        memcpy(out->Text + at, spec->SecondLine, line);
+        memcpy(out->Text + at, recipe->SecondLine, line);
         at += line;
         out->Text[at++] = '\r';
         out->Text[at++] = '\n';
@@ -143,58 +143,58 @@ static int LayOutArea(const BoardSpec *spec, int withVendor, AreaLayout *out)
     if (withVendor) {
         out->VendorOffset = (uint16_t)at;
         out->VendorLength = (uint16_t)vendor;
-        memcpy(out->Text + at, spec->Vendor, vendor);
+        memcpy(out->Text + at, recipe->Vendor, vendor);
     }
     return 1;
 }
 
-static uint8_t Reg18CCodeOf(const BoardSpec *spec)
+static uint8_t Reg18CCodeOf(const BoardRecipe *recipe)
 {
     uint8_t code = 6;
-    for (uint32_t i = 5; i < spec->RegisterCount; i++) {
-        if (spec->Registers[i].Register != BiosReg18C)
+    for (uint32_t i = 5; i < recipe->RegisterCount; i++) {
+        if (recipe->Registers[i].Register != BiosReg18C)
             continue;
-        uint32_t v = spec->Registers[i].Value;
+        uint32_t v = recipe->Registers[i].Value;
         uint8_t b = (v >> 9) & 1;
         code = v == 0 ? 0 : (v & 4) ? 5 + b : (v & 2) ? 3 + b : 1 + b;
     }
     return code;
 }
 
-static void FillRegisters(const BoardSpec *spec, BiosTable *t)
+static void FillRegisters(const BoardRecipe *recipe, BiosTable *t)
 {
-    t->RegisterCount = spec->RegisterCount + 1;
-    t->ListWord = spec->ListWord;
-    for (uint32_t i = 0; i < spec->RegisterCount; i++) {
+    t->RegisterCount = recipe->RegisterCount + 1;
+    t->ListWord = recipe->ListWord;
+    for (uint32_t i = 0; i < recipe->RegisterCount; i++) {
         if (i < 5)
-            t->Slots1To5[i] = spec->Registers[i];
+            t->Slots1To5[i] = recipe->Registers[i];
         else
-            t->Slots7To22[i - 5] = spec->Registers[i];
+            t->Slots7To22[i - 5] = recipe->Registers[i];
     }
-    t->Slot6Register = spec->Slot6Register;
-    t->Slot6ValueLow = spec->Slot6Value;
-    t->Flags = spec->Flags;
+    t->Slot6Register = recipe->Slot6Register;
+    t->Slot6ValueLow = recipe->Slot6Value;
+    t->Flags = recipe->Flags;
 }
 
-static int WriteStoredTable(const BoardSpec *spec, uint8_t *image)
+static int WriteStoredTable(const BoardRecipe *recipe, uint8_t *image)
 {
-    int old = spec->TableSize == BiosTableOldSize;
-    if (!old && spec->TableSize != BiosTableSize)
+    int old = recipe->TableSize == BiosTableOldSize;
+    if (!old && recipe->TableSize != BiosTableSize)
         return 0;
     AreaLayout area;
-    if (!LayOutArea(spec, old, &area))
+    if (!LayOutArea(recipe, old, &area))
         return 0;
 
     BiosTable t;
     memset(&t, 0, sizeof(t));
-    t.TableSize = (uint16_t)spec->TableSize;
-    int orvel = strstr(spec->Product, "ORVEL II") != 0;
-    t.Bit15Flag = (spec->Flags & 0x8000) ? 1 : 0;
-    t.Bit14Code = (spec->Flags & 0x4000) ? (orvel ? 4 : 1) : 0;
-    t.Bit11Code = (spec->Flags & 0x0800) ? (orvel ? 2 : 1) : 0;
-    t.Bit9Flag = (spec->Flags & 0x0200) ? 1 : 0;
-    t.Reg18CCode = Reg18CCodeOf(spec);
-    if (spec->Flags != 0) {
+    t.TableSize = (uint16_t)recipe->TableSize;
+    int orvel = strstr(recipe->Product, "ORVEL II") != 0;
+    t.Bit15Flag = (recipe->Flags & 0x8000) ? 1 : 0;
+    t.Bit14Code = (recipe->Flags & 0x4000) ? (orvel ? 4 : 1) : 0;
+    t.Bit11Code = (recipe->Flags & 0x0800) ? (orvel ? 2 : 1) : 0;
+    t.Bit9Flag = (recipe->Flags & 0x0200) ? 1 : 0;
+    t.Reg18CCode = Reg18CCodeOf(recipe);
+    if (recipe->Flags != 0) {
         /* Board bytes the program only carries: give them values a merge
            must keep. */
         t.Board5 = 0x01;
@@ -204,10 +204,10 @@ static int WriteStoredTable(const BoardSpec *spec, uint8_t *image)
         t.Board16 = 0x0040;
         t.Board18 = 0x000C;
     }
-    t.VersionMajor = spec->VersionMajor;
-    t.VersionMinor = spec->VersionMinor;
-    t.ClockMHz = (uint16_t)(spec->ClockHz / 1000000u);
-    FillRegisters(spec, &t);
+    t.VersionMajor = recipe->VersionMajor;
+    t.VersionMinor = recipe->VersionMinor;
+    t.ClockMHz = (uint16_t)(recipe->ClockHz / 1000000u);
+    FillRegisters(recipe, &t);
 
     uint16_t *d = t.StringDescriptors;
     d[ProductOffsetIndex] = area.ProductOffset;
@@ -224,12 +224,12 @@ static int WriteStoredTable(const BoardSpec *spec, uint8_t *image)
         d[VendorLengthIndex] = area.VendorLength;
     } else {
         d[VendorOffsetIndex] = BiosVendorOffsetInArea;
-        d[VendorLengthIndex] = (uint16_t)strlen(spec->Vendor);
+        d[VendorLengthIndex] = (uint16_t)strlen(recipe->Vendor);
         t.VendorFieldSize = BiosVendorNameSize;
-        memcpy(t.VendorName, spec->Vendor, strlen(spec->Vendor));
+        memcpy(t.VendorName, recipe->Vendor, strlen(recipe->Vendor));
     }
 
-    memcpy(image + StoredTableOffset, &t, spec->TableSize);
+    memcpy(image + StoredTableOffset, &t, recipe->TableSize);
     /* The locator's legacy offsets point at the matching parts of the table. */
     SetImageDword(image, 0x40, StoredTableOffset + offsetof(BiosTable, StringArea));
     SetImageWord(image, 0x48, 0);
@@ -239,24 +239,24 @@ static int WriteStoredTable(const BoardSpec *spec, uint8_t *image)
     return 1;
 }
 
-static int WriteLegacyParts(const BoardSpec *spec, uint8_t *image)
+static int WriteLegacyParts(const BoardRecipe *recipe, uint8_t *image)
 {
-    if (spec->Flags == 0 || spec->Slot6Register > 0xFFFF)
+    if (recipe->Flags == 0 || recipe->Slot6Register > 0xFFFF)
         return 0;
     AreaLayout area;
-    if (!LayOutArea(spec, 0, &area))
+    if (!LayOutArea(recipe, 0, &area))
         return 0;
 
-    SetImageDword(image, LegacyListOffset, spec->WrittenCount);
-    SetImageDword(image, LegacyListOffset + 4, spec->ListWord);
-    for (uint32_t i = 0; i < spec->RegisterCount; i++) {
-        SetImageDword(image, LegacyListOffset + 8 + 8 * i, spec->Registers[i].Register);
-        SetImageDword(image, LegacyListOffset + 12 + 8 * i, spec->Registers[i].Value);
+    SetImageDword(image, LegacyListOffset, recipe->WrittenCount);
+    SetImageDword(image, LegacyListOffset + 4, recipe->ListWord);
+    for (uint32_t i = 0; i < recipe->RegisterCount; i++) {
+        SetImageDword(image, LegacyListOffset + 8 + 8 * i, recipe->Registers[i].Register);
+        SetImageDword(image, LegacyListOffset + 12 + 8 * i, recipe->Registers[i].Value);
     }
 
     uint32_t d = LegacyDescriptorOffset;
     Put16(image, d + 0, LegacyVendorOffset);
-    Put16(image, d + 2, strlen(spec->Vendor));
+    Put16(image, d + 2, strlen(recipe->Vendor));
     Put16(image, d + 4, LegacyAreaOffset + area.ProductOffset);
     Put16(image, d + 6, area.ProductLength);
     Put16(image, d + 8, LegacyAreaOffset + area.VersionOffset);
@@ -266,42 +266,42 @@ static int WriteLegacyParts(const BoardSpec *spec, uint8_t *image)
     Put16(image, d + 16, 1);
     Put16(image, d + 18, BiosStringAreaSize);
     memcpy(image + LegacyAreaOffset, area.Text, BiosStringAreaSize);
-    memcpy(image + LegacyVendorOffset, spec->Vendor, strlen(spec->Vendor));
+    memcpy(image + LegacyVendorOffset, recipe->Vendor, strlen(recipe->Vendor));
 
     SetImageDword(image, 0x40, LegacyAreaOffset);
-    SetImageWord(image, 0x48, spec->Flags);
+    SetImageWord(image, 0x48, recipe->Flags);
     SetImageWord(image, 0x4A, 0);
-    SetImageWord(image, 0x4C, spec->Slot6Value);
-    SetImageWord(image, 0x4E, (uint16_t)spec->Slot6Register);
-    SetImageDword(image, 0x54, spec->ClockHz);
+    SetImageWord(image, 0x4C, recipe->Slot6Value);
+    SetImageWord(image, 0x4E, (uint16_t)recipe->Slot6Register);
+    SetImageDword(image, 0x54, recipe->ClockHz);
     SetImageDword(image, 0x58, LegacyDescriptorOffset);
     SetImageDword(image, 0x5C, LegacyListOffset);
     return 1;
 }
 
-int BuildBoardImage(const BoardSpec *spec, uint8_t *image)
+int BuildBoardImage(const BoardRecipe *recipe, uint8_t *image)
 {
-    if (spec->ImageSize != 65536 && spec->ImageSize != BiosImageBufferSize)
+    if (recipe->ImageSize != 65536 && recipe->ImageSize != BiosImageBufferSize)
         return 0;
-    if (spec->RegisterCount > BiosLegacyMaxRegisterCount)
+    if (recipe->RegisterCount > BiosLegacyMaxRegisterCount)
         return 0;
-    if (spec->Layout == LayoutLegacy && spec->WrittenCount == spec->RegisterCount &&
-        spec->RegisterCount < BiosLegacyMinRegisterCount)
+    if (recipe->Layout == LayoutLegacy && recipe->WrittenCount == recipe->RegisterCount &&
+        recipe->RegisterCount < BiosLegacyMinRegisterCount)
         return 0;
 
     memset(image, 0, BiosImageBufferSize);
     RomShape shape;
-    shape.SizeByte = (uint8_t)((spec->ImageSize - 0x1000) / 512 > 255 ? 255 : (spec->ImageSize - 0x1000) / 512);
-    shape.PcirImageUnits = (uint16_t)(spec->ImageSize / 512);
-    shape.FillStart = spec->Layout == LayoutLegacy ? LegacyEnd : PcirOffset + PcirLength;
-    shape.FillEnd = spec->ImageSize - 0x100;
-    FillCode(image, &shape, spec->FillSeed);
+    shape.SizeByte = (uint8_t)((recipe->ImageSize - 0x1000) / 512 > 255 ? 255 : (recipe->ImageSize - 0x1000) / 512);
+    shape.PcirImageUnits = (uint16_t)(recipe->ImageSize / 512);
+    shape.FillStart = recipe->Layout == LayoutLegacy ? LegacyEnd : PcirOffset + PcirLength;
+    shape.FillEnd = recipe->ImageSize - 0x100;
+    FillCode(image, &shape, recipe->FillSeed);
     WriteRomFrame(image, &shape);
 
-    int ok = spec->Layout == LayoutLegacy ? WriteLegacyParts(spec, image) : WriteStoredTable(spec, image);
+    int ok = recipe->Layout == LayoutLegacy ? WriteLegacyParts(recipe, image) : WriteStoredTable(recipe, image);
     if (!ok)
         return 0;
-    RepairImageChecksum(image, spec->ImageSize);
+    RepairImageChecksum(image, recipe->ImageSize);
     return 1;
 }
 
@@ -314,26 +314,26 @@ void BuildInBuiltImage(uint8_t *image)
         {0x0114, 0x00000001}, {0x0140, 0x00800000}, {0x0144, 0x00000000},
         {0x0200, 0x00000000},
     };
-    BoardSpec spec;
-    memset(&spec, 0, sizeof(spec));
-    spec.Layout = LayoutStored;
-    spec.ImageSize = BiosImageBufferSize;
-    spec.TableSize = BiosTableSize;
-    strcpy(spec.Product, "ORVEL II AGP");
-    strcpy(spec.Version, "Bios Rev 1.02.00.0034");
-    strcpy(spec.SecondLine, "Copyright (C) Lumivex Corporation 1998-2001.");
-    spec.Slot6Register = 0x0108;
-    spec.ClockHz = 110000000;
-    spec.RegisterCount = sizeof(registers) / sizeof(registers[0]);
-    memcpy(spec.Registers, registers, sizeof(registers));
-    spec.WrittenCount = spec.RegisterCount;
-    spec.VersionMajor = 2;
-    spec.VersionMinor = 34;
+    BoardRecipe recipe;
+    memset(&recipe, 0, sizeof(recipe));
+    recipe.Layout = LayoutStored;
+    recipe.ImageSize = BiosImageBufferSize;
+    recipe.TableSize = BiosTableSize;
+    strcpy(recipe.Product, "ORVEL II AGP");
+    strcpy(recipe.Version, "Bios Rev 1.02.00.0034");
+    strcpy(recipe.SecondLine, "Copyright (C) Lumivex Corporation 1998-2001.");
+    recipe.Slot6Register = 0x0108;
+    recipe.ClockHz = 110000000;
+    recipe.RegisterCount = sizeof(registers) / sizeof(registers[0]);
+    memcpy(recipe.Registers, registers, sizeof(registers));
+    recipe.WrittenCount = recipe.RegisterCount;
+    recipe.VersionMajor = 2;
+    recipe.VersionMinor = 34;
 
     memset(image, 0, BiosImageBufferSize);
     RomShape shape = {0x61, 128, PcirOffset + PcirLength, InBuiltCodeEnd};
     FillCode(image, &shape, 0x1D2E0C61);
     WriteRomFrame(image, &shape);
-    WriteStoredTable(&spec, image);
+    WriteStoredTable(&recipe, image);
     RepairImageChecksum(image, BiosImageBufferSize);
 }

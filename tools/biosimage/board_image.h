@@ -13,7 +13,7 @@ enum BoardLayout { LayoutStored, LayoutLegacy };
 
 enum : uint32_t { BoardMaxRegisters = 32, BoardTextSize = 128 };
 
-struct BoardSpec {
+struct BoardRecipe {
     BoardLayout Layout;
     uint32_t ImageSize;           /* 65536 or 131072: length the checksum covers */
     uint32_t TableSize;           /* stored layout: 388 or 352 */
@@ -35,12 +35,12 @@ struct BoardSpec {
 };
 
 /* A realistic 64-KB legacy board with a few registers, one of them 0x18C. */
-void DefaultBoardSpec(BoardSpec *spec);
+void DefaultBoardRecipe(BoardRecipe *recipe);
 
 /* Writes the image into image (BiosImageBufferSize bytes, zeroed first) and
    repairs its checksum over ImageSize. Returns 0 when the description can't
    be laid out (too many registers, texts too long, bad size). */
-int BuildBoardImage(const BoardSpec *spec, uint8_t *image);
+int BuildBoardImage(const BoardRecipe *recipe, uint8_t *image);
 
 /* The blank release image the program carries. */
 void BuildInBuiltImage(uint8_t *image);

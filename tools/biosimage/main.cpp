@@ -78,8 +78,8 @@ static int WriteFile(const char *path, const uint8_t *data, uint32_t size)
 
 static int BoardCommand(int argc, char **argv)
 {
-    BoardSpec spec;
-    DefaultBoardSpec(&spec);
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
     const char *out = 0;
     int listReplaced = 0;
     int countGiven = 0;
@@ -89,8 +89,8 @@ static int BoardCommand(int argc, char **argv)
         uint32_t n = 0, reg = 0;
         int ok = 1;
         if (strcmp(opt, "--blank") == 0) {
-            spec.Layout = LayoutStored;
-            spec.Flags = 0;
+            recipe.Layout = LayoutStored;
+            recipe.Flags = 0;
             continue;
         }
         if (!arg)
@@ -100,54 +100,54 @@ static int BoardCommand(int argc, char **argv)
             out = arg;
         } else if (strcmp(opt, "--layout") == 0) {
             if (strcmp(arg, "legacy") == 0)
-                spec.Layout = LayoutLegacy;
+                recipe.Layout = LayoutLegacy;
             else if (strcmp(arg, "stored") == 0)
-                spec.Layout = LayoutStored;
+                recipe.Layout = LayoutStored;
             else
                 ok = 0;
         } else if (strcmp(opt, "--size") == 0) {
-            ok = ParseNumber(arg, &spec.ImageSize);
+            ok = ParseNumber(arg, &recipe.ImageSize);
         } else if (strcmp(opt, "--table-size") == 0) {
-            ok = ParseNumber(arg, &spec.TableSize);
+            ok = ParseNumber(arg, &recipe.TableSize);
         } else if (strcmp(opt, "--flags") == 0) {
             ok = ParseNumber(arg, &n) && n <= 0xFFFF;
-            spec.Flags = (uint16_t)n;
+            recipe.Flags = (uint16_t)n;
         } else if (strcmp(opt, "--product") == 0) {
-            ok = CopyText(spec.Product, arg);
+            ok = CopyText(recipe.Product, arg);
         } else if (strcmp(opt, "--version") == 0) {
-            ok = CopyText(spec.Version, arg);
+            ok = CopyText(recipe.Version, arg);
         } else if (strcmp(opt, "--line") == 0) {
-            ok = CopyText(spec.SecondLine, arg);
+            ok = CopyText(recipe.SecondLine, arg);
         } else if (strcmp(opt, "--vendor") == 0) {
-            ok = CopyText(spec.Vendor, arg);
+            ok = CopyText(recipe.Vendor, arg);
         } else if (strcmp(opt, "--slot6") == 0) {
-            ok = ParsePair(arg, &spec.Slot6Register, &n) && n <= 0xFFFF;
-            spec.Slot6Value = (uint16_t)n;
+            ok = ParsePair(arg, &recipe.Slot6Register, &n) && n <= 0xFFFF;
+            recipe.Slot6Value = (uint16_t)n;
         } else if (strcmp(opt, "--clock-hz") == 0) {
-            ok = ParseNumber(arg, &spec.ClockHz);
+            ok = ParseNumber(arg, &recipe.ClockHz);
         } else if (strcmp(opt, "--list-word") == 0) {
-            ok = ParseNumber(arg, &spec.ListWord);
+            ok = ParseNumber(arg, &recipe.ListWord);
         } else if (strcmp(opt, "--reg") == 0) {
             if (!listReplaced)
-                spec.RegisterCount = 0;
+                recipe.RegisterCount = 0;
             listReplaced = 1;
-            ok = ParsePair(arg, &reg, &n) && spec.RegisterCount < BoardMaxRegisters;
+            ok = ParsePair(arg, &reg, &n) && recipe.RegisterCount < BoardMaxRegisters;
             if (ok) {
-                spec.Registers[spec.RegisterCount].Register = reg;
-                spec.Registers[spec.RegisterCount].Value = n;
-                spec.RegisterCount++;
+                recipe.Registers[recipe.RegisterCount].Register = reg;
+                recipe.Registers[recipe.RegisterCount].Value = n;
+                recipe.RegisterCount++;
             }
         } else if (strcmp(opt, "--count") == 0) {
-            ok = ParseNumber(arg, &spec.WrittenCount);
+            ok = ParseNumber(arg, &recipe.WrittenCount);
             countGiven = 1;
         } else if (strcmp(opt, "--major") == 0) {
             ok = ParseNumber(arg, &n) && n <= 255;
-            spec.VersionMajor = (uint8_t)n;
+            recipe.VersionMajor = (uint8_t)n;
         } else if (strcmp(opt, "--minor") == 0) {
             ok = ParseNumber(arg, &n) && n <= 255;
-            spec.VersionMinor = (uint8_t)n;
+            recipe.VersionMinor = (uint8_t)n;
         } else if (strcmp(opt, "--seed") == 0) {
-            ok = ParseNumber(arg, &spec.FillSeed);
+            ok = ParseNumber(arg, &recipe.FillSeed);
         } else {
             ok = 0;
         }
@@ -159,14 +159,14 @@ static int BoardCommand(int argc, char **argv)
     if (!out)
         return Usage();
     if (!countGiven)
-        spec.WrittenCount = spec.RegisterCount;
-    if (!BuildBoardImage(&spec, Image)) {
+        recipe.WrittenCount = recipe.RegisterCount;
+    if (!BuildBoardImage(&recipe, Image)) {
         fprintf(stderr, "biosimage: the board description does not fit an image "
                         "(size 65536 or 131072, at most 21 registers, legacy needs 5 or more and non-zero flags, "
                         "texts within 128 bytes)\n");
         return 1;
     }
-    return WriteFile(out, Image, spec.ImageSize) ? 0 : 1;
+    return WriteFile(out, Image, recipe.ImageSize) ? 0 : 1;
 }
 
 int main(int argc, char **argv)
