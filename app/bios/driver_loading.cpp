@@ -15,6 +15,7 @@ char WorkDir[WorkDirSize];
 char WorkDirShort[WorkDirSize];
 HANDLE DriverHandle = INVALID_HANDLE_VALUE;
 int DriverOpen;
+decltype(&::MessageBoxA) DriverMessageBox = ::MessageBoxA;
 
 namespace {
 
@@ -39,7 +40,7 @@ void ShowDriverText(HWND owner, unsigned id, const char* key, const char* fallba
     char text[TextBufferSize];
     LookupText(id, key, fallback, format);
     FormatText(text, sizeof text, format, first, second);
-    MessageBoxA(owner, text, InstallerTitle, icon);
+    DriverMessageBox(owner, text, InstallerTitle, icon);
 }
 
 void ShowNoDriver(HWND owner, const char* file)
@@ -164,7 +165,7 @@ int OpenDriver(HWND owner)
     case VER_PLATFORM_WIN32_NT:
         return OpenNtDriver(owner);
     }
-    MessageBoxA(owner, "Your computer's Operating System is not supported\nExiting...", "BIOS Programmer",
+    DriverMessageBox(owner, "Your computer's Operating System is not supported\nExiting...", "BIOS Programmer",
                 MB_ICONWARNING);
     return 0;
 }

@@ -4,6 +4,12 @@
 
 DriverServiceHandles DriverService = { 0, 0 };
 
+const ServiceControlOps Win32ServiceControl = {
+    ::OpenSCManagerA, ::CreateServiceA, ::OpenServiceA, ::StartServiceA,
+    ::ControlService, ::DeleteService, ::CloseServiceHandle,
+};
+const ServiceControlOps* ServiceControl = &Win32ServiceControl;
+
 namespace {
 
 DriverServiceResult Result(DriverServiceOutcome outcome, DWORD error)
@@ -15,7 +21,7 @@ DriverServiceResult Result(DriverServiceOutcome outcome, DWORD error)
 void CloseHandleOf(SC_HANDLE* handle)
 {
     if (*handle)
-        CloseServiceHandle(*handle);
+        ServiceControl->CloseServiceHandle(*handle);
     *handle = 0;
 }
 
@@ -24,8 +30,8 @@ void CloseHandleOf(SC_HANDLE* handle)
 void StopAndDelete(SC_HANDLE service)
 {
     SERVICE_STATUS status;
-    ControlService(service, SERVICE_CONTROL_STOP, &status);
-    DeleteService(service);
+    ServiceControl->ControlService(service, SERVICE_CONTROL_STOP, &status);
+    ServiceControl->DeleteService(service);
 }
 
 DriverServiceOutcome OutcomeOfCreateError(DWORD error)
@@ -41,13 +47,14 @@ DriverServiceOutcome OutcomeOfCreateError(DWORD error)
 
 DriverServiceResult InstallDriverService(const char* driverPath)
 {
-    DriverService.Manager = OpenSCManagerA(0, PELMIX_SERVICE_DATABASE, SC_MANAGER_CREATE_SERVICE);
+    DriverService.Manager =
+        ServiceControl->OpenSCManagerA(0, PELMIX_SERVICE_DATABASE, SC_MANAGER_CREATE_SERVICE);
     if (!DriverService.Manager)
         return Result(ServiceManagerUnavailable, GetLastError());
 
     DWORD error = 0;
     for (int attempt = 0; attempt < DriverServiceCreateAttempts; ++attempt) {
-        DriverService.Service = CreateServiceA(
+        DriverService.Service = ServiceControl->CreateServiceA(
             DriverService.Manager, PELMIX_SERVICE_NAME, PELMIX_SERVICE_DISPLAY_NAME,
             SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
             driverPath, 0, 0, 0, 0, 0);
@@ -60,10 +67,11 @@ DriverServiceResult InstallDriverService(const char* driverPath)
             return Result(OutcomeOfCreateError(error), error);
         }
         // A service of that name is left from an earlier run: take it away.
-        SC_HANDLE leftover = OpenServiceA(DriverService.Manager, PELMIX_SERVICE_NAME, SERVICE_ALL_ACCESS);
+        SC_HANDLE leftover =
+            ServiceControl->OpenServiceA(DriverService.Manager, PELMIX_SERVICE_NAME, SERVICE_ALL_ACCESS);
         if (leftover) {
             StopAndDelete(leftover);
-            CloseServiceHandle(leftover);
+            ServiceControl->CloseServiceHandle(leftover);
         } else {
             error = GetLastError();
         }
@@ -74,7 +82,7 @@ DriverServiceResult InstallDriverService(const char* driverPath)
 
 DriverServiceResult StartDriverService()
 {
-    if (!StartServiceA(DriverService.Service, 0, 0)) {
+    if (!ServiceControl->StartServiceA(DriverService.Service, 0, 0)) {
         DWORD error = GetLastError();
         return Result(error == ERROR_PATH_NOT_FOUND ? ServiceStartPathNotFound : ServiceStartFailed, error);
     }
@@ -98,16 +106,16 @@ HANDLE OpenDriverDevice(DWORD* error)
 
 int RemoveDriverService()
 {
-    SC_HANDLE manager = OpenSCManagerA(0, PELMIX_SERVICE_DATABASE, SC_MANAGER_CONNECT);
+    SC_HANDLE manager = ServiceControl->OpenSCManagerA(0, PELMIX_SERVICE_DATABASE, SC_MANAGER_CONNECT);
     if (!manager)
         return 0;
-    SC_HANDLE service = OpenServiceA(manager, PELMIX_SERVICE_NAME, SERVICE_ALL_ACCESS);
+    SC_HANDLE service = ServiceControl->OpenServiceA(manager, PELMIX_SERVICE_NAME, SERVICE_ALL_ACCESS);
     if (!service) {
-        CloseServiceHandle(manager);
+        ServiceControl->CloseServiceHandle(manager);
         return 0;
     }
     StopAndDelete(service);
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
+    ServiceControl->CloseServiceHandle(service);
+    ServiceControl->CloseServiceHandle(manager);
     return 1;
 }

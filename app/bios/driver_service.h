@@ -30,6 +30,21 @@ struct DriverServiceResult {
     DWORD Error;
 };
 
+// The service manager's routines, as the install, start and removal call
+// them. ServiceControl points at the Win32 routines; a test points it at a
+// service manager of its own.
+struct ServiceControlOps {
+    decltype(&::OpenSCManagerA) OpenSCManagerA;
+    decltype(&::CreateServiceA) CreateServiceA;
+    decltype(&::OpenServiceA) OpenServiceA;
+    decltype(&::StartServiceA) StartServiceA;
+    decltype(&::ControlService) ControlService;
+    decltype(&::DeleteService) DeleteService;
+    decltype(&::CloseServiceHandle) CloseServiceHandle;
+};
+extern const ServiceControlOps Win32ServiceControl;
+extern const ServiceControlOps* ServiceControl;
+
 // Handles held between the install and the start; none outside them.
 struct DriverServiceHandles {
     SC_HANDLE Manager;

@@ -1,11 +1,14 @@
 // Win32 tests of the shell, run under Wine: the string table and the page
 // templates as the program's resources hold them, the text lookup over the
-// real string table, control subclassing, and the system's version code.
+// real string table, control subclassing, the system's version code, and
+// the driver's loading over a stand-in service manager.
 #include <windows.h>
 
 #include <stdio.h>
 #include <string.h>
 
+#include "driver_loading.h"
+#include "driver_service.h"
 #include "main_window.h"
 #include "os_version.h"
 #include "page_keys.h"
@@ -395,6 +398,301 @@ void TestVersionCode()
     CHECK(GetOsVersionCode() >= 2000, "version code %d", GetOsVersionCode());
 }
 
+// A service manager of the test's own behind ServiceControl, so the install
+// loop, the start and the removal run without a real one. One service
+// "Pelmix" at most; a deleted service goes when its last handle closes.
+struct FakeServiceManager {
+    // How it behaves.
+    DWORD managerError;  // OpenSCManagerA fails with this when non-zero
+    DWORD createError;   // CreateServiceA fails with this when non-zero
+    DWORD openError;     // OpenServiceA of an existing service fails with this when non-zero
+    DWORD startError;    // StartServiceA fails with this when non-zero
+    int installed;
+    // What it saw.
+    int markedForDelete;
+    int serviceHandles;  // open handles to the service
+    int openHandles;     // every open handle
+    int creates, opens, stops, deletes, starts;
+    DWORD lastManagerAccess;
+    char binaryPath[MAX_PATH];
+};
+FakeServiceManager Scm;
+
+SC_HANDLE const kFakeManager = (SC_HANDLE)0x5C0;
+SC_HANDLE const kFakeService = (SC_HANDLE)0x5C1;
+
+void ForgetIfDeleted()
+{
+    if (Scm.markedForDelete && Scm.serviceHandles == 0)
+        Scm.installed = 0, Scm.markedForDelete = 0;
+}
+
+SC_HANDLE WINAPI FakeOpenManager(LPCSTR machine, LPCSTR database, DWORD access)
+{
+    Scm.lastManagerAccess = access;
+    if (Scm.managerError || machine || !database || strcmp(database, "ServicesActive") != 0) {
+        SetLastError(Scm.managerError ? Scm.managerError : ERROR_INVALID_NAME);
+        return 0;
+    }
+    ++Scm.openHandles;
+    return kFakeManager;
+}
+
+SC_HANDLE WINAPI FakeCreate(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWORD access, DWORD type, DWORD start,
+                            DWORD errorControl, LPCSTR path, LPCSTR group, LPDWORD tag, LPCSTR dependencies,
+                            LPCSTR account, LPCSTR password)
+{
+    ++Scm.creates;
+    CHECK(manager == kFakeManager && strcmp(name, "Pelmix") == 0 &&
+              strcmp(display, "Lumivex BIOS EEPROM Programming Service") == 0 && access == SERVICE_ALL_ACCESS &&
+              type == SERVICE_KERNEL_DRIVER && start == SERVICE_DEMAND_START &&
+              errorControl == SERVICE_ERROR_NORMAL && !group && !tag && !dependencies && !account && !password,
+          "service created with other settings");
+    lstrcpynA(Scm.binaryPath, path, sizeof Scm.binaryPath);
+    DWORD error = Scm.createError;
+    if (!error && Scm.installed)
+        error = Scm.markedForDelete ? ERROR_SERVICE_MARKED_FOR_DELETE : ERROR_SERVICE_EXISTS;
+    if (error) {
+        SetLastError(error);
+        return 0;
+    }
+    Scm.installed = 1;
+    ++Scm.serviceHandles, ++Scm.openHandles;
+    return kFakeService;
+}
+
+SC_HANDLE WINAPI FakeOpen(SC_HANDLE manager, LPCSTR name, DWORD access)
+{
+    ++Scm.opens;
+    CHECK(manager == kFakeManager && strcmp(name, "Pelmix") == 0 && access == SERVICE_ALL_ACCESS,
+          "opened \"%s\" with access %lx", name, (unsigned long)access);
+    if (!Scm.installed || Scm.openError) {
+        SetLastError(Scm.installed ? Scm.openError : ERROR_SERVICE_DOES_NOT_EXIST);
+        return 0;
+    }
+    ++Scm.serviceHandles, ++Scm.openHandles;
+    return kFakeService;
+}
+
+BOOL WINAPI FakeStart(SC_HANDLE service, DWORD count, LPCSTR* args)
+{
+    ++Scm.starts;
+    CHECK(service == kFakeService && count == 0 && !args, "started with other arguments");
+    if (Scm.startError) {
+        SetLastError(Scm.startError);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI FakeControl(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
+{
+    CHECK(service == kFakeService && control == SERVICE_CONTROL_STOP && status, "control %lu",
+          (unsigned long)control);
+    ++Scm.stops;
+    return TRUE;
+}
+
+BOOL WINAPI FakeDelete(SC_HANDLE service)
+{
+    CHECK(service == kFakeService, "deleted a handle that is not the service");
+    ++Scm.deletes;
+    Scm.markedForDelete = 1;
+    return TRUE;
+}
+
+BOOL WINAPI FakeClose(SC_HANDLE handle)
+{
+    CHECK(handle == kFakeManager || handle == kFakeService, "closed a handle nobody opened");
+    CHECK(Scm.openHandles > 0, "closed more handles than were opened");
+    --Scm.openHandles;
+    if (handle == kFakeService)
+        --Scm.serviceHandles;
+    ForgetIfDeleted();
+    return TRUE;
+}
+
+const ServiceControlOps kFakeServiceControl = {
+    FakeOpenManager, FakeCreate, FakeOpen, FakeStart, FakeControl, FakeDelete, FakeClose,
+};
+
+// The boxes the driver loading shows, one at a time.
+struct ShownBox {
+    int count;
+    char text[TextBufferSize];
+    char caption[TextBufferSize];
+    UINT type;
+};
+ShownBox Shown;
+
+int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT type)
+{
+    ++Shown.count;
+    lstrcpynA(Shown.text, text, sizeof Shown.text);
+    lstrcpynA(Shown.caption, caption, sizeof Shown.caption);
+    Shown.type = type;
+    return IDOK;
+}
+
+// A working folder holding a driver file, with the fake manager in place.
+char OldFolder[MAX_PATH];
+
+void EnterDriverFolder()
+{
+    GetCurrentDirectoryA(sizeof OldFolder, OldFolder);
+    CreateDirectoryA("service-test", 0);
+    HANDLE file = CreateFileA("service-test\\Pelmix.sys", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
+    CloseHandle(file);
+    SetCurrentDirectoryA("service-test");
+    ServiceControl = &kFakeServiceControl;
+    DriverMessageBox = RecordBox;
+    lstrcpyA(InstallerTitle, "Installer Title");
+}
+
+void LeaveDriverFolder()
+{
+    ServiceControl = &Win32ServiceControl;
+    DriverMessageBox = MessageBoxA;
+    SetCurrentDirectoryA(OldFolder);
+    DeleteFileA("service-test\\Pelmix.sys");
+    RemoveDirectoryA("service-test");
+}
+
+void ResetScm(int installed)
+{
+    ZeroMemory(&Scm, sizeof Scm);
+    ZeroMemory(&Shown, sizeof Shown);
+    Scm.installed = installed;
+}
+
+// Runs StartDriver and expects it to fail with one warning box of text.
+void ExpectFailedStart(const char* what, const char* text)
+{
+    CHECK(StartDriver(0) == 0, "%s: StartDriver succeeded", what);
+    CHECK(Shown.count == 1 && strcmp(Shown.text, text) == 0 && strcmp(Shown.caption, "Installer Title") == 0 &&
+              Shown.type == MB_ICONWARNING,
+          "%s: %d box(es), last \"%s\" captioned \"%s\" type %x", what, Shown.count, Shown.text, Shown.caption,
+          Shown.type);
+    CHECK(Scm.openHandles == 0, "%s: %d service handle(s) left open", what, Scm.openHandles);
+    CHECK(!DriverOpen, "%s: driver marked open", what);
+}
+
+void TestLeftoverService()
+{
+    // A service left by an earlier run: removed and created again, silently.
+    ResetScm(1);
+    char expectedPath[MAX_PATH];
+    GetCurrentDirectoryA(sizeof expectedPath, expectedPath);
+    lstrcatA(expectedPath, "\\Pelmix.sys");
+    DriverServiceResult r = InstallDriverService(expectedPath);
+    CHECK(r.Outcome == ServiceOk, "leftover: outcome %d error %lu", r.Outcome, (unsigned long)r.Error);
+    CHECK(Scm.creates == 2 && Scm.opens == 1 && Scm.stops == 1 && Scm.deletes == 1 && Scm.installed,
+          "leftover: %d creates, %d opens, %d stops, %d deletes", Scm.creates, Scm.opens, Scm.stops, Scm.deletes);
+    CHECK(StartDriverService().Outcome == ServiceOk && Scm.starts == 1 && Scm.openHandles == 0,
+          "leftover: start left %d handle(s)", Scm.openHandles);
+
+    // Through StartDriver: no service message; only the device, which no
+    // driver serves here, is reported. The service is created for the driver
+    // file in the working folder.
+    ResetScm(1);
+    CHECK(StartDriver(0) == 0, "leftover: opened a device nobody serves");
+    CHECK(Shown.count == 1 && strncmp(Shown.text, "Unable to start BIOS driver (error ", 35) == 0 &&
+              strstr(Shown.text, "):\nPelmix.sys\n\nExiting...") != 0,
+          "leftover: box \"%s\"", Shown.text);
+    CHECK(lstrcmpiA(Scm.binaryPath, expectedPath) == 0, "driver path \"%s\", expected \"%s\"", Scm.binaryPath,
+          expectedPath);
+    CHECK(Scm.stops == 1 && Scm.deletes == 1 && Scm.starts == 1 && Scm.installed, "leftover: not recreated");
+
+    // StopDriver takes the service away and closes what it opened.
+    StopDriver();
+    CHECK(!Scm.installed && Scm.stops == 2 && Scm.deletes == 2 && Scm.openHandles == 0,
+          "StopDriver: installed %d, %d handle(s) open", Scm.installed, Scm.openHandles);
+    CHECK(Scm.lastManagerAccess == SC_MANAGER_CONNECT, "StopDriver: manager access %lx",
+          (unsigned long)Scm.lastManagerAccess);
+    // With nothing installed there is nothing to stop or delete.
+    StopDriver();
+    CHECK(Scm.stops == 2 && Scm.deletes == 2 && Scm.openHandles == 0, "StopDriver touched a missing service");
+}
+
+void TestInstallFailures()
+{
+    // A leftover that cannot be opened: the loop gives up after its bound
+    // and reports the last error.
+    ResetScm(1);
+    Scm.openError = ERROR_ACCESS_DENIED;
+    ExpectFailedStart("leftover not opened",
+                      "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support "
+                      "quoting error code SRV-5.");
+    CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.opens == DriverServiceCreateAttempts &&
+              Scm.starts == 0,
+          "leftover not opened: %d creates, %d opens", Scm.creates, Scm.opens);
+
+    // The display name held by another service: "Pelmix" itself never
+    // opens, and the loop is bounded the same way.
+    ResetScm(0);
+    Scm.createError = ERROR_DUP_NAME;
+    ExpectFailedStart("display name taken",
+                      "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support "
+                      "quoting error code SRV-1060.");
+    CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.stops == 0, "display name taken: %d creates",
+          Scm.creates);
+
+    struct {
+        DWORD createError;
+        const char* text;
+    } const cases[] = {
+        {ERROR_SERVICE_MARKED_FOR_DELETE,
+         "Unable to run BIOS driver until after next reboot.\nClick OK, reboot your machine and re-run this BIOS "
+         "programmer."},
+        {ERROR_ACCESS_DENIED,
+         "Unable to run BIOS driver without administrator privilegese.\nClick OK, log on as an administrator and "
+         "re-run this BIOS programmer."},
+        {ERROR_INVALID_PARAMETER,
+         "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support quoting error "
+         "code SRV-87."},
+    };
+    for (const auto& c : cases) {
+        ResetScm(0);
+        Scm.createError = c.createError;
+        ExpectFailedStart("create error", c.text);
+        CHECK(Scm.creates == 1 && Scm.opens == 0, "error %lu retried", (unsigned long)c.createError);
+    }
+
+    ResetScm(0);
+    Scm.managerError = ERROR_ACCESS_DENIED;
+    ExpectFailedStart("no manager", "Unable to start BIOS driver (error 5):\nPelmix.sys\n\nExiting...");
+    CHECK(Scm.lastManagerAccess == SC_MANAGER_CREATE_SERVICE, "install: manager access %lx",
+          (unsigned long)Scm.lastManagerAccess);
+}
+
+void TestStartFailures()
+{
+    // A start that fails leaves the service installed for StopDriver.
+    ResetScm(0);
+    Scm.startError = ERROR_PATH_NOT_FOUND;
+    ExpectFailedStart("start on a network drive",
+                      "Unable to start BIOS driver.\nOne cause of this can be attempting to run over the network.\n"
+                      "If this is the case, please copy the files locally and re-try.");
+    ResetScm(0);
+    Scm.startError = ERROR_SERVICE_DISABLED;
+    ExpectFailedStart("start refused",
+                      "Unable to start BIOS driver due to an unexpected error.\nPlease contact technical support "
+                      "quoting error code STA-1058.");
+    CHECK(Scm.installed, "a failed start removed the service itself");
+    StopDriver();
+    CHECK(!Scm.installed && Scm.stops == 1 && Scm.deletes == 1 && Scm.openHandles == 0,
+          "StopDriver after a failed start: installed %d, %d handle(s)", Scm.installed, Scm.openHandles);
+}
+
+void TestDriverLoading()
+{
+    EnterDriverFolder();
+    TestLeftoverService();
+    TestInstallFailures();
+    TestStartFailures();
+    LeaveDriverFolder();
+}
+
 }  // namespace
 
 int main()
@@ -409,6 +707,7 @@ int main()
     TestCenterOnScreen();
     TestVersionResource();
     TestVersionCode();
+    TestDriverLoading();
     printf(Failures ? "%d failure(s)\n" : "all passed\n", Failures);
     return Failures ? 1 : 0;
 }
