@@ -34,19 +34,26 @@ uint32_t ProgramTimeUs(const EmuCard* card, int page)
     return page ? card->Chip.Model->PageProgramUs : card->Chip.Model->ByteProgramUs;
 }
 
+// Called once per programming attempt: a stuck fault with a count fails
+// that many attempts at its byte, then lets the byte complete.
 int StuckAt(const EmuCard* card, uint32_t first, uint32_t length, uint32_t* offset)
 {
     const EmuFunction* function = FunctionOf(card);
     for (uint32_t i = 0; i < Machine.FaultCount; ++i) {
-        const EmuFault* fault = &Machine.Faults[i];
+        EmuFault* fault = &Machine.Faults[i];
         if (fault->Kind != EMU_FAULT_STUCK || fault->Bus != function->Bus ||
             fault->Device != function->Device || fault->Function != function->Function)
             continue;
         uint32_t at = fault->Value & (card->Chip.Model->Size - 1);
-        if (at - first < length) {
-            *offset = at;
-            return 1;
+        if (at - first >= length)
+            continue;
+        if (fault->Count != 0) {
+            if (fault->Used >= fault->Count)
+                continue;
+            fault->Used += 1;
         }
+        *offset = at;
+        return 1;
     }
     return 0;
 }

@@ -4,7 +4,7 @@
 //       [status=HHHH] [subsys=VVVV:DDDD] [barN=0xBASE/SIZE]... [rom=0xBASE/SIZE]
 //       [agp] [cfgXX=0xVALUE]... [flash=XXXX|noid] [image=FILE] [regXXXX=0xVALUE]...
 //   fault map-register [B:D.F] | map-rom [B:D.F] | cpu-query | cpu-thread |
-//         cpu-timeout | stuck B:D.F OFFSET | slow B:D.F US
+//         cpu-timeout | stuck B:D.F OFFSET [COUNT] | slow B:D.F US
 #include "emu_text.h"
 #include "machine_state.h"
 
@@ -394,16 +394,17 @@ struct FaultName {
     uint32_t Kind;
     int TargetRequired;   // 0 optional, 1 required, -1 none
     int HasValue;
+    int HasCount;         // an optional last number
 };
 
 const FaultName FaultNames[] = {
-    {"map-register", EMU_FAULT_MAP_REGISTER, 0, 0},
-    {"map-rom", EMU_FAULT_MAP_ROM, 0, 0},
-    {"cpu-query", EMU_FAULT_CPU_QUERY, -1, 0},
-    {"cpu-thread", EMU_FAULT_CPU_THREAD, -1, 0},
-    {"cpu-timeout", EMU_FAULT_CPU_TIMEOUT, -1, 0},
-    {"stuck", EMU_FAULT_STUCK, 1, 1},
-    {"slow", EMU_FAULT_SLOW, 1, 1},
+    {"map-register", EMU_FAULT_MAP_REGISTER, 0, 0, 0},
+    {"map-rom", EMU_FAULT_MAP_ROM, 0, 0, 0},
+    {"cpu-query", EMU_FAULT_CPU_QUERY, -1, 0, 0},
+    {"cpu-thread", EMU_FAULT_CPU_THREAD, -1, 0, 0},
+    {"cpu-timeout", EMU_FAULT_CPU_TIMEOUT, -1, 0, 0},
+    {"stuck", EMU_FAULT_STUCK, 1, 1, 1},
+    {"slow", EMU_FAULT_SLOW, 1, 1, 0},
 };
 
 int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
@@ -425,6 +426,8 @@ int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
     uint32_t expected = 2 + (name->TargetRequired == 1 ? 1 : 0) + (name->HasValue ? 1 : 0);
     if (name->TargetRequired == 0 && count == 3)
         expected = 3;
+    if (name->HasCount && count == expected + 1)
+        expected += 1;
     if (count != expected)
         return Fail(error, "wrong number of arguments for fault", tokens[1]);
     if (count >= 3) {
@@ -440,6 +443,8 @@ int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
     }
     if (name->HasValue && !EmuParseNumber(tokens[3], &fault.Value))
         return Fail(error, "bad number", tokens[3]);
+    if (name->HasCount && count == 5 && (!EmuParseNumber(tokens[4], &fault.Count) || fault.Count == 0))
+        return Fail(error, "bad count, expected 1 or more", tokens[4]);
     Machine.Faults[Machine.FaultCount++] = fault;
     return 1;
 }
