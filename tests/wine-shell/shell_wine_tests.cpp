@@ -9,12 +9,14 @@
 
 #include "driver_loading.h"
 #include "driver_service.h"
+#include "inbuilt_image.h"
 #include "main_window.h"
 #include "os_version.h"
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "shell_globals.h"
 #include "text_lookup.h"
+#include "wizard_state.h"
 
 namespace {
 
@@ -684,12 +686,33 @@ void TestStartFailures()
           "StopDriver after a failed start: installed %d, %d handle(s)", Scm.installed, Scm.openHandles);
 }
 
+void TestReturnToWelcome()
+{
+    // Back on the Welcome page the driver is already open: nothing is
+    // installed again, and a program without an in-built image says so again.
+    ResetScm(0);
+    DriverOpen = 1;
+    TheWizard.InBuiltImageAvailable = 1 - InBuiltImagePresent();
+    CHECK(StartDriver(0) == 1, "second start failed");
+    CHECK(Scm.creates == 0 && Scm.openHandles == 0, "second start reinstalled the service");
+    CHECK(TheWizard.InBuiltImageAvailable == InBuiltImagePresent(), "InBuiltImageAvailable not set from the build");
+    if (InBuiltImagePresent())
+        CHECK(Shown.count == 0, "a program with an in-built image showed \"%s\"", Shown.text);
+    else
+        CHECK(Shown.count == 1 && Shown.type == MB_ICONINFORMATION &&
+                  strcmp(Shown.text, "This version of the programmer has no in-built BIOS image.\nYou will only be "
+                                     "able to program your BIOS from an existing image file.") == 0,
+              "without an in-built image: %d box(es), \"%s\" type %x", Shown.count, Shown.text, Shown.type);
+    DriverOpen = 0;
+}
+
 void TestDriverLoading()
 {
     EnterDriverFolder();
     TestLeftoverService();
     TestInstallFailures();
     TestStartFailures();
+    TestReturnToWelcome();
     LeaveDriverFolder();
 }
 
