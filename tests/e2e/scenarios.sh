@@ -265,6 +265,42 @@ scenario_write_fails() {
     service_absent
 }
 
+# A byte that fails only the first time: the write fails with 6 part way
+# through the chip, the old image goes back on, and the wizard stays on the
+# image page, where the next try succeeds.
+scenario_write_restored() {
+    one_card write_restored "fault stuck 0:0a.0 0x8000 1"
+    "$biostool" merge "$work/old.bin" "$images/inbuilt.bin" "$work/expected.bin" --length 131072 >/dev/null ||
+        fail "biostool refused the merge"
+    # Pages before the stuck byte take new bytes, so only a restore brings the old image back.
+    cmp -s <(head -c 32768 "$work/old.bin") <(head -c 32768 "$work/expected.bin") &&
+        fail "the new image matches the old one before the stuck byte"
+    to_backup_page || return
+    local backup
+    backup=$(host_path 1002)
+    read_card
+    expect_page "Select BIOS" || return
+    robot click 1 >/dev/null
+    confirm_write "$inbuilt_version"
+    expect_box write-failed "$title" \
+        'text: Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.' \
+        "icon: warning" "buttons: ok" "default: ok"
+    highlighted write-failed yes
+    answer ok
+    no_box 1500
+    # The robot's question waits for the page's thread, so the restore is over.
+    [ "$(robot page)" = "Select BIOS" ] || fail "the image page did not stay: $(robot page)"
+    [ -s "$work/exit" ] && fail "the run ended after a restore that succeeded"
+    shot page-after-restore
+    same_file "$work/card.bin" "$backup" "the flash does not hold the backup after the restore"
+    same_file "$backup" "$work/old.bin" "the backup is not the old image"
+    # The fault has passed: the same choice now writes and verifies.
+    robot click 1 >/dev/null
+    confirm_write "$inbuilt_version"
+    finish
+    same_file "$work/card.bin" "$work/expected.bin" "the second try did not leave the merged image"
+}
+
 scenario_force_read_error() {
     one_card force_read_error
     to_backup_page -forcereadcserr || return
@@ -434,7 +470,7 @@ scenario_more_info_timeout() {
     expect_exit 0
 }
 
-all="default_path two_cards small_chip image_files write_fails force_read_error dev_mode force_write_error existing_backup
+all="default_path two_cards small_chip image_files write_fails write_restored force_read_error dev_mode force_write_error existing_backup
      no_card nine_cards more_info_timeout"
 for s in ${*:-$all}; do
     echo "--- $s"
