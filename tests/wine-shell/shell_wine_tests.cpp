@@ -706,6 +706,26 @@ void TestReturnToWelcome()
     DriverOpen = 0;
 }
 
+void TestDriveRoot()
+{
+    // A working folder at a drive's root already ends in a backslash.
+    char root[4] = {OldFolder[0], ':', '\\', 0};
+    char driver[MAX_PATH];
+    lstrcpyA(driver, root);
+    lstrcatA(driver, "Pelmix.sys");
+    CloseHandle(CreateFileA(driver, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));
+    char folder[MAX_PATH];
+    GetCurrentDirectoryA(sizeof folder, folder);
+    SetCurrentDirectoryA(root);
+    ResetScm(0);
+    StartDriver(0);
+    CHECK(strcmp(WorkDir, root) == 0 && lstrcmpiA(Scm.binaryPath, driver) == 0,
+          "at the root: WorkDir \"%s\", driver path \"%s\"", WorkDir, Scm.binaryPath);
+    StopDriver();
+    SetCurrentDirectoryA(folder);
+    DeleteFileA(driver);
+}
+
 void TestDriverLoading()
 {
     EnterDriverFolder();
@@ -713,6 +733,7 @@ void TestDriverLoading()
     TestInstallFailures();
     TestStartFailures();
     TestReturnToWelcome();
+    TestDriveRoot();
     LeaveDriverFolder();
 }
 
