@@ -33,6 +33,7 @@ mkdir -p "$images"
 title="caption: ORVEL BIOS Programmer"
 advice='\nIt is recommended that you run this utility again and restore from your backup copy.\nExiting...'
 inbuilt_version="ORVEL II AGP Bios Rev 1.02.00.0034"
+backup=
 
 bridge="pci 0:00.0 id=8086:7190 class=0600 bar0=0xF8000008/64M"
 card_a="pci 0:0a.0 id=1E5B:0A51 rev=02 class=0300 cmd=0007 bar0=0xE0000008/64M bar1=0xE4000000/8K rom=0xE4020000/128K flash=08BF"
@@ -60,11 +61,6 @@ one_card() {
 
 # The Windows path in edit box ID as a host path.
 host_path() { "$WINELOADER" winepath -u "$(robot get-text "$1")" 2>/dev/null | tr -d '\r'; }
-
-service_absent() {
-    "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Services\Pelmix' >/dev/null 2>&1 &&
-        fail "the Pelmix service is still installed"
-}
 
 # highlighted NAME yes|no: whether the box's screenshot shows the dark red
 # text of a highlighted box.
@@ -102,6 +98,17 @@ confirm_write() {
         "buttons: ok cancel" "default: cancel" "icon: none"
     highlighted write-question yes
     answer "${2:-ok}"
+}
+
+# From the start to the write question with the defaults: the backup under
+# its default name (its host path in $backup), the in-built image, OK.
+write_inbuilt() {
+    to_backup_page "$@" || return 1
+    backup=$(host_path 1002)
+    read_card
+    expect_page "Select BIOS" || return 1
+    robot click 1 >/dev/null
+    confirm_write "$inbuilt_version"
 }
 
 finish() {
@@ -195,13 +202,7 @@ scenario_two_cards() {
 scenario_small_chip() {
     prepare small_chip "$(machine small_chip "$bridge" "$card_64k image=card.bin")"
     cp "$images/board64.bin" "$work/card.bin"
-    to_backup_page || return
-    local backup
-    backup=$(host_path 1002)
-    read_card
-    expect_page "Select BIOS" || return
-    robot click 1 >/dev/null
-    confirm_write "$inbuilt_version"
+    write_inbuilt || return
     finish
     [ "$(stat -c %s "$work/card.bin")" = 65536 ] || fail "the 64-KB chip image changed size"
     "$biostool" merge "$images/board64.bin" "$images/inbuilt.bin" "$work/expected.bin" --length 65536 >/dev/null
@@ -248,11 +249,7 @@ scenario_image_files() {
 # A byte that never completes: the write fails with 6, and so does the restore.
 scenario_write_fails() {
     one_card write_fails "fault stuck 0:0a.0 0x100"
-    to_backup_page || return
-    read_card
-    expect_page "Select BIOS" || return
-    robot click 1 >/dev/null
-    confirm_write "$inbuilt_version"
+    write_inbuilt || return
     expect_box write-failed "$title" \
         'text: Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.' \
         "icon: warning" "buttons: ok"
@@ -275,13 +272,7 @@ scenario_write_restored() {
     # Pages before the stuck byte take new bytes, so only a restore brings the old image back.
     cmp -s <(head -c 32768 "$work/old.bin") <(head -c 32768 "$work/expected.bin") &&
         fail "the new image matches the old one before the stuck byte"
-    to_backup_page || return
-    local backup
-    backup=$(host_path 1002)
-    read_card
-    expect_page "Select BIOS" || return
-    robot click 1 >/dev/null
-    confirm_write "$inbuilt_version"
+    write_inbuilt || return
     expect_box write-failed "$title" \
         'text: Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.' \
         "icon: warning" "buttons: ok" "default: ok"
@@ -369,11 +360,7 @@ scenario_dev_mode() {
 
 scenario_force_write_error() {
     one_card force_write_error
-    to_backup_page -forcewritecserr || return
-    read_card
-    expect_page "Select BIOS" || return
-    robot click 1 >/dev/null
-    confirm_write "$inbuilt_version"
+    write_inbuilt -forcewritecserr || return
     expect_box reread-checksum "$title" \
         "text: Checksum error while reading back BIOS image which has just been written.$advice" "icon: error"
     answer ok
@@ -472,17 +459,4 @@ scenario_more_info_timeout() {
 
 all="default_path two_cards small_chip image_files write_fails write_restored force_read_error dev_mode force_write_error existing_backup
      no_card nine_cards more_info_timeout"
-for s in ${*:-$all}; do
-    echo "--- $s"
-    began=$(date +%s)
-    "scenario_$s"
-    echo "    $(($(date +%s) - began)) s"
-    "$WINESERVER" -k >/dev/null 2>&1
-    sleep 0.5
-done
-
-if [ $failures -gt 0 ]; then
-    echo "$failures failure(s); screenshots in $E2E_OUT/screenshots"
-    exit 1
-fi
-echo "all scenarios passed; screenshots in $E2E_OUT/screenshots"
+run_scenarios "$all" "$@"

@@ -22,60 +22,17 @@ shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 
-. "$repo/scripts/wine-env.sh" "$out" || { echo "SKIP: Wine cannot run here"; exit 77; }
-
-xvfb_pid=
-cleanup() {
-    "$WINESERVER" -k >/dev/null 2>&1
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-
-# A display number nobody uses.
-for n in $(seq 91 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=$n; break; }
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-
-# Every program of the prefix runs inside one virtual desktop, so pages get
-# title bars and the main window maximizes.
-"$WINELOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-"$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-
-failures=0
-scenario=
-work=
-shots=
-
-fail() {
-    echo "FAIL [$scenario]: $*"
-    failures=$((failures + 1))
-    shot "failure"
-}
-
-# The robot's output without the console's carriage returns.
-robot() { (cd "$work" && timeout 60 "$WINELOADER" robot.exe "$@" | tr -d '\r'); }
-
-shot() {
-    local n
-    n=$(ls "$shots" 2>/dev/null | wc -l)
-    import -window root "$shots/$(printf %02d "$n")-$1.png" 2>/dev/null
-}
+SCENARIO_BIN=$bin
+SCENARIO_OUT=$out
+. "$repo/tests/wine-common/scenario_lib.sh"
+trap scenario_cleanup EXIT
+scenario_start "$out" || { echo "SKIP: Wine cannot run here"; exit 77; }
 
 # A fresh working folder with the program, the robot and, unless told
 # otherwise, a driver: the emulated-hardware Pelmix.sys with a one-card
 # machine when the build has it, else the stand-in driver.
 prepare() {
-    scenario=$1
-    work=$out/work/$scenario
-    shots=$out/screenshots/$scenario
-    rm -rf "$work" "$shots"
-    mkdir -p "$work" "$shots"
-    cp "$bin/release/Dorvane.exe" "$bin/test-tools/robot.exe" "$work/"
-    echo "--- $scenario"
+    begin_scenario "$1"
     [ "${2:-driver}" = nodriver ] && return 0
     if [ -f "$bin/emulated/Pelmix.sys" ]; then
         cp "$bin/emulated/Pelmix.sys" "$work/Pelmix.sys"
@@ -88,83 +45,35 @@ prepare() {
     fi
 }
 
-# Starts Dorvane.exe in the working folder; its exit code lands in FILE.
-start() {
-    local code=$1
-    shift
-    (cd "$work" && timeout 120 "$WINELOADER" Dorvane.exe "$@" >/dev/null 2>&1; echo $? >"$code") &
-}
-
-# Waits until the exit code of a start is there and compares it.
-expect_exit() {
-    local code=$1 want=$2
-    for _ in $(seq 300); do [ -s "$code" ] && break; sleep 0.1; done
-    local got
-    got=$(cat "$code" 2>/dev/null)
-    [ "$got" = "$want" ] || fail "exit code ${got:-none}, expected $want"
-}
-
-expect_page() {
-    robot wait-page "$1" "${2:-15000}" >/dev/null || { fail "page $1 did not show"; return 1; }
-    shot "page-$(echo "$1" | tr ' ' '-')"
-}
-
-# Waits for a box and compares each given line (caption:, text:, buttons:,
-# default:, icon:, owner:) with what the robot reads.
-expect_box() {
-    local name=$1
-    shift
-    local got
-    got=$(robot box 15000) || { fail "no message box ($name)"; return 1; }
-    shot "box-$name"
-    # A line "re:PATTERN" is matched as a whole-line extended expression.
-    local line
-    for line in "$@"; do
-        if [ "${line#re:}" != "$line" ]; then
-            grep -qxE -- "${line#re:}" <<<"$got" || fail "box $name: expected /${line#re:}/, got: $(tr '\n' '|' <<<"$got")"
-        else
-            grep -qxF -- "$line" <<<"$got" || fail "box $name: expected '$line', got: $(tr '\n' '|' <<<"$got")"
-        fi
-    done
-}
-
-answer() { robot answer "$1" >/dev/null || fail "cannot answer $1"; }
-
-service_absent() {
-    if "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Services\Pelmix' >/dev/null 2>&1; then
-        fail "the Pelmix service is still installed"
-    fi
-}
-
 title="caption: ORVEL BIOS Programmer"
 mild="text: Are you sure you want to quit?"
 incomplete="text: Installation is incomplete.  If you quit from the installer now, your ORVEL card may not function correctly.\n\nAre you sure you want to quit?"
 
 scenario_no_driver() {
     prepare no_driver nodriver
-    start "$work/exit"
+    start
     expect_box no-driver "$title" 'text: Unable to locate BIOS driver file:\nPelmix.sys\n\nExiting...' \
         "buttons: ok" "icon: warning" "owner: ORVEL BIOS Programmer"
     answer ok
-    expect_exit "$work/exit" 0
+    expect_exit 0
     service_absent
 }
 
 scenario_bad_driver() {
     prepare bad_driver nodriver
     echo "not a driver" >"$work/Pelmix.sys"
-    start "$work/exit"
+    start
     expect_box start-failed "$title" \
         're:text: Unable to start BIOS driver due to an unexpected error\.\\nPlease contact technical support quoting error code STA-[0-9]+\.' \
         "buttons: ok" "icon: warning"
     answer ok
-    expect_exit "$work/exit" 0
+    expect_exit 0
     service_absent
 }
 
 scenario_welcome_keys() {
     prepare welcome_keys
-    start "$work/exit"
+    start
     expect_page Welcome || return
     [ "$(robot get-text 710)" = "Welcome to the ORVEL BIOS Programmer.  This program will install the required Video BIOS for your ORVEL card." ] ||
         fail "welcome line: $(robot get-text 710)"
@@ -201,7 +110,7 @@ scenario_welcome_keys() {
         expect_box f3-incomplete "caption: Exit Installer?" "$incomplete" "default: no"
         answer yes
     fi
-    expect_exit "$work/exit" 0
+    expect_exit 0
     service_absent
 }
 
@@ -259,7 +168,7 @@ goto_backup() {
 
 scenario_dev_mode() {
     prepare dev_mode
-    start "$work/exit" -DEVMODE
+    start -DEVMODE
     expect_page Welcome || return
     if goto_backup; then
         [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "-DEVMODE: skip-checksum box $(robot state 1015)"
@@ -267,10 +176,10 @@ scenario_dev_mode() {
         expect_box cancel "default: no"
         answer yes
     fi
-    expect_exit "$work/exit" 0
+    expect_exit 0
 
     prepare dev_mode_keys
-    start "$work/exit"
+    start
     expect_page Welcome || return
     if goto_backup; then
         [ "$(robot state 1014)" = "hidden enabled unchecked" ] || fail "skip-backup box shown: $(robot state 1014)"
@@ -286,33 +195,33 @@ scenario_dev_mode() {
         expect_box cancel "default: no"
         answer yes
     fi
-    expect_exit "$work/exit" 0
+    expect_exit 0
 }
 
 scenario_second_instance() {
     prepare second_instance
     mkdir -p "$work/othercfg"
     printf 'ProductName=Zeta\r\nInformationTitle=\r\n' >"$work/othercfg/setup.cfg"
-    start "$work/exit1"
+    start_to "$work/exit1"
     expect_page Welcome || return
-    start "$work/exit2" -i "$(cd "$work" && "$WINELOADER" winepath -w "$work/othercfg" 2>/dev/null | tr -d '\r')"
+    start_to "$work/exit2" -i "$(cd "$work" && "$WINELOADER" winepath -w "$work/othercfg" 2>/dev/null | tr -d '\r')"
     expect_box running "caption: Information" \
         "text: The Zeta BIOS Programmer is already running - you cannot run two copies." \
         "buttons: ok" "icon: information" "owner: none"
     answer ok
-    expect_exit "$work/exit2" 1
+    expect_exit 1 "$work/exit2"
     [ "$(robot page)" = Welcome ] || fail "the first instance lost its page"
     robot click 2 >/dev/null
     expect_box cancel "caption: Exit Installer?" "$mild"
     answer yes
-    expect_exit "$work/exit1" 0
+    expect_exit 0 "$work/exit1"
 }
 
 scenario_setup_cfg() {
     prepare setup_cfg
     printf '; texts of this run\r\nProductName=Zeta\r\nFontColour=YELLOW\r\nExitInstaller=Leave %%s now?\r\nexitinstallertitle = Leaving\r\nWelcomeMsg2=Press Next.\r\n' \
         >"$work/setup.cfg"
-    start "$work/exit"
+    start
     expect_page Welcome || return
     [ "$(robot get-text 710)" = "Welcome to the Zeta BIOS Programmer.  This program will install the required Video BIOS for your Zeta card." ] ||
         fail "welcome line: $(robot get-text 710)"
@@ -330,13 +239,13 @@ scenario_setup_cfg() {
     # On to the backup page, where quitting asks about an incomplete
     # installation; with the same configured text, formatted.
     if ! goto_backup; then
-        expect_exit "$work/exit" 0
+        expect_exit 0
         return
     fi
     robot click 2 >/dev/null
     expect_box cancel-incomplete "caption: Leaving" "text: Leave Zeta now?" "default: no"
     answer yes
-    expect_exit "$work/exit" 0
+    expect_exit 0
 }
 
 scenario_leftover_service() {
@@ -346,7 +255,7 @@ scenario_leftover_service() {
     "$WINELOADER" sc create Pelmix type= kernel start= demand binPath= "$driver" >/dev/null 2>&1
     "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Services\Pelmix' >/dev/null 2>&1 ||
         fail "could not leave a service behind"
-    start "$work/exit"
+    start
     expect_page Welcome || return
     if robot box 1000 >/dev/null 2>&1; then
         fail "a box showed at start"
@@ -354,13 +263,13 @@ scenario_leftover_service() {
     robot click 2 >/dev/null
     expect_box cancel "caption: Exit Installer?"
     answer yes
-    expect_exit "$work/exit" 0
+    expect_exit 0
     service_absent
 }
 
 scenario_finish() {
     prepare finish
-    start "$work/exit"
+    start
     expect_page Welcome || return
     advance_to "Setup Complete" || return
     [ "$(robot state 502)" = "visible enabled checked" ] || fail "restart-now: $(robot state 502)"
@@ -377,18 +286,18 @@ scenario_finish() {
         fail "Finish asked a question"
         answer yes
     fi
-    expect_exit "$work/exit" 0
+    expect_exit 0
     service_absent
 }
 
 scenario_finish_restart() {
     prepare finish_restart
-    start "$work/exit"
+    start
     expect_page Welcome || return
     advance_to "Setup Complete" || return
     # Restart now (the default): Wine accepts the request and does nothing.
     robot click 1 >/dev/null
-    expect_exit "$work/exit" 0
+    expect_exit 0
     service_absent
 }
 
@@ -407,7 +316,7 @@ scenario_banner_size() {
         "$WINESERVER" -k >/dev/null 2>&1
         sleep 0.5
         prepare "banner_$size"
-        start "$work/exit"
+        start
         expect_page Welcome || return
         height=$(banner_height "$(ls "$shots"/*page-Welcome.png | head -1)")
         case $size in
@@ -417,7 +326,7 @@ scenario_banner_size() {
         robot click 2 >/dev/null
         expect_box cancel "caption: Exit Installer?"
         answer yes
-        expect_exit "$work/exit" 0
+        expect_exit 0
     done
 }
 
@@ -429,14 +338,4 @@ scenario_unit() {
 }
 
 all="no_driver bad_driver welcome_keys dev_mode second_instance setup_cfg leftover_service banner_size finish finish_restart"
-for s in ${*:-$all}; do
-    "scenario_$s"
-    "$WINESERVER" -k >/dev/null 2>&1
-    sleep 0.5
-done
-
-if [ $failures -gt 0 ]; then
-    echo "$failures failure(s); screenshots in $out/screenshots"
-    exit 1
-fi
-echo "all scenarios passed; screenshots in $out/screenshots"
+run_scenarios "$all" "$@"

@@ -1,0 +1,180 @@
+# Shared by the Wine scenario scripts (the shell's and the whole wizard's)
+# and the main job: a virtual X display, a Wine prefix with one virtual
+# desktop, a working folder per scenario, and the robot's commands with the
+# checks built on them. Source it after setting:
+#   SCENARIO_BIN  Windows build folder (release/Dorvane.exe, test-tools/robot.exe)
+#   SCENARIO_OUT  folder for the working folders and the screenshots
+# Only what it starts is stopped: its own Xvfb by pid, its own prefix's Wine
+# processes with wineserver -k.
+
+scenario_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+xvfb_pid=
+failures=0
+scenario=
+work=
+shots=
+
+scenario_cleanup() {
+    [ -n "${WINESERVER:-}" ] && "$WINESERVER" -k >/dev/null 2>&1
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+        xvfb_pid=
+    fi
+}
+
+# scenario_start PREFIX_DIR: the Wine prefix and, unless SCENARIO_USE_DISPLAY
+# is set, a private Xvfb display. 1 when Wine cannot run.
+scenario_start() {
+    . "$scenario_repo/scripts/wine-env.sh" "$1" || return 1
+    if [ -z "${SCENARIO_USE_DISPLAY:-}" ]; then
+        local n display=
+        for n in $(seq 91 140); do
+            [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=$n; break; }
+        done
+        [ -n "$display" ] || { echo "no free X display number" >&2; return 1; }
+        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$SCENARIO_OUT/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$display"
+        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+    fi
+    # One virtual desktop: pages get title bars and the main window maximizes.
+    "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    # The desktop that reg.exe brought up predates the setting: end it.
+    "$WINESERVER" -k >/dev/null 2>&1
+    return 0
+}
+
+# begin_scenario NAME: a fresh working folder with the program and the robot.
+begin_scenario() {
+    scenario=$1
+    work=$SCENARIO_OUT/work/$scenario
+    shots=$SCENARIO_OUT/screenshots/$scenario
+    rm -rf "$work" "$shots"
+    mkdir -p "$work" "$shots"
+    cp "$SCENARIO_BIN/release/Dorvane.exe" "$SCENARIO_BIN/test-tools/robot.exe" "$work/"
+}
+
+fail() {
+    echo "FAIL [$scenario]: $*"
+    failures=$((failures + 1))
+    shot failure
+}
+
+# The robot's output without the console's carriage returns.
+robot() { (cd "$work" && timeout 60 "$WINELOADER" robot.exe "$@" | tr -d '\r'); }
+
+shot() {
+    local n
+    n=$(ls "$shots" 2>/dev/null | wc -l)
+    import -window root "$shots/$(printf %02d "$n")-$1.png" 2>/dev/null
+}
+
+# The Windows form of a host path.
+winpath() { "$WINELOADER" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+# start_to FILE [ARGS]: starts Dorvane.exe in the working folder; its exit
+# code lands in FILE. start [ARGS]: the same into $work/exit.
+start_to() {
+    local code=$1
+    shift
+    rm -f "$code"
+    (cd "$work" && timeout 300 "$WINELOADER" Dorvane.exe "$@" >/dev/null 2>&1; echo $? >"$code") &
+}
+start() { start_to "$work/exit" "$@"; }
+
+# expect_exit WANT [FILE]: waits (up to 60 s) for the exit code and compares it.
+expect_exit() {
+    local want=$1 code=${2:-$work/exit}
+    for _ in $(seq 600); do [ -s "$code" ] && break; sleep 0.1; done
+    local got
+    got=$(cat "$code" 2>/dev/null)
+    [ "$got" = "$want" ] || fail "exit code ${got:-none}, expected $want"
+}
+
+expect_page() {
+    robot wait-page "$1" "${2:-20000}" >/dev/null || { fail "page $1 did not show"; return 1; }
+    shot "page-$(echo "$1" | tr ' ' '-')"
+}
+
+# expect_box NAME [LINE...]: waits for a box and compares each given line
+# (caption:, text:, buttons:, default:, icon:, owner:) with the robot's; a
+# line "re:PATTERN" is matched as a whole-line extended expression.
+expect_box() {
+    local name=$1
+    shift
+    local got
+    got=$(robot box "${BOX_WAIT:-60000}") || { fail "no message box ($name)"; return 1; }
+    shot "box-$name"
+    local line
+    for line in "$@"; do
+        if [ "${line#re:}" != "$line" ]; then
+            grep -qxE -- "${line#re:}" <<<"$got" || fail "box $name: expected /${line#re:}/, got: $(tr '\n' '|' <<<"$got")"
+        else
+            grep -qxF -- "$line" <<<"$got" || fail "box $name: expected '$line', got: $(tr '\n' '|' <<<"$got")"
+        fi
+    done
+    return 0
+}
+
+answer() { robot answer "$1" >/dev/null || fail "cannot answer $1"; }
+
+# expect_state ID WANT [WHAT]: a click is posted, so its effect is awaited
+# (up to 20 s) before the control's state is compared.
+expect_state() {
+    local got
+    for _ in $(seq 100); do
+        got=$(robot state "$1")
+        [ "$got" = "$2" ] && return 0
+        sleep 0.2
+    done
+    fail "${3:-control $1}: $got, expected $2"
+}
+
+# wait_active CAPTION: until the active window has that caption (up to 20 s).
+wait_active() {
+    for _ in $(seq 100); do
+        [ "$(robot active)" = "$1" ] && return 0
+        sleep 0.2
+    done
+    fail "window $1 did not become active"
+    return 1
+}
+
+no_box() {
+    if robot box "${1:-1500}" >/dev/null 2>&1; then
+        fail "an unexpected box: $(robot box 100 | tr '\n' '|')"
+        return 1
+    fi
+    return 0
+}
+
+service_absent() {
+    "$WINELOADER" reg query 'HKLM\System\CurrentControlSet\Services\Pelmix' >/dev/null 2>&1 &&
+        fail "the Pelmix service is still installed"
+}
+
+# run_scenarios "ALL" [NAME...]: each named scenario (all by default), the
+# prefix's programs ended after each, then the summary and the exit code.
+run_scenarios() {
+    local all=$1 s began
+    shift
+    for s in ${*:-$all}; do
+        echo "--- $s"
+        began=$(date +%s)
+        "scenario_$s"
+        echo "    $(($(date +%s) - began)) s"
+        "$WINESERVER" -k >/dev/null 2>&1
+        sleep 0.5
+    done
+    scenario_summary
+}
+
+scenario_summary() {
+    if [ $failures -gt 0 ]; then
+        echo "$failures failure(s); screenshots in $SCENARIO_OUT/screenshots"
+        exit 1
+    fi
+    echo "all scenarios passed; screenshots in $SCENARIO_OUT/screenshots"
+}
