@@ -30,6 +30,7 @@ if(PELMIX_WINDOWS_BUILT)
         BINARY_DIR ${wine_binary_dir}
         CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/mingw-x86_64.cmake
                    -DCMAKE_BUILD_TYPE=Release
+                   -DDORVANE_INBUILT_IMAGE=${DORVANE_INBUILT_IMAGE}
         BUILD_COMMAND ${CMAKE_COMMAND} --build . --target ${PELMIX_WINE64_TARGETS}
         INSTALL_COMMAND ""
         BUILD_ALWAYS ON
