@@ -21,8 +21,8 @@ driver=user
 
 scripts/setup.sh || exit 1
 echo "Building (log in build/build.log)..."
-scripts/build.sh >build.log 2>&1 || { tail -30 build.log; echo "build failed; see build.log"; exit 1; }
-mkdir -p build && mv build.log build/build.log
+mkdir -p build
+scripts/build.sh >build/build.log 2>&1 || { tail -30 build/build.log; echo "build failed; see build/build.log"; exit 1; }
 
 # The Windows programs Wine runs here: the 64-bit test build where the host
 # runs no 32-bit processes, else the 32-bit build.
