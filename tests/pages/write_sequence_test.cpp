@@ -1,8 +1,10 @@
 // The backup read and every outcome of the write sequence, on a fake card.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/resource.h>
 
 #include <string>
 #include <vector>
@@ -100,6 +102,26 @@ TEST_F(WriteSequenceTest, BackupFailsWhenReadOrFileFails)
 
     // A backup file that cannot be created.
     EXPECT_FALSE(BackupStep((::testing::TempDir() + "no/such/folder/b.bin").c_str(), 0, 1));
+}
+
+TEST_F(WriteSequenceTest, BackupCutShortIsAFailureAndLeavesNoFile)
+{
+    StartWith(131072);
+    // A file-size limit below one image stands in for a disk that fills up
+    // halfway through the backup.
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 65536;
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int saved = BackupStep(Backup.c_str(), 1, 1);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved) << "a backup not written whole was reported as saved";
+    EXPECT_TRUE(ReadFile(Backup.c_str()).empty()) << "a part of a backup was left behind";
+    EXPECT_TRUE(CurrentImageHeld()) << "the card image itself was read";
 }
 
 TEST_F(WriteSequenceTest, TestModeTouchesNothing)
