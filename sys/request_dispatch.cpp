@@ -137,6 +137,16 @@ const RequestRule RequestRules[] = {
     {IOCTL_PELMIX_WRITE_PAGES_PREERASED, CheckWritePages, DoWritePagesPreErased},
 };
 
+// The system buffer past the input is whatever the pool held before: clear it,
+// so that a field the caller did not send reads 0 and no byte the operation
+// leaves unwritten carries kernel memory back to the caller.
+void ClearPastInput(void* buffer, uint32_t inLength, uint32_t outLength)
+{
+    uint8_t* bytes = static_cast<uint8_t*>(buffer);
+    for (uint32_t i = inLength; i < outLength; ++i)
+        bytes[i] = 0;
+}
+
 }  // namespace
 
 uint32_t DispatchDeviceControl(uint32_t code, void* buffer, uint32_t inLength, uint32_t outLength,
@@ -148,6 +158,7 @@ uint32_t DispatchDeviceControl(uint32_t code, void* buffer, uint32_t inLength, u
             continue;
         if (!rule.LengthsFit(buffer, inLength, outLength))
             return PELMIX_STATUS_INVALID_BUFFER_SIZE;
+        ClearPastInput(buffer, inLength, outLength);
         uint32_t successLength = 0;
         uint32_t result = rule.Operation(buffer, &successLength);
         *information = result == PELMIX_RESULT_OK ? successLength : StatusLength;

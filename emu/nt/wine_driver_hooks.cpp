@@ -5,6 +5,7 @@
 // driver from loading, with the reason in Pelmix.error.txt beside it.
 #include "driver_hooks.h"
 #include "pci_machine.h"
+#include "stale_pool.h"
 #include "wine_file_access.h"
 
 namespace {
@@ -146,6 +147,15 @@ NTSTATUS DriverHooksStart(PDRIVER_OBJECT, PUNICODE_STRING registryPath)
     if (!LoadMachine())
         return STATUS_UNSUCCESSFUL;
     return STATUS_SUCCESS;
+}
+
+// Wine hands over a buffer whose part past the input may happen to be
+// clean; a real kernel's is not, so make it stale as a real one would be.
+void DriverHooksRequestStart(void* systemBuffer, ULONG inLength, ULONG outLength)
+{
+    ULONG size = inLength > outLength ? inLength : outLength;
+    if (systemBuffer)
+        EmuFillStalePool(static_cast<uint8_t*>(systemBuffer), inLength, size);
 }
 
 void DriverHooksRequestDone()

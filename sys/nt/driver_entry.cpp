@@ -22,6 +22,8 @@ NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     uint32_t information = 0;
+    DriverHooksRequestStart(irp->AssociatedIrp.SystemBuffer, stack->Parameters.DeviceIoControl.InputBufferLength,
+                            stack->Parameters.DeviceIoControl.OutputBufferLength);
     NTSTATUS status = static_cast<NTSTATUS>(DispatchDeviceControl(
         stack->Parameters.DeviceIoControl.IoControlCode, irp->AssociatedIrp.SystemBuffer,
         stack->Parameters.DeviceIoControl.InputBufferLength,

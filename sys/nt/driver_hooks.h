@@ -9,6 +9,9 @@
 
 // Runs first in DriverEntry; a failure status stops the load.
 NTSTATUS DriverHooksStart(PDRIVER_OBJECT driverObject, PUNICODE_STRING registryPath);
+// Runs before every device-control request is dispatched, with its system
+// buffer of max(inLength, outLength) bytes.
+void DriverHooksRequestStart(void* systemBuffer, ULONG inLength, ULONG outLength);
 // Runs after every device-control request, before the request completes.
 void DriverHooksRequestDone();
 // Runs last in the unload routine.

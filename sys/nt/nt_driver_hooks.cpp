@@ -7,6 +7,8 @@ NTSTATUS DriverHooksStart(PDRIVER_OBJECT, PUNICODE_STRING)
     return STATUS_SUCCESS;
 }
 
+void DriverHooksRequestStart(void*, ULONG, ULONG) {}
+
 void DriverHooksRequestDone() {}
 
 void DriverHooksStop() {}

@@ -8,15 +8,18 @@
 #
 #   compare_with_native.sh --source DIR --build DIR --native PELMIXCTL --exe PELMIXCTL.EXE
 #       --driver PELMIX.SYS --name NAME --machine FILE [--file NAME:SIZE:SEED]... [--leftover-service]
-#       -- COMMAND...
+#       [--stale-inputs "IN..."] -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
 # image to write) of SIZE bytes whose content SEED determines; each run gets
 # its own copy. --leftover-service installs a stopped "Pelmix" service first,
-# as a crashed run would leave it.
+# as a crashed run would leave it. --stale-inputs gives the input length of
+# each request (all raw ones): the emulated-hardware driver fills the system
+# buffer past the input with a stale pattern, as a real kernel leaves pool
+# memory there, and no reply may bring any of it back.
 set -uo pipefail
 
-source_dir= build= native= exe= driver= name= machine= leftover=0
+source_dir= build= native= exe= driver= name= machine= leftover=0 stale_inputs=
 files=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case $1 in
@@ -29,6 +32,7 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --machine) machine=$2; shift ;;
         --file) files+=("$2"); shift ;;
         --leftover-service) leftover=1 ;;
+        --stale-inputs) stale_inputs=$2; shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -98,6 +102,28 @@ for path in "$work/native/"*; do
         fail "$file differs"
     fi
 done
+# Three bytes in a row of the stale pattern (byte i is 0xC5 + 0x3B * i, as
+# emu/stale_pool.h makes it) past a request's input: stale memory came back.
+find_stale_replies() {
+    LC_ALL=C awk -v inputs="$stale_inputs" '
+        BEGIN { n = split(inputs, input, " "); hex = "0123456789abcdef" }
+        {
+            line = NR
+            if (!match($0, /"reply":"[0-9a-f]*"/)) { print "line " line ": no reply"; next }
+            reply = substr($0, RSTART + 9, RLENGTH - 10)
+            run = 0
+            for (i = input[line]; i < length(reply) / 2; i++) {
+                byte = (index(hex, substr(reply, 2 * i + 1, 1)) - 1) * 16 + index(hex, substr(reply, 2 * i + 2, 1)) - 1
+                run = (byte == (197 + 59 * i) % 256) ? run + 1 : 0
+                if (run == 3) { print "line " line ": stale bytes from offset " i - 2; break }
+            }
+        }' "$1"
+}
+if [ -n "$stale_inputs" ]; then
+    stale=$(find_stale_replies "$work/wine.json")
+    [ -z "$stale" ] || fail "replies under Wine carry stale memory: $stale"
+fi
+
 if [ -f "$work/wine/Pelmix.error.txt" ]; then
     fail "the driver reported: $(cat "$work/wine/Pelmix.error.txt")"
 fi

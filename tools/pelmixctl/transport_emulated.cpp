@@ -11,6 +11,7 @@
 #include "pci_machine.h"
 #include "request_dispatch.h"
 #include "request_transport.h"
+#include "stale_pool.h"
 
 namespace {
 
@@ -48,10 +49,12 @@ int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t ou
                   uint32_t* systemStatus, uint32_t* information, TransportTiming* timing,
                   char* error, uint32_t errorSize)
 {
-    // The system buffer: the input copied in, the rest zero.
+    // The system buffer as NT's I/O manager hands it over: the input copied
+    // in, the rest stale pool memory.
     uint32_t size = inLength > outLength ? inLength : outLength;
     std::vector<uint8_t> system(size ? size : 1, 0);
     memcpy(system.data(), buffer, inLength);
+    EmuFillStalePool(system.data(), inLength, size);
 
     uint64_t startUs = HostVirtualTimeUs();
     uint64_t heldBefore = HostHeldTimeUs();
