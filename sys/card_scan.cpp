@@ -23,9 +23,12 @@ const CardMatch CardMatchTable[] = {
 const uint32_t RelocationBase = 0x80000000u;
 const uint32_t RomBarOffset = 0x30;
 const uint32_t BridgeWindowUnset = 0x0000FFF0u;
-// A capability list lives in bytes 0x40..0xFF: at most 48 entries of 4 bytes,
-// so a longer walk can only be a cycle.
-const int CapabilityWalkLimit = 48;
+// A chain cannot hold more distinct entries than configuration space has
+// byte offsets, so a longer walk can only be a cycle.
+const int CapabilityWalkLimit = 256;
+const uint32_t CommandRegister = 0x04;
+const uint32_t MemorySpaceEnable = 0x2;
+const uint16_t HostBridgeClass = 0x0600;
 
 // One bit per 64-MB slot of 0x80000000..0xFFFFFFFF.
 uint32_t SlotMask;
@@ -36,8 +39,48 @@ void MarkSlots(uint32_t firstSlot, uint32_t count)
         SlotMask |= 1u << slot;
 }
 
-void AccountBar(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)
+// The BARs of one function being sized. An all-ones write moves a live
+// decoder to the top of the address space (over the local APIC and the
+// firmware) for a moment, so memory decoding is off while the function's BARs
+// are probed, except on a host bridge, whose decoding stays on.
+struct BarSizing {
+    uint32_t Bus, Device, Function;
+    bool KeepDecoding;
+    bool DecodingOff;      // turned off by the sizing, to be turned back on
+    uint32_t Command;      // command register as found (status bits zero)
+};
+
+BarSizing BeginBarSizing(uint32_t bus, uint32_t device, uint32_t function, bool keepDecoding)
 {
+    BarSizing sizing = {bus, device, function, keepDecoding, false, 0};
+    return sizing;
+}
+
+void ProbeBar(BarSizing* sizing, uint32_t offset, uint32_t value, uint32_t* probed)
+{
+    uint32_t bus = sizing->Bus, device = sizing->Device, function = sizing->Function;
+    if (!sizing->KeepDecoding && !sizing->DecodingOff) {
+        // Writing the status half as zero leaves its write-one-to-clear bits alone.
+        sizing->Command = PciRead32(bus, device, function, CommandRegister) & 0xFFFF;
+        if (sizing->Command & MemorySpaceEnable) {
+            PciWrite32(bus, device, function, CommandRegister, sizing->Command & ~MemorySpaceEnable);
+            sizing->DecodingOff = true;
+        }
+    }
+    PciWrite32(bus, device, function, offset, 0xFFFFFFFFu);
+    *probed = PciRead32(bus, device, function, offset);
+    PciWrite32(bus, device, function, offset, value);
+}
+
+void EndBarSizing(const BarSizing& sizing)
+{
+    if (sizing.DecodingOff)
+        PciWrite32(sizing.Bus, sizing.Device, sizing.Function, CommandRegister, sizing.Command);
+}
+
+void AccountBar(BarSizing* sizing, uint32_t offset)
+{
+    uint32_t bus = sizing->Bus, device = sizing->Device, function = sizing->Function;
     uint32_t value = PciRead32(bus, device, function, offset);
     if (value == 0)
         return;
@@ -54,18 +97,19 @@ void AccountBar(uint32_t bus, uint32_t device, uint32_t function, uint32_t offse
     uint32_t base = value & ~typeBits;
     if (base < RelocationBase)
         return;
-    PciWrite32(bus, device, function, offset, 0xFFFFFFFFu);
-    uint32_t probed = PciRead32(bus, device, function, offset);
-    PciWrite32(bus, device, function, offset, value);
+    uint32_t probed = 0;
+    ProbeBar(sizing, offset, value, &probed);
     uint32_t size = ~(probed & ~typeBits) + 1;
     MarkSlots((base >> 26) & 31, ((size - 1) >> 26) + 1);
 }
 
 void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function)
 {
+    BarSizing sizing = BeginBarSizing(bus, device, function, false);
     for (uint32_t offset = 0x10; offset <= 0x24; offset += 4)
-        AccountBar(bus, device, function, offset);
-    AccountBar(bus, device, function, RomBarOffset);
+        AccountBar(&sizing, offset);
+    AccountBar(&sizing, RomBarOffset);
+    EndBarSizing(sizing);
 }
 
 // Bridge window: base in bits 0..15, limit in bits 16..31, 1-MB units in
@@ -83,8 +127,10 @@ void AccountBridgeWindow(uint32_t window)
 void AccountFunction0(uint32_t bus, uint32_t device, uint8_t headerType)
 {
     uint16_t classWord = PciRead16(bus, device, 0, 0x0A);
-    if (classWord == 0x0600) {
-        AccountBar(bus, device, 0, 0x10);
+    if (classWord == HostBridgeClass) {
+        BarSizing sizing = BeginBarSizing(bus, device, 0, true);
+        AccountBar(&sizing, 0x10);
+        EndBarSizing(sizing);
     } else if (classWord == 0x0604) {
         AccountBridgeWindow(PciRead32(bus, device, 0, 0x20));
         AccountBridgeWindow(PciRead32(bus, device, 0, 0x24));
@@ -126,7 +172,7 @@ void FillEntry(PELMIX_DEVICE_ENTRY* entry, uint32_t bus, uint32_t device, uint32
     entry->Bar1 = PciRead32(bus, device, function, 0x14) & ~0xFu;
     entry->RomBar = PciRead32(bus, device, function, RomBarOffset) & ~0xFu;
     entry->IsAgp = TestAgp(bus, device, function);
-    entry->MemoryEnabled = (PciRead32(bus, device, function, 0x04) & 2) ? 1 : 0;
+    entry->MemoryEnabled = (PciRead32(bus, device, function, CommandRegister) & MemorySpaceEnable) ? 1 : 0;
     entry->Family = family;
 }
 

@@ -50,6 +50,13 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
     if (result != PELMIX_RESULT_OK)
         return result;
 
+    // A BAR that reads 0 was never assigned: bus address 0 is no window of the
+    // card but, on most machines, the bottom of RAM.
+    if (entry->Bar1 == 0)
+        return PELMIX_RESULT_MAP_REGISTERS;
+    if (entry->Bar0 == 0)
+        return PELMIX_RESULT_MAP_ROM;
+
     const CardAccessSet* set = AccessSetForFamily(entry->Family);
     uint32_t registerSize = set->RegisterWindowSize();
 

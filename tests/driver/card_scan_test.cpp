@@ -2,7 +2,10 @@
 // free 64-MB slot chosen for the BAR move.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <string>
+#include <vector>
 
 #include "card_scan.h"
 #include "driver_harness.h"
@@ -219,6 +222,72 @@ TEST(CardScan, CyclicCapabilityListEnds)
     EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00005009\n", 0)
                   .Entries[0].IsAgp,
               0u);
+}
+
+TEST(CardScan, CapabilityWalkFollowsAChainAsLongAsConfigurationSpaceAllows)
+{
+    // 2-byte entries from 0x40 on, each pointing at the next; the AGP entry
+    // is the 60th (at 0xB6).
+    std::string line = "pci 0:01.0 id=1D2E:0C61 status=0010 cfg34=0x40";
+    for (uint32_t dword = 0x40; dword < 0xC0; dword += 4) {
+        uint32_t value = 0;
+        for (uint32_t entry = dword; entry < dword + 4; entry += 2) {
+            uint32_t id = entry == 0xB6 ? 2 : 9;
+            value |= (id | ((entry + 2) << 8)) << (8 * (entry - dword));
+        }
+        if (dword == 0x44)
+            value |= 1;   // register 0x44 bits 0..3 must not all be zero
+        char key[32];
+        snprintf(key, sizeof key, " cfg%02X=0x%08X", dword, value);
+        line += key;
+    }
+    EXPECT_EQ(Scan(line + "\n", 0).Entries[0].IsAgp, 1u);
+}
+
+// Configuration writes of the scan, as the emulated machine traces them.
+std::vector<std::string> ScanWrites(const std::string& machine)
+{
+    std::vector<std::string> writes;
+    LoadMachine(machine);
+    EmuSetTraceSink([](const char* line, void* context) {
+        static_cast<std::vector<std::string>*>(context)->push_back(line);
+    }, &writes);
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    EmuSetTraceSink(nullptr, nullptr);
+    for (std::string& write : writes)
+        write = write.substr(0, write.find(" (was"));
+    return writes;
+}
+
+TEST(CardScan, BarsAreSizedWithMemoryDecodingOff)
+{
+    std::vector<std::string> writes =
+        ScanWrites("pci 0:01.0 id=1D2E:0C61 cmd=0007 bar0=0xC0000000/64M bar1=0xC4000000/16K\n");
+    EXPECT_EQ(writes, std::vector<std::string>({
+                          "config 0:01.0 0x04 <- 0x00000005",
+                          "config 0:01.0 0x10 <- 0xFFFFFFFF",
+                          "config 0:01.0 0x10 <- 0xC0000000",
+                          "config 0:01.0 0x14 <- 0xFFFFFFFF",
+                          "config 0:01.0 0x14 <- 0xC4000000",
+                          "config 0:01.0 0x04 <- 0x00000007",
+                      }));
+    EXPECT_EQ(EmuPeekConfig32(0, 1, 0, 0x04) & 0xFFFF, 0x0007u);
+
+    // Decoding already off, or nothing to size: the command register is left alone.
+    writes = ScanWrites("pci 0:01.0 id=1D2E:0C61 cmd=0005 bar0=0xC0000000/64M\n"
+                        "pci 0:02.0 id=1234:0001 cmd=0007 bar0=0x40000000/64M\n");
+    EXPECT_EQ(writes, std::vector<std::string>({
+                          "config 0:01.0 0x10 <- 0xFFFFFFFF",
+                          "config 0:01.0 0x10 <- 0xC0000000",
+                      }));
+
+    // A host bridge keeps decoding while its BAR is sized.
+    writes = ScanWrites("pci 0:00.0 id=8086:7190 class=0600 cmd=0006 bar0=0xF8000008/64M\n");
+    EXPECT_EQ(writes, std::vector<std::string>({
+                          "config 0:00.0 0x10 <- 0xFFFFFFFF",
+                          "config 0:00.0 0x10 <- 0xF8000008",
+                      }));
 }
 
 TEST(CardScan, FindCardNeedsAListedTarget)

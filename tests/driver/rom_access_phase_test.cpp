@@ -113,11 +113,12 @@ TEST_F(RomAccessPhase, MemoryDecodingIsSwitchedOnOnlyForTheLengthOfThePhase)
     EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04), 2u);
     ExpectLeftAsFound(before);   // registers restored while the window still decoded
 
-    // Memory decoding on: the command register is never written.
+    // Memory decoding on: the phase never writes the command register.
     StartOn(CardMachine(2, "9FDF"));
+    uint32_t commandWrites = EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04);
     SendRom(IOCTL_PELMIX_READ_ROM, &read);
     EXPECT_EQ(read.Record()->Header.Status, 0u);
-    EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04), 0u);
+    EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04), commandWrites);
 }
 
 TEST_F(RomAccessPhase, RomDecoderEndsOffAndBarIsMovedOnlyWithAFreeSlot)
@@ -143,6 +144,38 @@ TEST_F(RomAccessPhase, RomDecoderEndsOffAndBarIsMovedOnlyWithAFreeSlot)
     EXPECT_EQ(info.Header.Status, PELMIX_RESULT_UNKNOWN_CHIP);
     EXPECT_EQ(BarWrites() - barWrites, 1u);
     ExpectLeftAsFound(before);
+}
+
+TEST_F(RomAccessPhase, AnUnassignedBarIsNeverMapped)
+{
+    // A BAR that reads 0 would map bus address 0, the bottom of RAM: refused
+    // before any mapping or configuration write, for the window that cannot be mapped.
+    const struct {
+        const char* Bars;
+        uint32_t Result;
+    } cases[] = {
+        {"bar0=0xD0000000/64M", PELMIX_RESULT_MAP_REGISTERS},
+        {"bar1=0xD4000000/16K", PELMIX_RESULT_MAP_ROM},
+        {"", PELMIX_RESULT_MAP_REGISTERS},
+    };
+    for (const auto& c : cases) {
+        for (uint32_t code : ChipRequestCodes) {
+            SCOPED_TRACE(testing::Message() << c.Bars << ", code " << std::hex << code);
+            StartOn(std::string("cpus 2\npci 1:00.0 id=1E5B:0A52 rom=0xD5000000/128K flash=08BF ") + c.Bars +
+                    "\n");
+            CardSnapshot before = TakeSnapshot();
+            uint32_t configWrites = 0;
+            for (uint32_t offset = 0; offset < 0x40; offset += 4)
+                configWrites += EmuConfigWriteCount(CardBus, CardDevice, CardFunction, offset);
+            EXPECT_EQ(SendChipRequest(code), c.Result);
+            for (uint32_t offset = 0; offset < 0x40; offset += 4)
+                configWrites -= EmuConfigWriteCount(CardBus, CardDevice, CardFunction, offset);
+            EXPECT_EQ(configWrites, 0u);
+            EXPECT_EQ(HostMappingsMade(), 0u);
+            EXPECT_EQ(EmuChipCommandCount(), 0u);
+            ExpectLeftAsFound(before);
+        }
+    }
 }
 
 // Each access set waits 67 ms after its register changes, before and after
