@@ -44,6 +44,7 @@ int Reach(void* mapping, uint32_t offset, uint32_t width, uint32_t* address)
         return 0;
     }
     *address = found->Physical + offset;
+    HostWaitWhilePaused();
     return 1;
 }
 

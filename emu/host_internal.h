@@ -8,5 +8,7 @@
 void HostReportMisuse(const char* what);
 void HostResetMappings();
 void HostResetKernel();
+// Holds a window access while a test has paused them (HostPauseWindowAccesses).
+void HostWaitWhilePaused();
 
 #endif

@@ -8,6 +8,10 @@
 // the last thread of a hold from ever getting a processor: the wait for the
 // event then times out at once in virtual time, and that thread runs only
 // after the time-out, so it finds the release flag already set and leaves.
+// cpu-straggler is cpu-timeout whose late thread gets its processor only
+// when the driver next waits for its threads or starts the threads of its
+// next hold; cpu-linger keeps every holding thread for a while (real time)
+// on its way out after the release.
 //
 // On this host PlatformTerminateSystemThread cannot end the thread from the
 // inside; it marks the thread, which ends when its start routine returns
@@ -33,6 +37,7 @@ const int32_t DefaultPriority = 8;
 const size_t DelayLogCapacity = 1000000;
 // Real-time safety nets: a correct driver never comes near them.
 const auto ArrivalPatience = std::chrono::seconds(10);
+const auto LingerTime = std::chrono::milliseconds(300);
 
 struct HostEvent {
     std::atomic<uint32_t> Signalled;
@@ -40,6 +45,10 @@ struct HostEvent {
 struct HostSpinLock {
     std::atomic_flag Taken;
 };
+struct HostRequestLock {
+    uint32_t Free;   // under KernelMutex
+};
+static_assert(sizeof(HostRequestLock) <= sizeof(PlatformEvent), "request lock storage");
 static_assert(sizeof(HostEvent) <= sizeof(PlatformEvent), "event storage");
 static_assert(sizeof(HostSpinLock) <= sizeof(PlatformSpinLock), "spin lock storage");
 
@@ -57,6 +66,8 @@ std::atomic<uint32_t> Created{0};
 std::atomic<uint32_t> Running{0};
 std::atomic<uint32_t> Spinning{0};
 std::atomic<uint32_t> EventWaits{0};
+std::atomic<uint32_t> RequestersRaised{0};   // requesting threads at DISPATCH_LEVEL
+std::atomic<uint32_t> RequestLockWaiters{0};
 
 // The hold in progress, counted from its processor query.
 uint32_t HoldNumber;
@@ -65,6 +76,9 @@ uint32_t CreationsThisHold;
 uint32_t GatedThisHold;
 uint32_t ArrivedThisHold;      // holding threads past their arrival (lock released)
 bool GateOpen = true;
+bool StragglerGated;           // the gate waits for the driver's next wait or hold
+std::atomic<bool> PauseWanted{false};   // window accesses wait while set
+uint32_t PausedAccesses;                // under KernelMutex
 
 // Under KernelMutex. Never destroyed: a holding thread a faulty driver left
 // spinning must not end the process at exit.
@@ -164,6 +178,8 @@ void HostResetKernel()
         DelayLog.clear();
         DelayTotal = 0;
         FirstMisuse.clear();
+        StragglerGated = false;
+        PauseWanted.store(false);
         ExpectedThreads = CreationsThisHold = GatedThisHold = ArrivedThisHold = 0;
     }
     Misuses.store(0);
@@ -172,6 +188,7 @@ void HostResetKernel()
     HeldUs.store(0);
     Created.store(0);
     EventWaits.store(0);
+    RequestersRaised.store(0);
 }
 
 uint64_t HostVirtualTimeUs()
@@ -246,6 +263,35 @@ uint32_t HostEventWaits()
     return EventWaits.load();
 }
 
+uint32_t HostRequestLockWaiters()
+{
+    return RequestLockWaiters.load();
+}
+
+void HostPauseWindowAccesses(int pause)
+{
+    std::lock_guard<std::mutex> lock(KernelMutex);
+    PauseWanted.store(pause != 0);
+    KernelChanged.notify_all();
+}
+
+uint32_t HostPausedAccesses()
+{
+    std::lock_guard<std::mutex> lock(KernelMutex);
+    return PausedAccesses;
+}
+
+void HostWaitWhilePaused()
+{
+    if (!PauseWanted.load())
+        return;
+    std::unique_lock<std::mutex> lock(KernelMutex);
+    ++PausedAccesses;
+    KernelChanged.notify_all();
+    KernelChanged.wait(lock, [] { return !PauseWanted.load(); });
+    --PausedAccesses;
+}
+
 // ---- Platform operations
 
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
@@ -259,6 +305,10 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
     std::lock_guard<std::mutex> lock(KernelMutex);
     if (Running.load() == 0)
         JoinThreadsLocked();
+    if (RequestersRaised.load() != 0)
+        HostReportMisuse("a hold begins while another request holds the processors");
+    if (Running.load() != 0)
+        HostReportMisuse("a hold begins while a thread of an earlier hold still runs");
     uint32_t held = HeldProcessorCount(processors, mask);
     ExpectedThreads = held > 0 ? held - 1 : 0;
     CreationsThisHold = GatedThisHold = ArrivedThisHold = 0;
@@ -271,11 +321,17 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
 int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
 {
     std::lock_guard<std::mutex> lock(KernelMutex);
+    if (StragglerGated) {
+        // A straggler of an earlier hold gets a processor now.
+        StragglerGated = false;
+        GateOpen = true;
+        KernelChanged.notify_all();
+    }
     ++CreationsThisHold;
     bool last = CreationsThisHold >= ExpectedThreads;
     if (last && EmuHasFault(EMU_FAULT_CPU_THREAD))
         return 0;
-    bool gated = last && EmuHasFault(EMU_FAULT_CPU_TIMEOUT);
+    bool gated = last && (EmuHasFault(EMU_FAULT_CPU_TIMEOUT) || EmuHasFault(EMU_FAULT_CPU_STRAGGLER));
     if (gated) {
         GateOpen = false;
         ++GatedThisHold;
@@ -331,9 +387,58 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
     if (host->Signalled.load() != 0)
         return 1;
     EmuAdvanceUs(static_cast<uint64_t>((-relativeTimeout100ns + 9) / 10));
-    GateOpen = true;   // the late thread gets its processor now
-    KernelChanged.notify_all();
+    if (EmuHasFault(EMU_FAULT_CPU_STRAGGLER)) {
+        StragglerGated = true;
+    } else {
+        GateOpen = true;   // the late thread gets its processor now
+        KernelChanged.notify_all();
+    }
     return 0;
+}
+
+int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
+{
+    if (relativeTimeout100ns >= 0) {
+        HostReportMisuse("thread wait without a relative time-out");
+        return Running.load() == 0;
+    }
+    std::unique_lock<std::mutex> lock(KernelMutex);
+    // While the caller waits, a thread that never had a processor gets one.
+    StragglerGated = false;
+    GateOpen = true;
+    KernelChanged.notify_all();
+    if (KernelChanged.wait_for(lock, ArrivalPatience, [] { return Running.load() == 0; })) {
+        JoinThreadsLocked();
+        return 1;
+    }
+    EmuAdvanceUs(static_cast<uint64_t>((-relativeTimeout100ns + 9) / 10));
+    return 0;
+}
+
+void PlatformInitializeRequestLock(PlatformEvent* lock)
+{
+    std::lock_guard<std::mutex> guard(KernelMutex);
+    new (lock->Opaque) HostRequestLock{1};
+}
+
+void PlatformAcquireRequestLock(PlatformEvent* lock)
+{
+    if (CurrentIrql != 0)
+        HostReportMisuse("request lock taken above PASSIVE_LEVEL");
+    HostRequestLock* host = reinterpret_cast<HostRequestLock*>(lock->Opaque);
+    std::unique_lock<std::mutex> guard(KernelMutex);
+    RequestLockWaiters.fetch_add(1);
+    KernelChanged.wait(guard, [host] { return host->Free != 0; });
+    RequestLockWaiters.fetch_sub(1);
+    host->Free = 0;
+}
+
+void PlatformReleaseRequestLock(PlatformEvent* lock)
+{
+    HostRequestLock* host = reinterpret_cast<HostRequestLock*>(lock->Opaque);
+    std::lock_guard<std::mutex> guard(KernelMutex);
+    host->Free = 1;
+    KernelChanged.notify_all();
 }
 
 void PlatformInitializeSpinLock(PlatformSpinLock* lock)
@@ -359,6 +464,8 @@ void PlatformReleaseSpinLockFromDpcLevel(PlatformSpinLock* lock)
         std::lock_guard<std::mutex> guard(KernelMutex);
         if (ThreadHold == HoldNumber)
             ++ArrivedThisHold;
+        else
+            HostReportMisuse("a holding thread of an earlier hold arrived in a later one");
         KernelChanged.notify_all();
     }
 }
@@ -370,10 +477,13 @@ uint8_t PlatformRaiseIrql(uint8_t newIrql)
         HostReportMisuse("IRQL raised to a lower level");
     CurrentIrql = newIrql;
     if (old < DispatchLevel && newIrql >= DispatchLevel) {
-        if (IsHoldingThread)
+        if (IsHoldingThread) {
             Spinning.fetch_add(1);
-        else
+        } else {
             RaisedAtUs = EmuNowUs();
+            if (RequestersRaised.fetch_add(1) != 0)
+                HostReportMisuse("two requests hold the processors at once");
+        }
     }
     return old;
 }
@@ -385,10 +495,14 @@ void PlatformLowerIrql(uint8_t irql)
         HostReportMisuse("IRQL lowered to a higher level");
     CurrentIrql = irql;
     if (old >= DispatchLevel && irql < DispatchLevel) {
-        if (IsHoldingThread)
+        if (IsHoldingThread) {
             Spinning.fetch_sub(1);
-        else
+            if (EmuHasFault(EMU_FAULT_CPU_LINGER))
+                std::this_thread::sleep_for(LingerTime);
+        } else {
             HeldUs.fetch_add(EmuNowUs() - RaisedAtUs);
+            RequestersRaised.fetch_sub(1);
+        }
     }
 }
 

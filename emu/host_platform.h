@@ -43,6 +43,11 @@ int HostWaitForHoldingThreads(uint32_t timeoutMs);
 uint8_t HostCurrentIrql();                // of the calling thread
 int32_t HostCurrentPriority();            // of the calling thread
 uint32_t HostEventWaits();                // PlatformWaitForEvent calls since the last reset
+uint32_t HostRequestLockWaiters();        // threads waiting for the request lock right now
+// While paused, every access through a mapped window waits: a test can stop
+// a request inside its ROM access phase and see what others do meanwhile.
+void HostPauseWindowAccesses(int pause);
+uint32_t HostPausedAccesses();            // accesses waiting right now
 
 // ---- Bus windows
 uint32_t HostOpenMappings();

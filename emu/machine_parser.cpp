@@ -4,7 +4,8 @@
 //       [status=HHHH] [subsys=VVVV:DDDD] [barN=0xBASE/SIZE]... [rom=0xBASE/SIZE]
 //       [agp] [cfgXX=0xVALUE]... [flash=XXXX|noid] [image=FILE] [regXXXX=0xVALUE]...
 //   fault map-register [B:D.F] | map-rom [B:D.F] | cpu-query | cpu-thread |
-//         cpu-timeout | stuck B:D.F OFFSET [COUNT] | slow B:D.F US
+//         cpu-timeout | cpu-straggler | cpu-linger | stuck B:D.F OFFSET [COUNT] |
+//         slow B:D.F US
 #include "emu_text.h"
 #include "machine_state.h"
 
@@ -403,6 +404,8 @@ const FaultName FaultNames[] = {
     {"cpu-query", EMU_FAULT_CPU_QUERY, -1, 0, 0},
     {"cpu-thread", EMU_FAULT_CPU_THREAD, -1, 0, 0},
     {"cpu-timeout", EMU_FAULT_CPU_TIMEOUT, -1, 0, 0},
+    {"cpu-straggler", EMU_FAULT_CPU_STRAGGLER, -1, 0, 0},
+    {"cpu-linger", EMU_FAULT_CPU_LINGER, -1, 0, 0},
     {"stuck", EMU_FAULT_STUCK, 1, 1, 1},
     {"slow", EMU_FAULT_SLOW, 1, 1, 0},
 };

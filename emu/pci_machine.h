@@ -44,6 +44,8 @@ enum EmuFaultKind {
     EMU_FAULT_CPU_TIMEOUT,        // fault cpu-timeout
     EMU_FAULT_STUCK,              // fault stuck B:D.F OFFSET
     EMU_FAULT_SLOW,               // fault slow B:D.F US
+    EMU_FAULT_CPU_STRAGGLER,      // fault cpu-straggler
+    EMU_FAULT_CPU_LINGER,         // fault cpu-linger
 };
 // Whether the machine carries a fault of this kind (any target).
 int EmuHasFault(uint32_t kind);

@@ -2,6 +2,8 @@
 
 #include "card_scan.h"
 #include "flash_chip.h"
+#include "processor_hold.h"
+#include "request_dispatch.h"
 #include "rom_access.h"
 
 void ResetDriverState()
@@ -10,4 +12,10 @@ void ResetDriverState()
     RelocationAddress = 0;
     ResetChipParameters();
     ResetRomAccessState();
+    InitializeRequestDispatch();
+}
+
+int PrepareDriverUnload()
+{
+    return WaitForHoldingThreadsToEnd();
 }

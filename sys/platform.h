@@ -39,8 +39,15 @@ typedef void (*PlatformThreadStart)(void* context);
 // SystemBasicInformation: 1 with the processor count and active mask, 0 on a
 // failed query.
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask);
-// Starts a system thread; 1 on success, 0 on failure.
+// Starts a system thread, whose handle never enters the caller's handle
+// table; the platform keeps a reference to the thread until
+// PlatformWaitForSystemThreads has seen it end. 1 on success, 0 on failure.
 int PlatformCreateSystemThread(PlatformThreadStart start, void* context);
+// Waits, at most the relative time-out (100-ns units, negative), until every
+// system thread started so far has ended: 1 when none runs any more, 0 when
+// the time-out expired first. The driver image may be unloaded only once no
+// thread it started can run its code again.
+int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns);
 // Ends the calling system thread with STATUS_SUCCESS.
 void PlatformTerminateSystemThread();
 // Sets the calling thread's priority and returns the old one.
@@ -51,6 +58,13 @@ void PlatformSetEvent(PlatformEvent* event);
 // Waits with a relative time-out in 100-ns units (negative, as NT takes it);
 // 1 when the event was set, 0 when the time-out expired.
 int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns);
+
+// One request in the driver at a time: a lock taken and released at
+// PASSIVE_LEVEL around each request (a synchronization event, signalled
+// while free). A caller may send requests from several threads at once.
+void PlatformInitializeRequestLock(PlatformEvent* lock);
+void PlatformAcquireRequestLock(PlatformEvent* lock);
+void PlatformReleaseRequestLock(PlatformEvent* lock);
 
 void PlatformInitializeSpinLock(PlatformSpinLock* lock);
 void PlatformAcquireSpinLockAtDpcLevel(PlatformSpinLock* lock);

@@ -8,6 +8,10 @@ namespace {
 
 const int32_t HoldPriority = 32;  // one above HIGH_PRIORITY
 const int64_t HoldTimeout100ns = -20000000;  // 2 seconds, relative
+// Threads of an earlier hold are on their way out within microseconds of its
+// release; one that has not had a processor yet gets one while we wait.
+const int64_t EarlierThreadsTimeout100ns = -20000000;
+const int64_t UnloadTimeout100ns = -50000000;   // 5 seconds
 const uint32_t SettleMs = 500;
 
 // Set bits of the affinity mask from bit 0 upward, never more than the
@@ -45,6 +49,11 @@ uint32_t HoldProcessors()
     ProcessorHoldContext* hold = &ProcessorHold;
     DelayMs(SettleMs);
 
+    // The context is shared with every holding thread: a thread of an earlier
+    // hold still on its way must not be counted in this one.
+    if (!PlatformWaitForSystemThreads(EarlierThreadsTimeout100ns))
+        return PELMIX_RESULT_HOLD_TIMEOUT;
+
     uint8_t numberOfProcessors = 0;
     uint32_t activeMask = 0;
     if (!PlatformQueryProcessors(&numberOfProcessors, &activeMask))
@@ -76,6 +85,11 @@ uint32_t HoldProcessors()
 
     hold->SavedIrql = PlatformRaiseIrql(PLATFORM_DISPATCH_LEVEL);
     return PELMIX_RESULT_OK;
+}
+
+int WaitForHoldingThreadsToEnd()
+{
+    return PlatformWaitForSystemThreads(UnloadTimeout100ns);
 }
 
 void ReleaseProcessors()

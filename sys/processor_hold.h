@@ -24,11 +24,16 @@ extern ProcessorHoldContext ProcessorHold;
 
 // Called at PASSIVE_LEVEL. 0: the caller runs at DISPATCH_LEVEL and every
 // other processor spins. Otherwise 8 (processor query failed), 10 (a holding
-// thread could not be created) or 11 (not all held within 2 seconds), with the
-// IRQL and the priority as they were.
+// thread could not be created) or 11 (not all held within 2 seconds, or a
+// thread of an earlier hold still running 2 seconds on), with the IRQL and
+// the priority as they were.
 uint32_t HoldProcessors();
-// Lets the holding threads go and lowers the caller to its saved IRQL.
+// Lets the holding threads go and lowers the caller to its saved IRQL. The
+// threads leave on their own; the next hold and the unload wait for them.
 void ReleaseProcessors();
+// Waits (at most 5 seconds) until every holding thread has ended; 1 if all
+// have. The driver calls it before it unloads.
+int WaitForHoldingThreadsToEnd();
 // Start routine of each holding thread; context is &ProcessorHold.
 void HoldingThread(void* context);
 // Sleeps at PASSIVE_LEVEL, busy-waits above it.

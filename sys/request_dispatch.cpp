@@ -3,6 +3,7 @@
 #include "card_scan.h"
 #include "chip_requests.h"
 #include "pelmix_ioctl.h"
+#include "platform.h"
 
 namespace {
 
@@ -147,10 +148,11 @@ void ClearPastInput(void* buffer, uint32_t inLength, uint32_t outLength)
         bytes[i] = 0;
 }
 
-}  // namespace
+// Requests share the card table, the hold context and the phase state, and
+// one handle can carry several requests at once (overlapped I/O).
+PlatformEvent RequestLock;
 
-uint32_t DispatchDeviceControl(uint32_t code, void* buffer, uint32_t inLength, uint32_t outLength,
-                               uint32_t* information)
+uint32_t DispatchOne(uint32_t code, void* buffer, uint32_t inLength, uint32_t outLength, uint32_t* information)
 {
     *information = 0;
     for (const RequestRule& rule : RequestRules) {
@@ -165,4 +167,20 @@ uint32_t DispatchDeviceControl(uint32_t code, void* buffer, uint32_t inLength, u
         return PELMIX_STATUS_SUCCESS;
     }
     return PELMIX_STATUS_INVALID_DEVICE_REQUEST;
+}
+
+}  // namespace
+
+void InitializeRequestDispatch()
+{
+    PlatformInitializeRequestLock(&RequestLock);
+}
+
+uint32_t DispatchDeviceControl(uint32_t code, void* buffer, uint32_t inLength, uint32_t outLength,
+                               uint32_t* information)
+{
+    PlatformAcquireRequestLock(&RequestLock);
+    uint32_t status = DispatchOne(code, buffer, inLength, outLength, information);
+    PlatformReleaseRequestLock(&RequestLock);
+    return status;
 }

@@ -84,6 +84,11 @@ int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
     return KernelCreateSystemThread(start, context);
 }
 
+int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
+{
+    return KernelWaitForSystemThreads(relativeTimeout100ns);
+}
+
 int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
 {
     // A holding thread that never gets a processor: the wait runs out.

@@ -4,6 +4,7 @@
 
 #include "driver_hooks.h"
 #include "pelmix_ioctl.h"
+#include "driver_state.h"
 #include "request_dispatch.h"
 
 namespace {
@@ -37,6 +38,9 @@ NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
 
 VOID NTAPI PelmixUnload(PDRIVER_OBJECT driverObject)
 {
+    // Nothing of the image may run once this returns. A holding thread that
+    // is still not gone after the bounded wait can only be left to the kernel.
+    PrepareDriverUnload();
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&linkName, PELMIX_LINK_NAME_W);
     IoDeleteSymbolicLink(&linkName);
@@ -52,6 +56,7 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRI
     NTSTATUS status = DriverHooksStart(driverObject, registryPath);
     if (!NT_SUCCESS(status))
         return status;
+    ResetDriverState();
 
     driverObject->MajorFunction[IRP_MJ_CREATE] = PelmixOpenClose;
     driverObject->MajorFunction[IRP_MJ_CLOSE] = PelmixOpenClose;

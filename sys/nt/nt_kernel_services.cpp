@@ -40,6 +40,37 @@ ThreadStartSlot* ClaimThreadStartSlot()
     return 0;
 }
 
+// Every system thread the driver started and has not yet seen end, by a
+// referenced thread object: the unload waits for them, since a thread still
+// running in a freed driver image brings the machine down.
+const unsigned ThreadReferenceCount = 64;
+PVOID ThreadReferences[ThreadReferenceCount];
+// The requests run one at a time and the unload after the last, so one set
+// of wait blocks serves every wait for the threads.
+KWAIT_BLOCK ThreadWaitBlocks[ThreadReferenceCount];
+
+PVOID* FreeThreadReference()
+{
+    for (unsigned i = 0; i < ThreadReferenceCount; ++i) {
+        if (!ThreadReferences[i])
+            return &ThreadReferences[i];
+    }
+    return 0;
+}
+
+// A kernel handle keeps the thread out of the calling process's handle table.
+// NT 4.0 knows no kernel handles and refuses the attribute: there the handle
+// is closed as soon as the thread is referenced.
+NTSTATUS CreateThread(HANDLE* thread, ThreadStartSlot* slot)
+{
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, 0, OBJ_KERNEL_HANDLE, 0, 0);
+    NTSTATUS status = PsCreateSystemThread(thread, 0, &attributes, 0, 0, SystemThreadTrampoline, slot);
+    if (status == STATUS_INVALID_PARAMETER)
+        status = PsCreateSystemThread(thread, 0, 0, 0, 0, SystemThreadTrampoline, slot);
+    return status;
+}
+
 // The highest priority the kernel's ready queues accept; a request above it
 // is served with this one.
 const KPRIORITY HighestThreadPriority = HIGH_PRIORITY;
@@ -70,19 +101,54 @@ int KernelQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessor
 
 int KernelCreateSystemThread(PlatformThreadStart start, void* context)
 {
-    ThreadStartSlot* slot = ClaimThreadStartSlot();
+    PVOID* reference = FreeThreadReference();
+    ThreadStartSlot* slot = reference ? ClaimThreadStartSlot() : 0;
     if (!slot)
         return 0;
     slot->Start = start;
     slot->Context = context;
     HANDLE thread;
-    NTSTATUS status = PsCreateSystemThread(&thread, 0, 0, 0, 0, SystemThreadTrampoline, slot);
+    NTSTATUS status = CreateThread(&thread, slot);
     if (!NT_SUCCESS(status)) {
         __atomic_store_n(&slot->InUse, 0, __ATOMIC_RELEASE);
         return 0;
     }
+    // The handle is the thread's, just given by the kernel, so no type check
+    // is asked for; and referencing it cannot fail. If it did, the thread
+    // could not be waited for: report no thread, and the hold lets it go.
+    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, 0, KernelMode, reference, 0);
     ZwClose(thread);
-    return 1;
+    return NT_SUCCESS(status) ? 1 : 0;
+}
+
+int KernelWaitForSystemThreads(int64_t relativeTimeout100ns)
+{
+    PVOID threads[ThreadReferenceCount];
+    ULONG count = 0;
+    for (unsigned i = 0; i < ThreadReferenceCount; ++i) {
+        if (ThreadReferences[i])
+            threads[count++] = ThreadReferences[i];
+    }
+    if (count > 0) {
+        LARGE_INTEGER timeout;
+        timeout.QuadPart = relativeTimeout100ns;
+        KeWaitForMultipleObjects(count, threads, WaitAll, Executive, KernelMode, FALSE, &timeout,
+                                 ThreadWaitBlocks);
+    }
+    // Whatever the wait gave, let go of every thread that has ended.
+    int allEnded = 1;
+    for (unsigned i = 0; i < ThreadReferenceCount; ++i) {
+        if (!ThreadReferences[i])
+            continue;
+        LARGE_INTEGER now = {};
+        if (KeWaitForSingleObject(ThreadReferences[i], Executive, KernelMode, FALSE, &now) != STATUS_SUCCESS) {
+            allEnded = 0;
+            continue;
+        }
+        ObDereferenceObject(ThreadReferences[i]);
+        ThreadReferences[i] = 0;
+    }
+    return allEnded;
 }
 
 void PlatformTerminateSystemThread()
@@ -104,6 +170,21 @@ void PlatformInitializeEvent(PlatformEvent* event)
 void PlatformSetEvent(PlatformEvent* event)
 {
     KeSetEvent(reinterpret_cast<PKEVENT>(event->Opaque), 16, FALSE);
+}
+
+void PlatformInitializeRequestLock(PlatformEvent* lock)
+{
+    KeInitializeEvent(reinterpret_cast<PKEVENT>(lock->Opaque), SynchronizationEvent, TRUE);
+}
+
+void PlatformAcquireRequestLock(PlatformEvent* lock)
+{
+    KeWaitForSingleObject(lock->Opaque, Executive, KernelMode, FALSE, 0);
+}
+
+void PlatformReleaseRequestLock(PlatformEvent* lock)
+{
+    KeSetEvent(reinterpret_cast<PKEVENT>(lock->Opaque), 0, FALSE);
 }
 
 int KernelWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)

@@ -9,6 +9,7 @@
 
 int KernelQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask);
 int KernelCreateSystemThread(PlatformThreadStart start, void* context);
+int KernelWaitForSystemThreads(int64_t relativeTimeout100ns);
 int KernelWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns);
 void KernelDelayExecution(int64_t relativeInterval100ns);
 

@@ -13,6 +13,11 @@ int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
     return KernelCreateSystemThread(start, context);
 }
 
+int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
+{
+    return KernelWaitForSystemThreads(relativeTimeout100ns);
+}
+
 int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
 {
     return KernelWaitForEvent(event, relativeTimeout100ns);
