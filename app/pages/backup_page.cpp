@@ -113,7 +113,7 @@ INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
         return TRUE;
     case WM_ACTIVATE:
         TrackActivePage(page, wParam);
-        return FALSE;
+        return TRUE;
     case WM_DESTROY:
         ClearHiddenControls();  // no handle of a gone page may be shown later
         return FALSE;

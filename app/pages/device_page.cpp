@@ -15,8 +15,6 @@
 #include "wizard_state.h"
 #include "write_sequence.h"
 
-INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-
 namespace {
 
 // Subclassed controls by slot.
@@ -98,7 +96,7 @@ INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
         return TRUE;
     case WM_ACTIVATE:
         TrackActivePage(page, wParam);
-        return FALSE;
+        return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_DEVICE_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
             EnableWindow(GetDlgItem(page, IDOK), TRUE);

@@ -121,7 +121,7 @@ INT_PTR ImagePage(HWND page, UINT message, WPARAM wParam, ImagePageKind kind)
         return TRUE;
     case WM_ACTIVATE:
         TrackActivePage(page, wParam);
-        return FALSE;
+        return TRUE;
     case WM_DESTROY:
         ClearHiddenControls();  // no handle of a gone page may be shown later
         return FALSE;

@@ -9,6 +9,7 @@ INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
 
 // Device detection: 0 when the program must end (after its own message).
 int StartDeviceSelection(HWND owner);
+INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ImagePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ImagePageAfterReadErrorProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

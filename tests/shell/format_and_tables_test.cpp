@@ -4,6 +4,7 @@
 #include <string>
 
 #include "banner_colour.h"
+#include "format_cases.h"
 #include "format_text.h"
 #include "os_version.h"
 
@@ -25,9 +26,55 @@ TEST(FormatText, ConfiguredFormatsCannotMisbehave)
     char out[256];
     // More placeholders than arguments, and ones that are not understood.
     FormatText(out, sizeof out, "%s|%s|%s|%n|%x|%", "a");
-    EXPECT_STREQ("a|||%n|%x|%", out);
+    EXPECT_STREQ("a|%s|%s|%n|%x|%", out);
     FormatText(out, sizeof out, "%d", "text");
-    EXPECT_STREQ("text", out);
+    EXPECT_STREQ("%d", out);
+}
+
+TEST(FormatText, ConversionsAsWsprintfAMakesThem)
+{
+    for (const FormatCase& c : kFormatCases) {
+        char out[256];
+        if (c.Text)
+            FormatText(out, sizeof out, c.Format, c.Text);
+        else
+            FormatText(out, sizeof out, c.Format, FormatArg(c.Number));
+        EXPECT_STREQ(c.Expected, out) << "format \"" << c.Format << "\"";
+    }
+}
+
+TEST(FormatText, RefusedConversionReadsNothing)
+{
+    char out[256];
+    // The argument goes to the next conversion that fits it.
+    FormatText(out, sizeof out, "%s error %d: %d", FormatArg(1072), "Pelmix.sys");
+    EXPECT_STREQ("%s error 1072: %d", out);
+    FormatText(out, sizeof out, "%n%-6s|%04x", "card", FormatArg(26));
+    EXPECT_STREQ("%ncard  |001a", out);
+    FormatText(out, sizeof out, "%p%I64d%*d%d%s", FormatArg(-1));
+    EXPECT_STREQ("%p%I64d%*d-1%s", out);
+}
+
+TEST(FormatText, ZeroCharacterIsIgnored)
+{
+    char out[16];
+    FormatText(out, sizeof out, "[%c|%5c]", FormatArg(0), FormatArg(0x100));
+    EXPECT_STREQ("[|]", out);
+}
+
+TEST(FormatText, HugeWidthsStayInTheBuffer)
+{
+    char out[300];
+    memset(out, '#', sizeof out);
+    size_t len = FormatText(out, 256, "%999999999999999999999d|%.99999999999s", FormatArg(5), "x");
+    EXPECT_EQ(255u, len);
+    EXPECT_EQ(std::string(255, ' '), out);
+    EXPECT_EQ('#', out[256]);
+    // The result stops where wsprintfA's does, whatever the buffer.
+    static char big[4096];
+    len = FormatText(big, sizeof big, "%2000d", FormatArg(5));
+    EXPECT_EQ(1023u, len);
+    EXPECT_EQ(std::string(1022, ' ') + "5", big);
 }
 
 TEST(FormatText, ResultIsCutToTheBuffer)

@@ -1,7 +1,8 @@
 // Win32 tests of the shell, run under Wine: the string table and the page
 // templates as the program's resources hold them, the text lookup over the
-// real string table, control subclassing, the system's version code, and
-// the driver's loading over a stand-in service manager.
+// real string table, text formatting against wsprintfA, the pages' answer to
+// activation, control subclassing, the system's version code, and the
+// driver's loading over a stand-in service manager.
 #include <windows.h>
 
 #include <stdio.h>
@@ -9,6 +10,8 @@
 
 #include "driver_loading.h"
 #include "driver_service.h"
+#include "format_cases.h"
+#include "format_text.h"
 #include "inbuilt_image.h"
 #include "main_window.h"
 #include "os_version.h"
@@ -16,6 +19,7 @@
 #include "resource_ids.h"
 #include "shell_globals.h"
 #include "text_lookup.h"
+#include "wizard_pages.h"
 #include "wizard_state.h"
 
 namespace {
@@ -87,6 +91,83 @@ void TestLookupOverStringTable()
     CHECK(strcmp(small, "ORVEL") == 0, "cut to the buffer: \"%s\"", small);
     LookupText(1053, "WelcomeTxt", "", small, sizeof small);
     CHECK(strcmp(small, "Welco") == 0, "cut to the buffer: \"%s\"", small);
+}
+
+// wsprintfA with the one argument of a case.
+void Reference(char* out, const char* format, const FormatCase& c)
+{
+    if (c.Text)
+        wsprintfA(out, format, c.Text);
+    else
+        wsprintfA(out, format, int(c.Number));
+}
+
+// An accepted conversion gives exactly wsprintfA's output; a refused one is
+// shown as written and leaves its argument to the next conversion.
+void TestFormatAgainstWsprintfA()
+{
+    static char want[1024], got[2048];
+    char format[64];
+    for (const FormatCase& c : kFormatCases) {
+        FormatArg arg = c.Text ? FormatArg(c.Text) : FormatArg(c.Number);
+        FormatText(got, sizeof got, c.Format, arg);
+        if (!c.Refused) {
+            Reference(want, c.Format, c);
+            CHECK(strcmp(got, want) == 0 && strcmp(got, c.Expected) == 0,
+                  "\"%s\": \"%s\", wsprintfA \"%s\", table \"%s\"", c.Format, got, want, c.Expected);
+            continue;
+        }
+        CHECK(strcmp(got, c.Format) == 0, "refused \"%s\" shows \"%s\"", c.Format, got);
+        wsprintfA(format, c.Text ? "%s|%%s" : "%s|%%d", c.Format);
+        FormatText(got, sizeof got, format, arg);
+        wsprintfA(want, c.Text ? "%s|%s" : "%s|%d", c.Format, c.Text ? (INT_PTR)c.Text : (INT_PTR)int(c.Number));
+        CHECK(strcmp(got, want) == 0, "refused \"%s\" read the argument: \"%s\"", c.Format, got);
+    }
+
+    // Two arguments, and results that reach wsprintfA's limit or the buffer's.
+    FormatText(got, sizeof got, "error %04d: [%-12s] %lX", FormatArg(5), "Pelmix.sys");
+    wsprintfA(want, "error %04d: [%-12s] ", 5, "Pelmix.sys");
+    lstrcatA(want, "%lX");
+    CHECK(strcmp(got, want) == 0, "two arguments: \"%s\", expected \"%s\"", got, want);
+    FormatText(got, sizeof got, "%2000d", FormatArg(5));
+    wsprintfA(want, "%2000d", 5);
+    CHECK(strcmp(got, want) == 0 && strlen(got) == 1023, "a wide number: %u characters, wsprintfA %u",
+          (unsigned)strlen(got), (unsigned)strlen(want));
+    static char half[701];
+    memset(half, 'h', 700);
+    FormatText(got, sizeof got, "%s|%-800s|", half, half);
+    wsprintfA(want, "%s|%-800s|", half, half);
+    CHECK(strcmp(got, want) == 0, "long texts: %u characters, wsprintfA %u", (unsigned)strlen(got),
+          (unsigned)strlen(want));
+    FormatText(got, 10, "code %#08x", FormatArg(0xBEEF));
+    wsprintfA(want, "code %#08x", 0xBEEF);
+    want[9] = 0;
+    CHECK(strcmp(got, want) == 0, "cut to ten bytes: \"%s\", expected \"%s\"", got, want);
+}
+
+// Every page notes itself as the active page, or none, and says it handled
+// the message.
+void TestPagesAnswerActivation()
+{
+    struct {
+        const char* name;
+        DLGPROC proc;
+    } const pages[] = {
+        {"Welcome", WelcomePageProc},       {"device", DevicePageProc},
+        {"backup", BackupPageProc},         {"image", ImagePageProc},
+        {"image after a read error", ImagePageAfterReadErrorProc}, {"Finish", FinishPageProc},
+    };
+    HWND page = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, 0, 0, ProgramInstance, 0);
+    for (const auto& p : pages) {
+        ActivePage = 0;
+        INT_PTR answer = p.proc(page, WM_ACTIVATE, WA_ACTIVE, 0);
+        CHECK(answer == TRUE && ActivePage == page, "%s page: activation answered %d, active page %p", p.name,
+              int(answer), (void*)ActivePage);
+        answer = p.proc(page, WM_ACTIVATE, WA_INACTIVE, 0);
+        CHECK(answer == TRUE && ActivePage == 0, "%s page: deactivation answered %d, active page %p", p.name,
+              int(answer), (void*)ActivePage);
+    }
+    DestroyWindow(page);
 }
 
 struct ControlCase {
@@ -739,7 +820,9 @@ int main()
     ProgramInstance = GetModuleHandleA(0);
     TestStringTable();
     TestLookupOverStringTable();
+    TestFormatAgainstWsprintfA();
     TestPageTemplates();
+    TestPagesAnswerActivation();
     TestSubclassing();
     TestHighlightedBoxes();
     TestCenterOnScreen();
