@@ -72,6 +72,35 @@ int WriteBackup(const char *path)
 const char kRereadAdvice[] =
     "\nIt is recommended that you run this utility again and restore from your backup copy.\nExiting...";
 
+int CurrentChecksumValid()
+{
+    uint32_t length = uint32_t(CurrentImageLength);
+    if (ImageChecksumValid(CurrentImage.Data, length))
+        return 1;
+    return CurrentImageLength > kShorterChecksumSpan &&
+           ImageChecksumValid(CurrentImage.Data, length - kShorterChecksumSpan);
+}
+
+// Writes the card's old image back. Without one there is nothing sound to
+// write; that, or a refused restore, is told and ends the run.
+void RestoreOldImage(void *owner)
+{
+    uint32_t returned = 0;
+    RequestOutcome restored = RequestCallFailed;
+    if (HeldImage)
+        restored = SendRecord(IOCTL_PELMIX_WRITE_ROM, &CurrentImage, &returned);
+    if (restored == RequestDone)
+        return;
+    TellFailure(owner, restored, CurrentImage.Header.Status, 1040, "NoBiosRestoreErr",
+                "Unable to restore your original BIOS. Error %d\nIt is recommended that you run this utility "
+                "again and restore from your backup copy.\nExiting...",
+                1041, "NoBiosRestore",
+                "Unable to restore your original BIOS.\nIt is recommended that you run this utility again and "
+                "restore from your backup copy.\nExiting...",
+                BoxOk | BoxIconError, 0);
+    TheHost.EndRun();
+}
+
 }  // namespace
 
 int UsableImageLength(int32_t length)
@@ -98,31 +127,30 @@ int TellUser(void *owner, unsigned id, const char *key, const char *fallback, ui
     return TheHost.Box(owner, text, caption, type, highlight);
 }
 
-int BackupStep(const char *path, int validate, int save)
+int BackupStep(const char *path, int validate, int save, BackupFailure *failure)
 {
-    int result = 1;
+    BackupFailure why = BackupNoFailure;
     HeldImage = 0;
     FillBytes(CurrentImage.Data, 0, sizeof CurrentImage.Data);
     TargetSelectedCard(&CurrentImage);
     uint32_t returned = 0;
     if (SendRecord(IOCTL_PELMIX_READ_ROM, &CurrentImage, &returned) != RequestDone)
-        result = 0;
+        why = BackupReadFailed;
     CurrentImageLength = int32_t(returned) - int32_t(kHeaderSize);
-    if (result && !UsableImageLength(CurrentImageLength))
-        result = 0;  // a reply that carries no whole image
-    HeldImage = result;
+    if (why == BackupNoFailure && !UsableImageLength(CurrentImageLength))
+        why = BackupReadFailed;  // a reply that carries no whole image
+    HeldImage = why == BackupNoFailure;
 
-    if (result && validate) {
-        uint32_t length = uint32_t(CurrentImageLength);
-        int valid = ImageChecksumValid(CurrentImage.Data, length);
-        if (!valid && CurrentImageLength > kShorterChecksumSpan)
-            valid = ImageChecksumValid(CurrentImage.Data, length - kShorterChecksumSpan);
-        if (!valid)
-            result = 0;
-    }
-    if (result && save && !WriteBackup(path))
-        result = 0;
-    return result;
+    if (HeldImage && validate && !CurrentChecksumValid())
+        why = BackupChecksumFailed;
+    // Saved whatever its checksum: the user may still go on and overwrite
+    // the chip. A file that cannot be written outranks the checksum, since
+    // going on would leave no copy at all.
+    if (HeldImage && save && !WriteBackup(path))
+        why = BackupFileFailed;
+    if (failure)
+        *failure = why;
+    return why == BackupNoFailure;
 }
 
 int WriteSequence(void *owner)
@@ -153,20 +181,7 @@ int WriteSequence(void *owner)
                     1039, "NoBiosWrite",
                     "Unable to write image to your BIOS.\nClick OK to have your original BIOS restored.",
                     BoxOk | BoxIconWarning, 1);
-        // Without an image from the card there is nothing sound to restore.
-        RequestOutcome restored = RequestCallFailed;
-        if (HeldImage)
-            restored = SendRecord(IOCTL_PELMIX_WRITE_ROM, &CurrentImage, &returned);
-        if (restored != RequestDone) {
-            TellFailure(owner, restored, CurrentImage.Header.Status, 1040, "NoBiosRestoreErr",
-                        "Unable to restore your original BIOS. Error %d\nIt is recommended that you run this utility "
-                        "again and restore from your backup copy.\nExiting...",
-                        1041, "NoBiosRestore",
-                        "Unable to restore your original BIOS.\nIt is recommended that you run this utility again and "
-                        "restore from your backup copy.\nExiting...",
-                        BoxOk | BoxIconError, 0);
-            TheHost.EndRun();
-        }
+        RestoreOldImage(owner);
         return 0;
     }
 
@@ -189,6 +204,9 @@ int WriteSequence(void *owner)
         TellFailure(owner, reread, ReadBackImage.Header.Status, 1042, "NoBiosRereadErr", errText, 1043,
                     "NoBiosReread", plainText, BoxOk | BoxIconError, 0);
         TheHost.EndRun();
+        // An unproven image may leave the card unable to show a screen again.
+        if (HeldImage)
+            RestoreOldImage(owner);
         return 0;
     }
 
@@ -210,5 +228,7 @@ int WriteSequence(void *owner)
         TheHost.EndRun();
         result = 0;
     }
+    if (!result && HeldImage)
+        RestoreOldImage(owner);
     return result;
 }

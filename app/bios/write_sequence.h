@@ -48,14 +48,25 @@ extern int32_t CurrentImageLength;
    read succeeded with a usable length). */
 int CurrentImageHeld();
 
+/* Why a backup step failed. */
+enum BackupFailure {
+    BackupNoFailure,
+    BackupReadFailed,      /* the driver gave no image: no file written */
+    BackupChecksumFailed,  /* the image was read (and saved when asked) */
+    BackupFileFailed,      /* the file could not be written whole: none is left */
+};
+
 /* Reads the selected card into CurrentImage, tests its checksum when
    validate is set (over the chip size, or 4480 bytes less), and writes the
-   131072-byte backup file when save is set. 0 when the read, the checksum or
-   the file failed; nothing is shown. */
-int BackupStep(const char *path, int validate, int save);
+   131072-byte backup file when save is set, whatever the checksum: an image
+   the user may still choose to overwrite must exist somewhere. 0 when the
+   read, the checksum or the file failed, with the reason in failure (a file
+   failure before a checksum failure); nothing is shown. */
+int BackupStep(const char *path, int validate, int save, BackupFailure *failure = 0);
 
-/* Merges (when MergeTable is set), writes NewImage, restores the old image
-   when the write fails, reads back and verifies. 1 when the new image is on
+/* Merges (when MergeTable is set), writes NewImage, reads back and
+   verifies; restores the old image (when one is held) after a failed write
+   and after a failed read-back or verification. 1 when the new image is on
    the chip and verified (or the write was skipped with NoWrite), else 0
    after telling the user; the run must then end when EndRun was called. */
 int WriteSequence(void *owner);

@@ -44,13 +44,22 @@ int ProbeBackupFile(const char *path, int exists)
     return 1;
 }
 
+namespace {
+
+void TellBadBackupPath(void *owner)
+{
+    TellUser(owner, 1029, "BadBackupPath",
+             "The backup file you have provided can not be created.\nPlease enter a valid path and filename.",
+             BoxOk | BoxIconInformation);
+}
+
+}  // namespace
+
 BackupNextResult BackupPageNext(void *owner, const char *typed)
 {
     if (TheWizard.BackupEnabled) {
         if (strlen(typed) >= WizardPathSize) {
-            TellUser(owner, 1029, "BadBackupPath",
-                     "The backup file you have provided can not be created.\nPlease enter a valid path and filename.",
-                     BoxOk | BoxIconInformation);
+            TellBadBackupPath(owner);
             return BackupStay;
         }
         CopyText(TheWizard.BackupPath, WizardPathSize, typed);
@@ -61,9 +70,7 @@ BackupNextResult BackupPageNext(void *owner, const char *typed)
                      BoxYesNo | BoxDefaultSecond) != AnswerYes)
             return BackupStay;
         if (!ProbeBackupFile(TheWizard.BackupPath, exists)) {
-            TellUser(owner, 1029, "BadBackupPath",
-                     "The backup file you have provided can not be created.\nPlease enter a valid path and filename.",
-                     BoxOk | BoxIconInformation);
+            TellBadBackupPath(owner);
             return BackupStay;
         }
     }
@@ -78,7 +85,14 @@ BackupNextResult BackupPageNext(void *owner, const char *typed)
         return BackupEndRun;
     }
 
-    int read = BackupStep(TheWizard.BackupPath, TheWizard.ValidateCurrentImage, TheWizard.BackupEnabled);
+    BackupFailure failure = BackupNoFailure;
+    int read = BackupStep(TheWizard.BackupPath, TheWizard.ValidateCurrentImage, TheWizard.BackupEnabled, &failure);
+    if (failure == BackupFileFailed) {
+        // The probe passed but the file did not (a full disk, a vanished
+        // folder): going on would leave the old image nowhere.
+        TellBadBackupPath(owner);
+        return BackupStay;
+    }
     if (!read || (OptionFlags.ForceReadCsErr && TheWizard.ValidateCurrentImage)) {
         TheWizard.ReadChecksumFailed = 1;
         LookupText(1023, "ReadChecksumErrTitle", "BIOS Read Error", caption);

@@ -1,6 +1,6 @@
 /* What Next on the backup page does: the overwrite question, the test that
-   the backup file can be written, the read question, the backup step and
-   its read-error question. */
+   the backup file can be written, the read question, the backup step, and
+   its read-error question or, when the file failed, the page again. */
 #ifndef DORVANE_BACKUP_NEXT_H
 #define DORVANE_BACKUP_NEXT_H
 

@@ -366,8 +366,57 @@ scenario_force_write_error() {
     answer ok
     no_box 1500
     expect_exit 0
-    "$biostool" merge "$work/old.bin" "$images/inbuilt.bin" "$work/expected.bin" --length 131072 >/dev/null
-    same_file "$work/card.bin" "$work/expected.bin" "the flash does not hold the new image"
+    # A failed verification puts the old image back.
+    same_file "$work/card.bin" "$work/old.bin" "the flash does not hold the old image"
+}
+
+# A backup file that cannot be written keeps the user on the backup page (a
+# folder that vanishes after the page's probe, a disk that is full), and a
+# write that does not verify is followed by the old image.
+scenario_old_image_kept() {
+    one_card old_image_kept
+    local bad_path='text: The backup file you have provided can not be created.\nPlease enter a valid path and filename.'
+    to_backup_page -forcewritecserr || return
+    mkdir "$work/vanishing"
+    robot set-text 1002 "$(winpath "$work/vanishing")\\backup.bin" >/dev/null
+    robot click 1 >/dev/null
+    expect_box read-question "caption: BIOS Read"
+    rm -r "$work/vanishing"
+    answer ok
+    expect_box vanished-folder "$title" "$bad_path" "icon: information" "buttons: ok"
+    answer ok
+    no_box 1000
+    [ "$(robot page)" = "Save Backup" ] || fail "the backup page did not stay: $(robot page)"
+    # Every write to /dev/full fails as on a full disk.
+    ln -s /dev/full "$work/full.bin"
+    robot set-text 1002 "$(winpath "$work/full.bin")" >/dev/null
+    robot click 1 >/dev/null
+    expect_box overwrite "$title" "default: no"
+    answer yes
+    expect_box read-question-again "caption: BIOS Read"
+    answer ok
+    expect_box full-disk "$title" "$bad_path" "icon: information" "buttons: ok"
+    answer ok
+    [ "$(robot page)" = "Save Backup" ] || fail "the backup page did not stay: $(robot page)"
+    [ -c /dev/full ] || fail "/dev/full is gone"
+    same_file "$work/card.bin" "$work/old.bin" "a failed backup changed the card"
+    touch -d '-1 minute' "$work/card.bin"
+    touch "$work/before-write"
+    backup="$work/backup.bin"
+    robot set-text 1002 "$(winpath "$backup")" >/dev/null
+    read_card
+    expect_page "Select BIOS" || return
+    robot click 1 >/dev/null
+    confirm_write "$inbuilt_version"
+    expect_box reread-checksum "$title" \
+        "text: Checksum error while reading back BIOS image which has just been written.$advice" "icon: error"
+    answer ok
+    no_box 1500
+    expect_exit 0
+    service_absent
+    [ "$work/card.bin" -nt "$work/before-write" ] || fail "the flash was never written"
+    same_file "$work/card.bin" "$work/old.bin" "the flash does not hold the old image"
+    same_file "$backup" "$work/old.bin" "the backup is not the old image"
 }
 
 scenario_existing_backup() {
@@ -457,6 +506,6 @@ scenario_more_info_timeout() {
     expect_exit 0
 }
 
-all="default_path two_cards small_chip image_files write_fails write_restored force_read_error dev_mode force_write_error existing_backup
-     no_card nine_cards more_info_timeout"
+all="default_path two_cards small_chip image_files write_fails write_restored force_read_error dev_mode force_write_error old_image_kept
+     existing_backup no_card nine_cards more_info_timeout"
 run_scenarios "$all" "$@"

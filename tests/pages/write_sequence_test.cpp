@@ -83,25 +83,37 @@ TEST_F(WriteSequenceTest, BackupChecksumMayLeaveOutTheLast4480Bytes)
     ASSERT_FALSE(ImageChecksumValid(Card.Chip, 131072));
     EXPECT_TRUE(BackupStep(Backup.c_str(), 1, 0));
     Card.Chip[0x200] ^= 1;  // now neither length sums to 0
-    EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 1));
-    EXPECT_TRUE(ReadFile(Backup.c_str()).empty()) << "no file after a failed checksum";
-    EXPECT_TRUE(BackupStep(Backup.c_str(), 0, 0));
+    BackupFailure failure = BackupNoFailure;
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 1, &failure));
+    EXPECT_EQ(failure, BackupChecksumFailed);
+    // The user may still go on: the image read is saved all the same.
+    std::vector<uint8_t> file = ReadFile(Backup.c_str());
+    ASSERT_EQ(file.size(), 131072u);
+    EXPECT_EQ(memcmp(file.data(), Card.Chip, 131072), 0);
+    EXPECT_TRUE(BackupStep(Backup.c_str(), 0, 0, &failure));
+    EXPECT_EQ(failure, BackupNoFailure);
 }
 
 TEST_F(WriteSequenceTest, BackupFailsWhenReadOrFileFails)
 {
     StartWith(131072);
+    BackupFailure failure = BackupNoFailure;
     Card.ReadResults = {11};
-    EXPECT_FALSE(BackupStep(Backup.c_str(), 0, 1));
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 1, &failure));
+    EXPECT_EQ(failure, BackupReadFailed);
     EXPECT_EQ(CurrentImageLength, -12);
     EXPECT_FALSE(CurrentImageHeld());
     EXPECT_TRUE(ReadFile(Backup.c_str()).empty());
 
     Card.ReadResults = {-1};
-    EXPECT_FALSE(BackupStep(Backup.c_str(), 0, 1));
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 0, 1, &failure));
+    EXPECT_EQ(failure, BackupReadFailed);
 
-    // A backup file that cannot be created.
-    EXPECT_FALSE(BackupStep((::testing::TempDir() + "no/such/folder/b.bin").c_str(), 0, 1));
+    // A backup file that cannot be created, also with a bad checksum: the
+    // file is what stops the user.
+    Card.Chip[0x200] ^= 1;
+    EXPECT_FALSE(BackupStep((::testing::TempDir() + "no/such/folder/b.bin").c_str(), 1, 1, &failure));
+    EXPECT_EQ(failure, BackupFileFailed);
 }
 
 TEST_F(WriteSequenceTest, BackupCutShortIsAFailureAndLeavesNoFile)
@@ -115,11 +127,13 @@ TEST_F(WriteSequenceTest, BackupCutShortIsAFailureAndLeavesNoFile)
     small.rlim_cur = 65536;
     void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    int saved = BackupStep(Backup.c_str(), 1, 1);
+    BackupFailure failure = BackupNoFailure;
+    int saved = BackupStep(Backup.c_str(), 1, 1, &failure);
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(saved) << "a backup not written whole was reported as saved";
+    EXPECT_EQ(failure, BackupFileFailed);
     EXPECT_TRUE(ReadFile(Backup.c_str()).empty()) << "a part of a backup was left behind";
     EXPECT_TRUE(CurrentImageHeld()) << "the card image itself was read";
 }
@@ -256,6 +270,51 @@ TEST_F(WriteSequenceTest, FailedReadBackEndsRun)
     EXPECT_EQ(Texts(), (std::vector<std::string>{
                            "Unable to read back new BIOS image which has just been written. Error 11"}));
     EXPECT_EQ(Card.EndRunCalls, 1);
+    EXPECT_EQ(memcmp(Card.Chip, OldImage, 131072), 0) << "the unproven image stayed on the chip";
+}
+
+TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
+{
+    const std::string checksum = "Checksum error while reading back BIOS image which has just been writen.";
+    const std::string compare = "Memory comparison error while reading back BIOS image which has just been written.";
+    // -forcewritecserr after a good write, then the restore refused with 13
+    // or failing as a call.
+    for (int restore : {13, -1}) {
+        StartWith(131072);
+        ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+        ChooseInBuilt();
+        OptionFlags.ForceWriteCsErr = 1;
+        Card.WriteResults = {0, restore};
+        EXPECT_EQ(WriteSequence(0), 0);
+        std::string restoreText = restore > 0 ? "Unable to restore your original BIOS. Error 13"
+                                              : "Unable to restore your original BIOS.";
+        EXPECT_EQ(Texts(), (std::vector<std::string>{checksum, restoreText}));
+        EXPECT_EQ(Card.Boxes.back().Type, BoxOk | BoxIconError);
+        EXPECT_GE(Card.EndRunCalls, 1);
+    }
+
+    // Without an image from the card nothing is restored, and nothing more is said.
+    StartWith(65536);
+    Card.ReadResults = {11};
+    EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 0));
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    recipe.ImageSize = 65536;
+    BuildBoardImage(&recipe, TheWizard.NewImage);
+    TheWizard.MergeTable = 0;
+    static int (*real)(uint32_t, void *, uint32_t, uint32_t *);
+    real = TheHost.Request;
+    TheHost.Request = [](uint32_t code, void *record, uint32_t length, uint32_t *returned) {
+        int r = real(code, record, length, returned);
+        if (code == IOCTL_PELMIX_READ_ROM)
+            static_cast<PELMIX_ROM_TRANSFER *>(record)->Data[0x300] ^= 1;
+        return r;
+    };
+    EXPECT_EQ(WriteSequence(0), 0);
+    TheHost.Request = real;
+    EXPECT_EQ(Texts(), (std::vector<std::string>{checksum, compare}));
+    EXPECT_EQ(Card.Requests, (std::vector<uint32_t>{IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM,
+                                                    IOCTL_PELMIX_READ_ROM}));
 }
 
 TEST_F(WriteSequenceTest, VerifyRunsBothTestsInOrder)
