@@ -34,7 +34,8 @@ sums=$(sed 's/^[0-9a-f]*  //' "$dir/SHA256SUMS" | LC_ALL=C sort)
 # The version in the file name is the one in the program's version resource.
 version=${name#Dorvane-}
 version=${version%-win32}
-tr -d '\000' <"$dir/Dorvane.exe" | grep -a -q "FileVersion$version" || fail "Dorvane.exe's version resource does not say $version"
+# (grep reads all: an early exit would fail the pipe.)
+tr -d '\000' <"$dir/Dorvane.exe" | grep -a -c "FileVersion$version" >/dev/null || fail "Dorvane.exe's version resource does not say $version"
 grep -q "$version" "$dir/guide.html" || fail "the guide does not name version $version"
 
 # shipped FILE SUBSYSTEM: PE headers of a shipped binary.
@@ -57,7 +58,7 @@ shipped biostool.exe 3
 
 # The sample changes nothing as it is, and every setting in it is one the
 # program reads.
-sed -n '/^[^;]/p' "$dir/setup.cfg.sample" | grep -q . && fail "setup.cfg.sample sets something as it is"
+tr -d '\r' <"$dir/setup.cfg.sample" | grep -v -e '^;' -e '^$' | grep -c . >/dev/null && fail "setup.cfg.sample sets something as it is"
 sed 's/^;//' "$dir/setup.cfg.sample" >"$work/setup.cfg"
 "$cfgcheck" "$work/setup.cfg" || fail "setup.cfg.sample names keys the program does not read"
 for key in $("$cfgcheck" --keys); do
