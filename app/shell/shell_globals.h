@@ -7,6 +7,7 @@
 
 #include "command_line.h"
 #include "config_file.h"
+#include "dorvane_version.h"
 
 enum { ProductNameSize = 261 };
 
@@ -14,6 +15,6 @@ extern HINSTANCE ProgramInstance;
 extern char ProgramDir[PathBufferSize];
 extern char ProductName[ProductNameSize];
 
-#define PROGRAM_VERSION_TEXT "1.14.00.0018"
+#define PROGRAM_VERSION_TEXT DORVANE_VERSION_TEXT
 
 #endif

@@ -11,9 +11,16 @@
 #   --not-text TEXT        a text the image must not carry (the other variant's mark)
 #   --no-import NAME       a routine it must not import (repeatable)
 #   --exports-of FILE      a DLL whose exports bound the imports (repeatable)
+#   --imports-file FILE    the routines it must import, exactly: one name a line
+#   --symbols FILE         where the entry symbol is found (default the driver;
+#                          a shipped driver keeps its symbols in a separate file)
+#   --shipped              a binary as shipped: subsystem version 4.0, a valid
+#                          PE checksum, base relocations, no debug sections or
+#                          symbol table, no x87 or SSE instruction (the kernel
+#                          does not save that state for a driver)
 set -u
 objdump= nm= driver= description= arch=i386 dlls="hal.dll ntoskrnl.exe" not_text=
-no_imports= export_files=
+no_imports= export_files= imports_file= symbols= shipped=
 while [ $# -gt 0 ]; do
     case $1 in
         --objdump) objdump=$2 ;;
@@ -25,6 +32,9 @@ while [ $# -gt 0 ]; do
         --not-text) not_text=$2 ;;
         --no-import) no_imports="$no_imports $2" ;;
         --exports-of) export_files="$export_files $2" ;;
+        --imports-file) imports_file=$2 ;;
+        --symbols) symbols=$2 ;;
+        --shipped) shipped=1; shift; continue ;;
         *) echo "unknown option $1"; exit 2 ;;
     esac
     shift 2
@@ -68,6 +78,17 @@ if [ -n "$export_files" ]; then
     done
 fi
 
+if [ -n "$imports_file" ]; then
+    want=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' "$imports_file" | grep -v '^$' | sort -u)
+    got=$(echo "$imports" | grep -v '^$' | sort -u)
+    for name in $want; do
+        echo "$got" | grep -qx "$name" || fail "does not import $name, which $imports_file lists"
+    done
+    for name in $got; do
+        echo "$want" | grep -qx "$name" || fail "imports $name, which $imports_file does not list"
+    done
+fi
+
 exports=$(echo "$headers" | sed -n 's/^[[:space:]]*Export Address Table[[:space:]]*\([0-9a-fA-F]*\)$/\1/p' | head -1)
 if [ -n "$exports" ] && [ $((0x$exports)) -ne 0 ]; then
     fail "the image exports $((0x$exports)) symbols"
@@ -75,7 +96,7 @@ fi
 
 entry=$(echo "$headers" | sed -n 's/^AddressOfEntryPoint[[:space:]]*//p')
 base=$(echo "$headers" | sed -n 's/^ImageBase[[:space:]]*//p')
-symbol=$("$nm" "$driver" | sed -n "s/^\\([0-9a-fA-F]*\\) T $entry_symbol\$/\\1/p")
+symbol=$("$nm" "${symbols:-$driver}" | sed -n "s/^\\([0-9a-fA-F]*\\) T $entry_symbol\$/\\1/p")
 if [ -z "$entry" ] || [ -z "$base" ] || [ -z "$symbol" ]; then
     fail "entry point [$entry], image base [$base] or $entry_symbol [$symbol] not found"
 elif [ $((0x$symbol - 0x$base)) -ne $((0x$entry)) ]; then
@@ -88,6 +109,44 @@ if ! tr -d '\000' < "$driver" | grep -a -q "FileDescription$description"; then
 fi
 if [ -n "$not_text" ] && tr -d '\000' < "$driver" | grep -a -q -i "$not_text"; then
     fail "the image carries \"$not_text\""
+fi
+
+# The PE checksum: the file's 16-bit words summed with end-around carry,
+# leaving out the checksum field (offset 64 of the optional header), plus the
+# file length. od pads an odd last byte with zero, as the sum wants.
+pe_checksum() {
+    pe_offset=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    field_word=$(((pe_offset + 24 + 64) / 2))
+    od -An -v -tu2 "$1" | awk -v skip="$field_word" -v size="$(wc -c <"$1")" '
+        { for (i = 1; i <= NF; i++) { if (n != skip && n != skip + 1) { s += $i; s = s % 65536 + int(s / 65536) } n++ } }
+        END { printf "%08x\n", s + size }'
+}
+
+if [ -n "$shipped" ]; then
+    echo "$headers" | grep -q '^MajorSubsystemVersion[[:space:]]*4$' || fail "major subsystem version is not 4"
+    echo "$headers" | grep -q '^MinorSubsystemVersion[[:space:]]*0$' || fail "minor subsystem version is not 0"
+
+    stored=$(echo "$headers" | sed -n 's/^CheckSum[[:space:]]*//p')
+    computed=$(pe_checksum "$driver")
+    [ "$stored" = "$computed" ] || fail "PE checksum is ${stored:-missing}, the file sums to $computed"
+
+    relocs=$(echo "$headers" | sed -n 's/^Entry 5 [0-9a-fA-F]* \([0-9a-fA-F]*\) Base Relocation Directory.*/\1/p')
+    characteristics=$(echo "$headers" | sed -n 's/^Characteristics 0x\([0-9a-fA-F]*\)$/\1/p' | head -1)
+    if [ -z "$relocs" ] || [ $((0x$relocs)) -eq 0 ]; then
+        fail "no base relocations"
+    elif [ -z "$characteristics" ] || [ $((0x$characteristics & 1)) -ne 0 ]; then
+        fail "the header says the relocations are stripped"
+    fi
+
+    debug_sections=$("$objdump" -h "$driver" | awk '$1 ~ /^[0-9]+$/ && $2 ~ /^\.(debug|zdebug|stab)/ { print $2 }' | tr '\n' ' ')
+    [ -z "$debug_sections" ] || fail "debug sections: $debug_sections"
+    "$nm" "$driver" 2>&1 | grep -q 'no symbols' || fail "the image carries a symbol table"
+
+    # Mnemonics of x87 (all begin with f) and of MMX/SSE (their registers, and
+    # the few that name none).
+    float=$("$objdump" -d --no-show-raw-insn "$driver" | awk -F'\t' 'NF >= 2 { print $NF }' |
+            grep -E '^f[a-z]+|%x?mm[0-9]|%ymm|^(emms|ldmxcsr|stmxcsr|fxsave|fxrstor|sfence|lfence|mfence|movnt)' | sort -u | head -5 | tr '\n' ';')
+    [ -z "$float" ] || fail "x87/SSE instructions: $float"
 fi
 
 [ $failed -eq 0 ] && echo "OK: $driver"
