@@ -1,6 +1,6 @@
 # The shipped copies of the Windows binaries, in <build>/ship: each without
 # debug sections or symbol table, its symbols in ship/symbols/<file>.debug,
-# which the binary names in its .gnu_debuglink section (debuggers find the
+# which each program names in its .gnu_debuglink section (debuggers find the
 # symbols beside it). The linked binaries stay as they are for the tests.
 #
 # Target ship_binaries. The 32-bit build ships the driver for the real card;
@@ -23,11 +23,17 @@ foreach(pair ${ship_files})
   endif()
   set(out ${PELMIX_SHIP_DIR}/${name})
   set(symbols ${PELMIX_SHIP_DIR}/symbols/${name}.debug)
+  # The kernel image carries nothing but code and data: its symbols are found
+  # by name, without a link section.
+  set(link --add-gnu-debuglink=${symbols})
+  if(name STREQUAL "Pelmix.sys")
+    set(link)
+  endif()
   add_custom_command(OUTPUT ${out} ${symbols}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PELMIX_SHIP_DIR}/symbols
     COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${symbols}
     # Writing the image again also writes its PE checksum.
-    COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${symbols} $<TARGET_FILE:${target}> ${out}
+    COMMAND ${CMAKE_OBJCOPY} --strip-all ${link} $<TARGET_FILE:${target}> ${out}
     DEPENDS ${target}
     COMMENT "Shipped copy of ${target} and its symbols"
     VERBATIM)

@@ -5,12 +5,11 @@
 # setup.cfg.sample with every line uncommented is read by the program's own
 # reader with no unknown key.
 #   check_release_zip.sh ZIP CFGCHECK OBJDUMP NM WORK_DIR
-# Exit 77 when the package has not been made (scripts/package.sh).
 set -uo pipefail
 [ $# -eq 5 ] || { echo "usage: check_release_zip.sh ZIP CFGCHECK OBJDUMP NM WORK_DIR" >&2; exit 2; }
 zip=$1 cfgcheck=$2 objdump=$3 nm=$4 work=$5
 here=$(cd "$(dirname "$0")" && pwd)
-[ -f "$zip" ] || { echo "SKIP: no package $zip (make it with scripts/package.sh)"; exit 77; }
+[ -f "$zip" ] || { echo "FAIL: no package $zip (scripts/package.sh makes it)"; exit 1; }
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 

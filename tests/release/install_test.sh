@@ -5,11 +5,11 @@
 # backup must hold the old image, the flash the new one, verified, and no
 # driver service may be left.
 #   install_test.sh ZIP ROBOT_EXE OUT_DIR BIOSIMAGE BIOSTOOL
-# Exit 77 when the package has not been made or Wine cannot run.
+# Exit 77 when Wine cannot run.
 set -uo pipefail
 [ $# -eq 5 ] || { echo "usage: install_test.sh ZIP ROBOT_EXE OUT_DIR BIOSIMAGE BIOSTOOL" >&2; exit 2; }
 zip=$1 robot_exe=$2 biosimage=$4 biostool=$5
-[ -f "$zip" ] || { echo "SKIP: no package $zip (make it with scripts/package.sh)"; exit 77; }
+[ -f "$zip" ] || { echo "FAIL: no package $zip (scripts/package.sh makes it)"; exit 1; }
 mkdir -p "$3"
 E2E_OUT=$(cd "$3" && pwd)
 E2E_BIN=/nonexistent
