@@ -2,7 +2,9 @@
 // whose device-control requests go to the request dispatcher.
 #include "nt_ddk.h"
 
+#include "device_security.h"
 #include "driver_hooks.h"
+#include "nt_kernel_calls.h"
 #include "pelmix_ioctl.h"
 #include "driver_state.h"
 #include "request_dispatch.h"
@@ -10,6 +12,24 @@
 namespace {
 
 PDEVICE_OBJECT PelmixDevice;
+
+// Only the system and administrators may open the device: its DACL is set
+// before the link gives it a name that user mode can reach. NT 4.0 knows no
+// kernel handles and refuses the attribute; DriverEntry runs in the system
+// process there, so its handle table is the system's anyway.
+NTSTATUS RestrictDeviceAccess(PDEVICE_OBJECT device)
+{
+    HANDLE handle;
+    NTSTATUS status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, 0, WRITE_DAC, 0, KernelMode, &handle);
+    if (status == STATUS_INVALID_PARAMETER)
+        status = ObOpenObjectByPointer(device, 0, 0, WRITE_DAC, 0, KernelMode, &handle);
+    if (!NT_SUCCESS(status))
+        return status;
+    status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION,
+                                 const_cast<uint8_t*>(DeviceDescriptor));
+    ZwClose(handle);
+    return status;
+}
 
 NTSTATUS NTAPI PelmixOpenClose(PDEVICE_OBJECT, PIRP irp)
 {
@@ -65,12 +85,22 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRI
 
     UNICODE_STRING deviceName;
     RtlInitUnicodeString(&deviceName, PELMIX_DEVICE_NAME_W);
-    status = IoCreateDevice(driverObject, 0, &deviceName, FILE_DEVICE_UNKNOWN, 0, TRUE, &PelmixDevice);
+    // FILE_DEVICE_SECURE_OPEN: an open of a name below the device is checked
+    // against the device's own descriptor too.
+    status = IoCreateDevice(driverObject, 0, &deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE,
+                            &PelmixDevice);
     if (!NT_SUCCESS(status)) {
         DriverHooksStop();
         return status;
     }
     PelmixDevice->Flags |= DO_BUFFERED_IO;
+    status = RestrictDeviceAccess(PelmixDevice);
+    if (!NT_SUCCESS(status)) {
+        IoDeleteDevice(PelmixDevice);
+        PelmixDevice = 0;
+        DriverHooksStop();
+        return status;
+    }
 
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&linkName, PELMIX_LINK_NAME_W);

@@ -32,4 +32,12 @@ enum { PELMIX_SYSTEM_BASIC_INFORMATION_CLASS = 0 };
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(ULONG informationClass, PVOID information,
                                                             ULONG length, PULONG returnLength);
 
+// Object security (ntifs.h, which does not compile beside ntddk.h here).
+extern "C" NTSYSAPI NTSTATUS NTAPI ObOpenObjectByPointer(PVOID object, ULONG handleAttributes,
+                                                         PACCESS_STATE passedAccessState,
+                                                         ACCESS_MASK desiredAccess, POBJECT_TYPE objectType,
+                                                         KPROCESSOR_MODE accessMode, PHANDLE handle);
+extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
+                                                       PSECURITY_DESCRIPTOR descriptor);
+
 #endif
