@@ -1,9 +1,8 @@
 #include "card_access_sets.h"
 
+#include "driver_state.h"
 #include "platform.h"
 #include "processor_hold.h"
-
-uint32_t SavedCardRegisters[6];
 
 namespace {
 
@@ -26,7 +25,7 @@ void Write(void* registers, uint32_t offset, uint32_t value)
 
 void PrepareA(void* registers)
 {
-    uint32_t* saved = SavedCardRegisters;
+    uint32_t* saved = Driver.SavedCardRegisters;
     saved[0] = Read(registers, 0x00);
     saved[1] = Read(registers, 0x04);
     saved[2] = Read(registers, 0x08);
@@ -40,7 +39,7 @@ void PrepareA(void* registers)
 
 void RestoreA(void* registers)
 {
-    const uint32_t* saved = SavedCardRegisters;
+    const uint32_t* saved = Driver.SavedCardRegisters;
     Write(registers, 0x0C, saved[0]);
     DelayMs(SettleMs);
     Write(registers, 0x08, saved[1]);
@@ -57,7 +56,7 @@ uint32_t WindowSizeA()
 
 void PrepareB(void* registers)
 {
-    uint32_t* saved = SavedCardRegisters;
+    uint32_t* saved = Driver.SavedCardRegisters;
     saved[0] = Read(registers, 0x147C);
     saved[1] = Read(registers, 0x1480);
     saved[2] = Read(registers, 0x00);
@@ -72,7 +71,7 @@ void PrepareB(void* registers)
 
 void RestoreB(void* registers)
 {
-    const uint32_t* saved = SavedCardRegisters;
+    const uint32_t* saved = Driver.SavedCardRegisters;
     Write(registers, 0x04, saved[2]);
     Write(registers, 0x00, saved[3]);
     DelayMs(SettleMs);
@@ -84,7 +83,7 @@ void RestoreB(void* registers)
 
 void PrepareC(void* registers)
 {
-    uint32_t* saved = SavedCardRegisters;
+    uint32_t* saved = Driver.SavedCardRegisters;
     saved[0] = Read(registers, 0x00);
     saved[1] = Read(registers, 0x04);
     Write(registers, 0x80, Read(registers, 0x80) & ~1u);
@@ -96,7 +95,7 @@ void PrepareC(void* registers)
 
 void RestoreC(void* registers)
 {
-    const uint32_t* saved = SavedCardRegisters;
+    const uint32_t* saved = Driver.SavedCardRegisters;
     Write(registers, 0x04, saved[0]);
     Write(registers, 0x00, saved[1]);
     DelayMs(SettleMs);

@@ -17,8 +17,9 @@ extern const CardAccessSet AccessSetA;
 extern const CardAccessSet AccessSetB;
 extern const CardAccessSet AccessSetC;
 
-// Register values saved by Prepare for Restore; the sets share the slots.
-extern uint32_t SavedCardRegisters[6];
+// Register values saved by Prepare for Restore live in the driver state
+// (SavedCardRegisters); the sets share the slots.
+enum { CARD_SAVED_REGISTER_COUNT = 6 };
 
 // Family 1 -> A, 2 and 3 -> B, 4 -> C.
 const CardAccessSet* AccessSetForFamily(uint32_t family);

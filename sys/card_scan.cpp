@@ -1,9 +1,7 @@
 #include "card_scan.h"
 
+#include "driver_state.h"
 #include "pci_config.h"
-
-CardTableRecord CardTable;
-uint32_t RelocationAddress;
 
 namespace {
 
@@ -30,13 +28,10 @@ const uint32_t CommandRegister = 0x04;
 const uint32_t MemorySpaceEnable = 0x2;
 const uint16_t HostBridgeClass = 0x0600;
 
-// One bit per 64-MB slot of 0x80000000..0xFFFFFFFF.
-uint32_t SlotMask;
-
 void MarkSlots(uint32_t firstSlot, uint32_t count)
 {
     for (uint32_t slot = firstSlot; slot < 32 && slot - firstSlot < count; ++slot)
-        SlotMask |= 1u << slot;
+        Driver.SlotMask |= 1u << slot;
 }
 
 // The BARs of one function being sized. An all-ones write moves a live
@@ -178,11 +173,12 @@ void FillEntry(PELMIX_DEVICE_ENTRY* entry, uint32_t bus, uint32_t device, uint32
 
 uint32_t CopyOut(PELMIX_DEVICE_LIST* reply)
 {
-    reply->Status = CardTable.Status;
-    reply->Count = CardTable.Count;
-    for (uint32_t i = 0; i < CardTable.Count; ++i)
-        reply->Entries[i] = CardTable.Entries[i];
-    return CardTable.Status;
+    const CardTableRecord& table = Driver.CardTable;
+    reply->Status = table.Status;
+    reply->Count = table.Count;
+    for (uint32_t i = 0; i < table.Count; ++i)
+        reply->Entries[i] = table.Entries[i];
+    return table.Status;
 }
 
 // Scans one device; returns 0 when the ninth card stopped the scan.
@@ -197,11 +193,11 @@ int ScanDevice(uint32_t bus, uint32_t device)
         uint16_t deviceId = PciRead16(bus, device, function, 0x02);
         uint32_t family = MatchCardFamily(vendorId, deviceId);
         if (family != 0) {
-            if (CardTable.Count == PELMIX_MAX_DEVICES)
+            CardTableRecord& table = Driver.CardTable;
+            if (table.Count == PELMIX_MAX_DEVICES)
                 return 0;
-            FillEntry(&CardTable.Entries[CardTable.Count], bus, device, function, vendorId, deviceId,
-                      family);
-            ++CardTable.Count;
+            FillEntry(&table.Entries[table.Count], bus, device, function, vendorId, deviceId, family);
+            ++table.Count;
         }
         uint8_t headerType = PciRead8(bus, device, function, 0x0E);
         if (function == 0) {
@@ -230,33 +226,36 @@ uint32_t MatchCardFamily(uint16_t vendorId, uint16_t deviceId)
 
 uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply)
 {
-    CardTable.Count = 0;
-    SlotMask = 0;
+    CardTableRecord& table = Driver.CardTable;
+    table.Count = 0;
+    Driver.SlotMask = 0;
     for (uint32_t bus = 0; bus < 255; ++bus) {
         for (uint32_t device = 0; device < 32; ++device) {
             if (!ScanDevice(bus, device)) {
-                CardTable.Status = PELMIX_RESULT_TOO_MANY_CARDS;
+                table.Status = PELMIX_RESULT_TOO_MANY_CARDS;
                 return CopyOut(reply);
             }
         }
     }
-    if (SlotMask != 0xFFFFFFFFu) {
+    uint32_t taken = Driver.SlotMask;
+    if (taken != 0xFFFFFFFFu) {
         uint32_t slot = 0;
-        while (SlotMask & (1u << slot))
+        while (taken & (1u << slot))
             ++slot;
-        RelocationAddress = RelocationBase + 0x4000000u * slot;
+        Driver.RelocationAddress = RelocationBase + 0x4000000u * slot;
     }
-    CardTable.Status = CardTable.Count > 0 ? PELMIX_RESULT_OK : PELMIX_RESULT_NO_CARD;
+    table.Status = table.Count > 0 ? PELMIX_RESULT_OK : PELMIX_RESULT_NO_CARD;
     return CopyOut(reply);
 }
 
 uint32_t FindCard(uint32_t bus, uint32_t device, uint32_t function, const PELMIX_DEVICE_ENTRY** entry)
 {
+    const CardTableRecord& table = Driver.CardTable;
     *entry = nullptr;
-    if (CardTable.Status == PELMIX_RESULT_NO_CARD || CardTable.Count == 0)
+    if (table.Status == PELMIX_RESULT_NO_CARD || table.Count == 0)
         return PELMIX_RESULT_NO_CARD;
-    for (uint32_t i = 0; i < CardTable.Count; ++i) {
-        const PELMIX_DEVICE_ENTRY& candidate = CardTable.Entries[i];
+    for (uint32_t i = 0; i < table.Count; ++i) {
+        const PELMIX_DEVICE_ENTRY& candidate = table.Entries[i];
         if (candidate.Bus == bus && candidate.Device == device && candidate.Function == function) {
             *entry = &candidate;
             return PELMIX_RESULT_OK;

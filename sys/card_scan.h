@@ -1,4 +1,4 @@
-// The card table of the last PCI scan and the free relocation slot.
+// The PCI scan: the card table and the free relocation slot.
 #ifndef PELMIX_CARD_SCAN_H
 #define PELMIX_CARD_SCAN_H
 
@@ -12,12 +12,8 @@ struct CardTableRecord {
     PELMIX_DEVICE_ENTRY Entries[PELMIX_MAX_DEVICES];
 };
 
-extern CardTableRecord CardTable;
-// Bus address BAR 0x10 moves to during the ROM access phase; 0 = not moved.
-extern uint32_t RelocationAddress;
-
-// Scans the PCI buses, fills CardTable and RelocationAddress, copies the
-// table into the reply and returns its Status.
+// Scans the PCI buses, fills the driver's CardTable and RelocationAddress,
+// copies the table into the reply and returns its Status.
 uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply);
 
 // 0 and the entry of the target; 2 for an empty table; 3 for an unlisted

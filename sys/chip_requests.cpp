@@ -1,33 +1,14 @@
 #include "chip_requests.h"
 
+#include "driver_state.h"
 #include "flash_chip.h"
 #include "rom_access.h"
 
 namespace {
 
-// What an open ROM access phase needs to be closed again.
-struct OpenPhase {
-    uint32_t Bus;
-    uint32_t Device;
-    uint32_t Function;
-    const PELMIX_DEVICE_ENTRY* Entry;
-    void* Registers;
-    void* Rom;
-};
-
-uint32_t Open(const PELMIX_REQUEST_HEADER* header, OpenPhase* phase)
+uint32_t Open(const PELMIX_REQUEST_HEADER* header, RomPhaseRecord* phase)
 {
-    phase->Bus = header->Bus;
-    phase->Device = header->Device;
-    phase->Function = header->Function;
-    return BeginRomAccess(phase->Bus, phase->Device, phase->Function, PELMIX_ROM_WINDOW_SIZE,
-                          &phase->Entry, &phase->Registers, &phase->Rom);
-}
-
-void Close(const OpenPhase* phase)
-{
-    EndRomAccess(phase->Bus, phase->Device, phase->Function, PELMIX_ROM_WINDOW_SIZE, phase->Entry,
-                 phase->Registers, phase->Rom);
+    return BeginRomAccess(header->Bus, header->Device, header->Function, PELMIX_ROM_WINDOW_SIZE, phase);
 }
 
 uint32_t Finish(PELMIX_REQUEST_HEADER* header, uint32_t result)
@@ -61,36 +42,36 @@ bool BadStartOffset(uint32_t startOffset)
 
 uint32_t ReadRom(PELMIX_ROM_TRANSFER* record)
 {
-    OpenPhase phase;
+    RomPhaseRecord phase;
     uint32_t result = Open(&record->Header, &phase);
     if (result != PELMIX_RESULT_OK)
         return Finish(&record->Header, result);
 
-    IdentifyChip();
-    for (uint32_t offset = 0; offset < ChipParameters.ChipSize; offset += PELMIX_CHIP_BLOCK_SIZE)
-        ReadBlock(record->Data + offset, offset);
-    Close(&phase);
+    IdentifyChip(&phase);
+    for (uint32_t offset = 0; offset < Driver.ChipParameters.ChipSize; offset += PELMIX_CHIP_BLOCK_SIZE)
+        ReadBlock(&phase, record->Data + offset, offset);
+    EndRomAccess(&phase);
     return Finish(&record->Header, PELMIX_RESULT_OK);
 }
 
 uint32_t WriteRom(PELMIX_ROM_TRANSFER* record, int preErased)
 {
-    OpenPhase phase;
+    RomPhaseRecord phase;
     uint32_t result = Open(&record->Header, &phase);
     if (result != PELMIX_RESULT_OK)
         return Finish(&record->Header, result);
 
-    uint32_t chipId = IdentifyChip();
+    uint32_t chipId = IdentifyChip(&phase);
     if (!preErased && ChipRequiresErase(chipId))
-        EraseChip();
+        EraseChip(&phase);
     // The first page is always attempted; a failed page ends the write there.
     int ok;
     uint32_t offset = 0;
     do {
-        ok = ProgramPage(record->Data + offset, offset, chipId);
+        ok = ProgramPage(&phase, record->Data + offset, offset, chipId);
         offset += PELMIX_CHIP_BLOCK_SIZE;
-    } while (offset < ChipParameters.ChipSize && ok);
-    Close(&phase);
+    } while (offset < Driver.ChipParameters.ChipSize && ok);
+    EndRomAccess(&phase);
     return Finish(&record->Header, ok ? PELMIX_RESULT_OK : PELMIX_RESULT_PROGRAM_TIMEOUT);
 }
 
@@ -98,22 +79,22 @@ uint32_t ReadPages(PELMIX_PAGE_TRANSFER* record)
 {
     if (BadStartOffset(record->StartOffset))
         return Finish(&record->Header, PELMIX_RESULT_BAD_START_OFFSET);
-    OpenPhase phase;
+    RomPhaseRecord phase;
     uint32_t result = Open(&record->Header, &phase);
     if (result != PELMIX_RESULT_OK)
         return Finish(&record->Header, result);
 
-    IdentifyChip();
+    IdentifyChip(&phase);
     const uint32_t start = record->StartOffset;
     const uint32_t count = record->PageCount;
-    if (BeyondChip(start, count, ChipParameters.ChipSize)) {
+    if (BeyondChip(start, count, Driver.ChipParameters.ChipSize)) {
         result = PELMIX_RESULT_BEYOND_CHIP;
     } else {
         for (uint32_t i = 0; i < count; ++i)
-            ReadBlock(PageData(record, i), start + PELMIX_CHIP_BLOCK_SIZE * i);
+            ReadBlock(&phase, PageData(record, i), start + PELMIX_CHIP_BLOCK_SIZE * i);
         result = PELMIX_RESULT_OK;
     }
-    Close(&phase);
+    EndRomAccess(&phase);
     return Finish(&record->Header, result);
 }
 
@@ -121,49 +102,49 @@ uint32_t WritePages(PELMIX_PAGE_TRANSFER* record, int preErased)
 {
     if (BadStartOffset(record->StartOffset))
         return Finish(&record->Header, PELMIX_RESULT_BAD_START_OFFSET);
-    OpenPhase phase;
+    RomPhaseRecord phase;
     uint32_t result = Open(&record->Header, &phase);
     if (result != PELMIX_RESULT_OK)
         return Finish(&record->Header, result);
 
-    uint32_t chipId = IdentifyChip();
+    uint32_t chipId = IdentifyChip(&phase);
     const uint32_t start = record->StartOffset;
     const uint32_t count = record->PageCount;
     if (!preErased && ChipRequiresErase(chipId)) {
         result = PELMIX_RESULT_ERASE_REQUIRED;
-    } else if (BeyondChip(start, count, ChipParameters.ChipSize)) {
+    } else if (BeyondChip(start, count, Driver.ChipParameters.ChipSize)) {
         result = PELMIX_RESULT_BEYOND_CHIP;
     } else {
         int ok = 1;
         for (uint32_t i = 0; i < count && ok; ++i)
-            ok = ProgramPage(PageData(record, i), start + PELMIX_CHIP_BLOCK_SIZE * i, chipId);
+            ok = ProgramPage(&phase, PageData(record, i), start + PELMIX_CHIP_BLOCK_SIZE * i, chipId);
         result = ok ? PELMIX_RESULT_OK : PELMIX_RESULT_PROGRAM_TIMEOUT;
     }
-    Close(&phase);
+    EndRomAccess(&phase);
     return Finish(&record->Header, result);
 }
 
 uint32_t EraseRom(PELMIX_REQUEST_HEADER* record)
 {
-    OpenPhase phase;
+    RomPhaseRecord phase;
     uint32_t result = Open(record, &phase);
     if (result != PELMIX_RESULT_OK)
         return Finish(record, result);
 
-    IdentifyChip();
-    EraseChip();
-    Close(&phase);
+    IdentifyChip(&phase);
+    EraseChip(&phase);
+    EndRomAccess(&phase);
     return Finish(record, PELMIX_RESULT_OK);
 }
 
 uint32_t QueryChip(PELMIX_CHIP_INFO* record)
 {
-    OpenPhase phase;
+    RomPhaseRecord phase;
     uint32_t result = Open(&record->Header, &phase);
     if (result != PELMIX_RESULT_OK)
         return Finish(&record->Header, result);
 
-    uint32_t chipId = IdentifyChip();
+    uint32_t chipId = IdentifyChip(&phase);
     record->ChipId = chipId;
     const NamedChip* named = FindNamedChip(chipId);
     if (named) {
@@ -177,11 +158,11 @@ uint32_t QueryChip(PELMIX_CHIP_INFO* record)
     } else {
         result = PELMIX_RESULT_UNKNOWN_CHIP;
     }
-    Close(&phase);
+    EndRomAccess(&phase);
     return Finish(&record->Header, result);
 }
 
 uint32_t IdentifiedChipSize()
 {
-    return ChipParameters.ChipSize;
+    return Driver.ChipParameters.ChipSize;
 }

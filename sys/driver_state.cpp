@@ -1,18 +1,13 @@
 #include "driver_state.h"
 
-#include "card_scan.h"
-#include "flash_chip.h"
-#include "processor_hold.h"
-#include "request_dispatch.h"
-#include "rom_access.h"
+// The load-time value is a constant: the image runs no constructor at load.
+static_assert((DriverStateRecord(), true), "the driver state needs no constructor at run time");
+DriverStateRecord Driver;
 
 void ResetDriverState()
 {
-    CardTable = CardTableRecord();
-    RelocationAddress = 0;
-    ResetChipParameters();
-    ResetRomAccessState();
-    InitializeRequestDispatch();
+    Driver = DriverStateRecord();
+    PlatformInitializeRequestLock(&Driver.RequestLock);
 }
 
 int PrepareDriverUnload()

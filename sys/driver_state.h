@@ -1,10 +1,39 @@
-// The driver's static state, as a fresh load of the driver finds it.
+// The driver's one state record: everything the driver keeps from one
+// request to the next, and the scratch of the scan and the processor hold.
+// A fresh load finds it as DriverStateRecord() makes it.
 #ifndef PELMIX_DRIVER_STATE_H
 #define PELMIX_DRIVER_STATE_H
 
-// Puts every piece of static driver state back to its load-time value and
-// readies the request dispatcher. The driver entry calls it; hosts that run
-// many driver lifetimes in one process call it between them.
+#include <stdint.h>
+
+#include "card_access_sets.h"
+#include "card_scan.h"
+#include "flash_chip.h"
+#include "platform.h"
+#include "processor_hold.h"
+
+struct DriverStateRecord {
+    // The cards of the last scan; every request but the scan finds its target here.
+    CardTableRecord CardTable{};
+    // Bus address BAR 0x10 moves to during the ROM access phase; 0 = not moved.
+    uint32_t RelocationAddress = 0;
+    // The scan in progress: one bit per 64-MB slot of 0x80000000..0xFFFFFFFF.
+    uint32_t SlotMask = 0;
+    // Its address is the start context of every holding thread.
+    ProcessorHoldContext ProcessorHold{};
+    // What the access set of the open ROM access phase saved for its Restore.
+    uint32_t SavedCardRegisters[CARD_SAVED_REGISTER_COUNT] = {};
+    // The chip of the last identification.
+    ChipParameterRecord ChipParameters = LoadTimeChipParameters;
+    // One request in the driver at a time; the platform initialises it.
+    PlatformEvent RequestLock{};
+};
+
+extern DriverStateRecord Driver;
+
+// Puts the whole record back to its load-time value and initialises the
+// request lock. The driver entry calls it; hosts that run many driver
+// lifetimes in one process call it between them.
 void ResetDriverState();
 
 // The last word before the driver image goes away: waits (bounded) until no

@@ -1,26 +1,24 @@
 #include "flash_chip.h"
 
+#include "driver_state.h"
 #include "platform.h"
 #include "processor_hold.h"
-#include "rom_access.h"
 
 namespace {
-
-constexpr ChipParameterRecord LoadTimeParameters = {20, 20, 0x5555, 0x2AAA, 0x20000};
 
 // Identification always enters and leaves by these offsets, whatever the chip.
 const uint32_t IdentifyAddress1 = 0x5555;
 const uint32_t IdentifyAddress2 = 0x2AAA;
 const uint32_t IdentifyWaitMs = 20;
 
-int ProgramByBytes(const uint8_t* source, uint32_t offset);
-int ProgramWholePage(const uint8_t* source, uint32_t offset);
+int ProgramByBytes(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset);
+int ProgramWholePage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset);
 
 struct ChipRow {
     uint32_t ChipId;
     ChipParameterRecord Parameters;
     uint32_t ExitWaitMs;
-    int (*Program)(const uint8_t* source, uint32_t offset);
+    int (*Program)(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset);
 };
 
 const ChipRow ChipRows[] = {
@@ -52,108 +50,102 @@ const ChipRow* RowFor(uint32_t chipId)
     return &OtherChipRow;
 }
 
-uint8_t ChipRead(uint32_t offset)
+uint8_t ChipRead(const RomPhaseRecord* phase, uint32_t offset)
 {
-    return PlatformRead8(RomWindow, offset);
+    return PlatformRead8(phase->RomWindow, offset);
 }
 
-void CommandPrefix(uint8_t command)
+void CommandPrefix(const RomPhaseRecord* phase, uint8_t command)
 {
-    ChipWrite(ChipParameters.CommandAddress1, 0xAA);
-    ChipWrite(ChipParameters.CommandAddress2, 0x55);
-    ChipWrite(ChipParameters.CommandAddress1, command);
+    const ChipParameterRecord& chip = Driver.ChipParameters;
+    ChipWrite(phase, chip.CommandAddress1, 0xAA);
+    ChipWrite(phase, chip.CommandAddress2, 0x55);
+    ChipWrite(phase, chip.CommandAddress1, command);
 }
 
 // A programmed byte reads back as written within 40 us: first look after
 // 20 us, then up to four more looks 5 us apart.
-int ByteReady(uint32_t offset, uint8_t value)
+int ByteReady(const RomPhaseRecord* phase, uint32_t offset, uint8_t value)
 {
     PlatformStallMicroseconds(20);
-    if (ChipRead(offset) == value)
+    if (ChipRead(phase, offset) == value)
         return 1;
     for (int retry = 0; retry < 4; ++retry) {
         PlatformStallMicroseconds(5);
-        if (ChipRead(offset) == value)
+        if (ChipRead(phase, offset) == value)
             return 1;
     }
     return 0;
 }
 
-int ProgramByBytes(const uint8_t* source, uint32_t offset)
+int ProgramByBytes(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset)
 {
     int ready = 0;
     for (uint32_t i = 0; i < PELMIX_CHIP_BLOCK_SIZE; ++i) {
-        CommandPrefix(0xA0);
-        ChipWrite(offset + i, source[i]);
-        ready = ByteReady(offset + i, source[i]);
+        CommandPrefix(phase, 0xA0);
+        ChipWrite(phase, offset + i, source[i]);
+        ready = ByteReady(phase, offset + i, source[i]);
         if (!ready)
             break;
     }
-    ChipWrite(0, 0xF0);  // back to read mode, after a failure too
+    ChipWrite(phase, 0, 0xF0);  // back to read mode, after a failure too
     return ready;
 }
 
 // Data polling on the page's last byte: bit 7 reads inverted until the
 // internal write is done.
-int PageReady(uint32_t lastOffset, uint8_t lastValue)
+int PageReady(const RomPhaseRecord* phase, uint32_t lastOffset, uint8_t lastValue)
 {
     for (int poll = 0; poll < 6; ++poll) {
-        DelayMs(ChipParameters.ProgramWaitMs / 6);
-        if (((ChipRead(lastOffset) ^ lastValue) & 0x80) == 0)
+        DelayMs(Driver.ChipParameters.ProgramWaitMs / 6);
+        if (((ChipRead(phase, lastOffset) ^ lastValue) & 0x80) == 0)
             return 1;
     }
     return 0;
 }
 
-int ProgramWholePage(const uint8_t* source, uint32_t offset)
+int ProgramWholePage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset)
 {
-    CommandPrefix(0xA0);
+    CommandPrefix(phase, 0xA0);
     for (uint32_t i = 0; i < PELMIX_CHIP_BLOCK_SIZE; ++i)
-        ChipWrite(offset + i, source[i]);
+        ChipWrite(phase, offset + i, source[i]);
     const uint32_t last = PELMIX_CHIP_BLOCK_SIZE - 1;
-    return PageReady(offset + last, source[last]);
+    return PageReady(phase, offset + last, source[last]);
 }
 
 }  // namespace
 
-ChipParameterRecord ChipParameters = LoadTimeParameters;
-
-void ResetChipParameters()
+void ChipWrite(const RomPhaseRecord* phase, uint32_t offset, uint8_t value)
 {
-    ChipParameters = LoadTimeParameters;
+    PlatformWrite8(phase->RomWindow, offset, value);
+    (void)PlatformRead32(phase->RegisterWindow, 0);
 }
 
-void ChipWrite(uint32_t offset, uint8_t value)
+uint32_t IdentifyChip(const RomPhaseRecord* phase)
 {
-    PlatformWrite8(RomWindow, offset, value);
-    (void)PlatformRead32(RegisterWindow, 0);
-}
-
-uint32_t IdentifyChip()
-{
-    ChipWrite(IdentifyAddress1, 0xAA);
-    ChipWrite(IdentifyAddress2, 0x55);
-    ChipWrite(IdentifyAddress1, 0x90);
+    ChipWrite(phase, IdentifyAddress1, 0xAA);
+    ChipWrite(phase, IdentifyAddress2, 0x55);
+    ChipWrite(phase, IdentifyAddress1, 0x90);
     DelayMs(IdentifyWaitMs);
 
-    uint32_t maker = ChipRead(0);
-    uint32_t device = ChipRead(1);
+    uint32_t maker = ChipRead(phase, 0);
+    uint32_t device = ChipRead(phase, 1);
     uint32_t chipId = maker + 256 * device;
 
     const ChipRow* row = RowFor(chipId);
-    ChipParameters = row->Parameters;
+    Driver.ChipParameters = row->Parameters;
 
-    ChipWrite(IdentifyAddress1, 0xAA);
-    ChipWrite(IdentifyAddress2, 0x55);
-    ChipWrite(IdentifyAddress1, 0xF0);
+    ChipWrite(phase, IdentifyAddress1, 0xAA);
+    ChipWrite(phase, IdentifyAddress2, 0x55);
+    ChipWrite(phase, IdentifyAddress1, 0xF0);
     DelayMs(row->ExitWaitMs);
     return chipId;
 }
 
-void ReadBlock(uint8_t* destination, uint32_t offset)
+void ReadBlock(const RomPhaseRecord* phase, uint8_t* destination, uint32_t offset)
 {
     for (uint32_t k = 0; k < PELMIX_CHIP_BLOCK_SIZE / 4; ++k) {
-        uint32_t word = PlatformRead32(RomWindow, offset + 4 * k);
+        uint32_t word = PlatformRead32(phase->RomWindow, offset + 4 * k);
         // Byte by byte: the destination need not be 4-byte aligned.
         destination[4 * k] = static_cast<uint8_t>(word);
         destination[4 * k + 1] = static_cast<uint8_t>(word >> 8);
@@ -162,19 +154,20 @@ void ReadBlock(uint8_t* destination, uint32_t offset)
     }
 }
 
-int ProgramPage(const uint8_t* source, uint32_t offset, uint32_t chipId)
+int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset, uint32_t chipId)
 {
-    return RowFor(chipId)->Program(source, offset);
+    return RowFor(chipId)->Program(phase, source, offset);
 }
 
-void EraseChip()
+void EraseChip(const RomPhaseRecord* phase)
 {
-    CommandPrefix(0x80);
-    CommandPrefix(0x10);
-    DelayMs(ChipParameters.EraseWaitMs);
-    ChipWrite(ChipParameters.CommandAddress1, 0xAA);
-    ChipWrite(ChipParameters.CommandAddress2, 0x55);
-    ChipWrite(0, 0xF0);
+    const ChipParameterRecord& chip = Driver.ChipParameters;
+    CommandPrefix(phase, 0x80);
+    CommandPrefix(phase, 0x10);
+    DelayMs(chip.EraseWaitMs);
+    ChipWrite(phase, chip.CommandAddress1, 0xAA);
+    ChipWrite(phase, chip.CommandAddress2, 0x55);
+    ChipWrite(phase, 0, 0xF0);
 }
 
 int ChipRequiresErase(uint32_t chipId)

@@ -1,10 +1,12 @@
 // The flash chip steps: command writes, identification, block reads, page
 // programming and chip erase. They run only inside an open ROM access phase,
-// through its published RomWindow and RegisterWindow.
+// through the RomWindow and RegisterWindow of its record.
 #ifndef PELMIX_FLASH_CHIP_H
 #define PELMIX_FLASH_CHIP_H
 
 #include <stdint.h>
+
+#include "rom_access.h"
 
 #define PELMIX_CHIP_BLOCK_SIZE 128u
 
@@ -16,21 +18,22 @@ struct ChipParameterRecord {
     uint32_t ChipSize;         // bytes
 };
 
-// Parameters of the last identified chip; every identification overwrites them.
-extern ChipParameterRecord ChipParameters;
+// The driver's ChipParameters before any identification.
+constexpr ChipParameterRecord LoadTimeChipParameters = {20, 20, 0x5555, 0x2AAA, 0x20000};
 
 // One byte store at the chip offset, then a 32-bit read of register 0.
-void ChipWrite(uint32_t offset, uint8_t value);
+void ChipWrite(const RomPhaseRecord* phase, uint32_t offset, uint8_t value);
 // Reads the identification code (maker in bits 0..7, device in bits 8..15)
-// and sets ChipParameters from it.
-uint32_t IdentifyChip();
+// and sets the driver's ChipParameters from it; every identification
+// overwrites them.
+uint32_t IdentifyChip(const RomPhaseRecord* phase);
 // 128 bytes from the chip offset, as 32 reads of 32 bits.
-void ReadBlock(uint8_t* destination, uint32_t offset);
+void ReadBlock(const RomPhaseRecord* phase, uint8_t* destination, uint32_t offset);
 // Programs 128 bytes at the chip offset by the method of the chip's code;
 // 1 on success, 0 when a byte or the page did not complete in time.
-int ProgramPage(const uint8_t* source, uint32_t offset, uint32_t chipId);
+int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset, uint32_t chipId);
 // Erases the whole chip and waits the chip's fixed erase time.
-void EraseChip();
+void EraseChip(const RomPhaseRecord* phase);
 
 // Whether a chip of this code must be erased before it is programmed.
 int ChipRequiresErase(uint32_t chipId);
@@ -45,8 +48,5 @@ struct NamedChip {
     uint32_t EraseRequired;
 };
 const NamedChip* FindNamedChip(uint32_t chipId);
-
-// ChipParameters back to their load-time values.
-void ResetChipParameters();
 
 #endif

@@ -1,8 +1,7 @@
 #include "processor_hold.h"
 
+#include "driver_state.h"
 #include "pelmix_ioctl.h"
-
-ProcessorHoldContext ProcessorHold;
 
 namespace {
 
@@ -26,6 +25,18 @@ uint8_t CountHeldProcessors(uint8_t numberOfProcessors, uint32_t activeMask)
     return count;
 }
 
+// The release flag crosses processors without a lock: one writer, many
+// readers that must see the change on their next turn.
+void SetReleaseFlag(ProcessorHoldContext* hold, uint32_t value)
+{
+    __atomic_store_n(&hold->ReleaseFlag, value, __ATOMIC_RELEASE);
+}
+
+bool Released(const ProcessorHoldContext* hold)
+{
+    return __atomic_load_n(&hold->ReleaseFlag, __ATOMIC_ACQUIRE) != 0;
+}
+
 // Tells the processor it is in a spin-wait loop; no effect on the logic.
 inline void SpinPause()
 {
@@ -46,7 +57,7 @@ void DelayMs(uint32_t milliseconds)
 
 uint32_t HoldProcessors()
 {
-    ProcessorHoldContext* hold = &ProcessorHold;
+    ProcessorHoldContext* hold = &Driver.ProcessorHold;
     DelayMs(SettleMs);
 
     // The context is shared with every holding thread: a thread of an earlier
@@ -62,21 +73,21 @@ uint32_t HoldProcessors()
     if (numberOfProcessors > 1) {
         PlatformInitializeEvent(&hold->AllHeldEvent);
         hold->ArrivedCount = 0;
-        hold->ReleaseFlag = 0;
+        SetReleaseFlag(hold, 0);
         PlatformInitializeSpinLock(&hold->ArrivalLock);
         hold->ProcessorCount = CountHeldProcessors(numberOfProcessors, activeMask);
 
         int32_t oldPriority = PlatformSetCurrentThreadPriority(HoldPriority);
         for (uint32_t i = 1; i < hold->ProcessorCount; ++i) {
             if (!PlatformCreateSystemThread(HoldingThread, hold)) {
-                hold->ReleaseFlag = 1;
+                SetReleaseFlag(hold, 1);
                 PlatformSetCurrentThreadPriority(oldPriority);
                 return PELMIX_RESULT_THREAD_CREATE;
             }
         }
         if (!PlatformWaitForEvent(&hold->AllHeldEvent, HoldTimeout100ns)) {
             // Threads that arrive later find the flag set and leave at once.
-            hold->ReleaseFlag = 1;
+            SetReleaseFlag(hold, 1);
             PlatformSetCurrentThreadPriority(oldPriority);
             return PELMIX_RESULT_HOLD_TIMEOUT;
         }
@@ -94,8 +105,8 @@ int WaitForHoldingThreadsToEnd()
 
 void ReleaseProcessors()
 {
-    ProcessorHold.ReleaseFlag = 1;
-    PlatformLowerIrql(ProcessorHold.SavedIrql);
+    SetReleaseFlag(&Driver.ProcessorHold, 1);
+    PlatformLowerIrql(Driver.ProcessorHold.SavedIrql);
 }
 
 void HoldingThread(void* context)
@@ -109,7 +120,7 @@ void HoldingThread(void* context)
         PlatformSetEvent(&hold->AllHeldEvent);
     PlatformReleaseSpinLockFromDpcLevel(&hold->ArrivalLock);
 
-    while (hold->ReleaseFlag == 0)
+    while (!Released(hold))
         SpinPause();
 
     PlatformLowerIrql(oldIrql);

@@ -9,18 +9,17 @@
 #include "platform.h"
 
 struct ProcessorHoldContext {
-    uint8_t SavedIrql;            // requester's IRQL before the raise
-    PlatformEvent AllHeldEvent;   // set by the last holding thread to arrive
-    PlatformSpinLock ArrivalLock; // guards ArrivedCount
-    uint8_t ProcessorCount;       // processors to hold, the requester's included
-    uint8_t ArrivedCount;         // holding threads at DISPATCH_LEVEL
+    uint8_t SavedIrql = 0;            // requester's IRQL before the raise
+    PlatformEvent AllHeldEvent{};     // set by the last holding thread to arrive
+    PlatformSpinLock ArrivalLock{};   // guards ArrivedCount
+    uint8_t ProcessorCount = 0;       // processors to hold, the requester's included
+    uint8_t ArrivedCount = 0;         // holding threads at DISPATCH_LEVEL
     // Written by the requester, polled by every holding thread: each turn of
-    // their spin must read it from memory.
-    volatile uint32_t ReleaseFlag;
+    // their spin reads it from memory (atomic accesses only). Set while no
+    // hold is in progress, so that a thread of an earlier driver lifetime
+    // still on its way out leaves.
+    uint32_t ReleaseFlag = 1;
 };
-
-// The one hold context; its address is the start context of every holding thread.
-extern ProcessorHoldContext ProcessorHold;
 
 // Called at PASSIVE_LEVEL. 0: the caller runs at DISPATCH_LEVEL and every
 // other processor spins. Otherwise 8 (processor query failed), 10 (a holding
@@ -34,7 +33,7 @@ void ReleaseProcessors();
 // Waits (at most 5 seconds) until every holding thread has ended; 1 if all
 // have. The driver calls it before it unloads.
 int WaitForHoldingThreadsToEnd();
-// Start routine of each holding thread; context is &ProcessorHold.
+// Start routine of each holding thread; context is the driver's ProcessorHold.
 void HoldingThread(void* context);
 // Sleeps at PASSIVE_LEVEL, busy-waits above it.
 void DelayMs(uint32_t milliseconds);

@@ -2,6 +2,7 @@
 
 #include "card_scan.h"
 #include "chip_requests.h"
+#include "driver_state.h"
 #include "pelmix_ioctl.h"
 #include "platform.h"
 
@@ -148,10 +149,6 @@ void ClearPastInput(void* buffer, uint32_t inLength, uint32_t outLength)
         bytes[i] = 0;
 }
 
-// Requests share the card table, the hold context and the phase state, and
-// one handle can carry several requests at once (overlapped I/O).
-PlatformEvent RequestLock;
-
 uint32_t DispatchOne(uint32_t code, void* buffer, uint32_t inLength, uint32_t outLength, uint32_t* information)
 {
     *information = 0;
@@ -171,16 +168,13 @@ uint32_t DispatchOne(uint32_t code, void* buffer, uint32_t inLength, uint32_t ou
 
 }  // namespace
 
-void InitializeRequestDispatch()
-{
-    PlatformInitializeRequestLock(&RequestLock);
-}
-
 uint32_t DispatchDeviceControl(uint32_t code, void* buffer, uint32_t inLength, uint32_t outLength,
                                uint32_t* information)
 {
-    PlatformAcquireRequestLock(&RequestLock);
+    // Requests share the driver state, and one handle can carry several
+    // requests at once (overlapped I/O).
+    PlatformAcquireRequestLock(&Driver.RequestLock);
     uint32_t status = DispatchOne(code, buffer, inLength, outLength, information);
-    PlatformReleaseRequestLock(&RequestLock);
+    PlatformReleaseRequestLock(&Driver.RequestLock);
     return status;
 }

@@ -9,9 +9,6 @@
 #define PELMIX_STATUS_INVALID_DEVICE_REQUEST 0xC0000010u
 #define PELMIX_STATUS_INVALID_BUFFER_SIZE    0xC0000206u
 
-// Readies the dispatcher; called once when the driver loads.
-void InitializeRequestDispatch();
-
 // Requests are served one at a time, in the order they arrive at the lock.
 // buffer is the request's system buffer, max(inLength, outLength) bytes,
 // holding the request and receiving the reply. Returns the NTSTATUS of the

@@ -2,12 +2,10 @@
 
 #include "card_access_sets.h"
 #include "card_scan.h"
+#include "driver_state.h"
 #include "pci_config.h"
 #include "platform.h"
 #include "processor_hold.h"
-
-void* RomWindow;
-void* RegisterWindow;
 
 namespace {
 
@@ -17,9 +15,6 @@ const uint32_t Bar0Register = 0x10;
 const uint32_t RomBarRegister = 0x30;
 const uint32_t RomDecoderEnable = 0x1;
 const uint32_t PageSize = 0x1000;
-
-// The set chosen for the open phase; Restore and the unmapping use it.
-const CardAccessSet* ActiveAccessSet;
 
 uint32_t WholePages(uint32_t size)
 {
@@ -42,8 +37,7 @@ void UnmapBusWindow(void* mapping, uint32_t size)
 }
 
 uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
-                        const PELMIX_DEVICE_ENTRY** entryOut, void** registerWindowOut,
-                        void** romWindowOut)
+                        RomPhaseRecord* phase)
 {
     const PELMIX_DEVICE_ENTRY* entry = nullptr;
     uint32_t result = FindCard(bus, device, function, &entry);
@@ -82,49 +76,33 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
         PciWrite32(bus, device, function, CommandRegister, command | MemorySpaceEnable);
     }
     set->Prepare(registers);
-    if (RelocationAddress != 0)
-        PciWrite32(bus, device, function, Bar0Register, RelocationAddress);
+    if (Driver.RelocationAddress != 0)
+        PciWrite32(bus, device, function, Bar0Register, Driver.RelocationAddress);
     // The ROM now answers at the bus address BAR 0x10 left, which rom maps.
     PciWrite32(bus, device, function, RomBarRegister, entry->Bar0 | RomDecoderEnable);
 
-    ActiveAccessSet = set;
-    RomWindow = rom;
-    RegisterWindow = registers;
-    *entryOut = entry;
-    *registerWindowOut = registers;
-    *romWindowOut = rom;
+    *phase = {bus, device, function, romWindowSize, entry, set, registers, rom};
     return PELMIX_RESULT_OK;
 }
 
-void EndRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
-                  const PELMIX_DEVICE_ENTRY* entry, void* registerWindow, void* romWindow)
+void EndRomAccess(const RomPhaseRecord* phase)
 {
-    const CardAccessSet* set = ActiveAccessSet;
+    const uint32_t bus = phase->Bus, device = phase->Device, function = phase->Function;
+    const PELMIX_DEVICE_ENTRY* entry = phase->Entry;
+    const CardAccessSet* set = phase->AccessSet;
 
     PciWrite32(bus, device, function, Bar0Register, entry->Bar0);
     PciWrite32(bus, device, function, RomBarRegister, entry->RomBar);  // decoder off
     // The register window decodes only while memory space is enabled, so the
     // access set restores the registers before memory decoding goes back off;
     // the other way round the restore never reaches a card that had it off.
-    set->Restore(registerWindow);
+    set->Restore(phase->RegisterWindow);
     if (!entry->MemoryEnabled) {
         uint32_t command = PciRead32(bus, device, function, CommandRegister);
         PciWrite32(bus, device, function, CommandRegister, command & ~MemorySpaceEnable);
     }
     ReleaseProcessors();
 
-    RomWindow = nullptr;
-    RegisterWindow = nullptr;
-    ActiveAccessSet = nullptr;
-    UnmapBusWindow(registerWindow, set->RegisterWindowSize());
-    UnmapBusWindow(romWindow, romWindowSize);
-}
-
-void ResetRomAccessState()
-{
-    RomWindow = nullptr;
-    RegisterWindow = nullptr;
-    ActiveAccessSet = nullptr;
-    for (uint32_t& slot : SavedCardRegisters)
-        slot = 0;
+    UnmapBusWindow(phase->RegisterWindow, set->RegisterWindowSize());
+    UnmapBusWindow(phase->RomWindow, phase->RomWindowSize);
 }

@@ -7,33 +7,36 @@
 
 #include <stdint.h>
 
+#include "card_access_sets.h"
 #include "pelmix_ioctl.h"
 
 // Size of the ROM window every chip operation maps, whatever the chip's size.
 #define PELMIX_ROM_WINDOW_SIZE 0x20000u
 
-// Published while a phase is open, null otherwise. RomWindow offset i is chip
-// byte i; RegisterWindow holds the card's 32-bit registers at byte offsets.
-// Both are reached only through the platform's volatile accessors.
-extern void* RomWindow;
-extern void* RegisterWindow;
+// An open phase, as BeginRomAccess hands it to the chip steps and
+// EndRomAccess takes it back. The windows are reached only through the
+// platform's volatile accessors.
+struct RomPhaseRecord {
+    uint32_t Bus, Device, Function;
+    uint32_t RomWindowSize;
+    const PELMIX_DEVICE_ENTRY* Entry;   // the target in the card table
+    const CardAccessSet* AccessSet;     // chosen by the entry's Family
+    void* RegisterWindow;               // the card's 32-bit registers at byte offsets
+    void* RomWindow;                    // offset i is chip byte i
+};
 
-// 0 with the phase open and the three outputs set, or 2, 3 (target not
+// 0 with the phase open and described by the record, or 2, 3 (target not
 // found), 4 (register window not mapped), 5 (ROM window not mapped), 8, 10, 11
 // (processor hold), with nothing on the card changed and nothing mapped.
 uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
-                        const PELMIX_DEVICE_ENTRY** entry, void** registerWindow, void** romWindow);
+                        RomPhaseRecord* phase);
 // Undoes every change of BeginRomAccess in reverse, releases the processors
 // and unmaps both windows.
-void EndRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
-                  const PELMIX_DEVICE_ENTRY* entry, void* registerWindow, void* romWindow);
+void EndRomAccess(const RomPhaseRecord* phase);
 
 // Translates a memory-space bus address of the bus and maps size bytes
 // (rounded up to whole 4-KB pages), non-cached; null on failure.
 void* MapBusWindow(uint32_t busAddress, uint32_t bus, uint32_t size);
 void UnmapBusWindow(void* mapping, uint32_t size);
-
-// Puts the phase's static state back to its load-time values.
-void ResetRomAccessState();
 
 #endif

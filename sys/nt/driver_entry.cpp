@@ -11,8 +11,6 @@
 
 namespace {
 
-PDEVICE_OBJECT PelmixDevice;
-
 // Only the system and administrators may open the device: its DACL is set
 // before the link gives it a name that user mode can reach. NT 4.0 knows no
 // kernel handles and refuses the attribute; DriverEntry runs in the system
@@ -65,7 +63,6 @@ VOID NTAPI PelmixUnload(PDRIVER_OBJECT driverObject)
     RtlInitUnicodeString(&linkName, PELMIX_LINK_NAME_W);
     IoDeleteSymbolicLink(&linkName);
     IoDeleteDevice(driverObject->DeviceObject);
-    PelmixDevice = 0;
     DriverHooksStop();
 }
 
@@ -87,17 +84,17 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRI
     RtlInitUnicodeString(&deviceName, PELMIX_DEVICE_NAME_W);
     // FILE_DEVICE_SECURE_OPEN: an open of a name below the device is checked
     // against the device's own descriptor too.
+    PDEVICE_OBJECT device = 0;
     status = IoCreateDevice(driverObject, 0, &deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE,
-                            &PelmixDevice);
+                            &device);
     if (!NT_SUCCESS(status)) {
         DriverHooksStop();
         return status;
     }
-    PelmixDevice->Flags |= DO_BUFFERED_IO;
-    status = RestrictDeviceAccess(PelmixDevice);
+    device->Flags |= DO_BUFFERED_IO;
+    status = RestrictDeviceAccess(device);
     if (!NT_SUCCESS(status)) {
-        IoDeleteDevice(PelmixDevice);
-        PelmixDevice = 0;
+        IoDeleteDevice(device);
         DriverHooksStop();
         return status;
     }
@@ -106,8 +103,7 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRI
     RtlInitUnicodeString(&linkName, PELMIX_LINK_NAME_W);
     status = IoCreateSymbolicLink(&linkName, &deviceName);
     if (!NT_SUCCESS(status)) {
-        IoDeleteDevice(PelmixDevice);
-        PelmixDevice = 0;
+        IoDeleteDevice(device);
         DriverHooksStop();
         return status;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "card_scan.h"
+#include "driver_state.h"
 #include "driver_harness.h"
 #include "pci_machine.h"
 
@@ -28,7 +29,7 @@ uint32_t RelocationFor(const std::string& machine)
     LoadMachine(machine);
     PELMIX_DEVICE_LIST list;
     Enumerate(&list);
-    return RelocationAddress;
+    return Driver.RelocationAddress;
 }
 
 TEST(CardScan, EntryCarriesEveryField)
@@ -113,7 +114,7 @@ TEST(CardScan, NinthCardStopsTheScanAndKeepsTheRelocationAddress)
     LoadMachine("pci 0:01.0 id=1D2E:0C61 bar0=0x80000000/64M\n");
     PELMIX_DEVICE_LIST list;
     Enumerate(&list);
-    ASSERT_EQ(RelocationAddress, 0x84000000u);
+    ASSERT_EQ(Driver.RelocationAddress, 0x84000000u);
 
     std::string nine;
     for (int i = 0; i < 9; ++i)
@@ -128,7 +129,7 @@ TEST(CardScan, NinthCardStopsTheScanAndKeepsTheRelocationAddress)
         EXPECT_EQ(list.Entries[i].Bus, i / 3);
         EXPECT_EQ(list.Entries[i].Device, i % 3);
     }
-    EXPECT_EQ(RelocationAddress, 0x84000000u);
+    EXPECT_EQ(Driver.RelocationAddress, 0x84000000u);
     // The eight listed cards stay reachable.
     const PELMIX_DEVICE_ENTRY* entry;
     EXPECT_EQ(FindCard(2, 1, 0, &entry), 0u);
@@ -165,10 +166,10 @@ TEST(CardScan, EveryTakenSlotKeepsThePreviousAddress)
     LoadMachine("pci 0:01.0 id=1234:0001 bar0=0x80000000/64M\n");
     PELMIX_DEVICE_LIST list;
     Enumerate(&list);
-    ASSERT_EQ(RelocationAddress, 0x84000000u);
+    ASSERT_EQ(Driver.RelocationAddress, 0x84000000u);
     SwapMachine("pci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xFFF08000\n");
     Enumerate(&list);
-    EXPECT_EQ(RelocationAddress, 0x84000000u);
+    EXPECT_EQ(Driver.RelocationAddress, 0x84000000u);
 }
 
 TEST(CardScan, OnlyMemoryBarsAtOrAboveTwoGigabytesAreProbed)
