@@ -1,7 +1,8 @@
 # The freestanding machine core, for any build that embeds the emulated
 # machine (the native host library here, or a driver build). Such a build
 # also supplies EmuStorageRead/EmuStorageWrite (emu_storage.h) and compiles
-# these with its kernel-mode flags; include directory: this folder.
+# these with its kernel-mode flags; include directories: this folder and
+# include/.
 set(PELMIX_EMU_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(PELMIX_EMU_CORE_SOURCES
   ${PELMIX_EMU_DIR}/bus_decode.cpp

@@ -3,13 +3,13 @@
 // polling on bit 7 (and a toggling bit 6) while an operation runs, with
 // completion times on the virtual clock.
 #include "emu_text.h"
+#include "jedec_flash.h"
 #include "machine_state.h"
 
 namespace {
 
 // A page load ends when no byte has been loaded for this long.
 const uint64_t PageLoadWindowUs = 150;
-const uint8_t ResetCommand = 0xF0;
 
 const EmuFunction* FunctionOf(const EmuCard* card)
 {
@@ -31,7 +31,8 @@ uint32_t ProgramTimeUs(const EmuCard* card, int page)
     const EmuFault* slow = EmuFindFault(EMU_FAULT_SLOW, FunctionOf(card));
     if (slow)
         return slow->Value;
-    return page ? card->Chip.Model->PageProgramUs : card->Chip.Model->ByteProgramUs;
+    const EmuFlashTimes& times = card->Chip.Model->Times;
+    return page ? times.PageProgramUs : times.ByteProgramUs;
 }
 
 // Called once per programming attempt: a stuck fault with a count fails
@@ -66,7 +67,7 @@ void ToRest(EmuChip* chip)
 void StoreByte(EmuChip* chip, uint32_t offset, uint8_t value)
 {
     uint8_t old = chip->Data[offset];
-    uint8_t stored = chip->Model->EraseBeforeProgram ? static_cast<uint8_t>(old & value) : value;
+    uint8_t stored = EmuFlashHas(chip->Model, EMU_FLASH_CLEARS_ONLY) ? static_cast<uint8_t>(old & value) : value;
     if (stored != old)
         chip->Dirty = 1;
     chip->Data[offset] = stored;
@@ -176,31 +177,31 @@ void Command(EmuCard* card, uint32_t offset, uint8_t value)
 {
     EmuChip* chip = &card->Chip;
     // After the unlock cycles 0xF0 resets at any address.
-    if (!IsAddress1(chip, offset) && value != ResetCommand) {
+    if (!IsAddress1(chip, offset) && value != JEDEC_RESET) {
         ToRest(chip);
         return;
     }
     switch (value) {
-    case 0x90:
+    case JEDEC_IDENTIFY:
         EmuLogChipCommand(card, EMU_COMMAND_IDENTIFY, chip->Unlock1, chip->Unlock2, offset, value);
-        if (chip->Model->AnswersId)
+        if (EmuFlashHas(chip->Model, EMU_FLASH_ANSWERS_ID))
             chip->RestingMode = EMU_CHIP_ID;
         ToRest(chip);
         break;
-    case ResetCommand:
+    case JEDEC_RESET:
         EmuLogChipCommand(card, EMU_COMMAND_EXIT, chip->Unlock1, chip->Unlock2, offset, value);
         chip->RestingMode = EMU_CHIP_READ;
         ToRest(chip);
         break;
-    case 0xA0:
-        if (chip->Model->PageWrite) {
+    case JEDEC_PROGRAM:
+        if (EmuFlashHas(chip->Model, EMU_FLASH_PAGE_LOAD)) {
             chip->Mode = EMU_CHIP_PAGE_LOAD;
             chip->LoadedCount = 0;
         } else {
             chip->Mode = EMU_CHIP_PROGRAM;
         }
         break;
-    case 0x80:
+    case JEDEC_ERASE:
         chip->Mode = EMU_CHIP_ERASE_SETUP;
         break;
     default:
@@ -213,10 +214,10 @@ void EraseCommand(EmuCard* card, uint32_t offset, uint8_t value)
 {
     EmuChip* chip = &card->Chip;
     const EmuFlashModel* model = chip->Model;
-    if (value == 0x10 && IsAddress1(chip, offset)) {
-        StartErase(card, 0, model->Size, model->ChipEraseUs, EMU_COMMAND_CHIP_ERASE);
-    } else if (value == 0x30 && model->HasSectors) {
-        StartErase(card, offset & ~0xFFFu, 0x1000, model->SectorEraseUs, EMU_COMMAND_SECTOR_ERASE);
+    if (value == JEDEC_CHIP_ERASE && IsAddress1(chip, offset)) {
+        StartErase(card, 0, model->Size, model->Times.ChipEraseUs, EMU_COMMAND_CHIP_ERASE);
+    } else if (value == JEDEC_SECTOR_ERASE && EmuFlashHas(model, EMU_FLASH_SECTORS)) {
+        StartErase(card, offset & ~0xFFFu, 0x1000, model->Times.SectorEraseUs, EMU_COMMAND_SECTOR_ERASE);
     } else {
         ToRest(chip);
     }
@@ -239,7 +240,8 @@ uint8_t EmuChipRead(EmuCard* card, uint32_t offset)
         StartPageProgram(card);   // a read ends the load at once
     Settle(card);
     if (chip->Busy != EMU_BUSY_NONE) {
-        uint8_t status = static_cast<uint8_t>((~chip->BusyValue & 0x80) | (chip->ToggleBit ? 0x40 : 0));
+        uint8_t status = static_cast<uint8_t>((~chip->BusyValue & JEDEC_DATA_POLL_BIT) |
+                                              (chip->ToggleBit ? JEDEC_TOGGLE_BIT : 0));
         chip->ToggleBit ^= 1;
         return status;
     }
@@ -258,7 +260,7 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
     if (chip->Busy != EMU_BUSY_NONE) {
         // Commands are ignored while the part is busy; a reset ends an
         // operation that would never finish.
-        if (value == ResetCommand && chip->Stuck) {
+        if (value == JEDEC_RESET && chip->Stuck) {
             EmuLogChipCommand(card, EMU_COMMAND_RESET, 0, 0, offset, value);
             Complete(chip);
             chip->RestingMode = EMU_CHIP_READ;
@@ -278,7 +280,7 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
     default:
         break;
     }
-    if (value == ResetCommand && chip->Mode != EMU_CHIP_UNLOCK2 && chip->Mode != EMU_CHIP_ERASE_UNLOCK2) {
+    if (value == JEDEC_RESET && chip->Mode != EMU_CHIP_UNLOCK2 && chip->Mode != EMU_CHIP_ERASE_UNLOCK2) {
         EmuLogChipCommand(card, EMU_COMMAND_RESET, 0, 0, offset, value);
         chip->RestingMode = EMU_CHIP_READ;
         chip->Mode = EMU_CHIP_READ;
@@ -287,13 +289,13 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
     switch (chip->Mode) {
     case EMU_CHIP_READ:
     case EMU_CHIP_ID:
-        if (value == 0xAA && IsAddress1(chip, offset)) {
+        if (value == JEDEC_UNLOCK1 && IsAddress1(chip, offset)) {
             chip->Mode = EMU_CHIP_UNLOCK1;
             chip->Unlock1 = offset;
         }
         break;
     case EMU_CHIP_UNLOCK1:
-        if (value == 0x55 && IsAddress2(chip, offset)) {
+        if (value == JEDEC_UNLOCK2 && IsAddress2(chip, offset)) {
             chip->Mode = EMU_CHIP_UNLOCK2;
             chip->Unlock2 = offset;
         } else {
@@ -304,13 +306,13 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
         Command(card, offset, value);
         break;
     case EMU_CHIP_ERASE_SETUP:
-        if (value == 0xAA && IsAddress1(chip, offset))
+        if (value == JEDEC_UNLOCK1 && IsAddress1(chip, offset))
             chip->Mode = EMU_CHIP_ERASE_UNLOCK1;
         else
             ToRest(chip);
         break;
     case EMU_CHIP_ERASE_UNLOCK1:
-        if (value == 0x55 && IsAddress2(chip, offset))
+        if (value == JEDEC_UNLOCK2 && IsAddress2(chip, offset))
             chip->Mode = EMU_CHIP_ERASE_UNLOCK2;
         else
             ToRest(chip);

@@ -5,22 +5,38 @@
 
 #include <stdint.h>
 
-struct EmuFlashModel {
-    const char* Key;              // as written after flash=
-    uint16_t ChipId;              // maker code in bits 0..7, device code in bits 8..15
-    uint8_t AnswersId;            // 0: the part ignores the identification command
-    uint8_t PageWrite;            // 1: 128-byte page load; 0: one byte per command
-    uint8_t EraseBeforeProgram;   // 1: programming can only clear bits
-    uint8_t HasSectors;           // 4-KB sector erase (command 0x30)
-    uint32_t Size;
-    uint32_t CommandMask;         // address bits the command decoder looks at
-    uint32_t Address1;
-    uint32_t Address2;
+// What a part does; a part without any of these takes one byte per program
+// command, overwrites whatever the byte held and ignores identification.
+enum EmuFlashTrait {
+    EMU_FLASH_ANSWERS_ID = 1,     // shows its code in identification mode
+    EMU_FLASH_PAGE_LOAD = 2,      // a program command loads a 128-byte page
+    EMU_FLASH_CLEARS_ONLY = 4,    // programming can only clear bits: erase first
+    EMU_FLASH_SECTORS = 8,        // 4-KB sector erase
+};
+
+// Completion times on the virtual clock, in microseconds (0: no such operation).
+struct EmuFlashTimes {
     uint32_t ByteProgramUs;
     uint32_t PageProgramUs;
     uint32_t ChipEraseUs;
     uint32_t SectorEraseUs;
 };
+
+struct EmuFlashModel {
+    const char* Key;              // as written after flash=
+    uint16_t ChipId;              // maker code in bits 0..7, device code in bits 8..15
+    uint32_t Traits;              // EmuFlashTrait bits
+    uint32_t Size;
+    uint32_t CommandMask;         // address bits the command decoder looks at
+    uint32_t Address1;
+    uint32_t Address2;
+    EmuFlashTimes Times;
+};
+
+inline int EmuFlashHas(const EmuFlashModel* model, uint32_t trait)
+{
+    return (model->Traits & trait) != 0;
+}
 
 const EmuFlashModel* EmuFindFlashModel(const char* key, uint32_t keyLength);
 

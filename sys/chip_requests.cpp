@@ -62,7 +62,7 @@ uint32_t WriteRom(PELMIX_ROM_TRANSFER* record, int preErased)
         return Finish(&record->Header, result);
 
     uint32_t chipId = IdentifyChip(&phase);
-    if (!preErased && ChipRequiresErase(chipId))
+    if (!preErased && FindChipRow(chipId)->EraseRequired)
         EraseChip(&phase);
     // The first page is always attempted; a failed page ends the write there.
     int ok;
@@ -110,7 +110,7 @@ uint32_t WritePages(PELMIX_PAGE_TRANSFER* record, int preErased)
     uint32_t chipId = IdentifyChip(&phase);
     const uint32_t start = record->StartOffset;
     const uint32_t count = record->PageCount;
-    if (!preErased && ChipRequiresErase(chipId)) {
+    if (!preErased && FindChipRow(chipId)->EraseRequired) {
         result = PELMIX_RESULT_ERASE_REQUIRED;
     } else if (BeyondChip(start, count, Driver.ChipParameters.ChipSize)) {
         result = PELMIX_RESULT_BEYOND_CHIP;
@@ -146,9 +146,9 @@ uint32_t QueryChip(PELMIX_CHIP_INFO* record)
 
     uint32_t chipId = IdentifyChip(&phase);
     record->ChipId = chipId;
-    const NamedChip* named = FindNamedChip(chipId);
+    const FlashChipRow* named = FindNamedChip(chipId);
     if (named) {
-        record->SizeKb = named->SizeKb;
+        record->SizeKb = named->Parameters.ChipSize / 1024;
         record->SectorSize = named->SectorSize;
         record->EraseRequired = named->EraseRequired;
         // Ten characters and the terminating NUL; the rest of the field is left alone.

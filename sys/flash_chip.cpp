@@ -1,66 +1,57 @@
 #include "flash_chip.h"
 
 #include "driver_state.h"
+#include "jedec_flash.h"
 #include "platform.h"
 #include "processor_hold.h"
 
 namespace {
 
 // Identification always enters and leaves by these offsets, whatever the chip.
-const uint32_t IdentifyAddress1 = 0x5555;
-const uint32_t IdentifyAddress2 = 0x2AAA;
+const uint32_t IdentifyAddress1 = JEDEC_COMMAND_ADDRESS1;
+const uint32_t IdentifyAddress2 = JEDEC_COMMAND_ADDRESS2;
 const uint32_t IdentifyWaitMs = 20;
 
-int ProgramByBytes(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset);
-int ProgramWholePage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset);
+const uint32_t A1 = JEDEC_COMMAND_ADDRESS1, A2 = JEDEC_COMMAND_ADDRESS2;
 
-struct ChipRow {
-    uint32_t ChipId;
-    ChipParameterRecord Parameters;
-    uint32_t ExitWaitMs;
-    int (*Program)(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset);
-};
-
-const ChipRow ChipRows[] = {
-    {0x351F, {20, 20, 0x5555, 0x2AAA, 0x20000}, 20, ProgramWholePage},
-    {0x171F, {20, 20, 0x5555, 0x2AAA, 0x20000}, 20, ProgramByBytes},
-    {0x2320, {0, 1500, 0x555, 0x2AA, 0x20000}, 1, ProgramByBytes},
-    {0xD4BF, {10, 100, 0x5555, 0x2AAA, 0x10000}, 10, ProgramByBytes},
-    {0xD5BF, {10, 100, 0x5555, 0x2AAA, 0x20000}, 10, ProgramByBytes},
-    {0x9FDF, {10, 100, 0x5555, 0x2AAA, 0x20000}, 10, ProgramByBytes},
-    {0x08BF, {10, 100, 0x5555, 0x2AAA, 0x20000}, 10, ProgramWholePage},
+// The parts the driver knows. Parameters: program wait, erase wait (ms),
+// command addresses, size in bytes.
+const FlashChipRow ChipRows[] = {
+    // id    name          sector erase  parameters                          exit  method
+    {0x08BF, "SST29LE010", 0,     0,     {10, 100, A1, A2, 0x20000},         10,   PROGRAM_BY_PAGE},
+    {0x351F, "AT29LE010A", 0,     0,     {20, 20, A1, A2, 0x20000},          20,   PROGRAM_BY_PAGE},
+    {0xD4BF, "SST39VF512", 4096,  1,     {10, 100, A1, A2, 0x10000},         10,   PROGRAM_BY_BYTES},
+    {0xD5BF, "SST39VF010", 4096,  1,     {10, 100, A1, A2, 0x20000},         10,   PROGRAM_BY_BYTES},
+    {0x171F, nullptr,      0,     0,     {20, 20, A1, A2, 0x20000},          20,   PROGRAM_BY_BYTES},
+    {0x2320, nullptr,      0,     0,     {0, 1500, 0x555, 0x2AA, 0x20000},   1,    PROGRAM_BY_BYTES},
+    {0x9FDF, nullptr,      0,     0,     {10, 100, A1, A2, 0x20000},         10,   PROGRAM_BY_BYTES},
 };
 // Every code not listed above, among them 0xAA55 of a part that ignores the
 // identification command.
-const ChipRow OtherChipRow = {0, {10, 100, 0x5555, 0x2AAA, 0x20000}, 10, ProgramWholePage};
-
-const NamedChip NamedChips[] = {
-    {0x08BF, "SST29LE010", 128, 0, 0},
-    {0x351F, "AT29LE010A", 128, 0, 0},
-    {0xD4BF, "SST39VF512", 64, 4096, 1},
-    {0xD5BF, "SST39VF010", 128, 4096, 1},
-};
-
-const ChipRow* RowFor(uint32_t chipId)
-{
-    for (const ChipRow& row : ChipRows) {
-        if (row.ChipId == chipId)
-            return &row;
-    }
-    return &OtherChipRow;
-}
+const FlashChipRow UnknownChipRow = {0, nullptr, 0, 0, {10, 100, A1, A2, 0x20000}, 10, PROGRAM_BY_PAGE};
 
 uint8_t ChipRead(const RomPhaseRecord* phase, uint32_t offset)
 {
     return PlatformRead8(phase->RomWindow, offset);
 }
 
-void CommandPrefix(const RomPhaseRecord* phase, uint8_t command)
+void Unlock(const RomPhaseRecord* phase, uint32_t address1, uint32_t address2)
+{
+    ChipWrite(phase, address1, JEDEC_UNLOCK1);
+    ChipWrite(phase, address2, JEDEC_UNLOCK2);
+}
+
+void Command(const RomPhaseRecord* phase, uint32_t address1, uint32_t address2, uint8_t command)
+{
+    Unlock(phase, address1, address2);
+    ChipWrite(phase, address1, command);
+}
+
+// A command at the identified chip's own command addresses.
+void ChipCommand(const RomPhaseRecord* phase, uint8_t command)
 {
     const ChipParameterRecord& chip = Driver.ChipParameters;
-    ChipWrite(phase, chip.CommandAddress1, 0xAA);
-    ChipWrite(phase, chip.CommandAddress2, 0x55);
-    ChipWrite(phase, chip.CommandAddress1, command);
+    Command(phase, chip.CommandAddress1, chip.CommandAddress2, command);
 }
 
 // A programmed byte reads back as written within 40 us: first look after
@@ -82,13 +73,13 @@ int ProgramByBytes(const RomPhaseRecord* phase, const uint8_t* source, uint32_t 
 {
     int ready = 0;
     for (uint32_t i = 0; i < PELMIX_CHIP_BLOCK_SIZE; ++i) {
-        CommandPrefix(phase, 0xA0);
+        ChipCommand(phase, JEDEC_PROGRAM);
         ChipWrite(phase, offset + i, source[i]);
         ready = ByteReady(phase, offset + i, source[i]);
         if (!ready)
             break;
     }
-    ChipWrite(phase, 0, 0xF0);  // back to read mode, after a failure too
+    ChipWrite(phase, 0, JEDEC_RESET);  // back to read mode, after a failure too
     return ready;
 }
 
@@ -98,7 +89,7 @@ int PageReady(const RomPhaseRecord* phase, uint32_t lastOffset, uint8_t lastValu
 {
     for (int poll = 0; poll < 6; ++poll) {
         DelayMs(Driver.ChipParameters.ProgramWaitMs / 6);
-        if (((ChipRead(phase, lastOffset) ^ lastValue) & 0x80) == 0)
+        if (((ChipRead(phase, lastOffset) ^ lastValue) & JEDEC_DATA_POLL_BIT) == 0)
             return 1;
     }
     return 0;
@@ -106,12 +97,18 @@ int PageReady(const RomPhaseRecord* phase, uint32_t lastOffset, uint8_t lastValu
 
 int ProgramWholePage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset)
 {
-    CommandPrefix(phase, 0xA0);
+    ChipCommand(phase, JEDEC_PROGRAM);
     for (uint32_t i = 0; i < PELMIX_CHIP_BLOCK_SIZE; ++i)
         ChipWrite(phase, offset + i, source[i]);
     const uint32_t last = PELMIX_CHIP_BLOCK_SIZE - 1;
     return PageReady(phase, offset + last, source[last]);
 }
+
+// In the order of ChipProgramMethod.
+int (*const ProgramMethods[])(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset) = {
+    ProgramByBytes,
+    ProgramWholePage,
+};
 
 }  // namespace
 
@@ -123,21 +120,17 @@ void ChipWrite(const RomPhaseRecord* phase, uint32_t offset, uint8_t value)
 
 uint32_t IdentifyChip(const RomPhaseRecord* phase)
 {
-    ChipWrite(phase, IdentifyAddress1, 0xAA);
-    ChipWrite(phase, IdentifyAddress2, 0x55);
-    ChipWrite(phase, IdentifyAddress1, 0x90);
+    Command(phase, IdentifyAddress1, IdentifyAddress2, JEDEC_IDENTIFY);
     DelayMs(IdentifyWaitMs);
 
     uint32_t maker = ChipRead(phase, 0);
     uint32_t device = ChipRead(phase, 1);
     uint32_t chipId = maker + 256 * device;
 
-    const ChipRow* row = RowFor(chipId);
+    const FlashChipRow* row = FindChipRow(chipId);
     Driver.ChipParameters = row->Parameters;
 
-    ChipWrite(phase, IdentifyAddress1, 0xAA);
-    ChipWrite(phase, IdentifyAddress2, 0x55);
-    ChipWrite(phase, IdentifyAddress1, 0xF0);
+    Command(phase, IdentifyAddress1, IdentifyAddress2, JEDEC_RESET);
     DelayMs(row->ExitWaitMs);
     return chipId;
 }
@@ -156,30 +149,30 @@ void ReadBlock(const RomPhaseRecord* phase, uint8_t* destination, uint32_t offse
 
 int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset, uint32_t chipId)
 {
-    return RowFor(chipId)->Program(phase, source, offset);
+    return ProgramMethods[FindChipRow(chipId)->Method](phase, source, offset);
 }
 
 void EraseChip(const RomPhaseRecord* phase)
 {
     const ChipParameterRecord& chip = Driver.ChipParameters;
-    CommandPrefix(phase, 0x80);
-    CommandPrefix(phase, 0x10);
+    ChipCommand(phase, JEDEC_ERASE);
+    ChipCommand(phase, JEDEC_CHIP_ERASE);
     DelayMs(chip.EraseWaitMs);
-    ChipWrite(phase, chip.CommandAddress1, 0xAA);
-    ChipWrite(phase, chip.CommandAddress2, 0x55);
-    ChipWrite(phase, 0, 0xF0);
+    Unlock(phase, chip.CommandAddress1, chip.CommandAddress2);
+    ChipWrite(phase, 0, JEDEC_RESET);
 }
 
-int ChipRequiresErase(uint32_t chipId)
+const FlashChipRow* FindChipRow(uint32_t chipId)
 {
-    return chipId == 0xD5BF || chipId == 0xD4BF;
-}
-
-const NamedChip* FindNamedChip(uint32_t chipId)
-{
-    for (const NamedChip& chip : NamedChips) {
-        if (chip.ChipId == chipId)
-            return &chip;
+    for (const FlashChipRow& row : ChipRows) {
+        if (row.ChipId == chipId)
+            return &row;
     }
-    return nullptr;
+    return &UnknownChipRow;
+}
+
+const FlashChipRow* FindNamedChip(uint32_t chipId)
+{
+    const FlashChipRow* row = FindChipRow(chipId);
+    return row->Name ? row : nullptr;
 }

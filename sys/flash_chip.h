@@ -35,18 +35,26 @@ int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t off
 // Erases the whole chip and waits the chip's fixed erase time.
 void EraseChip(const RomPhaseRecord* phase);
 
-// Whether a chip of this code must be erased before it is programmed.
-int ChipRequiresErase(uint32_t chipId);
-
-// Names the chip as the identification request reports it; 0 for a code that
-// is not a named chip.
-struct NamedChip {
-    uint32_t ChipId;
-    const char* Name;  // 10 characters
-    uint32_t SizeKb;
-    uint32_t SectorSize;
-    uint32_t EraseRequired;
+// How a part takes a 128-byte page.
+enum ChipProgramMethod {
+    PROGRAM_BY_BYTES,   // one command per byte, each read back within 40 us
+    PROGRAM_BY_PAGE,    // the page loaded back to back, then data polling
 };
-const NamedChip* FindNamedChip(uint32_t chipId);
+
+// One flash part, by its identification code.
+struct FlashChipRow {
+    uint32_t ChipId;
+    const char* Name;                // 10 characters; null: the identification request names no such part
+    uint32_t SectorSize;             // erase sector in bytes; 0 for parts written by whole pages
+    uint32_t EraseRequired;          // 1: erased before a whole-chip write, page writes refused
+    ChipParameterRecord Parameters;  // waits, command addresses and size
+    uint32_t ExitWaitMs;             // after leaving identification mode
+    ChipProgramMethod Method;
+};
+
+// The row of the code; a code not listed gets the row of unknown parts.
+const FlashChipRow* FindChipRow(uint32_t chipId);
+// The row of a part the identification request names, else null.
+const FlashChipRow* FindNamedChip(uint32_t chipId);
 
 #endif
