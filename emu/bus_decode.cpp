@@ -3,6 +3,7 @@
 // decoder. Nobody, or more than one decoder, claiming it reads 0xFF bytes
 // (the access floats) and loses writes.
 #include "machine_state.h"
+#include "pci_registers.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ struct Claim {
 
 int MemoryEnabled(const EmuFunction* function)
 {
-    return (function->Config[0x04 / 4] & 2) != 0;
+    return (function->Config[PCI_COMMAND / 4] & PCI_COMMAND_MEMORY) != 0;
 }
 
 // Base of memory BAR n, or 0 when it does not decode.
@@ -27,20 +28,21 @@ uint32_t BarBase(const EmuFunction* function, uint32_t bar)
     uint32_t size = function->BarSize[bar];
     if (size == 0)
         return 0;
-    uint32_t value = function->Config[0x10 / 4 + bar];
-    if (value & 1)
-        return 0;   // I/O space
-    if ((value & 6) == 4 && function->Config[0x10 / 4 + bar + 1] != 0)
+    uint32_t index = PciBarOffset(bar) / 4;
+    uint32_t value = function->Config[index];
+    if (value & PCI_BAR_IO_SPACE)
+        return 0;
+    if ((value & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64 && function->Config[index + 1] != 0)
         return 0;   // above 4 GB
-    return value & ~(size - 1) & ~0xFu;
+    return value & ~(size - 1) & ~PCI_BAR_MEMORY_FLAGS;
 }
 
 uint32_t RomBase(const EmuFunction* function)
 {
-    uint32_t value = function->Config[0x30 / 4];
-    if (function->RomSize == 0 || !(value & 1))
+    uint32_t value = function->Config[PCI_ROM_BAR / 4];
+    if (function->RomSize == 0 || !(value & PCI_ROM_ENABLE))
         return 0;
-    return value & ~(function->RomSize - 1) & ~0x7FFu;
+    return value & ~(function->RomSize - 1) & ~PCI_ROM_FLAGS;
 }
 
 void Consider(Claim* claim, EmuFunction* function, uint32_t kind, uint32_t bar, uint32_t base,
@@ -62,11 +64,10 @@ Claim Resolve(uint32_t address)
         EmuFunction* function = &Machine.Functions[i];
         if (!MemoryEnabled(function))
             continue;
-        uint32_t layout = (function->Config[0x0C / 4] >> 16) & 0x7F;
-        uint32_t barCount = layout == 0 ? 6 : layout == 1 ? 2 : 0;
-        for (uint32_t bar = 0; bar < barCount; ++bar)
+        uint32_t layout = EmuHeaderLayout(function);
+        for (uint32_t bar = 0; bar < PciBarCount(layout); ++bar)
             Consider(&claim, function, CLAIM_BAR, bar, BarBase(function, bar), function->BarSize[bar], address);
-        if (layout == 0)
+        if (layout == PCI_LAYOUT_DEVICE)
             Consider(&claim, function, CLAIM_ROM, 0, RomBase(function), function->RomSize, address);
     }
     return claim;
@@ -193,8 +194,8 @@ int EmuMappingRefused(uint32_t busAddress, uint32_t size)
     for (uint32_t i = 0; i < Machine.CardCount; ++i) {
         const EmuCard* card = &Machine.Cards[i];
         const EmuFunction* function = &Machine.Functions[card->FunctionIndex];
-        uint32_t registers = function->Config[0x14 / 4] & ~0xFu;
-        uint32_t memory = function->Config[0x10 / 4] & ~0xFu;
+        uint32_t registers = function->Config[PCI_BAR1 / 4] & ~PCI_BAR_MEMORY_FLAGS;
+        uint32_t memory = function->Config[PCI_BAR0 / 4] & ~PCI_BAR_MEMORY_FLAGS;
         if (EmuFindFault(EMU_FAULT_MAP_REGISTER, function) && busAddress == registers)
             return 1;
         if (EmuFindFault(EMU_FAULT_MAP_ROM, function) && busAddress == memory && size > 0)

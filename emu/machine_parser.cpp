@@ -8,6 +8,7 @@
 //         slow B:D.F US
 #include "emu_text.h"
 #include "machine_state.h"
+#include "pci_registers.h"
 
 namespace {
 
@@ -154,13 +155,13 @@ int ParseBar(EmuToken value, uint32_t bar, PciLine* pci, ParseError* error)
     uint32_t base, size;
     if (!ParseDecoder(value, &base, &size))
         return Fail(error, "bad BAR, expected 0xBASE/SIZE", value);
-    int io = base & 1;
+    int io = (base & PCI_BAR_IO_SPACE) != 0;
     if (!IsPowerOfTwo(size) || size < (io ? 4u : 16u))
         return Fail(error, "BAR size must be a power of two of at least 16 (4 for I/O)", value);
-    uint32_t typeBits = io ? 0x3u : 0xFu;
+    uint32_t typeBits = io ? PCI_BAR_IO_FLAGS : PCI_BAR_MEMORY_FLAGS;
     if ((base & ~typeBits) & (size - 1))
         return Fail(error, "BAR base is not aligned to its size", value);
-    if (!io && (base & 6) == 4 && bar == 5)
+    if (!io && (base & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64 && bar == 5)
         return Fail(error, "a 64-bit BAR needs the next BAR for its upper half", value);
     pci->BarValue[bar] = base;
     pci->BarSize[bar] = size;
@@ -174,7 +175,7 @@ int ParseRom(EmuToken value, PciLine* pci, ParseError* error)
         return Fail(error, "bad ROM BAR, expected 0xBASE/SIZE", value);
     if (!IsPowerOfTwo(size) || size < 2048)
         return Fail(error, "ROM size must be a power of two of at least 2K", value);
-    if ((base & ~1u) & (size - 1))
+    if ((base & ~PCI_ROM_ENABLE) & (size - 1))
         return Fail(error, "ROM base is not aligned to its size", value);
     pci->HasRom = 1;
     pci->RomValue = base;
@@ -276,10 +277,10 @@ int ParsePciKey(EmuToken token, PciLine* pci, ParseError* error)
 // 0x40 (its status register at 0x44 lists the transfer rates).
 void AddAgpCapabilities(EmuFunction* function)
 {
-    function->Config[0x04 / 4] |= 0x0010u << 16;   // capabilities list
-    function->Config[0x34 / 4] = 0x60;
-    function->Config[0x60 / 4] = 0x00024001;         // PM, next 0x40
-    function->Config[0x40 / 4] = 0x00200002;         // AGP 2.0, end of list
+    function->Config[PCI_COMMAND / 4] |= PCI_STATUS_CAPABILITIES << 16;
+    function->Config[PCI_CAPABILITY_POINTER / 4] = 0x60;
+    function->Config[0x60 / 4] = 0x00024000 | PCI_CAPABILITY_POWER;   // next 0x40
+    function->Config[0x40 / 4] = 0x00200000 | PCI_CAPABILITY_AGP;     // AGP 2.0, end of list
     function->Config[0x44 / 4] = 0x1F000207;         // 1x/2x/4x, sideband
     function->Config[0x48 / 4] = 0x00000000;
 }
@@ -305,34 +306,36 @@ int ApplyPciLine(const PciLine* pci, ParseError* error)
     EmuFunction* function = &Machine.Functions[index];
     EmuInitFunction(function, pci->Bus, pci->Device, pci->Function);
     uint32_t* config = function->Config;
-    config[0x00 / 4] = pci->Id;
-    uint32_t command = pci->HasCommand ? pci->Command : 0x0006;
-    config[0x04 / 4] = command | (pci->Status << 16);
-    uint32_t classCode = pci->HasClass ? pci->ClassCode : (family ? 0x030000u : 0);
-    config[0x08 / 4] = pci->Revision | (classCode << 8);
-    config[0x0C / 4] = pci->HeaderType << 16;
-    uint32_t layout = pci->HeaderType & 0x7F;
-    uint32_t barCount = layout == 0 ? 6 : layout == 1 ? 2 : 0;
+    config[PCI_VENDOR_ID / 4] = pci->Id;
+    uint32_t command = pci->HasCommand ? pci->Command : PCI_COMMAND_MEMORY | PCI_COMMAND_BUS_MASTER;
+    config[PCI_COMMAND / 4] = command | (pci->Status << 16);
+    // The 24-bit class code: class word and programming interface 0.
+    uint32_t classCode = pci->HasClass ? pci->ClassCode : (family ? PCI_CLASS_VGA << 8 : 0);
+    config[PCI_REVISION_ID / 4] = pci->Revision | (classCode << 8);
+    config[PCI_CACHE_LINE_SIZE / 4] = pci->HeaderType << 16;
+    uint32_t layout = PciHeaderLayout(pci->HeaderType);
+    uint32_t barCount = PciBarCount(layout);
     for (uint32_t bar = 0; bar < 6; ++bar) {
         if (pci->BarSize[bar] == 0)
             continue;
         if (bar >= barCount)
             return Fail(error, "this header type has no such BAR");
-        if (bar > 0 && pci->BarSize[bar - 1] && (pci->BarValue[bar - 1] & 7) == 4)
+        if (bar > 0 && pci->BarSize[bar - 1] &&
+            (pci->BarValue[bar - 1] & (PCI_BAR_IO_SPACE | PCI_BAR_MEMORY_TYPE)) == PCI_BAR_MEMORY_64)
             return Fail(error, "a BAR cannot follow a 64-bit BAR, which takes two registers");
-        config[0x10 / 4 + bar] = pci->BarValue[bar];
+        config[PciBarOffset(bar) / 4] = pci->BarValue[bar];
         function->BarSize[bar] = pci->BarSize[bar];
     }
     if (pci->HasSubsystem) {
-        if (layout != 0)
+        if (layout != PCI_LAYOUT_DEVICE)
             return Fail(error, "subsys= needs header type 0");
-        config[0x2C / 4] = pci->Subsystem;
+        config[PCI_SUBSYSTEM_VENDOR_ID / 4] = pci->Subsystem;
     }
     uint32_t romSize = pci->HasRom ? pci->RomSize : (family ? 0x20000u : 0);
     if (romSize) {
-        if (layout != 0)
+        if (layout != PCI_LAYOUT_DEVICE)
             return Fail(error, "rom= needs header type 0");
-        config[0x30 / 4] = pci->HasRom ? pci->RomValue : 0;
+        config[PCI_ROM_BAR / 4] = pci->HasRom ? pci->RomValue : 0;
         function->RomSize = romSize;
     }
     if (pci->Agp)

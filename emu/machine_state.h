@@ -114,6 +114,8 @@ struct EmuMachine {
 extern EmuMachine Machine;
 
 EmuFunction* EmuFindFunction(uint32_t bus, uint32_t device, uint32_t function);
+// Header layout of the function's header type (0 device, 1 bridge).
+uint32_t EmuHeaderLayout(const EmuFunction* function);
 EmuCard* EmuCardOfFunction(const EmuFunction* function);
 const EmuFault* EmuFindFault(uint32_t kind, const EmuFunction* function);
 

@@ -2,17 +2,13 @@
 // BAR and ROM BAR size probing, and the platform-facing byte access.
 #include "emu_text.h"
 #include "machine_state.h"
+#include "pci_registers.h"
 
 EmuMachine Machine;
 
 namespace {
 
-const uint32_t RomBarIndex = 0x30 / 4;
-
-uint32_t HeaderLayout(const EmuFunction* function)
-{
-    return (function->Config[3] >> 16) & 0x7F;
-}
+const uint32_t RomBarIndex = PCI_ROM_BAR / 4;
 
 void TraceWrite(const EmuFunction* function, uint32_t offset, uint32_t written, uint32_t before)
 {
@@ -52,6 +48,11 @@ EmuFunction* EmuFindFunction(uint32_t bus, uint32_t device, uint32_t function)
     return nullptr;
 }
 
+uint32_t EmuHeaderLayout(const EmuFunction* function)
+{
+    return PciHeaderLayout(EmuFunctionRead32(function, PCI_HEADER_TYPE & ~3u) >> 16);
+}
+
 EmuCard* EmuCardOfFunction(const EmuFunction* function)
 {
     if (!function || function->CardIndex < 0)
@@ -88,35 +89,35 @@ void EmuInitFunction(EmuFunction* function, uint32_t bus, uint32_t device, uint3
 void EmuFinishFunction(EmuFunction* function)
 {
     uint32_t* writable = function->Writable;
-    writable[0x04 / 4] = 0x0000FFFF;   // command; status is read-only here
-    writable[0x0C / 4] = 0x0000FFFF;   // cache line size, latency timer
-    writable[0x3C / 4] = 0x000000FF;   // interrupt line
-    for (uint32_t i = 0x40 / 4; i < EMU_CONFIG_REGISTERS; ++i)
+    writable[PCI_COMMAND / 4] = 0x0000FFFF;           // status is read-only here
+    writable[PCI_CACHE_LINE_SIZE / 4] = 0x0000FFFF;   // and the latency timer
+    writable[PCI_INTERRUPT_LINE / 4] = 0x000000FF;
+    for (uint32_t i = PCI_DEVICE_SPECIFIC / 4; i < EMU_CONFIG_REGISTERS; ++i)
         writable[i] = 0xFFFFFFFF;
-    uint32_t layout = HeaderLayout(function);
-    uint32_t barCount = layout == 0 ? 6 : layout == 1 ? 2 : 0;
-    if (layout == 1) {
+    uint32_t layout = EmuHeaderLayout(function);
+    uint32_t barCount = PciBarCount(layout);
+    if (layout == PCI_LAYOUT_BRIDGE) {
         // Bus numbers, I/O and memory windows, upper halves.
-        for (uint32_t offset = 0x18; offset <= 0x30; offset += 4)
+        for (uint32_t offset = PCI_BRIDGE_BUS_NUMBERS; offset <= PCI_BRIDGE_UPPER_IO; offset += 4)
             writable[offset / 4] = 0xFFFFFFFF;
-        writable[0x1C / 4] = 0x0000FFFF;
+        writable[PCI_BRIDGE_IO_WINDOW / 4] = 0x0000FFFF;
     }
     for (uint32_t bar = 0; bar < barCount; ++bar) {
         uint32_t size = function->BarSize[bar];
-        uint32_t index = 0x10 / 4 + bar;
+        uint32_t index = PciBarOffset(bar) / 4;
         if (size == 0)
             continue;
         uint32_t value = function->Config[index];
-        if (value & 1) {
-            writable[index] = ~(size - 1) & ~0x3u;
+        if (value & PCI_BAR_IO_SPACE) {
+            writable[index] = ~(size - 1) & ~PCI_BAR_IO_FLAGS;
         } else {
-            writable[index] = ~(size - 1) & ~0xFu;
-            if ((value & 6) == 4 && bar + 1 < barCount)
+            writable[index] = ~(size - 1) & ~PCI_BAR_MEMORY_FLAGS;
+            if ((value & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64 && bar + 1 < barCount)
                 writable[index + 1] = 0xFFFFFFFF;   // upper half of a 64-bit BAR
         }
     }
-    if (layout == 0 && function->RomSize != 0)
-        writable[RomBarIndex] = (~(function->RomSize - 1) & 0xFFFFF800u) | 1u;
+    if (layout == PCI_LAYOUT_DEVICE && function->RomSize != 0)
+        writable[RomBarIndex] = (~(function->RomSize - 1) & ~PCI_ROM_FLAGS) | PCI_ROM_ENABLE;
 }
 
 uint32_t EmuFunctionRead32(const EmuFunction* function, uint32_t offset)
@@ -139,7 +140,7 @@ void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, 
 
     // A chip that loses its decoder ends whatever it could not finish.
     EmuCard* card = EmuCardOfFunction(function);
-    if (card && index == RomBarIndex && (before & 1) && !(function->Config[index] & 1))
+    if (card && index == RomBarIndex && (before & PCI_ROM_ENABLE) && !(function->Config[index] & PCI_ROM_ENABLE))
         EmuChipAbort(card);
 }
 

@@ -1,8 +1,8 @@
 #include "card_access_sets.h"
 
+#include "delay.h"
 #include "driver_state.h"
 #include "platform.h"
-#include "processor_hold.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "driver_state.h"
 #include "pci_config.h"
+#include "pci_registers.h"
 
 namespace {
 
@@ -19,14 +20,18 @@ const CardMatch CardMatchTable[] = {
 };
 
 const uint32_t RelocationBase = 0x80000000u;
-const uint32_t RomBarOffset = 0x30;
-const uint32_t BridgeWindowUnset = 0x0000FFF0u;
 // A chain cannot hold more distinct entries than configuration space has
 // byte offsets, so a longer walk can only be a cycle.
-const int CapabilityWalkLimit = 256;
-const uint32_t CommandRegister = 0x04;
-const uint32_t MemorySpaceEnable = 0x2;
-const uint16_t HostBridgeClass = 0x0600;
+const int CapabilityWalkLimit = PCI_CONFIG_SPACE_SIZE;
+// Where an AGP card's status register sits (its capability at 0x40): the
+// transfer rates it supports, in bits 0..3.
+const uint32_t AgpStatusRegister = 0x44;
+
+// Function 0 of the PIIX4 south bridge, its PCI-to-ISA bridge. Its other
+// functions (IDE, USB, power management) are the south bridge's own: none is
+// a card, none decodes memory, so the scan leaves them alone.
+const uint16_t Piix4VendorId = 0x8086;
+const uint16_t Piix4IsaBridgeId = 0x7110;
 
 void MarkSlots(uint32_t firstSlot, uint32_t count)
 {
@@ -56,13 +61,13 @@ void ProbeBar(BarSizing* sizing, uint32_t offset, uint32_t value, uint32_t* prob
     uint32_t bus = sizing->Bus, device = sizing->Device, function = sizing->Function;
     if (!sizing->KeepDecoding && !sizing->DecodingOff) {
         // Writing the status half as zero leaves its write-one-to-clear bits alone.
-        sizing->Command = PciRead32(bus, device, function, CommandRegister) & 0xFFFF;
-        if (sizing->Command & MemorySpaceEnable) {
-            PciWrite32(bus, device, function, CommandRegister, sizing->Command & ~MemorySpaceEnable);
+        sizing->Command = PciRead32(bus, device, function, PCI_COMMAND) & 0xFFFF;
+        if (sizing->Command & PCI_COMMAND_MEMORY) {
+            PciWrite32(bus, device, function, PCI_COMMAND, sizing->Command & ~PCI_COMMAND_MEMORY);
             sizing->DecodingOff = true;
         }
     }
-    PciWrite32(bus, device, function, offset, 0xFFFFFFFFu);
+    PciWrite32(bus, device, function, offset, 0xFFFFFFFFu);  // all ones: the decoder shows its size
     *probed = PciRead32(bus, device, function, offset);
     PciWrite32(bus, device, function, offset, value);
 }
@@ -70,7 +75,7 @@ void ProbeBar(BarSizing* sizing, uint32_t offset, uint32_t value, uint32_t* prob
 void EndBarSizing(const BarSizing& sizing)
 {
     if (sizing.DecodingOff)
-        PciWrite32(sizing.Bus, sizing.Device, sizing.Function, CommandRegister, sizing.Command);
+        PciWrite32(sizing.Bus, sizing.Device, sizing.Function, PCI_COMMAND, sizing.Command);
 }
 
 void AccountBar(BarSizing* sizing, uint32_t offset)
@@ -80,14 +85,14 @@ void AccountBar(BarSizing* sizing, uint32_t offset)
     if (value == 0)
         return;
     uint32_t typeBits;
-    if (offset == RomBarOffset) {
-        typeBits = 0x7FF;
+    if (offset == PCI_ROM_BAR) {
+        typeBits = PCI_ROM_FLAGS;
     } else {
-        if (value & 1)
-            return;  // I/O space
-        if ((value & 6) == 4)
-            return;  // 64-bit memory BAR
-        typeBits = 0xF;
+        if (value & PCI_BAR_IO_SPACE)
+            return;
+        if ((value & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64)
+            return;
+        typeBits = PCI_BAR_MEMORY_FLAGS;
     }
     uint32_t base = value & ~typeBits;
     if (base < RelocationBase)
@@ -101,9 +106,9 @@ void AccountBar(BarSizing* sizing, uint32_t offset)
 void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function)
 {
     BarSizing sizing = BeginBarSizing(bus, device, function, false);
-    for (uint32_t offset = 0x10; offset <= 0x24; offset += 4)
-        AccountBar(&sizing, offset);
-    AccountBar(&sizing, RomBarOffset);
+    for (uint32_t bar = 0; bar < PciBarCount(PCI_LAYOUT_DEVICE); ++bar)
+        AccountBar(&sizing, PciBarOffset(bar));
+    AccountBar(&sizing, PCI_ROM_BAR);
     EndBarSizing(sizing);
 }
 
@@ -111,7 +116,7 @@ void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function)
 // bits 4..15 of each half.
 void AccountBridgeWindow(uint32_t window)
 {
-    if (window == BridgeWindowUnset)
+    if (window == PCI_BRIDGE_WINDOW_UNSET)
         return;
     if ((window & 0x8000) == 0)
         return;
@@ -121,29 +126,29 @@ void AccountBridgeWindow(uint32_t window)
 
 void AccountFunction0(uint32_t bus, uint32_t device, uint8_t headerType)
 {
-    uint16_t classWord = PciRead16(bus, device, 0, 0x0A);
-    if (classWord == HostBridgeClass) {
+    uint16_t classWord = PciRead16(bus, device, 0, PCI_CLASS_WORD);
+    if (classWord == PCI_CLASS_HOST_BRIDGE) {
         BarSizing sizing = BeginBarSizing(bus, device, 0, true);
-        AccountBar(&sizing, 0x10);
+        AccountBar(&sizing, PCI_BAR0);
         EndBarSizing(sizing);
-    } else if (classWord == 0x0604) {
-        AccountBridgeWindow(PciRead32(bus, device, 0, 0x20));
-        AccountBridgeWindow(PciRead32(bus, device, 0, 0x24));
-    } else if ((headerType & 0x7F) == 0) {
+    } else if (classWord == PCI_CLASS_PCI_BRIDGE) {
+        AccountBridgeWindow(PciRead32(bus, device, 0, PCI_BRIDGE_MEMORY_WINDOW));
+        AccountBridgeWindow(PciRead32(bus, device, 0, PCI_BRIDGE_PREFETCH_WINDOW));
+    } else if (PciHeaderLayout(headerType) == PCI_LAYOUT_DEVICE) {
         AccountAllBars(bus, device, 0);
     }
 }
 
 uint32_t TestAgp(uint32_t bus, uint32_t device, uint32_t function)
 {
-    if ((PciRead16(bus, device, function, 0x06) & 0x10) == 0)
+    if ((PciRead16(bus, device, function, PCI_STATUS) & PCI_STATUS_CAPABILITIES) == 0)
         return 0;
-    if ((PciRead32(bus, device, function, 0x44) & 0xF) == 0)
+    if ((PciRead32(bus, device, function, AgpStatusRegister) & 0xF) == 0)
         return 0;
-    uint32_t pointer = PciRead8(bus, device, function, 0x34);
+    uint32_t pointer = PciRead8(bus, device, function, PCI_CAPABILITY_POINTER);
     for (int step = 0; step < CapabilityWalkLimit; ++step) {
         uint16_t capability = PciRead16(bus, device, function, pointer);
-        if ((capability & 0xFF) == 2)
+        if ((capability & 0xFF) == PCI_CAPABILITY_AGP)
             return 1;
         pointer = capability >> 8;
         if (pointer == 0 || pointer >= 0xFF)
@@ -160,14 +165,15 @@ void FillEntry(PELMIX_DEVICE_ENTRY* entry, uint32_t bus, uint32_t device, uint32
     entry->Function = function;
     entry->VendorId = vendorId;
     entry->DeviceId = deviceId;
-    entry->SubsystemVendorId = PciRead16(bus, device, function, 0x2C);
-    entry->SubsystemId = PciRead16(bus, device, function, 0x2E);
-    entry->RevisionId = PciRead8(bus, device, function, 0x08);
-    entry->Bar0 = PciRead32(bus, device, function, 0x10) & ~0xFu;
-    entry->Bar1 = PciRead32(bus, device, function, 0x14) & ~0xFu;
-    entry->RomBar = PciRead32(bus, device, function, RomBarOffset) & ~0xFu;
+    entry->SubsystemVendorId = PciRead16(bus, device, function, PCI_SUBSYSTEM_VENDOR_ID);
+    entry->SubsystemId = PciRead16(bus, device, function, PCI_SUBSYSTEM_ID);
+    entry->RevisionId = PciRead8(bus, device, function, PCI_REVISION_ID);
+    // The list reports the low four bits cleared, the ROM BAR's too.
+    entry->Bar0 = PciRead32(bus, device, function, PCI_BAR0) & ~0xFu;
+    entry->Bar1 = PciRead32(bus, device, function, PCI_BAR1) & ~0xFu;
+    entry->RomBar = PciRead32(bus, device, function, PCI_ROM_BAR) & ~0xFu;
     entry->IsAgp = TestAgp(bus, device, function);
-    entry->MemoryEnabled = (PciRead32(bus, device, function, CommandRegister) & MemorySpaceEnable) ? 1 : 0;
+    entry->MemoryEnabled = (PciRead32(bus, device, function, PCI_COMMAND) & PCI_COMMAND_MEMORY) ? 1 : 0;
     entry->Family = family;
 }
 
@@ -184,13 +190,13 @@ uint32_t CopyOut(PELMIX_DEVICE_LIST* reply)
 // Scans one device; returns 0 when the ninth card stopped the scan.
 int ScanDevice(uint32_t bus, uint32_t device)
 {
-    if (PciRead32(bus, device, 0, 0) == 0xFFFFFFFFu)
+    if (PciRead32(bus, device, 0, PCI_VENDOR_ID) == PCI_ABSENT)
         return 1;
     for (uint32_t function = 0; function < 8; ++function) {
-        if (PciRead32(bus, device, function, 0) == 0xFFFFFFFFu)
+        if (PciRead32(bus, device, function, PCI_VENDOR_ID) == PCI_ABSENT)
             continue;
-        uint16_t vendorId = PciRead16(bus, device, function, 0x00);
-        uint16_t deviceId = PciRead16(bus, device, function, 0x02);
+        uint16_t vendorId = PciRead16(bus, device, function, PCI_VENDOR_ID);
+        uint16_t deviceId = PciRead16(bus, device, function, PCI_DEVICE_ID);
         uint32_t family = MatchCardFamily(vendorId, deviceId);
         if (family != 0) {
             CardTableRecord& table = Driver.CardTable;
@@ -199,15 +205,15 @@ int ScanDevice(uint32_t bus, uint32_t device)
             FillEntry(&table.Entries[table.Count], bus, device, function, vendorId, deviceId, family);
             ++table.Count;
         }
-        uint8_t headerType = PciRead8(bus, device, function, 0x0E);
+        uint8_t headerType = PciRead8(bus, device, function, PCI_HEADER_TYPE);
         if (function == 0) {
             AccountFunction0(bus, device, headerType);
-            if ((headerType & 0x80) == 0)
+            if ((headerType & PCI_HEADER_MULTI_FUNCTION) == 0)
                 return 1;
-        } else if ((headerType & 0x7F) == 0) {
+        } else if (PciHeaderLayout(headerType) == PCI_LAYOUT_DEVICE) {
             AccountAllBars(bus, device, function);
         }
-        if (vendorId == 0x8086 && deviceId == 0x7110)
+        if (vendorId == Piix4VendorId && deviceId == Piix4IsaBridgeId)
             return 1;
     }
     return 1;

@@ -1,9 +1,9 @@
 #include "flash_chip.h"
 
+#include "delay.h"
 #include "driver_state.h"
 #include "jedec_flash.h"
 #include "platform.h"
-#include "processor_hold.h"
 
 namespace {
 

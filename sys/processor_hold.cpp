@@ -1,5 +1,6 @@
 #include "processor_hold.h"
 
+#include "delay.h"
 #include "driver_state.h"
 #include "pelmix_ioctl.h"
 
@@ -46,14 +47,6 @@ inline void SpinPause()
 }
 
 }  // namespace
-
-void DelayMs(uint32_t milliseconds)
-{
-    if (PlatformGetCurrentIrql() > PLATFORM_PASSIVE_LEVEL)
-        PlatformStallMicroseconds(milliseconds * 1000u);
-    else
-        PlatformDelayExecution(-10000 * static_cast<int64_t>(milliseconds));
-}
 
 uint32_t HoldProcessors()
 {

@@ -1,6 +1,6 @@
 // Exclusive use of the machine while the card is reconfigured: every other
 // processor is captured by a spinning system thread at DISPATCH_LEVEL and the
-// requesting thread raises its own IRQL. Also the millisecond delay.
+// requesting thread raises its own IRQL.
 #ifndef PELMIX_PROCESSOR_HOLD_H
 #define PELMIX_PROCESSOR_HOLD_H
 
@@ -35,7 +35,5 @@ void ReleaseProcessors();
 int WaitForHoldingThreadsToEnd();
 // Start routine of each holding thread; context is the driver's ProcessorHold.
 void HoldingThread(void* context);
-// Sleeps at PASSIVE_LEVEL, busy-waits above it.
-void DelayMs(uint32_t milliseconds);
 
 #endif

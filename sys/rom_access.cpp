@@ -4,16 +4,12 @@
 #include "card_scan.h"
 #include "driver_state.h"
 #include "pci_config.h"
+#include "pci_registers.h"
 #include "platform.h"
 #include "processor_hold.h"
 
 namespace {
 
-const uint32_t CommandRegister = 0x04;
-const uint32_t MemorySpaceEnable = 0x2;
-const uint32_t Bar0Register = 0x10;
-const uint32_t RomBarRegister = 0x30;
-const uint32_t RomDecoderEnable = 0x1;
 const uint32_t PageSize = 0x1000;
 
 uint32_t WholePages(uint32_t size)
@@ -72,14 +68,14 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
 
     // From here on no other code runs anywhere in the machine.
     if (!entry->MemoryEnabled) {
-        uint32_t command = PciRead32(bus, device, function, CommandRegister);
-        PciWrite32(bus, device, function, CommandRegister, command | MemorySpaceEnable);
+        uint32_t command = PciRead32(bus, device, function, PCI_COMMAND);
+        PciWrite32(bus, device, function, PCI_COMMAND, command | PCI_COMMAND_MEMORY);
     }
     set->Prepare(registers);
     if (Driver.RelocationAddress != 0)
-        PciWrite32(bus, device, function, Bar0Register, Driver.RelocationAddress);
+        PciWrite32(bus, device, function, PCI_BAR0, Driver.RelocationAddress);
     // The ROM now answers at the bus address BAR 0x10 left, which rom maps.
-    PciWrite32(bus, device, function, RomBarRegister, entry->Bar0 | RomDecoderEnable);
+    PciWrite32(bus, device, function, PCI_ROM_BAR, entry->Bar0 | PCI_ROM_ENABLE);
 
     *phase = {bus, device, function, romWindowSize, entry, set, registers, rom};
     return PELMIX_RESULT_OK;
@@ -91,15 +87,15 @@ void EndRomAccess(const RomPhaseRecord* phase)
     const PELMIX_DEVICE_ENTRY* entry = phase->Entry;
     const CardAccessSet* set = phase->AccessSet;
 
-    PciWrite32(bus, device, function, Bar0Register, entry->Bar0);
-    PciWrite32(bus, device, function, RomBarRegister, entry->RomBar);  // decoder off
+    PciWrite32(bus, device, function, PCI_BAR0, entry->Bar0);
+    PciWrite32(bus, device, function, PCI_ROM_BAR, entry->RomBar);  // decoder off
     // The register window decodes only while memory space is enabled, so the
     // access set restores the registers before memory decoding goes back off;
     // the other way round the restore never reaches a card that had it off.
     set->Restore(phase->RegisterWindow);
     if (!entry->MemoryEnabled) {
-        uint32_t command = PciRead32(bus, device, function, CommandRegister);
-        PciWrite32(bus, device, function, CommandRegister, command & ~MemorySpaceEnable);
+        uint32_t command = PciRead32(bus, device, function, PCI_COMMAND);
+        PciWrite32(bus, device, function, PCI_COMMAND, command & ~PCI_COMMAND_MEMORY);
     }
     ReleaseProcessors();
 

@@ -1,6 +1,7 @@
 // The processor hold on the emulated machine's host threads: the handshake,
 // its failures, and the delays it asks for.
 #include "chip_test_support.h"
+#include "delay.h"
 #include "processor_hold.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "delay.h"
 #include "emu_test_support.h"
 #include "host_platform.h"
 #include "pci_machine.h"

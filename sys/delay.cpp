@@ -1,0 +1,11 @@
+#include "delay.h"
+
+#include "platform.h"
+
+void DelayMs(uint32_t milliseconds)
+{
+    if (PlatformGetCurrentIrql() > PLATFORM_PASSIVE_LEVEL)
+        PlatformStallMicroseconds(milliseconds * 1000u);
+    else
+        PlatformDelayExecution(-10000 * static_cast<int64_t>(milliseconds));
+}
