@@ -6,15 +6,21 @@
 
 namespace {
 
-uint32_t Open(const PELMIX_REQUEST_HEADER* header, RomPhaseRecord* phase)
-{
-    return BeginRomAccess(header->Bus, header->Device, header->Function, PELMIX_ROM_WINDOW_SIZE, phase);
-}
-
 uint32_t Finish(PELMIX_REQUEST_HEADER* header, uint32_t result)
 {
     header->Status = result;
     return result;
+}
+
+// Opens the phase for the record's target. A phase that cannot be opened
+// ends the request: its code goes into Status and *result.
+bool Open(PELMIX_REQUEST_HEADER* header, RomPhaseRecord* phase, uint32_t* result)
+{
+    *result = BeginRomAccess(header->Bus, header->Device, header->Function, PELMIX_ROM_WINDOW_SIZE, phase);
+    if (*result == PELMIX_RESULT_OK)
+        return true;
+    Finish(header, *result);
+    return false;
 }
 
 // Page i of a page record; the pages run on past the record's declared Data.
@@ -33,9 +39,14 @@ bool BeyondChip(uint32_t startOffset, uint32_t pageCount, uint32_t chipSize)
     return pageCount > (chipSize - startOffset) / PELMIX_CHIP_BLOCK_SIZE;
 }
 
-bool BadStartOffset(uint32_t startOffset)
+// A page request whose start is not on a page boundary ends before the phase.
+bool OpenPages(PELMIX_PAGE_TRANSFER* record, RomPhaseRecord* phase, uint32_t* result)
 {
-    return startOffset % PELMIX_CHIP_BLOCK_SIZE != 0;
+    if (record->StartOffset % PELMIX_CHIP_BLOCK_SIZE != 0) {
+        *result = Finish(&record->Header, PELMIX_RESULT_BAD_START_OFFSET);
+        return false;
+    }
+    return Open(&record->Header, phase, result);
 }
 
 }  // namespace
@@ -43,9 +54,9 @@ bool BadStartOffset(uint32_t startOffset)
 uint32_t ReadRom(PELMIX_ROM_TRANSFER* record)
 {
     RomPhaseRecord phase;
-    uint32_t result = Open(&record->Header, &phase);
-    if (result != PELMIX_RESULT_OK)
-        return Finish(&record->Header, result);
+    uint32_t result;
+    if (!Open(&record->Header, &phase, &result))
+        return result;
 
     IdentifyChip(&phase);
     for (uint32_t offset = 0; offset < Driver.ChipParameters.ChipSize; offset += PELMIX_CHIP_BLOCK_SIZE)
@@ -57,9 +68,9 @@ uint32_t ReadRom(PELMIX_ROM_TRANSFER* record)
 uint32_t WriteRom(PELMIX_ROM_TRANSFER* record, int preErased)
 {
     RomPhaseRecord phase;
-    uint32_t result = Open(&record->Header, &phase);
-    if (result != PELMIX_RESULT_OK)
-        return Finish(&record->Header, result);
+    uint32_t result;
+    if (!Open(&record->Header, &phase, &result))
+        return result;
 
     uint32_t chipId = IdentifyChip(&phase);
     if (!preErased && FindChipRow(chipId)->EraseRequired)
@@ -77,12 +88,10 @@ uint32_t WriteRom(PELMIX_ROM_TRANSFER* record, int preErased)
 
 uint32_t ReadPages(PELMIX_PAGE_TRANSFER* record)
 {
-    if (BadStartOffset(record->StartOffset))
-        return Finish(&record->Header, PELMIX_RESULT_BAD_START_OFFSET);
     RomPhaseRecord phase;
-    uint32_t result = Open(&record->Header, &phase);
-    if (result != PELMIX_RESULT_OK)
-        return Finish(&record->Header, result);
+    uint32_t result;
+    if (!OpenPages(record, &phase, &result))
+        return result;
 
     IdentifyChip(&phase);
     const uint32_t start = record->StartOffset;
@@ -100,12 +109,10 @@ uint32_t ReadPages(PELMIX_PAGE_TRANSFER* record)
 
 uint32_t WritePages(PELMIX_PAGE_TRANSFER* record, int preErased)
 {
-    if (BadStartOffset(record->StartOffset))
-        return Finish(&record->Header, PELMIX_RESULT_BAD_START_OFFSET);
     RomPhaseRecord phase;
-    uint32_t result = Open(&record->Header, &phase);
-    if (result != PELMIX_RESULT_OK)
-        return Finish(&record->Header, result);
+    uint32_t result;
+    if (!OpenPages(record, &phase, &result))
+        return result;
 
     uint32_t chipId = IdentifyChip(&phase);
     const uint32_t start = record->StartOffset;
@@ -127,9 +134,9 @@ uint32_t WritePages(PELMIX_PAGE_TRANSFER* record, int preErased)
 uint32_t EraseRom(PELMIX_REQUEST_HEADER* record)
 {
     RomPhaseRecord phase;
-    uint32_t result = Open(record, &phase);
-    if (result != PELMIX_RESULT_OK)
-        return Finish(record, result);
+    uint32_t result;
+    if (!Open(record, &phase, &result))
+        return result;
 
     IdentifyChip(&phase);
     EraseChip(&phase);
@@ -140,9 +147,9 @@ uint32_t EraseRom(PELMIX_REQUEST_HEADER* record)
 uint32_t QueryChip(PELMIX_CHIP_INFO* record)
 {
     RomPhaseRecord phase;
-    uint32_t result = Open(&record->Header, &phase);
-    if (result != PELMIX_RESULT_OK)
-        return Finish(&record->Header, result);
+    uint32_t result;
+    if (!Open(&record->Header, &phase, &result))
+        return result;
 
     uint32_t chipId = IdentifyChip(&phase);
     record->ChipId = chipId;
