@@ -65,7 +65,8 @@ bool Starts(const char *text, const char *start)
 }
 
 struct OldImageTest : ::testing::Test {
-    std::string Dir = ::testing::TempDir() + "old_image_kept/";
+    // CTest runs the tests of this program side by side: a folder each.
+    std::string Dir = ::testing::TempDir() + "old_image_kept." + std::to_string(getpid()) + "/";
     std::string NewFile = Dir + "new.bin";
     std::vector<uint8_t> NewImage;
 
@@ -94,6 +95,9 @@ struct OldImageTest : ::testing::Test {
     {
         TheHost.Box = FakeBox;
         StopEmulatedCard();
+        remove(BackupPath.c_str());
+        remove(NewFile.c_str());
+        rmdir(Dir.c_str());
     }
     void Start(RequestFault fault)
     {

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -34,7 +35,7 @@ std::vector<uint8_t> ReadFile(const char *path)
 
 struct WriteSequenceTest : ::testing::Test {
     uint8_t OldImage[BiosImageBufferSize];
-    std::string Backup = ::testing::TempDir() + "write_sequence_backup.bin";
+    std::string Backup = ::testing::TempDir() + "write_sequence_backup." + std::to_string(getpid()) + ".bin";
 
     // A card holding a realistic board image of chipSize bytes, read by the backup step.
     void StartWith(uint32_t chipSize)
