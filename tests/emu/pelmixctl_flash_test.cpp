@@ -272,6 +272,32 @@ TEST(PelmixctlFlash, ACardImageWithABadChecksumIsRestoredAsItWas)
     EXPECT_EQ(ReadAll(bench.Chip), board);
 }
 
+// On a terminal the write waits for an answer that names the card, both
+// version texts and how long the screen will stop; anything but y keeps
+// the chip. script(1) gives pelmixctl a terminal.
+TEST(PelmixctlFlash, ATerminalConfirmsTheWrite)
+{
+    if (RunProgram("test -x /usr/bin/script", "").ExitCode != 0)
+        GTEST_SKIP() << "no script(1) to make a terminal";
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    for (const char* answer : {"n", "y"}) {
+        Bench bench(std::string("terminal-") + answer, "D5BF", board);
+        RunResult run = RunProgram(std::string("echo ") + answer + " | script -qec \"" PELMIXCTL_PATH " --machine " +
+                                       bench.Machine + " flash 1:00.0 --inbuilt --backup " + bench.Backup + "\"",
+                                   "/dev/null");
+        EXPECT_TRUE(Has(run.Out, "Card 1:00.0 (1D2E:0C61, SST39VF010 chip of 128 KB)\r\n"
+                                 "  now: ORVEL II AGP 16MB Bios Rev 1.01.00.0021\r\n"
+                                 "  new: ORVEL II AGP Bios Rev 1.02.00.0034 (with this board's table)\r\n"
+                                 "The screen will stop for up to 5.6 s while the chip is written.\r\n"
+                                 "Write it? [y/N] "))
+            << run.Out;
+        EXPECT_TRUE(Has(run.Out, "write: up to 5.6 s with the screen stopped ... Status 0")
+                    == (answer[0] == 'y')) << run.Out;
+        EXPECT_EQ(run.ExitCode, answer[0] == 'y' ? 0 : 1) << run.Out;
+        EXPECT_EQ(ReadAll(bench.Chip) == board, answer[0] == 'n');
+    }
+}
+
 // Usage errors of the user-level commands exit 1, like every refusal.
 TEST(PelmixctlFlash, UsageErrorsExitOne)
 {
