@@ -163,10 +163,14 @@ int TakeBackup(const char* path, CardChecksum* checksum)
 {
     BackupFailure failure = BackupNoFailure;
     BackupStep(path ? path : "", 0, path ? 1 : 0, &failure);
-    if (failure == BackupReadFailed)
-        return Refuse("the card's image could not be read"), 0;
-    if (failure == BackupFileFailed)
-        return Refuse("the backup %s could not be written", path), 0;
+    if (failure == BackupReadFailed) {
+        Refuse("the card's image could not be read");
+        return 0;
+    }
+    if (failure == BackupFileFailed) {
+        Refuse("the backup %s could not be written", path);
+        return 0;
+    }
     *checksum = CardImageChecksum();
     PrintCardChecksum(*checksum);
     if (!path)
@@ -185,7 +189,8 @@ int TakeBackup(const char* path, CardChecksum* checksum)
     PrintStep(&line);
     if (!equal) {
         remove(path);  // a backup that does not hold the card's image must not pass for one
-        return Refuse("the backup %s did not read back as written", path), 0;
+        Refuse("the backup %s did not read back as written", path);
+        return 0;
     }
     return 1;
 }
