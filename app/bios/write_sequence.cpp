@@ -12,6 +12,7 @@ PELMIX_ROM_TRANSFER CurrentImage;
 PELMIX_ROM_TRANSFER WriteRequest;
 PELMIX_ROM_TRANSFER ReadBackImage;
 int32_t CurrentImageLength;
+int ReadBackChecksumTest = 1;
 
 namespace {
 
@@ -212,7 +213,8 @@ int WriteSequence(void *owner)
 
     // Verify: the checksum, then every byte, the second also after the first failed.
     int result = 1;
-    if (!ImageChecksumValid(ReadBackImage.Data, uint32_t(length)) || OptionFlags.ForceWriteCsErr) {
+    if ((ReadBackChecksumTest && !ImageChecksumValid(ReadBackImage.Data, uint32_t(length))) ||
+        OptionFlags.ForceWriteCsErr) {
         TellUser(owner, 1022, "RereadCsErr",
                  "Checksum error while reading back BIOS image which has just been writen.\nIt is recommended that you "
                  "run this utility again and restore from your backup copy.\nExiting...",

@@ -71,6 +71,12 @@ int BackupStep(const char *path, int validate, int save, BackupFailure *failure 
    after telling the user; the run must then end when EndRun was called. */
 int WriteSequence(void *owner);
 
+/* 1 (the wizard's rule): the read-back must pass the checksum test as well
+   as the byte comparison. A caller that writes an image whose checksum it
+   did not require (a backup put back as it was read, an image whose test
+   was waived) clears it: the comparison alone then proves the write. */
+extern int ReadBackChecksumTest;
+
 /* Looks up a text (setup.cfg, string table, fallback), fills its "%d" or
    "%s" with arg, and shows it; caption 0 means the installer title.
    Returns the answer. */

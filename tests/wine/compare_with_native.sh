@@ -7,12 +7,13 @@
 # service may remain in the Wine prefix.
 #
 #   compare_with_native.sh --source DIR --build DIR --native PELMIXCTL --exe PELMIXCTL.EXE
-#       --driver PELMIX.SYS --name NAME --machine FILE [--file NAME:SIZE:SEED]... [--leftover-service]
-#       [--stale-inputs "IN..."] -- COMMAND...
+#       --driver PELMIX.SYS --name NAME --machine FILE [--file NAME:SIZE:SEED]... [--input NAME=PATH]...
+#       [--leftover-service] [--stale-inputs "IN..."] -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
 # image to write) of SIZE bytes whose content SEED determines; each run gets
-# its own copy. --leftover-service installs a stopped "Pelmix" service first,
+# its own copy. --input copies an existing file (a real BIOS image) in as
+# NAME. --leftover-service installs a stopped "Pelmix" service first,
 # as a crashed run would leave it. --stale-inputs gives the input length of
 # each request (all raw ones): the emulated-hardware driver fills the system
 # buffer past the input with a stale pattern, as a real kernel leaves pool
@@ -20,7 +21,7 @@
 set -uo pipefail
 
 source_dir= build= native= exe= driver= name= machine= leftover=0 stale_inputs=
-files=()
+files=() inputs=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case $1 in
         --source) source_dir=$2; shift ;;
@@ -31,6 +32,7 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --name) name=$2; shift ;;
         --machine) machine=$2; shift ;;
         --file) files+=("$2"); shift ;;
+        --input) inputs+=("$2"); shift ;;
         --leftover-service) leftover=1 ;;
         --stale-inputs) stale_inputs=$2; shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
@@ -52,6 +54,9 @@ make_file() {
 for recipe in "${files[@]}"; do
     IFS=: read -r file size seed <<< "$recipe"
     make_file "$work/input/$file" "$size" "$seed"
+done
+for recipe in "${inputs[@]}"; do
+    cp "${recipe#*=}" "$work/input/${recipe%%=*}" || exit 1
 done
 
 # Native run.

@@ -4,8 +4,26 @@
 #include <string.h>
 
 const char UsageText[] =
-    "usage: pelmixctl --machine FILE [--json] [--trace] COMMAND...\n"
-    "Commands run in order within one driver lifetime:\n"
+    "usage: pelmixctl [--machine FILE] [--json] backup T FILE [--force]\n"
+    "       pelmixctl [--machine FILE] [--json] flash T (IMAGE | --inbuilt) --backup FILE\n"
+    "                 [--no-merge] [--ignore-checksum] [--yes] [--force]\n"
+    "       pelmixctl [--machine FILE] [--json] restore T FILE [--yes]\n"
+    "       pelmixctl [--machine FILE] [--json] verify T FILE\n"
+    "       pelmixctl [--machine FILE] [--json] [--trace] REQUEST...\n"
+    "backup reads the whole chip, reports its checksum and version text, saves FILE\n"
+    "(an existing one only with --force) and reads FILE back. flash runs the wizard's\n"
+    "sequence: backup to FILE, the image's checksum test (--ignore-checksum waives it),\n"
+    "the board table merged from the card's image (--no-merge writes IMAGE as it is),\n"
+    "a confirmation (--yes answers it; without a terminal --yes is required), write,\n"
+    "read back and verify; the old image is written back and verified when the write\n"
+    "or the verification fails. restore writes a backup back, verified. verify compares\n"
+    "the chip with FILE. --json prints one JSON object a line per step.\n"
+    "Exit code of these commands: 0 done and verified; 1 refused before the chip was\n"
+    "touched (bad image, merge refused, backup not saved, usage, verify found a\n"
+    "difference); 2 the write failed and the old image is back and verified; 3 the\n"
+    "card needs recovery: the message names the backup and the restore command.\n"
+    "\n"
+    "Requests run in order within one driver lifetime:\n"
     "  enum\n"
     "  identify T\n"
     "  read-rom T FILE\n"
@@ -20,8 +38,9 @@ const char UsageText[] =
     "are decimal, or hexadecimal with 0x. --json prints one JSON object a line per\n"
     "request; reply fields appear when they travelled back (within \"information\").\n"
     "--trace prints each configuration write and chip command on standard error.\n"
-    "Exit code: 0 when every request succeeded at the system level, 1 otherwise,\n"
-    "2 for a usage error.\n";
+    "Exit code of requests: 0 when every request succeeded at the system level,\n"
+    "1 otherwise, 2 for a usage error.\n"
+    "The emulated build needs --machine FILE; the Windows build talks to the driver.\n";
 
 namespace {
 
@@ -90,6 +109,106 @@ int Fail(char* error, uint32_t errorSize, const char* format, const char* detail
     return 0;
 }
 
+struct UserShape {
+    const char* Name;
+    int Kind;
+    const char* Usage;
+};
+
+const UserShape UserShapes[] = {
+    {"backup", USER_BACKUP, "backup T FILE [--force]"},
+    {"flash", USER_FLASH,
+     "flash T (IMAGE | --inbuilt) --backup FILE [--no-merge] [--ignore-checksum] [--yes] [--force]"},
+    {"restore", USER_RESTORE, "restore T FILE [--yes]"},
+    {"verify", USER_VERIFY, "verify T FILE"},
+};
+
+// The switches each user command takes, besides --json, --machine FILE and
+// flash's --backup FILE.
+struct UserOption {
+    const char* Name;
+    int Kinds;                 // bit per UserCommandKind
+    int UserCommand::*Flag;
+};
+
+const UserOption UserOptions[] = {
+    {"--force", 1 << USER_BACKUP | 1 << USER_FLASH, &UserCommand::Force},
+    {"--inbuilt", 1 << USER_FLASH, &UserCommand::InBuilt},
+    {"--no-merge", 1 << USER_FLASH, &UserCommand::NoMerge},
+    {"--ignore-checksum", 1 << USER_FLASH, &UserCommand::IgnoreChecksum},
+    {"--yes", 1 << USER_FLASH | 1 << USER_RESTORE, &UserCommand::Yes},
+};
+
+const UserOption* FindUserOption(const char* name, int kind)
+{
+    for (const UserOption& option : UserOptions) {
+        if (strcmp(option.Name, name) == 0 && ((option.Kinds >> kind) & 1))
+            return &option;
+    }
+    return nullptr;
+}
+
+int UserUsage(char* error, uint32_t errorSize, const UserShape* shape, const char* problem)
+{
+    snprintf(error, errorSize, "%s; usage: pelmixctl %s", problem, shape->Usage);
+    return 0;
+}
+
+// One user command with its target, file and options, in any order after
+// its name; the only command of the line.
+int ParseUserCommand(int argc, char** argv, int i, const UserShape* shape, CommandLine* line, char* error,
+                     uint32_t errorSize)
+{
+    UserCommand* user = &line->User;
+    user->Kind = shape->Kind;
+    const char* positional[2] = {};
+    int count = 0;
+    char problem[160];
+    for (; i < argc; ++i) {
+        const char* word = argv[i];
+        if (strncmp(word, "--", 2) != 0) {
+            if (count == 2) {
+                snprintf(problem, sizeof problem, "unexpected %s", word);
+                return UserUsage(error, errorSize, shape, problem);
+            }
+            positional[count++] = word;
+        } else if (strcmp(word, "--json") == 0) {
+            line->Json = 1;
+        } else if (strcmp(word, "--machine") == 0 || (shape->Kind == USER_FLASH && strcmp(word, "--backup") == 0)) {
+            if (i + 1 >= argc) {
+                snprintf(problem, sizeof problem, "%s needs a file name", word);
+                return UserUsage(error, errorSize, shape, problem);
+            }
+            if (word[2] == 'm')
+                line->MachinePath = argv[++i];
+            else
+                user->Backup = argv[++i];
+        } else if (const UserOption* option = FindUserOption(word, shape->Kind)) {
+            user->*option->Flag = 1;
+        } else {
+            break;
+        }
+    }
+    if (i < argc) {
+        snprintf(problem, sizeof problem, "%s does not take %s", shape->Name, argv[i]);
+        return UserUsage(error, errorSize, shape, problem);
+    }
+    int files = shape->Kind == USER_FLASH && user->InBuilt ? 0 : 1;
+    if (count != 1 + files) {
+        if (shape->Kind == USER_FLASH && user->InBuilt && count == 2)
+            return UserUsage(error, errorSize, shape, "an IMAGE and --inbuilt both given");
+        return UserUsage(error, errorSize, shape, "missing arguments");
+    }
+    if (!ParseTarget(positional[0], &user->Bus, &user->Device, &user->Function)) {
+        snprintf(problem, sizeof problem, "bad target %s, expected BUS:DEV.FN", positional[0]);
+        return UserUsage(error, errorSize, shape, problem);
+    }
+    user->File = files ? positional[1] : nullptr;
+    if (shape->Kind == USER_FLASH && !user->Backup)
+        return UserUsage(error, errorSize, shape, "flash needs --backup FILE");
+    return 1;
+}
+
 }  // namespace
 
 int ParseNumber(const char* text, uint32_t* value)
@@ -154,6 +273,10 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line, char* error, uint
     }
     if (i >= argc)
         return Fail(error, errorSize, "%s", "no command given");
+    for (const UserShape& shape : UserShapes) {
+        if (strcmp(shape.Name, argv[i]) == 0)
+            return ParseUserCommand(argc, argv, i + 1, &shape, line, error, errorSize);
+    }
 
     while (i < argc) {
         if (line->CommandCount == MaxCommands)

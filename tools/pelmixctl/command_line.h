@@ -28,6 +28,17 @@ struct Command {
 
 enum { MaxCommands = 256 };
 
+// The user-level commands: the wizard's backup, write and restore sequence.
+enum UserCommandKind { USER_NONE, USER_BACKUP, USER_FLASH, USER_RESTORE, USER_VERIFY };
+
+struct UserCommand {
+    int Kind;                         // UserCommandKind
+    uint32_t Bus, Device, Function;   // target
+    const char* File;                 // backup, restore, verify: FILE; flash: IMAGE (null with --inbuilt)
+    const char* Backup;               // flash: --backup FILE
+    int InBuilt, NoMerge, IgnoreChecksum, Yes, Force;
+};
+
 struct CommandLine {
     const char* MachinePath;
     int Json;
@@ -35,6 +46,7 @@ struct CommandLine {
     int Help;
     uint32_t CommandCount;
     Command Commands[MaxCommands];
+    UserCommand User;                 // Kind USER_NONE for a list of requests
 };
 
 // 1, or 0 with a message in error (a usage error).

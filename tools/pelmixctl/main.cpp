@@ -1,8 +1,10 @@
-// pelmixctl: sends the driver's requests from the command line.
+// pelmixctl: the wizard's backup, write and restore sequence from a prompt,
+// and the driver's single requests.
 #include <stdio.h>
 
 #include "command_line.h"
 #include "request_runner.h"
+#include "user_commands.h"
 
 static CommandLine Line;
 
@@ -10,12 +12,18 @@ int main(int argc, char** argv)
 {
     char error[256] = {};
     if (!ParseCommandLine(argc, argv, &Line, error, sizeof error)) {
-        fprintf(stderr, "pelmixctl: %s\n%s", error, UsageText);
+        fprintf(stderr, "pelmixctl: %s\n", error);
+        // The user-level commands keep 1 for every refusal before the chip.
+        if (Line.User.Kind != USER_NONE)
+            return UserRefused;
+        fputs(UsageText, stderr);
         return 2;
     }
     if (Line.Help) {
         fputs(UsageText, stdout);
         return 0;
     }
+    if (Line.User.Kind != USER_NONE)
+        return RunUserCommand(&Line);
     return RunCommands(&Line);
 }

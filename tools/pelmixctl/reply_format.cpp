@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "command_line.h"
+#include "json_line.h"
 #include "pelmix_ioctl.h"
 
 namespace {
@@ -27,24 +28,6 @@ bool Has(const RequestOutcome& outcome, uint32_t offset, uint32_t length = 4)
     return outcome.ReplyLength >= offset + length;
 }
 
-std::string Quote(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += static_cast<char>(c);
-        } else if (c < 0x20 || c >= 0x7F) {
-            char escape[8];
-            snprintf(escape, sizeof escape, "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += static_cast<char>(c);
-        }
-    }
-    return quoted + "\"";
-}
-
 std::string ChipName(const RequestOutcome& outcome)
 {
     std::string name;
@@ -63,33 +46,6 @@ std::string Hex(const uint8_t* bytes, uint32_t count)
     }
     return text;
 }
-
-struct JsonObject {
-    std::string Text = "{";
-    void Key(const char* key)
-    {
-        if (Text.size() > 1)
-            Text += ',';
-        Text += '"';
-        Text += key;
-        Text += "\":";
-    }
-    void Number(const char* key, uint64_t value)
-    {
-        Key(key);
-        Text += std::to_string(value);
-    }
-    void String(const char* key, const std::string& value)
-    {
-        Key(key);
-        Text += Quote(value);
-    }
-    void Raw(const char* key, const std::string& value)
-    {
-        Key(key);
-        Text += value;
-    }
-};
 
 std::string StatusText(uint32_t status)
 {

@@ -1,0 +1,318 @@
+// pelmixctl's user-level commands end to end on emulated cards: the wizard's
+// backup, merge, write, verify and restore sequence, its refusals and its
+// exit codes, checked against the chip's image file and biostool's merge.
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <string>
+
+#include "tool_run.h"
+
+namespace {
+
+const std::string Samples = DORVANE_BIOS_SAMPLE_DIR;
+
+RunResult Pelmixctl(const std::string& arguments)
+{
+    return RunProgram(PELMIXCTL_PATH, arguments);
+}
+
+// A folder of its own holding a machine with one card at 1:00.0 whose chip
+// (part) starts with the bytes of image; extra lines (faults) follow.
+struct Bench {
+    std::string Dir, Machine, Chip, Backup;
+
+    Bench(const std::string& name, const char* part, const std::string& image, const std::string& extra = "")
+    {
+        Dir = Folder() + "/" + name;
+        RunProgram("mkdir -p", Dir);
+        Machine = Dir + "/bench.machine";
+        Chip = Dir + "/card.rom";
+        Backup = Dir + "/backup.bin";
+        remove(Backup.c_str());
+        WriteAll(Chip, image);
+        WriteAll(Machine, std::string("pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") +
+                              part + " image=card.rom\n" + extra);
+    }
+    RunResult Run(const std::string& arguments) const
+    {
+        return Pelmixctl("--json --machine " + Machine + " " + arguments);
+    }
+};
+
+// The number after "key": in a JSON line, or -1.
+long Number(const std::string& line, const std::string& key)
+{
+    size_t at = line.find("\"" + key + "\":");
+    return at == std::string::npos ? -1 : atol(line.c_str() + at + key.size() + 3);
+}
+
+std::string StepLine(const std::string& out, const std::string& step)
+{
+    for (const std::string& line : Lines(out)) {
+        if (Has(line, "{\"step\":\"" + step + "\""))
+            return line;
+    }
+    return "";
+}
+
+// Each chip kind: the chip ends up holding exactly what biostool's merge of
+// the in-built image with the card's image gives, the backup holds the old
+// chip, and the write kept the screen stopped no longer than announced.
+TEST(PelmixctlFlash, TheInBuiltImageIsMergedAndVerifiedOnEveryChipKind)
+{
+    struct Case {
+        const char* Part;
+        const char* Board;
+        size_t Size;
+    };
+    const Case cases[] = {
+        {"08BF", "stored-128k.rom", 131072}, {"351F", "legacy-128k.rom", 131072},
+        {"D5BF", "stored-128k.rom", 131072}, {"D4BF", "legacy-64k.rom", 65536},
+        {"2320", "stored-128k.rom", 131072}, {"noid", "legacy-128k.rom", 131072},
+    };
+    for (const Case& c : cases) {
+        std::string board = ReadAll(Samples + "/" + c.Board);
+        ASSERT_EQ(board.size(), c.Size) << c.Board;
+        Bench bench(std::string("kind-") + c.Part, c.Part, board);
+        std::string merged = bench.Dir + "/merged.bin";
+        RunResult merge = RunProgram(BIOSTOOL_PATH, "merge " + bench.Chip + " " + Samples + "/inbuilt.bin " + merged +
+                                                        " --length " + std::to_string(c.Size));
+        ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
+
+        RunResult run = bench.Run("flash 1:00.0 --inbuilt --backup " + bench.Backup + " --yes");
+        EXPECT_EQ(run.ExitCode, 0) << c.Part << run.Out << run.Err;
+        EXPECT_EQ(ReadAll(bench.Chip), ReadAll(merged)) << c.Part;
+        std::string backup = ReadAll(bench.Backup);
+        ASSERT_EQ(backup.size(), 131072u) << c.Part;
+        EXPECT_EQ(backup.substr(0, c.Size), board) << c.Part;
+
+        std::string write = StepLine(run.Out, "write");
+        EXPECT_EQ(Number(write, "Status"), 0) << write;
+        EXPECT_GT(Number(write, "held_us"), 0) << write;
+        EXPECT_LE(Number(write, "held_us"), Number(write, "expected_ms") * 1000) << c.Part << write;
+        EXPECT_LE(Number(StepLine(run.Out, "backup"), "held_us"), Number(StepLine(run.Out, "backup"), "expected_ms") * 1000);
+        EXPECT_TRUE(Has(StepLine(run.Out, "merge"), "\"result\":\"merged\""));
+        EXPECT_TRUE(Has(StepLine(run.Out, "verify"), "\"result\":\"verified\""));
+        EXPECT_TRUE(Has(StepLine(run.Out, "result"), "\"exit\":0")) << run.Out;
+        EXPECT_EQ(StepLine(run.Out, "restore"), "") << "nothing to restore";
+
+        // The backup puts the old image back, verified; verify tells the two apart.
+        EXPECT_EQ(bench.Run("verify 1:00.0 " + merged).ExitCode, 0) << c.Part;
+        RunResult restore = bench.Run("restore 1:00.0 " + bench.Backup + " --yes");
+        EXPECT_EQ(restore.ExitCode, 0) << c.Part << restore.Out;
+        EXPECT_EQ(ReadAll(bench.Chip), board) << c.Part;
+        RunResult differs = bench.Run("verify 1:00.0 " + merged);
+        EXPECT_EQ(differs.ExitCode, 1) << c.Part;
+        EXPECT_TRUE(Has(differs.Out, "\"result\":\"different\",\"first_difference\":")) << differs.Out;
+    }
+}
+
+// Refusals before the chip is touched: exit 1 and the chip as it was.
+TEST(PelmixctlFlash, RefusalsLeaveTheChipUntouched)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    std::string bad = board;
+    bad[0x300] ^= 0x01;  // fails the image test
+    struct Case {
+        const char* Name;
+        std::string Arguments;   // after "flash 1:00.0 "
+        const char* Says;
+        bool BackupLeft;         // made before the refusal
+    };
+    Bench probe("refusals", "D5BF", board);
+    WriteAll(probe.Dir + "/bad.bin", bad);
+    const std::string legacy = Samples + "/legacy-128k.rom";
+    const Case cases[] = {
+        {"merge refused", legacy + " --backup " + probe.Backup + " --yes",
+         "\"reason\":\"the new image keeps its table in the legacy layout\"", true},
+        {"bad checksum", probe.Dir + "/bad.bin --backup " + probe.Backup + " --yes",
+         "Checksum error in source BIOS image.", true},
+        {"missing image", probe.Dir + "/absent.bin --backup " + probe.Backup + " --yes",
+         "The BIOS file you specified does not exist.", true},
+        {"blank without merge", Samples + "/inbuilt.bin --no-merge --backup " + probe.Backup + " --yes",
+         "The selected BIOS is a blank image.", true},
+        {"no terminal, no --yes", "--inbuilt --backup " + probe.Backup + " < /dev/null",
+         "no terminal to confirm the write on: give --yes", false},
+        {"no --backup", "--inbuilt --yes", "flash needs --backup FILE", false},
+        {"image and --inbuilt", legacy + " --inbuilt --backup " + probe.Backup, "an IMAGE and --inbuilt both given",
+         false},
+    };
+    for (const Case& c : cases) {
+        Bench bench("refusals", "D5BF", board);
+        RunResult run = bench.Run("flash 1:00.0 " + c.Arguments);
+        EXPECT_EQ(run.ExitCode, 1) << c.Name << run.Out << run.Err;
+        EXPECT_TRUE(Has(run.Out + run.Err, c.Says)) << c.Name << ": " << run.Out << run.Err;
+        EXPECT_EQ(StepLine(run.Out, "write"), "") << c.Name;
+        EXPECT_EQ(ReadAll(bench.Chip), board) << c.Name;
+        EXPECT_EQ(ReadAll(bench.Backup).size(), c.BackupLeft ? 131072u : 0u) << c.Name;
+    }
+}
+
+// An existing backup is never replaced without --force, and the chip stays.
+TEST(PelmixctlFlash, AnExistingBackupNeedsForce)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    Bench bench("force", "08BF", board);
+    WriteAll(bench.Backup, "an older backup");
+    for (const char* command : {"flash 1:00.0 --inbuilt --yes --backup ", "backup 1:00.0 "}) {
+        RunResult run = bench.Run(command + bench.Backup);
+        EXPECT_EQ(run.ExitCode, 1) << command;
+        EXPECT_TRUE(Has(run.Out, "exists; --force replaces it")) << run.Out;
+        EXPECT_EQ(ReadAll(bench.Backup), "an older backup");
+        EXPECT_EQ(ReadAll(bench.Chip), board);
+    }
+    RunResult forced = bench.Run("backup 1:00.0 " + bench.Backup + " --force");
+    EXPECT_EQ(forced.ExitCode, 0) << forced.Out;
+    EXPECT_EQ(ReadAll(bench.Backup).substr(0, board.size()), board);
+}
+
+// The backup command reports the card's checksum three ways, with the
+// version text, and the file read back from disk.
+TEST(PelmixctlFlash, BackupReportsTheChecksumAndVersion)
+{
+    std::string valid = ReadAll(Samples + "/stored-128k.rom");
+    // Sum 0 only over the length less 4480: repaired there, a tail byte off.
+    std::string shorter = valid;
+    unsigned sum = 0;
+    shorter[0x10] = 0;
+    for (size_t i = 0; i < shorter.size() - 4480; ++i)
+        sum += static_cast<unsigned char>(shorter[i]);
+    shorter[0x10] = static_cast<char>((256 - sum % 256) % 256);
+    shorter[shorter.size() - 1] ^= 0x40;
+    std::string invalid = valid;
+    invalid[0x500] ^= 0x01;
+    struct Case {
+        const std::string* Image;
+        const char* Result;
+    };
+    const Case cases[] = {
+        {&valid, "valid"}, {&shorter, "valid over length less 4480"}, {&invalid, "invalid"}};
+    for (const Case& c : cases) {
+        Bench bench("report", "D5BF", *c.Image);
+        RunResult run = bench.Run("backup 1:00.0 " + bench.Backup);
+        EXPECT_EQ(run.ExitCode, 0) << c.Result << run.Out;
+        EXPECT_TRUE(Has(StepLine(run.Out, "checksum"), std::string("\"result\":\"") + c.Result +
+                                                          "\",\"version\":\"ORVEL II AGP 16MB Bios Rev "))
+            << run.Out;
+        EXPECT_TRUE(Has(StepLine(run.Out, "backup-file"), "\"bytes\":131072,\"result\":\"equal\"")) << run.Out;
+        EXPECT_EQ(ReadAll(bench.Backup), *c.Image);
+    }
+}
+
+// A byte that fails the first write: the old image goes back, verified
+// (exit 2). One that never takes: the card needs recovery (exit 3), and the
+// message names the backup and the command that puts it back.
+TEST(PelmixctlFlash, AFailedWriteRestoresTheOldImageOrAsksForRecovery)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    for (const char* part : {"08BF", "D5BF"}) {
+        Bench once(std::string("stuck-once-") + part, part, board, "fault stuck 1:00.0 0x1234 1\n");
+        RunResult run = once.Run("flash 1:00.0 --inbuilt --backup " + once.Backup + " --yes");
+        EXPECT_EQ(run.ExitCode, 2) << part << run.Out;
+        EXPECT_EQ(Number(StepLine(run.Out, "write"), "Status"), 6) << run.Out;
+        EXPECT_EQ(Number(StepLine(run.Out, "restore"), "Status"), 0) << run.Out;
+        EXPECT_TRUE(Has(run.Out, "{\"step\":\"verify\",\"image\":\"old\",\"result\":\"verified\"}")) << run.Out;
+        EXPECT_EQ(ReadAll(once.Chip), board) << part;
+
+        Bench stuck(std::string("stuck-") + part, part, board, "fault stuck 1:00.0 0x1234\n");
+        run = stuck.Run("flash 1:00.0 --inbuilt --backup " + stuck.Backup + " --yes");
+        EXPECT_EQ(run.ExitCode, 3) << part << run.Out;
+        std::string command = "pelmixctl --machine " + stuck.Machine + " restore 1:00.0 " + stuck.Backup;
+        EXPECT_TRUE(Has(run.Out, "needs recovery")) << run.Out;
+        EXPECT_TRUE(Has(run.Out, "The backup is " + stuck.Backup + "; put it back with:\\u000a  " + command))
+            << run.Out;
+        EXPECT_TRUE(Has(StepLine(run.Out, "result"), "\"restore_command\":\"" + command + "\"")) << run.Out;
+        EXPECT_EQ(ReadAll(stuck.Backup).substr(0, board.size()), board);
+    }
+}
+
+// --no-merge writes the file byte for byte; --ignore-checksum lets an image
+// that fails its test through and proves it by its bytes alone.
+TEST(PelmixctlFlash, NoMergeWritesTheFileAsItIs)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    std::string image = ReadAll(Samples + "/legacy-128k.rom");
+    Bench bench("no-merge", "D5BF", board);
+    RunResult run = bench.Run("flash 1:00.0 " + Samples + "/legacy-128k.rom --no-merge --backup " + bench.Backup +
+                              " --yes");
+    EXPECT_EQ(run.ExitCode, 0) << run.Out;
+    EXPECT_TRUE(Has(StepLine(run.Out, "merge"), "\"result\":\"skipped\"")) << run.Out;
+    EXPECT_EQ(ReadAll(bench.Chip), image);
+
+    std::string bad = image;
+    bad[0x700] ^= 0x10;
+    WriteAll(bench.Dir + "/bad.bin", bad);
+    remove(bench.Backup.c_str());
+    run = bench.Run("flash 1:00.0 " + bench.Dir + "/bad.bin --no-merge --ignore-checksum --backup " + bench.Backup +
+                    " --yes");
+    EXPECT_EQ(run.ExitCode, 0) << run.Out;
+    EXPECT_EQ(ReadAll(bench.Chip), bad);
+}
+
+// A card whose image fails its checksum: nothing is merged from it, and a
+// backup of it goes back as it was read, bytes and bad checksum alike.
+TEST(PelmixctlFlash, ACardImageWithABadChecksumIsRestoredAsItWas)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    board[0x600] ^= 0x01;
+    Bench bench("bad-card", "08BF", board);
+    RunResult run = bench.Run("flash 1:00.0 --inbuilt --backup " + bench.Backup + " --yes");
+    EXPECT_EQ(run.ExitCode, 1) << run.Out;
+    EXPECT_TRUE(Has(run.Out, "its board table cannot be merged")) << run.Out;
+    EXPECT_EQ(ReadAll(bench.Chip), board);
+
+    std::string image = ReadAll(Samples + "/legacy-128k.rom");
+    remove(bench.Backup.c_str());
+    run = bench.Run("flash 1:00.0 " + Samples + "/legacy-128k.rom --no-merge --backup " + bench.Backup + " --yes");
+    EXPECT_EQ(run.ExitCode, 0) << run.Out;
+    EXPECT_EQ(ReadAll(bench.Chip), image);
+    run = bench.Run("restore 1:00.0 " + bench.Backup + " --yes");
+    EXPECT_EQ(run.ExitCode, 0) << run.Out;
+    EXPECT_EQ(ReadAll(bench.Chip), board);
+}
+
+// On a terminal the write waits for an answer that names the card, both
+// version texts and how long the screen will stop; anything but y keeps
+// the chip. script(1) gives pelmixctl a terminal.
+TEST(PelmixctlFlash, ATerminalConfirmsTheWrite)
+{
+    if (RunProgram("test -x /usr/bin/script", "").ExitCode != 0)
+        GTEST_SKIP() << "no script(1) to make a terminal";
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    for (const char* answer : {"n", "y"}) {
+        Bench bench(std::string("terminal-") + answer, "D5BF", board);
+        RunResult run = RunProgram(std::string("echo ") + answer + " | script -qec \"" PELMIXCTL_PATH " --machine " +
+                                       bench.Machine + " flash 1:00.0 --inbuilt --backup " + bench.Backup + "\"",
+                                   "/dev/null");
+        EXPECT_TRUE(Has(run.Out, "Card 1:00.0 (1D2E:0C61, SST39VF010 chip of 128 KB)\r\n"
+                                 "  now: ORVEL II AGP 16MB Bios Rev 1.01.00.0021\r\n"
+                                 "  new: ORVEL II AGP Bios Rev 1.02.00.0034 (with this board's table)\r\n"
+                                 "The screen will stop for up to 5.6 s while the chip is written.\r\n"
+                                 "Write it? [y/N] "))
+            << run.Out;
+        EXPECT_TRUE(Has(run.Out, "write: up to 5.6 s with the screen stopped ... Status 0")
+                    == (answer[0] == 'y')) << run.Out;
+        EXPECT_EQ(run.ExitCode, answer[0] == 'y' ? 0 : 1) << run.Out;
+        EXPECT_EQ(ReadAll(bench.Chip) == board, answer[0] == 'n');
+    }
+}
+
+// Usage errors of the user-level commands exit 1, like every refusal.
+TEST(PelmixctlFlash, UsageErrorsExitOne)
+{
+    const char* cases[] = {
+        "backup 1:00.0",
+        "restore x:00.0 file.bin --yes",
+        "verify 1:00.0 a.bin b.bin",
+        "backup 1:00.0 file.bin --yes",
+        "flash 1:00.0 --inbuilt --backup",
+    };
+    for (const char* arguments : cases) {
+        RunResult run = Pelmixctl("--machine x.machine " + std::string(arguments));
+        EXPECT_EQ(run.ExitCode, 1) << arguments;
+        EXPECT_TRUE(Has(run.Err, "usage: pelmixctl ")) << arguments << run.Err;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,380 @@
+#include "user_commands.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+#include <string>
+
+#include "bios_merge.h"
+#include "flash_host.h"
+#include "image_load.h"
+#include "inbuilt_image.h"
+#include "request_transport.h"
+#include "text_lookup.h"
+#include "step_report.h"
+#include "wizard_state.h"
+#include "write_sequence.h"
+
+namespace {
+
+const CommandLine* Line;
+
+// What the card's image passes, as the backup step tests it.
+enum CardChecksum { CardChecksumValid, CardChecksumValidShort, CardChecksumInvalid };
+const int32_t ShorterChecksumSpan = 4480;
+
+int Refuse(const char* format, ...)
+{
+    char text[768];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    PrintMessage("error", text);
+    return UserRefused;
+}
+
+int FileExists(const char* path)
+{
+    FILE* file = fopen(path, "rb");
+    if (file)
+        fclose(file);
+    return file != nullptr;
+}
+
+// Whole bytes of a file, or -1 when it cannot be opened.
+long FileSize(const char* path)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return -1;
+    long size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+    fclose(file);
+    return size;
+}
+
+std::string TargetText(const UserCommand& user)
+{
+    char text[16];
+    snprintf(text, sizeof text, "%u:%02x.%x", user.Bus, user.Device, user.Function);
+    return text;
+}
+
+std::string Quoted(const char* word)
+{
+    return strchr(word, ' ') ? std::string("\"") + word + "\"" : std::string(word);
+}
+
+// The command that puts file back on the card.
+std::string RestoreCommand(const char* file)
+{
+    std::string command = "pelmixctl";
+    if (Line->MachinePath)
+        command += " --machine " + Quoted(Line->MachinePath);
+    return command + " restore " + TargetText(Line->User) + " " + Quoted(file);
+}
+
+// A confirmation that no one can answer is refused up front.
+int ConfirmationPossible()
+{
+    return Line->User.Yes || isatty(fileno(stdin));
+}
+
+// Opens the driver, lists the cards, selects the target and identifies its
+// chip. 0 after saying why.
+int SelectCard()
+{
+    const UserCommand& user = Line->User;
+    TransportSettings settings = {Line->MachinePath, 0};
+    char error[512] = "";
+    if (!TransportOpen(&settings, error, sizeof error)) {
+        PrintMessage("error", error);
+        return 0;
+    }
+    InitWizardState(&TheWizard);
+    TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
+    PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
+    uint32_t returned = 0;
+    if (!TheHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned) || returned < 8 ||
+        list.Status > 1) {
+        Refuse("no Orvel card was found");
+        return 0;
+    }
+    TheWizard.SelectedDevice = -1;
+    for (uint32_t i = 0; i < list.Count && i < PELMIX_MAX_DEVICES; ++i) {
+        const PELMIX_DEVICE_ENTRY& entry = list.Entries[i];
+        if (entry.Bus == user.Bus && entry.Device == user.Device && entry.Function == user.Function)
+            TheWizard.SelectedDevice = int32_t(i);
+    }
+    if (TheWizard.SelectedDevice < 0) {
+        Refuse("no Orvel card at %s", TargetText(user).c_str());
+        return 0;
+    }
+    PELMIX_CHIP_INFO chip = {};
+    chip.Header.Bus = user.Bus;
+    chip.Header.Device = user.Device;
+    chip.Header.Function = user.Function;
+    int named = TheHost.Request(IOCTL_PELMIX_IDENTIFY_CHIP, &chip, sizeof chip, &returned) &&
+                chip.Header.Status == 0 && returned == sizeof chip;
+    FlashRun.Waits = WaitsOfChip(named ? 0 : 15, chip.ChipId);
+    if (named)
+        snprintf(FlashRun.ChipName, sizeof FlashRun.ChipName, "%.10s", chip.ChipName);
+    return 1;
+}
+
+CardChecksum CardImageChecksum()
+{
+    uint32_t length = uint32_t(CurrentImageLength);
+    if (ImageChecksumValid(CurrentImage.Data, length))
+        return CardChecksumValid;
+    if (CurrentImageLength > ShorterChecksumSpan && ImageChecksumValid(CurrentImage.Data, length - ShorterChecksumSpan))
+        return CardChecksumValidShort;
+    return CardChecksumInvalid;
+}
+
+void PrintCardChecksum(CardChecksum checksum)
+{
+    static const char* const Results[] = {"valid", "valid over length less 4480", "invalid"};
+    char version[TextBufferSize] = "";
+    BiosTable table;
+    if (ReadBiosTable(CurrentImage.Data, &table))
+        TableVersionLine(&table, version, sizeof version);
+    StepLine line;
+    BeginStep(&line, "checksum");
+    StepString(&line, "image", "card");
+    StepString(&line, "result", Results[checksum]);
+    StepString(&line, "version", version);
+    if (FlashRun.ChipName[0])
+        StepString(&line, "chip", FlashRun.ChipName);
+    PrintStep(&line);
+}
+
+// The wizard's backup step: the chip into CurrentImage, and with a path the
+// backup file, read back from disk and compared. 0 after saying why.
+int TakeBackup(const char* path, CardChecksum* checksum)
+{
+    BackupFailure failure = BackupNoFailure;
+    BackupStep(path ? path : "", 0, path ? 1 : 0, &failure);
+    if (failure == BackupReadFailed) {
+        Refuse("the card's image could not be read");
+        return 0;
+    }
+    if (failure == BackupFileFailed) {
+        Refuse("the backup %s could not be written", path);
+        return 0;
+    }
+    *checksum = CardImageChecksum();
+    PrintCardChecksum(*checksum);
+    if (!path)
+        return 1;
+    static uint8_t saved[PELMIX_ROM_DATA_SIZE + 1];
+    FILE* file = fopen(path, "rb");
+    size_t got = file ? fread(saved, 1, sizeof saved, file) : 0;
+    if (file)
+        fclose(file);
+    int equal = got == PELMIX_ROM_DATA_SIZE && memcmp(saved, CurrentImage.Data, got) == 0;
+    StepLine line;
+    BeginStep(&line, "backup-file");
+    StepString(&line, "file", path);
+    StepNumber(&line, "bytes", got);
+    StepString(&line, "result", equal ? "equal" : "different");
+    PrintStep(&line);
+    if (!equal) {
+        remove(path);  // a backup that does not hold the card's image must not pass for one
+        Refuse("the backup %s did not read back as written", path);
+        return 0;
+    }
+    return 1;
+}
+
+void PrintResult(int exitCode, const char* outcome, const char* backup)
+{
+    StepLine line;
+    BeginStep(&line, "result");
+    StepString(&line, "outcome", outcome);
+    StepNumber(&line, "exit", uint64_t(exitCode));
+    if (exitCode == UserNeedsRecovery) {
+        StepString(&line, "backup", backup);
+        StepString(&line, "restore_command", RestoreCommand(backup));
+    }
+    PrintStep(&line);
+}
+
+// After a refused merge: why, from the merge itself on a copy.
+void PrintRefusedMerge()
+{
+    static uint8_t copy[PELMIX_ROM_DATA_SIZE];
+    CopyBytes(copy, TheWizard.NewImage, sizeof copy);
+    MergeResult why = MergeBiosTableChecked(CurrentImage.Data, copy, uint32_t(CurrentImageLength));
+    StepLine line;
+    BeginStep(&line, "merge");
+    StepString(&line, "result", "refused");
+    StepString(&line, "reason", MergeResultText(why));
+    PrintStep(&line);
+}
+
+// The exit code of a write run: from what the write sequence did, and a
+// check that a restored old image is on the chip. backup: the file that
+// holds the old image.
+int WriteOutcome(ImageNextResult result, const char* backup)
+{
+    if (result == ImageWritten) {
+        StepLine line;
+        BeginStep(&line, "verify");
+        StepString(&line, "result", "verified");
+        PrintStep(&line);
+        PrintResult(UserDone, "written and verified", backup);
+        return UserDone;
+    }
+    if (!FlashRun.WriteSent) {
+        if (result == ImageNotWritten && FlashRun.Merge)
+            PrintRefusedMerge();
+        PrintResult(UserRefused, FlashRun.Declined ? "not confirmed" : "refused", backup);
+        return UserRefused;
+    }
+    int restored = 0;
+    if (FlashRun.RestoreSent && FlashRun.RestoreDone) {
+        static PELMIX_ROM_TRANSFER check;
+        int32_t length = ReadChipForCheck(&check);
+        restored = length == CurrentImageLength && CompareBytes(check.Data, CurrentImage.Data, uint32_t(length)) == 0;
+        StepLine line;
+        BeginStep(&line, "verify");
+        StepString(&line, "image", "old");
+        StepString(&line, "result", restored ? "verified" : "failed");
+        PrintStep(&line);
+    }
+    if (restored) {
+        PrintMessage("error", ("the new image was not written; the old image is back on the card and verified "
+                               "(backup: " + std::string(backup) + ")").c_str());
+        PrintResult(UserRestored, "old image restored", backup);
+        return UserRestored;
+    }
+    std::string target = TargetText(Line->User);
+    Refuse("the card at %s needs recovery: its old image could not be put back and verified.\n"
+           "The backup is %s; put it back with:\n  %s",
+           target.c_str(), backup, RestoreCommand(backup).c_str());
+    PrintResult(UserNeedsRecovery, "needs recovery", backup);
+    return UserNeedsRecovery;
+}
+
+int RunBackup()
+{
+    const UserCommand& user = Line->User;
+    if (FileExists(user.File) && !user.Force)
+        return Refuse("%s exists; --force replaces it", user.File);
+    CardChecksum checksum;
+    if (!SelectCard() || !TakeBackup(user.File, &checksum))
+        return UserRefused;
+    PrintResult(UserDone, "saved and read back", user.File);
+    return UserDone;
+}
+
+int RunFlash()
+{
+    const UserCommand& user = Line->User;
+    if (!ConfirmationPossible())
+        return Refuse("no terminal to confirm the write on: give --yes");
+    if (FileExists(user.Backup) && !user.Force)
+        return Refuse("the backup %s exists; --force replaces it", user.Backup);
+    CardChecksum checksum;
+    if (!SelectCard() || !TakeBackup(user.Backup, &checksum))
+        return UserRefused;
+    // A card image that fails its checksum has no board table to trust: as
+    // after the wizard's read error, nothing is merged from it.
+    ImagePageKind page = checksum == CardChecksumInvalid ? ReadErrorImagePage : StandardImagePage;
+    if (page == ReadErrorImagePage && !user.NoMerge)
+        return Refuse("the card's image fails its checksum, so its board table cannot be merged; "
+                      "--no-merge writes the image as it is");
+    TheWizard.DontMerge = user.NoMerge;
+    TheWizard.IgnoreChecksum = user.IgnoreChecksum;
+    TheWizard.IgnoreChecksumAfterReadError = user.IgnoreChecksum;
+    TheWizard.MergeAfterReadError = 0;
+    ReadBackChecksumTest = !user.IgnoreChecksum;
+    FlashRun.Yes = user.Yes;
+    FlashRun.Merge = !user.NoMerge;
+    return WriteOutcome(ImagePageNext(0, page, user.InBuilt ? 0 : 1, user.File), user.Backup);
+}
+
+int RunRestore()
+{
+    const UserCommand& user = Line->User;
+    if (!ConfirmationPossible())
+        return Refuse("no terminal to confirm the write on: give --yes");
+    long size = FileSize(user.File);
+    if (size < 0)
+        return Refuse("cannot open %s", user.File);
+    CardChecksum checksum;
+    if (!SelectCard() || !TakeBackup(nullptr, &checksum))
+        return UserRefused;
+    // Files count in whole 32768-byte blocks; a cut backup is no backup.
+    long whole = size / BiosImageBlockSize * BiosImageBlockSize;
+    if (whole < CurrentImageLength)
+        return Refuse("%s holds %ld bytes in whole blocks, less than the chip's %d", user.File, whole,
+                      CurrentImageLength);
+    // A backup goes back as it was read: its bytes, not its checksum, prove it.
+    TheWizard.DontMerge = 1;
+    TheWizard.IgnoreChecksum = 1;
+    ReadBackChecksumTest = 0;
+    FlashRun.Yes = user.Yes;
+    FlashRun.Merge = 0;
+    return WriteOutcome(ImagePageNext(0, StandardImagePage, 1, user.File), user.File);
+}
+
+int RunVerify()
+{
+    const UserCommand& user = Line->User;
+    static uint8_t expected[PELMIX_ROM_DATA_SIZE + 1];
+    FILE* file = fopen(user.File, "rb");
+    if (!file)
+        return Refuse("cannot open %s", user.File);
+    size_t got = fread(expected, 1, sizeof expected, file);
+    fclose(file);
+    if (got > PELMIX_ROM_DATA_SIZE)
+        return Refuse("%s is larger than %u bytes", user.File, PELMIX_ROM_DATA_SIZE);
+    if (!SelectCard())
+        return UserRefused;
+    static PELMIX_ROM_TRANSFER chip;
+    int32_t length = ReadChipForCheck(&chip);
+    if (length < 0)
+        return Refuse("the card's image could not be read");
+    uint32_t difference = 0;
+    while (difference < uint32_t(length) && difference < got && chip.Data[difference] == expected[difference])
+        ++difference;
+    int equal = difference == uint32_t(length);
+    StepLine line;
+    BeginStep(&line, "verify");
+    StepString(&line, "file", user.File);
+    StepString(&line, "result", equal ? "equal" : "different");
+    if (!equal)
+        StepNumber(&line, "first_difference", difference);
+    PrintStep(&line);
+    PrintResult(equal ? UserDone : UserRefused, equal ? "equal" : "different", user.File);
+    return equal ? UserDone : UserRefused;
+}
+
+}  // namespace
+
+int RunUserCommand(const CommandLine* line)
+{
+    Line = line;
+    SetReportJson(line->Json);
+    FlashRun = FlashRunRecord();
+    int exitCode = UserRefused;
+    switch (line->User.Kind) {
+    case USER_BACKUP: exitCode = RunBackup(); break;
+    case USER_FLASH: exitCode = RunFlash(); break;
+    case USER_RESTORE: exitCode = RunRestore(); break;
+    case USER_VERIFY: exitCode = RunVerify(); break;
+    default: break;
+    }
+    TransportClose();
+    return exitCode;
+}
