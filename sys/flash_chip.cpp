@@ -12,24 +12,6 @@ const uint32_t IdentifyAddress1 = JEDEC_COMMAND_ADDRESS1;
 const uint32_t IdentifyAddress2 = JEDEC_COMMAND_ADDRESS2;
 const uint32_t IdentifyWaitMs = 20;
 
-const uint32_t A1 = JEDEC_COMMAND_ADDRESS1, A2 = JEDEC_COMMAND_ADDRESS2;
-
-// The parts the driver knows. Parameters: program wait, erase wait (ms),
-// command addresses, size in bytes.
-const FlashChipRow ChipRows[] = {
-    // id    name          sector erase  parameters                          exit  method
-    {0x08BF, "SST29LE010", 0,     0,     {10, 100, A1, A2, 0x20000},         10,   PROGRAM_BY_PAGE},
-    {0x351F, "AT29LE010A", 0,     0,     {20, 20, A1, A2, 0x20000},          20,   PROGRAM_BY_PAGE},
-    {0xD4BF, "SST39VF512", 4096,  1,     {10, 100, A1, A2, 0x10000},         10,   PROGRAM_BY_BYTES},
-    {0xD5BF, "SST39VF010", 4096,  1,     {10, 100, A1, A2, 0x20000},         10,   PROGRAM_BY_BYTES},
-    {0x171F, nullptr,      0,     0,     {20, 20, A1, A2, 0x20000},          20,   PROGRAM_BY_BYTES},
-    {0x2320, nullptr,      0,     0,     {0, 1500, 0x555, 0x2AA, 0x20000},   1,    PROGRAM_BY_BYTES},
-    {0x9FDF, nullptr,      0,     0,     {10, 100, A1, A2, 0x20000},         10,   PROGRAM_BY_BYTES},
-};
-// Every code not listed above, among them 0xAA55 of a part that ignores the
-// identification command.
-const FlashChipRow UnknownChipRow = {0, nullptr, 0, 0, {10, 100, A1, A2, 0x20000}, 10, PROGRAM_BY_PAGE};
-
 uint8_t ChipRead(const RomPhaseRecord* phase, uint32_t offset)
 {
     return PlatformRead8(phase->RomWindow, offset);
@@ -160,19 +142,4 @@ void EraseChip(const RomPhaseRecord* phase)
     DelayMs(chip.EraseWaitMs);
     Unlock(phase, chip.CommandAddress1, chip.CommandAddress2);
     ChipWrite(phase, 0, JEDEC_RESET);
-}
-
-const FlashChipRow* FindChipRow(uint32_t chipId)
-{
-    for (const FlashChipRow& row : ChipRows) {
-        if (row.ChipId == chipId)
-            return &row;
-    }
-    return &UnknownChipRow;
-}
-
-const FlashChipRow* FindNamedChip(uint32_t chipId)
-{
-    const FlashChipRow* row = FindChipRow(chipId);
-    return row->Name ? row : nullptr;
 }

@@ -6,17 +6,10 @@
 
 #include <stdint.h>
 
+#include "flash_chip_table.h"
 #include "rom_access.h"
 
 #define PELMIX_CHIP_BLOCK_SIZE 128u
-
-struct ChipParameterRecord {
-    uint32_t ProgramWaitMs;    // page-method poll base; each of six polls waits a sixth
-    uint32_t EraseWaitMs;      // fixed wait after the chip-erase command
-    uint32_t CommandAddress1;  // first and third unlock/command write
-    uint32_t CommandAddress2;  // second unlock write
-    uint32_t ChipSize;         // bytes
-};
 
 // The driver's ChipParameters before any identification.
 constexpr ChipParameterRecord LoadTimeChipParameters = {20, 20, 0x5555, 0x2AAA, 0x20000};
@@ -34,27 +27,5 @@ void ReadBlock(const RomPhaseRecord* phase, uint8_t* destination, uint32_t offse
 int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset, uint32_t chipId);
 // Erases the whole chip and waits the chip's fixed erase time.
 void EraseChip(const RomPhaseRecord* phase);
-
-// How a part takes a 128-byte page.
-enum ChipProgramMethod {
-    PROGRAM_BY_BYTES,   // one command per byte, each read back within 40 us
-    PROGRAM_BY_PAGE,    // the page loaded back to back, then data polling
-};
-
-// One flash part, by its identification code.
-struct FlashChipRow {
-    uint32_t ChipId;
-    const char* Name;                // 10 characters; null: the identification request names no such part
-    uint32_t SectorSize;             // erase sector in bytes; 0 for parts written by whole pages
-    uint32_t EraseRequired;          // 1: erased before a whole-chip write, page writes refused
-    ChipParameterRecord Parameters;  // waits, command addresses and size
-    uint32_t ExitWaitMs;             // after leaving identification mode
-    ChipProgramMethod Method;
-};
-
-// The row of the code; a code not listed gets the row of unknown parts.
-const FlashChipRow* FindChipRow(uint32_t chipId);
-// The row of a part the identification request names, else null.
-const FlashChipRow* FindNamedChip(uint32_t chipId);
 
 #endif

@@ -262,9 +262,11 @@ TEST_F(OldImageTest, WriteThatDoesNotVerifyPutsTheOldImageBack)
         ASSERT_FALSE(texts.empty());
         texts.erase(texts.begin());  // the write question
         EXPECT_EQ(texts, c.Boxes);
-        for (const ShownBox &b : Card.Boxes)
-            if (b.Type != (BoxOkCancel | BoxDefaultSecond))
+        for (const ShownBox &b : Card.Boxes) {
+            if (b.Type != (BoxOkCancel | BoxDefaultSecond)) {
                 EXPECT_EQ(b.Type, BoxOk | BoxIconError);
+            }
+        }
         EXPECT_GE(Card.EndRunCalls, 1);
         EXPECT_EQ(ChipWrites(), 2) << "the write and the restore";
         EXPECT_TRUE(ChipHoldsOldImage());

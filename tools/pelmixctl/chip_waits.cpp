@@ -1,5 +1,6 @@
 #include "chip_waits.h"
 
+#include "flash_chip_table.h"
 #include "pelmix_ioctl.h"
 
 namespace {
@@ -14,33 +15,49 @@ const uint32_t CardSettleMs = 3 * 67;
 const uint32_t BytePageUs = 128 * 40;
 
 // Page method: six polls of a sixth of the chip's program wait each.
-constexpr uint32_t PagePolls(uint32_t programWaitMs)
+uint32_t PageUs(const FlashChipRow& row)
 {
-    return 6 * (programWaitMs / 6) * 1000;
+    if (row.Method == PROGRAM_BY_BYTES)
+        return BytePageUs;
+    return 6 * (row.Parameters.ProgramWaitMs / 6) * 1000;
 }
 
-const ChipWaits NamedChipWaits[] = {
-    {0x08BF, 10, 0, PagePolls(10)},     // SST29LE010
-    {0x351F, 20, 0, PagePolls(20)},     // AT29LE010A
-    {0xD4BF, 10, 100, BytePageUs},      // SST39VF512, erased first
-    {0xD5BF, 10, 100, BytePageUs},      // SST39VF010, erased first
-};
-// The chips it does not name (0x171F, 0x2320, 0x9FDF and any other code)
-// never erase on a whole-chip write; the slowest page is a 6-ms page-method
-// one, the longest exit wait 20 ms.
-const ChipWaits UnnamedChipWaits = {0, 20, 0, PagePolls(10)};
+ChipWaits WaitsOfRow(const FlashChipRow& row)
+{
+    ChipWaits waits = {row.ChipId, row.ExitWaitMs, row.EraseRequired ? row.Parameters.EraseWaitMs : 0, PageUs(row)};
+    return waits;
+}
+
+// The longest of every wait a part might make.
+void TakeLonger(ChipWaits* waits, const ChipWaits& other)
+{
+    if (other.ExitWaitMs > waits->ExitWaitMs)
+        waits->ExitWaitMs = other.ExitWaitMs;
+    if (other.EraseMs > waits->EraseMs)
+        waits->EraseMs = other.EraseMs;
+    if (other.PageUs > waits->PageUs)
+        waits->PageUs = other.PageUs;
+}
+
+ChipWaits Chosen;
 
 }  // namespace
 
 const ChipWaits* WaitsOfChip(uint32_t identifyStatus, uint32_t chipId)
 {
     if (identifyStatus == 0) {
-        for (const ChipWaits& waits : NamedChipWaits) {
-            if (waits.ChipId == chipId)
-                return &waits;
-        }
+        Chosen = WaitsOfRow(*FindChipRow(chipId));
+        return &Chosen;
     }
-    return &UnnamedChipWaits;
+    // The identification named no part, so the driver used the row of one
+    // it does not name: any of them.
+    Chosen = WaitsOfRow(UnknownChipRow);
+    for (uint32_t i = 0; i < ChipRowCount; ++i) {
+        if (!ChipRows[i].Name)
+            TakeLonger(&Chosen, WaitsOfRow(ChipRows[i]));
+    }
+    Chosen.ChipId = 0;
+    return &Chosen;
 }
 
 uint32_t ReadHoldMs(const ChipWaits* waits)

@@ -1,7 +1,8 @@
 // How long a whole-chip read or write keeps the screen stopped, from the
 // waits the driver makes with the processors held: the card's settling in
-// the ROM access phase, and the chip's own (identification, erase, page or
-// byte completion polls). An upper bound: every poll taken to its limit.
+// the ROM access phase, and the chip's own from the driver's chip table
+// (identification, erase, page or byte completion polls). An upper bound:
+// every poll taken to its limit.
 #ifndef PELMIXCTL_CHIP_WAITS_H
 #define PELMIXCTL_CHIP_WAITS_H
 
