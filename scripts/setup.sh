@@ -2,10 +2,11 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 
-# Wine runs the 64-bit test builds of the Windows programs; this kind of
-# machine runs no 32-bit processes, so no 32-bit Wine is installed.
+# Wine runs the 64-bit test builds of the Windows programs; no 32-bit Wine is
+# installed on the machine. debootstrap makes the private i386 root in which
+# one smoke test runs the i686 binaries under a 32-bit Wine.
 packages=(cmake g++ make libgtest-dev clang libclang-rt-14-dev mingw-w64
-          wine wine64 xvfb xdotool imagemagick)
+          wine wine64 xvfb xdotool imagemagick debootstrap)
 
 missing=()
 for p in "${packages[@]}"; do

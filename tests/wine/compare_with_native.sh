@@ -8,7 +8,7 @@
 #
 #   compare_with_native.sh --source DIR --build DIR --native PELMIXCTL --exe PELMIXCTL.EXE
 #       --driver PELMIX.SYS --name NAME --machine FILE [--file NAME:SIZE:SEED]... [--input NAME=PATH]...
-#       [--leftover-service] [--stale-inputs "IN..."] -- COMMAND...
+#       [--leftover-service] [--stale-inputs "IN..."] [--i386-root ROOT] -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
 # image to write) of SIZE bytes whose content SEED determines; each run gets
@@ -17,10 +17,12 @@
 # as a crashed run would leave it. --stale-inputs gives the input length of
 # each request (all raw ones): the emulated-hardware driver fills the system
 # buffer past the input with a stale pattern, as a real kernel leaves pool
-# memory there, and no reply may bring any of it back.
+# memory there, and no reply may bring any of it back. --i386-root runs Wine
+# in that root (scripts/i386-root.sh): the 32-bit Wine there runs the i686
+# binaries.
 set -uo pipefail
 
-source_dir= build= native= exe= driver= name= machine= leftover=0 stale_inputs=
+source_dir= build= native= exe= driver= name= machine= leftover=0 stale_inputs= i386_root=
 files=() inputs=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case $1 in
@@ -35,6 +37,7 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --input) inputs+=("$2"); shift ;;
         --leftover-service) leftover=1 ;;
         --stale-inputs) stale_inputs=$2; shift ;;
+        --i386-root) i386_root=$2; shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -70,17 +73,27 @@ cp "$exe" "$driver" "$work/stage/"
 cp "$machine" "$work/stage/Pelmix.machine"
 cp "$work/input/"* "$work/stage/" 2>/dev/null
 
-. "$source_dir/scripts/wine-env.sh" "$build" || exit 1
+# wine_do COMMAND...: runs COMMAND with the project's Wine environment set,
+# in the i386 root when one is given.
+if [ -n "$i386_root" ]; then
+    wine_do() {
+        "$source_dir/scripts/i386-root.sh" run "$i386_root" "$source_dir" "$build" -- \
+            bash -c '. "$1/scripts/wine-env.sh" "$2" || exit 125; shift 2; "$@"' bash "$source_dir" "$build" "$@"
+    }
+    WINEPREFIX=$(wine_do printenv WINEPREFIX) || exit 1
+else
+    . "$source_dir/scripts/wine-env.sh" "$build" || exit 1
+    wine_do() { "$@"; }
+fi
 registry_key='[System\\CurrentControlSet\\Services\\Pelmix]'
 if [ $leftover -eq 1 ]; then
-    timeout 60 "$WINELOADER" sc create Pelmix type= kernel start= demand \
-        binPath= 'C:\windows\system32\drivers\Pelmix.sys' > "$work/sc.txt" 2>&1
-    timeout 30 "$WINESERVER" -w
+    wine_do sh -c 'timeout 60 "$WINELOADER" sc create Pelmix type= kernel start= demand \
+        binPath= "C:\windows\system32\drivers\Pelmix.sys"; timeout 30 "$WINESERVER" -w' > "$work/sc.txt" 2>&1
     grep -qiF "$registry_key" "$WINEPREFIX/system.reg" ||
         { echo "FAIL: could not leave a Pelmix service behind (see $work/sc.txt)"; exit 1; }
 fi
 
-"$source_dir/scripts/wine-run.sh" --timeout 300 "$build" "$work/wine" "$work/stage/"* -- \
+wine_do bash "$source_dir/scripts/wine-run.sh" --timeout 300 "$build" "$work/wine" "$work/stage/"* -- \
     pelmixctl.exe --json "$@" > /dev/null
 wine_status=$?
 
@@ -135,8 +148,7 @@ fi
 
 if grep -qiF "$registry_key" "$WINEPREFIX/system.reg"; then
     fail "a Pelmix service remains after the run"
-    timeout 60 "$WINELOADER" sc delete Pelmix > /dev/null 2>&1
-    timeout 30 "$WINESERVER" -w
+    wine_do sh -c 'timeout 60 "$WINELOADER" sc delete Pelmix; timeout 30 "$WINESERVER" -w' > /dev/null 2>&1
 fi
 
 if [ $failed -eq 0 ]; then
