@@ -1,5 +1,6 @@
 #include "fake_host.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "command_line.h"
@@ -95,4 +96,17 @@ void ResetFakes(uint32_t chipSize)
     Card.ChipSize = chipSize;
     InitWizardState(&TheWizard);
     memset(&OptionFlags, 0, sizeof OptionFlags);
+}
+
+std::vector<uint8_t> ReadFile(const std::string &path)
+{
+    std::vector<uint8_t> bytes;
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f)
+        return bytes;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        bytes.push_back(uint8_t(c));
+    fclose(f);
+    return bytes;
 }

@@ -37,4 +37,7 @@ extern FakeCard Card;
 // A fresh card, fresh wizard state and option flags; the host set to the fake.
 void ResetFakes(uint32_t chipSize = PELMIX_ROM_DATA_SIZE);
 
+// The whole file; empty when it cannot be read.
+std::vector<uint8_t> ReadFile(const std::string &path);
+
 #endif

@@ -32,19 +32,6 @@ const char RereadChecksum[] = "Checksum error while reading back BIOS image whic
 const char RereadCompare[] = "Memory comparison error while reading back BIOS image which has just been written.";
 const char Reread[] = "Unable to read back new BIOS image which has just been written.";
 
-std::vector<uint8_t> ReadFile(const std::string &path)
-{
-    std::vector<uint8_t> bytes;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return bytes;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        bytes.push_back(uint8_t(c));
-    fclose(f);
-    return bytes;
-}
-
 bool Exists(const std::string &path)
 {
     struct stat info;

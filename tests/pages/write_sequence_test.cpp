@@ -20,19 +20,6 @@
 
 namespace {
 
-std::vector<uint8_t> ReadFile(const char *path)
-{
-    std::vector<uint8_t> bytes;
-    FILE *f = fopen(path, "rb");
-    if (!f)
-        return bytes;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        bytes.push_back(uint8_t(c));
-    fclose(f);
-    return bytes;
-}
-
 struct WriteSequenceTest : ::testing::Test {
     uint8_t OldImage[BiosImageBufferSize];
     std::string Backup = ::testing::TempDir() + "write_sequence_backup." + std::to_string(getpid()) + ".bin";
