@@ -71,29 +71,8 @@ if [ "$driver" = user ]; then
     [ -n "$found" ] && backup=$("$WINELOADER" winepath -w "$found" 2>/dev/null | tr -d '\r')
 else
     echo "The robot walks the default path (screenshots in $shots):"
-    start
-    step() { echo "  $*"; }
-    expect_page Welcome && step "Welcome page: Next" && robot click 1 >/dev/null
-    if expect_page "Save Backup"; then
-        backup=$(robot get-text 1002)
-        step "Save Backup page: backup file $backup; Next"
-        robot click 1 >/dev/null
-        expect_box read-question && step "\"$(robot box 100 | sed -n 's/^caption: //p')\" question: OK" && answer ok
-    fi
-    if expect_page "Select BIOS"; then
-        step "Select BIOS page: default (in-built) image; Next"
-        robot click 1 >/dev/null
-        expect_box write-question && step "\"$(robot box 100 | sed -n 's/^caption: //p')\" question: OK" && answer ok
-    fi
-    if robot wait-page "Setup Complete" 120000 >/dev/null; then
-        shot page-Setup-Complete
-        step "Setup Complete page: restart later; Finish"
-        robot click 503 >/dev/null
-        robot click 1 >/dev/null
-    else
-        robot box 1000 >/dev/null 2>&1 && { shot box-unexpected; step "unexpected: $(robot box 100 | sed -n 's/^text: //p')"; }
-    fi
-    expect_exit 0
+    WALK_TELL=1 walk_default_path
+    backup=$walk_backup
 fi
 
 echo

@@ -20,7 +20,7 @@ PELMIX_DEVICE_LIST Scan(const std::string& machine, uint32_t expectedStatus)
     PELMIX_DEVICE_LIST list;
     RequestReply reply = Enumerate(&list);
     EXPECT_EQ(list.Status, expectedStatus);
-    EXPECT_EQ(reply.Information, expectedStatus == 0 ? 456u : 4u);
+    EXPECT_EQ(reply.Information, expectedStatus == PELMIX_RESULT_OK ? 456u : 4u);
     return list;
 }
 
@@ -193,9 +193,9 @@ TEST(CardScan, OnlyMemoryBarsAtOrAboveTwoGigabytesAreProbed)
 
 TEST(CardScan, AgpNeedsStatusBitRegisterAndCapability)
 {
-    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 agp\n", 0).Entries[0].IsAgp, 1u);
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 agp\n", PELMIX_RESULT_OK).Entries[0].IsAgp, 1u);
     // A capability list without the AGP entry.
-    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00000001\n", 0)
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00000001\n", PELMIX_RESULT_OK)
                   .Entries[0].IsAgp,
               0u);
     // The AGP entry second in the list.
@@ -205,10 +205,10 @@ TEST(CardScan, AgpNeedsStatusBitRegisterAndCapability)
                   .Entries[0].IsAgp,
               1u);
     // Register 0x44 with bits 0..3 clear, or no capabilities bit: not AGP.
-    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x10 cfg34=0x50 cfg50=0x00000002\n", 0)
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x10 cfg34=0x50 cfg50=0x00000002\n", PELMIX_RESULT_OK)
                   .Entries[0].IsAgp,
               0u);
-    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 cfg44=0x1 cfg34=0x50 cfg50=0x00000002\n", 0)
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 cfg44=0x1 cfg34=0x50 cfg50=0x00000002\n", PELMIX_RESULT_OK)
                   .Entries[0].IsAgp,
               0u);
 }
@@ -220,7 +220,7 @@ TEST(CardScan, CyclicCapabilityListEnds)
                    0)
                   .Entries[0].IsAgp,
               0u);
-    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00005009\n", 0)
+    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00005009\n", PELMIX_RESULT_OK)
                   .Entries[0].IsAgp,
               0u);
 }
@@ -242,7 +242,7 @@ TEST(CardScan, CapabilityWalkFollowsAChainAsLongAsConfigurationSpaceAllows)
         snprintf(key, sizeof key, " cfg%02X=0x%08X", dword, value);
         line += key;
     }
-    EXPECT_EQ(Scan(line + "\n", 0).Entries[0].IsAgp, 1u);
+    EXPECT_EQ(Scan(line + "\n", PELMIX_RESULT_OK).Entries[0].IsAgp, 1u);
 }
 
 // Configuration writes of the scan, as the emulated machine traces them.

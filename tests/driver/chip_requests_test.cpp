@@ -53,7 +53,7 @@ TEST_F(ChipRequests, WholeChipWriteAndReadBackOnEveryPart)
         std::vector<uint8_t> pattern = Pattern(0x20000);
         memcpy(write.Record()->Data, pattern.data(), pattern.size());
         RequestReply reply = SendRom(IOCTL_PELMIX_WRITE_ROM, &write);
-        EXPECT_EQ(write.Record()->Header.Status, 0u);
+        EXPECT_EQ(write.Record()->Header.Status, PELMIX_RESULT_OK);
         EXPECT_EQ(reply.Information, 4u);
         EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_CHIP_ERASE), chip.EraseFirst ? 1u : 0u);
         EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PAGE), chip.PageMethod ? chip.Size / 128 : 0u);
@@ -64,7 +64,7 @@ TEST_F(ChipRequests, WholeChipWriteAndReadBackOnEveryPart)
         RomRequest read;
         memset(read.Record()->Data, 0xEE, sizeof read.Record()->Data);
         reply = SendRom(IOCTL_PELMIX_READ_ROM, &read);
-        EXPECT_EQ(read.Record()->Header.Status, 0u);
+        EXPECT_EQ(read.Record()->Header.Status, PELMIX_RESULT_OK);
         EXPECT_EQ(reply.Information, 16 + chip.Size);
         EXPECT_EQ(memcmp(read.Record()->Data, pattern.data(), chip.Size), 0);
         ExpectLeftAsFound(before);
@@ -78,7 +78,7 @@ TEST_F(ChipRequests, PreErasedWholeChipWriteDoesNotErase)
     std::vector<uint8_t> pattern = Pattern(0x20000);
     memcpy(write.Record()->Data, pattern.data(), pattern.size());
     SendRom(IOCTL_PELMIX_WRITE_ROM_PREERASED, &write);
-    EXPECT_EQ(write.Record()->Header.Status, 0u);
+    EXPECT_EQ(write.Record()->Header.Status, PELMIX_RESULT_OK);
     EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_CHIP_ERASE), 0u);
     EXPECT_TRUE(ChipBytes(0, 0x20000) == pattern);
 
@@ -101,7 +101,7 @@ TEST_F(ChipRequests, PageWritesOnPartsThatNeedAnEraseNeedThePreErasedRequest)
     ExpectLeftAsFound(before);
 
     SendPages(IOCTL_PELMIX_WRITE_PAGES_PREERASED, &pages);
-    EXPECT_EQ(pages.Status(), 0u);
+    EXPECT_EQ(pages.Status(), PELMIX_RESULT_OK);
     std::vector<uint8_t> written = ChipBytes(0xF80, 0x200);
     for (uint32_t i = 0; i < 0x200; ++i) {
         uint8_t expected = i >= 0x80 && i < 0x180 ? PatternByte(i - 0x80) : 0xFF;
@@ -117,10 +117,14 @@ TEST_F(ChipRequests, IdentificationOfEveryPart)
         uint32_t Status, ChipId, SizeKb, SectorSize, EraseRequired;
         const char* Name;
     } cases[] = {
-        {"08BF", 0, 0x08BF, 128, 0, 0, "SST29LE010"}, {"351F", 0, 0x351F, 128, 0, 0, "AT29LE010A"},
-        {"D4BF", 0, 0xD4BF, 64, 4096, 1, "SST39VF512"}, {"D5BF", 0, 0xD5BF, 128, 4096, 1, "SST39VF010"},
-        {"171F", 15, 0x171F, 0, 0, 0, nullptr},       {"2320", 15, 0x2320, 0, 0, 0, nullptr},
-        {"9FDF", 15, 0x9FDF, 0, 0, 0, nullptr},       {"noid", 15, 0xAA55, 0, 0, 0, nullptr},
+        {"08BF", PELMIX_RESULT_OK, 0x08BF, 128, 0, 0, "SST29LE010"},
+        {"351F", PELMIX_RESULT_OK, 0x351F, 128, 0, 0, "AT29LE010A"},
+        {"D4BF", PELMIX_RESULT_OK, 0xD4BF, 64, 4096, 1, "SST39VF512"},
+        {"D5BF", PELMIX_RESULT_OK, 0xD5BF, 128, 4096, 1, "SST39VF010"},
+        {"171F", PELMIX_RESULT_UNKNOWN_CHIP, 0x171F, 0, 0, 0, nullptr},
+        {"2320", PELMIX_RESULT_UNKNOWN_CHIP, 0x2320, 0, 0, 0, nullptr},
+        {"9FDF", PELMIX_RESULT_UNKNOWN_CHIP, 0x9FDF, 0, 0, 0, nullptr},
+        {"noid", PELMIX_RESULT_UNKNOWN_CHIP, 0xAA55, 0, 0, 0, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Flash);
@@ -134,7 +138,7 @@ TEST_F(ChipRequests, IdentificationOfEveryPart)
         PELMIX_CHIP_INFO info;
         RequestReply reply = SendIdentify(&info);
         EXPECT_EQ(info.Header.Status, c.Status);
-        EXPECT_EQ(reply.Information, c.Status == 0 ? 64u : 4u);
+        EXPECT_EQ(reply.Information, c.Status == PELMIX_RESULT_OK ? 64u : 4u);
         EXPECT_EQ(info.ChipId, c.ChipId);
         if (c.Name) {
             EXPECT_EQ(info.SizeKb, c.SizeKb);
@@ -169,7 +173,7 @@ TEST_F(ChipRequests, EraseOfThe2320PartWaitsOneAndAHalfSecondsAtItsOwnOffsets)
     CardSnapshot before = TakeSnapshot();
     PELMIX_REQUEST_HEADER header;
     RequestReply reply = SendErase(&header);
-    EXPECT_EQ(header.Status, 0u);
+    EXPECT_EQ(header.Status, PELMIX_RESULT_OK);
     EXPECT_EQ(reply.Information, 4u);
     EXPECT_EQ(DelayWords(), std::vector<std::string>({"sleep -5000000", "stall 67000", "stall 20000",
                                                       "stall 1000", "stall 1500000", "stall 67000"}));
@@ -194,7 +198,7 @@ TEST_F(ChipRequests, ByteCompletesWithinFortyMicroseconds)
     for (uint32_t i = 0; i < 128; ++i)
         pages.Page(0)[i] = PatternByte(i);
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
-    EXPECT_EQ(pages.Status(), 0u);
+    EXPECT_EQ(pages.Status(), PELMIX_RESULT_OK);
     EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 128u);
     EXPECT_EQ(ChipBytes(0x200, 128), std::vector<uint8_t>(pages.Page(0), pages.Page(0) + 128));
     std::vector<std::string> words = DelayWords();
@@ -206,7 +210,7 @@ TEST_F(ChipRequests, ByteCompletesWithinFortyMicroseconds)
     // The last look comes 40 us after the byte.
     StartOn(CardMachine(2, "9FDF", "", "fault slow 1:00.0 40\n"));
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
-    EXPECT_EQ(pages.Status(), 0u);
+    EXPECT_EQ(pages.Status(), PELMIX_RESULT_OK);
 
     StartOn(CardMachine(2, "9FDF", "", "fault slow 1:00.0 45\n"));
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
@@ -226,7 +230,7 @@ TEST_F(ChipRequests, PageCompletesByTheSixthPoll)
     for (uint32_t i = 0; i < 256; ++i)
         pages.Page(0)[i] = PatternByte(i);
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
-    EXPECT_EQ(pages.Status(), 0u);
+    EXPECT_EQ(pages.Status(), PELMIX_RESULT_OK);
     EXPECT_EQ(ChipBytes(0, 256), std::vector<uint8_t>(pages.Page(0), pages.Page(0) + 256));
 
     // Bit 7 would match only at a seventh poll.
@@ -271,7 +275,7 @@ TEST_F(ChipRequests, EveryChipWriteIsFollowedByARegisterRead)
         PageRequest pages(0, 1);
         uint32_t before = EmuRegisterZeroReads();
         SendPages(c.Code, &pages);
-        EXPECT_EQ(pages.Status(), 0u);
+        EXPECT_EQ(pages.Status(), PELMIX_RESULT_OK);
         EXPECT_EQ(EmuRegisterZeroReads() - before, 1 + c.ChipWrites);
     }
 }
@@ -282,9 +286,15 @@ TEST_F(ChipRequests, PageRangesAreCheckedAgainstTheChipWithoutWrapAround)
         const char* Flash;
         uint32_t Start, Count, Status;
     } cases[] = {
-        {"351F", 0x1FF80, 1, 0},  {"351F", 0x1FF80, 2, 13}, {"351F", 0x20000, 0, 0},
-        {"351F", 0x20080, 0, 13}, {"351F", 0xFFFFFF80u, 1, 13}, {"351F", 0, 0, 0},
-        {"D4BF", 0xFF80, 1, 0},   {"D4BF", 0x10000, 1, 13},   {"351F", 64, 1, 12},
+        {"351F", 0x1FF80, 1, PELMIX_RESULT_OK},
+        {"351F", 0x1FF80, 2, PELMIX_RESULT_BEYOND_CHIP},
+        {"351F", 0x20000, 0, PELMIX_RESULT_OK},
+        {"351F", 0x20080, 0, PELMIX_RESULT_BEYOND_CHIP},
+        {"351F", 0xFFFFFF80u, 1, PELMIX_RESULT_BEYOND_CHIP},
+        {"351F", 0, 0, PELMIX_RESULT_OK},
+        {"D4BF", 0xFF80, 1, PELMIX_RESULT_OK},
+        {"D4BF", 0x10000, 1, PELMIX_RESULT_BEYOND_CHIP},
+        {"351F", 64, 1, PELMIX_RESULT_BAD_START_OFFSET},
     };
     for (const auto& c : cases) {
         for (uint32_t code : {IOCTL_PELMIX_READ_PAGES, IOCTL_PELMIX_WRITE_PAGES_PREERASED}) {
@@ -298,8 +308,8 @@ TEST_F(ChipRequests, PageRangesAreCheckedAgainstTheChipWithoutWrapAround)
             RequestReply reply = SendPages(code, &pages);
             EXPECT_EQ(pages.Status(), c.Status);
             // StartOffset is checked before the phase opens; the range inside it.
-            EXPECT_EQ(HostMappingsMade(), c.Status == 12 ? 0u : 2u);
-            if (c.Status != 0) {
+            EXPECT_EQ(HostMappingsMade(), c.Status == PELMIX_RESULT_BAD_START_OFFSET ? 0u : 2u);
+            if (c.Status != PELMIX_RESULT_OK) {
                 EXPECT_EQ(reply.Information, 4u);
                 EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 0u);
             } else if (code == IOCTL_PELMIX_READ_PAGES) {

@@ -51,7 +51,7 @@ inline void StartOn(const std::string& machine)
     PELMIX_DEVICE_LIST list;
     RequestReply reply = Enumerate(&list);
     ASSERT_EQ(reply.SystemStatus, 0u);
-    ASSERT_EQ(list.Status, 0u);
+    ASSERT_EQ(list.Status, PELMIX_RESULT_OK);
     EmuClearChipCommands();
     HostClearDelayLog();
 }

@@ -15,7 +15,7 @@ TEST_F(DriverState, AResetForgetsTheCardsTheSlotAndTheChip)
     StartOn(CardMachine(1, "D4BF"));
     RomRequest read;
     SendRom(IOCTL_PELMIX_READ_ROM, &read);
-    ASSERT_EQ(read.Record()->Header.Status, 0u);
+    ASSERT_EQ(read.Record()->Header.Status, PELMIX_RESULT_OK);
     ASSERT_EQ(IdentifiedChipSize(), 0x10000u);
     ASSERT_EQ(Driver.RelocationAddress, 0x80000000u);
 

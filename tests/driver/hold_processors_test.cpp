@@ -84,9 +84,9 @@ TEST_F(HoldTest, FailuresLeaveIrqlAndPriorityAndLetEveryThreadGo)
         uint32_t Threads;
         uint64_t VirtualUs;   // after the 500-ms sleep
     } cases[] = {
-        {"cpus 3\nfault cpu-query\n", 8, 0, 500000},
-        {"cpus 3\nfault cpu-thread\n", 10, 1, 500000},
-        {"cpus 3\nfault cpu-timeout\n", 11, 2, 2500000},
+        {"cpus 3\nfault cpu-query\n", PELMIX_RESULT_CPU_QUERY, 0, 500000},
+        {"cpus 3\nfault cpu-thread\n", PELMIX_RESULT_THREAD_CREATE, 1, 500000},
+        {"cpus 3\nfault cpu-timeout\n", PELMIX_RESULT_HOLD_TIMEOUT, 2, 2500000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Machine);

@@ -98,7 +98,7 @@ TEST_F(DispatcherTest, EveryLengthBoundaryOfEveryCode)
         EXPECT_EQ(reply.SystemStatus, PELMIX_STATUS_SUCCESS);
         if (c.Code == IOCTL_PELMIX_ENUM_DEVICES) {
             EXPECT_EQ(reply.Information, 456u);
-            EXPECT_EQ(Status(), 0u);
+            EXPECT_EQ(Status(), PELMIX_RESULT_OK);
         } else {
             EXPECT_EQ(reply.Information, 4u);
             EXPECT_EQ(Status(), PELMIX_RESULT_NO_CARD);
@@ -145,7 +145,7 @@ TEST_F(DispatcherTest, EnumerationReplyLengths)
     RequestReply reply = Enumerate(&list);
     EXPECT_EQ(reply.SystemStatus, PELMIX_STATUS_SUCCESS);
     EXPECT_EQ(reply.Information, 456u);
-    EXPECT_EQ(list.Status, 0u);
+    EXPECT_EQ(list.Status, PELMIX_RESULT_OK);
     EXPECT_EQ(list.Count, 1u);
 
     LoadMachine("");

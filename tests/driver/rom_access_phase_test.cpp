@@ -51,15 +51,15 @@ struct FaultCase {
 };
 
 const FaultCase FaultCases[] = {
-    {"", 0, true},
-    {"fault map-register\n", 4, true},
-    {"fault map-register 1:00.0\n", 4, true},
-    {"fault map-rom 1:00.0\n", 5, true},
-    {"fault cpu-query\n", 8, true},
-    {"fault cpu-thread\n", 10, true},
-    {"fault cpu-timeout\n", 11, true},
-    {"fault stuck 1:00.0 0x1010\n", 6, false},
-    {"fault slow 1:00.0 7000\n", 6, false},   // every page still busy at the sixth poll
+    {"", PELMIX_RESULT_OK, true},
+    {"fault map-register\n", PELMIX_RESULT_MAP_REGISTERS, true},
+    {"fault map-register 1:00.0\n", PELMIX_RESULT_MAP_REGISTERS, true},
+    {"fault map-rom 1:00.0\n", PELMIX_RESULT_MAP_ROM, true},
+    {"fault cpu-query\n", PELMIX_RESULT_CPU_QUERY, true},
+    {"fault cpu-thread\n", PELMIX_RESULT_THREAD_CREATE, true},
+    {"fault cpu-timeout\n", PELMIX_RESULT_HOLD_TIMEOUT, true},
+    {"fault stuck 1:00.0 0x1010\n", PELMIX_RESULT_PROGRAM_TIMEOUT, false},
+    {"fault slow 1:00.0 7000\n", PELMIX_RESULT_PROGRAM_TIMEOUT, false},   // every page still busy at the sixth poll
 };
 
 TEST_F(RomAccessPhase, EveryRequestLeavesTheCardAsFoundWhateverFails)
@@ -71,7 +71,7 @@ TEST_F(RomAccessPhase, EveryRequestLeavesTheCardAsFoundWhateverFails)
                                                 << std::hex << code);
                 StartOn(CardMachine(family, "08BF", "", fault.Lines));
                 CardSnapshot before = TakeSnapshot();
-                uint32_t expected = fault.AllRequests || IsWrite(code) ? fault.Result : 0;
+                uint32_t expected = fault.AllRequests || IsWrite(code) ? fault.Result : PELMIX_RESULT_OK;
                 EXPECT_EQ(SendChipRequest(code), expected);
                 ExpectLeftAsFound(before);
                 bool opened = expected == 0 || expected == PELMIX_RESULT_PROGRAM_TIMEOUT;
@@ -108,7 +108,7 @@ TEST_F(RomAccessPhase, MemoryDecodingIsSwitchedOnOnlyForTheLengthOfThePhase)
     CardSnapshot before = TakeSnapshot();
     RomRequest read;
     SendRom(IOCTL_PELMIX_READ_ROM, &read);
-    EXPECT_EQ(read.Record()->Header.Status, 0u);
+    EXPECT_EQ(read.Record()->Header.Status, PELMIX_RESULT_OK);
     EXPECT_TRUE(memcmp(read.Record()->Data, pattern.data(), pattern.size()) == 0);
     EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04), 2u);
     ExpectLeftAsFound(before);   // registers restored while the window still decoded
@@ -117,7 +117,7 @@ TEST_F(RomAccessPhase, MemoryDecodingIsSwitchedOnOnlyForTheLengthOfThePhase)
     StartOn(CardMachine(2, "9FDF"));
     uint32_t commandWrites = EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04);
     SendRom(IOCTL_PELMIX_READ_ROM, &read);
-    EXPECT_EQ(read.Record()->Header.Status, 0u);
+    EXPECT_EQ(read.Record()->Header.Status, PELMIX_RESULT_OK);
     EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04), commandWrites);
 }
 
@@ -129,7 +129,7 @@ TEST_F(RomAccessPhase, RomDecoderEndsOffAndBarIsMovedOnlyWithAFreeSlot)
     PELMIX_CHIP_INFO info;
     uint32_t barWrites = BarWrites();
     SendIdentify(&info);
-    EXPECT_EQ(info.Header.Status, 0u);
+    EXPECT_EQ(info.Header.Status, PELMIX_RESULT_OK);
     EXPECT_EQ(EmuPeekConfig32(CardBus, CardDevice, CardFunction, 0x30), 0xD5000000u);
     EXPECT_EQ(BarWrites() - barWrites, 2u);
 
@@ -187,7 +187,7 @@ TEST_F(RomAccessPhase, WaitsOfEachAccessSet)
         StartOn(CardMachine(family, "351F"));
         PELMIX_CHIP_INFO info;
         SendIdentify(&info);
-        EXPECT_EQ(info.Header.Status, 0u);
+        EXPECT_EQ(info.Header.Status, PELMIX_RESULT_OK);
         std::vector<std::string> expected = {"sleep -5000000", "stall 67000"};
         if (family != 1)
             expected.push_back("stall 67000");

@@ -121,8 +121,12 @@ TEST(StaleSystemBuffer, NoReplyCarriesMemoryTheRequestDidNotWrite)
             << "Status " << status << ", " << reply.Information << " bytes back";
         HostResetPlatform();
     }
-    // Every result the driver gives has been seen (7 and 9 are not used).
-    for (uint32_t result : {0, 1, 2, 3, 4, 5, 6, 8, 10, 11, 12, 13, 14, 15})
+    // Every result the driver gives has been seen.
+    for (uint32_t result : {PELMIX_RESULT_OK, PELMIX_RESULT_TOO_MANY_CARDS, PELMIX_RESULT_NO_CARD,
+                            PELMIX_RESULT_NOT_LISTED, PELMIX_RESULT_MAP_REGISTERS, PELMIX_RESULT_MAP_ROM,
+                            PELMIX_RESULT_PROGRAM_TIMEOUT, PELMIX_RESULT_CPU_QUERY, PELMIX_RESULT_THREAD_CREATE,
+                            PELMIX_RESULT_HOLD_TIMEOUT, PELMIX_RESULT_BAD_START_OFFSET, PELMIX_RESULT_BEYOND_CHIP,
+                            PELMIX_RESULT_ERASE_REQUIRED, PELMIX_RESULT_UNKNOWN_CHIP})
         EXPECT_EQ(results.count(result), 1u) << "no case gave Status " << result;
 }
 

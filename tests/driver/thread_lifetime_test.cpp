@@ -86,7 +86,7 @@ TEST_F(ThreadLifetime, RequestsSentAtOnceRunOneAfterAnother)
     firstSender.join();
     secondSender.join();
     for (RomRequest* request : {&first, &second}) {
-        EXPECT_EQ(request->Record()->Header.Status, 0u);
+        EXPECT_EQ(request->Record()->Header.Status, PELMIX_RESULT_OK);
         EXPECT_TRUE(memcmp(request->Record()->Data, pattern.data(), pattern.size()) == 0);
     }
     ExpectLeftAsFound(before);

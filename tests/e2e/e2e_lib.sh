@@ -1,5 +1,5 @@
 # Shared by the end-to-end scenarios and the main job: the Wine scenario
-# helpers, plus a working folder holding Dorvane.exe beside the
+# helpers and the walk of the default path, plus a working folder holding Dorvane.exe beside the
 # emulated-hardware Pelmix.sys and its machine. Source it after setting:
 #   E2E_BIN   Windows build folder (release/Dorvane.exe, test-tools/robot.exe,
 #             emulated/Pelmix.sys)
@@ -12,6 +12,7 @@ SCENARIO_BIN=$E2E_BIN
 SCENARIO_OUT=$E2E_OUT
 SCENARIO_USE_DISPLAY=${E2E_USE_DISPLAY:-}
 . "$(dirname "${BASH_SOURCE[0]}")/../wine-common/scenario_lib.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../wine-common/default_walk.sh"
 e2e_repo=$scenario_repo
 
 e2e_cleanup() { scenario_cleanup; }

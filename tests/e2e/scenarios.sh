@@ -59,9 +59,6 @@ one_card() {
     cp "$images/board128.bin" "$work/old.bin"
 }
 
-# The Windows path in edit box ID as a host path.
-host_path() { "$WINELOADER" winepath -u "$(robot get-text "$1")" 2>/dev/null | tr -d '\r'; }
-
 # highlighted NAME yes|no: whether the box's screenshot shows the dark red
 # text of a highlighted box.
 highlighted() {
@@ -79,62 +76,67 @@ same_file() { cmp -s "$1" "$2" || fail "$3"; }
 to_backup_page() {
     start "$@"
     expect_page Welcome || return 1
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_page "Save Backup"
 }
 
-read_card() {
-    robot click 1 >/dev/null
+read_question() {
     expect_box read-question "caption: BIOS Read" \
         'text: Your screen will now blank temporarily while your BIOS is being read.\nClick OK to continue or Cancel to exit.' \
         "buttons: ok cancel" "default: ok" "icon: none"
     highlighted read-question no
+}
+
+read_card() {
+    robot click "$IDOK" >/dev/null
+    read_question
     answer ok
 }
 
-confirm_write() {
+write_question() {
     expect_box write-question "caption: BIOS Write" \
         "text: Your screen will now blank temporarily while your new BIOS is being written:\n$1\n\nClick OK to continue or Cancel to select a different image." \
         "buttons: ok cancel" "default: cancel" "icon: none"
     highlighted write-question yes
+}
+
+confirm_write() {
+    write_question "$1"
     answer "${2:-ok}"
 }
 
-# From the start to the write question with the defaults: the backup under
-# its default name (its host path in $backup), the in-built image, OK.
-write_inbuilt() {
-    to_backup_page "$@" || return 1
-    backup=$(host_path 1002)
-    read_card
-    expect_page "Select BIOS" || return 1
-    robot click 1 >/dev/null
-    confirm_write "$inbuilt_version"
+# The default path's walk (the main job's too) with this suite's checks on
+# the way: the backup under its default name (its host path in $backup), the
+# in-built image.
+walk_at_backup_page() {
+    backup=$("$WINELOADER" winepath -u "$walk_backup" 2>/dev/null | tr -d '\r')
+    [[ "$walk_backup" =~ ^C:\\users\\[^\\]+\\Temp\\B1B[0-9A-Fa-f]{1,4}\.bin$ ]] ||
+        fail "default backup name: $walk_backup"
+    [ -e "$backup" ] && fail "the temporary name's file was left behind"
+    [ "$(robot state "$IDC_SKIP_BACKUP")" = "hidden enabled unchecked" ] ||
+        fail "skip-backup box: $(robot state "$IDC_SKIP_BACKUP")"
 }
+walk_at_image_page() {
+    [ "$(robot state "$IDC_DEFAULT_IMAGE")" = "visible enabled checked" ] ||
+        fail "default image: $(robot state "$IDC_DEFAULT_IMAGE")"
+    [ "$(robot state "$IDC_IMAGE_PATH")" = "visible disabled unchecked" ] ||
+        fail "file name box: $(robot state "$IDC_IMAGE_PATH")"
+}
+walk_read_question() { read_question; }
+walk_write_question() { write_question "$inbuilt_version"; }
+
+# From the start to the write question with the defaults, answered OK.
+write_inbuilt() { walk_to_write "$@"; }
 
 finish() {
-    expect_page "Setup Complete" || return 1
-    robot click 503 >/dev/null
-    robot click 1 >/dev/null
-    expect_exit 0
+    walk_finish || return 1
     service_absent
 }
 
 scenario_default_path() {
     one_card default_path
-    to_backup_page || return
-    local backup
-    backup=$(host_path 1002)
-    [[ "$(robot get-text 1002)" =~ ^C:\\users\\[^\\]+\\Temp\\B1B[0-9A-Fa-f]{1,4}\.bin$ ]] ||
-        fail "default backup name: $(robot get-text 1002)"
-    [ -e "$backup" ] && fail "the temporary name's file was left behind"
-    [ "$(robot state 1014)" = "hidden enabled unchecked" ] || fail "skip-backup box: $(robot state 1014)"
-    read_card
-    expect_page "Select BIOS" || return
-    [ "$(robot state 1007)" = "visible enabled checked" ] || fail "default image: $(robot state 1007)"
-    [ "$(robot state 1010)" = "visible disabled unchecked" ] || fail "file name box: $(robot state 1010)"
-    robot click 1 >/dev/null
-    confirm_write "$inbuilt_version"
-    finish
+    walk_default_path || return
+    service_absent
     "$biostool" merge "$work/old.bin" "$images/inbuilt.bin" "$work/expected.bin" --length 131072 >/dev/null ||
         fail "biostool refused the merge"
     same_file "$work/card.bin" "$work/expected.bin" "the flash does not hold the merged image"
@@ -160,39 +162,38 @@ scenario_two_cards() {
     cp "$images/board-b.bin" "$work/b.bin"
     start
     expect_page Welcome || return
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_page "Select Device" || return
-    [ "$(robot list 1001 | tr '\n' '|')" = "ZT10-E (PCI)|Orvel II (AGP)|" ] || fail "list: $(robot list 1001 | tr '\n' '|')"
-    [ "$(robot state 1)" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
-    [ "$(robot state 1012)" = "visible disabled unchecked" ] || fail "More info enabled before a selection"
-    robot select 1001 1 >/dev/null
-    expect_state 1 "visible enabled unchecked" "Next after a selection"
-    robot click 1012 >/dev/null
+    [ "$(robot list "$IDC_DEVICE_LIST" | tr '\n' '|')" = "ZT10-E (PCI)|Orvel II (AGP)|" ] || fail "list: $(robot list "$IDC_DEVICE_LIST" | tr '\n' '|')"
+    [ "$(robot state "$IDOK")" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
+    [ "$(robot state "$IDC_MORE_INFO")" = "visible disabled unchecked" ] || fail "More info enabled before a selection"
+    robot select "$IDC_DEVICE_LIST" 1 >/dev/null
+    expect_state "$IDOK" "visible enabled unchecked" "Next after a selection"
+    robot click "$IDC_MORE_INFO" >/dev/null
     expect_box more-info "$title" \
         "text: Your screen will now blank temporarily while information about the selected card  is being read." \
         "buttons: ok" "icon: none"
     answer ok
     local info=
     for _ in $(seq 100); do
-        info=$(robot get-text 1013)
+        info=$(robot get-text "$IDC_DEVICE_INFO")
         [ -n "$info" ] && break
         sleep 0.2
     done
-    [ "$info" = 'ORVEL III AGP 32MB Bios Rev 3.00.00.0007\r\nKestrel Boards Ltd\r\n' ] ||
-        [ "$info" = "$(printf 'ORVEL III AGP 32MB Bios Rev 3.00.00.0007\r\nKestrel Boards Ltd\r\n')" ] ||
-        [[ "$info" == "ORVEL III AGP 32MB Bios Rev 3.00.00.0007"* ]] || fail "More info text: $info"
+    # The robot shows the text's line ends as \n (and drops the carriage returns).
+    [ "$info" = 'ORVEL III AGP 32MB Bios Rev 3.00.00.0007\nKestrel Boards Ltd\n' ] || fail "More info text: $info"
     shot more-info-text
-    robot click 3 >/dev/null
+    robot click "$IDC_BACK" >/dev/null
     expect_page Welcome || return
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_page "Select Device" || return
-    [ "$(robot list 1001 | wc -l)" = 2 ] || fail "the list was not rebuilt"
-    [ "$(robot state 1)" = "visible disabled unchecked" ] || fail "a selection survived Back"
-    robot select 1001 1 >/dev/null
-    robot click 1 >/dev/null
+    [ "$(robot list "$IDC_DEVICE_LIST" | wc -l)" = 2 ] || fail "the list was not rebuilt"
+    [ "$(robot state "$IDOK")" = "visible disabled unchecked" ] || fail "a selection survived Back"
+    robot select "$IDC_DEVICE_LIST" 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_page "Save Backup" || return
-    [[ "$(robot get-text 1002)" =~ \\B2B[0-9A-Fa-f]{1,4}\.bin$ ]] || fail "second card's backup name: $(robot get-text 1002)"
-    robot click 2 >/dev/null
+    [[ "$(robot get-text "$IDC_BACKUP_PATH")" =~ \\B2B[0-9A-Fa-f]{1,4}\.bin$ ]] || fail "second card's backup name: $(robot get-text "$IDC_BACKUP_PATH")"
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel "caption: Exit Installer?" "default: no"
     answer yes
     expect_exit 0
@@ -222,23 +223,23 @@ scenario_image_files() {
     to_backup_page -nowrite || return
     read_card
     expect_page "Select BIOS" || return
-    robot click 1008 >/dev/null
-    expect_state 1010 "visible enabled unchecked" "file name box after Specific Image"
-    robot set-text 1010 "$(winpath "$work/file20000.bin")" >/dev/null
-    robot click 1 >/dev/null
+    robot click "$IDC_SPECIFIC_IMAGE" >/dev/null
+    expect_state "$IDC_IMAGE_PATH" "visible enabled unchecked" "file name box after Specific Image"
+    robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/file20000.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box short-file "$title" \
         'text: Checksum error in source BIOS image.\nTry selecting a different BIOS image.' "icon: error" "buttons: ok"
     answer ok
-    robot set-text 1010 "$(winpath "$work/file40000.bin")" >/dev/null
-    robot click 1 >/dev/null
+    robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/file40000.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
     confirm_write "ORVEL II AGP 16MB Bios Rev 4.00" cancel
-    robot set-text 1010 "$(winpath "$work/missing.bin")" >/dev/null
-    robot click 1 >/dev/null
+    robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/missing.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box missing-file "$title" \
         'text: The BIOS file you specified does not exist.\nPlease select a valid BIOS image file.' "icon: none"
     answer ok
-    robot set-text 1010 "$(winpath "$work/file65536.bin")" >/dev/null
-    robot click 1 >/dev/null
+    robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/file65536.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
     confirm_write "ORVEL II AGP 16MB Bios Rev 4.00"
     expect_box test-mode "caption: Debug Message" "text: Test mode: BIOS write has been skipped" "icon: information"
     answer ok
@@ -286,7 +287,7 @@ scenario_write_restored() {
     same_file "$work/card.bin" "$backup" "the flash does not hold the backup after the restore"
     same_file "$backup" "$work/old.bin" "the backup is not the old image"
     # The fault has passed: the same choice now writes and verifies.
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     confirm_write "$inbuilt_version"
     finish
     same_file "$work/card.bin" "$work/expected.bin" "the second try did not leave the merged image"
@@ -296,9 +297,9 @@ scenario_force_read_error() {
     one_card force_read_error
     to_backup_page -forcereadcserr || return
     # Back with one card leads to the Welcome page.
-    robot click 3 >/dev/null
+    robot click "$IDC_BACK" >/dev/null
     expect_page Welcome || return
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_page "Save Backup" || return
     read_card
     expect_box read-error "caption: BIOS Read Error" \
@@ -307,21 +308,21 @@ scenario_force_read_error() {
     highlighted read-error yes
     answer yes
     expect_page "Select BIOS" || return
-    [ "$(robot state 1008)" = "hidden enabled checked" ] || fail "read-error page, Specific Image: $(robot state 1008)"
-    [ "$(robot state 1010)" = "visible enabled unchecked" ] || fail "read-error page, file box: $(robot state 1010)"
-    robot click 1 >/dev/null
+    [ "$(robot state "$IDC_SPECIFIC_IMAGE")" = "hidden enabled checked" ] || fail "read-error page, Specific Image: $(robot state "$IDC_SPECIFIC_IMAGE")"
+    [ "$(robot state "$IDC_IMAGE_PATH")" = "visible enabled unchecked" ] || fail "read-error page, file box: $(robot state "$IDC_IMAGE_PATH")"
+    robot click "$IDOK" >/dev/null
     expect_box no-name "$title" \
         'text: The BIOS file you specified does not exist.\nPlease select a valid BIOS image file.' "icon: none"
     answer ok
     # A blank image is refused without merging.
     "$biosimage" board --layout stored --blank --out "$work/blank.bin" >/dev/null
-    robot set-text 1010 "$(winpath "$work/blank.bin")" >/dev/null
-    robot click 1 >/dev/null
+    robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/blank.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box blank "$title" \
         "text: The selected BIOS is a blank image. You are not permitted to use this type of BIOS after a checksum error. Please select a different image." \
         "icon: information"
     answer ok
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel "caption: Exit Installer?"
     answer yes
     expect_exit 0
@@ -331,27 +332,27 @@ scenario_force_read_error() {
 scenario_dev_mode() {
     one_card dev_mode
     to_backup_page -devmode -forcereadcserr || return
-    [ "$(robot state 1014)" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state 1014)"
-    [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "skip-validation box: $(robot state 1015)"
-    robot click 1014 >/dev/null
-    expect_state 1002 "visible disabled unchecked" "backup name with backup skipped"
-    expect_state 1003 "visible disabled unchecked" "Browse with backup skipped"
+    [ "$(robot state "$IDC_SKIP_BACKUP")" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state "$IDC_SKIP_BACKUP")"
+    [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "skip-validation box: $(robot state "$IDC_SKIP_CHECKSUM")"
+    robot click "$IDC_SKIP_BACKUP" >/dev/null
+    expect_state "$IDC_BACKUP_PATH" "visible disabled unchecked" "backup name with backup skipped"
+    expect_state "$IDC_BROWSE" "visible disabled unchecked" "Browse with backup skipped"
     read_card
     expect_box read-error "caption: BIOS Read Error" "default: no"
     answer yes
     expect_page "Select BIOS" || return
     local id
-    for id in 1007 1009 1012; do
+    for id in "$IDC_DEFAULT_IMAGE" "$IDC_MERGE_AFTER_ERROR" "$IDC_IGNORE_AFTER_ERROR"; do
         [[ "$(robot state $id)" == visible* ]] || fail "control $id hidden in developer mode"
     done
-    robot click 1007 >/dev/null
-    expect_state 1010 "visible disabled unchecked" "file box with the in-built image"
-    robot click 1 >/dev/null
+    robot click "$IDC_DEFAULT_IMAGE" >/dev/null
+    expect_state "$IDC_IMAGE_PATH" "visible disabled unchecked" "file box with the in-built image"
+    robot click "$IDOK" >/dev/null
     expect_box blank "$title" \
         "text: The selected BIOS is a blank image. You are only permitted to merge this type of BIOS. Please select a different image, or check the 'merge' checkbox." \
         "icon: information"
     answer ok
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel "caption: Exit Installer?"
     answer yes
     expect_exit 0
@@ -378,8 +379,8 @@ scenario_old_image_kept() {
     local bad_path='text: The backup file you have provided can not be created.\nPlease enter a valid path and filename.'
     to_backup_page -forcewritecserr || return
     mkdir "$work/vanishing"
-    robot set-text 1002 "$(winpath "$work/vanishing")\\backup.bin" >/dev/null
-    robot click 1 >/dev/null
+    robot set-text "$IDC_BACKUP_PATH" "$(winpath "$work/vanishing")\\backup.bin" >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box read-question "caption: BIOS Read"
     rm -r "$work/vanishing"
     answer ok
@@ -389,8 +390,8 @@ scenario_old_image_kept() {
     [ "$(robot page)" = "Save Backup" ] || fail "the backup page did not stay: $(robot page)"
     # Every write to /dev/full fails as on a full disk.
     ln -s /dev/full "$work/full.bin"
-    robot set-text 1002 "$(winpath "$work/full.bin")" >/dev/null
-    robot click 1 >/dev/null
+    robot set-text "$IDC_BACKUP_PATH" "$(winpath "$work/full.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box overwrite "$title" "default: no"
     answer yes
     expect_box read-question-again "caption: BIOS Read"
@@ -403,10 +404,10 @@ scenario_old_image_kept() {
     touch -d '-1 minute' "$work/card.bin"
     touch "$work/before-write"
     backup="$work/backup.bin"
-    robot set-text 1002 "$(winpath "$backup")" >/dev/null
+    robot set-text "$IDC_BACKUP_PATH" "$(winpath "$backup")" >/dev/null
     read_card
     expect_page "Select BIOS" || return
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     confirm_write "$inbuilt_version"
     expect_box reread-checksum "$title" \
         "text: Checksum error while reading back BIOS image which has just been written.$advice" "icon: error"
@@ -426,25 +427,25 @@ scenario_existing_backup() {
     # Browse, then cancel the folder chooser: the typed name moves into the
     # remembered (temporary) folder.
     local folder
-    folder=$(robot get-text 1002)
+    folder=$(robot get-text "$IDC_BACKUP_PATH")
     folder=${folder%\\*}
-    robot set-text 1002 'E:\x\my.bin' >/dev/null
-    robot click 1003 >/dev/null
+    robot set-text "$IDC_BACKUP_PATH" 'E:\x\my.bin' >/dev/null
+    robot click "$IDC_BROWSE" >/dev/null
     wait_active "Browse for Folder" || return
     shot folder-chooser
     # The folder chooser is the active window of the virtual desktop.
     xdotool key Escape
     wait_active "Save Backup" || return
-    [ "$(robot get-text 1002)" = "$folder\\my.bin" ] || fail "after Browse and Cancel: $(robot get-text 1002)"
-    robot set-text 1002 "$(winpath "$work/earlier.bin")" >/dev/null
-    robot click 1 >/dev/null
+    [ "$(robot get-text "$IDC_BACKUP_PATH")" = "$folder\\my.bin" ] || fail "after Browse and Cancel: $(robot get-text "$IDC_BACKUP_PATH")"
+    robot set-text "$IDC_BACKUP_PATH" "$(winpath "$work/earlier.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box overwrite "$title" \
         'text: The file you selected for backup purposes already exists.\nDo you want to overwrite this file?' \
         "buttons: yes no" "default: no"
     answer no
     [ "$(robot page)" = "Save Backup" ] || fail "the page did not stay after No"
     [ "$(cat "$work/earlier.bin")" = "an earlier backup" ] || fail "No changed the file"
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box overwrite-again "$title" "default: no"
     answer yes
     expect_box read-question "caption: BIOS Read"
@@ -452,7 +453,7 @@ scenario_existing_backup() {
     answer ok
     expect_page "Select BIOS" || return
     same_file "$work/earlier.bin" "$work/old.bin" "the backup does not hold the card's image"
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel "caption: Exit Installer?"
     answer yes
     expect_exit 0
@@ -462,7 +463,7 @@ scenario_no_card() {
     prepare no_card "$(machine no_card "$bridge")"
     start
     expect_page Welcome || return
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box no-card "$title" \
         'text: No Lumivex/ORVEL devices detected in your computer (error 2).\nExiting...' "icon: information" "buttons: ok"
     answer ok
@@ -475,7 +476,7 @@ scenario_nine_cards() {
     prepare nine_cards "$e2e_repo/tools/pelmixctl/samples/nine-cards.machine"
     start
     expect_page Welcome || return
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_box nine-cards "$title" \
         'text: No Lumivex/ORVEL devices detected in your computer (error 1).\nExiting...' "icon: information"
     answer ok
@@ -488,19 +489,19 @@ scenario_more_info_timeout() {
     cp "$images/board128.bin" "$work/a.bin"
     start -forcedevlist
     expect_page Welcome || return
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_page "Select Device" || return
-    [ "$(robot list 1001)" = "ZT10-E (PCI)" ] || fail "list: $(robot list 1001)"
-    [ "$(robot state 1)" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
-    robot select 1001 0 >/dev/null
-    expect_state 1012 "visible enabled unchecked" "More info after a selection"
-    robot click 1012 >/dev/null
+    [ "$(robot list "$IDC_DEVICE_LIST")" = "ZT10-E (PCI)" ] || fail "list: $(robot list "$IDC_DEVICE_LIST")"
+    [ "$(robot state "$IDOK")" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
+    robot select "$IDC_DEVICE_LIST" 0 >/dev/null
+    expect_state "$IDC_MORE_INFO" "visible enabled unchecked" "More info after a selection"
+    robot click "$IDC_MORE_INFO" >/dev/null
     expect_box more-info "$title" "buttons: ok"
     answer ok
     # The read runs on the page's thread: the robot's question waits for it.
-    [ -z "$(robot get-text 1013)" ] || fail "information text after a failed read: $(robot get-text 1013)"
+    [ -z "$(robot get-text "$IDC_DEVICE_INFO")" ] || fail "information text after a failed read: $(robot get-text "$IDC_DEVICE_INFO")"
     [ "$(robot page)" = "Select Device" ] || fail "the page did not stay"
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel "caption: Exit Installer?"
     answer yes
     expect_exit 0

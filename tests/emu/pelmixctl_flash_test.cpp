@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "pelmix_ioctl.h"
 #include "tool_run.h"
 
 namespace {
@@ -88,7 +89,7 @@ TEST(PelmixctlFlash, TheInBuiltImageIsMergedAndVerifiedOnEveryChipKind)
         EXPECT_EQ(backup.substr(0, c.Size), board) << c.Part;
 
         std::string write = StepLine(run.Out, "write");
-        EXPECT_EQ(Number(write, "Status"), 0) << write;
+        EXPECT_EQ(Number(write, "Status"), PELMIX_RESULT_OK) << write;
         EXPECT_GT(Number(write, "held_us"), 0) << write;
         EXPECT_LE(Number(write, "held_us"), Number(write, "expected_ms") * 1000) << c.Part << write;
         EXPECT_LE(Number(StepLine(run.Out, "backup"), "held_us"), Number(StepLine(run.Out, "backup"), "expected_ms") * 1000);
@@ -210,8 +211,8 @@ TEST(PelmixctlFlash, AFailedWriteRestoresTheOldImageOrAsksForRecovery)
         Bench once(std::string("stuck-once-") + part, part, board, "fault stuck 1:00.0 0x1234 1\n");
         RunResult run = once.Run("flash 1:00.0 --inbuilt --backup " + once.Backup + " --yes");
         EXPECT_EQ(run.ExitCode, 2) << part << run.Out;
-        EXPECT_EQ(Number(StepLine(run.Out, "write"), "Status"), 6) << run.Out;
-        EXPECT_EQ(Number(StepLine(run.Out, "restore"), "Status"), 0) << run.Out;
+        EXPECT_EQ(Number(StepLine(run.Out, "write"), "Status"), PELMIX_RESULT_PROGRAM_TIMEOUT) << run.Out;
+        EXPECT_EQ(Number(StepLine(run.Out, "restore"), "Status"), PELMIX_RESULT_OK) << run.Out;
         EXPECT_TRUE(Has(run.Out, "{\"step\":\"verify\",\"image\":\"old\",\"result\":\"verified\"}")) << run.Out;
         EXPECT_EQ(ReadAll(once.Chip), board) << part;
 

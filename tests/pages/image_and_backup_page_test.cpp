@@ -80,7 +80,7 @@ TEST_F(PageTest, ExistingBackupSurvivesUntilTheNewOneIsWritten)
     std::string path = TempPath("kept_backup.bin");
     WriteFile(path, (const uint8_t *)"old backup", 10);
     // Yes to overwrite, OK to read, then the read fails and the user stops.
-    Card.ReadResults = {11};
+    Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     Card.Answers = {AnswerYes, AnswerOk, AnswerNo};
     EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupEndRun);
     EXPECT_EQ(FileText(path), "old backup");

@@ -55,7 +55,7 @@ TEST(CardTypes, ListLineNamesProductAndBus)
 TEST(DeviceDetection, OutcomesByDriverAnswerAndCount)
 {
     ResetFakes();
-    Card.EnumResult = 1;  // more than eight cards
+    Card.EnumResult = PELMIX_RESULT_TOO_MANY_CARDS;
     EXPECT_EQ(DetectDevices(0), DetectEndRun);
     ASSERT_EQ(Card.Boxes.size(), 1u);
     EXPECT_EQ(Card.Boxes[0].Text, "No Lumivex/ORVEL devices detected in your computer (error 1).\nExiting...");
@@ -98,7 +98,7 @@ TEST(DeviceDetection, VersionTextOfACardOrNothing)
     EXPECT_EQ(Card.Requests.back(), IOCTL_PELMIX_READ_ROM);
 
     // Processors not held in time: the text stays empty; asking again reads again.
-    Card.ReadResults = {11};
+    Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     text[0] = 0;
     ReadCardVersion(1, text);
     EXPECT_STREQ(text, "");

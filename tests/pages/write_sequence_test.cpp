@@ -86,7 +86,7 @@ TEST_F(WriteSequenceTest, BackupFailsWhenReadOrFileFails)
 {
     StartWith(131072);
     BackupFailure failure = BackupNoFailure;
-    Card.ReadResults = {11};
+    Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 1, &failure));
     EXPECT_EQ(failure, BackupReadFailed);
     EXPECT_EQ(CurrentImageLength, -12);
@@ -173,7 +173,7 @@ TEST_F(WriteSequenceTest, MergeRefusedLeavesChipAlone)
 
     // After a failed backup read there is no table to merge either.
     StartWith(131072);
-    Card.ReadResults = {11};
+    Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     BackupStep(Backup.c_str(), 1, 0);
     ChooseInBuilt();
     EXPECT_EQ(WriteSequence(0), 0);
@@ -186,7 +186,7 @@ TEST_F(WriteSequenceTest, FailedWriteRestoresOldImage)
     StartWith(131072);
     ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
     ChooseInBuilt();
-    Card.WriteResults = {6};
+    Card.WriteResults = {PELMIX_RESULT_PROGRAM_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
     ASSERT_EQ(Card.Boxes.size(), 1u);
     EXPECT_EQ(Card.Boxes[0].Text,
@@ -209,7 +209,7 @@ TEST_F(WriteSequenceTest, FailedRestoreEndsRun)
     StartWith(131072);
     ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
     ChooseInBuilt();
-    Card.WriteResults = {6, 13};
+    Card.WriteResults = {PELMIX_RESULT_PROGRAM_TIMEOUT, PELMIX_RESULT_BEYOND_CHIP};
     EXPECT_EQ(WriteSequence(0), 0);
     ASSERT_EQ(Card.Boxes.size(), 2u);
     EXPECT_EQ(Card.Boxes[1].Text.substr(0, Card.Boxes[1].Text.find('\n')),
@@ -221,11 +221,11 @@ TEST_F(WriteSequenceTest, FailedRestoreEndsRun)
 TEST_F(WriteSequenceTest, WithoutCardImageFailedWriteIsNotRestored)
 {
     StartWith(131072);
-    Card.ReadResults = {11};
+    Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_FALSE(BackupStep(Backup.c_str(), 0, 0));
     ChooseInBuilt();
     TheWizard.MergeTable = 0;
-    Card.WriteResults = {6};
+    Card.WriteResults = {PELMIX_RESULT_PROGRAM_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Unable to write image to your BIOS. Error 6",
                                                  "Unable to restore your original BIOS."}));
@@ -236,7 +236,7 @@ TEST_F(WriteSequenceTest, WithoutCardImageFailedWriteIsNotRestored)
 TEST_F(WriteSequenceTest, WithoutCardImageReadBackUsesItsOwnLength)
 {
     StartWith(65536);
-    Card.ReadResults = {11};
+    Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 0));
     // An image for this chip, not merged.
     BoardRecipe recipe;
@@ -253,7 +253,7 @@ TEST_F(WriteSequenceTest, FailedReadBackEndsRun)
     StartWith(131072);
     ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
     ChooseInBuilt();
-    Card.ReadResults = {11};
+    Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
     EXPECT_EQ(Texts(), (std::vector<std::string>{
                            "Unable to read back new BIOS image which has just been written. Error 11"}));
@@ -267,12 +267,12 @@ TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
     const std::string compare = "Memory comparison error while reading back BIOS image which has just been written.";
     // -forcewritecserr after a good write, then the restore refused with 13
     // or failing as a call.
-    for (int restore : {13, -1}) {
+    for (int restore : {int(PELMIX_RESULT_BEYOND_CHIP), -1}) {
         StartWith(131072);
         ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
         ChooseInBuilt();
         OptionFlags.ForceWriteCsErr = 1;
-        Card.WriteResults = {0, restore};
+        Card.WriteResults = {PELMIX_RESULT_OK, restore};
         EXPECT_EQ(WriteSequence(0), 0);
         std::string restoreText = restore > 0 ? "Unable to restore your original BIOS. Error 13"
                                               : "Unable to restore your original BIOS.";
@@ -283,7 +283,7 @@ TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
 
     // Without an image from the card nothing is restored, and nothing more is said.
     StartWith(65536);
-    Card.ReadResults = {11};
+    Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 0));
     BoardRecipe recipe;
     DefaultBoardRecipe(&recipe);

@@ -40,37 +40,37 @@ card() {
 card walk
 start -forcedevlist
 expect_page Welcome && keep welcome
-robot click 1 >/dev/null
+robot click "$IDOK" >/dev/null
 if expect_page "Select Device"; then
-    robot select 1001 0 >/dev/null
-    expect_state 1012 "visible enabled unchecked" "More info"
-    robot click 1012 >/dev/null
+    robot select "$IDC_DEVICE_LIST" 0 >/dev/null
+    expect_state "$IDC_MORE_INFO" "visible enabled unchecked" "More info"
+    robot click "$IDC_MORE_INFO" >/dev/null
     expect_box more-info && answer ok
-    for _ in $(seq 100); do [ -n "$(robot get-text 1013)" ] && break; sleep 0.2; done
+    for _ in $(seq 100); do [ -n "$(robot get-text "$IDC_DEVICE_INFO")" ] && break; sleep 0.2; done
     shot device-info && keep select-device
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
 fi
 expect_page "Save Backup" && keep save-backup
-robot click 1 >/dev/null
+robot click "$IDOK" >/dev/null
 expect_box read-question && keep read-question && answer ok
 expect_page "Select BIOS" 120000 && keep select-bios
-robot click 1 >/dev/null
+robot click "$IDOK" >/dev/null
 expect_box write-question && keep write-question && answer ok
 expect_page "Setup Complete" 120000 && keep setup-complete
-robot click 503 >/dev/null
-robot click 1 >/dev/null
+robot click "$IDC_RESTART_LATER" >/dev/null
+robot click "$IDOK" >/dev/null
 expect_exit 0
 "$WINESERVER" -k >/dev/null 2>&1
 
 # The image page after a read error.
 card read_error
 start -forcereadcserr
-expect_page Welcome && robot click 1 >/dev/null
-expect_page "Save Backup" && robot click 1 >/dev/null
+expect_page Welcome && robot click "$IDOK" >/dev/null
+expect_page "Save Backup" && robot click "$IDOK" >/dev/null
 expect_box read-question && answer ok
 expect_box read-error && answer yes
 expect_page "Select BIOS" 120000 && keep select-bios-read-error
-robot click 2 >/dev/null
+robot click "$IDCANCEL" >/dev/null
 expect_box cancel && answer yes
 expect_exit 0
 

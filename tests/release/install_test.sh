@@ -13,6 +13,7 @@ zip=$1 robot_exe=$2 biosimage=$4 biostool=$5
 mkdir -p "$3"
 E2E_OUT=$(cd "$3" && pwd)
 E2E_BIN=/nonexistent
+SCENARIO_IDS=$(dirname "$robot_exe")/control_ids.sh
 . "$(dirname "$0")/../e2e/e2e_lib.sh"
 trap e2e_cleanup EXIT
 e2e_start || { echo "SKIP: Wine cannot run here"; exit 77; }
@@ -36,23 +37,9 @@ cp "$work/card.bin" "$E2E_OUT/old.bin"
 "$biostool" inbuilt "$E2E_OUT/inbuilt.bin" >/dev/null
 "$biostool" merge "$E2E_OUT/old.bin" "$E2E_OUT/inbuilt.bin" "$E2E_OUT/expected.bin" --length 131072 >/dev/null
 
-start
-expect_page Welcome && robot click 1 >/dev/null
+walk_default_path
 backup=
-if expect_page "Save Backup"; then
-    backup=$("$WINELOADER" winepath -u "$(robot get-text 1002)" 2>/dev/null | tr -d '\r')
-    robot click 1 >/dev/null
-    expect_box read-question "caption: BIOS Read" && answer ok
-fi
-if expect_page "Select BIOS" 120000; then
-    robot click 1 >/dev/null
-    expect_box write-question "caption: BIOS Write" && answer ok
-fi
-if expect_page "Setup Complete" 120000; then
-    robot click 503 >/dev/null
-    robot click 1 >/dev/null
-fi
-expect_exit 0
+[ -n "$walk_backup" ] && backup=$("$WINELOADER" winepath -u "$walk_backup" 2>/dev/null | tr -d '\r')
 "$WINESERVER" -w >/dev/null 2>&1
 [ -n "$backup" ] && cmp -s "$backup" "$E2E_OUT/old.bin" || fail "the backup ${backup:-(none)} does not hold the old image"
 cmp -s "$work/card.bin" "$E2E_OUT/expected.bin" || fail "the flash does not hold the in-built image with the board's table"

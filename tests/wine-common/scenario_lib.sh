@@ -4,6 +4,8 @@
 # checks built on them. Source it after setting:
 #   SCENARIO_BIN  Windows build folder (release/Dorvane.exe, test-tools/robot.exe)
 #   SCENARIO_OUT  folder for the working folders and the screenshots
+#   SCENARIO_IDS  (optional) the control ids file; by default the one the
+#                 build writes beside the robot, test-tools/control_ids.sh
 # Only what it starts is stopped: its own Xvfb by pid, its own prefix's Wine
 # processes with wineserver -k.
 
@@ -13,6 +15,15 @@ failures=0
 scenario=
 work=
 shots=
+
+# The wizard's control ids (IDOK, IDC_BACKUP_PATH, ...) as the code names
+# them: generated at build time from its resource header.
+scenario_ids=${SCENARIO_IDS:-$SCENARIO_BIN/test-tools/control_ids.sh}
+if [ -f "$scenario_ids" ]; then
+    . "$scenario_ids"
+else
+    echo "no control ids in $scenario_ids (the robot's build writes them)" >&2
+fi
 
 scenario_cleanup() {
     [ -n "${WINESERVER:-}" ] && "$WINESERVER" -k >/dev/null 2>&1

@@ -75,38 +75,38 @@ scenario_welcome_keys() {
     prepare welcome_keys
     start
     expect_page Welcome || return
-    [ "$(robot get-text 710)" = "Welcome to the ORVEL BIOS Programmer.  This program will install the required Video BIOS for your ORVEL card." ] ||
-        fail "welcome line: $(robot get-text 710)"
-    [ "$(robot get-text 720)" = "Click Next to install a BIOS image. Otherwise, click Cancel to stop installing and return to Windows." ] ||
-        fail "click line: $(robot get-text 720)"
+    [ "$(robot get-text "$IDC_WELCOME_LINE")" = "Welcome to the ORVEL BIOS Programmer.  This program will install the required Video BIOS for your ORVEL card." ] ||
+        fail "welcome line: $(robot get-text "$IDC_WELCOME_LINE")"
+    [ "$(robot get-text "$IDC_WELCOME_CLICK")" = "Click Next to install a BIOS image. Otherwise, click Cancel to stop installing and return to Windows." ] ||
+        fail "click line: $(robot get-text "$IDC_WELCOME_CLICK")"
 
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel-mild "caption: Exit Installer?" "$mild" "buttons: yes no" "default: yes" "icon: none"
     answer no
     [ "$(robot active)" = Welcome ] || fail "Welcome not active after No: $(robot active)"
 
-    robot key 1 F1 >/dev/null || fail "F1 not pressed"
+    robot key "$IDOK" F1 >/dev/null || fail "F1 not pressed"
     expect_box about "$title" \
         'text: ORVEL BIOS Programmer\nVersion 1.14.00.0018\n\nPublished by Kestrom. All rights reserved.' \
         "icon: information" "owner: Welcome"
     answer ok
 
-    robot key 1 CTRL-SHIFT-F1 >/dev/null || fail "Ctrl+Shift+F1 not pressed"
+    robot key "$IDOK" CTRL-SHIFT-F1 >/dev/null || fail "Ctrl+Shift+F1 not pressed"
     if robot box 1500 >/dev/null 2>&1; then
         fail "Ctrl+Shift+F1 opened a box"
         answer ok
     fi
 
-    robot key 2 F3 >/dev/null || fail "F3 not pressed"
+    robot key "$IDCANCEL" F3 >/dev/null || fail "F3 not pressed"
     expect_box f3 "caption: Exit Installer?" "$mild" "default: yes"
     answer no
     [ "$(robot active)" = Welcome ] || fail "Welcome not active after No to F3: $(robot active)"
 
     # Developer mode set on the Welcome page shows on the backup page.
     if goto_backup; then
-        [ "$(robot state 1014)" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state 1014)"
-        [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "skip-checksum box: $(robot state 1015)"
-        robot key 1 F3 >/dev/null || fail "F3 not pressed"
+        [ "$(robot state "$IDC_SKIP_BACKUP")" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state "$IDC_SKIP_BACKUP")"
+        [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "skip-checksum box: $(robot state "$IDC_SKIP_CHECKSUM")"
+        robot key "$IDOK" F3 >/dev/null || fail "F3 not pressed"
         expect_box f3-incomplete "caption: Exit Installer?" "$incomplete" "default: no"
         answer yes
     fi
@@ -141,7 +141,7 @@ advance_to() {
         fi
         if [ -n "$page" ] && [ "$page" != "$clicked" ]; then
             [ "$page" = Welcome ] || shot "page-$(echo "$page" | tr ' ' '-')"
-            robot click 1 >/dev/null
+            robot click "$IDOK" >/dev/null
             clicked=$page
         fi
     done
@@ -152,10 +152,10 @@ advance_to() {
 # From the Welcome page to the backup page; 1 when there is no backup page to
 # reach (no card found), after answering the program's message.
 goto_backup() {
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     if robot wait-page "Select Device" 5000 >/dev/null 2>&1; then
         shot page-Select-Device
-        robot click 1 >/dev/null
+        robot click "$IDOK" >/dev/null
     fi
     if robot wait-page "Save Backup" 5000 >/dev/null 2>&1; then
         shot page-Save-Backup
@@ -171,8 +171,8 @@ scenario_dev_mode() {
     start -DEVMODE
     expect_page Welcome || return
     if goto_backup; then
-        [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "-DEVMODE: skip-checksum box $(robot state 1015)"
-        robot click 2 >/dev/null
+        [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "-DEVMODE: skip-checksum box $(robot state "$IDC_SKIP_CHECKSUM")"
+        robot click "$IDCANCEL" >/dev/null
         expect_box cancel "default: no"
         answer yes
     fi
@@ -182,16 +182,16 @@ scenario_dev_mode() {
     start
     expect_page Welcome || return
     if goto_backup; then
-        [ "$(robot state 1014)" = "hidden enabled unchecked" ] || fail "skip-backup box shown: $(robot state 1014)"
-        robot key 1 CTRL-SHIFT-F1 >/dev/null || fail "Ctrl+Shift+F1 not pressed"
+        [ "$(robot state "$IDC_SKIP_BACKUP")" = "hidden enabled unchecked" ] || fail "skip-backup box shown: $(robot state "$IDC_SKIP_BACKUP")"
+        robot key "$IDOK" CTRL-SHIFT-F1 >/dev/null || fail "Ctrl+Shift+F1 not pressed"
         sleep 0.5
-        [ "$(robot state 1014)" = "visible enabled unchecked" ] || fail "skip-backup box not revealed"
-        [ "$(robot state 1015)" = "visible enabled unchecked" ] || fail "skip-checksum box not revealed"
+        [ "$(robot state "$IDC_SKIP_BACKUP")" = "visible enabled unchecked" ] || fail "skip-backup box not revealed"
+        [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "skip-checksum box not revealed"
         shot page-Save-Backup-developer
         # The image page opens with its developer check boxes shown.
         advance_to "Select BIOS" &&
-            { [ "$(robot state 1009)" = "visible enabled unchecked" ] || fail "check box 1009: $(robot state 1009)"; }
-        robot click 2 >/dev/null
+            { [ "$(robot state "$IDC_IGNORE_CHECKSUM")" = "visible enabled unchecked" ] || fail "ignore-checksum box: $(robot state "$IDC_IGNORE_CHECKSUM")"; }
+        robot click "$IDCANCEL" >/dev/null
         expect_box cancel "default: no"
         answer yes
     fi
@@ -211,7 +211,7 @@ scenario_second_instance() {
     answer ok
     expect_exit 1 "$work/exit2"
     [ "$(robot page)" = Welcome ] || fail "the first instance lost its page"
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel "caption: Exit Installer?" "$mild"
     answer yes
     expect_exit 0 "$work/exit1"
@@ -223,16 +223,16 @@ scenario_setup_cfg() {
         >"$work/setup.cfg"
     start
     expect_page Welcome || return
-    [ "$(robot get-text 710)" = "Welcome to the Zeta BIOS Programmer.  This program will install the required Video BIOS for your Zeta card." ] ||
-        fail "welcome line: $(robot get-text 710)"
-    [ "$(robot get-text 720)" = "Press Next." ] || fail "WelcomeMsg2 not shown: $(robot get-text 720)"
+    [ "$(robot get-text "$IDC_WELCOME_LINE")" = "Welcome to the Zeta BIOS Programmer.  This program will install the required Video BIOS for your Zeta card." ] ||
+        fail "welcome line: $(robot get-text "$IDC_WELCOME_LINE")"
+    [ "$(robot get-text "$IDC_WELCOME_CLICK")" = "Press Next." ] || fail "WelcomeMsg2 not shown: $(robot get-text "$IDC_WELCOME_CLICK")"
     # The banner is painted in yellow.
     local yellow
     yellow=$(convert "$(ls "$shots"/*page-Welcome.png | head -1)" -crop 700x60+0+20 +repage -format %c histogram:info:- |
         grep -ci '#FFFF00')
     [ "$yellow" -gt 0 ] || fail "no yellow in the banner"
 
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel-mild "caption: Leaving" "text: Leave %s now?" "default: yes"
     answer no
 
@@ -242,7 +242,7 @@ scenario_setup_cfg() {
         expect_exit 0
         return
     fi
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel-incomplete "caption: Leaving" "text: Leave Zeta now?" "default: no"
     answer yes
     expect_exit 0
@@ -260,7 +260,7 @@ scenario_leftover_service() {
     if robot box 1000 >/dev/null 2>&1; then
         fail "a box showed at start"
     fi
-    robot click 2 >/dev/null
+    robot click "$IDCANCEL" >/dev/null
     expect_box cancel "caption: Exit Installer?"
     answer yes
     expect_exit 0
@@ -272,16 +272,16 @@ scenario_finish() {
     start
     expect_page Welcome || return
     advance_to "Setup Complete" || return
-    [ "$(robot state 502)" = "visible enabled checked" ] || fail "restart-now: $(robot state 502)"
-    [ "$(robot state 503)" = "visible enabled unchecked" ] || fail "restart-later: $(robot state 503)"
-    robot key 1 ESC >/dev/null
+    [ "$(robot state "$IDC_RESTART_NOW")" = "visible enabled checked" ] || fail "restart-now: $(robot state "$IDC_RESTART_NOW")"
+    [ "$(robot state "$IDC_RESTART_LATER")" = "visible enabled unchecked" ] || fail "restart-later: $(robot state "$IDC_RESTART_LATER")"
+    robot key "$IDOK" ESC >/dev/null
     expect_box esc "caption: Exit Installer?" "$incomplete" "default: no" "buttons: yes no"
     answer no
     [ "$(robot active)" = "Setup Complete" ] || fail "Finish page not active after No: $(robot active)"
-    robot click 503 >/dev/null
+    robot click "$IDC_RESTART_LATER" >/dev/null
     sleep 0.3
-    [ "$(robot state 503)" = "visible enabled checked" ] || fail "restart-later not chosen"
-    robot click 1 >/dev/null
+    [ "$(robot state "$IDC_RESTART_LATER")" = "visible enabled checked" ] || fail "restart-later not chosen"
+    robot click "$IDOK" >/dev/null
     if robot box 1500 >/dev/null 2>&1; then
         fail "Finish asked a question"
         answer yes
@@ -296,7 +296,7 @@ scenario_finish_restart() {
     expect_page Welcome || return
     advance_to "Setup Complete" || return
     # Restart now (the default): Wine accepts the request and does nothing.
-    robot click 1 >/dev/null
+    robot click "$IDOK" >/dev/null
     expect_exit 0
     service_absent
 }
@@ -323,7 +323,7 @@ scenario_banner_size() {
         640x480) [ "${height:-0}" -ge 16 ] && [ "${height:-0}" -le 24 ] || fail "22-point capitals are $height pixels high" ;;
         *) [ "${height:-0}" -ge 28 ] && [ "${height:-0}" -le 40 ] || fail "36-point capitals are $height pixels high" ;;
         esac
-        robot click 2 >/dev/null
+        robot click "$IDCANCEL" >/dev/null
         expect_box cancel "caption: Exit Installer?"
         answer yes
         expect_exit 0

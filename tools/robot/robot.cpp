@@ -23,9 +23,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "resource_ids.h"
+
 namespace {
 
-const int kPageRuleId = 1300;   // every page has the horizontal rule
+const int kPageRuleId = IDC_RULE;  // every page has the horizontal rule
 const int kBoxTextId = 0xFFFF;  // a message box's text
 const int kBoxIconId = 1088;    // a message box's icon
 const DWORD kDefaultWait = 10000;
