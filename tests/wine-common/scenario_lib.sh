@@ -104,8 +104,10 @@ expect_exit() {
     [ "$got" = "$want" ] || fail "exit code ${got:-none}, expected $want"
 }
 
+# expect_page CAPTION [MS]: waits for a page (60 s unless told: a loaded
+# machine can take long to start Wine) and takes its picture.
 expect_page() {
-    robot wait-page "$1" "${2:-20000}" >/dev/null || { fail "page $1 did not show"; return 1; }
+    robot wait-page "$1" "${2:-60000}" >/dev/null || { fail "page $1 did not show"; return 1; }
     shot "page-$(echo "$1" | tr ' ' '-')"
 }
 
