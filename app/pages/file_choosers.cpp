@@ -3,7 +3,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-#include "main_window.h"
+#include "program_globals.h"
 #include "text_lookup.h"
 
 void BrowseForFolder(HWND owner, const char *title, const char *refusal, char *folder)

@@ -3,17 +3,14 @@
 #include "banner_colour.h"
 #include "driver_loading.h"
 #include "format_text.h"
-#include "page_keys.h"
+#include "inbuilt_image.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
 #include "wizard_pages.h"
+#include "wizard_state.h"
 
-HWND MainWindow;
-HWND ActivePage;
-int SkipExitConfirm;
 int QuitIsSafe;
-char InstallerTitle[TextBufferSize];
 HFONT BannerFont;
 
 namespace {
@@ -24,11 +21,6 @@ const char kIncompleteDefault[] =
     "Installation is incomplete.  Installation is incomplete.  If you quit from the installer now, "
     "your %s card may not function correctly.\n\nAre you sure you want to quit?";
 
-void CloseWithoutAsking(HWND window)
-{
-    SkipExitConfirm = 1;
-    PostMessageA(window, WM_CLOSE, 0, 0);
-}
 
 void CreateBannerFont(HDC dc)
 {
@@ -60,7 +52,7 @@ void PaintBanner(HWND window)
 
 void StartWizard(HWND window)
 {
-    if (!StartDriver(window)) {
+    if (!StartRun(window)) {
         CloseWithoutAsking(window);
         return;
     }
@@ -70,14 +62,23 @@ void StartWizard(HWND window)
 
 }  // namespace
 
-void WarnPageNotCreated()
+PageHost ThePageHost = {ConfirmExit, ShowAbout};
+
+int StartRun(HWND owner)
 {
-    char caption[TextBufferSize];
-    char text[TextBufferSize];
-    LookupText(1005, "WarningTitle", "Warning", caption);
-    LookupText(1011, "NoWinOpen", "Unable to create dialog.  The installer will now exit.", text);
-    MessageBoxA(MainWindow, text, caption, MB_ICONWARNING);
-    CloseWithoutAsking(MainWindow);
+    int result = StartDriver(owner);
+    TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
+    if (result && !TheWizard.InBuiltImageAvailable) {
+        char format[TextBufferSize];
+        char text[TextBufferSize];
+        LookupText(1035, "NoEmbeddedBios",
+                   "This version of the programmer has no in-built BIOS image.\nYou will only be able to "
+                   "program your BIOS from an existing image file.",
+                   format);
+        FormatText(text, sizeof text, format);
+        DriverMessageBox(owner, text, InstallerTitle, MB_ICONINFORMATION);
+    }
+    return result;
 }
 
 int CreateMainWindow(HINSTANCE instance)
@@ -174,40 +175,3 @@ void ShowAbout(HWND owner)
     MessageBoxA(owner, text, InstallerTitle, MB_ICONINFORMATION);
 }
 
-int CreatePage(int templateId, DLGPROC procedure)
-{
-    if (CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(templateId), MainWindow, procedure, 0))
-        return 1;
-    WarnPageNotCreated();
-    return 0;
-}
-
-void CenterOnScreen(HWND window)
-{
-    RECT r;
-    GetWindowRect(window, &r);
-    int w = r.right - r.left;
-    int h = r.bottom - r.top;
-    int screenW = (unsigned short)GetSystemMetrics(SM_CXSCREEN);
-    int screenH = (unsigned short)GetSystemMetrics(SM_CYSCREEN);
-    MoveWindow(window, screenW / 2 - w / 2, screenH / 2 - h / 2, w, h, FALSE);
-}
-
-void TrackActivePage(HWND page, WPARAM wParam)
-{
-    ActivePage = wParam ? page : 0;
-}
-
-void PageCancel(HWND page)
-{
-    if (!ConfirmExit(MainWindow))
-        SetActiveWindow(page);
-}
-
-void PageClose(HWND page)
-{
-    if (ConfirmExit(MainWindow))
-        DestroyWindow(page);
-    else
-        SetActiveWindow(page);
-}

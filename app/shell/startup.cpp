@@ -2,12 +2,12 @@
 // command line and setup.cfg, the product name, and the one message loop.
 #include <windows.h>
 
-#include "driver_loading.h"
+#include "box_highlight.h"
 #include "format_text.h"
 #include "main_window.h"
 #include "page_keys.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
 #include "wizard_state.h"
 

@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "box_highlight.h"
 #include "driver_loading.h"
 #include "driver_service.h"
 #include "format_cases.h"
@@ -15,9 +16,10 @@
 #include "inbuilt_image.h"
 #include "main_window.h"
 #include "os_version.h"
+#include "page_frame.h"
 #include "page_keys.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
@@ -768,7 +770,7 @@ void TestReturnToWelcome()
     ResetScm(0);
     DriverOpen = 1;
     TheWizard.InBuiltImageAvailable = 1 - InBuiltImagePresent();
-    CHECK(StartDriver(0) == 1, "second start failed");
+    CHECK(StartRun(0) == 1, "second start failed");
     CHECK(Scm.creates == 0 && Scm.openHandles == 0, "second start reinstalled the service");
     CHECK(TheWizard.InBuiltImageAvailable == InBuiltImagePresent(), "InBuiltImageAvailable not set from the build");
     if (InBuiltImagePresent())

@@ -1,7 +1,7 @@
 #include "page_keys.h"
 
-#include "main_window.h"
-#include "shell_globals.h"
+#include "command_line.h"
+#include "page_frame.h"
 
 WNDPROC ControlProcSlots[ControlSlotCount + 1];
 HWND HiddenControls[HiddenControlCount];
@@ -34,12 +34,12 @@ LRESULT PageKeyProc(WNDPROC previous, HWND control, UINT message, WPARAM wParam,
             OptionFlags.DevMode = 1;
             RevealHiddenControls();
         } else {
-            ShowAbout(GetParent(control));
+            ThePageHost.ShowAbout(GetParent(control));
         }
     }
     if (message == WM_KEYDOWN && wParam == VK_F3) {
         HWND page = GetParent(control);
-        if (ConfirmExit(MainWindow))
+        if (ThePageHost.ConfirmExit(MainWindow))
             return 0;  // the control is gone with the program's windows
         SetActiveWindow(page);
     }
@@ -69,6 +69,18 @@ void SubclassPageControl(HWND page, int slot, int controlId)
 void RestorePageControl(HWND page, int slot, int controlId)
 {
     RestoreControl(slot, GetDlgItem(page, controlId));
+}
+
+void SubclassPageControls(HWND page, const int *ids, int count)
+{
+    for (int i = 0; i < count; ++i)
+        SubclassPageControl(page, i + 1, ids[i]);
+}
+
+void RestorePageControls(HWND page, const int *ids, int count)
+{
+    for (int i = 0; i < count; ++i)
+        RestorePageControl(page, i + 1, ids[i]);
 }
 
 void ClearHiddenControls()

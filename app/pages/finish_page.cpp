@@ -1,7 +1,7 @@
 // The last page: the new BIOS is in place; offers to restart the computer,
 // then ends the program.
-#include "main_window.h"
 #include "os_version.h"
+#include "page_frame.h"
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
@@ -31,8 +31,7 @@ void Finish(HWND page)
             RestartNt();
     }
     DestroyWindow(page);
-    SkipExitConfirm = 1;
-    PostMessageA(MainWindow, WM_CLOSE, 0, 0);
+    CloseWithoutAsking(MainWindow);
 }
 
 }  // namespace

@@ -6,10 +6,8 @@
 
 #include "driver_service.h"
 #include "format_text.h"
-#include "main_window.h"
+#include "program_globals.h"
 #include "text_lookup.h"
-#include "inbuilt_image.h"
-#include "wizard_state.h"
 
 char WorkDir[WorkDirSize];
 char WorkDirShort[WorkDirSize];
@@ -189,12 +187,6 @@ int StartDriver(HWND owner)
         GetShortPathNameA(WorkDir, WorkDirShort, sizeof WorkDirShort);
         result = OpenDriver(owner);
     }
-    TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
-    if (result && !TheWizard.InBuiltImageAvailable)
-        ShowDriverText(owner, 1035, "NoEmbeddedBios",
-                       "This version of the programmer has no in-built BIOS image.\nYou will only be able to "
-                       "program your BIOS from an existing image file.",
-                       MB_ICONINFORMATION);
     return result;
 }
 

@@ -1,10 +1,10 @@
 // The first page: greets the user with the product name and leads on to
 // device detection.
 #include "format_text.h"
-#include "main_window.h"
+#include "page_frame.h"
 #include "page_keys.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
 #include "wizard_pages.h"
 

@@ -1,6 +1,5 @@
 // Keys that mean the same on every page (F1 About, F3 exit question,
-// Ctrl+Shift+F1 developer mode), through subclassed page controls, and the
-// dark red text of chosen message boxes.
+// Ctrl+Shift+F1 developer mode), through subclassed page controls.
 #ifndef DORVANE_PAGE_KEYS_H
 #define DORVANE_PAGE_KEYS_H
 
@@ -12,7 +11,6 @@ enum { ControlSlotCount = 8, HiddenControlCount = 4 };
 // page subclassed through it.
 extern WNDPROC ControlProcSlots[ControlSlotCount + 1];
 extern HWND HiddenControls[HiddenControlCount];
-extern int HighlightBoxes;
 
 LRESULT PageKeyProc(WNDPROC previous, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -23,14 +21,12 @@ void RestoreControl(int slot, HWND control);
 void SubclassPageControl(HWND page, int slot, int controlId);
 void RestorePageControl(HWND page, int slot, int controlId);
 
+// Control ids[i] goes through slot i + 1.
+void SubclassPageControls(HWND page, const int *ids, int count);
+void RestorePageControls(HWND page, const int *ids, int count);
+
 void ClearHiddenControls();
 // Shows every registered hidden control (developer mode).
 void RevealHiddenControls();
-
-// Message box with its text in dark red: HighlightBoxes is set around it.
-int HighlightedMessageBox(HWND owner, const char* text, const char* caption, UINT type);
-
-void InstallBoxHook();
-void RemoveBoxHook();
 
 #endif
