@@ -4,23 +4,10 @@
 #include <string.h>
 
 #include "config_file.h"
+#include "user_texts.h"
 
-// In the order of the messages' pages; FontColour is the one setting that is
-// not a text.
-const char* const ConfigKeys[] = {
-    "ProductName", "InformationTitle", "SetupRunning", "InstallerTitle", "WarningTitle", "NoWinOpen",
-    "AboutString", "ExitInstallerTitle", "ExitInstaller", "WelcomeTxt", "WelcomeMsg1", "WelcomeMsg2",
-    "WelcomeMsg3", "WelcomeMsg4", "RebootMsg", "FontColour",
-    "NoDevices", "NoDevicesErr", "AGPCard", "PCICard", "GetBiosInfo", "UnknownVersion",
-    "BrowseBackupFolder", "InvalidFolder", "ConfirmBackupOverwrite", "BadBackupPath", "ReadBIOSTitle",
-    "ReadBIOS", "ReadChecksumErrTitle", "ReadChecksumErr",
-    "SelectBiosImage", "OpenFilter", "NoBiosImage", "NoEmbeddedBios", "SourceBiosCsErr",
-    "MustMergeOnBlank", "MustMergeOnBlank2", "MustMergeOnBlank3", "WriteBIOSTitle", "WriteBIOS",
-    "NoDriver", "BadDriver", "ServiceDeleting", "ServiceNoAccess", "ServiceInternalErr",
-    "ServiceStartNoLoadErr", "ServiceStartErr",
-    "BadBiosMerge", "NoBiosWriteErr", "NoBiosWrite", "NoBiosRestoreErr", "NoBiosRestore",
-    "NoBiosRereadErr", "NoBiosReread", "RereadCsErr", "RereadMemcmpErr",
-};
+// The keys of texts.txt; FontColour is the one setting that is not a text.
+const char* const ConfigKeys[] = {DORVANE_CONFIG_KEYS};
 const int ConfigKeyCount = int(sizeof ConfigKeys / sizeof ConfigKeys[0]);
 
 const char* ConfigLineKey(const char* line)

@@ -2,6 +2,7 @@
 
 #include "program_globals.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 
 HWND MainWindow;
 HWND ActivePage;
@@ -17,8 +18,8 @@ void WarnPageNotCreated()
 {
     char caption[TextBufferSize];
     char text[TextBufferSize];
-    LookupText(1005, "WarningTitle", "Warning", caption);
-    LookupText(1011, "NoWinOpen", "Unable to create dialog.  The installer will now exit.", text);
+    LookupText(TextWarningTitle, caption);
+    LookupText(TextNoWinOpen, text);
     MessageBoxA(MainWindow, text, caption, MB_ICONWARNING);
     CloseWithoutAsking(MainWindow);
 }

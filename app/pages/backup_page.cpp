@@ -10,6 +10,7 @@
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
@@ -62,15 +63,13 @@ void Browse(HWND page)
 {
     char title[TextBufferSize];
     char refusal[TextBufferSize];
-    LookupText(1030, "BrowseBackupFolder", "Please select a folder in which to save the backup image:", title);
-    LookupText(1031, "InvalidFolder",
-               "A backup cannot be created at the selected location. Please select a different folder.", refusal);
+    LookupText(TextBrowseBackupFolder, title);
+    LookupText(TextInvalidFolder, refusal);
     BrowseForFolder(page, title, refusal, TheWizard.BackupFolder);
     GetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath, WizardPathSize);
     char joined[WizardPathSize];
     if (!JoinBackupPath(TheWizard.BackupFolder, TheWizard.BackupPath, joined, sizeof joined)) {
-        TellUser(page, 1029, "BadBackupPath",
-                 "The backup file you have provided can not be created.\nPlease enter a valid path and filename.",
+        TellUser(page, TextBadBackupPath,
                  BoxOk | BoxIconInformation);
         return;
     }

@@ -10,6 +10,7 @@
 #include "program_globals.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
@@ -42,8 +43,7 @@ int Selection(HWND page)
 
 void MoreInfo(HWND page)
 {
-    TellUser(page, 1046, "GetBiosInfo",
-             "Your screen will now blank temporarily while information about your cards is being read.", BoxOk);
+    TellUser(page, TextGetBiosInfo, BoxOk);
     TheWizard.SelectedDevice = Selection(page);
     if (TheWizard.SelectedDevice == -1) {
         EnableWindow(GetDlgItem(page, IDC_MORE_INFO), FALSE);
@@ -81,8 +81,8 @@ int StartDeviceSelection(HWND owner)
     if (CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_DEVICE), owner, DevicePageProc, 0))
         return 1;
     char caption[TextBufferSize];
-    LookupText(1005, "WarningTitle", "Warning", caption);
-    TellUser(owner, 1011, "NoWinOpen", "Unable to create dialog.  The installer will now exit.",
+    LookupText(TextWarningTitle, caption);
+    TellUser(owner, TextNoWinOpen,
              BoxOk | BoxIconWarning, 0, caption);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 
 namespace {
@@ -14,7 +15,7 @@ void InitFinish(HWND page)
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
     char text[TextBufferSize];
-    if (LookupText(0, "RebootMsg", "", text))
+    if (LookupText(TextRebootMsg, text))
         SetDlgItemTextA(page, IDC_FINISH_TEXT, text);
     SendDlgItemMessageA(page, IDC_RESTART_NOW, BM_SETCHECK, BST_CHECKED, 0);
     SubclassPageControl(page, 1, IDOK);

@@ -10,6 +10,7 @@
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
@@ -85,7 +86,7 @@ void InitImagePage(HWND page, ImagePageKind kind)
 void Browse(HWND page)
 {
     char title[TextBufferSize];
-    LookupText(1044, "SelectBiosImage", "Select BIOS Image File", title);
+    LookupText(TextSelectBiosImage, title);
     char name[MAX_PATH];
     if (ChooseImageFile(page, title, 0, name))
         SetDlgItemTextA(page, IDC_IMAGE_PATH, name);

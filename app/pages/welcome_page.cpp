@@ -6,21 +6,22 @@
 #include "program_globals.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 
 namespace {
 
 struct ConfiguredText {
-    const char* key;
+    const TextRef& text;
     int control;
 };
 
 // Texts that replace the page's own only when setup.cfg gives them.
 const ConfiguredText kWelcomeTexts[] = {
-    {"WelcomeMsg1", IDC_WELCOME_LINE},
-    {"WelcomeMsg2", IDC_WELCOME_CLICK},
-    {"WelcomeMsg3", IDC_WELCOME_LEGAL1},
-    {"WelcomeMsg4", IDC_WELCOME_LEGAL2},
+    {TextWelcomeMsg1, IDC_WELCOME_LINE},
+    {TextWelcomeMsg2, IDC_WELCOME_CLICK},
+    {TextWelcomeMsg3, IDC_WELCOME_LEGAL1},
+    {TextWelcomeMsg4, IDC_WELCOME_LEGAL2},
 };
 
 void InitWelcome(HWND page)
@@ -29,14 +30,11 @@ void InitWelcome(HWND page)
     ShowWindow(page, SW_SHOWNORMAL);
     char format[TextBufferSize];
     char text[TextBufferSize];
-    LookupText(1053, "WelcomeTxt",
-               "Welcome to the %s BIOS Programmer.  This program will install the required Video BIOS for "
-               "your %s card.",
-               format);
+    LookupText(TextWelcomeTxt, format);
     FormatText(text, sizeof text, format, ProductName, ProductName);
     SetDlgItemTextA(page, IDC_WELCOME_LINE, text);
     for (const ConfiguredText& t : kWelcomeTexts)
-        if (LookupText(0, t.key, "", text))
+        if (LookupText(t.text, text))
             SetDlgItemTextA(page, t.control, text);
     SubclassPageControl(page, 1, IDOK);
     SubclassPageControl(page, 3, IDCANCEL);

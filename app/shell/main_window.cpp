@@ -7,6 +7,7 @@
 #include "program_globals.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
@@ -14,12 +15,6 @@ int QuitIsSafe;
 HFONT BannerFont;
 
 namespace {
-
-const char kAboutDefault[] =
-    "%s BIOS Programmer\nVersion %s\n\nPublished by Kestrom. All rights reserved.";
-const char kIncompleteDefault[] =
-    "Installation is incomplete.  Installation is incomplete.  If you quit from the installer now, "
-    "your %s card may not function correctly.\n\nAre you sure you want to quit?";
 
 
 void CreateBannerFont(HDC dc)
@@ -71,10 +66,7 @@ int StartRun(HWND owner)
     if (result && !TheWizard.InBuiltImageAvailable) {
         char format[TextBufferSize];
         char text[TextBufferSize];
-        LookupText(1035, "NoEmbeddedBios",
-                   "This version of the programmer has no in-built BIOS image.\nYou will only be able to "
-                   "program your BIOS from an existing image file.",
-                   format);
+        LookupText(TextNoEmbeddedBios, format);
         FormatText(text, sizeof text, format);
         DriverMessageBox(owner, text, InstallerTitle, MB_ICONINFORMATION);
     }
@@ -84,7 +76,7 @@ int StartRun(HWND owner)
 int CreateMainWindow(HINSTANCE instance)
 {
     char format[TextBufferSize];
-    LookupText(1000, "InstallerTitle", "%s BIOS Programmer", format);
+    LookupText(TextInstallerTitle, format);
     FormatText(InstallerTitle, sizeof InstallerTitle, format, ProductName);
     MainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, InstallerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, 1, 1,
                                  0, 0, instance, 0);
@@ -147,14 +139,14 @@ int ConfirmExit(HWND window)
     if (!SkipExitConfirm) {
         char caption[TextBufferSize];
         char text[TextBufferSize];
-        LookupText(1003, "ExitInstallerTitle", "Exit Installer?", caption);
+        LookupText(TextExitInstallerTitle, caption);
         int answer;
         if (QuitIsSafe) {
-            LookupText(1001, "ExitInstaller", "Are you sure you want to quit?", text);
+            LookupText(TextExitInstaller, text);
             answer = MessageBoxA(window, text, caption, MB_YESNO);
         } else {
             char format[TextBufferSize];
-            LookupText(1002, "ExitInstaller", kIncompleteDefault, format);
+            LookupText(TextExitInstallerIncomplete, format);
             FormatText(text, sizeof text, format, ProductName);
             answer = MessageBoxA(window, text, caption, MB_YESNO | MB_DEFBUTTON2);
         }
@@ -170,7 +162,7 @@ void ShowAbout(HWND owner)
 {
     char format[TextBufferSize];
     char text[TextBufferSize];
-    LookupText(1015, "AboutString", kAboutDefault, format);
+    LookupText(TextAboutString, format);
     FormatText(text, sizeof text, format, ProductName, PROGRAM_VERSION_TEXT);
     MessageBoxA(owner, text, InstallerTitle, MB_ICONINFORMATION);
 }

@@ -21,6 +21,7 @@
 #include "program_globals.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
@@ -38,30 +39,6 @@ int Failures;
         }                                                \
     } while (0)
 
-struct StringCase {
-    unsigned id;
-    const char* text;
-};
-
-// Texts whose bytes are easy to get wrong in a resource script: line breaks,
-// doubled blanks, bars, the kept typos.
-const StringCase kStrings[] = {
-    {1002, "Installation is incomplete.  If you quit from the installer now, your %s card may not function "
-           "correctly.\n\nAre you sure you want to quit?"},
-    {1007, "Unable to locate BIOS driver file:\n%s\n\nExiting..."},
-    {1010, "Unable to run BIOS driver without administrator privilegese.\nClick OK, log on as an administrator "
-           "and re-run this BIOS programmer."},
-    {1011, "Unable to create dialog.  The installer will now exit."},
-    {1034, "The BIOS file you appears to be invalid or corrupt.\nPlease select a valid BIOS image file."},
-    {1045, "BIOS image files (.bin)|*.bin|All Files (*.*)|*.*||"},
-    {1046, "Your screen will now blank temporarily while information about the selected card  is being read."},
-    {1049, "The selected BIOS is a blank image. You are only permitted to merge this type of BIOS.\nPlease select "
-           "a different image, or uncheck the 'don't merge' checkbox."},
-    {1052, "ORVEL"},
-    {1053, "Welcome to the %s BIOS Programmer.  This program will install the required Video BIOS for your %s "
-           "card."},
-};
-
 void TestStringTable()
 {
     char text[TextBufferSize];
@@ -70,9 +47,11 @@ void TestStringTable()
         if (LoadStringA(ProgramInstance, id, text, sizeof text) > 0)
             ++present;
     CHECK(present == 52, "%d strings in 1000-1053, expected 52 (1004 and 1016 unused)", present);
-    for (const StringCase& c : kStrings) {
-        LoadStringA(ProgramInstance, c.id, text, sizeof text);
-        CHECK(strcmp(text, c.text) == 0, "string %u is \"%s\"", c.id, text);
+    // Every text as texts.txt gives it: line breaks, doubled blanks, bars and
+    // the kept typos are easy to get wrong in a resource script.
+    for (const StringTableText& c : StringTableTexts) {
+        LoadStringA(ProgramInstance, c.Id, text, sizeof text);
+        CHECK(strcmp(text, c.Text) == 0, "string %u is \"%s\"", c.Id, text);
     }
     const char about[] = "%s BIOS Programmer\nVersion %s\n\n";
     LoadStringA(ProgramInstance, 1015, text, sizeof text);
@@ -650,9 +629,13 @@ void ResetScm(int installed)
     Scm.installed = installed;
 }
 
-// Runs StartDriver and expects it to fail with one warning box of text.
-void ExpectFailedStart(const char* what, const char* text)
+// Runs StartDriver and expects it to fail with one warning box: shown
+// filled with first and second.
+void ExpectFailedStart(const char* what, const TextRef& shown, FormatArg first = FormatArg(),
+                       FormatArg second = FormatArg())
 {
+    char text[TextBufferSize];
+    FormatText(text, sizeof text, shown.Default, first, second);
     CHECK(StartDriver(0) == 0, "%s: StartDriver succeeded", what);
     CHECK(Shown.count == 1 && strcmp(Shown.text, text) == 0 && strcmp(Shown.caption, "Installer Title") == 0 &&
               Shown.type == MB_ICONWARNING,
@@ -699,9 +682,7 @@ void TestInstallFailures()
     // and reports the last error.
     ResetScm(1);
     Scm.openError = ERROR_ACCESS_DENIED;
-    ExpectFailedStart("leftover not opened",
-                      "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support "
-                      "quoting error code SRV-5.");
+    ExpectFailedStart("leftover not opened", TextServiceInternalErr, 5);
     CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.opens == DriverServiceCreateAttempts &&
               Scm.starts == 0,
           "leftover not opened: %d creates, %d opens", Scm.creates, Scm.opens);
@@ -710,36 +691,29 @@ void TestInstallFailures()
     // opens, and the loop is bounded the same way.
     ResetScm(0);
     Scm.createError = ERROR_DUP_NAME;
-    ExpectFailedStart("display name taken",
-                      "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support "
-                      "quoting error code SRV-1060.");
+    ExpectFailedStart("display name taken", TextServiceInternalErr, 1060);
     CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.stops == 0, "display name taken: %d creates",
           Scm.creates);
 
     struct {
         DWORD createError;
-        const char* text;
+        const TextRef& text;
+        long code;
     } const cases[] = {
-        {ERROR_SERVICE_MARKED_FOR_DELETE,
-         "Unable to run BIOS driver until after next reboot.\nClick OK, reboot your machine and re-run this BIOS "
-         "programmer."},
-        {ERROR_ACCESS_DENIED,
-         "Unable to run BIOS driver without administrator privilegese.\nClick OK, log on as an administrator and "
-         "re-run this BIOS programmer."},
-        {ERROR_INVALID_PARAMETER,
-         "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support quoting error "
-         "code SRV-87."},
+        {ERROR_SERVICE_MARKED_FOR_DELETE, TextServiceDeleting, 0},
+        {ERROR_ACCESS_DENIED, TextServiceNoAccess, 0},
+        {ERROR_INVALID_PARAMETER, TextServiceInternalErr, 87},
     };
     for (const auto& c : cases) {
         ResetScm(0);
         Scm.createError = c.createError;
-        ExpectFailedStart("create error", c.text);
+        ExpectFailedStart("create error", c.text, c.code);
         CHECK(Scm.creates == 1 && Scm.opens == 0, "error %lu retried", (unsigned long)c.createError);
     }
 
     ResetScm(0);
     Scm.managerError = ERROR_ACCESS_DENIED;
-    ExpectFailedStart("no manager", "Unable to start BIOS driver (error 5):\nPelmix.sys\n\nExiting...");
+    ExpectFailedStart("no manager", TextBadDriver, 5, "Pelmix.sys");
     CHECK(Scm.lastManagerAccess == SC_MANAGER_CREATE_SERVICE, "install: manager access %lx",
           (unsigned long)Scm.lastManagerAccess);
 }
@@ -749,14 +723,10 @@ void TestStartFailures()
     // A start that fails leaves the service installed for StopDriver.
     ResetScm(0);
     Scm.startError = ERROR_PATH_NOT_FOUND;
-    ExpectFailedStart("start on a network drive",
-                      "Unable to start BIOS driver.\nOne cause of this can be attempting to run over the network.\n"
-                      "If this is the case, please copy the files locally and re-try.");
+    ExpectFailedStart("start on a network drive", TextServiceStartNoLoadErr);
     ResetScm(0);
     Scm.startError = ERROR_SERVICE_DISABLED;
-    ExpectFailedStart("start refused",
-                      "Unable to start BIOS driver due to an unexpected error.\nPlease contact technical support "
-                      "quoting error code STA-1058.");
+    ExpectFailedStart("start refused", TextServiceStartErr, 1058);
     CHECK(Scm.installed, "a failed start removed the service itself");
     StopDriver();
     CHECK(!Scm.installed && Scm.stops == 1 && Scm.deletes == 1 && Scm.openHandles == 0,
@@ -777,8 +747,7 @@ void TestReturnToWelcome()
         CHECK(Shown.count == 0, "a program with an in-built image showed \"%s\"", Shown.text);
     else
         CHECK(Shown.count == 1 && Shown.type == MB_ICONINFORMATION &&
-                  strcmp(Shown.text, "This version of the programmer has no in-built BIOS image.\nYou will only be "
-                                     "able to program your BIOS from an existing image file.") == 0,
+                  strcmp(Shown.text, TextNoEmbeddedBios.Default) == 0,
               "without an in-built image: %d box(es), \"%s\" type %x", Shown.count, Shown.text, Shown.type);
     DriverOpen = 0;
 }
