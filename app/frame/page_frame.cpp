@@ -1,5 +1,6 @@
 #include "page_frame.h"
 
+#include "page_keys.h"
 #include "program_globals.h"
 #include "text_lookup.h"
 #include "user_texts.h"
@@ -66,4 +67,23 @@ void PageClose(HWND page)
         DestroyWindow(page);
     else
         SetActiveWindow(page);
+}
+
+int PageConvention(HWND page, UINT message, WPARAM wParam, const int *keyControls, int count)
+{
+    switch (message) {
+    case WM_ACTIVATE:
+        TrackActivePage(page, wParam);
+        return 1;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDCANCEL)
+            return 0;
+        PageCancel(page);
+        return 1;
+    case WM_CLOSE:
+        RestorePageControls(page, keyControls, count);
+        PageClose(page);
+        return 1;
+    }
+    return 0;
 }

@@ -47,4 +47,10 @@ void PageCancel(HWND page);
 // Close box: ask; destroy the page when the program closes.
 void PageClose(HWND page);
 
+// What every page answers alike: activation (TrackActivePage), Cancel
+// (PageCancel) and the close box (the page's key controls, count of ids, get
+// their procedures back, then PageClose). 1 when message was one of them: the
+// page answers TRUE.
+int PageConvention(HWND page, UINT message, WPARAM wParam, const int *keyControls, int count);
+
 #endif

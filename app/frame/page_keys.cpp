@@ -3,27 +3,29 @@
 #include "command_line.h"
 #include "page_frame.h"
 
-WNDPROC ControlProcSlots[ControlSlotCount + 1];
 HWND HiddenControls[HiddenControlCount];
 
 namespace {
 
 int KeyDown(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
 
-// One forwarder per slot: what a subclassed control gets as its procedure.
-template <int Slot>
-LRESULT CALLBACK SlotForwarder(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+WNDPROC PreviousProc(HWND control)
 {
-    return PageKeyProc(ControlProcSlots[Slot], control, message, wParam, lParam);
+    return (WNDPROC)GetPropA(control, PREVIOUS_PROC_PROPERTY);
 }
 
-const WNDPROC kForwarders[ControlSlotCount + 1] = {
-    0,
-    SlotForwarder<1>, SlotForwarder<2>, SlotForwarder<3>, SlotForwarder<4>,
-    SlotForwarder<5>, SlotForwarder<6>, SlotForwarder<7>, SlotForwarder<8>,
-};
-
-int ValidSlot(int slot) { return slot >= 1 && slot <= ControlSlotCount; }
+// What every subclassed control gets as its procedure.
+LRESULT CALLBACK PageKeyForwarder(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC previous = PreviousProc(control);
+    if (!previous)  // given back while a later subclass still calls here
+        return DefWindowProcA(control, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        RestoreControl(control);  // the property must not outlive the window
+        return CallWindowProcA(previous, control, message, wParam, lParam);
+    }
+    return PageKeyProc(previous, control, message, wParam, lParam);
+}
 
 }  // namespace
 
@@ -46,41 +48,35 @@ LRESULT PageKeyProc(WNDPROC previous, HWND control, UINT message, WPARAM wParam,
     return CallWindowProcA(previous, control, message, wParam, lParam);
 }
 
-void SubclassControl(int slot, HWND control)
+void SubclassControl(HWND control)
 {
-    if (!ValidSlot(slot) || !control)
+    if (!control || PreviousProc(control))
         return;
-    ControlProcSlots[slot] = (WNDPROC)GetWindowLongPtrA(control, GWLP_WNDPROC);
-    SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)kForwarders[slot]);
+    WNDPROC previous = (WNDPROC)GetWindowLongPtrA(control, GWLP_WNDPROC);
+    if (!SetPropA(control, PREVIOUS_PROC_PROPERTY, (HANDLE)previous))
+        return;  // without the property the control keeps its own procedure
+    SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)PageKeyForwarder);
 }
 
-void RestoreControl(int slot, HWND control)
+void RestoreControl(HWND control)
 {
-    if (!ValidSlot(slot) || !control || !ControlProcSlots[slot])
+    WNDPROC previous = control ? PreviousProc(control) : 0;
+    if (!previous)
         return;
-    SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)ControlProcSlots[slot]);
-}
-
-void SubclassPageControl(HWND page, int slot, int controlId)
-{
-    SubclassControl(slot, GetDlgItem(page, controlId));
-}
-
-void RestorePageControl(HWND page, int slot, int controlId)
-{
-    RestoreControl(slot, GetDlgItem(page, controlId));
+    SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)previous);
+    RemovePropA(control, PREVIOUS_PROC_PROPERTY);
 }
 
 void SubclassPageControls(HWND page, const int *ids, int count)
 {
     for (int i = 0; i < count; ++i)
-        SubclassPageControl(page, i + 1, ids[i]);
+        SubclassControl(GetDlgItem(page, ids[i]));
 }
 
 void RestorePageControls(HWND page, const int *ids, int count)
 {
     for (int i = 0; i < count; ++i)
-        RestorePageControl(page, i + 1, ids[i]);
+        RestoreControl(GetDlgItem(page, ids[i]));
 }
 
 void ClearHiddenControls()

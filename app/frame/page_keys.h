@@ -1,27 +1,27 @@
 // Keys that mean the same on every page (F1 About, F3 exit question,
-// Ctrl+Shift+F1 developer mode), through subclassed page controls.
+// Ctrl+Shift+F1 developer mode), through subclassed page controls. Each
+// subclassed control keeps its previous window procedure on itself, in the
+// window property PREVIOUS_PROC_PROPERTY.
 #ifndef DORVANE_PAGE_KEYS_H
 #define DORVANE_PAGE_KEYS_H
 
 #include <windows.h>
 
-enum { ControlSlotCount = 8, HiddenControlCount = 4 };
+#define PREVIOUS_PROC_PROPERTY "DorvanePreviousProc"
 
-// Slot n (1 to 8) holds the previous procedure of the control that the current
-// page subclassed through it.
-extern WNDPROC ControlProcSlots[ControlSlotCount + 1];
+enum { HiddenControlCount = 4 };
+
 extern HWND HiddenControls[HiddenControlCount];
 
 LRESULT PageKeyProc(WNDPROC previous, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Subclass a page control through slot 1..8, and give it back its procedure.
-void SubclassControl(int slot, HWND control);
-void RestoreControl(int slot, HWND control);
-// The same by control id of a page.
-void SubclassPageControl(HWND page, int slot, int controlId);
-void RestorePageControl(HWND page, int slot, int controlId);
+// Gives control the page keys; one that has them already is left as it is.
+void SubclassControl(HWND control);
+// Gives a subclassed control its previous procedure back (it also gets it
+// back when it is destroyed).
+void RestoreControl(HWND control);
 
-// Control ids[i] goes through slot i + 1.
+// The same for the listed controls of a page.
 void SubclassPageControls(HWND page, const int *ids, int count);
 void RestorePageControls(HWND page, const int *ids, int count);
 

@@ -17,9 +17,9 @@
 
 namespace {
 
-const int kSlotControls[] = {IDOK,        IDC_BACK,          IDCANCEL,       IDC_BACKUP_PATH,
+const int kKeyControls[] = {IDOK,        IDC_BACK,          IDCANCEL,       IDC_BACKUP_PATH,
                              IDC_BROWSE,  IDC_SKIP_CHECKSUM, IDC_SKIP_BACKUP};
-const int kSlotCount = sizeof kSlotControls / sizeof kSlotControls[0];
+const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
 
 void EnablePathControls(HWND page)
 {
@@ -46,7 +46,7 @@ void InitBackupPage(HWND page)
 {
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    SubclassPageControls(page, kSlotControls, kSlotCount);
+    SubclassPageControls(page, kKeyControls, kKeyControlCount);
     DefaultBackupName();
     SetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath);
     CheckDlgButton(page, IDC_SKIP_BACKUP, TheWizard.BackupEnabled ? BST_UNCHECKED : BST_CHECKED);
@@ -105,12 +105,13 @@ int Ticked(HWND page, int id)
 
 INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
+    if (message == WM_CLOSE)
+        ClearHiddenControls();
+    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitBackupPage(page);
-        return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
         return TRUE;
     case WM_DESTROY:
         ClearHiddenControls();  // no handle of a gone page may be shown later
@@ -135,16 +136,8 @@ INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
             LeavePage(page, showDevices ? WMU_DETECT : WMU_START);
             return TRUE;
         }
-        case IDCANCEL:
-            PageCancel(page);
-            return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        ClearHiddenControls();
-        RestorePageControls(page, kSlotControls, kSlotCount);
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

@@ -17,8 +17,9 @@
 
 namespace {
 
-// Subclassed controls by slot.
-const int kSlotControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_DEVICE_LIST, IDC_MORE_INFO};
+// The controls that take the page keys.
+const int kKeyControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_DEVICE_LIST, IDC_MORE_INFO};
+const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
 
 void InitDevicePage(HWND page)
 {
@@ -31,7 +32,7 @@ void InitDevicePage(HWND page)
     }
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    SubclassPageControls(page, kSlotControls, 5);
+    SubclassPageControls(page, kKeyControls, kKeyControlCount);
     EnableWindow(GetDlgItem(page, IDOK), FALSE);
     EnableWindow(GetDlgItem(page, IDC_MORE_INFO), FALSE);
 }
@@ -89,12 +90,11 @@ int StartDeviceSelection(HWND owner)
 
 INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
+    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitDevicePage(page);
-        return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_DEVICE_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
@@ -112,15 +112,8 @@ INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
         case IDC_BACK:
             LeavePage(page, WMU_START);
             return TRUE;
-        case IDCANCEL:
-            PageCancel(page);
-            return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        RestorePageControls(page, kSlotControls, 5);
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

@@ -10,6 +10,10 @@
 
 namespace {
 
+// The controls that take the page keys.
+const int kKeyControls[] = {IDOK, IDC_RESTART_NOW, IDC_RESTART_LATER};
+const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
+
 void InitFinish(HWND page)
 {
     CenterOnScreen(page);
@@ -18,9 +22,7 @@ void InitFinish(HWND page)
     if (LookupText(TextRebootMsg, text))
         SetDlgItemTextA(page, IDC_FINISH_TEXT, text);
     SendDlgItemMessageA(page, IDC_RESTART_NOW, BM_SETCHECK, BST_CHECKED, 0);
-    SubclassPageControl(page, 1, IDOK);
-    SubclassPageControl(page, 4, IDC_RESTART_NOW);
-    SubclassPageControl(page, 5, IDC_RESTART_LATER);
+    SubclassPageControls(page, kKeyControls, kKeyControlCount);
 }
 
 void Finish(HWND page)
@@ -39,29 +41,18 @@ void Finish(HWND page)
 
 INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
+    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitFinish(page);
-        return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             Finish(page);
             return TRUE;
         }
-        if (LOWORD(wParam) == IDCANCEL) {
-            PageCancel(page);
-            return TRUE;
-        }
         return FALSE;
-    case WM_CLOSE:
-        RestorePageControl(page, 1, IDOK);
-        RestorePageControl(page, 4, IDC_RESTART_NOW);
-        RestorePageControl(page, 5, IDC_RESTART_LATER);
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

@@ -16,6 +16,10 @@ struct ConfiguredText {
     int control;
 };
 
+// The controls that take the page keys.
+const int kKeyControls[] = {IDOK, IDCANCEL};
+const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
+
 // Texts that replace the page's own only when setup.cfg gives them.
 const ConfiguredText kWelcomeTexts[] = {
     {TextWelcomeMsg1, IDC_WELCOME_LINE},
@@ -36,37 +40,25 @@ void InitWelcome(HWND page)
     for (const ConfiguredText& t : kWelcomeTexts)
         if (LookupText(t.text, text))
             SetDlgItemTextA(page, t.control, text);
-    SubclassPageControl(page, 1, IDOK);
-    SubclassPageControl(page, 3, IDCANCEL);
+    SubclassPageControls(page, kKeyControls, kKeyControlCount);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
+    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitWelcome(page);
         return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
-        return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
-            DestroyWindow(page);
-            PostMessageA(MainWindow, WMU_DETECT, 0, 0);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            PageCancel(page);
+            LeavePage(page, WMU_DETECT);
             return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        RestorePageControl(page, 1, IDOK);
-        RestorePageControl(page, 3, IDCANCEL);
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

@@ -326,37 +326,91 @@ void TestPageTemplates()
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 WNDPROC ButtonProc;
-int SeenByButton;
+int SeenByButton;  // WM_SETTEXT and WM_KEYDOWN that reached the button's own procedure
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_SETTEXT)
+    if (message == WM_SETTEXT || message == WM_KEYDOWN)
         ++SeenByButton;
     return CallWindowProcA(ButtonProc, window, message, wParam, lParam);
 }
 
+// The main window's side of the page keys, recorded instead of shown.
+struct {
+    int abouts, exits, exitAnswer;
+    HWND aboutOwner, exitWindow;
+} Keys;
+
+void RecordAbout(HWND owner)
+{
+    ++Keys.abouts;
+    Keys.aboutOwner = owner;
+}
+
+int RecordExit(HWND window)
+{
+    ++Keys.exits;
+    Keys.exitWindow = window;
+    return Keys.exitAnswer;
+}
+
+// A control subclassed for the page keys keeps its previous procedure on
+// itself, passes every message on, and gets its procedure back.
 void TestSubclassing()
 {
-    HWND button = CreateWindowExA(0, "Button", "x", WS_POPUP, 0, 0, 10, 10, 0, 0, ProgramInstance, 0);
+    HWND page = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, 0, 0, ProgramInstance, 0);
+    HWND button = CreateWindowExA(0, "Button", "x", WS_CHILD, 0, 0, 10, 10, page, (HMENU)IDOK, ProgramInstance, 0);
     ButtonProc = (WNDPROC)SetWindowLongPtrA(button, GWLP_WNDPROC, (LONG_PTR)CountingProc);
-    for (int slot = 1; slot <= ControlSlotCount; ++slot) {
-        SubclassControl(slot, button);
-        CHECK(ControlProcSlots[slot] == CountingProc, "slot %d keeps the previous procedure", slot);
-        WNDPROC forwarder = (WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC);
-        CHECK(forwarder != CountingProc, "slot %d: no forwarder installed", slot);
-        SeenByButton = 0;
-        SetWindowTextA(button, "through the forwarder");
-        char text[64];
-        GetWindowTextA(button, text, sizeof text);
-        CHECK(SeenByButton == 1 && strcmp(text, "through the forwarder") == 0, "slot %d: message not passed on",
-              slot);
-        RestoreControl(slot, button);
-        CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc, "slot %d: not restored", slot);
-    }
-    SubclassControl(0, button);
-    SubclassControl(ControlSlotCount + 1, button);
-    CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc, "a slot outside 1-8 was used");
-    DestroyWindow(button);
+    const int ids[] = {IDOK, IDCANCEL};  // IDCANCEL: a control the page lacks
+    SubclassPageControls(page, ids, 2);
+    WNDPROC forwarder = (WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC);
+    CHECK(forwarder != CountingProc && GetPropA(button, PREVIOUS_PROC_PROPERTY) == (HANDLE)CountingProc,
+          "no forwarder installed, or the previous procedure not kept on the control");
+    // Subclassing twice must not make the forwarder its own previous procedure.
+    SubclassControl(button);
+    CHECK(GetPropA(button, PREVIOUS_PROC_PROPERTY) == (HANDLE)CountingProc, "a second subclass replaced the first");
+    SeenByButton = 0;
+    SetWindowTextA(button, "through the forwarder");
+    char text[64];
+    GetWindowTextA(button, text, sizeof text);
+    CHECK(SeenByButton == 1 && strcmp(text, "through the forwarder") == 0, "message not passed on (%d)",
+          SeenByButton);
+
+    // F1 asks for the About box for the page; F3 asks the exit question of
+    // the main window, and a control whose program is closing hears no more.
+    PageHost saved = ThePageHost;
+    ThePageHost.ShowAbout = RecordAbout;
+    ThePageHost.ConfirmExit = RecordExit;
+    ZeroMemory(&Keys, sizeof Keys);
+    MainWindow = page;
+    SeenByButton = 0;
+    SendMessageA(button, WM_KEYDOWN, VK_F1, 0);
+    CHECK(Keys.abouts == 1 && Keys.aboutOwner == page && Keys.exits == 0 && SeenByButton == 1,
+          "F1: %d About box(es) for %p, %d exit question(s), %d key(s) passed on", Keys.abouts,
+          (void*)Keys.aboutOwner, Keys.exits, SeenByButton);
+    SendMessageA(button, WM_KEYDOWN, VK_F3, 0);
+    CHECK(Keys.exits == 1 && Keys.exitWindow == page && SeenByButton == 2, "F3 answered no: %d question(s), %d passed on",
+          Keys.exits, SeenByButton);
+    Keys.exitAnswer = 1;
+    SendMessageA(button, WM_KEYDOWN, VK_F3, 0);
+    CHECK(Keys.exits == 2 && SeenByButton == 2, "F3 answered yes: %d question(s), %d passed on", Keys.exits,
+          SeenByButton);
+    SendMessageA(button, WM_KEYDOWN, 'A', 0);
+    CHECK(Keys.abouts == 1 && Keys.exits == 2 && SeenByButton == 3, "another key: %d passed on", SeenByButton);
+    ThePageHost = saved;
+    MainWindow = 0;
+
+    // Closing the page gives every control its own procedure back.
+    RestorePageControls(page, ids, 2);
+    CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc && !GetPropA(button, PREVIOUS_PROC_PROPERTY),
+          "not restored");
+    RestoreControl(button);
+    CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc, "a second restore changed the procedure");
+
+    // A control destroyed while subclassed takes its property with it.
+    SubclassControl(button);
+    DestroyWindow(page);
+    CHECK(!IsWindow(button), "the button outlived its page");
 }
 
 // A helper thread finds the box that the main thread shows, asks it how it
