@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
 
@@ -48,8 +49,7 @@ namespace {
 
 void TellBadBackupPath(void *owner)
 {
-    TellUser(owner, 1029, "BadBackupPath",
-             "The backup file you have provided can not be created.\nPlease enter a valid path and filename.",
+    TellUser(owner, TextBadBackupPath,
              BoxOk | BoxIconInformation);
 }
 
@@ -65,8 +65,7 @@ BackupNextResult BackupPageNext(void *owner, const char *typed)
         CopyText(TheWizard.BackupPath, WizardPathSize, typed);
         int exists = *typed && FileExists(TheWizard.BackupPath);
         if (exists &&
-            TellUser(owner, 1032, "ConfirmBackupOverwrite",
-                     "The file you selected for backup purposes already exists.\nDo you want to overwrite this file?",
+            TellUser(owner, TextConfirmBackupOverwrite,
                      BoxYesNo | BoxDefaultSecond) != AnswerYes)
             return BackupStay;
         if (!ProbeBackupFile(TheWizard.BackupPath, exists)) {
@@ -76,10 +75,8 @@ BackupNextResult BackupPageNext(void *owner, const char *typed)
     }
 
     char caption[TextBufferSize];
-    LookupText(1024, "ReadBIOSTitle", "Read BIOS", caption);
-    if (TellUser(owner, 1025, "ReadBIOS",
-                 "Your screen will now blank temporarily while your BIOS is being read.\nClick OK to continue or "
-                 "Cancel to exit.",
+    LookupText(TextReadBiosTitle, caption);
+    if (TellUser(owner, TextReadBios,
                  BoxOkCancel, 0, caption) != AnswerOk) {
         TheHost.EndRun();
         return BackupEndRun;
@@ -95,10 +92,8 @@ BackupNextResult BackupPageNext(void *owner, const char *typed)
     }
     if (!read || (OptionFlags.ForceReadCsErr && TheWizard.ValidateCurrentImage)) {
         TheWizard.ReadChecksumFailed = 1;
-        LookupText(1023, "ReadChecksumErrTitle", "BIOS Read Error", caption);
-        if (TellUser(owner, 1021, "ReadChecksumErr",
-                     "A checksum error occurred during the reading of your current BIOS.\nDo you want to continue "
-                     "anyway? (not recommended)",
+        LookupText(TextReadChecksumErrTitle, caption);
+        if (TellUser(owner, TextReadChecksumErr,
                      BoxYesNo | BoxDefaultSecond, 0, caption, 1) != AnswerYes) {
             TheHost.EndRun();
             return BackupEndRun;

@@ -6,20 +6,20 @@
 #include "backup_next.h"
 #include "command_line.h"
 #include "file_choosers.h"
-#include "main_window.h"
-#include "page_controls.h"
+#include "page_frame.h"
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
 
 namespace {
 
-const int kSlotControls[] = {IDOK,        IDC_BACK,          IDCANCEL,       IDC_BACKUP_PATH,
+const int kKeyControls[] = {IDOK,        IDC_BACK,          IDCANCEL,       IDC_BACKUP_PATH,
                              IDC_BROWSE,  IDC_SKIP_CHECKSUM, IDC_SKIP_BACKUP};
-const int kSlotCount = sizeof kSlotControls / sizeof kSlotControls[0];
+const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
 
 void EnablePathControls(HWND page)
 {
@@ -46,7 +46,7 @@ void InitBackupPage(HWND page)
 {
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    SubclassPageControls(page, kSlotControls, kSlotCount);
+    SubclassPageControls(page, kKeyControls, kKeyControlCount);
     DefaultBackupName();
     SetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath);
     CheckDlgButton(page, IDC_SKIP_BACKUP, TheWizard.BackupEnabled ? BST_UNCHECKED : BST_CHECKED);
@@ -63,15 +63,13 @@ void Browse(HWND page)
 {
     char title[TextBufferSize];
     char refusal[TextBufferSize];
-    LookupText(1030, "BrowseBackupFolder", "Please select a folder in which to save the backup image:", title);
-    LookupText(1031, "InvalidFolder",
-               "A backup cannot be created at the selected location. Please select a different folder.", refusal);
+    LookupText(TextBrowseBackupFolder, title);
+    LookupText(TextInvalidFolder, refusal);
     BrowseForFolder(page, title, refusal, TheWizard.BackupFolder);
     GetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath, WizardPathSize);
     char joined[WizardPathSize];
     if (!JoinBackupPath(TheWizard.BackupFolder, TheWizard.BackupPath, joined, sizeof joined)) {
-        TellUser(page, 1029, "BadBackupPath",
-                 "The backup file you have provided can not be created.\nPlease enter a valid path and filename.",
+        TellUser(page, TextBadBackupPath,
                  BoxOk | BoxIconInformation);
         return;
     }
@@ -107,12 +105,13 @@ int Ticked(HWND page, int id)
 
 INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
+    if (message == WM_CLOSE)
+        ClearHiddenControls();
+    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitBackupPage(page);
-        return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
         return TRUE;
     case WM_DESTROY:
         ClearHiddenControls();  // no handle of a gone page may be shown later
@@ -137,16 +136,8 @@ INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
             LeavePage(page, showDevices ? WMU_DETECT : WMU_START);
             return TRUE;
         }
-        case IDCANCEL:
-            PageCancel(page);
-            return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        ClearHiddenControls();
-        RestorePageControls(page, kSlotControls, kSlotCount);
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

@@ -2,6 +2,7 @@
 
 #include "format_text.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 
 const char *const CardTypeNames[CardTypeCount] = {"Unknown", "ZT10", "ZT20", "ZR1B", "ZR11", "ZR2", "ZR3"};
 const char *const ProductNames[CardTypeCount] = {"Unknown",  "ZT10-E",   "ZNA",     "Orvel I",
@@ -38,8 +39,8 @@ void CardListLine(const PELMIX_DEVICE_ENTRY *entry, char *line, size_t size)
     CopyText(product, sizeof product, ProductNames[index]);
     char bus[TextBufferSize];
     if (entry->IsAgp)
-        LookupText(1019, "AGPCard", "AGP", bus);
+        LookupText(TextAgpCard, bus);
     else
-        LookupText(1020, "PCICard", "PCI", bus);
+        LookupText(TextPciCard, bus);
     FormatText(line, size, "%s (%s)", product, bus);
 }

@@ -4,6 +4,7 @@
 #include "command_line.h"
 #include "format_text.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
 
@@ -11,11 +12,9 @@ namespace {
 
 PELMIX_ROM_TRANSFER InfoRead;  // More info's read, apart from the backup's CurrentImage
 
-const char kNoDevices[] = "No Lumivex/ORVEL devices detected in your computer.\nExiting...";
-
 void TellNoDevices(void *owner)
 {
-    TellUser(owner, 1013, "NoDevices", kNoDevices, BoxOk | BoxIconInformation);
+    TellUser(owner, TextNoDevices, BoxOk | BoxIconInformation);
 }
 
 }  // namespace
@@ -30,8 +29,7 @@ DetectResult DetectDevices(void *owner)
     }
     if (list.Status != 0) {
         FormatArg status = FormatArg(long(list.Status));
-        TellUser(owner, 1018, "NoDevicesErr",
-                 "No Lumivex/ORVEL devices detected in your computer (error %d).\nExiting...",
+        TellUser(owner, TextNoDevicesErr,
                  BoxOk | BoxIconInformation, &status);
         return DetectEndRun;
     }
@@ -71,5 +69,5 @@ void ReadCardVersion(int32_t index, char *text)
     if (TableVersionText(&table, version, sizeof version) < VersionTextSize - 1)
         CopyText(text, VersionTextSize, version);
     else
-        LookupText(1047, "UnknownVersion", "Unknown Version", text, VersionTextSize);
+        LookupText(TextUnknownVersion, text, VersionTextSize);
 }

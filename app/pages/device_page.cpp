@@ -5,20 +5,21 @@
 #include "card_types.h"
 #include "command_line.h"
 #include "device_detection.h"
-#include "main_window.h"
-#include "page_controls.h"
+#include "page_frame.h"
 #include "page_keys.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
 
 namespace {
 
-// Subclassed controls by slot.
-const int kSlotControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_DEVICE_LIST, IDC_MORE_INFO};
+// The controls that take the page keys.
+const int kKeyControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_DEVICE_LIST, IDC_MORE_INFO};
+const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
 
 void InitDevicePage(HWND page)
 {
@@ -31,7 +32,7 @@ void InitDevicePage(HWND page)
     }
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    SubclassPageControls(page, kSlotControls, 5);
+    SubclassPageControls(page, kKeyControls, kKeyControlCount);
     EnableWindow(GetDlgItem(page, IDOK), FALSE);
     EnableWindow(GetDlgItem(page, IDC_MORE_INFO), FALSE);
 }
@@ -43,8 +44,7 @@ int Selection(HWND page)
 
 void MoreInfo(HWND page)
 {
-    TellUser(page, 1046, "GetBiosInfo",
-             "Your screen will now blank temporarily while information about your cards is being read.", BoxOk);
+    TellUser(page, TextGetBiosInfo, BoxOk);
     TheWizard.SelectedDevice = Selection(page);
     if (TheWizard.SelectedDevice == -1) {
         EnableWindow(GetDlgItem(page, IDC_MORE_INFO), FALSE);
@@ -82,20 +82,19 @@ int StartDeviceSelection(HWND owner)
     if (CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_DEVICE), owner, DevicePageProc, 0))
         return 1;
     char caption[TextBufferSize];
-    LookupText(1005, "WarningTitle", "Warning", caption);
-    TellUser(owner, 1011, "NoWinOpen", "Unable to create dialog.  The installer will now exit.",
+    LookupText(TextWarningTitle, caption);
+    TellUser(owner, TextNoWinOpen,
              BoxOk | BoxIconWarning, 0, caption);
     return 0;
 }
 
 INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
+    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitDevicePage(page);
-        return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_DEVICE_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
@@ -113,15 +112,8 @@ INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
         case IDC_BACK:
             LeavePage(page, WMU_START);
             return TRUE;
-        case IDCANCEL:
-            PageCancel(page);
-            return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        RestorePageControls(page, kSlotControls, 5);
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

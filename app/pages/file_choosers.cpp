@@ -3,8 +3,9 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
-#include "main_window.h"
+#include "program_globals.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 
 void BrowseForFolder(HWND owner, const char *title, const char *refusal, char *folder)
 {
@@ -40,7 +41,7 @@ int ChooseImageFile(HWND owner, const char *title, const char *folder, char *nam
 {
     // "text|pattern|text|pattern||" becomes the NUL-separated filter list.
     char filter[TextBufferSize + 2] = {};
-    LookupText(1045, "OpenFilter", "BIOS image files (.bin)|*.bin|All Files (*.*)|*.*||", filter, TextBufferSize);
+    LookupText(TextOpenFilter, filter, TextBufferSize);
     for (char *p = filter; *p; ++p)
         if (*p == '|')
             *p = 0;

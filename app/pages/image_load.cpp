@@ -7,6 +7,7 @@
 #include "format_text.h"
 #include "inbuilt_image.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
 
@@ -16,8 +17,7 @@ const uint32_t kMaxBlocks = BiosImageBufferSize / BiosImageBlockSize;
 
 void TellBadFile(void *owner)
 {
-    TellUser(owner, 1034, "NoBiosImage",
-             "The BIOS file you appears to be invalid or corrupt.\nPlease select a valid BIOS image file.", BoxOk);
+    TellUser(owner, TextNoBiosImageInvalid, BoxOk);
 }
 
 // Reads whole blocks into NewImage; a file longer than the buffer is refused.
@@ -46,8 +46,7 @@ int LoadFile(void *owner, const char *name)
     FillBytes(TheWizard.NewImage, 0xFF, BiosImageBufferSize);
     FILE *file = *name ? fopen(name, "rb") : 0;
     if (!file) {
-        TellUser(owner, 1033, "NoBiosImage",
-                 "The BIOS file you specified does not exist.\nPlease select a valid BIOS image file.", BoxOk);
+        TellUser(owner, TextNoBiosImage, BoxOk);
         return 0;
     }
     int result = ReadImageFile(owner, file);
@@ -58,9 +57,7 @@ int LoadFile(void *owner, const char *name)
 int LoadInBuilt(void *owner)
 {
     if (!TheWizard.InBuiltImageAvailable) {
-        TellUser(owner, 1035, "NoEmbeddedBios",
-                 "This version of the programmer has no in-built BIOS image.\nYou will only be able to program your "
-                 "BIOS from an existing image file.",
+        TellUser(owner, TextNoEmbeddedBios,
                  BoxOk | BoxIconInformation);
         return 0;
     }
@@ -69,9 +66,9 @@ int LoadInBuilt(void *owner)
     return 1;
 }
 
-void TellInfo(void *owner, unsigned id, const char *key, const char *text)
+void TellInfo(void *owner, const TextRef &shown)
 {
-    TellUser(owner, id, key, text, BoxOk | BoxIconInformation);
+    TellUser(owner, shown, BoxOk | BoxIconInformation);
 }
 
 // The blank image refusals; 1 when the image may be used.
@@ -82,21 +79,15 @@ int BlankImageAllowed(void *owner, ImagePageKind kind, int blank)
     if (kind == StandardImagePage) {
         if (!TheWizard.DontMerge)
             return 1;
-        TellInfo(owner, 1049, "MustMergeOnBlank",
-                 "The selected BIOS is a blank image. You are only permitted to merge this type of BIOS.\nPlease "
-                 "select a different image, or uncheck the 'don't merge' checkbox.");
+        TellInfo(owner, TextMustMergeOnBlank);
         return 0;
     }
     if (TheWizard.MergeAfterReadError)
         return 1;
     if (OptionFlags.DevMode)
-        TellInfo(owner, 1050, "MustMergeOnBlank2",
-                 "The selected BIOS is a blank image. You are only permitted to merge this type of BIOS. Please "
-                 "select a different image, or check the 'merge' checkbox.");
+        TellInfo(owner, TextMustMergeOnBlank2);
     else
-        TellInfo(owner, 1051, "MustMergeOnBlank3",
-                 "The selected BIOS is a blank image. You are not permitted to use this type of BIOS after a checksum "
-                 "error. Please select a different image.");
+        TellInfo(owner, TextMustMergeOnBlank3);
     return 0;
 }
 
@@ -108,8 +99,7 @@ int LoadNewImage(void *owner, const char *name, int test, char *version, int *bl
     int result = name ? LoadFile(owner, name) : LoadInBuilt(owner);
     if (result && test &&
         (!ImageChecksumValid(TheWizard.NewImage, TheWizard.NewImageSize) || OptionFlags.ForceSourceCsErr)) {
-        TellUser(owner, 1037, "SourceBiosCsErr",
-                 "Checksum error in source BIOS image.\nTry selecting a different BIOS image.",
+        TellUser(owner, TextSourceBiosCsErr,
                  BoxOk | BoxIconError);
         result = 0;
     }
@@ -124,7 +114,7 @@ int LoadNewImage(void *owner, const char *name, int test, char *version, int *bl
         if (table.Flags == 0)
             *blank = 1;
     } else {
-        LookupText(1047, "UnknownVersion", "Unknown Version", version, ImageVersionSize);
+        LookupText(TextUnknownVersion, version, ImageVersionSize);
         for (char *p = version; *p; ++p)
             if (*p == '\r') {
                 *p = 0;
@@ -146,11 +136,9 @@ ImageNextResult ImagePageNext(void *owner, ImagePageKind kind, int specific, con
         return ImageStay;
 
     char caption[TextBufferSize];
-    LookupText(1026, "WriteBIOSTitle", "Write BIOS", caption);
+    LookupText(TextWriteBiosTitle, caption);
     FormatArg versionArg(version);
-    if (TellUser(owner, 1027, "WriteBIOS",
-                 "Your screen will now blank temporarily while your new BIOS is being written:\n%s\n\nClick OK to "
-                 "continue or Cancel to select a different image.",
+    if (TellUser(owner, TextWriteBios,
                  BoxOkCancel | BoxDefaultSecond, &versionArg, caption, 1) != AnswerOk)
         return ImageStay;
     return WriteSequence(owner) ? ImageWritten : ImageNotWritten;

@@ -6,21 +6,22 @@
 #include "command_line.h"
 #include "file_choosers.h"
 #include "image_load.h"
-#include "main_window.h"
-#include "page_controls.h"
+#include "page_frame.h"
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
 namespace {
 
-// Subclassed controls by slot; the standard page also takes 1006 in slot 8.
-const int kSlotControls[] = {IDOK,         IDC_BACK,       IDCANCEL,   IDC_DEFAULT_IMAGE,
+// The controls that take the page keys; the standard page also has the
+// last, the merge box.
+const int kKeyControls[] = {IDOK,         IDC_BACK,       IDCANCEL,   IDC_DEFAULT_IMAGE,
                              IDC_SPECIFIC_IMAGE, IDC_IMAGE_PATH, IDC_BROWSE, IDC_DONT_MERGE};
 
-int SlotCount(ImagePageKind kind)
+int KeyControlCount(ImagePageKind kind)
 {
     return kind == StandardImagePage ? 8 : 7;
 }
@@ -67,7 +68,7 @@ void InitImagePage(HWND page, ImagePageKind kind)
     }
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    SubclassPageControls(page, kSlotControls, SlotCount(kind));
+    SubclassPageControls(page, kKeyControls, KeyControlCount(kind));
 
     const FlagBox *boxes = BoxesOf(kind);
     ClearHiddenControls();
@@ -86,7 +87,7 @@ void InitImagePage(HWND page, ImagePageKind kind)
 void Browse(HWND page)
 {
     char title[TextBufferSize];
-    LookupText(1044, "SelectBiosImage", "Select BIOS Image File", title);
+    LookupText(TextSelectBiosImage, title);
     char name[MAX_PATH];
     if (ChooseImageFile(page, title, 0, name))
         SetDlgItemTextA(page, IDC_IMAGE_PATH, name);
@@ -115,12 +116,13 @@ void Next(HWND page, ImagePageKind kind)
 
 INT_PTR ImagePage(HWND page, UINT message, WPARAM wParam, ImagePageKind kind)
 {
+    if (message == WM_CLOSE)
+        ClearHiddenControls();
+    if (PageConvention(page, message, wParam, kKeyControls, KeyControlCount(kind)))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitImagePage(page, kind);
-        return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
         return TRUE;
     case WM_DESTROY:
         ClearHiddenControls();  // no handle of a gone page may be shown later
@@ -148,17 +150,9 @@ INT_PTR ImagePage(HWND page, UINT message, WPARAM wParam, ImagePageKind kind)
         case IDC_BACK:
             LeavePage(page, WMU_BACKUP);
             return TRUE;
-        case IDCANCEL:
-            PageCancel(page);
-            return TRUE;
         }
         return FALSE;
     }
-    case WM_CLOSE:
-        ClearHiddenControls();
-        RestorePageControls(page, kSlotControls, SlotCount(kind));
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

@@ -3,32 +3,19 @@
 #include "banner_colour.h"
 #include "driver_loading.h"
 #include "format_text.h"
-#include "page_keys.h"
+#include "inbuilt_image.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
+#include "wizard_state.h"
 
-HWND MainWindow;
-HWND ActivePage;
-int SkipExitConfirm;
 int QuitIsSafe;
-char InstallerTitle[TextBufferSize];
 HFONT BannerFont;
 
 namespace {
 
-const char kAboutDefault[] =
-    "%s BIOS Programmer\nVersion %s\n\nPublished by Kestrom. All rights reserved.";
-const char kIncompleteDefault[] =
-    "Installation is incomplete.  Installation is incomplete.  If you quit from the installer now, "
-    "your %s card may not function correctly.\n\nAre you sure you want to quit?";
-
-void CloseWithoutAsking(HWND window)
-{
-    SkipExitConfirm = 1;
-    PostMessageA(window, WM_CLOSE, 0, 0);
-}
 
 void CreateBannerFont(HDC dc)
 {
@@ -60,7 +47,7 @@ void PaintBanner(HWND window)
 
 void StartWizard(HWND window)
 {
-    if (!StartDriver(window)) {
+    if (!StartRun(window)) {
         CloseWithoutAsking(window);
         return;
     }
@@ -70,20 +57,26 @@ void StartWizard(HWND window)
 
 }  // namespace
 
-void WarnPageNotCreated()
+PageHost ThePageHost = {ConfirmExit, ShowAbout};
+
+int StartRun(HWND owner)
 {
-    char caption[TextBufferSize];
-    char text[TextBufferSize];
-    LookupText(1005, "WarningTitle", "Warning", caption);
-    LookupText(1011, "NoWinOpen", "Unable to create dialog.  The installer will now exit.", text);
-    MessageBoxA(MainWindow, text, caption, MB_ICONWARNING);
-    CloseWithoutAsking(MainWindow);
+    int result = StartDriver(owner);
+    TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
+    if (result && !TheWizard.InBuiltImageAvailable) {
+        char format[TextBufferSize];
+        char text[TextBufferSize];
+        LookupText(TextNoEmbeddedBios, format);
+        FormatText(text, sizeof text, format);
+        DriverMessageBox(owner, text, InstallerTitle, MB_ICONINFORMATION);
+    }
+    return result;
 }
 
 int CreateMainWindow(HINSTANCE instance)
 {
     char format[TextBufferSize];
-    LookupText(1000, "InstallerTitle", "%s BIOS Programmer", format);
+    LookupText(TextInstallerTitle, format);
     FormatText(InstallerTitle, sizeof InstallerTitle, format, ProductName);
     MainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, InstallerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, 1, 1,
                                  0, 0, instance, 0);
@@ -146,14 +139,14 @@ int ConfirmExit(HWND window)
     if (!SkipExitConfirm) {
         char caption[TextBufferSize];
         char text[TextBufferSize];
-        LookupText(1003, "ExitInstallerTitle", "Exit Installer?", caption);
+        LookupText(TextExitInstallerTitle, caption);
         int answer;
         if (QuitIsSafe) {
-            LookupText(1001, "ExitInstaller", "Are you sure you want to quit?", text);
+            LookupText(TextExitInstaller, text);
             answer = MessageBoxA(window, text, caption, MB_YESNO);
         } else {
             char format[TextBufferSize];
-            LookupText(1002, "ExitInstaller", kIncompleteDefault, format);
+            LookupText(TextExitInstallerIncomplete, format);
             FormatText(text, sizeof text, format, ProductName);
             answer = MessageBoxA(window, text, caption, MB_YESNO | MB_DEFBUTTON2);
         }
@@ -169,45 +162,8 @@ void ShowAbout(HWND owner)
 {
     char format[TextBufferSize];
     char text[TextBufferSize];
-    LookupText(1015, "AboutString", kAboutDefault, format);
+    LookupText(TextAboutString, format);
     FormatText(text, sizeof text, format, ProductName, PROGRAM_VERSION_TEXT);
     MessageBoxA(owner, text, InstallerTitle, MB_ICONINFORMATION);
 }
 
-int CreatePage(int templateId, DLGPROC procedure)
-{
-    if (CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(templateId), MainWindow, procedure, 0))
-        return 1;
-    WarnPageNotCreated();
-    return 0;
-}
-
-void CenterOnScreen(HWND window)
-{
-    RECT r;
-    GetWindowRect(window, &r);
-    int w = r.right - r.left;
-    int h = r.bottom - r.top;
-    int screenW = (unsigned short)GetSystemMetrics(SM_CXSCREEN);
-    int screenH = (unsigned short)GetSystemMetrics(SM_CYSCREEN);
-    MoveWindow(window, screenW / 2 - w / 2, screenH / 2 - h / 2, w, h, FALSE);
-}
-
-void TrackActivePage(HWND page, WPARAM wParam)
-{
-    ActivePage = wParam ? page : 0;
-}
-
-void PageCancel(HWND page)
-{
-    if (!ConfirmExit(MainWindow))
-        SetActiveWindow(page);
-}
-
-void PageClose(HWND page)
-{
-    if (ConfirmExit(MainWindow))
-        DestroyWindow(page);
-    else
-        SetActiveWindow(page);
-}

@@ -2,13 +2,14 @@
 // command line and setup.cfg, the product name, and the one message loop.
 #include <windows.h>
 
-#include "driver_loading.h"
+#include "box_highlight.h"
 #include "format_text.h"
 #include "main_window.h"
 #include "page_keys.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_state.h"
 
 namespace {
@@ -72,15 +73,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     if (!RegisterAndReadCommandLine(instance, commandLine ? commandLine : ""))
         return 1;
 
-    LookupText(1052, "ProductName", "ORVEL", ProductName, sizeof ProductName);
+    LookupText(TextProductName, ProductName, sizeof ProductName);
 
     if (otherInstance) {
         char caption[TextBufferSize];
         char format[TextBufferSize];
         char text[TextBufferSize];
-        LookupText(1006, "InformationTitle", "Information", caption);
-        LookupText(1014, "SetupRunning",
-                   "The %s BIOS Programmer is already running - you cannot run two copies.", format);
+        LookupText(TextInformationTitle, caption);
+        LookupText(TextSetupRunning, format);
         FormatText(text, sizeof text, format, ProductName);
         MessageBoxA(0, text, caption, MB_ICONINFORMATION);
         return 1;

@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "box_highlight.h"
 #include "driver_loading.h"
 #include "driver_service.h"
 #include "format_cases.h"
@@ -15,10 +16,12 @@
 #include "inbuilt_image.h"
 #include "main_window.h"
 #include "os_version.h"
+#include "page_frame.h"
 #include "page_keys.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
@@ -36,30 +39,6 @@ int Failures;
         }                                                \
     } while (0)
 
-struct StringCase {
-    unsigned id;
-    const char* text;
-};
-
-// Texts whose bytes are easy to get wrong in a resource script: line breaks,
-// doubled blanks, bars, the kept typos.
-const StringCase kStrings[] = {
-    {1002, "Installation is incomplete.  If you quit from the installer now, your %s card may not function "
-           "correctly.\n\nAre you sure you want to quit?"},
-    {1007, "Unable to locate BIOS driver file:\n%s\n\nExiting..."},
-    {1010, "Unable to run BIOS driver without administrator privilegese.\nClick OK, log on as an administrator "
-           "and re-run this BIOS programmer."},
-    {1011, "Unable to create dialog.  The installer will now exit."},
-    {1034, "The BIOS file you appears to be invalid or corrupt.\nPlease select a valid BIOS image file."},
-    {1045, "BIOS image files (.bin)|*.bin|All Files (*.*)|*.*||"},
-    {1046, "Your screen will now blank temporarily while information about the selected card  is being read."},
-    {1049, "The selected BIOS is a blank image. You are only permitted to merge this type of BIOS.\nPlease select "
-           "a different image, or uncheck the 'don't merge' checkbox."},
-    {1052, "ORVEL"},
-    {1053, "Welcome to the %s BIOS Programmer.  This program will install the required Video BIOS for your %s "
-           "card."},
-};
-
 void TestStringTable()
 {
     char text[TextBufferSize];
@@ -68,9 +47,11 @@ void TestStringTable()
         if (LoadStringA(ProgramInstance, id, text, sizeof text) > 0)
             ++present;
     CHECK(present == 52, "%d strings in 1000-1053, expected 52 (1004 and 1016 unused)", present);
-    for (const StringCase& c : kStrings) {
-        LoadStringA(ProgramInstance, c.id, text, sizeof text);
-        CHECK(strcmp(text, c.text) == 0, "string %u is \"%s\"", c.id, text);
+    // Every text as texts.txt gives it: line breaks, doubled blanks, bars and
+    // the kept typos are easy to get wrong in a resource script.
+    for (const StringTableText& c : StringTableTexts) {
+        LoadStringA(ProgramInstance, c.Id, text, sizeof text);
+        CHECK(strcmp(text, c.Text) == 0, "string %u is \"%s\"", c.Id, text);
     }
     const char about[] = "%s BIOS Programmer\nVersion %s\n\n";
     LoadStringA(ProgramInstance, 1015, text, sizeof text);
@@ -345,37 +326,91 @@ void TestPageTemplates()
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 WNDPROC ButtonProc;
-int SeenByButton;
+int SeenByButton;  // WM_SETTEXT and WM_KEYDOWN that reached the button's own procedure
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_SETTEXT)
+    if (message == WM_SETTEXT || message == WM_KEYDOWN)
         ++SeenByButton;
     return CallWindowProcA(ButtonProc, window, message, wParam, lParam);
 }
 
+// The main window's side of the page keys, recorded instead of shown.
+struct {
+    int abouts, exits, exitAnswer;
+    HWND aboutOwner, exitWindow;
+} Keys;
+
+void RecordAbout(HWND owner)
+{
+    ++Keys.abouts;
+    Keys.aboutOwner = owner;
+}
+
+int RecordExit(HWND window)
+{
+    ++Keys.exits;
+    Keys.exitWindow = window;
+    return Keys.exitAnswer;
+}
+
+// A control subclassed for the page keys keeps its previous procedure on
+// itself, passes every message on, and gets its procedure back.
 void TestSubclassing()
 {
-    HWND button = CreateWindowExA(0, "Button", "x", WS_POPUP, 0, 0, 10, 10, 0, 0, ProgramInstance, 0);
+    HWND page = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, 0, 0, ProgramInstance, 0);
+    HWND button = CreateWindowExA(0, "Button", "x", WS_CHILD, 0, 0, 10, 10, page, (HMENU)IDOK, ProgramInstance, 0);
     ButtonProc = (WNDPROC)SetWindowLongPtrA(button, GWLP_WNDPROC, (LONG_PTR)CountingProc);
-    for (int slot = 1; slot <= ControlSlotCount; ++slot) {
-        SubclassControl(slot, button);
-        CHECK(ControlProcSlots[slot] == CountingProc, "slot %d keeps the previous procedure", slot);
-        WNDPROC forwarder = (WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC);
-        CHECK(forwarder != CountingProc, "slot %d: no forwarder installed", slot);
-        SeenByButton = 0;
-        SetWindowTextA(button, "through the forwarder");
-        char text[64];
-        GetWindowTextA(button, text, sizeof text);
-        CHECK(SeenByButton == 1 && strcmp(text, "through the forwarder") == 0, "slot %d: message not passed on",
-              slot);
-        RestoreControl(slot, button);
-        CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc, "slot %d: not restored", slot);
-    }
-    SubclassControl(0, button);
-    SubclassControl(ControlSlotCount + 1, button);
-    CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc, "a slot outside 1-8 was used");
-    DestroyWindow(button);
+    const int ids[] = {IDOK, IDCANCEL};  // IDCANCEL: a control the page lacks
+    SubclassPageControls(page, ids, 2);
+    WNDPROC forwarder = (WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC);
+    CHECK(forwarder != CountingProc && GetPropA(button, PREVIOUS_PROC_PROPERTY) == (HANDLE)CountingProc,
+          "no forwarder installed, or the previous procedure not kept on the control");
+    // Subclassing twice must not make the forwarder its own previous procedure.
+    SubclassControl(button);
+    CHECK(GetPropA(button, PREVIOUS_PROC_PROPERTY) == (HANDLE)CountingProc, "a second subclass replaced the first");
+    SeenByButton = 0;
+    SetWindowTextA(button, "through the forwarder");
+    char text[64];
+    GetWindowTextA(button, text, sizeof text);
+    CHECK(SeenByButton == 1 && strcmp(text, "through the forwarder") == 0, "message not passed on (%d)",
+          SeenByButton);
+
+    // F1 asks for the About box for the page; F3 asks the exit question of
+    // the main window, and a control whose program is closing hears no more.
+    PageHost saved = ThePageHost;
+    ThePageHost.ShowAbout = RecordAbout;
+    ThePageHost.ConfirmExit = RecordExit;
+    ZeroMemory(&Keys, sizeof Keys);
+    MainWindow = page;
+    SeenByButton = 0;
+    SendMessageA(button, WM_KEYDOWN, VK_F1, 0);
+    CHECK(Keys.abouts == 1 && Keys.aboutOwner == page && Keys.exits == 0 && SeenByButton == 1,
+          "F1: %d About box(es) for %p, %d exit question(s), %d key(s) passed on", Keys.abouts,
+          (void*)Keys.aboutOwner, Keys.exits, SeenByButton);
+    SendMessageA(button, WM_KEYDOWN, VK_F3, 0);
+    CHECK(Keys.exits == 1 && Keys.exitWindow == page && SeenByButton == 2, "F3 answered no: %d question(s), %d passed on",
+          Keys.exits, SeenByButton);
+    Keys.exitAnswer = 1;
+    SendMessageA(button, WM_KEYDOWN, VK_F3, 0);
+    CHECK(Keys.exits == 2 && SeenByButton == 2, "F3 answered yes: %d question(s), %d passed on", Keys.exits,
+          SeenByButton);
+    SendMessageA(button, WM_KEYDOWN, 'A', 0);
+    CHECK(Keys.abouts == 1 && Keys.exits == 2 && SeenByButton == 3, "another key: %d passed on", SeenByButton);
+    ThePageHost = saved;
+    MainWindow = 0;
+
+    // Closing the page gives every control its own procedure back.
+    RestorePageControls(page, ids, 2);
+    CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc && !GetPropA(button, PREVIOUS_PROC_PROPERTY),
+          "not restored");
+    RestoreControl(button);
+    CHECK((WNDPROC)GetWindowLongPtrA(button, GWLP_WNDPROC) == CountingProc, "a second restore changed the procedure");
+
+    // A control destroyed while subclassed takes its property with it.
+    SubclassControl(button);
+    DestroyWindow(page);
+    CHECK(!IsWindow(button), "the button outlived its page");
 }
 
 // A helper thread finds the box that the main thread shows, asks it how it
@@ -648,9 +683,13 @@ void ResetScm(int installed)
     Scm.installed = installed;
 }
 
-// Runs StartDriver and expects it to fail with one warning box of text.
-void ExpectFailedStart(const char* what, const char* text)
+// Runs StartDriver and expects it to fail with one warning box: shown
+// filled with first and second.
+void ExpectFailedStart(const char* what, const TextRef& shown, FormatArg first = FormatArg(),
+                       FormatArg second = FormatArg())
 {
+    char text[TextBufferSize];
+    FormatText(text, sizeof text, shown.Default, first, second);
     CHECK(StartDriver(0) == 0, "%s: StartDriver succeeded", what);
     CHECK(Shown.count == 1 && strcmp(Shown.text, text) == 0 && strcmp(Shown.caption, "Installer Title") == 0 &&
               Shown.type == MB_ICONWARNING,
@@ -697,9 +736,7 @@ void TestInstallFailures()
     // and reports the last error.
     ResetScm(1);
     Scm.openError = ERROR_ACCESS_DENIED;
-    ExpectFailedStart("leftover not opened",
-                      "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support "
-                      "quoting error code SRV-5.");
+    ExpectFailedStart("leftover not opened", TextServiceInternalErr, 5);
     CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.opens == DriverServiceCreateAttempts &&
               Scm.starts == 0,
           "leftover not opened: %d creates, %d opens", Scm.creates, Scm.opens);
@@ -708,36 +745,29 @@ void TestInstallFailures()
     // opens, and the loop is bounded the same way.
     ResetScm(0);
     Scm.createError = ERROR_DUP_NAME;
-    ExpectFailedStart("display name taken",
-                      "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support "
-                      "quoting error code SRV-1060.");
+    ExpectFailedStart("display name taken", TextServiceInternalErr, 1060);
     CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.stops == 0, "display name taken: %d creates",
           Scm.creates);
 
     struct {
         DWORD createError;
-        const char* text;
+        const TextRef& text;
+        long code;
     } const cases[] = {
-        {ERROR_SERVICE_MARKED_FOR_DELETE,
-         "Unable to run BIOS driver until after next reboot.\nClick OK, reboot your machine and re-run this BIOS "
-         "programmer."},
-        {ERROR_ACCESS_DENIED,
-         "Unable to run BIOS driver without administrator privilegese.\nClick OK, log on as an administrator and "
-         "re-run this BIOS programmer."},
-        {ERROR_INVALID_PARAMETER,
-         "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support quoting error "
-         "code SRV-87."},
+        {ERROR_SERVICE_MARKED_FOR_DELETE, TextServiceDeleting, 0},
+        {ERROR_ACCESS_DENIED, TextServiceNoAccess, 0},
+        {ERROR_INVALID_PARAMETER, TextServiceInternalErr, 87},
     };
     for (const auto& c : cases) {
         ResetScm(0);
         Scm.createError = c.createError;
-        ExpectFailedStart("create error", c.text);
+        ExpectFailedStart("create error", c.text, c.code);
         CHECK(Scm.creates == 1 && Scm.opens == 0, "error %lu retried", (unsigned long)c.createError);
     }
 
     ResetScm(0);
     Scm.managerError = ERROR_ACCESS_DENIED;
-    ExpectFailedStart("no manager", "Unable to start BIOS driver (error 5):\nPelmix.sys\n\nExiting...");
+    ExpectFailedStart("no manager", TextBadDriver, 5, "Pelmix.sys");
     CHECK(Scm.lastManagerAccess == SC_MANAGER_CREATE_SERVICE, "install: manager access %lx",
           (unsigned long)Scm.lastManagerAccess);
 }
@@ -747,14 +777,10 @@ void TestStartFailures()
     // A start that fails leaves the service installed for StopDriver.
     ResetScm(0);
     Scm.startError = ERROR_PATH_NOT_FOUND;
-    ExpectFailedStart("start on a network drive",
-                      "Unable to start BIOS driver.\nOne cause of this can be attempting to run over the network.\n"
-                      "If this is the case, please copy the files locally and re-try.");
+    ExpectFailedStart("start on a network drive", TextServiceStartNoLoadErr);
     ResetScm(0);
     Scm.startError = ERROR_SERVICE_DISABLED;
-    ExpectFailedStart("start refused",
-                      "Unable to start BIOS driver due to an unexpected error.\nPlease contact technical support "
-                      "quoting error code STA-1058.");
+    ExpectFailedStart("start refused", TextServiceStartErr, 1058);
     CHECK(Scm.installed, "a failed start removed the service itself");
     StopDriver();
     CHECK(!Scm.installed && Scm.stops == 1 && Scm.deletes == 1 && Scm.openHandles == 0,
@@ -768,15 +794,14 @@ void TestReturnToWelcome()
     ResetScm(0);
     DriverOpen = 1;
     TheWizard.InBuiltImageAvailable = 1 - InBuiltImagePresent();
-    CHECK(StartDriver(0) == 1, "second start failed");
+    CHECK(StartRun(0) == 1, "second start failed");
     CHECK(Scm.creates == 0 && Scm.openHandles == 0, "second start reinstalled the service");
     CHECK(TheWizard.InBuiltImageAvailable == InBuiltImagePresent(), "InBuiltImageAvailable not set from the build");
     if (InBuiltImagePresent())
         CHECK(Shown.count == 0, "a program with an in-built image showed \"%s\"", Shown.text);
     else
         CHECK(Shown.count == 1 && Shown.type == MB_ICONINFORMATION &&
-                  strcmp(Shown.text, "This version of the programmer has no in-built BIOS image.\nYou will only be "
-                                     "able to program your BIOS from an existing image file.") == 0,
+                  strcmp(Shown.text, TextNoEmbeddedBios.Default) == 0,
               "without an in-built image: %d box(es), \"%s\" type %x", Shown.count, Shown.text, Shown.type);
     DriverOpen = 0;
 }

@@ -1,10 +1,11 @@
 // guidegen: makes the user guide (HTML and plain text) from its source, the
-// program's string table and the sample setup.cfg, so that every message is
-// quoted exactly as the program shows it.
+// program's texts (app/res/texts.txt, from which its string table is made)
+// and the sample setup.cfg, so that every message is quoted exactly as the
+// program shows it.
 //
-//   guidegen check SOURCE RC          every string-table text is quoted by the
+//   guidegen check SOURCE TEXTS       every string-table text is quoted by the
 //                                     source (@message), and only those
-//   guidegen build SOURCE RC SAMPLE VERSION OUT_DIR [IMAGES_DIR]
+//   guidegen build SOURCE TEXTS SAMPLE VERSION OUT_DIR [IMAGES_DIR]
 //                                     OUT_DIR/guide.html and OUT_DIR/guide.txt;
 //                                     with IMAGES_DIR, every picture must be there
 //
@@ -49,32 +50,59 @@ bool ReadLines(const char* path, std::vector<std::string>* lines)
     return true;
 }
 
-// The STRINGTABLE block of the resource script: lines of an id and a quoted
-// text with C escapes (\n, \", \\).
+// The first quoted text of line from start, its {Piece} names replaced and
+// its C escapes (\n, \\) read; false without one.
+bool QuotedText(const std::string& line, size_t start, const std::vector<std::string>& pieceNames,
+                const std::vector<std::string>& pieceTexts, std::string* text)
+{
+    size_t open = line.find('"', start);
+    size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+    if (close == std::string::npos)
+        return false;
+    std::string raw = line.substr(open + 1, close - open - 1);
+    for (size_t p = 0; p < pieceNames.size(); ++p) {
+        std::string name = "{" + pieceNames[p] + "}";
+        for (size_t at = raw.find(name); at != std::string::npos; at = raw.find(name, at + pieceTexts[p].size()))
+            raw.replace(at, name.size(), pieceTexts[p]);
+    }
+    text->clear();
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\\' && i + 1 < raw.size()) {
+            ++i;
+            *text += raw[i] == 'n' ? '\n' : raw[i];
+        } else {
+            *text += raw[i];
+        }
+    }
+    return true;
+}
+
+// The program's texts (app/res/texts.txt): lines "Name Id Key "Text" ..."
+// whose first quoted text is the string table's, and "@Piece "text"" lines
+// that define the {Piece} a later text uses.
 bool ReadStringTable(const char* path)
 {
     std::vector<std::string> lines;
     if (!ReadLines(path, &lines))
         return false;
-    bool inside = false;
+    std::vector<std::string> pieceNames, pieceTexts;
     for (const std::string& l : lines) {
-        if (l.compare(0, 11, "STRINGTABLE") == 0)
-            inside = true;
-        else if (inside && l == "END")
-            break;
-        int id;
-        size_t quote = l.find('"');
-        if (!inside || quote == std::string::npos || sscanf(l.c_str(), " %d", &id) != 1 || id <= 0 || id >= MaxId)
+        if (l.empty() || l[0] == '#')
             continue;
         std::string text;
-        for (size_t i = quote + 1; i < l.size() && l[i] != '"'; ++i) {
-            if (l[i] == '\\' && i + 1 < l.size()) {
-                ++i;
-                text += l[i] == 'n' ? '\n' : l[i];
-            } else {
-                text += l[i];
+        if (l[0] == '@') {
+            size_t end = l.find_first_of(" \t");
+            if (end != std::string::npos && QuotedText(l, end, pieceNames, pieceTexts, &text)) {
+                pieceNames.push_back(l.substr(1, end - 1));
+                pieceTexts.push_back(text);
             }
+            continue;
         }
+        char name[64];
+        int id;
+        if (sscanf(l.c_str(), "%63s %d", name, &id) != 2 || id <= 0 || id >= MaxId ||
+            !QuotedText(l, 0, pieceNames, pieceTexts, &text))
+            continue;
         Table[id] = text;
         InTable[id] = true;
     }
@@ -378,6 +406,6 @@ int main(int argc, char** argv)
         int built = Build(argv[2], argv[4], argv[6], argc == 8 ? argv[7] : 0);
         return checked ? checked : built;
     }
-    fprintf(stderr, "usage: guidegen check SOURCE RC | guidegen build SOURCE RC SAMPLE VERSION OUT_DIR [IMAGES_DIR]\n");
+    fprintf(stderr, "usage: guidegen check SOURCE TEXTS | guidegen build SOURCE TEXTS SAMPLE VERSION OUT_DIR [IMAGES_DIR]\n");
     return 2;
 }

@@ -12,6 +12,18 @@
 // receives a text, cut to fit size. id 0 skips the string table.
 int LookupText(unsigned id, const char* key, const char* fallback, char* buffer, size_t size = TextBufferSize);
 
+// One text of texts.txt (user_texts.h names each one Text<Name>).
+struct TextRef {
+    unsigned Id;          // in the string table; 0 for none
+    const char* Key;      // in setup.cfg
+    const char* Default;  // built in
+};
+
+inline int LookupText(const TextRef& text, char* buffer, size_t size = TextBufferSize)
+{
+    return LookupText(text.Id, text.Key, text.Default, buffer, size);
+}
+
 // Reads string id of the program's string table into buffer; the number of
 // characters copied (0 when the table lacks it). Win32: LoadStringA.
 int LoadStringTableText(unsigned id, char* buffer, size_t size);

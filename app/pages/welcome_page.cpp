@@ -1,26 +1,31 @@
 // The first page: greets the user with the product name and leads on to
 // device detection.
 #include "format_text.h"
-#include "main_window.h"
+#include "page_frame.h"
 #include "page_keys.h"
+#include "program_globals.h"
 #include "resource_ids.h"
-#include "shell_globals.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 
 namespace {
 
 struct ConfiguredText {
-    const char* key;
+    const TextRef& text;
     int control;
 };
 
+// The controls that take the page keys.
+const int kKeyControls[] = {IDOK, IDCANCEL};
+const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
+
 // Texts that replace the page's own only when setup.cfg gives them.
 const ConfiguredText kWelcomeTexts[] = {
-    {"WelcomeMsg1", IDC_WELCOME_LINE},
-    {"WelcomeMsg2", IDC_WELCOME_CLICK},
-    {"WelcomeMsg3", IDC_WELCOME_LEGAL1},
-    {"WelcomeMsg4", IDC_WELCOME_LEGAL2},
+    {TextWelcomeMsg1, IDC_WELCOME_LINE},
+    {TextWelcomeMsg2, IDC_WELCOME_CLICK},
+    {TextWelcomeMsg3, IDC_WELCOME_LEGAL1},
+    {TextWelcomeMsg4, IDC_WELCOME_LEGAL2},
 };
 
 void InitWelcome(HWND page)
@@ -29,46 +34,31 @@ void InitWelcome(HWND page)
     ShowWindow(page, SW_SHOWNORMAL);
     char format[TextBufferSize];
     char text[TextBufferSize];
-    LookupText(1053, "WelcomeTxt",
-               "Welcome to the %s BIOS Programmer.  This program will install the required Video BIOS for "
-               "your %s card.",
-               format);
+    LookupText(TextWelcomeTxt, format);
     FormatText(text, sizeof text, format, ProductName, ProductName);
     SetDlgItemTextA(page, IDC_WELCOME_LINE, text);
     for (const ConfiguredText& t : kWelcomeTexts)
-        if (LookupText(0, t.key, "", text))
+        if (LookupText(t.text, text))
             SetDlgItemTextA(page, t.control, text);
-    SubclassPageControl(page, 1, IDOK);
-    SubclassPageControl(page, 3, IDCANCEL);
+    SubclassPageControls(page, kKeyControls, kKeyControlCount);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
+    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitWelcome(page);
         return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
-        return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
-            DestroyWindow(page);
-            PostMessageA(MainWindow, WMU_DETECT, 0, 0);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            PageCancel(page);
+            LeavePage(page, WMU_DETECT);
             return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        RestorePageControl(page, 1, IDOK);
-        RestorePageControl(page, 3, IDCANCEL);
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

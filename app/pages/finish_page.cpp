@@ -1,25 +1,28 @@
 // The last page: the new BIOS is in place; offers to restart the computer,
 // then ends the program.
-#include "main_window.h"
 #include "os_version.h"
+#include "page_frame.h"
 #include "page_keys.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_pages.h"
 
 namespace {
+
+// The controls that take the page keys.
+const int kKeyControls[] = {IDOK, IDC_RESTART_NOW, IDC_RESTART_LATER};
+const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
 
 void InitFinish(HWND page)
 {
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
     char text[TextBufferSize];
-    if (LookupText(0, "RebootMsg", "", text))
+    if (LookupText(TextRebootMsg, text))
         SetDlgItemTextA(page, IDC_FINISH_TEXT, text);
     SendDlgItemMessageA(page, IDC_RESTART_NOW, BM_SETCHECK, BST_CHECKED, 0);
-    SubclassPageControl(page, 1, IDOK);
-    SubclassPageControl(page, 4, IDC_RESTART_NOW);
-    SubclassPageControl(page, 5, IDC_RESTART_LATER);
+    SubclassPageControls(page, kKeyControls, kKeyControlCount);
 }
 
 void Finish(HWND page)
@@ -31,37 +34,25 @@ void Finish(HWND page)
             RestartNt();
     }
     DestroyWindow(page);
-    SkipExitConfirm = 1;
-    PostMessageA(MainWindow, WM_CLOSE, 0, 0);
+    CloseWithoutAsking(MainWindow);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
+    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         InitFinish(page);
-        return TRUE;
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             Finish(page);
             return TRUE;
         }
-        if (LOWORD(wParam) == IDCANCEL) {
-            PageCancel(page);
-            return TRUE;
-        }
         return FALSE;
-    case WM_CLOSE:
-        RestorePageControl(page, 1, IDOK);
-        RestorePageControl(page, 4, IDC_RESTART_NOW);
-        RestorePageControl(page, 5, IDC_RESTART_LATER);
-        PageClose(page);
-        return TRUE;
     }
     return FALSE;
 }

@@ -1,6 +1,6 @@
 // Message boxes shown while HighlightBoxes is set draw their text in dark
 // red: a thread hook catches each box as it is created and subclasses it.
-#include "page_keys.h"
+#include "box_highlight.h"
 
 int HighlightBoxes;
 

@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "format_text.h"
 #include "text_lookup.h"
+#include "user_texts.h"
 #include "wizard_state.h"
 
 PELMIX_ROM_TRANSFER CurrentImage;
@@ -45,15 +46,14 @@ RequestOutcome SendRecord(uint32_t code, PELMIX_ROM_TRANSFER *record, uint32_t *
 }
 
 // The "...Err" text with the driver's code when it refused, else the plain one.
-void TellFailure(void *owner, RequestOutcome outcome, uint32_t status, unsigned errId, const char *errKey,
-                 const char *errText, unsigned plainId, const char *plainKey, const char *plainText,
-                 uint32_t type, int highlight)
+void TellFailure(void *owner, RequestOutcome outcome, uint32_t status, const TextRef &errText,
+                 const TextRef &plainText, uint32_t type, int highlight)
 {
     if (outcome == RequestRefused) {
         FormatArg code = FormatArg(long(status));
-        TellUser(owner, errId, errKey, errText, type, &code, 0, highlight);
+        TellUser(owner, errText, type, &code, 0, highlight);
     } else {
-        TellUser(owner, plainId, plainKey, plainText, type, 0, 0, highlight);
+        TellUser(owner, plainText, type, 0, 0, highlight);
     }
 }
 
@@ -69,9 +69,6 @@ int WriteBackup(const char *path)
     remove(path);  // a part of a backup must not pass for one
     return 0;
 }
-
-const char kRereadAdvice[] =
-    "\nIt is recommended that you run this utility again and restore from your backup copy.\nExiting...";
 
 int CurrentChecksumValid()
 {
@@ -92,12 +89,7 @@ void RestoreOldImage(void *owner)
         restored = SendRecord(IOCTL_PELMIX_WRITE_ROM, &CurrentImage, &returned);
     if (restored == RequestDone)
         return;
-    TellFailure(owner, restored, CurrentImage.Header.Status, 1040, "NoBiosRestoreErr",
-                "Unable to restore your original BIOS. Error %d\nIt is recommended that you run this utility "
-                "again and restore from your backup copy.\nExiting...",
-                1041, "NoBiosRestore",
-                "Unable to restore your original BIOS.\nIt is recommended that you run this utility again and "
-                "restore from your backup copy.\nExiting...",
+    TellFailure(owner, restored, CurrentImage.Header.Status, TextNoBiosRestoreErr, TextNoBiosRestore,
                 BoxOk | BoxIconError, 0);
     TheHost.EndRun();
 }
@@ -114,11 +106,11 @@ int CurrentImageHeld()
     return HeldImage;
 }
 
-int TellUser(void *owner, unsigned id, const char *key, const char *fallback, uint32_t type, const FormatArg *arg,
-             const char *caption, int highlight)
+int TellUser(void *owner, const TextRef &shown, uint32_t type, const FormatArg *arg, const char *caption,
+             int highlight)
 {
     char format[TextBufferSize];
-    LookupText(id, key, fallback, format);
+    LookupText(shown, format);
     // Room for a configured format with a long argument.
     char text[2 * TextBufferSize + 64];
     if (arg)
@@ -165,8 +157,7 @@ int WriteSequence(void *owner)
     if (TheWizard.MergeTable &&
         (!HeldImage ||
          !MergeBiosTable(CurrentImage.Data, TheWizard.NewImage, uint32_t(CurrentImageLength)))) {
-        TellUser(owner, 1036, "BadBiosMerge",
-                 "Unable to integrate new BIOS image with your existing BIOS.\nTry selecting a different BIOS image.",
+        TellUser(owner, TextBadBiosMerge,
                  BoxOk | BoxIconError);
         return 0;
     }
@@ -177,10 +168,7 @@ int WriteSequence(void *owner)
     uint32_t returned = 0;
     RequestOutcome written = SendRecord(IOCTL_PELMIX_WRITE_ROM, &WriteRequest, &returned);
     if (written != RequestDone) {
-        TellFailure(owner, written, WriteRequest.Header.Status, 1038, "NoBiosWriteErr",
-                    "Unable to write image to your BIOS. Error %d\nClick OK to have your original BIOS restored.",
-                    1039, "NoBiosWrite",
-                    "Unable to write image to your BIOS.\nClick OK to have your original BIOS restored.",
+        TellFailure(owner, written, WriteRequest.Header.Status, TextNoBiosWriteErr, TextNoBiosWrite,
                     BoxOk | BoxIconWarning, 1);
         RestoreOldImage(owner);
         return 0;
@@ -196,14 +184,8 @@ int WriteSequence(void *owner)
     if (reread == RequestDone && !UsableImageLength(length))
         reread = RequestCallFailed;
     if (reread != RequestDone) {
-        char errText[TextBufferSize];
-        char plainText[TextBufferSize];
-        FormatText(errText, sizeof errText, "%s%s",
-                   "Unable to read back new BIOS image which has just been written. Error %d", kRereadAdvice);
-        FormatText(plainText, sizeof plainText, "%s%s",
-                   "Unable to read back new BIOS image which has just been written.", kRereadAdvice);
-        TellFailure(owner, reread, ReadBackImage.Header.Status, 1042, "NoBiosRereadErr", errText, 1043,
-                    "NoBiosReread", plainText, BoxOk | BoxIconError, 0);
+        TellFailure(owner, reread, ReadBackImage.Header.Status, TextNoBiosRereadErr, TextNoBiosReread,
+                    BoxOk | BoxIconError, 0);
         TheHost.EndRun();
         // An unproven image may leave the card unable to show a screen again.
         if (HeldImage)
@@ -215,17 +197,13 @@ int WriteSequence(void *owner)
     int result = 1;
     if ((ReadBackChecksumTest && !ImageChecksumValid(ReadBackImage.Data, uint32_t(length))) ||
         OptionFlags.ForceWriteCsErr) {
-        TellUser(owner, 1022, "RereadCsErr",
-                 "Checksum error while reading back BIOS image which has just been writen.\nIt is recommended that you "
-                 "run this utility again and restore from your backup copy.\nExiting...",
+        TellUser(owner, TextRereadCsErr,
                  BoxOk | BoxIconError);
         TheHost.EndRun();
         result = 0;
     }
     if (CompareBytes(ReadBackImage.Data, TheWizard.NewImage, uint32_t(length)) != 0) {
-        TellUser(owner, 1028, "RereadMemcmpErr",
-                 "Memory comparison error while reading back BIOS image which has just been written.\nIt is "
-                 "recommended that you run this utility again and restore from your backup copy.\nExiting...",
+        TellUser(owner, TextRereadMemcmpErr,
                  BoxOk | BoxIconError);
         TheHost.EndRun();
         result = 0;

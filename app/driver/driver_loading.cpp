@@ -6,10 +6,9 @@
 
 #include "driver_service.h"
 #include "format_text.h"
-#include "main_window.h"
+#include "program_globals.h"
 #include "text_lookup.h"
-#include "inbuilt_image.h"
-#include "wizard_state.h"
+#include "user_texts.h"
 
 char WorkDir[WorkDirSize];
 char WorkDirShort[WorkDirSize];
@@ -33,25 +32,25 @@ int FileInWorkingFolder(const char* name)
 
 // A looked-up text with up to two placeholders, in a box captioned with the
 // installer title.
-void ShowDriverText(HWND owner, unsigned id, const char* key, const char* fallback, UINT icon,
+void ShowDriverText(HWND owner, const TextRef& shown, UINT icon,
                     FormatArg first = FormatArg(), FormatArg second = FormatArg())
 {
     char format[TextBufferSize];
     char text[TextBufferSize];
-    LookupText(id, key, fallback, format);
+    LookupText(shown, format);
     FormatText(text, sizeof text, format, first, second);
     DriverMessageBox(owner, text, InstallerTitle, icon);
 }
 
 void ShowNoDriver(HWND owner, const char* file)
 {
-    ShowDriverText(owner, 1007, "NoDriver", "Unable to locate BIOS driver file:\n%s\n\nExiting...", MB_ICONWARNING,
+    ShowDriverText(owner, TextNoDriver, MB_ICONWARNING,
                    file);
 }
 
 void ShowBadDriver(HWND owner, DWORD error, const char* file)
 {
-    ShowDriverText(owner, 1008, "BadDriver", "Unable to start BIOS driver (error %d):\n%s\n\nExiting...",
+    ShowDriverText(owner, TextBadDriver,
                    MB_ICONWARNING, FormatArg(long(error)), file);
 }
 
@@ -62,21 +61,15 @@ void ShowInstallFailure(HWND owner, const DriverServiceResult& r)
         ShowBadDriver(owner, r.Error, PELMIX_DRIVER_FILE_NAME);
         break;
     case ServiceMarkedForDelete:
-        ShowDriverText(owner, 1009, "ServiceDeleting",
-                       "Unable to run BIOS driver until after next reboot.\nClick OK, reboot your machine and "
-                       "re-run this BIOS programmer.",
+        ShowDriverText(owner, TextServiceDeleting,
                        MB_ICONWARNING);
         break;
     case ServiceAccessDenied:
-        ShowDriverText(owner, 1010, "ServiceNoAccess",
-                       "Unable to run BIOS driver without administrator privilegese.\nClick OK, log on as an "
-                       "administrator and re-run this BIOS programmer.",
+        ShowDriverText(owner, TextServiceNoAccess,
                        MB_ICONWARNING);
         break;
     default:
-        ShowDriverText(owner, 1017, "ServiceInternalErr",
-                       "Unable to run BIOS driver due to an unexpected error.\nPlease contact technical support "
-                       "quoting error code SRV-%d.",
+        ShowDriverText(owner, TextServiceInternalErr,
                        MB_ICONWARNING, FormatArg(long(r.Error)));
         break;
     }
@@ -85,14 +78,10 @@ void ShowInstallFailure(HWND owner, const DriverServiceResult& r)
 void ShowStartFailure(HWND owner, const DriverServiceResult& r)
 {
     if (r.Outcome == ServiceStartPathNotFound)
-        ShowDriverText(owner, 1048, "ServiceStartNoLoadErr",
-                       "Unable to start BIOS driver.\nOne cause of this can be attempting to run over the "
-                       "network.\nIf this is the case, please copy the files locally and re-try.",
+        ShowDriverText(owner, TextServiceStartNoLoadErr,
                        MB_ICONWARNING);
     else
-        ShowDriverText(owner, 1012, "ServiceStartErr",
-                       "Unable to start BIOS driver due to an unexpected error.\nPlease contact technical support "
-                       "quoting error code STA-%d.",
+        ShowDriverText(owner, TextServiceStartErr,
                        MB_ICONWARNING, FormatArg(long(r.Error)));
 }
 
@@ -189,12 +178,6 @@ int StartDriver(HWND owner)
         GetShortPathNameA(WorkDir, WorkDirShort, sizeof WorkDirShort);
         result = OpenDriver(owner);
     }
-    TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
-    if (result && !TheWizard.InBuiltImageAvailable)
-        ShowDriverText(owner, 1035, "NoEmbeddedBios",
-                       "This version of the programmer has no in-built BIOS image.\nYou will only be able to "
-                       "program your BIOS from an existing image file.",
-                       MB_ICONINFORMATION);
     return result;
 }
 

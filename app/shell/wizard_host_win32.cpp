@@ -1,10 +1,12 @@
-// The wizard's logic reaches the driver through DriverHandle and the user
-// through message boxes captioned with the installer title.
+// The program's WizardHost: the wizard's logic reaches the driver through
+// DriverHandle and the user through message boxes captioned with the
+// installer title.
 #include <windows.h>
 
+#include "box_highlight.h"
 #include "driver_loading.h"
-#include "main_window.h"
-#include "page_keys.h"
+#include "page_frame.h"
+#include "program_globals.h"
 #include "write_sequence.h"
 
 static_assert(BoxOkCancel == MB_OKCANCEL && BoxYesNo == MB_YESNO && BoxIconError == MB_ICONERROR &&

@@ -77,12 +77,13 @@ int WriteSequence(void *owner);
    was waived) clears it: the comparison alone then proves the write. */
 extern int ReadBackChecksumTest;
 
-/* Looks up a text (setup.cfg, string table, fallback), fills its "%d" or
-   "%s" with arg, and shows it; caption 0 means the installer title.
-   Returns the answer. */
+/* Looks up a text of texts.txt (setup.cfg, string table, built-in default),
+   fills its "%d" or "%s" with arg, and shows it; caption 0 means the
+   installer title. Returns the answer. */
 struct FormatArg;
-int TellUser(void *owner, unsigned id, const char *key, const char *fallback, uint32_t type,
-             const FormatArg *arg = 0, const char *caption = 0, int highlight = 0);
+struct TextRef;
+int TellUser(void *owner, const TextRef &shown, uint32_t type, const FormatArg *arg = 0, const char *caption = 0,
+             int highlight = 0);
 
 /* 1 when length is a usable image length (17 to 131072 bytes). */
 int UsableImageLength(int32_t length);

@@ -1,4 +1,4 @@
-#include "shell_globals.h"
+#include "program_globals.h"
 #include "text_lookup.h"
 
 int LoadStringTableText(unsigned id, char* buffer, size_t size)

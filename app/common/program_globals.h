@@ -1,4 +1,4 @@
-// Process-wide state of the program's start: fixed before the main window
+// Process-wide state of the program's start: fixed before the first page
 // exists and unchanged afterwards (DevMode of OptionFlags excepted).
 #ifndef DORVANE_SHELL_GLOBALS_H
 #define DORVANE_SHELL_GLOBALS_H
@@ -14,6 +14,7 @@ enum { ProductNameSize = 261 };
 extern HINSTANCE ProgramInstance;
 extern char ProgramDir[PathBufferSize];
 extern char ProductName[ProductNameSize];
+extern char InstallerTitle[TextBufferSize];  // the caption of the program's boxes
 
 #define PROGRAM_VERSION_TEXT DORVANE_VERSION_TEXT
 

@@ -1,5 +1,6 @@
-#include "shell_globals.h"
+#include "program_globals.h"
 
 HINSTANCE ProgramInstance;
 char ProgramDir[PathBufferSize];
 char ProductName[ProductNameSize];
+char InstallerTitle[TextBufferSize];
