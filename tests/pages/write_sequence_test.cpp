@@ -40,6 +40,15 @@ struct WriteSequenceTest : ::testing::Test {
         memcpy(TheWizard.NewImage, InBuiltImageData(), BiosImageBufferSize);
         TheWizard.NewImageSize = BiosImageBufferSize;
     }
+    // A board image for a 64-KB chip, written as it is.
+    void ChooseUnmerged64k()
+    {
+        BoardRecipe recipe;
+        DefaultBoardRecipe(&recipe);
+        recipe.ImageSize = 65536;
+        BuildBoardImage(&recipe, TheWizard.NewImage);
+        TheWizard.MergeTable = 0;
+    }
     std::vector<std::string> Texts()
     {
         std::vector<std::string> texts;
@@ -238,12 +247,7 @@ TEST_F(WriteSequenceTest, WithoutCardImageReadBackUsesItsOwnLength)
     StartWith(65536);
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 0));
-    // An image for this chip, not merged.
-    BoardRecipe recipe;
-    DefaultBoardRecipe(&recipe);
-    recipe.ImageSize = 65536;
-    BuildBoardImage(&recipe, TheWizard.NewImage);
-    TheWizard.MergeTable = 0;
+    ChooseUnmerged64k();
     EXPECT_EQ(WriteSequence(0), 1);
     EXPECT_TRUE(Card.Boxes.empty());
 }
@@ -285,11 +289,7 @@ TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
     StartWith(65536);
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 0));
-    BoardRecipe recipe;
-    DefaultBoardRecipe(&recipe);
-    recipe.ImageSize = 65536;
-    BuildBoardImage(&recipe, TheWizard.NewImage);
-    TheWizard.MergeTable = 0;
+    ChooseUnmerged64k();
     static int (*real)(uint32_t, void *, uint32_t, uint32_t *);
     real = TheHost.Request;
     TheHost.Request = [](uint32_t code, void *record, uint32_t length, uint32_t *returned) {
