@@ -82,6 +82,23 @@ shot() {
     import -window root "$shots/$(printf %02d "$n")-$1.png" 2>/dev/null
 }
 
+# settled_shot NAME: prints the path of a picture of the screen taken once
+# painting has settled (two captures half a second apart alike, 10 s at
+# most), for checks of what the program paints: a page's picture is taken as
+# soon as it shows, which may be before the main window has painted.
+settled_shot() {
+    local file=$work/settled-$1.png before=$work/settled-$1.before.png _
+    import -window root "$before" 2>/dev/null
+    for _ in $(seq 20); do
+        sleep 0.5
+        import -window root "$file" 2>/dev/null
+        [ "$(compare -metric AE "$before" "$file" null: 2>&1)" = 0 ] && break
+        mv "$file" "$before"
+    done
+    rm -f "$before"
+    echo "$file"
+}
+
 # The Windows form of a host path.
 winpath() { "$WINELOADER" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 

@@ -228,7 +228,7 @@ scenario_setup_cfg() {
     [ "$(robot get-text "$IDC_WELCOME_CLICK")" = "Press Next." ] || fail "WelcomeMsg2 not shown: $(robot get-text "$IDC_WELCOME_CLICK")"
     # The banner is painted in yellow.
     local yellow
-    yellow=$(convert "$(ls "$shots"/*page-Welcome.png | head -1)" -crop 700x60+0+20 +repage -format %c histogram:info:- |
+    yellow=$(convert "$(settled_shot welcome)" -crop 700x60+0+20 +repage -format %c histogram:info:- |
         grep -ci '#FFFF00')
     [ "$yellow" -gt 0 ] || fail "no yellow in the banner"
 
@@ -318,7 +318,7 @@ scenario_banner_size() {
         prepare "banner_$size"
         start
         expect_page Welcome || return
-        height=$(banner_height "$(ls "$shots"/*page-Welcome.png | head -1)")
+        height=$(banner_height "$(settled_shot welcome)")
         case $size in
         640x480) [ "${height:-0}" -ge 16 ] && [ "${height:-0}" -le 24 ] || fail "22-point capitals are $height pixels high" ;;
         *) [ "${height:-0}" -ge 28 ] && [ "${height:-0}" -le 40 ] || fail "36-point capitals are $height pixels high" ;;
