@@ -59,13 +59,11 @@ one_card() {
     cp "$images/board128.bin" "$work/old.bin"
 }
 
-# highlighted NAME yes|no: whether the box's screenshot shows the dark red
+# highlighted NAME yes|no: whether the box, still shown, paints the dark red
 # text of a highlighted box.
 highlighted() {
-    local file red
-    file=$(ls "$shots"/*"box-$1.png" 2>/dev/null | tail -1)
-    [ -n "$file" ] || { fail "no screenshot of box $1"; return; }
-    red=$(convert "$file" -format %c histogram:info:- | grep -ci '#B40000')
+    local red
+    red=$(convert "$(settled_shot "box-$1")" -format %c histogram:info:- | grep -ci '#B40000')
     if [ "$2" = yes ] && [ "$red" -eq 0 ]; then fail "box $1 is not highlighted"; fi
     if [ "$2" = no ] && [ "$red" -ne 0 ]; then fail "box $1 is highlighted"; fi
 }
