@@ -1,7 +1,9 @@
 #include "fake_host.h"
 
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/resource.h>
 
 #include "command_line.h"
 #include "text_lookup.h"
@@ -109,4 +111,24 @@ std::vector<uint8_t> ReadFile(const std::string &path)
         bytes.push_back(uint8_t(c));
     fclose(f);
     return bytes;
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes)
+{
+    struct rlimit limit;
+    getrlimit(RLIMIT_FSIZE, &limit);
+    OldSoft = limit.rlim_cur;
+    OldHard = limit.rlim_max;
+    OldHandler = signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    struct rlimit limit;
+    limit.rlim_cur = OldSoft;
+    limit.rlim_max = OldHard;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, OldHandler);
 }

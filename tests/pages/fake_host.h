@@ -37,6 +37,19 @@ extern FakeCard Card;
 // A fresh card, fresh wizard state and option flags; the host set to the fake.
 void ResetFakes(uint32_t chipSize = PELMIX_ROM_DATA_SIZE);
 
+// A disk that fills up: while it lives, files written by this process stop
+// at the given size (a write past it fails instead of raising SIGXFSZ).
+struct FileSizeLimit {
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    unsigned long OldSoft, OldHard;
+    void (*OldHandler)(int);
+};
+
 // The whole file; empty when it cannot be read.
 std::vector<uint8_t> ReadFile(const std::string &path);
 

@@ -4,10 +4,8 @@
 // verify.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,15 +129,11 @@ TEST_F(OldImageTest, BackupThatCannotBeWrittenStaysOnThePageBeforeAnyWrite)
 {
     // A disk that fills up halfway through the backup (a file-size limit
     // below one image).
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    struct rlimit small = old;
-    small.rlim_cur = 65536;
-    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    BackupNextResult next = BackupAndGoOn(BackupPath);
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldHandler);
+    BackupNextResult next;
+    {
+        FileSizeLimit fullDisk(65536);
+        next = BackupAndGoOn(BackupPath);
+    }
 
     EXPECT_EQ(next, BackupStay);
     EXPECT_EQ(Texts(), (std::vector<std::string>{ReadQuestion, BadPath}));

@@ -1,10 +1,8 @@
 // The backup read and every outcome of the write sequence, on a fake card.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <string>
@@ -118,16 +116,12 @@ TEST_F(WriteSequenceTest, BackupCutShortIsAFailureAndLeavesNoFile)
     StartWith(131072);
     // A file-size limit below one image stands in for a disk that fills up
     // halfway through the backup.
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    struct rlimit small = old;
-    small.rlim_cur = 65536;
-    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     BackupFailure failure = BackupNoFailure;
-    int saved = BackupStep(Backup.c_str(), 1, 1, &failure);
-    setrlimit(RLIMIT_FSIZE, &old);
-    signal(SIGXFSZ, oldHandler);
+    int saved;
+    {
+        FileSizeLimit fullDisk(65536);
+        saved = BackupStep(Backup.c_str(), 1, 1, &failure);
+    }
 
     EXPECT_FALSE(saved) << "a backup not written whole was reported as saved";
     EXPECT_EQ(failure, BackupFileFailed);
