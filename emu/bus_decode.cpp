@@ -14,7 +14,7 @@ struct Claim {
     EmuFunction* Function;
     uint32_t Kind;
     uint32_t Bar;
-    uint32_t Offset;   // from the decoder's base
+    uint32_t Offset;  // from the decoder's base
 };
 
 int MemoryEnabled(const EmuFunction* function)
@@ -33,7 +33,7 @@ uint32_t BarBase(const EmuFunction* function, uint32_t bar)
     if (value & PCI_BAR_IO_SPACE)
         return 0;
     if ((value & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64 && function->Config[index + 1] != 0)
-        return 0;   // above 4 GB
+        return 0;  // above 4 GB
     return value & ~(size - 1) & ~PCI_BAR_MEMORY_FLAGS;
 }
 
@@ -45,8 +45,8 @@ uint32_t RomBase(const EmuFunction* function)
     return value & ~(function->RomSize - 1) & ~PCI_ROM_FLAGS;
 }
 
-void Consider(Claim* claim, EmuFunction* function, uint32_t kind, uint32_t bar, uint32_t base,
-              uint32_t size, uint32_t address)
+void Consider(Claim* claim, EmuFunction* function, uint32_t kind, uint32_t bar, uint32_t base, uint32_t size,
+              uint32_t address)
 {
     if (base == 0 || address - base >= size)
         return;

@@ -84,8 +84,7 @@ int EmuSaveChangedImages(char* error, uint32_t errorSize)
         if (!chip->Model || !chip->ImagePath[0] || !chip->Dirty)
             continue;
         char path[2 * EMU_PATH_SIZE];
-        if (!FullPath(chip->ImagePath, path, sizeof path) ||
-            !EmuStorageWrite(path, chip->Data, chip->Model->Size)) {
+        if (!FullPath(chip->ImagePath, path, sizeof path) || !EmuStorageWrite(path, chip->Data, chip->Model->Size)) {
             ok = Report(error, errorSize, "cannot write image", path);
             continue;
         }

@@ -31,18 +31,14 @@ struct Part {
     int EraseFirst;
     uint32_t ExitWaitUs;
     uint32_t EraseWaitUs;
-    uint32_t PollUs;   // ProgramWaitMs / 6
+    uint32_t PollUs;  // ProgramWaitMs / 6
 };
 
 const Part Parts[] = {
-    {"351F", 0x20000, 1, 0, 20000, 20000, 3000},
-    {"171F", 0x20000, 0, 0, 20000, 20000, 0},
-    {"2320", 0x20000, 0, 0, 1000, 1500000, 0},
-    {"D4BF", 0x10000, 0, 1, 10000, 100000, 0},
-    {"D5BF", 0x20000, 0, 1, 10000, 100000, 0},
-    {"9FDF", 0x20000, 0, 0, 10000, 100000, 0},
-    {"08BF", 0x20000, 1, 0, 10000, 100000, 1000},
-    {"noid", 0x20000, 1, 0, 10000, 100000, 1000},
+    {"351F", 0x20000, 1, 0, 20000, 20000, 3000},  {"171F", 0x20000, 0, 0, 20000, 20000, 0},
+    {"2320", 0x20000, 0, 0, 1000, 1500000, 0},    {"D4BF", 0x10000, 0, 1, 10000, 100000, 0},
+    {"D5BF", 0x20000, 0, 1, 10000, 100000, 0},    {"9FDF", 0x20000, 0, 0, 10000, 100000, 0},
+    {"08BF", 0x20000, 1, 0, 10000, 100000, 1000}, {"noid", 0x20000, 1, 0, 10000, 100000, 1000},
 };
 
 const uint64_t PhaseUs = 3 * 67000;
@@ -74,7 +70,7 @@ Measure Send(uint32_t code, std::vector<uint8_t>& buffer)
 std::vector<uint8_t> Record(uint32_t length)
 {
     std::vector<uint8_t> buffer(length, 0);
-    const uint32_t header[4] = {0, 1, 0, 0};   // card at 1:00.0
+    const uint32_t header[4] = {0, 1, 0, 0};  // card at 1:00.0
     memcpy(buffer.data(), header, sizeof header);
     return buffer;
 }

@@ -149,8 +149,7 @@ int EmuParseLocation(EmuToken token, uint32_t* bus, uint32_t* device, uint32_t* 
         return 0;
     if (HasHexPrefix(deviceText) || HasHexPrefix(functionText))
         return 0;
-    if (!EmuParseDecimal(busText, bus) || !EmuParseHex(deviceText, device) ||
-        !EmuParseHex(functionText, function))
+    if (!EmuParseDecimal(busText, bus) || !EmuParseHex(deviceText, device) || !EmuParseHex(functionText, function))
         return 0;
     return *bus <= 255 && *device <= 31 && *function <= 7;
 }

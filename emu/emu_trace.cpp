@@ -13,7 +13,7 @@ uint64_t VirtualNowUs;
 
 enum { CommandLogCapacity = 4096, CommandKinds = 8 };
 EmuChipCommand CommandLog[CommandLogCapacity];
-uint32_t CommandLogNext;      // slot of the next entry
+uint32_t CommandLogNext;  // slot of the next entry
 uint32_t CommandLogKept;
 uint32_t CommandTotals[CommandKinds];
 
@@ -65,8 +65,7 @@ void TraceCommand(const EmuChipCommand& command)
         EmuLineText(&line, " at 0x");
         EmuLineHex(&line, command.Offset, 5);
         break;
-    default:
-        break;
+    default: break;
     }
     EmuLineText(&line, " (t=");
     EmuLineDecimal(&line, command.AtUs);
@@ -105,8 +104,8 @@ void EmuEmitTrace(const char* line)
         TraceSink(line, TraceContext);
 }
 
-void EmuLogChipCommand(const EmuCard* card, uint32_t kind, uint32_t address1, uint32_t address2,
-                       uint32_t offset, uint32_t value)
+void EmuLogChipCommand(const EmuCard* card, uint32_t kind, uint32_t address1, uint32_t address2, uint32_t offset,
+                       uint32_t value)
 {
     const EmuFunction* function = &Machine.Functions[card->FunctionIndex];
     EmuChipCommand& command = CommandLog[CommandLogNext];

@@ -42,8 +42,8 @@ int StuckAt(const EmuCard* card, uint32_t first, uint32_t length, uint32_t* offs
     const EmuFunction* function = FunctionOf(card);
     for (uint32_t i = 0; i < Machine.FaultCount; ++i) {
         EmuFault* fault = &Machine.Faults[i];
-        if (fault->Kind != EMU_FAULT_STUCK || fault->Bus != function->Bus ||
-            fault->Device != function->Device || fault->Function != function->Function)
+        if (fault->Kind != EMU_FAULT_STUCK || fault->Bus != function->Bus || fault->Device != function->Device ||
+            fault->Function != function->Function)
             continue;
         uint32_t at = fault->Value & (card->Chip.Model->Size - 1);
         if (at - first >= length)
@@ -97,8 +97,7 @@ void Complete(EmuChip* chip)
             chip->Data[chip->BusyOffset + i] = 0xFF;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     chip->Busy = EMU_BUSY_NONE;
     chip->Stuck = 0;
@@ -147,7 +146,7 @@ void LoadPageByte(EmuCard* card, uint32_t offset, uint8_t value)
         chip->PageBase = offset & ~(EMU_PAGE_SIZE - 1u);
         EmuFill(chip->PageLoaded, 0, EMU_PAGE_SIZE);
     } else if ((offset & ~(EMU_PAGE_SIZE - 1u)) != chip->PageBase) {
-        card->LostChipWrites += 1;   // outside the page being loaded
+        card->LostChipWrites += 1;  // outside the page being loaded
         return;
     }
     uint32_t index = offset & (EMU_PAGE_SIZE - 1u);
@@ -201,12 +200,8 @@ void Command(EmuCard* card, uint32_t offset, uint8_t value)
             chip->Mode = EMU_CHIP_PROGRAM;
         }
         break;
-    case JEDEC_ERASE:
-        chip->Mode = EMU_CHIP_ERASE_SETUP;
-        break;
-    default:
-        ToRest(chip);
-        break;
+    case JEDEC_ERASE: chip->Mode = EMU_CHIP_ERASE_SETUP; break;
+    default: ToRest(chip); break;
     }
 }
 
@@ -237,11 +232,11 @@ uint8_t EmuChipRead(EmuCard* card, uint32_t offset)
     EmuChip* chip = &card->Chip;
     offset &= chip->Model->Size - 1;
     if (chip->Mode == EMU_CHIP_PAGE_LOAD)
-        StartPageProgram(card);   // a read ends the load at once
+        StartPageProgram(card);  // a read ends the load at once
     Settle(card);
     if (chip->Busy != EMU_BUSY_NONE) {
-        uint8_t status = static_cast<uint8_t>((~chip->BusyValue & JEDEC_DATA_POLL_BIT) |
-                                              (chip->ToggleBit ? JEDEC_TOGGLE_BIT : 0));
+        uint8_t status =
+            static_cast<uint8_t>((~chip->BusyValue & JEDEC_DATA_POLL_BIT) | (chip->ToggleBit ? JEDEC_TOGGLE_BIT : 0));
         chip->ToggleBit ^= 1;
         return status;
     }
@@ -271,14 +266,9 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
         return;
     }
     switch (chip->Mode) {
-    case EMU_CHIP_PROGRAM:
-        ProgramByte(card, offset, value);
-        return;
-    case EMU_CHIP_PAGE_LOAD:
-        LoadPageByte(card, offset, value);
-        return;
-    default:
-        break;
+    case EMU_CHIP_PROGRAM: ProgramByte(card, offset, value); return;
+    case EMU_CHIP_PAGE_LOAD: LoadPageByte(card, offset, value); return;
+    default: break;
     }
     if (value == JEDEC_RESET && chip->Mode != EMU_CHIP_UNLOCK2 && chip->Mode != EMU_CHIP_ERASE_UNLOCK2) {
         EmuLogChipCommand(card, EMU_COMMAND_RESET, 0, 0, offset, value);
@@ -302,9 +292,7 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
             ToRest(chip);
         }
         break;
-    case EMU_CHIP_UNLOCK2:
-        Command(card, offset, value);
-        break;
+    case EMU_CHIP_UNLOCK2: Command(card, offset, value); break;
     case EMU_CHIP_ERASE_SETUP:
         if (value == JEDEC_UNLOCK1 && IsAddress1(chip, offset))
             chip->Mode = EMU_CHIP_ERASE_UNLOCK1;
@@ -317,12 +305,8 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
         else
             ToRest(chip);
         break;
-    case EMU_CHIP_ERASE_UNLOCK2:
-        EraseCommand(card, offset, value);
-        break;
-    default:
-        ToRest(chip);
-        break;
+    case EMU_CHIP_ERASE_UNLOCK2: EraseCommand(card, offset, value); break;
+    default: ToRest(chip); break;
     }
 }
 

@@ -19,6 +19,8 @@ const uint32_t Id = EMU_FLASH_ANSWERS_ID, Pages = EMU_FLASH_PAGE_LOAD, ClearsOnl
                Sectors = EMU_FLASH_SECTORS;
 const uint32_t A1 = JEDEC_COMMAND_ADDRESS1, A2 = JEDEC_COMMAND_ADDRESS2;
 
+// One row per part, its fields in columns.
+// clang-format off
 const EmuFlashModel FlashModels[] = {
     // key   code    traits                       size     mask    commands      byte  page   chip     sector
     {"351F", 0x351F, Id | Pages,                  0x20000, 0x7FFF, A1, A2,       {0,   10000, 10000,   0}},
@@ -30,6 +32,7 @@ const EmuFlashModel FlashModels[] = {
     {"08BF", 0x08BF, Id | Pages,                  0x20000, 0x7FFF, A1, A2,       {0,   5000,  50000,   0}},
     {"noid", 0xFFFF, Pages,                       0x20000, 0x7FFF, A1, A2,       {0,   4000,  50000,   0}},
 };
+// clang-format on
 
 }  // namespace
 

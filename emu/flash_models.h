@@ -8,10 +8,10 @@
 // What a part does; a part without any of these takes one byte per program
 // command, overwrites whatever the byte held and ignores identification.
 enum EmuFlashTrait {
-    EMU_FLASH_ANSWERS_ID = 1,     // shows its code in identification mode
-    EMU_FLASH_PAGE_LOAD = 2,      // a program command loads a 128-byte page
-    EMU_FLASH_CLEARS_ONLY = 4,    // programming can only clear bits: erase first
-    EMU_FLASH_SECTORS = 8,        // 4-KB sector erase
+    EMU_FLASH_ANSWERS_ID = 1,   // shows its code in identification mode
+    EMU_FLASH_PAGE_LOAD = 2,    // a program command loads a 128-byte page
+    EMU_FLASH_CLEARS_ONLY = 4,  // programming can only clear bits: erase first
+    EMU_FLASH_SECTORS = 8,      // 4-KB sector erase
 };
 
 // Completion times on the virtual clock, in microseconds (0: no such operation).
@@ -23,11 +23,11 @@ struct EmuFlashTimes {
 };
 
 struct EmuFlashModel {
-    const char* Key;              // as written after flash=
-    uint16_t ChipId;              // maker code in bits 0..7, device code in bits 8..15
-    uint32_t Traits;              // EmuFlashTrait bits
+    const char* Key;  // as written after flash=
+    uint16_t ChipId;  // maker code in bits 0..7, device code in bits 8..15
+    uint32_t Traits;  // EmuFlashTrait bits
     uint32_t Size;
-    uint32_t CommandMask;         // address bits the command decoder looks at
+    uint32_t CommandMask;  // address bits the command decoder looks at
     uint32_t Address1;
     uint32_t Address2;
     EmuFlashTimes Times;

@@ -46,7 +46,7 @@ struct HostSpinLock {
     std::atomic_flag Taken;
 };
 struct HostRequestLock {
-    uint32_t Free;   // under KernelMutex
+    uint32_t Free;  // under KernelMutex
 };
 static_assert(sizeof(HostRequestLock) <= sizeof(PlatformEvent), "request lock storage");
 static_assert(sizeof(HostEvent) <= sizeof(PlatformEvent), "event storage");
@@ -59,36 +59,36 @@ thread_local uint8_t CurrentIrql = 0;
 thread_local int32_t CurrentPriority = DefaultPriority;
 thread_local bool IsHoldingThread = false;
 thread_local uint64_t RaisedAtUs = 0;
-thread_local uint32_t ThreadHold = 0;   // the hold a holding thread was created for
+thread_local uint32_t ThreadHold = 0;  // the hold a holding thread was created for
 
-std::atomic<uint64_t> HeldUs{0};
-std::atomic<uint32_t> Created{0};
-std::atomic<uint32_t> Running{0};
-std::atomic<uint32_t> Spinning{0};
-std::atomic<uint32_t> EventWaits{0};
-std::atomic<uint32_t> RequestersRaised{0};   // requesting threads at DISPATCH_LEVEL
-std::atomic<uint32_t> RequestLockWaiters{0};
+std::atomic<uint64_t> HeldUs {0};
+std::atomic<uint32_t> Created {0};
+std::atomic<uint32_t> Running {0};
+std::atomic<uint32_t> Spinning {0};
+std::atomic<uint32_t> EventWaits {0};
+std::atomic<uint32_t> RequestersRaised {0};  // requesting threads at DISPATCH_LEVEL
+std::atomic<uint32_t> RequestLockWaiters {0};
 
 // The hold in progress, counted from its processor query.
 uint32_t HoldNumber;
-uint32_t ExpectedThreads;      // the processor count the driver will compute, less one
+uint32_t ExpectedThreads;  // the processor count the driver will compute, less one
 uint32_t CreationsThisHold;
 uint32_t GatedThisHold;
-uint32_t ArrivedThisHold;      // holding threads past their arrival (lock released)
+uint32_t ArrivedThisHold;  // holding threads past their arrival (lock released)
 bool GateOpen = true;
-bool StragglerGated;           // the gate waits for the driver's next wait or hold
-std::atomic<bool> PauseWanted{false};   // window accesses wait while set
+bool StragglerGated;                    // the gate waits for the driver's next wait or hold
+std::atomic<bool> PauseWanted {false};  // window accesses wait while set
 uint32_t PausedAccesses;                // under KernelMutex
 
 // Under KernelMutex. Never destroyed: a holding thread a faulty driver left
 // spinning must not end the process at exit.
 std::vector<std::thread>& Threads = *new std::vector<std::thread>;
 
-std::vector<HostDelay> DelayLog;    // under KernelMutex
+std::vector<HostDelay> DelayLog;  // under KernelMutex
 uint32_t DelayTotal;
 
-std::atomic<uint32_t> Misuses{0};
-std::string FirstMisuse;            // under KernelMutex
+std::atomic<uint32_t> Misuses {0};
+std::string FirstMisuse;  // under KernelMutex
 
 uint32_t HeldProcessorCount(uint32_t processors, uint32_t mask)
 {
@@ -105,7 +105,7 @@ void RecordDelay(uint32_t kind, int64_t amount)
     std::lock_guard<std::mutex> lock(KernelMutex);
     ++DelayTotal;
     if (DelayLog.size() < DelayLogCapacity)
-        DelayLog.push_back(HostDelay{kind, amount, EmuNowUs(), CurrentIrql});
+        DelayLog.push_back(HostDelay {kind, amount, EmuNowUs(), CurrentIrql});
 }
 
 void RunHoldingThread(PlatformThreadStart start, void* context, bool gated, uint32_t hold)
@@ -244,8 +244,7 @@ uint32_t HostHoldingThreadsSpinning()
 int HostWaitForHoldingThreads(uint32_t timeoutMs)
 {
     std::unique_lock<std::mutex> lock(KernelMutex);
-    return KernelChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                  [] { return Running.load() == 0; });
+    return KernelChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return Running.load() == 0; });
 }
 
 uint8_t HostCurrentIrql()
@@ -390,7 +389,7 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
     if (EmuHasFault(EMU_FAULT_CPU_STRAGGLER)) {
         StragglerGated = true;
     } else {
-        GateOpen = true;   // the late thread gets its processor now
+        GateOpen = true;  // the late thread gets its processor now
         KernelChanged.notify_all();
     }
     return 0;
@@ -418,7 +417,7 @@ int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
 void PlatformInitializeRequestLock(PlatformEvent* lock)
 {
     std::lock_guard<std::mutex> guard(KernelMutex);
-    new (lock->Opaque) HostRequestLock{1};
+    new (lock->Opaque) HostRequestLock {1};
 }
 
 void PlatformAcquireRequestLock(PlatformEvent* lock)

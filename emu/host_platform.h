@@ -26,32 +26,32 @@ uint64_t HostHeldTimeUs();
 enum HostDelayKind { HOST_DELAY_STALL = 1, HOST_DELAY_SLEEP = 2 };
 struct HostDelay {
     uint32_t Kind;
-    int64_t Amount;        // stall: microseconds; sleep: the relative interval in 100-ns units
-    uint64_t AtUs;         // virtual time when it began
+    int64_t Amount;  // stall: microseconds; sleep: the relative interval in 100-ns units
+    uint64_t AtUs;   // virtual time when it began
     uint8_t Irql;
 };
 uint32_t HostDelayCount();
-int HostDelayAt(uint32_t index, HostDelay* delay);   // the first 1,000,000 are kept
+int HostDelayAt(uint32_t index, HostDelay* delay);  // the first 1,000,000 are kept
 void HostClearDelayLog();
 
 // ---- Processor hold
-uint32_t HostHoldingThreadsCreated();     // since the last reset
-uint32_t HostHoldingThreadsRunning();     // started and not yet ended
-uint32_t HostHoldingThreadsSpinning();    // at DISPATCH_LEVEL right now
+uint32_t HostHoldingThreadsCreated();   // since the last reset
+uint32_t HostHoldingThreadsRunning();   // started and not yet ended
+uint32_t HostHoldingThreadsSpinning();  // at DISPATCH_LEVEL right now
 // Waits (real time, at most timeoutMs) until no holding thread runs; 1 if none does.
 int HostWaitForHoldingThreads(uint32_t timeoutMs);
-uint8_t HostCurrentIrql();                // of the calling thread
-int32_t HostCurrentPriority();            // of the calling thread
-uint32_t HostEventWaits();                // PlatformWaitForEvent calls since the last reset
-uint32_t HostRequestLockWaiters();        // threads waiting for the request lock right now
+uint8_t HostCurrentIrql();          // of the calling thread
+int32_t HostCurrentPriority();      // of the calling thread
+uint32_t HostEventWaits();          // PlatformWaitForEvent calls since the last reset
+uint32_t HostRequestLockWaiters();  // threads waiting for the request lock right now
 // While paused, every access through a mapped window waits: a test can stop
 // a request inside its ROM access phase and see what others do meanwhile.
 void HostPauseWindowAccesses(int pause);
-uint32_t HostPausedAccesses();            // accesses waiting right now
+uint32_t HostPausedAccesses();  // accesses waiting right now
 
 // ---- Bus windows
 uint32_t HostOpenMappings();
-uint32_t HostMappingsMade();              // successful PlatformMapIoSpace calls since the last reset
+uint32_t HostMappingsMade();  // successful PlatformMapIoSpace calls since the last reset
 
 // ---- Misuse of the platform by the driver (a wrong IRQL, an access outside
 // a mapping, an unknown mapping, a size that does not match its mapping...)

@@ -279,9 +279,9 @@ void AddAgpCapabilities(EmuFunction* function)
 {
     function->Config[PCI_COMMAND / 4] |= PCI_STATUS_CAPABILITIES << 16;
     function->Config[PCI_CAPABILITY_POINTER / 4] = 0x60;
-    function->Config[0x60 / 4] = 0x00024000 | PCI_CAPABILITY_POWER;   // next 0x40
-    function->Config[0x40 / 4] = 0x00200000 | PCI_CAPABILITY_AGP;     // AGP 2.0, end of list
-    function->Config[0x44 / 4] = 0x1F000207;         // 1x/2x/4x, sideband
+    function->Config[0x60 / 4] = 0x00024000 | PCI_CAPABILITY_POWER;  // next 0x40
+    function->Config[0x40 / 4] = 0x00200000 | PCI_CAPABILITY_AGP;    // AGP 2.0, end of list
+    function->Config[0x44 / 4] = 0x1F000207;                         // 1x/2x/4x, sideband
     function->Config[0x48 / 4] = 0x00000000;
 }
 
@@ -396,9 +396,9 @@ int ParseCpus(const EmuToken* tokens, uint32_t count, ParseError* error)
 struct FaultName {
     const char* Word;
     uint32_t Kind;
-    int TargetRequired;   // 0 optional, 1 required, -1 none
+    int TargetRequired;  // 0 optional, 1 required, -1 none
     int HasValue;
-    int HasCount;         // an optional last number
+    int HasCount;  // an optional last number
 };
 
 const FaultName FaultNames[] = {

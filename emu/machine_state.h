@@ -12,9 +12,9 @@ enum {
     EMU_MAX_FUNCTIONS = 64,
     EMU_MAX_CARDS = 16,
     EMU_MAX_FAULTS = 32,
-    EMU_CONFIG_REGISTERS = 64,       // 256 bytes of configuration space
-    EMU_CARD_REGISTERS = 4096,       // 16 KB register window
-    EMU_CHIP_CAPACITY = 0x20000,     // 128 KB
+    EMU_CONFIG_REGISTERS = 64,    // 256 bytes of configuration space
+    EMU_CARD_REGISTERS = 4096,    // 16 KB register window
+    EMU_CHIP_CAPACITY = 0x20000,  // 128 KB
     EMU_PAGE_SIZE = 128,
     EMU_PATH_SIZE = 260,
 };
@@ -23,11 +23,11 @@ struct EmuFunction {
     uint8_t Bus;
     uint8_t Device;
     uint8_t Function;
-    int8_t CardIndex;                          // -1: not an Orvel card
+    int8_t CardIndex;  // -1: not an Orvel card
     uint32_t Config[EMU_CONFIG_REGISTERS];
-    uint32_t Writable[EMU_CONFIG_REGISTERS];   // bits a configuration write changes
-    uint32_t BarSize[6];                       // 0: no memory or I/O decoder
-    uint32_t RomSize;                          // 0: no expansion ROM decoder
+    uint32_t Writable[EMU_CONFIG_REGISTERS];  // bits a configuration write changes
+    uint32_t BarSize[6];                      // 0: no memory or I/O decoder
+    uint32_t RomSize;                         // 0: no expansion ROM decoder
     uint32_t WriteCount[EMU_CONFIG_REGISTERS];
 };
 
@@ -36,11 +36,11 @@ struct EmuFunction {
 enum EmuChipMode {
     EMU_CHIP_READ = 0,
     EMU_CHIP_ID,
-    EMU_CHIP_UNLOCK1,         // 0xAA seen at the first command address
-    EMU_CHIP_UNLOCK2,         // 0x55 seen at the second
-    EMU_CHIP_PROGRAM,         // byte chips: the next write is the data byte
-    EMU_CHIP_PAGE_LOAD,       // page chips: bytes of one page being loaded
-    EMU_CHIP_ERASE_SETUP,     // 0x80 seen
+    EMU_CHIP_UNLOCK1,      // 0xAA seen at the first command address
+    EMU_CHIP_UNLOCK2,      // 0x55 seen at the second
+    EMU_CHIP_PROGRAM,      // byte chips: the next write is the data byte
+    EMU_CHIP_PAGE_LOAD,    // page chips: bytes of one page being loaded
+    EMU_CHIP_ERASE_SETUP,  // 0x80 seen
     EMU_CHIP_ERASE_UNLOCK1,
     EMU_CHIP_ERASE_UNLOCK2,
 };
@@ -53,20 +53,20 @@ enum EmuChipBusy {
 };
 
 struct EmuChip {
-    const EmuFlashModel* Model;   // null: the card carries no chip
+    const EmuFlashModel* Model;  // null: the card carries no chip
     uint8_t Data[EMU_CHIP_CAPACITY];
-    uint8_t Mode;                 // EmuChipMode
-    uint8_t RestingMode;          // EMU_CHIP_READ or EMU_CHIP_ID, where a sequence returns
-    uint8_t Busy;                 // EmuChipBusy
-    uint8_t ToggleBit;            // bit 6 flips on every read while busy
-    uint8_t Stuck;                // the operation in progress never completes
-    uint8_t Dirty;                // contents changed since the image was last saved
+    uint8_t Mode;         // EmuChipMode
+    uint8_t RestingMode;  // EMU_CHIP_READ or EMU_CHIP_ID, where a sequence returns
+    uint8_t Busy;         // EmuChipBusy
+    uint8_t ToggleBit;    // bit 6 flips on every read while busy
+    uint8_t Stuck;        // the operation in progress never completes
+    uint8_t Dirty;        // contents changed since the image was last saved
     uint64_t BusyUntilUs;
-    uint32_t BusyOffset;          // byte programmed, or first byte erased
-    uint32_t BusyLength;          // bytes an erase clears
-    uint8_t BusyValue;            // data polling shows the complement of its bit 7
+    uint32_t BusyOffset;  // byte programmed, or first byte erased
+    uint32_t BusyLength;  // bytes an erase clears
+    uint8_t BusyValue;    // data polling shows the complement of its bit 7
     uint32_t StuckOffset;
-    uint32_t Unlock1;             // offsets of the unlock writes of the current sequence
+    uint32_t Unlock1;  // offsets of the unlock writes of the current sequence
     uint32_t Unlock2;
     uint64_t LastLoadUs;
     // Page load
@@ -84,10 +84,9 @@ struct EmuCard {
     // (see orvel_card.cpp), so reads and writes of a pair cross.
     uint32_t Latch[EMU_CARD_REGISTERS];
     uint64_t LastRegisterWriteUs;
-    uint32_t LostChipWrites;      // writes aimed at the ROM while the chip did not answer
+    uint32_t LostChipWrites;  // writes aimed at the ROM while the chip did not answer
     EmuChip Chip;
 };
-
 
 struct EmuFault {
     uint32_t Kind;
@@ -95,9 +94,9 @@ struct EmuFault {
     uint32_t Bus;
     uint32_t Device;
     uint32_t Function;
-    uint32_t Value;               // chip offset (stuck) or microseconds (slow)
-    uint32_t Count;               // stuck: attempts that fail, 0 for every one
-    uint32_t Used;                // stuck: attempts failed so far
+    uint32_t Value;  // chip offset (stuck) or microseconds (slow)
+    uint32_t Count;  // stuck: attempts that fail, 0 for every one
+    uint32_t Used;   // stuck: attempts failed so far
 };
 
 struct EmuMachine {
@@ -146,8 +145,8 @@ void EmuChipAbort(EmuCard* card);
 void EmuEmitWarning(const char* line);
 void EmuEmitTrace(const char* line);
 int EmuTraceWanted();
-void EmuLogChipCommand(const EmuCard* card, uint32_t kind, uint32_t address1, uint32_t address2,
-                       uint32_t offset, uint32_t value);
+void EmuLogChipCommand(const EmuCard* card, uint32_t kind, uint32_t address1, uint32_t address2, uint32_t offset,
+                       uint32_t value);
 
 // Family 1..4 of an Orvel vendor and device id, else 0 (orvel_card.cpp).
 uint32_t EmuOrvelFamily(uint32_t vendorId, uint32_t deviceId);

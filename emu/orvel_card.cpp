@@ -39,13 +39,21 @@ struct RegisterDefault {
 
 // Values the card reads at power-up: none of them prepared.
 const RegisterDefault DefaultsA[] = {
-    {0x00, 0x1F000101}, {0x04, 0x00C00002}, {0x08, 0x0000F003}, {0x0C, 0x80000004},
+    {0x00, 0x1F000101},
+    {0x04, 0x00C00002},
+    {0x08, 0x0000F003},
+    {0x0C, 0x80000004},
 };
 const RegisterDefault DefaultsB[] = {
-    {0x00, 0x21000101}, {0x04, 0x0300C002}, {0x147C, 0x00000021}, {0x1480, 0x00000013},
+    {0x00, 0x21000101},
+    {0x04, 0x0300C002},
+    {0x147C, 0x00000021},
+    {0x1480, 0x00000013},
 };
 const RegisterDefault DefaultsC[] = {
-    {0x00, 0x31000101}, {0x04, 0x0400D002}, {0x80, 0x00000101},
+    {0x00, 0x31000101},
+    {0x04, 0x0400D002},
+    {0x80, 0x00000101},
 };
 
 uint32_t Partner(uint32_t family, uint32_t offset)
@@ -135,16 +143,12 @@ int EmuCardPrepared(const EmuCard* card)
     uint32_t r00 = EmuCardRegisterRead(card, 0x00);
     uint32_t r04 = EmuCardRegisterRead(card, 0x04);
     switch (card->Family) {
-    case 1:
-        return r00 == 0 && r04 == 0 && EmuCardRegisterRead(card, 0x08) == 0 &&
-               EmuCardRegisterRead(card, 0x0C) == 0;
+    case 1: return r00 == 0 && r04 == 0 && EmuCardRegisterRead(card, 0x08) == 0 && EmuCardRegisterRead(card, 0x0C) == 0;
     case 2:
     case 3:
         return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x147C) & 0x400) &&
-               (EmuCardRegisterRead(card, 0x1480) & 3) == 0;
-    case 4:
-        return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x80) & 1) == 0;
-    default:
-        return 0;
+            (EmuCardRegisterRead(card, 0x1480) & 3) == 0;
+    case 4: return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x80) & 1) == 0;
+    default: return 0;
     }
 }

@@ -89,8 +89,8 @@ void EmuInitFunction(EmuFunction* function, uint32_t bus, uint32_t device, uint3
 void EmuFinishFunction(EmuFunction* function)
 {
     uint32_t* writable = function->Writable;
-    writable[PCI_COMMAND / 4] = 0x0000FFFF;           // status is read-only here
-    writable[PCI_CACHE_LINE_SIZE / 4] = 0x0000FFFF;   // and the latency timer
+    writable[PCI_COMMAND / 4] = 0x0000FFFF;          // status is read-only here
+    writable[PCI_CACHE_LINE_SIZE / 4] = 0x0000FFFF;  // and the latency timer
     writable[PCI_INTERRUPT_LINE / 4] = 0x000000FF;
     for (uint32_t i = PCI_DEVICE_SPECIFIC / 4; i < EMU_CONFIG_REGISTERS; ++i)
         writable[i] = 0xFFFFFFFF;
@@ -113,7 +113,7 @@ void EmuFinishFunction(EmuFunction* function)
         } else {
             writable[index] = ~(size - 1) & ~PCI_BAR_MEMORY_FLAGS;
             if ((value & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64 && bar + 1 < barCount)
-                writable[index + 1] = 0xFFFFFFFF;   // upper half of a 64-bit BAR
+                writable[index + 1] = 0xFFFFFFFF;  // upper half of a 64-bit BAR
         }
     }
     if (layout == PCI_LAYOUT_DEVICE && function->RomSize != 0)

@@ -37,15 +37,15 @@ uint32_t EmuProcessorCount();
 uint32_t EmuProcessorMask();
 
 enum EmuFaultKind {
-    EMU_FAULT_MAP_REGISTER = 1,   // fault map-register [B:D.F]
-    EMU_FAULT_MAP_ROM,            // fault map-rom [B:D.F]
-    EMU_FAULT_CPU_QUERY,          // fault cpu-query
-    EMU_FAULT_CPU_THREAD,         // fault cpu-thread
-    EMU_FAULT_CPU_TIMEOUT,        // fault cpu-timeout
-    EMU_FAULT_STUCK,              // fault stuck B:D.F OFFSET
-    EMU_FAULT_SLOW,               // fault slow B:D.F US
-    EMU_FAULT_CPU_STRAGGLER,      // fault cpu-straggler
-    EMU_FAULT_CPU_LINGER,         // fault cpu-linger
+    EMU_FAULT_MAP_REGISTER = 1,  // fault map-register [B:D.F]
+    EMU_FAULT_MAP_ROM,           // fault map-rom [B:D.F]
+    EMU_FAULT_CPU_QUERY,         // fault cpu-query
+    EMU_FAULT_CPU_THREAD,        // fault cpu-thread
+    EMU_FAULT_CPU_TIMEOUT,       // fault cpu-timeout
+    EMU_FAULT_STUCK,             // fault stuck B:D.F OFFSET
+    EMU_FAULT_SLOW,              // fault slow B:D.F US
+    EMU_FAULT_CPU_STRAGGLER,     // fault cpu-straggler
+    EMU_FAULT_CPU_LINGER,        // fault cpu-linger
 };
 // Whether the machine carries a fault of this kind (any target).
 int EmuHasFault(uint32_t kind);
@@ -79,27 +79,28 @@ uint32_t EmuCardLostChipWrites(uint32_t bus, uint32_t device, uint32_t function)
 uint32_t EmuChipSize(uint32_t bus, uint32_t device, uint32_t function);
 // Copies chip bytes straight from the array (count bytes from offset).
 int EmuChipPeek(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset, uint8_t* bytes, uint32_t count);
-int EmuChipPoke(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset, const uint8_t* bytes, uint32_t count);
+int EmuChipPoke(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset, const uint8_t* bytes,
+                uint32_t count);
 // 1 when the chip rests in read mode with no command or operation pending.
 int EmuChipIdle(uint32_t bus, uint32_t device, uint32_t function);
 
 enum EmuChipCommandKind {
-    EMU_COMMAND_IDENTIFY = 1,     // unlock, 0x90: identification mode
-    EMU_COMMAND_EXIT,             // unlock, 0xF0: back to read mode
-    EMU_COMMAND_RESET,            // a lone 0xF0 write
-    EMU_COMMAND_PROGRAM,          // unlock, 0xA0, one byte
-    EMU_COMMAND_PAGE,             // unlock, 0xA0, a page load
-    EMU_COMMAND_CHIP_ERASE,       // unlock, 0x80, unlock, 0x10
-    EMU_COMMAND_SECTOR_ERASE,     // unlock, 0x80, unlock, 0x30 at the sector
+    EMU_COMMAND_IDENTIFY = 1,  // unlock, 0x90: identification mode
+    EMU_COMMAND_EXIT,          // unlock, 0xF0: back to read mode
+    EMU_COMMAND_RESET,         // a lone 0xF0 write
+    EMU_COMMAND_PROGRAM,       // unlock, 0xA0, one byte
+    EMU_COMMAND_PAGE,          // unlock, 0xA0, a page load
+    EMU_COMMAND_CHIP_ERASE,    // unlock, 0x80, unlock, 0x10
+    EMU_COMMAND_SECTOR_ERASE,  // unlock, 0x80, unlock, 0x30 at the sector
 };
 
 struct EmuChipCommand {
     uint32_t Kind;
     uint32_t Bus, Device, Function;
-    uint32_t Address1;            // chip offsets of the unlock writes (0 for a lone reset)
+    uint32_t Address1;  // chip offsets of the unlock writes (0 for a lone reset)
     uint32_t Address2;
-    uint32_t Offset;              // byte, page or sector; the reset's offset
-    uint32_t Value;               // programmed byte, or bytes loaded into a page
+    uint32_t Offset;  // byte, page or sector; the reset's offset
+    uint32_t Value;   // programmed byte, or bytes loaded into a page
     uint64_t AtUs;
 };
 

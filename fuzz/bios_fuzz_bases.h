@@ -12,38 +12,38 @@
 
 enum { FuzzBaseCount = 6 };
 
-inline const uint8_t *FuzzBaseImage(unsigned which)
+inline const uint8_t* FuzzBaseImage(unsigned which)
 {
     static uint8_t images[FuzzBaseCount][BiosImageBufferSize];
     static int built = 0;
     if (!built) {
         BoardRecipe recipe;
         DefaultBoardRecipe(&recipe);
-        BuildBoardImage(&recipe, images[0]);                 /* legacy, 64 KB */
+        BuildBoardImage(&recipe, images[0]); /* legacy, 64 KB */
         recipe.Layout = LayoutStored;
         recipe.ImageSize = BiosImageBufferSize;
-        BuildBoardImage(&recipe, images[1]);                 /* stored 388, 128 KB */
+        BuildBoardImage(&recipe, images[1]); /* stored 388, 128 KB */
         recipe.TableSize = BiosTableOldSize;
         recipe.ImageSize = 65536;
-        BuildBoardImage(&recipe, images[2]);                 /* stored 352 */
-        BuildInBuiltImage(images[3]);                      /* blank release */
+        BuildBoardImage(&recipe, images[2]); /* stored 352 */
+        BuildInBuiltImage(images[3]);        /* blank release */
         DefaultBoardRecipe(&recipe);
         recipe.ImageSize = BiosImageBufferSize;
         recipe.RegisterCount = recipe.WrittenCount = 21;
         for (uint32_t i = 0; i < 21; i++)
             recipe.Registers[i] = {i == 9 ? BiosReg18C : 0x100 + 4 * i, 0x200u + i};
-        BuildBoardImage(&recipe, images[4]);                 /* legacy, full list */
+        BuildBoardImage(&recipe, images[4]); /* legacy, full list */
         DefaultBoardRecipe(&recipe);
         recipe.Layout = LayoutStored;
         recipe.Flags = 0;
-        BuildBoardImage(&recipe, images[5]);                 /* blank board */
+        BuildBoardImage(&recipe, images[5]); /* blank board */
         built = 1;
     }
     return images[which % FuzzBaseCount];
 }
 
 /* XORs count bytes of data over image from its start. */
-inline void FuzzOverlay(uint8_t *image, const uint8_t *data, size_t count)
+inline void FuzzOverlay(uint8_t* image, const uint8_t* data, size_t count)
 {
     if (count > BiosImageBufferSize)
         count = BiosImageBufferSize;
@@ -51,10 +51,10 @@ inline void FuzzOverlay(uint8_t *image, const uint8_t *data, size_t count)
         image[i] ^= data[i];
 }
 
-#define FUZZ_CHECK(cond) \
-    do {                 \
-        if (!(cond))     \
-            __builtin_trap(); \
+#define FUZZ_CHECK(cond)                                                                                               \
+    do {                                                                                                               \
+        if (!(cond))                                                                                                   \
+            __builtin_trap();                                                                                          \
     } while (0)
 
 #endif

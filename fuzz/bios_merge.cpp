@@ -12,12 +12,12 @@ static uint8_t Before[BiosImageBufferSize];
 
 static uint32_t PickLength(uint8_t choice)
 {
-    static const uint32_t lengths[] = {65536, BiosImageBufferSize, 32768, 17, 16, 0, BiosImageBufferSize + 1,
-                                       0xFFFFFFF4u};
+    static const uint32_t lengths[] = {65536, BiosImageBufferSize,     32768,      17, 16,
+                                       0,     BiosImageBufferSize + 1, 0xFFFFFFF4u};
     return lengths[choice % (sizeof(lengths) / sizeof(lengths[0]))];
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 2)
         return 0;

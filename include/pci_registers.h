@@ -8,19 +8,19 @@
 
 // Offsets of every header layout.
 enum PciConfigOffset : uint32_t {
-    PCI_VENDOR_ID = 0x00,            // 16 bits
-    PCI_DEVICE_ID = 0x02,            // 16 bits
-    PCI_COMMAND = 0x04,              // 16 bits, the status register above it
-    PCI_STATUS = 0x06,               // 16 bits
-    PCI_REVISION_ID = 0x08,          // 8 bits, the 24-bit class code above it
-    PCI_CLASS_WORD = 0x0A,           // base class in the high byte, subclass in the low
-    PCI_CACHE_LINE_SIZE = 0x0C,      // then latency timer, header type, BIST
-    PCI_HEADER_TYPE = 0x0E,          // 8 bits: layout and multi-function bit
-    PCI_BAR0 = 0x10,                 // the base address registers, 4 bytes apart
+    PCI_VENDOR_ID = 0x00,        // 16 bits
+    PCI_DEVICE_ID = 0x02,        // 16 bits
+    PCI_COMMAND = 0x04,          // 16 bits, the status register above it
+    PCI_STATUS = 0x06,           // 16 bits
+    PCI_REVISION_ID = 0x08,      // 8 bits, the 24-bit class code above it
+    PCI_CLASS_WORD = 0x0A,       // base class in the high byte, subclass in the low
+    PCI_CACHE_LINE_SIZE = 0x0C,  // then latency timer, header type, BIST
+    PCI_HEADER_TYPE = 0x0E,      // 8 bits: layout and multi-function bit
+    PCI_BAR0 = 0x10,             // the base address registers, 4 bytes apart
     PCI_BAR1 = 0x14,
-    PCI_CAPABILITY_POINTER = 0x34,   // 8 bits
-    PCI_INTERRUPT_LINE = 0x3C,       // 8 bits
-    PCI_DEVICE_SPECIFIC = 0x40,      // the first offset past the standard header
+    PCI_CAPABILITY_POINTER = 0x34,  // 8 bits
+    PCI_INTERRUPT_LINE = 0x3C,      // 8 bits
+    PCI_DEVICE_SPECIFIC = 0x40,     // the first offset past the standard header
     PCI_CONFIG_SPACE_SIZE = 0x100,
 };
 
@@ -34,8 +34,8 @@ enum PciDeviceOffset : uint32_t {
 // Offsets of header layout 1, a PCI-to-PCI bridge.
 enum PciBridgeOffset : uint32_t {
     PCI_BRIDGE_BUS_NUMBERS = 0x18,
-    PCI_BRIDGE_IO_WINDOW = 0x1C,     // 16 bits, the secondary status above it
-    PCI_BRIDGE_MEMORY_WINDOW = 0x20, // base in bits 0..15, limit in bits 16..31
+    PCI_BRIDGE_IO_WINDOW = 0x1C,      // 16 bits, the secondary status above it
+    PCI_BRIDGE_MEMORY_WINDOW = 0x20,  // base in bits 0..15, limit in bits 16..31
     PCI_BRIDGE_PREFETCH_WINDOW = 0x24,
     PCI_BRIDGE_UPPER_IO = 0x30,
 };
@@ -44,7 +44,7 @@ enum : uint32_t { PCI_BRIDGE_WINDOW_UNSET = 0x0000FFF0 };
 
 enum PciCommandBit : uint32_t {
     PCI_COMMAND_IO = 0x1,
-    PCI_COMMAND_MEMORY = 0x2,        // memory space decoding
+    PCI_COMMAND_MEMORY = 0x2,  // memory space decoding
     PCI_COMMAND_BUS_MASTER = 0x4,
 };
 
@@ -53,7 +53,7 @@ enum PciStatusBit : uint32_t {
 };
 
 enum PciHeaderType : uint32_t {
-    PCI_HEADER_LAYOUT = 0x7F,        // bits of the layout
+    PCI_HEADER_LAYOUT = 0x7F,  // bits of the layout
     PCI_HEADER_MULTI_FUNCTION = 0x80,
     PCI_LAYOUT_DEVICE = 0,
     PCI_LAYOUT_BRIDGE = 1,
@@ -63,10 +63,10 @@ enum PciHeaderType : uint32_t {
 enum PciBarBit : uint32_t {
     PCI_BAR_IO_SPACE = 0x1,
     PCI_BAR_MEMORY_TYPE = 0x6,
-    PCI_BAR_MEMORY_64 = 0x4,         // the next register holds the upper half
+    PCI_BAR_MEMORY_64 = 0x4,  // the next register holds the upper half
     PCI_BAR_IO_FLAGS = 0x3,
     PCI_BAR_MEMORY_FLAGS = 0xF,
-    PCI_ROM_ENABLE = 0x1,            // ROM decoder on
+    PCI_ROM_ENABLE = 0x1,  // ROM decoder on
     PCI_ROM_FLAGS = 0x7FF,
 };
 

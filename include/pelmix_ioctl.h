@@ -17,41 +17,41 @@ extern "C" {
 /* CTL_CODE(FILE_DEVICE_UNKNOWN, function, METHOD_BUFFERED, FILE_ANY_ACCESS) */
 #define PELMIX_CTL_CODE(function) ((0x22u << 16) | ((function) << 2))
 
-#define IOCTL_PELMIX_ENUM_DEVICES            PELMIX_CTL_CODE(0x800u) /* 0x222000 */
-#define IOCTL_PELMIX_READ_ROM                PELMIX_CTL_CODE(0x801u) /* 0x222004 */
-#define IOCTL_PELMIX_WRITE_ROM               PELMIX_CTL_CODE(0x802u) /* 0x222008 */
-#define IOCTL_PELMIX_READ_PAGES              PELMIX_CTL_CODE(0x803u) /* 0x22200C */
-#define IOCTL_PELMIX_WRITE_PAGES             PELMIX_CTL_CODE(0x804u) /* 0x222010 */
-#define IOCTL_PELMIX_ERASE_CHIP              PELMIX_CTL_CODE(0x805u) /* 0x222014 */
-#define IOCTL_PELMIX_WRITE_ROM_PREERASED     PELMIX_CTL_CODE(0x806u) /* 0x222018 */
-#define IOCTL_PELMIX_IDENTIFY_CHIP           PELMIX_CTL_CODE(0x807u) /* 0x22201C */
-#define IOCTL_PELMIX_WRITE_PAGES_PREERASED   PELMIX_CTL_CODE(0x808u) /* 0x222020 */
+#define IOCTL_PELMIX_ENUM_DEVICES          PELMIX_CTL_CODE(0x800u) /* 0x222000 */
+#define IOCTL_PELMIX_READ_ROM              PELMIX_CTL_CODE(0x801u) /* 0x222004 */
+#define IOCTL_PELMIX_WRITE_ROM             PELMIX_CTL_CODE(0x802u) /* 0x222008 */
+#define IOCTL_PELMIX_READ_PAGES            PELMIX_CTL_CODE(0x803u) /* 0x22200C */
+#define IOCTL_PELMIX_WRITE_PAGES           PELMIX_CTL_CODE(0x804u) /* 0x222010 */
+#define IOCTL_PELMIX_ERASE_CHIP            PELMIX_CTL_CODE(0x805u) /* 0x222014 */
+#define IOCTL_PELMIX_WRITE_ROM_PREERASED   PELMIX_CTL_CODE(0x806u) /* 0x222018 */
+#define IOCTL_PELMIX_IDENTIFY_CHIP         PELMIX_CTL_CODE(0x807u) /* 0x22201C */
+#define IOCTL_PELMIX_WRITE_PAGES_PREERASED PELMIX_CTL_CODE(0x808u) /* 0x222020 */
 
-#define PELMIX_DEVICE_NAME_W   L"\\Device\\PELMIX"
-#define PELMIX_LINK_NAME_W     L"\\DosDevices\\PELMIX"
-#define PELMIX_USER_PATH       "\\\\.\\PELMIX"
+#define PELMIX_DEVICE_NAME_W L"\\Device\\PELMIX"
+#define PELMIX_LINK_NAME_W   L"\\DosDevices\\PELMIX"
+#define PELMIX_USER_PATH     "\\\\.\\PELMIX"
 
-#define PELMIX_MAX_DEVICES     8u
-#define PELMIX_ROM_DATA_SIZE   131072u  /* 128 KB */
-#define PELMIX_PAGE_SIZE       128u
+#define PELMIX_MAX_DEVICES   8u
+#define PELMIX_ROM_DATA_SIZE 131072u /* 128 KB */
+#define PELMIX_PAGE_SIZE     128u
 /* A page transfer buffer carries three spare bytes after its pages. */
 #define PELMIX_PAGE_BUFFER_SLACK 3u
 
 /* Driver result codes, carried in Status. 7 and 9 are not used. */
-#define PELMIX_RESULT_OK                 0u
-#define PELMIX_RESULT_TOO_MANY_CARDS     1u
-#define PELMIX_RESULT_NO_CARD            2u
-#define PELMIX_RESULT_NOT_LISTED         3u
-#define PELMIX_RESULT_MAP_REGISTERS      4u
-#define PELMIX_RESULT_MAP_ROM            5u
-#define PELMIX_RESULT_PROGRAM_TIMEOUT    6u
-#define PELMIX_RESULT_CPU_QUERY          8u
-#define PELMIX_RESULT_THREAD_CREATE      10u
-#define PELMIX_RESULT_HOLD_TIMEOUT       11u
-#define PELMIX_RESULT_BAD_START_OFFSET   12u
-#define PELMIX_RESULT_BEYOND_CHIP        13u
-#define PELMIX_RESULT_ERASE_REQUIRED     14u
-#define PELMIX_RESULT_UNKNOWN_CHIP       15u
+#define PELMIX_RESULT_OK               0u
+#define PELMIX_RESULT_TOO_MANY_CARDS   1u
+#define PELMIX_RESULT_NO_CARD          2u
+#define PELMIX_RESULT_NOT_LISTED       3u
+#define PELMIX_RESULT_MAP_REGISTERS    4u
+#define PELMIX_RESULT_MAP_ROM          5u
+#define PELMIX_RESULT_PROGRAM_TIMEOUT  6u
+#define PELMIX_RESULT_CPU_QUERY        8u
+#define PELMIX_RESULT_THREAD_CREATE    10u
+#define PELMIX_RESULT_HOLD_TIMEOUT     11u
+#define PELMIX_RESULT_BAD_START_OFFSET 12u
+#define PELMIX_RESULT_BEYOND_CHIP      13u
+#define PELMIX_RESULT_ERASE_REQUIRED   14u
+#define PELMIX_RESULT_UNKNOWN_CHIP     15u
 
 typedef struct PELMIX_REQUEST_HEADER {
     uint32_t Status;
@@ -99,7 +99,7 @@ typedef struct PELMIX_PAGE_TRANSFER {
 } PELMIX_PAGE_TRANSFER;
 
 #define PELMIX_PAGE_TRANSFER_DATA_OFFSET 24u
-#define PELMIX_PAGE_BUFFER_LENGTH(n) \
+#define PELMIX_PAGE_BUFFER_LENGTH(n)                                                                                   \
     (PELMIX_PAGE_TRANSFER_DATA_OFFSET + PELMIX_PAGE_BUFFER_SLACK + PELMIX_PAGE_SIZE * (n))
 
 typedef struct PELMIX_CHIP_INFO {

@@ -117,10 +117,8 @@ const CardAccessSet* AccessSetForFamily(uint32_t family)
 {
     switch (family) {
     case 2:
-    case 3:
-        return &AccessSetB;
-    case 4:
-        return &AccessSetC;
+    case 3: return &AccessSetB;
+    case 4: return &AccessSetC;
     default:
         // Families come from the card match table (1..4); 1 is set A.
         return &AccessSetA;

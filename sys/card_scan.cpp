@@ -46,8 +46,8 @@ void MarkSlots(uint32_t firstSlot, uint32_t count)
 struct BarSizing {
     uint32_t Bus, Device, Function;
     bool KeepDecoding;
-    bool DecodingOff;      // turned off by the sizing, to be turned back on
-    uint32_t Command;      // command register as found (status bits zero)
+    bool DecodingOff;  // turned off by the sizing, to be turned back on
+    uint32_t Command;  // command register as found (status bits zero)
 };
 
 BarSizing BeginBarSizing(uint32_t bus, uint32_t device, uint32_t function, bool keepDecoding)
@@ -157,8 +157,8 @@ uint32_t TestAgp(uint32_t bus, uint32_t device, uint32_t function)
     return 0;
 }
 
-void FillEntry(PELMIX_DEVICE_ENTRY* entry, uint32_t bus, uint32_t device, uint32_t function,
-               uint16_t vendorId, uint16_t deviceId, uint32_t family)
+void FillEntry(PELMIX_DEVICE_ENTRY* entry, uint32_t bus, uint32_t device, uint32_t function, uint16_t vendorId,
+               uint16_t deviceId, uint32_t family)
 {
     entry->Bus = bus;
     entry->Device = device;

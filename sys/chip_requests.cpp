@@ -26,8 +26,7 @@ bool Open(PELMIX_REQUEST_HEADER* header, RomPhaseRecord* phase, uint32_t* result
 // Page i of a page record; the pages run on past the record's declared Data.
 uint8_t* PageData(PELMIX_PAGE_TRANSFER* record, uint32_t i)
 {
-    return reinterpret_cast<uint8_t*>(record) + PELMIX_PAGE_TRANSFER_DATA_OFFSET +
-           PELMIX_CHIP_BLOCK_SIZE * i;
+    return reinterpret_cast<uint8_t*>(record) + PELMIX_PAGE_TRANSFER_DATA_OFFSET + PELMIX_CHIP_BLOCK_SIZE * i;
 }
 
 // Whether startOffset + 128 * pageCount lies beyond the chip, computed so

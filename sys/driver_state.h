@@ -14,19 +14,19 @@
 
 struct DriverStateRecord {
     // The cards of the last scan; every request but the scan finds its target here.
-    CardTableRecord CardTable{};
+    CardTableRecord CardTable {};
     // Bus address BAR 0x10 moves to during the ROM access phase; 0 = not moved.
     uint32_t RelocationAddress = 0;
     // The scan in progress: one bit per 64-MB slot of 0x80000000..0xFFFFFFFF.
     uint32_t SlotMask = 0;
     // Its address is the start context of every holding thread.
-    ProcessorHoldContext ProcessorHold{};
+    ProcessorHoldContext ProcessorHold {};
     // What the access set of the open ROM access phase saved for its Restore.
     uint32_t SavedCardRegisters[CARD_SAVED_REGISTER_COUNT] = {};
     // The chip of the last identification.
     ChipParameterRecord ChipParameters = LoadTimeChipParameters;
     // One request in the driver at a time; the platform initialises it.
-    PlatformEvent RequestLock{};
+    PlatformEvent RequestLock {};
 };
 
 extern DriverStateRecord Driver;

@@ -10,6 +10,8 @@ const uint32_t A1 = JEDEC_COMMAND_ADDRESS1, A2 = JEDEC_COMMAND_ADDRESS2;
 
 // The parts the driver knows. Parameters: program wait, erase wait (ms),
 // command addresses, size in bytes.
+// One row per part, its fields in columns.
+// clang-format off
 const FlashChipRow ChipRows[] = {
     // id    name          sector erase  parameters                          exit  method
     {0x08BF, "SST29LE010", 0,     0,     {10, 100, A1, A2, 0x20000},         10,   PROGRAM_BY_PAGE},
@@ -20,6 +22,7 @@ const FlashChipRow ChipRows[] = {
     {0x2320, nullptr,      0,     0,     {0, 1500, 0x555, 0x2AA, 0x20000},   1,    PROGRAM_BY_BYTES},
     {0x9FDF, nullptr,      0,     0,     {10, 100, A1, A2, 0x20000},         10,   PROGRAM_BY_BYTES},
 };
+// clang-format on
 const uint32_t ChipRowCount = sizeof ChipRows / sizeof ChipRows[0];
 const FlashChipRow UnknownChipRow = {0, nullptr, 0, 0, {10, 100, A1, A2, 0x20000}, 10, PROGRAM_BY_PAGE};
 

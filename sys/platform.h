@@ -31,8 +31,12 @@ void PlatformWrite32(void* mapping, uint32_t offset, uint32_t value);
 enum { PLATFORM_PASSIVE_LEVEL = 0, PLATFORM_DISPATCH_LEVEL = 2 };
 
 // Opaque storage each platform casts to its own event and spin lock.
-struct PlatformEvent { alignas(8) unsigned char Opaque[32]; };
-struct PlatformSpinLock { alignas(8) unsigned char Opaque[16]; };
+struct PlatformEvent {
+    alignas(8) unsigned char Opaque[32];
+};
+struct PlatformSpinLock {
+    alignas(8) unsigned char Opaque[16];
+};
 
 typedef void (*PlatformThreadStart)(void* context);
 
@@ -74,7 +78,7 @@ uint8_t PlatformRaiseIrql(uint8_t newIrql);  // returns the old IRQL
 void PlatformLowerIrql(uint8_t irql);
 uint8_t PlatformGetCurrentIrql();
 
-void PlatformStallMicroseconds(uint32_t microseconds);        // busy wait
-void PlatformDelayExecution(int64_t relativeInterval100ns);   // sleep, PASSIVE_LEVEL only
+void PlatformStallMicroseconds(uint32_t microseconds);       // busy wait
+void PlatformDelayExecution(int64_t relativeInterval100ns);  // sleep, PASSIVE_LEVEL only
 
 #endif

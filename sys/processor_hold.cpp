@@ -6,12 +6,12 @@
 
 namespace {
 
-const int32_t HoldPriority = 32;  // one above HIGH_PRIORITY
+const int32_t HoldPriority = 32;             // one above HIGH_PRIORITY
 const int64_t HoldTimeout100ns = -20000000;  // 2 seconds, relative
 // Threads of an earlier hold are on their way out within microseconds of its
 // release; one that has not had a processor yet gets one while we wait.
 const int64_t EarlierThreadsTimeout100ns = -20000000;
-const int64_t UnloadTimeout100ns = -50000000;   // 5 seconds
+const int64_t UnloadTimeout100ns = -50000000;  // 5 seconds
 const uint32_t SettleMs = 500;
 
 // Set bits of the affinity mask from bit 0 upward, never more than the

@@ -10,8 +10,8 @@
 
 struct ProcessorHoldContext {
     uint8_t SavedIrql = 0;            // requester's IRQL before the raise
-    PlatformEvent AllHeldEvent{};     // set by the last holding thread to arrive
-    PlatformSpinLock ArrivalLock{};   // guards ArrivedCount
+    PlatformEvent AllHeldEvent {};    // set by the last holding thread to arrive
+    PlatformSpinLock ArrivalLock {};  // guards ArrivedCount
     uint8_t ProcessorCount = 0;       // processors to hold, the requester's included
     uint8_t ArrivedCount = 0;         // holding threads at DISPATCH_LEVEL
     // Written by the requester, polled by every holding thread: each turn of

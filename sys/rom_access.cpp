@@ -32,8 +32,7 @@ void UnmapBusWindow(void* mapping, uint32_t size)
     PlatformUnmapIoSpace(mapping, WholePages(size));
 }
 
-uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
-                        RomPhaseRecord* phase)
+uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize, RomPhaseRecord* phase)
 {
     const PELMIX_DEVICE_ENTRY* entry = nullptr;
     uint32_t result = FindCard(bus, device, function, &entry);

@@ -19,10 +19,10 @@
 struct RomPhaseRecord {
     uint32_t Bus, Device, Function;
     uint32_t RomWindowSize;
-    const PELMIX_DEVICE_ENTRY* Entry;   // the target in the card table
-    const CardAccessSet* AccessSet;     // chosen by the entry's Family
-    void* RegisterWindow;               // the card's 32-bit registers at byte offsets
-    void* RomWindow;                    // offset i is chip byte i
+    const PELMIX_DEVICE_ENTRY* Entry;  // the target in the card table
+    const CardAccessSet* AccessSet;    // chosen by the entry's Family
+    void* RegisterWindow;              // the card's 32-bit registers at byte offsets
+    void* RomWindow;                   // offset i is chip byte i
 };
 
 // 0 with the phase open and described by the record, or 2, 3 (target not

@@ -1,58 +1,58 @@
 #include "bios_image.h"
 
-void FillBytes(void *dest, uint8_t value, uint32_t count)
+void FillBytes(void* dest, uint8_t value, uint32_t count)
 {
-    uint8_t *d = static_cast<uint8_t *>(dest);
+    uint8_t* d = static_cast<uint8_t*>(dest);
     for (uint32_t i = 0; i < count; i++)
         d[i] = value;
 }
 
-void CopyBytes(void *dest, const void *src, uint32_t count)
+void CopyBytes(void* dest, const void* src, uint32_t count)
 {
-    uint8_t *d = static_cast<uint8_t *>(dest);
-    const uint8_t *s = static_cast<const uint8_t *>(src);
+    uint8_t* d = static_cast<uint8_t*>(dest);
+    const uint8_t* s = static_cast<const uint8_t*>(src);
     for (uint32_t i = 0; i < count; i++)
         d[i] = s[i];
 }
 
-int CompareBytes(const void *a, const void *b, uint32_t count)
+int CompareBytes(const void* a, const void* b, uint32_t count)
 {
-    const uint8_t *x = static_cast<const uint8_t *>(a);
-    const uint8_t *y = static_cast<const uint8_t *>(b);
+    const uint8_t* x = static_cast<const uint8_t*>(a);
+    const uint8_t* y = static_cast<const uint8_t*>(b);
     for (uint32_t i = 0; i < count; i++)
         if (x[i] != y[i])
             return 1;
     return 0;
 }
 
-uint16_t ImageWord(const uint8_t *image, uint32_t offset)
+uint16_t ImageWord(const uint8_t* image, uint32_t offset)
 {
     return (uint16_t)(image[offset] | (image[offset + 1] << 8));
 }
 
-uint32_t ImageDword(const uint8_t *image, uint32_t offset)
+uint32_t ImageDword(const uint8_t* image, uint32_t offset)
 {
     return (uint32_t)ImageWord(image, offset) | ((uint32_t)ImageWord(image, offset + 2) << 16);
 }
 
-void SetImageWord(uint8_t *image, uint32_t offset, uint16_t value)
+void SetImageWord(uint8_t* image, uint32_t offset, uint16_t value)
 {
     image[offset] = (uint8_t)value;
     image[offset + 1] = (uint8_t)(value >> 8);
 }
 
-void SetImageDword(uint8_t *image, uint32_t offset, uint32_t value)
+void SetImageDword(uint8_t* image, uint32_t offset, uint32_t value)
 {
     SetImageWord(image, offset, (uint16_t)value);
     SetImageWord(image, offset + 2, (uint16_t)(value >> 16));
 }
 
-void ReadTableLocator(const uint8_t *image, TableLocator *locator)
+void ReadTableLocator(const uint8_t* image, TableLocator* locator)
 {
     CopyBytes(locator, image + BiosTableLocatorOffset, sizeof(TableLocator));
 }
 
-static uint8_t ByteSum(const uint8_t *image, uint32_t length)
+static uint8_t ByteSum(const uint8_t* image, uint32_t length)
 {
     uint8_t sum = 0;
     for (uint32_t i = 0; i < length; i++)
@@ -60,14 +60,14 @@ static uint8_t ByteSum(const uint8_t *image, uint32_t length)
     return sum;
 }
 
-int ImageChecksumValid(const uint8_t *image, uint32_t length)
+int ImageChecksumValid(const uint8_t* image, uint32_t length)
 {
     if (length < 2 || length > BiosImageBufferSize)
         return 0;
     return ByteSum(image, length) == 0 && image[0] == 0x55 && image[1] == 0xAA;
 }
 
-int RepairImageChecksum(uint8_t *image, uint32_t length)
+int RepairImageChecksum(uint8_t* image, uint32_t length)
 {
     if (length < BiosRepairMinLength || length > BiosImageBufferSize)
         return 0;

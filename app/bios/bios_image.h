@@ -24,10 +24,10 @@ enum : uint32_t {
 /* Image bytes 0x38..0x5F. Only the named fields are read. */
 struct TableLocator {
     uint8_t Unused38[8];
-    uint32_t StringAreaOffset;   /* legacy: image offset of the 128-byte text area */
+    uint32_t StringAreaOffset; /* legacy: image offset of the 128-byte text area */
     uint8_t Unused44[4];
-    uint16_t LegacyFlags;        /* 0: table stored whole; else the board's flags */
-    uint16_t TableOffset;        /* stored layout: image offset of the table */
+    uint16_t LegacyFlags; /* 0: table stored whole; else the board's flags */
+    uint16_t TableOffset; /* stored layout: image offset of the table */
     uint16_t LegacySlot6Value;
     uint16_t LegacySlot6Register;
     uint8_t Unused50[4];
@@ -46,26 +46,26 @@ static_assert(offsetof(TableLocator, LegacyClockHz) == 0x54 - BiosTableLocatorOf
 static_assert(offsetof(TableLocator, DescriptorOffset) == 0x58 - BiosTableLocatorOffset, "DescriptorOffset");
 static_assert(offsetof(TableLocator, RegisterListOffset) == 0x5C - BiosTableLocatorOffset, "RegisterListOffset");
 
-void FillBytes(void *dest, uint8_t value, uint32_t count);
-void CopyBytes(void *dest, const void *src, uint32_t count);
+void FillBytes(void* dest, uint8_t value, uint32_t count);
+void CopyBytes(void* dest, const void* src, uint32_t count);
 /* 0 when the count bytes are equal, 1 at the first difference. */
-int CompareBytes(const void *a, const void *b, uint32_t count);
+int CompareBytes(const void* a, const void* b, uint32_t count);
 
 /* Little-endian fields at any image offset (no alignment needed). */
-uint16_t ImageWord(const uint8_t *image, uint32_t offset);
-uint32_t ImageDword(const uint8_t *image, uint32_t offset);
-void SetImageWord(uint8_t *image, uint32_t offset, uint16_t value);
-void SetImageDword(uint8_t *image, uint32_t offset, uint32_t value);
+uint16_t ImageWord(const uint8_t* image, uint32_t offset);
+uint32_t ImageDword(const uint8_t* image, uint32_t offset);
+void SetImageWord(uint8_t* image, uint32_t offset, uint16_t value);
+void SetImageDword(uint8_t* image, uint32_t offset, uint32_t value);
 
 /* image holds BiosImageBufferSize bytes. */
-void ReadTableLocator(const uint8_t *image, TableLocator *locator);
+void ReadTableLocator(const uint8_t* image, TableLocator* locator);
 
 /* Byte sum 0 over length bytes and 0x55 0xAA first. A length of 0 or one
    beyond the image buffer is never valid. */
-int ImageChecksumValid(const uint8_t *image, uint32_t length);
+int ImageChecksumValid(const uint8_t* image, uint32_t length);
 
 /* Sets byte 0x10 so the byte sum over length is 0. Returns 0 and leaves the
    image alone when length is below 17 or beyond the image buffer. */
-int RepairImageChecksum(uint8_t *image, uint32_t length);
+int RepairImageChecksum(uint8_t* image, uint32_t length);
 
 #endif

@@ -2,13 +2,13 @@
 
 /* The usable size of a table's text area: what the table says, never more
    than the 128 bytes it has. */
-static uint32_t AreaCapacity(const BiosTable *table)
+static uint32_t AreaCapacity(const BiosTable* table)
 {
     uint32_t size = table->StringDescriptors[StringAreaSizeIndex];
     return size < BiosStringAreaSize ? size : BiosStringAreaSize;
 }
 
-int SpliceVersionText(BiosTable *r, const BiosTable *t)
+int SpliceVersionText(BiosTable* r, const BiosTable* t)
 {
     uint32_t p = r->StringDescriptors[VersionOffsetIndex];
     uint32_t oldLength = r->StringDescriptors[VersionLengthIndex];
@@ -45,7 +45,7 @@ int SpliceVersionText(BiosTable *r, const BiosTable *t)
 
 /* An older 352-byte table keeps the maker's name in its text area; the
    388-byte format has a field of its own for it. */
-static void MoveVendorNameOutOfArea(BiosTable *r, uint16_t newTableSize)
+static void MoveVendorNameOutOfArea(BiosTable* r, uint16_t newTableSize)
 {
     uint32_t offset = r->StringDescriptors[VendorOffsetIndex];
     uint32_t length = r->StringDescriptors[VendorLengthIndex];
@@ -61,7 +61,7 @@ static void MoveVendorNameOutOfArea(BiosTable *r, uint16_t newTableSize)
     r->TableSize = newTableSize;
 }
 
-MergeResult MergeBiosTableChecked(const uint8_t *current, uint8_t *newImage, uint32_t length)
+MergeResult MergeBiosTableChecked(const uint8_t* current, uint8_t* newImage, uint32_t length)
 {
     /* A failed card read leaves no chip size; never repair over such a length. */
     if (length < BiosRepairMinLength || length > BiosImageBufferSize)
@@ -86,22 +86,22 @@ MergeResult MergeBiosTableChecked(const uint8_t *current, uint8_t *newImage, uin
     if (!SpliceVersionText(&r, &t))
         return MergeVersionTextDoesNotFit;
 
-    const uint8_t *from = reinterpret_cast<const uint8_t *>(&r);
-    uint8_t *to = newImage + loc.TableOffset;
+    const uint8_t* from = reinterpret_cast<const uint8_t*>(&r);
+    uint8_t* to = newImage + loc.TableOffset;
     CopyBytes(to + 2, from + 2, 10);
     CopyBytes(to + 14, from + 14, BiosTableSize - 14);
     RepairImageChecksum(newImage, length);
     return MergeDone;
 }
 
-int MergeBiosTable(const uint8_t *current, uint8_t *newImage, uint32_t length)
+int MergeBiosTable(const uint8_t* current, uint8_t* newImage, uint32_t length)
 {
     return MergeBiosTableChecked(current, newImage, length) == MergeDone;
 }
 
-const char *MergeResultText(MergeResult result)
+const char* MergeResultText(MergeResult result)
 {
-    static const char *const texts[] = {
+    static const char* const texts[] = {
         "merged",
         "the image length is not 17..131072 bytes",
         "the new image keeps its table in the legacy layout",

@@ -15,7 +15,7 @@
    table, the current table can't be read, the table sizes don't match, the
    version text does not fit the board's text area, or length is not a
    usable image length (17..131072). */
-int MergeBiosTable(const uint8_t *current, uint8_t *newImage, uint32_t length);
+int MergeBiosTable(const uint8_t* current, uint8_t* newImage, uint32_t length);
 
 enum MergeResult {
     MergeDone,
@@ -27,14 +27,14 @@ enum MergeResult {
 };
 
 /* MergeBiosTable telling why it refused. */
-MergeResult MergeBiosTableChecked(const uint8_t *current, uint8_t *newImage, uint32_t length);
-const char *MergeResultText(MergeResult result);
+MergeResult MergeBiosTableChecked(const uint8_t* current, uint8_t* newImage, uint32_t length);
+const char* MergeResultText(MergeResult result);
 
 /* Puts T's version text in place of R's and moves the text behind it, with
    ProductOffset and ExtraOffset when they lie behind. Returns 0 and leaves
    R unchanged when the new text, the tail and its NUL do not fit the text
    area (StringAreaSize, at most 128 bytes), or a descriptor points outside
    the area. */
-int SpliceVersionText(BiosTable *r, const BiosTable *t);
+int SpliceVersionText(BiosTable* r, const BiosTable* t);
 
 #endif

@@ -3,7 +3,7 @@
 static const char OrvelIIText[] = "ORVEL II";
 static const uint32_t OrvelIILength = sizeof(OrvelIIText) - 1;
 
-RegisterSlot TableRegisterSlot(const BiosTable *table, uint32_t n)
+RegisterSlot TableRegisterSlot(const BiosTable* table, uint32_t n)
 {
     RegisterSlot slot = {0, 0};
     if (n >= 1 && n <= 5) {
@@ -18,7 +18,7 @@ RegisterSlot TableRegisterSlot(const BiosTable *table, uint32_t n)
 }
 
 /* Every read of the text area goes through here: past the area is NUL. */
-static uint8_t AreaChar(const BiosTable *table, uint32_t offset)
+static uint8_t AreaChar(const BiosTable* table, uint32_t offset)
 {
     return offset < BiosStringAreaSize ? table->StringArea[offset] : 0;
 }
@@ -28,7 +28,7 @@ static int IsDigit(uint8_t c)
     return c >= '0' && c <= '9';
 }
 
-void ReadVersionNumbers(const BiosTable *table, uint8_t *major, uint8_t *minor)
+void ReadVersionNumbers(const BiosTable* table, uint8_t* major, uint8_t* minor)
 {
     uint32_t start = table->StringDescriptors[VersionOffsetIndex];
     uint32_t length = table->StringDescriptors[VersionLengthIndex];
@@ -79,7 +79,7 @@ void ReadVersionNumbers(const BiosTable *table, uint8_t *major, uint8_t *minor)
     }
 }
 
-int NameHasOrvelII(const BiosTable *table)
+int NameHasOrvelII(const BiosTable* table)
 {
     uint32_t offset = table->StringDescriptors[ProductOffsetIndex];
     uint32_t length = table->StringDescriptors[ProductLengthIndex];
@@ -95,7 +95,7 @@ int NameHasOrvelII(const BiosTable *table)
     return 0;
 }
 
-uint8_t ComputeReg18CCode(const BiosTable *table)
+uint8_t ComputeReg18CCode(const BiosTable* table)
 {
     uint8_t code = 6;
     for (uint32_t i = 0; i < 16; i++) {
@@ -115,7 +115,7 @@ uint8_t ComputeReg18CCode(const BiosTable *table)
     return code;
 }
 
-static TableFault ReadLegacyTable(const uint8_t *image, const TableLocator *loc, BiosTable *table)
+static TableFault ReadLegacyTable(const uint8_t* image, const TableLocator* loc, BiosTable* table)
 {
     FillBytes(table, 0, sizeof(*table));
     table->TableSize = BiosTableSize;
@@ -144,14 +144,14 @@ static TableFault ReadLegacyTable(const uint8_t *image, const TableLocator *loc,
 
     if (loc->RegisterListOffset > BiosLegacyRegisterListLimit)
         return TableRegisterListBeyondLimit;
-    const uint8_t *list = image + loc->RegisterListOffset;
+    const uint8_t* list = image + loc->RegisterListOffset;
     uint32_t count = ImageDword(list, 0);
     /* A list outside 5..21 entries does not fit the 22 slots around the
        inserted slot 6. Clipping would drop board registers from a merged
        image unnoticed, so such a table is refused. */
     if (count < BiosLegacyMinRegisterCount || count > BiosLegacyMaxRegisterCount)
         return TableRegisterCountOutOfRange;
-    uint8_t *bytes = reinterpret_cast<uint8_t *>(table);
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
     CopyBytes(bytes + offsetof(BiosTable, RegisterCount), list, 8 + 5 * sizeof(RegisterSlot));
     CopyBytes(table->Slots7To22, list + 8 + 5 * sizeof(RegisterSlot), (count - 5) * sizeof(RegisterSlot));
     table->RegisterCount = count + 1;
@@ -169,7 +169,7 @@ static TableFault ReadLegacyTable(const uint8_t *image, const TableLocator *loc,
     return TableReadable;
 }
 
-int ReadBiosTableChecked(const uint8_t *image, BiosTable *table, TableFault *fault)
+int ReadBiosTableChecked(const uint8_t* image, BiosTable* table, TableFault* fault)
 {
     TableLocator loc;
     TableFault result = TableReadable;
@@ -186,14 +186,14 @@ int ReadBiosTableChecked(const uint8_t *image, BiosTable *table, TableFault *fau
     return result == TableReadable;
 }
 
-int ReadBiosTable(const uint8_t *image, BiosTable *table)
+int ReadBiosTable(const uint8_t* image, BiosTable* table)
 {
     return ReadBiosTableChecked(image, table, 0);
 }
 
-const char *TableFaultText(TableFault fault)
+const char* TableFaultText(TableFault fault)
 {
-    static const char *const texts[] = {
+    static const char* const texts[] = {
         "table readable",
         "legacy text descriptor block lies beyond 0x5000",
         "legacy text area lies beyond 0x400",
@@ -204,7 +204,7 @@ const char *TableFaultText(TableFault fault)
     return index < sizeof(texts) / sizeof(texts[0]) ? texts[index] : "unknown table fault";
 }
 
-uint32_t TableAreaText(const BiosTable *table, uint32_t offset, char *text, uint32_t size)
+uint32_t TableAreaText(const BiosTable* table, uint32_t offset, char* text, uint32_t size)
 {
     uint32_t n = 0;
     if (size == 0)
@@ -217,12 +217,12 @@ uint32_t TableAreaText(const BiosTable *table, uint32_t offset, char *text, uint
     return n;
 }
 
-uint32_t TableVersionText(const BiosTable *table, char *text, uint32_t size)
+uint32_t TableVersionText(const BiosTable* table, char* text, uint32_t size)
 {
     return TableAreaText(table, 0, text, size);
 }
 
-uint32_t TableVersionLine(const BiosTable *table, char *text, uint32_t size)
+uint32_t TableVersionLine(const BiosTable* table, char* text, uint32_t size)
 {
     uint32_t n = TableVersionText(table, text, size);
     for (uint32_t i = 0; i < n; i++) {
@@ -234,7 +234,7 @@ uint32_t TableVersionLine(const BiosTable *table, char *text, uint32_t size)
     return n;
 }
 
-uint32_t TableVendorName(const BiosTable *table, char *text, uint32_t size)
+uint32_t TableVendorName(const BiosTable* table, char* text, uint32_t size)
 {
     uint32_t n = 0;
     if (size == 0)

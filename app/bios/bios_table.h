@@ -11,16 +11,16 @@
 
 enum : uint32_t {
     BiosTableSize = 388,
-    BiosTableOldSize = 352,           /* older format, 36 bytes shorter */
+    BiosTableOldSize = 352, /* older format, 36 bytes shorter */
     BiosStringAreaSize = 128,
     BiosVendorNameSize = 32,
-    BiosVendorOffsetInArea = 132,     /* VendorName counted from StringArea */
+    BiosVendorOffsetInArea = 132, /* VendorName counted from StringArea */
     BiosRegisterSlotCount = 22,
     BiosLegacyDescriptorLimit = 0x5000,
     BiosLegacyStringAreaLimit = 0x400,
     BiosLegacyRegisterListLimit = 0x2000,
-    BiosLegacyMinRegisterCount = 5,   /* pair and entries 1-5 travel as one block */
-    BiosLegacyMaxRegisterCount = 21,  /* entries 6..21 fill slots 7..22 */
+    BiosLegacyMinRegisterCount = 5,  /* pair and entries 1-5 travel as one block */
+    BiosLegacyMaxRegisterCount = 21, /* entries 6..21 fill slots 7..22 */
     BiosReg18C = 0x18C,
 };
 
@@ -31,11 +31,16 @@ struct RegisterSlot {
 
 /* Indexes into StringDescriptors. */
 enum {
-    VendorOffsetIndex, VendorLengthIndex,
-    ProductOffsetIndex, ProductLengthIndex,
-    VersionOffsetIndex, VersionLengthIndex,
-    ExtraOffsetIndex, ExtraLengthIndex,
-    CarriedDescriptorIndex, StringAreaSizeIndex,
+    VendorOffsetIndex,
+    VendorLengthIndex,
+    ProductOffsetIndex,
+    ProductLengthIndex,
+    VersionOffsetIndex,
+    VersionLengthIndex,
+    ExtraOffsetIndex,
+    ExtraLengthIndex,
+    CarriedDescriptorIndex,
+    StringAreaSizeIndex,
     StringDescriptorCount
 };
 
@@ -60,7 +65,7 @@ struct BiosTable {
     RegisterSlot Slots1To5[5];
     uint32_t Slot6Register;
     uint16_t Slot6ValueLow;
-    uint16_t Flags;                   /* upper half of slot 6's value; 0 = blank */
+    uint16_t Flags; /* upper half of slot 6's value; 0 = blank */
     RegisterSlot Slots7To22[16];
     uint16_t StringDescriptors[StringDescriptorCount];
     uint8_t StringArea[BiosStringAreaSize];
@@ -101,29 +106,29 @@ enum TableFault {
 /* image holds BiosImageBufferSize bytes. Returns 1 with table filled, 0 when
    a legacy offset is out of bounds or the legacy register list does not fit
    the table's slots (count below 5 or above 21). */
-int ReadBiosTable(const uint8_t *image, BiosTable *table);
+int ReadBiosTable(const uint8_t* image, BiosTable* table);
 /* The same, telling why when it fails (fault may be null). */
-int ReadBiosTableChecked(const uint8_t *image, BiosTable *table, TableFault *fault);
-const char *TableFaultText(TableFault fault);
+int ReadBiosTableChecked(const uint8_t* image, BiosTable* table, TableFault* fault);
+const char* TableFaultText(TableFault fault);
 
 /* Pieces of the legacy build, for the tools and tests. The text readers stop
    at the end of StringArea whatever the descriptors say. */
-void ReadVersionNumbers(const BiosTable *table, uint8_t *major, uint8_t *minor);
-int NameHasOrvelII(const BiosTable *table);
-uint8_t ComputeReg18CCode(const BiosTable *table);
+void ReadVersionNumbers(const BiosTable* table, uint8_t* major, uint8_t* minor);
+int NameHasOrvelII(const BiosTable* table);
+uint8_t ComputeReg18CCode(const BiosTable* table);
 
 /* Register entry n (1..22) of the table, slot 6 included. */
-RegisterSlot TableRegisterSlot(const BiosTable *table, uint32_t n);
+RegisterSlot TableRegisterSlot(const BiosTable* table, uint32_t n);
 
 /* Copies StringArea from offset up to its NUL (or the end of the area) into
    text, at most size - 1 characters, NUL-terminated; returns the length. */
-uint32_t TableAreaText(const BiosTable *table, uint32_t offset, char *text, uint32_t size);
+uint32_t TableAreaText(const BiosTable* table, uint32_t offset, char* text, uint32_t size);
 /* The version text: the area from its start up to the first NUL. */
-uint32_t TableVersionText(const BiosTable *table, char *text, uint32_t size);
+uint32_t TableVersionText(const BiosTable* table, char* text, uint32_t size);
 /* The version text cut at its first carriage return, as the image pages
    show it. */
-uint32_t TableVersionLine(const BiosTable *table, char *text, uint32_t size);
+uint32_t TableVersionLine(const BiosTable* table, char* text, uint32_t size);
 /* VendorName up to its NUL, at most 32 characters. */
-uint32_t TableVendorName(const BiosTable *table, char *text, uint32_t size);
+uint32_t TableVendorName(const BiosTable* table, char* text, uint32_t size);
 
 #endif

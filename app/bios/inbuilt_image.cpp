@@ -5,7 +5,7 @@ int InBuiltImagePresent()
     return InBuiltImage.Presence == 1;
 }
 
-const uint8_t *InBuiltImageData()
+const uint8_t* InBuiltImageData()
 {
     return InBuiltImage.Image;
 }

@@ -10,9 +10,9 @@
 #include "bios_image.h"
 
 struct InBuiltImageBlock {
-    uint32_t Value;          /* 1; not read */
-    char Marker[4];          /* "%SI%"; not read */
-    uint16_t Presence;       /* 1: an image is present */
+    uint32_t Value;    /* 1; not read */
+    char Marker[4];    /* "%SI%"; not read */
+    uint16_t Presence; /* 1: an image is present */
     uint8_t Image[BiosImageBufferSize];
 };
 
@@ -24,7 +24,7 @@ static_assert(offsetof(InBuiltImageBlock, Image) == 10, "Image offset");
 extern const InBuiltImageBlock InBuiltImage;
 
 int InBuiltImagePresent();
-const uint8_t *InBuiltImageData();
+const uint8_t* InBuiltImageData();
 uint32_t InBuiltImageSize();
 
 #endif

@@ -7,9 +7,15 @@ char ConfigPath[PathBufferSize];
 
 namespace {
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
-int IsBlank(char c) { return c == ' ' || c == '\t'; }
+int IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 

@@ -173,13 +173,13 @@ struct ConversionKind {
 // I64 and I (64-bit or pointer-sized numbers) and o, e, f, n (not known).
 // h and l do not change how wsprintfA prints a number read as an int.
 const ConversionKind kConversions[] = {
-    {0, 'd', NumberArg, PutNumber},   {0, 'i', NumberArg, PutNumber},   {0, 'u', NumberArg, PutNumber},
-    {0, 'x', NumberArg, PutNumber},   {0, 'X', NumberArg, PutNumber},   {'l', 'd', NumberArg, PutNumber},
-    {'l', 'i', NumberArg, PutNumber}, {'l', 'u', NumberArg, PutNumber}, {'l', 'x', NumberArg, PutNumber},
-    {'l', 'X', NumberArg, PutNumber}, {'h', 'd', NumberArg, PutNumber}, {'h', 'i', NumberArg, PutNumber},
-    {'h', 'u', NumberArg, PutNumber}, {'h', 'x', NumberArg, PutNumber}, {'h', 'X', NumberArg, PutNumber},
+    {0, 'd', NumberArg, PutNumber},    {0, 'i', NumberArg, PutNumber},      {0, 'u', NumberArg, PutNumber},
+    {0, 'x', NumberArg, PutNumber},    {0, 'X', NumberArg, PutNumber},      {'l', 'd', NumberArg, PutNumber},
+    {'l', 'i', NumberArg, PutNumber},  {'l', 'u', NumberArg, PutNumber},    {'l', 'x', NumberArg, PutNumber},
+    {'l', 'X', NumberArg, PutNumber},  {'h', 'd', NumberArg, PutNumber},    {'h', 'i', NumberArg, PutNumber},
+    {'h', 'u', NumberArg, PutNumber},  {'h', 'x', NumberArg, PutNumber},    {'h', 'X', NumberArg, PutNumber},
     {0, 'c', NumberArg, PutCharacter}, {'h', 'c', NumberArg, PutCharacter}, {'h', 'C', NumberArg, PutCharacter},
-    {0, 's', TextArg, PutString},     {'h', 's', TextArg, PutString},   {'h', 'S', TextArg, PutString},
+    {0, 's', TextArg, PutString},      {'h', 's', TextArg, PutString},      {'h', 'S', TextArg, PutString},
 };
 
 const ConversionKind* KindOf(const Conversion& c)

@@ -16,12 +16,12 @@
 struct FormatArg {
     const char* Text;  // used when not null
     long Number;       // read as wsprintfA reads an int: its low 32 bits
-    FormatArg() : Text(0), Number(0), Present(0) {}
-    FormatArg(const char* text) : Text(text ? text : ""), Number(0), Present(1) {}
-    FormatArg(long number) : Text(0), Number(number), Present(1) {}
-    FormatArg(int number) : Text(0), Number(number), Present(1) {}
-    FormatArg(unsigned long number) : Text(0), Number(long(number)), Present(1) {}
-    FormatArg(unsigned number) : Text(0), Number(long(number)), Present(1) {}
+    FormatArg() : Text(0), Number(0), Present(0) { }
+    FormatArg(const char* text) : Text(text ? text : ""), Number(0), Present(1) { }
+    FormatArg(long number) : Text(0), Number(number), Present(1) { }
+    FormatArg(int number) : Text(0), Number(number), Present(1) { }
+    FormatArg(unsigned long number) : Text(0), Number(long(number)), Present(1) { }
+    FormatArg(unsigned number) : Text(0), Number(long(number)), Present(1) { }
     int Present;
 };
 

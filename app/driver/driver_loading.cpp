@@ -32,8 +32,8 @@ int FileInWorkingFolder(const char* name)
 
 // A looked-up text with up to two placeholders, in a box captioned with the
 // installer title.
-void ShowDriverText(HWND owner, const TextRef& shown, UINT icon,
-                    FormatArg first = FormatArg(), FormatArg second = FormatArg())
+void ShowDriverText(HWND owner, const TextRef& shown, UINT icon, FormatArg first = FormatArg(),
+                    FormatArg second = FormatArg())
 {
     char format[TextBufferSize];
     char text[TextBufferSize];
@@ -44,45 +44,30 @@ void ShowDriverText(HWND owner, const TextRef& shown, UINT icon,
 
 void ShowNoDriver(HWND owner, const char* file)
 {
-    ShowDriverText(owner, TextNoDriver, MB_ICONWARNING,
-                   file);
+    ShowDriverText(owner, TextNoDriver, MB_ICONWARNING, file);
 }
 
 void ShowBadDriver(HWND owner, DWORD error, const char* file)
 {
-    ShowDriverText(owner, TextBadDriver,
-                   MB_ICONWARNING, FormatArg(long(error)), file);
+    ShowDriverText(owner, TextBadDriver, MB_ICONWARNING, FormatArg(long(error)), file);
 }
 
 void ShowInstallFailure(HWND owner, const DriverServiceResult& r)
 {
     switch (r.Outcome) {
-    case ServiceManagerUnavailable:
-        ShowBadDriver(owner, r.Error, PELMIX_DRIVER_FILE_NAME);
-        break;
-    case ServiceMarkedForDelete:
-        ShowDriverText(owner, TextServiceDeleting,
-                       MB_ICONWARNING);
-        break;
-    case ServiceAccessDenied:
-        ShowDriverText(owner, TextServiceNoAccess,
-                       MB_ICONWARNING);
-        break;
-    default:
-        ShowDriverText(owner, TextServiceInternalErr,
-                       MB_ICONWARNING, FormatArg(long(r.Error)));
-        break;
+    case ServiceManagerUnavailable: ShowBadDriver(owner, r.Error, PELMIX_DRIVER_FILE_NAME); break;
+    case ServiceMarkedForDelete: ShowDriverText(owner, TextServiceDeleting, MB_ICONWARNING); break;
+    case ServiceAccessDenied: ShowDriverText(owner, TextServiceNoAccess, MB_ICONWARNING); break;
+    default: ShowDriverText(owner, TextServiceInternalErr, MB_ICONWARNING, FormatArg(long(r.Error))); break;
     }
 }
 
 void ShowStartFailure(HWND owner, const DriverServiceResult& r)
 {
     if (r.Outcome == ServiceStartPathNotFound)
-        ShowDriverText(owner, TextServiceStartNoLoadErr,
-                       MB_ICONWARNING);
+        ShowDriverText(owner, TextServiceStartNoLoadErr, MB_ICONWARNING);
     else
-        ShowDriverText(owner, TextServiceStartErr,
-                       MB_ICONWARNING, FormatArg(long(r.Error)));
+        ShowDriverText(owner, TextServiceStartErr, MB_ICONWARNING, FormatArg(long(r.Error)));
 }
 
 int OpenVxd(HWND owner)
@@ -149,13 +134,11 @@ int OpenDriver(HWND owner)
     if (DriverOpen)
         return 1;
     switch (PlatformId()) {
-    case VER_PLATFORM_WIN32_WINDOWS:
-        return OpenVxd(owner);
-    case VER_PLATFORM_WIN32_NT:
-        return OpenNtDriver(owner);
+    case VER_PLATFORM_WIN32_WINDOWS: return OpenVxd(owner);
+    case VER_PLATFORM_WIN32_NT: return OpenNtDriver(owner);
     }
     DriverMessageBox(owner, "Your computer's Operating System is not supported\nExiting...", "BIOS Programmer",
-                MB_ICONWARNING);
+                     MB_ICONWARNING);
     return 0;
 }
 

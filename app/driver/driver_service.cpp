@@ -2,11 +2,11 @@
 
 #include "pelmix_ioctl.h"
 
-DriverServiceHandles DriverService = { 0, 0 };
+DriverServiceHandles DriverService = {0, 0};
 
 const ServiceControlOps Win32ServiceControl = {
-    ::OpenSCManagerA, ::CreateServiceA, ::OpenServiceA, ::StartServiceA,
-    ::ControlService, ::DeleteService, ::CloseServiceHandle,
+    ::OpenSCManagerA, ::CreateServiceA, ::OpenServiceA,       ::StartServiceA,
+    ::ControlService, ::DeleteService,  ::CloseServiceHandle,
 };
 const ServiceControlOps* ServiceControl = &Win32ServiceControl;
 
@@ -14,7 +14,7 @@ namespace {
 
 DriverServiceResult Result(DriverServiceOutcome outcome, DWORD error)
 {
-    DriverServiceResult result = { outcome, error };
+    DriverServiceResult result = {outcome, error};
     return result;
 }
 
@@ -47,17 +47,15 @@ DriverServiceOutcome OutcomeOfCreateError(DWORD error)
 
 DriverServiceResult InstallDriverService(const char* driverPath)
 {
-    DriverService.Manager =
-        ServiceControl->OpenSCManagerA(0, PELMIX_SERVICE_DATABASE, SC_MANAGER_CREATE_SERVICE);
+    DriverService.Manager = ServiceControl->OpenSCManagerA(0, PELMIX_SERVICE_DATABASE, SC_MANAGER_CREATE_SERVICE);
     if (!DriverService.Manager)
         return Result(ServiceManagerUnavailable, GetLastError());
 
     DWORD error = 0;
     for (int attempt = 0; attempt < DriverServiceCreateAttempts; ++attempt) {
         DriverService.Service = ServiceControl->CreateServiceA(
-            DriverService.Manager, PELMIX_SERVICE_NAME, PELMIX_SERVICE_DISPLAY_NAME,
-            SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-            driverPath, 0, 0, 0, 0, 0);
+            DriverService.Manager, PELMIX_SERVICE_NAME, PELMIX_SERVICE_DISPLAY_NAME, SERVICE_ALL_ACCESS,
+            SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, driverPath, 0, 0, 0, 0, 0);
         if (DriverService.Service)
             return Result(ServiceOk, 0);
 
@@ -98,8 +96,8 @@ void CloseDriverServiceHandles()
 
 HANDLE OpenDriverDevice(DWORD* error)
 {
-    HANDLE device = CreateFileA(PELMIX_USER_PATH, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, 0);
+    HANDLE device =
+        CreateFileA(PELMIX_USER_PATH, GENERIC_READ | GENERIC_WRITE, 0, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
     *error = device == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     return device;
 }

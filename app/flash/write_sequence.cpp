@@ -25,19 +25,19 @@ int HeldImage;  // CurrentImage holds what the card returned
 
 enum RequestOutcome { RequestCallFailed, RequestRefused, RequestDone };
 
-void TargetSelectedCard(PELMIX_ROM_TRANSFER *record)
+void TargetSelectedCard(PELMIX_ROM_TRANSFER* record)
 {
     record->Header.Status = 0;
     int32_t i = TheWizard.SelectedDevice;
     if (i < 0 || i >= int32_t(PELMIX_MAX_DEVICES))
         i = 0;
-    const PELMIX_DEVICE_ENTRY &entry = TheWizard.DeviceList.Entries[i];
+    const PELMIX_DEVICE_ENTRY& entry = TheWizard.DeviceList.Entries[i];
     record->Header.Bus = entry.Bus;
     record->Header.Device = entry.Device;
     record->Header.Function = entry.Function;
 }
 
-RequestOutcome SendRecord(uint32_t code, PELMIX_ROM_TRANSFER *record, uint32_t *returned)
+RequestOutcome SendRecord(uint32_t code, PELMIX_ROM_TRANSFER* record, uint32_t* returned)
 {
     *returned = 0;
     if (!TheHost.Request(code, record, kRecordSize, returned))
@@ -46,8 +46,8 @@ RequestOutcome SendRecord(uint32_t code, PELMIX_ROM_TRANSFER *record, uint32_t *
 }
 
 // The "...Err" text with the driver's code when it refused, else the plain one.
-void TellFailure(void *owner, RequestOutcome outcome, uint32_t status, const TextRef &errText,
-                 const TextRef &plainText, uint32_t type, int highlight)
+void TellFailure(void* owner, RequestOutcome outcome, uint32_t status, const TextRef& errText, const TextRef& plainText,
+                 uint32_t type, int highlight)
 {
     if (outcome == RequestRefused) {
         FormatArg code = FormatArg(long(status));
@@ -57,9 +57,9 @@ void TellFailure(void *owner, RequestOutcome outcome, uint32_t status, const Tex
     }
 }
 
-int WriteBackup(const char *path)
+int WriteBackup(const char* path)
 {
-    FILE *file = fopen(path, "wb");
+    FILE* file = fopen(path, "wb");
     if (!file)
         return 0;
     size_t items = fwrite(CurrentImage.Data, BiosImageBlockSize, 4, file);
@@ -76,12 +76,12 @@ int CurrentChecksumValid()
     if (ImageChecksumValid(CurrentImage.Data, length))
         return 1;
     return CurrentImageLength > kShorterChecksumSpan &&
-           ImageChecksumValid(CurrentImage.Data, length - kShorterChecksumSpan);
+        ImageChecksumValid(CurrentImage.Data, length - kShorterChecksumSpan);
 }
 
 // Writes the card's old image back. Without one there is nothing sound to
 // write; that, or a refused restore, is told and ends the run.
-void RestoreOldImage(void *owner)
+void RestoreOldImage(void* owner)
 {
     uint32_t returned = 0;
     RequestOutcome restored = RequestCallFailed;
@@ -106,8 +106,7 @@ int CurrentImageHeld()
     return HeldImage;
 }
 
-int TellUser(void *owner, const TextRef &shown, uint32_t type, const FormatArg *arg, const char *caption,
-             int highlight)
+int TellUser(void* owner, const TextRef& shown, uint32_t type, const FormatArg* arg, const char* caption, int highlight)
 {
     char format[TextBufferSize];
     LookupText(shown, format);
@@ -120,7 +119,7 @@ int TellUser(void *owner, const TextRef &shown, uint32_t type, const FormatArg *
     return TheHost.Box(owner, text, caption, type, highlight);
 }
 
-int BackupStep(const char *path, int validate, int save, BackupFailure *failure)
+int BackupStep(const char* path, int validate, int save, BackupFailure* failure)
 {
     BackupFailure why = BackupNoFailure;
     HeldImage = 0;
@@ -146,7 +145,7 @@ int BackupStep(const char *path, int validate, int save, BackupFailure *failure)
     return why == BackupNoFailure;
 }
 
-int WriteSequence(void *owner)
+int WriteSequence(void* owner)
 {
     if (OptionFlags.NoWrite) {
         TheHost.Box(owner, "Test mode: BIOS write has been skipped", "Debug Message", BoxOk | BoxIconInformation, 0);
@@ -155,10 +154,8 @@ int WriteSequence(void *owner)
 
     // Merge: without an image read from the card there is no table to carry.
     if (TheWizard.MergeTable &&
-        (!HeldImage ||
-         !MergeBiosTable(CurrentImage.Data, TheWizard.NewImage, uint32_t(CurrentImageLength)))) {
-        TellUser(owner, TextBadBiosMerge,
-                 BoxOk | BoxIconError);
+        (!HeldImage || !MergeBiosTable(CurrentImage.Data, TheWizard.NewImage, uint32_t(CurrentImageLength)))) {
+        TellUser(owner, TextBadBiosMerge, BoxOk | BoxIconError);
         return 0;
     }
 
@@ -197,14 +194,12 @@ int WriteSequence(void *owner)
     int result = 1;
     if ((ReadBackChecksumTest && !ImageChecksumValid(ReadBackImage.Data, uint32_t(length))) ||
         OptionFlags.ForceWriteCsErr) {
-        TellUser(owner, TextRereadCsErr,
-                 BoxOk | BoxIconError);
+        TellUser(owner, TextRereadCsErr, BoxOk | BoxIconError);
         TheHost.EndRun();
         result = 0;
     }
     if (CompareBytes(ReadBackImage.Data, TheWizard.NewImage, uint32_t(length)) != 0) {
-        TellUser(owner, TextRereadMemcmpErr,
-                 BoxOk | BoxIconError);
+        TellUser(owner, TextRereadMemcmpErr, BoxOk | BoxIconError);
         TheHost.EndRun();
         result = 0;
     }

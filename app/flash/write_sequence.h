@@ -26,10 +26,10 @@ struct WizardHost {
     /* One synchronous driver request, record as input and output of length
        bytes. 1 when the call itself succeeded; returned gets the reply's
        byte count. */
-    int (*Request)(uint32_t code, void *record, uint32_t length, uint32_t *returned);
+    int (*Request)(uint32_t code, void* record, uint32_t length, uint32_t* returned);
     /* A message box owned by owner; caption 0 means the installer title;
        highlight draws its text in dark red. Returns the answer. */
-    int (*Box)(void *owner, const char *text, const char *caption, uint32_t type, int highlight);
+    int (*Box)(void* owner, const char* text, const char* caption, uint32_t type, int highlight);
     /* The run must end without the exit question. */
     void (*EndRun)();
 };
@@ -37,9 +37,9 @@ struct WizardHost {
 /* Defined by the platform layer (the program, or a test's fake). */
 extern WizardHost TheHost;
 
-extern PELMIX_ROM_TRANSFER CurrentImage;   /* the card's image from the backup read */
-extern PELMIX_ROM_TRANSFER WriteRequest;   /* the new image as sent */
-extern PELMIX_ROM_TRANSFER ReadBackImage;  /* the chip after writing */
+extern PELMIX_ROM_TRANSFER CurrentImage;  /* the card's image from the backup read */
+extern PELMIX_ROM_TRANSFER WriteRequest;  /* the new image as sent */
+extern PELMIX_ROM_TRANSFER ReadBackImage; /* the chip after writing */
 /* Reply byte count of the backup read less 16: the chip size after a good
    read, meaningless (possibly negative) after a failed one. */
 extern int32_t CurrentImageLength;
@@ -51,9 +51,9 @@ int CurrentImageHeld();
 /* Why a backup step failed. */
 enum BackupFailure {
     BackupNoFailure,
-    BackupReadFailed,      /* the driver gave no image: no file written */
-    BackupChecksumFailed,  /* the image was read (and saved when asked) */
-    BackupFileFailed,      /* the file could not be written whole: none is left */
+    BackupReadFailed,     /* the driver gave no image: no file written */
+    BackupChecksumFailed, /* the image was read (and saved when asked) */
+    BackupFileFailed,     /* the file could not be written whole: none is left */
 };
 
 /* Reads the selected card into CurrentImage, tests its checksum when
@@ -62,14 +62,14 @@ enum BackupFailure {
    the user may still choose to overwrite must exist somewhere. 0 when the
    read, the checksum or the file failed, with the reason in failure (a file
    failure before a checksum failure); nothing is shown. */
-int BackupStep(const char *path, int validate, int save, BackupFailure *failure = 0);
+int BackupStep(const char* path, int validate, int save, BackupFailure* failure = 0);
 
 /* Merges (when MergeTable is set), writes NewImage, reads back and
    verifies; restores the old image (when one is held) after a failed write
    and after a failed read-back or verification. 1 when the new image is on
    the chip and verified (or the write was skipped with NoWrite), else 0
    after telling the user; the run must then end when EndRun was called. */
-int WriteSequence(void *owner);
+int WriteSequence(void* owner);
 
 /* 1 (the wizard's rule): the read-back must pass the checksum test as well
    as the byte comparison. A caller that writes an image whose checksum it
@@ -82,7 +82,7 @@ extern int ReadBackChecksumTest;
    installer title. Returns the answer. */
 struct FormatArg;
 struct TextRef;
-int TellUser(void *owner, const TextRef &shown, uint32_t type, const FormatArg *arg = 0, const char *caption = 0,
+int TellUser(void* owner, const TextRef& shown, uint32_t type, const FormatArg* arg = 0, const char* caption = 0,
              int highlight = 0);
 
 /* 1 when length is a usable image length (17 to 131072 bytes). */

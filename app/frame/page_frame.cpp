@@ -69,12 +69,10 @@ void PageClose(HWND page)
         SetActiveWindow(page);
 }
 
-int PageConvention(HWND page, UINT message, WPARAM wParam, const int *keyControls, int count)
+int PageConvention(HWND page, UINT message, WPARAM wParam, const int* keyControls, int count)
 {
     switch (message) {
-    case WM_ACTIVATE:
-        TrackActivePage(page, wParam);
-        return 1;
+    case WM_ACTIVATE: TrackActivePage(page, wParam); return 1;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDCANCEL)
             return 0;

@@ -14,8 +14,8 @@
 #define WMU_SELECT_BIOS2 (WM_USER + 8)
 #define WMU_FINISH       (WM_USER + 24)
 
-extern HWND MainWindow;  // owns every page; receives the WMU_ messages
-extern HWND ActivePage;  // the page the message loop hands dialog keys to
+extern HWND MainWindow;      // owns every page; receives the WMU_ messages
+extern HWND ActivePage;      // the page the message loop hands dialog keys to
 extern int SkipExitConfirm;  // the run ends without the exit question
 
 // What the pages need from the main window.
@@ -51,6 +51,6 @@ void PageClose(HWND page);
 // (PageCancel) and the close box (the page's key controls, count of ids, get
 // their procedures back, then PageClose). 1 when message was one of them: the
 // page answers TRUE.
-int PageConvention(HWND page, UINT message, WPARAM wParam, const int *keyControls, int count);
+int PageConvention(HWND page, UINT message, WPARAM wParam, const int* keyControls, int count);
 
 #endif

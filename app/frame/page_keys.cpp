@@ -7,7 +7,10 @@ HWND HiddenControls[HiddenControlCount];
 
 namespace {
 
-int KeyDown(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
+int KeyDown(int key)
+{
+    return (GetAsyncKeyState(key) & 0x8000) != 0;
+}
 
 WNDPROC PreviousProc(HWND control)
 {
@@ -67,13 +70,13 @@ void RestoreControl(HWND control)
     RemovePropA(control, PREVIOUS_PROC_PROPERTY);
 }
 
-void SubclassPageControls(HWND page, const int *ids, int count)
+void SubclassPageControls(HWND page, const int* ids, int count)
 {
     for (int i = 0; i < count; ++i)
         SubclassControl(GetDlgItem(page, ids[i]));
 }
 
-void RestorePageControls(HWND page, const int *ids, int count)
+void RestorePageControls(HWND page, const int* ids, int count)
 {
     for (int i = 0; i < count; ++i)
         RestoreControl(GetDlgItem(page, ids[i]));

@@ -22,8 +22,8 @@ void SubclassControl(HWND control);
 void RestoreControl(HWND control);
 
 // The same for the listed controls of a page.
-void SubclassPageControls(HWND page, const int *ids, int count);
-void RestorePageControls(HWND page, const int *ids, int count);
+void SubclassPageControls(HWND page, const int* ids, int count);
+void RestorePageControls(HWND page, const int* ids, int count);
 
 void ClearHiddenControls();
 // Shows every registered hidden control (developer mode).

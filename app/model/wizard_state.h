@@ -12,13 +12,13 @@
 enum : uint32_t { WizardPathSize = 260 };
 
 struct WizardState {
-    PELMIX_DEVICE_LIST DeviceList;        /* the driver's card list, as received */
-    int32_t SelectedDevice;               /* index into DeviceList.Entries */
+    PELMIX_DEVICE_LIST DeviceList; /* the driver's card list, as received */
+    int32_t SelectedDevice;        /* index into DeviceList.Entries */
     char BackupFolder[WizardPathSize];
     char BackupPath[WizardPathSize];
-    int32_t BackupEnabled;                /* flags: 0 or 1 */
+    int32_t BackupEnabled; /* flags: 0 or 1 */
     int32_t ValidateCurrentImage;
-    int32_t ReadChecksumFailed;           /* never cleared during a run */
+    int32_t ReadChecksumFailed; /* never cleared during a run */
     int32_t DontMerge;
     int32_t IgnoreChecksum;
     int32_t MergeAfterReadError;
@@ -26,7 +26,7 @@ struct WizardState {
     int32_t MergeTable;
     int32_t InBuiltImageAvailable;
     uint8_t NewImage[PELMIX_ROM_DATA_SIZE];
-    uint32_t NewImageSize;                /* bytes loaded and covered by the checksum test */
+    uint32_t NewImageSize; /* bytes loaded and covered by the checksum test */
 };
 
 static_assert(offsetof(WizardState, SelectedDevice) == 456, "SelectedDevice follows the device list");
@@ -41,6 +41,6 @@ extern WizardState TheWizard;
 
 /* Puts the initial values into state: everything zero or empty except
    BackupEnabled, ValidateCurrentImage and MergeTable, which are 1. */
-void InitWizardState(WizardState *state);
+void InitWizardState(WizardState* state);
 
 #endif

@@ -15,7 +15,7 @@
 #include "wizard_state.h"
 #include "write_sequence.h"
 
-int FileExists(const char *name)
+int FileExists(const char* name)
 {
 #ifdef _WIN32
     struct _finddata_t found;
@@ -30,13 +30,13 @@ int FileExists(const char *name)
 #endif
 }
 
-int ProbeBackupFile(const char *path, int exists)
+int ProbeBackupFile(const char* path, int exists)
 {
     if (!*path)
         return 0;
     // "r+b" opens for writing without truncating: an existing backup stays
     // whole until the backup step replaces it.
-    FILE *file = fopen(path, exists ? "r+b" : "wb");
+    FILE* file = fopen(path, exists ? "r+b" : "wb");
     if (!file)
         return 0;
     fclose(file);
@@ -47,15 +47,14 @@ int ProbeBackupFile(const char *path, int exists)
 
 namespace {
 
-void TellBadBackupPath(void *owner)
+void TellBadBackupPath(void* owner)
 {
-    TellUser(owner, TextBadBackupPath,
-             BoxOk | BoxIconInformation);
+    TellUser(owner, TextBadBackupPath, BoxOk | BoxIconInformation);
 }
 
 }  // namespace
 
-BackupNextResult BackupPageNext(void *owner, const char *typed)
+BackupNextResult BackupPageNext(void* owner, const char* typed)
 {
     if (TheWizard.BackupEnabled) {
         if (strlen(typed) >= WizardPathSize) {
@@ -64,9 +63,7 @@ BackupNextResult BackupPageNext(void *owner, const char *typed)
         }
         CopyText(TheWizard.BackupPath, WizardPathSize, typed);
         int exists = *typed && FileExists(TheWizard.BackupPath);
-        if (exists &&
-            TellUser(owner, TextConfirmBackupOverwrite,
-                     BoxYesNo | BoxDefaultSecond) != AnswerYes)
+        if (exists && TellUser(owner, TextConfirmBackupOverwrite, BoxYesNo | BoxDefaultSecond) != AnswerYes)
             return BackupStay;
         if (!ProbeBackupFile(TheWizard.BackupPath, exists)) {
             TellBadBackupPath(owner);
@@ -76,8 +73,7 @@ BackupNextResult BackupPageNext(void *owner, const char *typed)
 
     char caption[TextBufferSize];
     LookupText(TextReadBiosTitle, caption);
-    if (TellUser(owner, TextReadBios,
-                 BoxOkCancel, 0, caption) != AnswerOk) {
+    if (TellUser(owner, TextReadBios, BoxOkCancel, 0, caption) != AnswerOk) {
         TheHost.EndRun();
         return BackupEndRun;
     }
@@ -93,8 +89,7 @@ BackupNextResult BackupPageNext(void *owner, const char *typed)
     if (!read || (OptionFlags.ForceReadCsErr && TheWizard.ValidateCurrentImage)) {
         TheWizard.ReadChecksumFailed = 1;
         LookupText(TextReadChecksumErrTitle, caption);
-        if (TellUser(owner, TextReadChecksumErr,
-                     BoxYesNo | BoxDefaultSecond, 0, caption, 1) != AnswerYes) {
+        if (TellUser(owner, TextReadChecksumErr, BoxYesNo | BoxDefaultSecond, 0, caption, 1) != AnswerYes) {
             TheHost.EndRun();
             return BackupEndRun;
         }

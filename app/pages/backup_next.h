@@ -5,20 +5,20 @@
 #define DORVANE_BACKUP_NEXT_H
 
 enum BackupNextResult {
-    BackupStay,             /* the user corrects or reconsiders */
-    BackupEndRun,           /* the run ends without the exit question */
-    BackupToImagePage,      /* standard image page */
-    BackupToReadErrorPage,  /* image page after a read error */
+    BackupStay,            /* the user corrects or reconsiders */
+    BackupEndRun,          /* the run ends without the exit question */
+    BackupToImagePage,     /* standard image page */
+    BackupToReadErrorPage, /* image page after a read error */
 };
 
 /* 1 when a file system entry matching name exists. */
-int FileExists(const char *name);
+int FileExists(const char* name);
 
 /* 1 when path can be written. An existing file is opened for update and
    left as it was; a file the test creates is removed again. */
-int ProbeBackupFile(const char *path, int exists);
+int ProbeBackupFile(const char* path, int exists);
 
 /* typed: the edit box's text. */
-BackupNextResult BackupPageNext(void *owner, const char *typed);
+BackupNextResult BackupPageNext(void* owner, const char* typed);
 
 #endif

@@ -17,8 +17,7 @@
 
 namespace {
 
-const int kKeyControls[] = {IDOK,        IDC_BACK,          IDCANCEL,       IDC_BACKUP_PATH,
-                             IDC_BROWSE,  IDC_SKIP_CHECKSUM, IDC_SKIP_BACKUP};
+const int kKeyControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_BACKUP_PATH, IDC_BROWSE, IDC_SKIP_CHECKSUM, IDC_SKIP_BACKUP};
 const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
 
 void EnablePathControls(HWND page)
@@ -69,8 +68,7 @@ void Browse(HWND page)
     GetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath, WizardPathSize);
     char joined[WizardPathSize];
     if (!JoinBackupPath(TheWizard.BackupFolder, TheWizard.BackupPath, joined, sizeof joined)) {
-        TellUser(page, TextBadBackupPath,
-                 BoxOk | BoxIconInformation);
+        TellUser(page, TextBadBackupPath, BoxOk | BoxIconInformation);
         return;
     }
     CopyText(TheWizard.BackupPath, WizardPathSize, joined);
@@ -82,17 +80,10 @@ void Next(HWND page)
     char typed[WizardPathSize + 1] = "";
     GetDlgItemTextA(page, IDC_BACKUP_PATH, typed, sizeof typed);
     switch (BackupPageNext(page, typed)) {
-    case BackupStay:
-        return;
-    case BackupEndRun:
-        LeavePage(page, WM_CLOSE);
-        return;
-    case BackupToImagePage:
-        LeavePage(page, WMU_SELECT_BIOS);
-        return;
-    case BackupToReadErrorPage:
-        LeavePage(page, WMU_SELECT_BIOS2);
-        return;
+    case BackupStay: return;
+    case BackupEndRun: LeavePage(page, WM_CLOSE); return;
+    case BackupToImagePage: LeavePage(page, WMU_SELECT_BIOS); return;
+    case BackupToReadErrorPage: LeavePage(page, WMU_SELECT_BIOS2); return;
     }
 }
 
@@ -110,9 +101,7 @@ INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
     if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
         return TRUE;
     switch (message) {
-    case WM_INITDIALOG:
-        InitBackupPage(page);
-        return TRUE;
+    case WM_INITDIALOG: InitBackupPage(page); return TRUE;
     case WM_DESTROY:
         ClearHiddenControls();  // no handle of a gone page may be shown later
         return FALSE;
@@ -122,15 +111,9 @@ INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
             TheWizard.BackupEnabled = Ticked(page, IDC_SKIP_BACKUP) ? 0 : 1;
             EnablePathControls(page);
             return TRUE;
-        case IDC_SKIP_CHECKSUM:
-            TheWizard.ValidateCurrentImage = Ticked(page, IDC_SKIP_CHECKSUM) ? 0 : 1;
-            return TRUE;
-        case IDC_BROWSE:
-            Browse(page);
-            return TRUE;
-        case IDOK:
-            Next(page);
-            return TRUE;
+        case IDC_SKIP_CHECKSUM: TheWizard.ValidateCurrentImage = Ticked(page, IDC_SKIP_CHECKSUM) ? 0 : 1; return TRUE;
+        case IDC_BROWSE: Browse(page); return TRUE;
+        case IDOK: Next(page); return TRUE;
         case IDC_BACK: {
             int showDevices = TheWizard.DeviceList.Count >= 2 || OptionFlags.ForceDevList;
             LeavePage(page, showDevices ? WMU_DETECT : WMU_START);

@@ -4,8 +4,8 @@
 #include "text_lookup.h"
 #include "user_texts.h"
 
-const char *const CardTypeNames[CardTypeCount] = {"Unknown", "ZT10", "ZT20", "ZR1B", "ZR11", "ZR2", "ZR3"};
-const char *const ProductNames[CardTypeCount] = {"Unknown",  "ZT10-E",   "ZNA",     "Orvel I",
+const char* const CardTypeNames[CardTypeCount] = {"Unknown", "ZT10", "ZT20", "ZR1B", "ZR11", "ZR2", "ZR3"};
+const char* const ProductNames[CardTypeCount] = {"Unknown",  "ZT10-E",    "ZNA",     "Orvel I",
                                                  "Orvel II", "Orvel III", "Orvel IV"};
 
 namespace {
@@ -26,13 +26,13 @@ const CardKind kCardKinds[] = {
 
 int ClassifyCard(uint32_t deviceId, uint32_t vendorId, uint32_t revisionId)
 {
-    for (const CardKind &kind : kCardKinds)
+    for (const CardKind& kind : kCardKinds)
         if (kind.Device == deviceId && kind.Vendor == vendorId)
             return kind.Index + (kind.SplitsAtRevision5 && revisionId >= 5 ? 1 : 0);
     return 0;
 }
 
-void CardListLine(const PELMIX_DEVICE_ENTRY *entry, char *line, size_t size)
+void CardListLine(const PELMIX_DEVICE_ENTRY* entry, char* line, size_t size)
 {
     int index = ClassifyCard(entry->DeviceId, entry->VendorId, entry->RevisionId);
     char product[ProductNameShownLength + 1];

@@ -10,14 +10,14 @@
 
 enum { CardTypeCount = 7, ProductNameShownLength = 12 };
 
-extern const char *const CardTypeNames[CardTypeCount];
-extern const char *const ProductNames[CardTypeCount];
+extern const char* const CardTypeNames[CardTypeCount];
+extern const char* const ProductNames[CardTypeCount];
 
 /* The card type index 0 (unknown) to 6. */
 int ClassifyCard(uint32_t deviceId, uint32_t vendorId, uint32_t revisionId);
 
 /* "PRODUCT (BUS)": the product name, at most 12 characters, and the
    looked-up bus text ("AGPCard" or "PCICard"). */
-void CardListLine(const PELMIX_DEVICE_ENTRY *entry, char *line, size_t size);
+void CardListLine(const PELMIX_DEVICE_ENTRY* entry, char* line, size_t size);
 
 #endif

@@ -12,16 +12,16 @@ namespace {
 
 PELMIX_ROM_TRANSFER InfoRead;  // More info's read, apart from the backup's CurrentImage
 
-void TellNoDevices(void *owner)
+void TellNoDevices(void* owner)
 {
     TellUser(owner, TextNoDevices, BoxOk | BoxIconInformation);
 }
 
 }  // namespace
 
-DetectResult DetectDevices(void *owner)
+DetectResult DetectDevices(void* owner)
 {
-    PELMIX_DEVICE_LIST &list = TheWizard.DeviceList;
+    PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     uint32_t returned = 0;
     if (!TheHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned)) {
         TellNoDevices(owner);
@@ -29,8 +29,7 @@ DetectResult DetectDevices(void *owner)
     }
     if (list.Status != 0) {
         FormatArg status = FormatArg(long(list.Status));
-        TellUser(owner, TextNoDevicesErr,
-                 BoxOk | BoxIconInformation, &status);
+        TellUser(owner, TextNoDevicesErr, BoxOk | BoxIconInformation, &status);
         return DetectEndRun;
     }
     if (list.Count > PELMIX_MAX_DEVICES)
@@ -48,19 +47,18 @@ DetectResult DetectDevices(void *owner)
     return DetectShowPage;
 }
 
-void ReadCardVersion(int32_t index, char *text)
+void ReadCardVersion(int32_t index, char* text)
 {
     if (index < 0 || uint32_t(index) >= TheWizard.DeviceList.Count || index >= int32_t(PELMIX_MAX_DEVICES))
         return;
-    const PELMIX_DEVICE_ENTRY &entry = TheWizard.DeviceList.Entries[index];
+    const PELMIX_DEVICE_ENTRY& entry = TheWizard.DeviceList.Entries[index];
     InfoRead.Header.Status = 0;
     InfoRead.Header.Bus = entry.Bus;
     InfoRead.Header.Device = entry.Device;
     InfoRead.Header.Function = entry.Function;
     FillBytes(InfoRead.Data, 0, sizeof InfoRead.Data);
     uint32_t returned = 0;
-    if (!TheHost.Request(IOCTL_PELMIX_READ_ROM, &InfoRead, sizeof InfoRead, &returned) ||
-        InfoRead.Header.Status != 0)
+    if (!TheHost.Request(IOCTL_PELMIX_READ_ROM, &InfoRead, sizeof InfoRead, &returned) || InfoRead.Header.Status != 0)
         return;
     BiosTable table;
     if (!ReadBiosTable(InfoRead.Data, &table))

@@ -6,19 +6,19 @@
 #include <stdint.h>
 
 enum DetectResult {
-    DetectEndRun,    /* the user has been told; the run ends */
-    DetectOneCard,   /* the only card is chosen: on to the backup page */
-    DetectShowPage,  /* the device page lets the user choose */
+    DetectEndRun,   /* the user has been told; the run ends */
+    DetectOneCard,  /* the only card is chosen: on to the backup page */
+    DetectShowPage, /* the device page lets the user choose */
 };
 
 enum { VersionTextSize = 260 };
 
 /* Fills DeviceList; with one card (and no ForceDevList) selects it. */
-DetectResult DetectDevices(void *owner);
+DetectResult DetectDevices(void* owner);
 
 /* Reads card index's ROM and puts its version text into text (260 bytes,
    emptied by the caller); text stays empty when the read or the table
    fails. */
-void ReadCardVersion(int32_t index, char *text);
+void ReadCardVersion(int32_t index, char* text);
 
 #endif

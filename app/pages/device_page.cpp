@@ -24,7 +24,7 @@ const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
 void InitDevicePage(HWND page)
 {
     HWND list = GetDlgItem(page, IDC_DEVICE_LIST);
-    const PELMIX_DEVICE_LIST &devices = TheWizard.DeviceList;
+    const PELMIX_DEVICE_LIST& devices = TheWizard.DeviceList;
     for (uint32_t i = 0; i < devices.Count && i < PELMIX_MAX_DEVICES; ++i) {
         char line[TextBufferSize];
         CardListLine(&devices.Entries[i], line, sizeof line);
@@ -71,20 +71,15 @@ void Next(HWND page)
 int StartDeviceSelection(HWND owner)
 {
     switch (DetectDevices(owner)) {
-    case DetectEndRun:
-        return 0;
-    case DetectOneCard:
-        PostMessageA(owner, WMU_BACKUP, 0, 0);
-        return 1;
-    case DetectShowPage:
-        break;
+    case DetectEndRun: return 0;
+    case DetectOneCard: PostMessageA(owner, WMU_BACKUP, 0, 0); return 1;
+    case DetectShowPage: break;
     }
     if (CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_DEVICE), owner, DevicePageProc, 0))
         return 1;
     char caption[TextBufferSize];
     LookupText(TextWarningTitle, caption);
-    TellUser(owner, TextNoWinOpen,
-             BoxOk | BoxIconWarning, 0, caption);
+    TellUser(owner, TextNoWinOpen, BoxOk | BoxIconWarning, 0, caption);
     return 0;
 }
 
@@ -93,9 +88,7 @@ INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
     if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
         return TRUE;
     switch (message) {
-    case WM_INITDIALOG:
-        InitDevicePage(page);
-        return TRUE;
+    case WM_INITDIALOG: InitDevicePage(page); return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_DEVICE_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
             EnableWindow(GetDlgItem(page, IDOK), TRUE);
@@ -103,15 +96,9 @@ INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
             SetDlgItemTextA(page, IDC_DEVICE_INFO, "");
         }
         switch (LOWORD(wParam)) {
-        case IDC_MORE_INFO:
-            MoreInfo(page);
-            return TRUE;
-        case IDOK:
-            Next(page);
-            return TRUE;
-        case IDC_BACK:
-            LeavePage(page, WMU_START);
-            return TRUE;
+        case IDC_MORE_INFO: MoreInfo(page); return TRUE;
+        case IDOK: Next(page); return TRUE;
+        case IDC_BACK: LeavePage(page, WMU_START); return TRUE;
         }
         return FALSE;
     }

@@ -7,10 +7,10 @@
 #include "text_lookup.h"
 #include "user_texts.h"
 
-void BrowseForFolder(HWND owner, const char *title, const char *refusal, char *folder)
+void BrowseForFolder(HWND owner, const char* title, const char* refusal, char* folder)
 {
     CoInitialize(0);
-    IMalloc *allocator = 0;
+    IMalloc* allocator = 0;
     SHGetMalloc(&allocator);
     // The chooser writes its display name even when cancelled: a buffer of
     // its own keeps the folder as it was.
@@ -37,12 +37,12 @@ void BrowseForFolder(HWND owner, const char *title, const char *refusal, char *f
     CoUninitialize();
 }
 
-int ChooseImageFile(HWND owner, const char *title, const char *folder, char *name)
+int ChooseImageFile(HWND owner, const char* title, const char* folder, char* name)
 {
     // "text|pattern|text|pattern||" becomes the NUL-separated filter list.
     char filter[TextBufferSize + 2] = {};
     LookupText(TextOpenFilter, filter, TextBufferSize);
-    for (char *p = filter; *p; ++p)
+    for (char* p = filter; *p; ++p)
         if (*p == '|')
             *p = 0;
     name[0] = 0;

@@ -44,9 +44,7 @@ INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
     if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
         return TRUE;
     switch (message) {
-    case WM_INITDIALOG:
-        InitFinish(page);
-        return TRUE;
+    case WM_INITDIALOG: InitFinish(page); return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             Finish(page);

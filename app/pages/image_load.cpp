@@ -15,15 +15,15 @@ namespace {
 
 const uint32_t kMaxBlocks = BiosImageBufferSize / BiosImageBlockSize;
 
-void TellBadFile(void *owner)
+void TellBadFile(void* owner)
 {
     TellUser(owner, TextNoBiosImageInvalid, BoxOk);
 }
 
 // Reads whole blocks into NewImage; a file longer than the buffer is refused.
-int ReadImageFile(void *owner, FILE *file)
+int ReadImageFile(void* owner, FILE* file)
 {
-    uint8_t *image = TheWizard.NewImage;
+    uint8_t* image = TheWizard.NewImage;
     uint32_t blocks = 0;
     while (blocks < kMaxBlocks && fread(image + blocks * BiosImageBlockSize, BiosImageBlockSize, 1, file) == 1)
         ++blocks;
@@ -40,11 +40,11 @@ int ReadImageFile(void *owner, FILE *file)
     return 1;
 }
 
-int LoadFile(void *owner, const char *name)
+int LoadFile(void* owner, const char* name)
 {
     // No byte of an earlier image may reach the chip.
     FillBytes(TheWizard.NewImage, 0xFF, BiosImageBufferSize);
-    FILE *file = *name ? fopen(name, "rb") : 0;
+    FILE* file = *name ? fopen(name, "rb") : 0;
     if (!file) {
         TellUser(owner, TextNoBiosImage, BoxOk);
         return 0;
@@ -54,11 +54,10 @@ int LoadFile(void *owner, const char *name)
     return result;
 }
 
-int LoadInBuilt(void *owner)
+int LoadInBuilt(void* owner)
 {
     if (!TheWizard.InBuiltImageAvailable) {
-        TellUser(owner, TextNoEmbeddedBios,
-                 BoxOk | BoxIconInformation);
+        TellUser(owner, TextNoEmbeddedBios, BoxOk | BoxIconInformation);
         return 0;
     }
     CopyBytes(TheWizard.NewImage, InBuiltImageData(), BiosImageBufferSize);
@@ -66,13 +65,13 @@ int LoadInBuilt(void *owner)
     return 1;
 }
 
-void TellInfo(void *owner, const TextRef &shown)
+void TellInfo(void* owner, const TextRef& shown)
 {
     TellUser(owner, shown, BoxOk | BoxIconInformation);
 }
 
 // The blank image refusals; 1 when the image may be used.
-int BlankImageAllowed(void *owner, ImagePageKind kind, int blank)
+int BlankImageAllowed(void* owner, ImagePageKind kind, int blank)
 {
     if (!blank)
         return 1;
@@ -93,14 +92,13 @@ int BlankImageAllowed(void *owner, ImagePageKind kind, int blank)
 
 }  // namespace
 
-int LoadNewImage(void *owner, const char *name, int test, char *version, int *blank)
+int LoadNewImage(void* owner, const char* name, int test, char* version, int* blank)
 {
     *blank = 0;
     int result = name ? LoadFile(owner, name) : LoadInBuilt(owner);
     if (result && test &&
         (!ImageChecksumValid(TheWizard.NewImage, TheWizard.NewImageSize) || OptionFlags.ForceSourceCsErr)) {
-        TellUser(owner, TextSourceBiosCsErr,
-                 BoxOk | BoxIconError);
+        TellUser(owner, TextSourceBiosCsErr, BoxOk | BoxIconError);
         result = 0;
     }
     version[0] = 0;
@@ -115,7 +113,7 @@ int LoadNewImage(void *owner, const char *name, int test, char *version, int *bl
             *blank = 1;
     } else {
         LookupText(TextUnknownVersion, version, ImageVersionSize);
-        for (char *p = version; *p; ++p)
+        for (char* p = version; *p; ++p)
             if (*p == '\r') {
                 *p = 0;
                 break;
@@ -124,7 +122,7 @@ int LoadNewImage(void *owner, const char *name, int test, char *version, int *bl
     return 1;
 }
 
-ImageNextResult ImagePageNext(void *owner, ImagePageKind kind, int specific, const char *name)
+ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name)
 {
     int ignore = kind == StandardImagePage ? TheWizard.IgnoreChecksum : TheWizard.IgnoreChecksumAfterReadError;
     char version[ImageVersionSize];
@@ -138,8 +136,7 @@ ImageNextResult ImagePageNext(void *owner, ImagePageKind kind, int specific, con
     char caption[TextBufferSize];
     LookupText(TextWriteBiosTitle, caption);
     FormatArg versionArg(version);
-    if (TellUser(owner, TextWriteBios,
-                 BoxOkCancel | BoxDefaultSecond, &versionArg, caption, 1) != AnswerOk)
+    if (TellUser(owner, TextWriteBios, BoxOkCancel | BoxDefaultSecond, &versionArg, caption, 1) != AnswerOk)
         return ImageStay;
     return WriteSequence(owner) ? ImageWritten : ImageNotWritten;
 }

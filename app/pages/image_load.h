@@ -9,18 +9,18 @@ enum { ImageVersionSize = 260 };
    checksum test. version (260 bytes) gets the table's version text up to
    its first carriage return; blank is set when the table's Flags is 0.
    1 when NewImage holds a usable image, else 0 after telling the user. */
-int LoadNewImage(void *owner, const char *name, int test, char *version, int *blank);
+int LoadNewImage(void* owner, const char* name, int test, char* version, int* blank);
 
 enum ImagePageKind { StandardImagePage, ReadErrorImagePage };
 
 enum ImageNextResult {
-    ImageStay,          /* refused or not confirmed: choose again */
-    ImageStayInFile,    /* the file could not be used: focus on its name */
-    ImageWritten,       /* the write sequence succeeded */
-    ImageNotWritten,    /* the write sequence failed; it has told why */
+    ImageStay,       /* refused or not confirmed: choose again */
+    ImageStayInFile, /* the file could not be used: focus on its name */
+    ImageWritten,    /* the write sequence succeeded */
+    ImageNotWritten, /* the write sequence failed; it has told why */
 };
 
 /* specific: the file choice is ticked, and name is the typed file name. */
-ImageNextResult ImagePageNext(void *owner, ImagePageKind kind, int specific, const char *name);
+ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name);
 
 #endif

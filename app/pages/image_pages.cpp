@@ -18,8 +18,8 @@ namespace {
 
 // The controls that take the page keys; the standard page also has the
 // last, the merge box.
-const int kKeyControls[] = {IDOK,         IDC_BACK,       IDCANCEL,   IDC_DEFAULT_IMAGE,
-                             IDC_SPECIFIC_IMAGE, IDC_IMAGE_PATH, IDC_BROWSE, IDC_DONT_MERGE};
+const int kKeyControls[] = {IDOK,           IDC_BACK,   IDCANCEL,      IDC_DEFAULT_IMAGE, IDC_SPECIFIC_IMAGE,
+                            IDC_IMAGE_PATH, IDC_BROWSE, IDC_DONT_MERGE};
 
 int KeyControlCount(ImagePageKind kind)
 {
@@ -36,7 +36,7 @@ const FlagBox kStandardBoxes[] = {{IDC_DONT_MERGE, &WizardState::DontMerge},
 const FlagBox kReadErrorBoxes[] = {{IDC_MERGE_AFTER_ERROR, &WizardState::MergeAfterReadError},
                                    {IDC_IGNORE_AFTER_ERROR, &WizardState::IgnoreChecksumAfterReadError}};
 
-const FlagBox *BoxesOf(ImagePageKind kind)
+const FlagBox* BoxesOf(ImagePageKind kind)
 {
     return kind == StandardImagePage ? kStandardBoxes : kReadErrorBoxes;
 }
@@ -70,7 +70,7 @@ void InitImagePage(HWND page, ImagePageKind kind)
     ShowWindow(page, SW_SHOWNORMAL);
     SubclassPageControls(page, kKeyControls, KeyControlCount(kind));
 
-    const FlagBox *boxes = BoxesOf(kind);
+    const FlagBox* boxes = BoxesOf(kind);
     ClearHiddenControls();
     for (int i = 0; i < 2; ++i) {
         CheckDlgButton(page, boxes[i].Control, TheWizard.*boxes[i].Flag ? BST_CHECKED : BST_UNCHECKED);
@@ -121,9 +121,7 @@ INT_PTR ImagePage(HWND page, UINT message, WPARAM wParam, ImagePageKind kind)
     if (PageConvention(page, message, wParam, kKeyControls, KeyControlCount(kind)))
         return TRUE;
     switch (message) {
-    case WM_INITDIALOG:
-        InitImagePage(page, kind);
-        return TRUE;
+    case WM_INITDIALOG: InitImagePage(page, kind); return TRUE;
     case WM_DESTROY:
         ClearHiddenControls();  // no handle of a gone page may be shown later
         return FALSE;
@@ -134,22 +132,16 @@ INT_PTR ImagePage(HWND page, UINT message, WPARAM wParam, ImagePageKind kind)
                 EnableFileControls(page, id == IDC_SPECIFIC_IMAGE && IsDlgButtonChecked(page, id) == BST_CHECKED);
             return TRUE;
         }
-        const FlagBox *boxes = BoxesOf(kind);
+        const FlagBox* boxes = BoxesOf(kind);
         for (int i = 0; i < 2; ++i)
             if (id == boxes[i].Control) {
                 TheWizard.*boxes[i].Flag = IsDlgButtonChecked(page, id) == BST_CHECKED ? 1 : 0;
                 return TRUE;
             }
         switch (id) {
-        case IDC_BROWSE:
-            Browse(page);
-            return TRUE;
-        case IDOK:
-            Next(page, kind);
-            return TRUE;
-        case IDC_BACK:
-            LeavePage(page, WMU_BACKUP);
-            return TRUE;
+        case IDC_BROWSE: Browse(page); return TRUE;
+        case IDOK: Next(page, kind); return TRUE;
+        case IDC_BACK: LeavePage(page, WMU_BACKUP); return TRUE;
         }
         return FALSE;
     }

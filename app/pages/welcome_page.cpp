@@ -50,9 +50,7 @@ INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
     if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
         return TRUE;
     switch (message) {
-    case WM_INITDIALOG:
-        InitWelcome(page);
-        return TRUE;
+    case WM_INITDIALOG: InitWelcome(page); return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             LeavePage(page, WMU_DETECT);

@@ -16,7 +16,6 @@ HFONT BannerFont;
 
 namespace {
 
-
 void CreateBannerFont(HDC dc)
 {
     int size = GetDeviceCaps(dc, HORZRES) >= 800 ? 36 : 22;
@@ -78,8 +77,8 @@ int CreateMainWindow(HINSTANCE instance)
     char format[TextBufferSize];
     LookupText(TextInstallerTitle, format);
     FormatText(InstallerTitle, sizeof InstallerTitle, format, ProductName);
-    MainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, InstallerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, 1, 1,
-                                 0, 0, instance, 0);
+    MainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, InstallerTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, 1, 1, 0,
+                                 0, instance, 0);
     return MainWindow != 0;
 }
 
@@ -94,24 +93,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         SetCursor(LoadCursorA(0, IDC_ARROW));
         SendMessageA(window, WMU_START, 0, 0);
         return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    case WM_PAINT:
-        PaintBanner(window);
-        return 0;
-    case WM_CLOSE:
-        ConfirmExit(MainWindow);
-        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_PAINT: PaintBanner(window); return 0;
+    case WM_CLOSE: ConfirmExit(MainWindow); return 0;
     case WM_KEYDOWN:
         if (wParam == VK_F3)
             ConfirmExit(MainWindow);
         else if (wParam == VK_F1)
             ShowAbout(MainWindow);
         return 0;
-    case WMU_START:
-        StartWizard(window);
-        return 0;
+    case WMU_START: StartWizard(window); return 0;
     case WMU_DETECT:
         if (!StartDeviceSelection(window))
             CloseWithoutAsking(window);
@@ -120,12 +111,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         QuitIsSafe = 0;
         CreatePage(IDD_BACKUP, BackupPageProc);
         return 0;
-    case WMU_SELECT_BIOS:
-        CreatePage(IDD_IMAGE, ImagePageProc);
-        return 0;
-    case WMU_SELECT_BIOS2:
-        CreatePage(IDD_IMAGE_READ_ERROR, ImagePageAfterReadErrorProc);
-        return 0;
+    case WMU_SELECT_BIOS: CreatePage(IDD_IMAGE, ImagePageProc); return 0;
+    case WMU_SELECT_BIOS2: CreatePage(IDD_IMAGE_READ_ERROR, ImagePageAfterReadErrorProc); return 0;
     case WMU_FINISH:
         if (!CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(IDD_FINISH), window, FinishPageProc, 0))
             WarnPageNotCreated();
@@ -166,4 +153,3 @@ void ShowAbout(HWND owner)
     FormatText(text, sizeof text, format, ProductName, PROGRAM_VERSION_TEXT);
     MessageBoxA(owner, text, InstallerTitle, MB_ICONINFORMATION);
 }
-

@@ -18,7 +18,7 @@ static_assert(AnswerOk == IDOK && AnswerCancel == IDCANCEL && AnswerYes == IDYES
 
 namespace {
 
-int DriverRequest(uint32_t code, void *record, uint32_t length, uint32_t *returned)
+int DriverRequest(uint32_t code, void* record, uint32_t length, uint32_t* returned)
 {
     DWORD count = 0;
     BOOL ok = DeviceIoControl(DriverHandle, code, record, length, record, length, &count, 0);
@@ -26,7 +26,7 @@ int DriverRequest(uint32_t code, void *record, uint32_t length, uint32_t *return
     return ok ? 1 : 0;
 }
 
-int ShowBox(void *owner, const char *text, const char *caption, uint32_t type, int highlight)
+int ShowBox(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
 {
     HWND window = static_cast<HWND>(owner);
     if (!caption)

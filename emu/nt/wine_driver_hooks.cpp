@@ -11,7 +11,7 @@
 namespace {
 
 const unsigned PathCapacity = 260;
-char DriverFolder[PathCapacity];   // ends in a backslash
+char DriverFolder[PathCapacity];  // ends in a backslash
 char ScratchPath[PathCapacity];
 
 const unsigned MachineTextCapacity = 65536;

@@ -43,9 +43,9 @@ HANDLE OpenFile(const char* path, ACCESS_MASK access, ULONG disposition)
     InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, 0, 0);
     IO_STATUS_BLOCK io;
     HANDLE file = 0;
-    NTSTATUS status = ZwCreateFile(&file, access | SYNCHRONIZE, &attributes, &io, 0, FILE_ATTRIBUTE_NORMAL,
-                                   FILE_SHARE_READ, disposition,
-                                   FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, 0, 0);
+    NTSTATUS status =
+        ZwCreateFile(&file, access | SYNCHRONIZE, &attributes, &io, 0, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ,
+                     disposition, FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE, 0, 0);
     return NT_SUCCESS(status) ? file : 0;
 }
 
@@ -83,8 +83,7 @@ int WriteWholeFile(const char* path, const uint8_t* data, uint32_t size)
     int ok = 1;
     while (total < size) {
         IO_STATUS_BLOCK io;
-        NTSTATUS status = ZwWriteFile(file, 0, 0, 0, &io, const_cast<uint8_t*>(data) + total, size - total,
-                                      0, 0);
+        NTSTATUS status = ZwWriteFile(file, 0, 0, 0, &io, const_cast<uint8_t*>(data) + total, size - total, 0, 0);
         if (!NT_SUCCESS(status) || io.Information == 0) {
             ok = 0;
             break;

@@ -34,8 +34,8 @@ ThreadIrql* ClaimThreadIrql(HANDLE thread)
 {
     for (unsigned i = 0; i < ThreadIrqlCount; ++i) {
         HANDLE expected = 0;
-        if (__atomic_compare_exchange_n(&ThreadIrqls[i].Thread, &expected, thread, false,
-                                        __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE))
+        if (__atomic_compare_exchange_n(&ThreadIrqls[i].Thread, &expected, thread, false, __ATOMIC_ACQ_REL,
+                                        __ATOMIC_ACQUIRE))
             return &ThreadIrqls[i];
     }
     return 0;

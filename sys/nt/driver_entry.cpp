@@ -23,8 +23,7 @@ NTSTATUS RestrictDeviceAccess(PDEVICE_OBJECT device)
         status = ObOpenObjectByPointer(device, 0, 0, WRITE_DAC, 0, KernelMode, &handle);
     if (!NT_SUCCESS(status))
         return status;
-    status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION,
-                                 const_cast<uint8_t*>(DeviceDescriptor));
+    status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, const_cast<uint8_t*>(DeviceDescriptor));
     ZwClose(handle);
     return status;
 }
@@ -43,10 +42,10 @@ NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
     uint32_t information = 0;
     DriverHooksRequestStart(irp->AssociatedIrp.SystemBuffer, stack->Parameters.DeviceIoControl.InputBufferLength,
                             stack->Parameters.DeviceIoControl.OutputBufferLength);
-    NTSTATUS status = static_cast<NTSTATUS>(DispatchDeviceControl(
-        stack->Parameters.DeviceIoControl.IoControlCode, irp->AssociatedIrp.SystemBuffer,
-        stack->Parameters.DeviceIoControl.InputBufferLength,
-        stack->Parameters.DeviceIoControl.OutputBufferLength, &information));
+    NTSTATUS status = static_cast<NTSTATUS>(
+        DispatchDeviceControl(stack->Parameters.DeviceIoControl.IoControlCode, irp->AssociatedIrp.SystemBuffer,
+                              stack->Parameters.DeviceIoControl.InputBufferLength,
+                              stack->Parameters.DeviceIoControl.OutputBufferLength, &information));
     DriverHooksRequestDone();
     irp->IoStatus.Status = status;
     irp->IoStatus.Information = information;
@@ -85,8 +84,7 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRI
     // FILE_DEVICE_SECURE_OPEN: an open of a name below the device is checked
     // against the device's own descriptor too.
     PDEVICE_OBJECT device = 0;
-    status = IoCreateDevice(driverObject, 0, &deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE,
-                            &device);
+    status = IoCreateDevice(driverObject, 0, &deviceName, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, TRUE, &device);
     if (!NT_SUCCESS(status)) {
         DriverHooksStop();
         return status;

@@ -7,8 +7,14 @@ NTSTATUS DriverHooksStart(PDRIVER_OBJECT, PUNICODE_STRING)
     return STATUS_SUCCESS;
 }
 
-void DriverHooksRequestStart(void*, ULONG, ULONG) {}
+void DriverHooksRequestStart(void*, ULONG, ULONG)
+{
+}
 
-void DriverHooksRequestDone() {}
+void DriverHooksRequestDone()
+{
+}
 
-void DriverHooksStop() {}
+void DriverHooksStop()
+{
+}

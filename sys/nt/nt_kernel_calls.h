@@ -21,22 +21,20 @@ struct PELMIX_SYSTEM_BASIC_INFORMATION {
 };
 #ifndef _WIN64
 static_assert(sizeof(PELMIX_SYSTEM_BASIC_INFORMATION) == 44, "basic information size");
-static_assert(offsetof(PELMIX_SYSTEM_BASIC_INFORMATION, ActiveProcessorsAffinityMask) == 36,
-              "affinity mask offset");
-static_assert(offsetof(PELMIX_SYSTEM_BASIC_INFORMATION, NumberOfProcessors) == 40,
-              "processor count offset");
+static_assert(offsetof(PELMIX_SYSTEM_BASIC_INFORMATION, ActiveProcessorsAffinityMask) == 36, "affinity mask offset");
+static_assert(offsetof(PELMIX_SYSTEM_BASIC_INFORMATION, NumberOfProcessors) == 40, "processor count offset");
 #endif
 
 enum { PELMIX_SYSTEM_BASIC_INFORMATION_CLASS = 0 };
 
-extern "C" NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(ULONG informationClass, PVOID information,
-                                                            ULONG length, PULONG returnLength);
+extern "C" NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(ULONG informationClass, PVOID information, ULONG length,
+                                                            PULONG returnLength);
 
 // Object security (ntifs.h, which does not compile beside ntddk.h here).
 extern "C" NTSYSAPI NTSTATUS NTAPI ObOpenObjectByPointer(PVOID object, ULONG handleAttributes,
-                                                         PACCESS_STATE passedAccessState,
-                                                         ACCESS_MASK desiredAccess, POBJECT_TYPE objectType,
-                                                         KPROCESSOR_MODE accessMode, PHANDLE handle);
+                                                         PACCESS_STATE passedAccessState, ACCESS_MASK desiredAccess,
+                                                         POBJECT_TYPE objectType, KPROCESSOR_MODE accessMode,
+                                                         PHANDLE handle);
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
                                                        PSECURITY_DESCRIPTOR descriptor);
 

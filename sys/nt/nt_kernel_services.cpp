@@ -80,9 +80,15 @@ const KPRIORITY HighestThreadPriority = HIGH_PRIORITY;
 // inline; a kernel that runs drivers in a user process keeps it elsewhere, so
 // ask the kernel.
 extern "C" PKTHREAD NTAPI ImportedKeGetCurrentThread() __asm__("KeGetCurrentThread");
-PKTHREAD CurrentThread() { return ImportedKeGetCurrentThread(); }
+PKTHREAD CurrentThread()
+{
+    return ImportedKeGetCurrentThread();
+}
 #else
-PKTHREAD CurrentThread() { return KeGetCurrentThread(); }
+PKTHREAD CurrentThread()
+{
+    return KeGetCurrentThread();
+}
 #endif
 
 }  // namespace
@@ -90,8 +96,8 @@ PKTHREAD CurrentThread() { return KeGetCurrentThread(); }
 int KernelQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
     PELMIX_SYSTEM_BASIC_INFORMATION information;
-    NTSTATUS status = ZwQuerySystemInformation(PELMIX_SYSTEM_BASIC_INFORMATION_CLASS, &information,
-                                               sizeof(information), 0);
+    NTSTATUS status =
+        ZwQuerySystemInformation(PELMIX_SYSTEM_BASIC_INFORMATION_CLASS, &information, sizeof(information), 0);
     if (!NT_SUCCESS(status))
         return 0;
     *numberOfProcessors = static_cast<uint8_t>(information.NumberOfProcessors);
@@ -132,8 +138,7 @@ int KernelWaitForSystemThreads(int64_t relativeTimeout100ns)
     if (count > 0) {
         LARGE_INTEGER timeout;
         timeout.QuadPart = relativeTimeout100ns;
-        KeWaitForMultipleObjects(count, threads, WaitAll, Executive, KernelMode, FALSE, &timeout,
-                                 ThreadWaitBlocks);
+        KeWaitForMultipleObjects(count, threads, WaitAll, Executive, KernelMode, FALSE, &timeout, ThreadWaitBlocks);
     }
     // Whatever the wait gave, let go of every thread that has ended.
     int allEnded = 1;

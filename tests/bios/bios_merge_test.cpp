@@ -9,12 +9,12 @@ alignas(8) static uint8_t Before[BiosImageBufferSize];
 
 /* The release image the program carries, built the same way as the
    build's in-built block, so these tests also run in builds without one. */
-static void LoadInBuilt(uint8_t *image)
+static void LoadInBuilt(uint8_t* image)
 {
     BuildInBuiltImage(image);
 }
 
-static std::string VersionText(const BiosTable *t)
+static std::string VersionText(const BiosTable* t)
 {
     char text[BiosStringAreaSize + 1];
     TableVersionText(t, text, sizeof(text));
@@ -113,10 +113,10 @@ TEST(MergeBiosTable, OldTableMovesMakerNameOutOfTextArea)
     recipe.TableSize = BiosTableOldSize;
     strcpy(recipe.Product, "ORVEL II AGP");
     strcpy(recipe.Version, "Bios Rev 1.01.00.0021");
-    strcpy(recipe.SecondLine, "Kestrel Boards Ltd 16MB");   /* texts end at 61, NUL at 61 */
-    strcpy(recipe.Vendor, "Kestrel Brds");                  /* 12 characters behind the NUL */
+    strcpy(recipe.SecondLine, "Kestrel Boards Ltd 16MB"); /* texts end at 61, NUL at 61 */
+    strcpy(recipe.Vendor, "Kestrel Brds");                /* 12 characters behind the NUL */
     BUILD_IMAGE(recipe, Current);
-    BiosTable *old = StoredTable(Current);
+    BiosTable* old = StoredTable(Current);
     ASSERT_EQ(62, old->StringDescriptors[VendorOffsetIndex]);
     /* Put the name at text offset 60, as older boards keep it. */
     old->StringArea[59] = 0;
@@ -128,9 +128,9 @@ TEST(MergeBiosTable, OldTableMovesMakerNameOutOfTextArea)
 
     LoadInBuilt(NewImage);
     ASSERT_EQ(1, MergeBiosTable(Current, NewImage, 65536));
-    BiosTable *merged = StoredTable(NewImage);
+    BiosTable* merged = StoredTable(NewImage);
     EXPECT_EQ(BiosTableSize, merged->TableSize);
-    EXPECT_STREQ("Kestrel Brds", reinterpret_cast<const char *>(merged->VendorName));
+    EXPECT_STREQ("Kestrel Brds", reinterpret_cast<const char*>(merged->VendorName));
     EXPECT_EQ(BiosVendorOffsetInArea, merged->StringDescriptors[VendorOffsetIndex]);
     EXPECT_EQ(32u, merged->VendorFieldSize);
     for (uint32_t i = 60; i < 72; i++)
@@ -185,7 +185,7 @@ TEST(SpliceVersionText, RefusesWhatDoesNotFitTheArea)
     EXPECT_EQ(0, memcmp(&before, &r, sizeof(r)));
 
     /* Exactly filling the area with its NUL still fits. */
-    MakeTextTable(&t, "ORVEL", "1.0.0.00000000000000", "");  /* 20 characters: 128 bytes with NUL */
+    MakeTextTable(&t, "ORVEL", "1.0.0.00000000000000", ""); /* 20 characters: 128 bytes with NUL */
     ASSERT_EQ(1, SpliceVersionText(&r, &t));
     EXPECT_EQ(0, r.StringArea[127]);
 

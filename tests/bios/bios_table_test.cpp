@@ -4,7 +4,7 @@
 
 alignas(8) static uint8_t Image[BiosImageBufferSize];
 
-static void BuildDefaultLegacy(uint8_t *image)
+static void BuildDefaultLegacy(uint8_t* image)
 {
     BoardRecipe recipe;
     DefaultBoardRecipe(&recipe);
@@ -65,7 +65,7 @@ TEST(ReadBiosTable, LegacyOffsetBoundsAreInclusive)
         {0x40, 1024, TableStringAreaBeyondLimit},
         {0x5C, 8192, TableRegisterListBeyondLimit},
     };
-    for (const BoundCase &c : cases) {
+    for (const BoundCase& c : cases) {
         SCOPED_TRACE(c.Limit);
         BuildDefaultLegacy(Image);
         SetImageDword(Image, c.LocatorOffset, c.Limit);
@@ -93,7 +93,7 @@ TEST(ReadBiosTable, RegisterListCounts)
     ASSERT_EQ(1, ReadBiosTable(Image, &t));
     EXPECT_EQ(6u, t.RegisterCount);
     EXPECT_EQ(55u, t.Slots1To5[4].Value);
-    for (const RegisterSlot &slot : t.Slots7To22) {
+    for (const RegisterSlot& slot : t.Slots7To22) {
         EXPECT_EQ(0u, slot.Register);
         EXPECT_EQ(0u, slot.Value);
     }
@@ -144,7 +144,7 @@ TEST(ReadBiosTable, LegacyImageIsNeverBlank)
 }
 
 struct VersionCase {
-    const char *Text;
+    const char* Text;
     uint8_t Major, Minor;
 };
 
@@ -152,14 +152,14 @@ TEST(VersionNumbers, Readings)
 {
     static const VersionCase cases[] = {
         {"Bios Rev 1.02.00.0034", 2, 34},
-        {"0.9", 9, 0},          /* a '0' does not start a number */
+        {"0.9", 9, 0}, /* a '0' does not start a number */
         {"V2.1", 2, 1},
-        {"1.2.3.4.5", 1, 2},    /* four points: not the three-point form */
-        {"7.", 7, 0},           /* nothing stored after a trailing point */
-        {"Rev 300.2", 44, 2},   /* low 8 bits */
+        {"1.2.3.4.5", 1, 2},  /* four points: not the three-point form */
+        {"7.", 7, 0},         /* nothing stored after a trailing point */
+        {"Rev 300.2", 44, 2}, /* low 8 bits */
         {"no digits", 0, 0},
     };
-    for (const VersionCase &c : cases) {
+    for (const VersionCase& c : cases) {
         BiosTable t;
         MakeTextTable(&t, "P", c.Text, "");
         uint8_t major = 0xFF, minor = 0xFF;
@@ -202,17 +202,14 @@ TEST(VersionNumbers, StartWithinLengthThenReadOnButStopAtAreaEnd)
 TEST(NameHasOrvelII, SearchedInsideLongerTextsOnly)
 {
     struct {
-        const char *Product;
+        const char* Product;
         int Expected;
     } cases[] = {
-        {"XORVEL IIY", 1},
-        {"ORVEL II AGP", 1},
-        {"AGP ORVEL II", 1},
-        {"ORVEL II", 0},   /* exactly as long as the searched text */
-        {"ORVEL I AGP", 0},
-        {"orvel ii agp", 0},
+        {"XORVEL IIY", 1},   {"ORVEL II AGP", 1},
+        {"AGP ORVEL II", 1}, {"ORVEL II", 0}, /* exactly as long as the searched text */
+        {"ORVEL I AGP", 0},  {"orvel ii agp", 0},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         BiosTable t;
         MakeTextTable(&t, c.Product, "1.0", "");
         EXPECT_EQ(c.Expected, NameHasOrvelII(&t)) << c.Product;
@@ -236,7 +233,7 @@ TEST(Reg18CCode, ValuesAndSlots)
     } values[] = {
         {0, 0}, {0x4, 5}, {0x204, 6}, {0x6, 5}, {0x2, 3}, {0x202, 4}, {0x1, 1}, {0x201, 2}, {0x200, 2},
     };
-    for (const auto &v : values) {
+    for (const auto& v : values) {
         BiosTable t;
         memset(&t, 0, sizeof(t));
         t.Slots7To22[3] = {BiosReg18C, v.Value};
@@ -247,8 +244,8 @@ TEST(Reg18CCode, ValuesAndSlots)
        two entries in slots 7-22 wins. */
     BoardRecipe recipe;
     DefaultBoardRecipe(&recipe);
-    RegisterSlot regs[] = {{BiosReg18C, 0x4}, {2, 0}, {3, 0}, {4, 0}, {5, 0},
-                           {BiosReg18C, 0x2}, {7, 0}, {BiosReg18C, 0x201}};
+    RegisterSlot regs[] = {{BiosReg18C, 0x4},  {2, 0}, {3, 0}, {4, 0}, {5, 0}, {BiosReg18C, 0x2}, {7, 0},
+                           {BiosReg18C, 0x201}};
     SetRegisters(&recipe, regs, 8);
     recipe.Slot6Register = BiosReg18C;
     BUILD_IMAGE(recipe, Image);

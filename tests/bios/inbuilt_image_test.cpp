@@ -16,7 +16,7 @@ TEST(InBuiltImage, BlockAndRomHeader)
     ASSERT_EQ(1, InBuiltImagePresent());
     ASSERT_EQ(BiosImageBufferSize, InBuiltImageSize());
 
-    const uint8_t *image = InBuiltImageData();
+    const uint8_t* image = InBuiltImageData();
     EXPECT_TRUE(ImageChecksumValid(image, BiosImageBufferSize));
     EXPECT_EQ(0x61, image[2]);
     uint32_t pcir = ImageWord(image, 0x18);
@@ -41,7 +41,7 @@ TEST(InBuiltImage, CompiledBlockHoldsTheGeneratedImage)
 
 TEST(InBuiltImage, BlankStoredTable)
 {
-    const uint8_t *image = InBuiltImageData();
+    const uint8_t* image = InBuiltImageData();
     TableLocator loc;
     ReadTableLocator(image, &loc);
     EXPECT_EQ(0, loc.LegacyFlags);

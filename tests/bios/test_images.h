@@ -12,12 +12,12 @@
 /* Fails the calling test when the description doesn't build. */
 #define BUILD_IMAGE(recipe, image) ASSERT_EQ(1, BuildBoardImage(&(recipe), (image)))
 
-inline BiosTable *StoredTable(uint8_t *image)
+inline BiosTable* StoredTable(uint8_t* image)
 {
-    return reinterpret_cast<BiosTable *>(image + ImageWord(image, 0x4A));
+    return reinterpret_cast<BiosTable*>(image + ImageWord(image, 0x4A));
 }
 
-inline void SetRegisters(BoardRecipe *recipe, const RegisterSlot *slots, uint32_t count)
+inline void SetRegisters(BoardRecipe* recipe, const RegisterSlot* slots, uint32_t count)
 {
     memcpy(recipe->Registers, slots, count * sizeof(RegisterSlot));
     recipe->RegisterCount = count;
@@ -26,7 +26,7 @@ inline void SetRegisters(BoardRecipe *recipe, const RegisterSlot *slots, uint32_
 
 /* A table built in memory: texts laid out as product, blank, version, CR LF,
    line, CR LF, with the extra text empty behind them. */
-inline void MakeTextTable(BiosTable *t, const char *product, const char *version, const char *line)
+inline void MakeTextTable(BiosTable* t, const char* product, const char* version, const char* line)
 {
     memset(t, 0, sizeof(*t));
     t->TableSize = BiosTableSize;

@@ -34,11 +34,10 @@ uint32_t RelocationFor(const std::string& machine)
 
 TEST(CardScan, EntryCarriesEveryField)
 {
-    PELMIX_DEVICE_LIST list = Scan(
-        "pci 0:00.0 id=8086:7190 class=0600\n"
-        "pci 2:1f.0 id=1E5B:0A52 rev=A3 class=0300 cmd=0007 status=0010 agp "
-        "bar0=0xE8000008/128M bar1=0xF3000000/16K rom=0xF3FE0001/128K cfg2C=0x51231A2B\n",
-        0);
+    PELMIX_DEVICE_LIST list = Scan("pci 0:00.0 id=8086:7190 class=0600\n"
+                                   "pci 2:1f.0 id=1E5B:0A52 rev=A3 class=0300 cmd=0007 status=0010 agp "
+                                   "bar0=0xE8000008/128M bar1=0xF3000000/16K rom=0xF3FE0001/128K cfg2C=0x51231A2B\n",
+                                   0);
     ASSERT_EQ(list.Count, 1u);
     const PELMIX_DEVICE_ENTRY& e = list.Entries[0];
     EXPECT_EQ(e.Bus, 2u);
@@ -59,14 +58,13 @@ TEST(CardScan, EntryCarriesEveryField)
 
 TEST(CardScan, FamiliesComeFromTheMatchTableAndOthersAreIgnored)
 {
-    PELMIX_DEVICE_LIST list = Scan(
-        "pci 0:01.0 id=1E5B:0A51 cmd=0005\n"
-        "pci 0:02.0 id=1E5B:0A53\n"
-        "pci 0:03.0 id=1D2E:0C61\n"
-        "pci 0:04.0 id=1D2E:0C62\n"
-        "pci 0:05.0 id=0A51:1E5B\n"
-        "pci 0:06.0 id=1E5B:0A52\n",
-        0);
+    PELMIX_DEVICE_LIST list = Scan("pci 0:01.0 id=1E5B:0A51 cmd=0005\n"
+                                   "pci 0:02.0 id=1E5B:0A53\n"
+                                   "pci 0:03.0 id=1D2E:0C61\n"
+                                   "pci 0:04.0 id=1D2E:0C62\n"
+                                   "pci 0:05.0 id=0A51:1E5B\n"
+                                   "pci 0:06.0 id=1E5B:0A52\n",
+                                   0);
     ASSERT_EQ(list.Count, 4u);
     const uint32_t devices[] = {1, 3, 4, 6};
     const uint32_t families[] = {1, 3, 4, 2};
@@ -85,10 +83,9 @@ TEST(CardScan, FunctionsBeyondZeroNeedAPresentMultiFunctionDevice)
     // Single-function device: function 1 is not scanned even though it answers.
     Scan("pci 0:03.0 id=1234:0001 class=0780\npci 0:03.1 id=1D2E:0C61\n", PELMIX_RESULT_NO_CARD);
     // Multi-function: every function is scanned, holes skipped.
-    PELMIX_DEVICE_LIST list = Scan(
-        "pci 0:03.0 id=1234:0001 class=0780 header=80\n"
-        "pci 0:03.2 id=1D2E:0C61\npci 0:03.7 id=1D2E:0C62\n",
-        0);
+    PELMIX_DEVICE_LIST list = Scan("pci 0:03.0 id=1234:0001 class=0780 header=80\n"
+                                   "pci 0:03.2 id=1D2E:0C61\npci 0:03.7 id=1D2E:0C62\n",
+                                   0);
     ASSERT_EQ(list.Count, 2u);
     EXPECT_EQ(list.Entries[0].Function, 2u);
     EXPECT_EQ(list.Entries[1].Function, 7u);
@@ -97,14 +94,13 @@ TEST(CardScan, FunctionsBeyondZeroNeedAPresentMultiFunctionDevice)
 TEST(CardScan, TheListedBridgeStopsItsDevice)
 {
     // After the function 8086:7110 the rest of that device is not probed.
-    PELMIX_DEVICE_LIST list = Scan(
-        "pci 0:07.0 id=8086:7110 class=0601 header=80\n"
-        "pci 0:07.1 id=1D2E:0C61\n"
-        "pci 0:08.0 id=1234:0001 header=80\n"
-        "pci 0:08.1 id=8086:7110\n"
-        "pci 0:08.2 id=1D2E:0C61\n"
-        "pci 0:09.0 id=1D2E:0C62\n",
-        0);
+    PELMIX_DEVICE_LIST list = Scan("pci 0:07.0 id=8086:7110 class=0601 header=80\n"
+                                   "pci 0:07.1 id=1D2E:0C61\n"
+                                   "pci 0:08.0 id=1234:0001 header=80\n"
+                                   "pci 0:08.1 id=8086:7110\n"
+                                   "pci 0:08.2 id=1D2E:0C61\n"
+                                   "pci 0:09.0 id=1D2E:0C62\n",
+                                   0);
     ASSERT_EQ(list.Count, 1u);
     EXPECT_EQ(list.Entries[0].Device, 9u);
 }
@@ -138,8 +134,7 @@ TEST(CardScan, NinthCardStopsTheScanAndKeepsTheRelocationAddress)
 
 TEST(CardScan, RelocationTakesTheLowestFreeSlot)
 {
-    EXPECT_EQ(RelocationFor("pci 0:01.0 id=1D2E:0C61 bar0=0x40000000/64M bar1=0x7F000000/16K\n"),
-              0x80000000u);
+    EXPECT_EQ(RelocationFor("pci 0:01.0 id=1D2E:0C61 bar0=0x40000000/64M bar1=0x7F000000/16K\n"), 0x80000000u);
     EXPECT_EQ(RelocationFor("pci 0:01.0 id=1234:0001 bar0=0x80000000/128M\n"), 0x88000000u);
     // A bridge window over 0x80000000..0xDFFFFFFF (slots 0-23) and a 256-MB
     // BAR at 0xE0000000 (slots 24-27) leave slot 28.
@@ -174,10 +169,9 @@ TEST(CardScan, EveryTakenSlotKeepsThePreviousAddress)
 
 TEST(CardScan, OnlyMemoryBarsAtOrAboveTwoGigabytesAreProbed)
 {
-    LoadMachine(
-        "pci 0:01.0 id=1D2E:0C61 bar0=0xC0000000/64M bar1=0x7E000000/16K bar2=0xC8000004/64M "
-        "bar4=0x0000E001/256 rom=0xC4000000/128K\n"
-        "pci 0:02.0 id=8086:7190 class=0600 bar0=0xD0000008/64M bar1=0xD8000000/64M\n");
+    LoadMachine("pci 0:01.0 id=1D2E:0C61 bar0=0xC0000000/64M bar1=0x7E000000/16K bar2=0xC8000004/64M "
+                "bar4=0x0000E001/256 rom=0xC4000000/128K\n"
+                "pci 0:02.0 id=8086:7190 class=0600 bar0=0xD0000008/64M bar1=0xD8000000/64M\n");
     PELMIX_DEVICE_LIST list;
     Enumerate(&list);
     EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x10), 2u) << "all ones, then the value back";
@@ -196,21 +190,23 @@ TEST(CardScan, AgpNeedsStatusBitRegisterAndCapability)
     EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 agp\n", PELMIX_RESULT_OK).Entries[0].IsAgp, 1u);
     // A capability list without the AGP entry.
     EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00000001\n", PELMIX_RESULT_OK)
-                  .Entries[0].IsAgp,
+                  .Entries[0]
+                  .IsAgp,
               0u);
     // The AGP entry second in the list.
     EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00006001 "
                    "cfg60=0x00000002\n",
                    0)
-                  .Entries[0].IsAgp,
+                  .Entries[0]
+                  .IsAgp,
               1u);
     // Register 0x44 with bits 0..3 clear, or no capabilities bit: not AGP.
     EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x10 cfg34=0x50 cfg50=0x00000002\n", PELMIX_RESULT_OK)
-                  .Entries[0].IsAgp,
+                  .Entries[0]
+                  .IsAgp,
               0u);
-    EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 cfg44=0x1 cfg34=0x50 cfg50=0x00000002\n", PELMIX_RESULT_OK)
-                  .Entries[0].IsAgp,
-              0u);
+    EXPECT_EQ(
+        Scan("pci 0:01.0 id=1D2E:0C61 cfg44=0x1 cfg34=0x50 cfg50=0x00000002\n", PELMIX_RESULT_OK).Entries[0].IsAgp, 0u);
 }
 
 TEST(CardScan, CyclicCapabilityListEnds)
@@ -218,10 +214,12 @@ TEST(CardScan, CyclicCapabilityListEnds)
     EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00006009 "
                    "cfg60=0x00005009\n",
                    0)
-                  .Entries[0].IsAgp,
+                  .Entries[0]
+                  .IsAgp,
               0u);
     EXPECT_EQ(Scan("pci 0:01.0 id=1D2E:0C61 status=0010 cfg44=0x1 cfg34=0x50 cfg50=0x00005009\n", PELMIX_RESULT_OK)
-                  .Entries[0].IsAgp,
+                  .Entries[0]
+                  .IsAgp,
               0u);
 }
 
@@ -237,7 +235,7 @@ TEST(CardScan, CapabilityWalkFollowsAChainAsLongAsConfigurationSpaceAllows)
             value |= (id | ((entry + 2) << 8)) << (8 * (entry - dword));
         }
         if (dword == 0x44)
-            value |= 1;   // register 0x44 bits 0..3 must not all be zero
+            value |= 1;  // register 0x44 bits 0..3 must not all be zero
         char key[32];
         snprintf(key, sizeof key, " cfg%02X=0x%08X", dword, value);
         line += key;
@@ -250,9 +248,9 @@ std::vector<std::string> ScanWrites(const std::string& machine)
 {
     std::vector<std::string> writes;
     LoadMachine(machine);
-    EmuSetTraceSink([](const char* line, void* context) {
-        static_cast<std::vector<std::string>*>(context)->push_back(line);
-    }, &writes);
+    EmuSetTraceSink(
+        [](const char* line, void* context) { static_cast<std::vector<std::string>*>(context)->push_back(line); },
+        &writes);
     PELMIX_DEVICE_LIST list;
     Enumerate(&list);
     EmuSetTraceSink(nullptr, nullptr);
@@ -265,30 +263,33 @@ TEST(CardScan, BarsAreSizedWithMemoryDecodingOff)
 {
     std::vector<std::string> writes =
         ScanWrites("pci 0:01.0 id=1D2E:0C61 cmd=0007 bar0=0xC0000000/64M bar1=0xC4000000/16K\n");
-    EXPECT_EQ(writes, std::vector<std::string>({
-                          "config 0:01.0 0x04 <- 0x00000005",
-                          "config 0:01.0 0x10 <- 0xFFFFFFFF",
-                          "config 0:01.0 0x10 <- 0xC0000000",
-                          "config 0:01.0 0x14 <- 0xFFFFFFFF",
-                          "config 0:01.0 0x14 <- 0xC4000000",
-                          "config 0:01.0 0x04 <- 0x00000007",
-                      }));
+    EXPECT_EQ(writes,
+              std::vector<std::string>({
+                  "config 0:01.0 0x04 <- 0x00000005",
+                  "config 0:01.0 0x10 <- 0xFFFFFFFF",
+                  "config 0:01.0 0x10 <- 0xC0000000",
+                  "config 0:01.0 0x14 <- 0xFFFFFFFF",
+                  "config 0:01.0 0x14 <- 0xC4000000",
+                  "config 0:01.0 0x04 <- 0x00000007",
+              }));
     EXPECT_EQ(EmuPeekConfig32(0, 1, 0, 0x04) & 0xFFFF, 0x0007u);
 
     // Decoding already off, or nothing to size: the command register is left alone.
     writes = ScanWrites("pci 0:01.0 id=1D2E:0C61 cmd=0005 bar0=0xC0000000/64M\n"
                         "pci 0:02.0 id=1234:0001 cmd=0007 bar0=0x40000000/64M\n");
-    EXPECT_EQ(writes, std::vector<std::string>({
-                          "config 0:01.0 0x10 <- 0xFFFFFFFF",
-                          "config 0:01.0 0x10 <- 0xC0000000",
-                      }));
+    EXPECT_EQ(writes,
+              std::vector<std::string>({
+                  "config 0:01.0 0x10 <- 0xFFFFFFFF",
+                  "config 0:01.0 0x10 <- 0xC0000000",
+              }));
 
     // A host bridge keeps decoding while its BAR is sized.
     writes = ScanWrites("pci 0:00.0 id=8086:7190 class=0600 cmd=0006 bar0=0xF8000008/64M\n");
-    EXPECT_EQ(writes, std::vector<std::string>({
-                          "config 0:00.0 0x10 <- 0xFFFFFFFF",
-                          "config 0:00.0 0x10 <- 0xF8000008",
-                      }));
+    EXPECT_EQ(writes,
+              std::vector<std::string>({
+                  "config 0:00.0 0x10 <- 0xFFFFFFFF",
+                  "config 0:00.0 0x10 <- 0xF8000008",
+              }));
 }
 
 TEST(CardScan, FindCardNeedsAListedTarget)

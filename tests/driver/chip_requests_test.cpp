@@ -14,15 +14,15 @@ struct ChipCase {
     const char* Flash;
     uint32_t Size;
     bool PageMethod;
-    bool EraseFirst;     // WRITE_ROM erases the chip before programming
+    bool EraseFirst;  // WRITE_ROM erases the chip before programming
     uint32_t ExitWaitUs;
 };
 
 const ChipCase ChipCases[] = {
-    {"351F", 0x20000, true, false, 20000},  {"171F", 0x20000, false, false, 20000},
-    {"2320", 0x20000, false, false, 1000},  {"D4BF", 0x10000, false, true, 10000},
-    {"D5BF", 0x20000, false, true, 10000},  {"9FDF", 0x20000, false, false, 10000},
-    {"08BF", 0x20000, true, false, 10000},  {"noid", 0x20000, true, false, 10000},
+    {"351F", 0x20000, true, false, 20000}, {"171F", 0x20000, false, false, 20000},
+    {"2320", 0x20000, false, false, 1000}, {"D4BF", 0x10000, false, true, 10000},
+    {"D5BF", 0x20000, false, true, 10000}, {"9FDF", 0x20000, false, false, 10000},
+    {"08BF", 0x20000, true, false, 10000}, {"noid", 0x20000, true, false, 10000},
 };
 
 std::vector<uint8_t> Pattern(uint32_t size)
@@ -129,7 +129,7 @@ TEST_F(ChipRequests, IdentificationOfEveryPart)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Flash);
         StartOn(CardMachine(1, c.Flash));
-        DirtyChip();   // a part that ignores the command shows its first two bytes
+        DirtyChip();  // a part that ignores the command shows its first two bytes
         uint32_t exitWaitUs = 0;
         for (const ChipCase& chip : ChipCases) {
             if (strcmp(chip.Flash, c.Flash) == 0)
@@ -151,9 +151,9 @@ TEST_F(ChipRequests, IdentificationOfEveryPart)
             EXPECT_EQ(static_cast<uint8_t>(info.ChipName[0]), 0xA5);
         }
         // 20 ms in identification mode, then the part's own exit wait.
-        EXPECT_EQ(DelayWords(), std::vector<std::string>({"sleep -5000000", "stall 67000", "stall 20000",
-                                                          "stall " + std::to_string(exitWaitUs),
-                                                          "stall 67000"}));
+        EXPECT_EQ(DelayWords(),
+                  std::vector<std::string>({"sleep -5000000", "stall 67000", "stall 20000",
+                                            "stall " + std::to_string(exitWaitUs), "stall 67000"}));
         // Identification enters and leaves by 0x5555/0x2AAA whatever the part.
         std::vector<EmuChipCommand> commands = ChipCommands();
         ASSERT_EQ(commands.size(), 2u);
@@ -175,12 +175,13 @@ TEST_F(ChipRequests, EraseOfThe2320PartWaitsOneAndAHalfSecondsAtItsOwnOffsets)
     RequestReply reply = SendErase(&header);
     EXPECT_EQ(header.Status, PELMIX_RESULT_OK);
     EXPECT_EQ(reply.Information, 4u);
-    EXPECT_EQ(DelayWords(), std::vector<std::string>({"sleep -5000000", "stall 67000", "stall 20000",
-                                                      "stall 1000", "stall 1500000", "stall 67000"}));
+    EXPECT_EQ(DelayWords(),
+              std::vector<std::string>(
+                  {"sleep -5000000", "stall 67000", "stall 20000", "stall 1000", "stall 1500000", "stall 67000"}));
     EXPECT_EQ(HostHeldTimeUs(), 67000u + 20000 + 1000 + 1500000 + 67000);
     std::vector<EmuChipCommand> commands = ChipCommands();
     ASSERT_EQ(commands.size(), 4u);
-    EXPECT_EQ(commands[0].Address1, 0x5555u);   // identification
+    EXPECT_EQ(commands[0].Address1, 0x5555u);  // identification
     EXPECT_EQ(commands[2].Kind, static_cast<uint32_t>(EMU_COMMAND_CHIP_ERASE));
     EXPECT_EQ(commands[2].Address1, 0x555u);
     EXPECT_EQ(commands[2].Address2, 0x2AAu);
@@ -265,13 +266,13 @@ TEST_F(ChipRequests, EveryChipWriteIsFollowedByARegisterRead)
         uint32_t Code;
         uint32_t ChipWrites;
     } cases[] = {
-        {"08BF", IOCTL_PELMIX_WRITE_PAGES, 6 + 3 + 128},       // identification, one page load
-        {"9FDF", IOCTL_PELMIX_WRITE_PAGES, 6 + 4 * 128 + 1},   // identification, 128 bytes, reset
-        {"D5BF", IOCTL_PELMIX_ERASE_CHIP, 6 + 6 + 3},          // identification, erase, reset
+        {"08BF", IOCTL_PELMIX_WRITE_PAGES, 6 + 3 + 128},      // identification, one page load
+        {"9FDF", IOCTL_PELMIX_WRITE_PAGES, 6 + 4 * 128 + 1},  // identification, 128 bytes, reset
+        {"D5BF", IOCTL_PELMIX_ERASE_CHIP, 6 + 6 + 3},         // identification, erase, reset
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Flash);
-        StartOn(CardMachine(4, c.Flash));   // its access set reads register 0 once
+        StartOn(CardMachine(4, c.Flash));  // its access set reads register 0 once
         PageRequest pages(0, 1);
         uint32_t before = EmuRegisterZeroReads();
         SendPages(c.Code, &pages);
@@ -298,12 +299,12 @@ TEST_F(ChipRequests, PageRangesAreCheckedAgainstTheChipWithoutWrapAround)
     };
     for (const auto& c : cases) {
         for (uint32_t code : {IOCTL_PELMIX_READ_PAGES, IOCTL_PELMIX_WRITE_PAGES_PREERASED}) {
-            SCOPED_TRACE(testing::Message() << c.Flash << " " << std::hex << c.Start << " " << c.Count << " "
-                                            << code);
+            SCOPED_TRACE(testing::Message() << c.Flash << " " << std::hex << c.Start << " " << c.Count << " " << code);
             StartOn(CardMachine(2, c.Flash));
             std::vector<uint8_t> pattern = Pattern(0x20000);
             ASSERT_EQ(EmuChipPoke(CardBus, CardDevice, CardFunction, 0, pattern.data(),
-                                  EmuChipSize(CardBus, CardDevice, CardFunction)), 1);
+                                  EmuChipSize(CardBus, CardDevice, CardFunction)),
+                      1);
             PageRequest pages(c.Start, c.Count);
             RequestReply reply = SendPages(code, &pages);
             EXPECT_EQ(pages.Status(), c.Status);

@@ -38,9 +38,9 @@ inline std::string CardMachine(uint32_t family, const std::string& flash, const 
 {
     std::string window = family == 1 ? "8K" : "16K";
     return "cpus 2\n"
-           "pci 1:00.0 id=" + std::string(CardId(family)) +
-           " bar0=0xD0000000/64M bar1=0xD4000000/" + window + " rom=0xD5000000/128K flash=" + flash +
-           " " + cardKeys + "\n" + extraLines;
+           "pci 1:00.0 id=" +
+        std::string(CardId(family)) + " bar0=0xD0000000/64M bar1=0xD4000000/" + window +
+        " rom=0xD5000000/128K flash=" + flash + " " + cardKeys + "\n" + extraLines;
 }
 
 // A fresh platform and driver on the machine, enumerated.
@@ -89,8 +89,7 @@ inline void ExpectLeftAsFound(const CardSnapshot& before)
     for (uint32_t i = 0; i < 64; ++i)
         EXPECT_EQ(after.Config[i], before.Config[i]) << "configuration register 0x" << std::hex << 4 * i;
     for (uint32_t i = 0; i < sizeof AccessSetRegisters / sizeof AccessSetRegisters[0]; ++i)
-        EXPECT_EQ(after.Registers[i], before.Registers[i])
-            << "card register 0x" << std::hex << AccessSetRegisters[i];
+        EXPECT_EQ(after.Registers[i], before.Registers[i]) << "card register 0x" << std::hex << AccessSetRegisters[i];
     EXPECT_EQ(HostOpenMappings(), 0u);
     EXPECT_EQ(HostCurrentIrql(), 0);
     EXPECT_EQ(HostCurrentPriority(), 8);
@@ -120,8 +119,7 @@ inline RequestReply SendRom(uint32_t code, RomRequest* request)
 
 struct PageRequest {
     std::vector<uint8_t> Buffer;
-    PageRequest(uint32_t startOffset, uint32_t pageCount)
-        : Buffer(PELMIX_PAGE_BUFFER_LENGTH(pageCount))
+    PageRequest(uint32_t startOffset, uint32_t pageCount) : Buffer(PELMIX_PAGE_BUFFER_LENGTH(pageCount))
     {
         PELMIX_PAGE_TRANSFER* record = Record();
         record->Header = CardHeader();
@@ -169,8 +167,7 @@ inline std::vector<uint8_t> ChipBytes(uint32_t offset, uint32_t count)
 inline void FillChip(uint8_t value)
 {
     std::vector<uint8_t> bytes(EmuChipSize(CardBus, CardDevice, CardFunction), value);
-    ASSERT_EQ(EmuChipPoke(CardBus, CardDevice, CardFunction, 0, bytes.data(),
-                          static_cast<uint32_t>(bytes.size())), 1);
+    ASSERT_EQ(EmuChipPoke(CardBus, CardDevice, CardFunction, 0, bytes.data(), static_cast<uint32_t>(bytes.size())), 1);
 }
 
 // A pattern that differs from page to page and never reads 0xFF throughout.

@@ -62,8 +62,8 @@ TEST_F(HoldTest, ProcessorCountComesFromTheMaskUpToTheReportedNumber)
         const char* Machine;
         uint32_t Threads;
     } cases[] = {
-        {"cpus 2 mask=0xFF\n", 1},     // more mask bits than processors
-        {"cpus 4 mask=0x5\n", 1},      // fewer mask bits than processors
+        {"cpus 2 mask=0xFF\n", 1},  // more mask bits than processors
+        {"cpus 4 mask=0x5\n", 1},   // fewer mask bits than processors
         {"cpus 3 mask=0x80000003\n", 2},
     };
     for (const auto& c : cases) {
@@ -82,7 +82,7 @@ TEST_F(HoldTest, FailuresLeaveIrqlAndPriorityAndLetEveryThreadGo)
         const char* Machine;
         uint32_t Result;
         uint32_t Threads;
-        uint64_t VirtualUs;   // after the 500-ms sleep
+        uint64_t VirtualUs;  // after the 500-ms sleep
     } cases[] = {
         {"cpus 3\nfault cpu-query\n", PELMIX_RESULT_CPU_QUERY, 0, 500000},
         {"cpus 3\nfault cpu-thread\n", PELMIX_RESULT_THREAD_CREATE, 1, 500000},

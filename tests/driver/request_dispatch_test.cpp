@@ -51,7 +51,7 @@ TEST_F(DispatcherTest, CodesOutsideTheTableAreInvalidRequests)
 
 struct LengthCase {
     uint32_t Code;
-    uint32_t In;   // the smallest lengths that pass
+    uint32_t In;  // the smallest lengths that pass
     uint32_t Out;
     bool InChecked;
     bool OutChecked;
@@ -110,22 +110,19 @@ TEST_F(DispatcherTest, PageCountsThatWouldWrapAreRefused)
 {
     // 128 * 0x02000000 is 2^32: a 32-bit product would wrap to 0 and pass.
     const uint32_t counts[] = {0x02000000u, 0x02000001u, 0x01FFFFFFu, 0xFFFFFFFFu, 0x80000000u};
-    const uint32_t codes[] = {IOCTL_PELMIX_READ_PAGES, IOCTL_PELMIX_WRITE_PAGES,
-                              IOCTL_PELMIX_WRITE_PAGES_PREERASED};
+    const uint32_t codes[] = {IOCTL_PELMIX_READ_PAGES, IOCTL_PELMIX_WRITE_PAGES, IOCTL_PELMIX_WRITE_PAGES_PREERASED};
     for (uint32_t code : codes) {
         for (uint32_t count : counts) {
             std::fill(buffer.begin(), buffer.end(), 0xA5);
             SetPageCount(count);
             RequestReply reply = SendRequest(code, buffer.data(), 131088, 131088);
-            EXPECT_EQ(reply.SystemStatus, PELMIX_STATUS_INVALID_BUFFER_SIZE)
-                << std::hex << code << " count " << count;
+            EXPECT_EQ(reply.SystemStatus, PELMIX_STATUS_INVALID_BUFFER_SIZE) << std::hex << code << " count " << count;
             EXPECT_EQ(reply.Information, 0u);
         }
     }
     // The largest count the buffer holds passes its checks.
     SetPageCount((131088 - 27) / 128);
-    EXPECT_EQ(SendRequest(IOCTL_PELMIX_READ_PAGES, buffer.data(), 131088, 131088).SystemStatus,
-              PELMIX_STATUS_SUCCESS);
+    EXPECT_EQ(SendRequest(IOCTL_PELMIX_READ_PAGES, buffer.data(), 131088, 131088).SystemStatus, PELMIX_STATUS_SUCCESS);
 }
 
 TEST_F(DispatcherTest, ZeroPagesNeedTwentySevenBytes)
@@ -135,8 +132,7 @@ TEST_F(DispatcherTest, ZeroPagesNeedTwentySevenBytes)
               PELMIX_STATUS_INVALID_BUFFER_SIZE);
     EXPECT_EQ(SendRequest(IOCTL_PELMIX_WRITE_PAGES, buffer.data(), 26, 26).SystemStatus,
               PELMIX_STATUS_INVALID_BUFFER_SIZE);
-    EXPECT_EQ(SendRequest(IOCTL_PELMIX_READ_PAGES, buffer.data(), 27, 27).SystemStatus,
-              PELMIX_STATUS_SUCCESS);
+    EXPECT_EQ(SendRequest(IOCTL_PELMIX_READ_PAGES, buffer.data(), 27, 27).SystemStatus, PELMIX_STATUS_SUCCESS);
 }
 
 TEST_F(DispatcherTest, EnumerationReplyLengths)

@@ -9,15 +9,16 @@ namespace {
 using namespace chiptest;
 
 const uint32_t ChipRequestCodes[] = {
-    IOCTL_PELMIX_READ_ROM,  IOCTL_PELMIX_WRITE_ROM,           IOCTL_PELMIX_READ_PAGES,
-    IOCTL_PELMIX_WRITE_PAGES, IOCTL_PELMIX_ERASE_CHIP,        IOCTL_PELMIX_WRITE_ROM_PREERASED,
+    IOCTL_PELMIX_READ_ROM,      IOCTL_PELMIX_WRITE_ROM,
+    IOCTL_PELMIX_READ_PAGES,    IOCTL_PELMIX_WRITE_PAGES,
+    IOCTL_PELMIX_ERASE_CHIP,    IOCTL_PELMIX_WRITE_ROM_PREERASED,
     IOCTL_PELMIX_IDENTIFY_CHIP, IOCTL_PELMIX_WRITE_PAGES_PREERASED,
 };
 
 bool IsWrite(uint32_t code)
 {
     return code == IOCTL_PELMIX_WRITE_ROM || code == IOCTL_PELMIX_WRITE_ROM_PREERASED ||
-           code == IOCTL_PELMIX_WRITE_PAGES || code == IOCTL_PELMIX_WRITE_PAGES_PREERASED;
+        code == IOCTL_PELMIX_WRITE_PAGES || code == IOCTL_PELMIX_WRITE_PAGES_PREERASED;
 }
 
 using RomAccessPhase = ChipTest;
@@ -45,8 +46,8 @@ uint32_t SendChipRequest(uint32_t code)
 }
 
 struct FaultCase {
-    const char* Lines;       // machine lines after the card
-    uint32_t Result;         // of every request, or of the writes (AllRequests false)
+    const char* Lines;  // machine lines after the card
+    uint32_t Result;    // of every request, or of the writes (AllRequests false)
     bool AllRequests;
 };
 
@@ -59,7 +60,7 @@ const FaultCase FaultCases[] = {
     {"fault cpu-thread\n", PELMIX_RESULT_THREAD_CREATE, true},
     {"fault cpu-timeout\n", PELMIX_RESULT_HOLD_TIMEOUT, true},
     {"fault stuck 1:00.0 0x1010\n", PELMIX_RESULT_PROGRAM_TIMEOUT, false},
-    {"fault slow 1:00.0 7000\n", PELMIX_RESULT_PROGRAM_TIMEOUT, false},   // every page still busy at the sixth poll
+    {"fault slow 1:00.0 7000\n", PELMIX_RESULT_PROGRAM_TIMEOUT, false},  // every page still busy at the sixth poll
 };
 
 TEST_F(RomAccessPhase, EveryRequestLeavesTheCardAsFoundWhateverFails)
@@ -67,8 +68,8 @@ TEST_F(RomAccessPhase, EveryRequestLeavesTheCardAsFoundWhateverFails)
     for (uint32_t family = 1; family <= 4; ++family) {
         for (const FaultCase& fault : FaultCases) {
             for (uint32_t code : ChipRequestCodes) {
-                SCOPED_TRACE(testing::Message() << "family " << family << ", " << fault.Lines << ", code "
-                                                << std::hex << code);
+                SCOPED_TRACE(testing::Message()
+                             << "family " << family << ", " << fault.Lines << ", code " << std::hex << code);
                 StartOn(CardMachine(family, "08BF", "", fault.Lines));
                 CardSnapshot before = TakeSnapshot();
                 uint32_t expected = fault.AllRequests || IsWrite(code) ? fault.Result : PELMIX_RESULT_OK;
@@ -111,7 +112,7 @@ TEST_F(RomAccessPhase, MemoryDecodingIsSwitchedOnOnlyForTheLengthOfThePhase)
     EXPECT_EQ(read.Record()->Header.Status, PELMIX_RESULT_OK);
     EXPECT_TRUE(memcmp(read.Record()->Data, pattern.data(), pattern.size()) == 0);
     EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04), 2u);
-    ExpectLeftAsFound(before);   // registers restored while the window still decoded
+    ExpectLeftAsFound(before);  // registers restored while the window still decoded
 
     // Memory decoding on: the phase never writes the command register.
     StartOn(CardMachine(2, "9FDF"));
@@ -161,8 +162,7 @@ TEST_F(RomAccessPhase, AnUnassignedBarIsNeverMapped)
     for (const auto& c : cases) {
         for (uint32_t code : ChipRequestCodes) {
             SCOPED_TRACE(testing::Message() << c.Bars << ", code " << std::hex << code);
-            StartOn(std::string("cpus 2\npci 1:00.0 id=1E5B:0A52 rom=0xD5000000/128K flash=08BF ") + c.Bars +
-                    "\n");
+            StartOn(std::string("cpus 2\npci 1:00.0 id=1E5B:0A52 rom=0xD5000000/128K flash=08BF ") + c.Bars + "\n");
             CardSnapshot before = TakeSnapshot();
             uint32_t configWrites = 0;
             for (uint32_t offset = 0; offset < 0x40; offset += 4)

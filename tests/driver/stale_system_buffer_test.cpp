@@ -20,7 +20,7 @@ struct StaleCase {
     uint32_t Code;
     uint32_t In;
     uint32_t Out;
-    uint32_t StartOffset;   // page requests
+    uint32_t StartOffset;  // page requests
     uint32_t PageCount;
 };
 
@@ -52,17 +52,15 @@ std::vector<StaleCase> Cases()
         {"identify, silent chip", Card("noid"), IOCTL_PELMIX_IDENTIFY_CHIP, 64, 64, 0, 0},
         {"read, header only", page, IOCTL_PELMIX_READ_ROM, 16, RomLength, 0, 0},
         {"read, 64-KB chip", small, IOCTL_PELMIX_READ_ROM, 16, RomLength + 8, 0, 0},
-        {"read, register window unmapped", Card("08BF", "fault map-register\n"), IOCTL_PELMIX_READ_ROM, 16,
-         RomLength, 0, 0},
-        {"read, ROM window unmapped", Card("08BF", "fault map-rom\n"), IOCTL_PELMIX_READ_ROM, 16, RomLength, 0, 0},
-        {"read, processor query fails", Card("08BF", "fault cpu-query\n"), IOCTL_PELMIX_READ_ROM, 16, RomLength,
+        {"read, register window unmapped", Card("08BF", "fault map-register\n"), IOCTL_PELMIX_READ_ROM, 16, RomLength,
          0, 0},
-        {"read, no holding thread", Card("08BF", "fault cpu-thread\n"), IOCTL_PELMIX_READ_ROM, 16, RomLength, 0,
-         0},
+        {"read, ROM window unmapped", Card("08BF", "fault map-rom\n"), IOCTL_PELMIX_READ_ROM, 16, RomLength, 0, 0},
+        {"read, processor query fails", Card("08BF", "fault cpu-query\n"), IOCTL_PELMIX_READ_ROM, 16, RomLength, 0, 0},
+        {"read, no holding thread", Card("08BF", "fault cpu-thread\n"), IOCTL_PELMIX_READ_ROM, 16, RomLength, 0, 0},
         {"read, hold times out", Card("08BF", "fault cpu-timeout\n"), IOCTL_PELMIX_READ_ROM, 16, RomLength, 0, 0},
         {"write", erase, IOCTL_PELMIX_WRITE_ROM, RomLength, 4, 0, 0},
-        {"write, stuck byte", Card("D5BF", "fault stuck 1:00.0 0x100\n"), IOCTL_PELMIX_WRITE_ROM, RomLength,
-         RomLength, 0, 0},
+        {"write, stuck byte", Card("D5BF", "fault stuck 1:00.0 0x100\n"), IOCTL_PELMIX_WRITE_ROM, RomLength, RomLength,
+         0, 0},
         {"write pre-erased", page, IOCTL_PELMIX_WRITE_ROM_PREERASED, RomLength, RomLength + 4, 0, 0},
         {"read pages", page, IOCTL_PELMIX_READ_PAGES, 27, Pages2, 256, 2},
         {"read pages, larger output", page, IOCTL_PELMIX_READ_PAGES, 27, Pages2 + 100, 256, 2},
@@ -122,11 +120,11 @@ TEST(StaleSystemBuffer, NoReplyCarriesMemoryTheRequestDidNotWrite)
         HostResetPlatform();
     }
     // Every result the driver gives has been seen.
-    for (uint32_t result : {PELMIX_RESULT_OK, PELMIX_RESULT_TOO_MANY_CARDS, PELMIX_RESULT_NO_CARD,
-                            PELMIX_RESULT_NOT_LISTED, PELMIX_RESULT_MAP_REGISTERS, PELMIX_RESULT_MAP_ROM,
-                            PELMIX_RESULT_PROGRAM_TIMEOUT, PELMIX_RESULT_CPU_QUERY, PELMIX_RESULT_THREAD_CREATE,
-                            PELMIX_RESULT_HOLD_TIMEOUT, PELMIX_RESULT_BAD_START_OFFSET, PELMIX_RESULT_BEYOND_CHIP,
-                            PELMIX_RESULT_ERASE_REQUIRED, PELMIX_RESULT_UNKNOWN_CHIP})
+    for (uint32_t result :
+         {PELMIX_RESULT_OK, PELMIX_RESULT_TOO_MANY_CARDS, PELMIX_RESULT_NO_CARD, PELMIX_RESULT_NOT_LISTED,
+          PELMIX_RESULT_MAP_REGISTERS, PELMIX_RESULT_MAP_ROM, PELMIX_RESULT_PROGRAM_TIMEOUT, PELMIX_RESULT_CPU_QUERY,
+          PELMIX_RESULT_THREAD_CREATE, PELMIX_RESULT_HOLD_TIMEOUT, PELMIX_RESULT_BAD_START_OFFSET,
+          PELMIX_RESULT_BEYOND_CHIP, PELMIX_RESULT_ERASE_REQUIRED, PELMIX_RESULT_UNKNOWN_CHIP})
         EXPECT_EQ(results.count(result), 1u) << "no case gave Status " << result;
 }
 

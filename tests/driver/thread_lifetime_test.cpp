@@ -24,7 +24,7 @@ bool Await(const std::function<bool()>& condition)
     return condition();
 }
 
-struct ThreadLifetime : ChipTest {};
+struct ThreadLifetime : ChipTest { };
 
 // cpu-linger keeps each holding thread in the driver's code for a while after
 // its release; cpu-straggler gives the last thread of a timed-out hold its
@@ -72,7 +72,7 @@ TEST_F(ThreadLifetime, RequestsSentAtOnceRunOneAfterAnother)
     ASSERT_TRUE(Await([] { return HostPausedAccesses() == 1; }));
 
     // The second must wait for it at the door, not begin a hold of its own.
-    std::atomic<bool> secondDone{false};
+    std::atomic<bool> secondDone {false};
     std::thread secondSender([&] {
         SendRom(IOCTL_PELMIX_READ_ROM, &second);
         secondDone = true;

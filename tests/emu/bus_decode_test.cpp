@@ -22,10 +22,7 @@ protected:
         ASSERT_EQ(EmuChipPoke(0, 0x0A, 0, 0, bios, 2), 1);
     }
     // The card's own memory at this offset, read through its BAR.
-    static uint8_t MemoryByte(uint32_t offset)
-    {
-        return EmuBusRead8(MovedMemory + offset);
-    }
+    static uint8_t MemoryByte(uint32_t offset) { return EmuBusRead8(MovedMemory + offset); }
 };
 
 TEST_F(ChipVisibility, AFullyOpenedCardShowsTheChip)
@@ -74,11 +71,11 @@ TEST_F(ChipVisibility, EachMissingStepHidesTheChip)
 
 TEST_F(ChipVisibility, WritesThatMissTheChipAreCountedAndLost)
 {
-    ChipCommand(0x90);   // nothing opened: BAR 0x10 takes the writes
+    ChipCommand(0x90);  // nothing opened: BAR 0x10 takes the writes
     EXPECT_EQ(EmuCardLostChipWrites(0, 0x0A, 0), 0u) << "they reached the card's memory";
     ConfigWrite32(0, 0x0A, 0, 0x10, MovedMemory);
     ConfigWrite32(0, 0x0A, 0, 0x30, CardMemory | 1);
-    ChipCommand(0x90);   // ROM decoder on, card not prepared
+    ChipCommand(0x90);  // ROM decoder on, card not prepared
     EXPECT_EQ(EmuCardLostChipWrites(0, 0x0A, 0), 3u);
     EXPECT_TRUE(EmuChipIdle(0, 0x0A, 0));
 }
@@ -106,7 +103,8 @@ TEST(CardRegisters, PairsCrossBetweenWriteAndRead)
 
 TEST(MappingFaults, RefuseOnlyTheNamedWindow)
 {
-    LoadOrFail(CardMachine("D5BF") + "pci 0:0b.0 id=1E5B:0A51 bar0=0xC0000008/64M bar1=0xC4000000/8K\n"
+    LoadOrFail(CardMachine("D5BF") +
+               "pci 0:0b.0 id=1E5B:0A51 bar0=0xC0000008/64M bar1=0xC4000000/8K\n"
                "fault map-register 0:0a.0\nfault map-rom\n");
     EXPECT_TRUE(EmuMappingRefused(CardRegisters, 0x4000));
     EXPECT_FALSE(EmuMappingRefused(0xC4000000, 0x2000)) << "other card's registers";
@@ -125,8 +123,8 @@ TEST(CardRegisters, EachFamilyHasItsOwnPreparedState)
     struct Case {
         const char* Id;
         uint32_t Window;
-        std::vector<std::pair<uint32_t, uint32_t>> Prepare;   // register writes
-        std::pair<uint32_t, uint32_t> Spoil;                  // one write that undoes it
+        std::vector<std::pair<uint32_t, uint32_t>> Prepare;  // register writes
+        std::pair<uint32_t, uint32_t> Spoil;                 // one write that undoes it
     };
     const Case cases[] = {
         {"1E5B:0A51", 8192, {{0x00, 0}, {0x04, 0}, {0x08, 0}, {0x0C, 0}}, {0x04, 1}},

@@ -49,7 +49,7 @@ struct Location {
 };
 
 uint64_t RandomState;
-uint64_t PhasesOpened;   // requests that mapped the card's windows
+uint64_t PhasesOpened;  // requests that mapped the card's windows
 
 uint32_t Random()
 {
@@ -65,8 +65,8 @@ uint32_t Below(uint32_t limit)
 }
 
 const uint32_t Codes[] = {
-    IOCTL_PELMIX_ENUM_DEVICES, IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM,
-    IOCTL_PELMIX_READ_PAGES, IOCTL_PELMIX_WRITE_PAGES, IOCTL_PELMIX_ERASE_CHIP,
+    IOCTL_PELMIX_ENUM_DEVICES,        IOCTL_PELMIX_READ_ROM,      IOCTL_PELMIX_WRITE_ROM,
+    IOCTL_PELMIX_READ_PAGES,          IOCTL_PELMIX_WRITE_PAGES,   IOCTL_PELMIX_ERASE_CHIP,
     IOCTL_PELMIX_WRITE_ROM_PREERASED, IOCTL_PELMIX_IDENTIFY_CHIP, IOCTL_PELMIX_WRITE_PAGES_PREERASED,
 };
 
@@ -76,14 +76,13 @@ uint32_t PickCode()
     if (roll < 80)
         return Codes[Below(9)];
     if (roll < 90)
-        return 0x222000u + Below(16) * 2;   // between and after the table
+        return 0x222000u + Below(16) * 2;  // between and after the table
     return Random();
 }
 
 uint32_t PickLength()
 {
-    const uint32_t sizes[] = {0, 3, 4, 15, 16, 27, 63, 64, 155, 282, 283, 455, 456, 4096 + 27,
-                              131087, 131088, 131089};
+    const uint32_t sizes[] = {0, 3, 4, 15, 16, 27, 63, 64, 155, 282, 283, 455, 456, 4096 + 27, 131087, 131088, 131089};
     uint32_t roll = Below(100);
     if (roll < 70)
         return sizes[Below(sizeof sizes / sizeof sizes[0])];
@@ -139,7 +138,7 @@ int OneRequest(const std::vector<Location>& cards, uint64_t iteration)
     uint32_t code = PickCode();
     uint32_t in = PickLength(), out = PickLength();
     if (Below(3) == 0)
-        in = out;   // as the program sends them
+        in = out;  // as the program sends them
     std::vector<uint8_t> buffer(in > out ? in : out);
     for (uint8_t& byte : buffer)
         byte = static_cast<uint8_t>(Random());

@@ -32,7 +32,8 @@ void ConfigWrite32(uint32_t bus, uint32_t device, uint32_t function, uint32_t of
 std::string CardMachine(const std::string& flash, const std::string& extra)
 {
     return "pci 0:0a.0 id=1E5B:0A52 class=0300 bar0=0xE0000008/64M bar1=0xE4000000/16K "
-           "rom=0xE4020000/128K flash=" + flash + " " + extra + "\n";
+           "rom=0xE4020000/128K flash=" +
+        flash + " " + extra + "\n";
 }
 
 void OpenChip()

@@ -55,13 +55,13 @@ TEST(FlashChip, ABrokenUnlockSequenceLeavesReadMode)
     LoadOrFail(CardMachine("D5BF"));
     OpenChip();
     ChipPut(0x5555, 0xAA);
-    ChipPut(0x2AAB, 0x55);   // wrong address
+    ChipPut(0x2AAB, 0x55);  // wrong address
     ChipPut(0x5555, 0x90);
     EXPECT_EQ(Chip(0), 0xFF) << "not in identification mode";
     EXPECT_TRUE(EmuChipIdle(0, 0x0A, 0));
     ChipCommand(0x90);
     EXPECT_FALSE(EmuChipIdle(0, 0x0A, 0)) << "identification mode is not read mode";
-    ChipPut(0x1234, 0xF0);   // a lone reset
+    ChipPut(0x1234, 0xF0);  // a lone reset
     EXPECT_TRUE(EmuChipIdle(0, 0x0A, 0));
 }
 
@@ -78,7 +78,7 @@ TEST(FlashChip, ByteProgramPollsUntilItsTimeAndOnlyClearsBitsOnEraseFirstParts)
     EXPECT_NE(first & 0x40, second & 0x40);
     EmuAdvanceUs(13);
     EXPECT_NE(Chip(0x100), 0x30);
-    EmuAdvanceUs(1);   // 14 us
+    EmuAdvanceUs(1);  // 14 us
     EXPECT_EQ(Chip(0x100), 0x30) << "0xF0 programmed with 0x3C keeps only common bits";
 
     // Parts that program any value: the byte is replaced.
@@ -97,7 +97,7 @@ TEST(FlashChip, CommandsAreIgnoredWhileBusy)
     OpenChip();
     ChipCommand(0xA0);
     ChipPut(0x10, 0x00);
-    ChipCommand(0x90);   // during the program
+    ChipCommand(0x90);  // during the program
     EmuAdvanceUs(10);
     EXPECT_EQ(Chip(0x10), 0x00);
     EXPECT_TRUE(EmuChipIdle(0, 0x0A, 0));
@@ -131,7 +131,7 @@ TEST(FlashChip, APageLoadStaysInsideOnePage)
     OpenChip();
     ChipCommand(0xA0);
     ChipPut(0x17F, 0x01);
-    ChipPut(0x180, 0x02);   // next page: not part of this load
+    ChipPut(0x180, 0x02);  // next page: not part of this load
     EmuAdvanceUs(5000);
     EXPECT_EQ(Chip(0x17F), 0x01);
     EXPECT_EQ(Bytes(0x180, 1)[0], 0xFF);
@@ -201,7 +201,7 @@ TEST(FlashChip, FaultsDelayOrStopCompletion)
     EXPECT_NE(Chip(0x20), 0x12) << "stuck: never completes";
     ChipCommand(0x90);
     EXPECT_FALSE(EmuChipIdle(0, 0x0A, 0));
-    ChipPut(0, 0xF0);   // a reset ends it, the byte unwritten
+    ChipPut(0, 0xF0);  // a reset ends it, the byte unwritten
     EXPECT_TRUE(EmuChipIdle(0, 0x0A, 0));
     EXPECT_EQ(Chip(0x20), 0xFF);
 

@@ -53,7 +53,7 @@ TEST_F(HostPlatform, IrqlBelongsToEachThreadAndMisuseIsReported)
     other.join();
     EXPECT_EQ(seenElsewhere, 0);
     EXPECT_EQ(HostCurrentIrql(), PLATFORM_DISPATCH_LEVEL);
-    PlatformDelayExecution(-10000);   // a sleep at DISPATCH_LEVEL
+    PlatformDelayExecution(-10000);  // a sleep at DISPATCH_LEVEL
     PlatformLowerIrql(old);
     EXPECT_EQ(HostMisuseCount(), 1u);
     EXPECT_STREQ(HostFirstMisuse(), "sleep above PASSIVE_LEVEL");

@@ -27,13 +27,13 @@ TEST(PciConfig, SizeProbingGivesTheMaskWithTheReadOnlyTypeBits)
         uint32_t Offset, Probed;
     };
     const Case cases[] = {
-        {0x10, 0xF8000008},   // 128 MB prefetchable
-        {0x14, 0xFFFFFF01},   // 256 bytes of I/O
-        {0x18, 0xFFFF000C},   // 64-bit, 64 KB
-        {0x1C, 0xFFFFFFFF},   // its upper half is all writable
-        {0x20, 0xFFFFFFF0},   // 16 bytes
-        {0x24, 0x00000000},   // no BAR: reads 0 whatever is written
-        {0x30, 0xFFFE0001},   // ROM: enable bit and bits 17 up
+        {0x10, 0xF8000008},  // 128 MB prefetchable
+        {0x14, 0xFFFFFF01},  // 256 bytes of I/O
+        {0x18, 0xFFFF000C},  // 64-bit, 64 KB
+        {0x1C, 0xFFFFFFFF},  // its upper half is all writable
+        {0x20, 0xFFFFFFF0},  // 16 bytes
+        {0x24, 0x00000000},  // no BAR: reads 0 whatever is written
+        {0x30, 0xFFFE0001},  // ROM: enable bit and bits 17 up
     };
     for (const Case& c : cases) {
         uint32_t original = ConfigRead32(0, 1, 0, c.Offset);

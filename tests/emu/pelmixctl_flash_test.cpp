@@ -32,8 +32,9 @@ struct Bench {
         Backup = Dir + "/backup.bin";
         remove(Backup.c_str());
         WriteAll(Chip, image);
-        WriteAll(Machine, std::string("pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") +
-                              part + " image=card.rom\n" + extra);
+        WriteAll(Machine,
+                 std::string("pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") + part +
+                     " image=card.rom\n" + extra);
     }
     RunResult Run(const std::string& arguments) const
     {
@@ -68,17 +69,17 @@ TEST(PelmixctlFlash, TheInBuiltImageIsMergedAndVerifiedOnEveryChipKind)
         size_t Size;
     };
     const Case cases[] = {
-        {"08BF", "stored-128k.rom", 131072}, {"351F", "legacy-128k.rom", 131072},
-        {"D5BF", "stored-128k.rom", 131072}, {"D4BF", "legacy-64k.rom", 65536},
-        {"2320", "stored-128k.rom", 131072}, {"noid", "legacy-128k.rom", 131072},
+        {"08BF", "stored-128k.rom", 131072}, {"351F", "legacy-128k.rom", 131072}, {"D5BF", "stored-128k.rom", 131072},
+        {"D4BF", "legacy-64k.rom", 65536},   {"2320", "stored-128k.rom", 131072}, {"noid", "legacy-128k.rom", 131072},
     };
     for (const Case& c : cases) {
         std::string board = ReadAll(Samples + "/" + c.Board);
         ASSERT_EQ(board.size(), c.Size) << c.Board;
         Bench bench(std::string("kind-") + c.Part, c.Part, board);
         std::string merged = bench.Dir + "/merged.bin";
-        RunResult merge = RunProgram(BIOSTOOL_PATH, "merge " + bench.Chip + " " + Samples + "/inbuilt.bin " + merged +
-                                                        " --length " + std::to_string(c.Size));
+        RunResult merge = RunProgram(BIOSTOOL_PATH,
+                                     "merge " + bench.Chip + " " + Samples + "/inbuilt.bin " + merged + " --length " +
+                                         std::to_string(c.Size));
         ASSERT_EQ(merge.ExitCode, 0) << merge.Err;
 
         RunResult run = bench.Run("flash 1:00.0 --inbuilt --backup " + bench.Backup + " --yes");
@@ -92,7 +93,8 @@ TEST(PelmixctlFlash, TheInBuiltImageIsMergedAndVerifiedOnEveryChipKind)
         EXPECT_EQ(Number(write, "Status"), PELMIX_RESULT_OK) << write;
         EXPECT_GT(Number(write, "held_us"), 0) << write;
         EXPECT_LE(Number(write, "held_us"), Number(write, "expected_ms") * 1000) << c.Part << write;
-        EXPECT_LE(Number(StepLine(run.Out, "backup"), "held_us"), Number(StepLine(run.Out, "backup"), "expected_ms") * 1000);
+        EXPECT_LE(Number(StepLine(run.Out, "backup"), "held_us"),
+                  Number(StepLine(run.Out, "backup"), "expected_ms") * 1000);
         EXPECT_TRUE(Has(StepLine(run.Out, "merge"), "\"result\":\"merged\""));
         EXPECT_TRUE(Has(StepLine(run.Out, "verify"), "\"result\":\"verified\""));
         EXPECT_TRUE(Has(StepLine(run.Out, "result"), "\"exit\":0")) << run.Out;
@@ -117,9 +119,9 @@ TEST(PelmixctlFlash, RefusalsLeaveTheChipUntouched)
     bad[0x300] ^= 0x01;  // fails the image test
     struct Case {
         const char* Name;
-        std::string Arguments;   // after "flash 1:00.0 "
+        std::string Arguments;  // after "flash 1:00.0 "
         const char* Says;
-        bool BackupLeft;         // made before the refusal
+        bool BackupLeft;  // made before the refusal
     };
     Bench probe("refusals", "D5BF", board);
     WriteAll(probe.Dir + "/bad.bin", bad);
@@ -187,14 +189,13 @@ TEST(PelmixctlFlash, BackupReportsTheChecksumAndVersion)
         const std::string* Image;
         const char* Result;
     };
-    const Case cases[] = {
-        {&valid, "valid"}, {&shorter, "valid over length less 4480"}, {&invalid, "invalid"}};
+    const Case cases[] = {{&valid, "valid"}, {&shorter, "valid over length less 4480"}, {&invalid, "invalid"}};
     for (const Case& c : cases) {
         Bench bench("report", "D5BF", *c.Image);
         RunResult run = bench.Run("backup 1:00.0 " + bench.Backup);
         EXPECT_EQ(run.ExitCode, 0) << c.Result << run.Out;
-        EXPECT_TRUE(Has(StepLine(run.Out, "checksum"), std::string("\"result\":\"") + c.Result +
-                                                          "\",\"version\":\"ORVEL II AGP 16MB Bios Rev "))
+        EXPECT_TRUE(Has(StepLine(run.Out, "checksum"),
+                        std::string("\"result\":\"") + c.Result + "\",\"version\":\"ORVEL II AGP 16MB Bios Rev "))
             << run.Out;
         EXPECT_TRUE(Has(StepLine(run.Out, "backup-file"), "\"bytes\":131072,\"result\":\"equal\"")) << run.Out;
         EXPECT_EQ(ReadAll(bench.Backup), *c.Image);
@@ -235,8 +236,8 @@ TEST(PelmixctlFlash, NoMergeWritesTheFileAsItIs)
     std::string board = ReadAll(Samples + "/stored-128k.rom");
     std::string image = ReadAll(Samples + "/legacy-128k.rom");
     Bench bench("no-merge", "D5BF", board);
-    RunResult run = bench.Run("flash 1:00.0 " + Samples + "/legacy-128k.rom --no-merge --backup " + bench.Backup +
-                              " --yes");
+    RunResult run =
+        bench.Run("flash 1:00.0 " + Samples + "/legacy-128k.rom --no-merge --backup " + bench.Backup + " --yes");
     EXPECT_EQ(run.ExitCode, 0) << run.Out;
     EXPECT_TRUE(Has(StepLine(run.Out, "merge"), "\"result\":\"skipped\"")) << run.Out;
     EXPECT_EQ(ReadAll(bench.Chip), image);
@@ -286,14 +287,15 @@ TEST(PelmixctlFlash, ATerminalConfirmsTheWrite)
         RunResult run = RunProgram(std::string("echo ") + answer + " | script -qec \"" PELMIXCTL_PATH " --machine " +
                                        bench.Machine + " flash 1:00.0 --inbuilt --backup " + bench.Backup + "\"",
                                    "/dev/null");
-        EXPECT_TRUE(Has(run.Out, "Card 1:00.0 (1D2E:0C61, SST39VF010 chip of 128 KB)\r\n"
-                                 "  now: ORVEL II AGP 16MB Bios Rev 1.01.00.0021\r\n"
-                                 "  new: ORVEL II AGP Bios Rev 1.02.00.0034 (with this board's table)\r\n"
-                                 "The screen will stop for up to 5.6 s while the chip is written.\r\n"
-                                 "Write it? [y/N] "))
+        EXPECT_TRUE(Has(run.Out,
+                        "Card 1:00.0 (1D2E:0C61, SST39VF010 chip of 128 KB)\r\n"
+                        "  now: ORVEL II AGP 16MB Bios Rev 1.01.00.0021\r\n"
+                        "  new: ORVEL II AGP Bios Rev 1.02.00.0034 (with this board's table)\r\n"
+                        "The screen will stop for up to 5.6 s while the chip is written.\r\n"
+                        "Write it? [y/N] "))
             << run.Out;
-        EXPECT_TRUE(Has(run.Out, "write: up to 5.6 s with the screen stopped ... Status 0")
-                    == (answer[0] == 'y')) << run.Out;
+        EXPECT_TRUE(Has(run.Out, "write: up to 5.6 s with the screen stopped ... Status 0") == (answer[0] == 'y'))
+            << run.Out;
         EXPECT_EQ(run.ExitCode, answer[0] == 'y' ? 0 : 1) << run.Out;
         EXPECT_EQ(ReadAll(bench.Chip) == board, answer[0] == 'n');
     }

@@ -26,10 +26,11 @@ TEST(Pelmixctl, JsonEnumListsTheCardsOfEverySample)
         const char* Expected;
     };
     const Case cases[] = {
-        {"family1-card.machine", "\"Count\":1,\"Entries\":[{\"Bus\":0,\"Device\":10,\"Function\":0,\"VendorId\":7771,"
-                                 "\"DeviceId\":2641,\"SubsystemVendorId\":7771,\"SubsystemId\":1,\"RevisionId\":2,"
-                                 "\"Bar0\":3758096384,\"Bar1\":3825205248,\"RomBar\":3825336320,\"IsAgp\":0,"
-                                 "\"MemoryEnabled\":1,\"Family\":1}]"},
+        {"family1-card.machine",
+         "\"Count\":1,\"Entries\":[{\"Bus\":0,\"Device\":10,\"Function\":0,\"VendorId\":7771,"
+         "\"DeviceId\":2641,\"SubsystemVendorId\":7771,\"SubsystemId\":1,\"RevisionId\":2,"
+         "\"Bar0\":3758096384,\"Bar1\":3825205248,\"RomBar\":3825336320,\"IsAgp\":0,"
+         "\"MemoryEnabled\":1,\"Family\":1}]"},
         {"family2-agp-card.machine", "\"IsAgp\":1,\"MemoryEnabled\":1,\"Family\":2}]"},
         {"family3-card.machine", "\"MemoryEnabled\":0,\"Family\":3}]"},
         {"family4-card.machine", "\"Family\":4}]"},
@@ -42,7 +43,8 @@ TEST(Pelmixctl, JsonEnumListsTheCardsOfEverySample)
         std::vector<std::string> lines = Lines(run.Out);
         ASSERT_EQ(lines.size(), 1u) << c.Sample;
         EXPECT_EQ(lines[0].rfind("{\"request\":\"ENUM_DEVICES\",\"code\":2236416,\"system_status\":0,"
-                                 "\"information\":456,\"Status\":0,", 0),
+                                 "\"information\":456,\"Status\":0,",
+                                 0),
                   0u)
             << lines[0];
         EXPECT_TRUE(Has(lines[0], c.Expected)) << lines[0];
@@ -51,8 +53,9 @@ TEST(Pelmixctl, JsonEnumListsTheCardsOfEverySample)
     // Nine cards: only Status travels back.
     RunResult nine = RunTool(Sample("nine-cards.machine") + " --json enum");
     EXPECT_EQ(nine.ExitCode, 0);
-    EXPECT_EQ(nine.Out, "{\"request\":\"ENUM_DEVICES\",\"code\":2236416,\"system_status\":0,\"information\":4,"
-                        "\"Status\":1,\"elapsed_us\":0,\"held_us\":0}\n");
+    EXPECT_EQ(nine.Out,
+              "{\"request\":\"ENUM_DEVICES\",\"code\":2236416,\"system_status\":0,\"information\":4,"
+              "\"Status\":1,\"elapsed_us\":0,\"held_us\":0}\n");
 }
 
 TEST(Pelmixctl, UsageErrorsExitTwoWithAMessage)
@@ -93,8 +96,9 @@ TEST(Pelmixctl, RequestsThatFailAtTheSystemLevelExitOne)
     EXPECT_EQ(run.ExitCode, 1);
     std::vector<std::string> lines = Lines(run.Out);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "{\"request\":\"RAW\",\"code\":2236452,\"system_status\":3221225488,\"information\":0,"
-                        "\"elapsed_us\":0,\"held_us\":0}");
+    EXPECT_EQ(lines[0],
+              "{\"request\":\"RAW\",\"code\":2236452,\"system_status\":3221225488,\"information\":0,"
+              "\"elapsed_us\":0,\"held_us\":0}");
     EXPECT_TRUE(Has(lines[1], "\"system_status\":3221225990,\"information\":0,"));
     EXPECT_TRUE(Has(lines[2], "\"Status\":0,\"Count\":1,")) << "later commands still run";
 }
@@ -102,8 +106,9 @@ TEST(Pelmixctl, RequestsThatFailAtTheSystemLevelExitOne)
 TEST(Pelmixctl, RawSendsTheGivenBytesAndShowsTheReply)
 {
     // Identify 0:0a.0 before any enumeration: result 2, four bytes back.
-    RunResult run = RunTool(Sample("family1-card.machine") + " --json raw 0x22201C 64 64 000000000000000010000000 enum "
-                        "raw 0x22201C 64 64 ffffffff000000000a000000");
+    RunResult run = RunTool(Sample("family1-card.machine") +
+                            " --json raw 0x22201C 64 64 000000000000000010000000 enum "
+                            "raw 0x22201C 64 64 ffffffff000000000a000000");
     EXPECT_EQ(run.ExitCode, 0);
     std::vector<std::string> lines = Lines(run.Out);
     ASSERT_EQ(lines.size(), 3u);
@@ -116,8 +121,7 @@ TEST(Pelmixctl, TraceShowsConfigurationWritesAndChipCommands)
 {
     RunResult run = RunTool(Sample("family1-card.machine") + " --trace enum identify 0:0a.0");
     EXPECT_EQ(run.ExitCode, 0);
-    EXPECT_TRUE(Has(run.Err, "trace: config 0:0A.0 0x30 <- 0xE0000001 (was 0xE4020000, now 0xE0000001)\n"))
-        << run.Err;
+    EXPECT_TRUE(Has(run.Err, "trace: config 0:0A.0 0x30 <- 0xE0000001 (was 0xE4020000, now 0xE0000001)\n")) << run.Err;
     EXPECT_TRUE(Has(run.Err, "trace: chip 0:0A.0 identify via 0x5555/0x2AAA"));
     EXPECT_TRUE(Has(run.Err, "trace: chip 0:0A.0 exit via 0x5555/0x2AAA"));
     EXPECT_TRUE(Has(run.Out, "chip 0x08BF SST29LE010, 128 KB, sector 0, erase required 0"));
@@ -139,15 +143,17 @@ TEST(Pelmixctl, WholeChipRoundTripOnEveryPart)
         std::string machine = Folder() + "/" + part + ".machine";
         std::string chipFile = Folder() + "/" + part + ".rom";
         remove(chipFile.c_str());
-        WriteAll(machine, std::string("pci 0:00.0 id=8086:7190 class=0600\n"
-                                      "pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") +
-                              part + " image=" + part + ".rom\n");
+        WriteAll(machine,
+                 std::string("pci 0:00.0 id=8086:7190 class=0600\n"
+                             "pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") +
+                     part + " image=" + part + ".rom\n");
         size_t size = std::string(part) == "D4BF" ? 65536 : 131072;
 
         RunResult write = RunTool("--json --machine " + machine + " enum write-rom 1:00.0 " + Folder() + "/new.bin");
         EXPECT_EQ(write.ExitCode, 0) << part << write.Err;
-        EXPECT_TRUE(Has(write.Out, "\"request\":\"WRITE_ROM\",\"code\":2236424,\"system_status\":0,"
-                                   "\"information\":4,\"Status\":0,"))
+        EXPECT_TRUE(Has(write.Out,
+                        "\"request\":\"WRITE_ROM\",\"code\":2236424,\"system_status\":0,"
+                        "\"information\":4,\"Status\":0,"))
             << part << write.Out;
         EXPECT_EQ(ReadAll(chipFile), image.substr(0, size)) << part << ": image file updated";
 
@@ -174,15 +180,16 @@ TEST(Pelmixctl, AStuckByteFailsItsCountOfWritesThenWorks)
     struct Case {
         const char* Part;
         const char* Count;
-        const char* Statuses;   // of the three writes
+        const char* Statuses;  // of the three writes
     };
     const Case cases[] = {{"08BF", " 1", "600"}, {"D5BF", " 2", "660"}, {"08BF", "", "666"}};
     for (const Case& c : cases) {
         std::string machine = Folder() + "/stuck.machine";
         std::string chipFile = Folder() + "/stuck.rom";
         remove(chipFile.c_str());
-        WriteAll(machine, std::string("pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") +
-                              c.Part + " image=stuck.rom\nfault stuck 1:00.0 0x1234" + c.Count + "\n");
+        WriteAll(machine,
+                 std::string("pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") + c.Part +
+                     " image=stuck.rom\nfault stuck 1:00.0 0x1234" + c.Count + "\n");
         std::string target = " write-rom 1:00.0 " + Folder();
         RunResult run = RunTool("--json --machine " + machine + " enum" + target + "/first.bin" + target +
                                 "/first.bin" + target + "/second.bin");
@@ -213,12 +220,9 @@ TEST(Pelmixctl, EverySampleCardTakesAnImage)
         size_t Size;
     };
     const Case cases[] = {
-        {"family1-card.machine", "0:0a.0", 131072},
-        {"family2-agp-card.machine", "1:00.0", 131072},
-        {"family3-card.machine", "0:0b.0", 131072},
-        {"family4-card.machine", "0:0c.0", 65536},
-        {"two-cards.machine", "1:00.0", 131072},
-        {"busy-high-bars.machine", "0:06.0", 131072},
+        {"family1-card.machine", "0:0a.0", 131072}, {"family2-agp-card.machine", "1:00.0", 131072},
+        {"family3-card.machine", "0:0b.0", 131072}, {"family4-card.machine", "0:0c.0", 65536},
+        {"two-cards.machine", "1:00.0", 131072},    {"busy-high-bars.machine", "0:06.0", 131072},
     };
     for (const Case& c : cases) {
         std::string back = Folder() + "/sample.back";

@@ -14,13 +14,13 @@ namespace {
 
 const uint32_t CardBus = 1, CardDevice = 0, CardFunction = 0;
 
-int (*FakeRequest)(uint32_t, void *, uint32_t, uint32_t *);
+int (*FakeRequest)(uint32_t, void*, uint32_t, uint32_t*);
 RequestFault Fault;
 std::vector<uint32_t> Sent;
 
 // DeviceIoControl with buffered I/O: the input copied into a system buffer,
 // the reply's bytes copied back.
-int DriverRequest(uint32_t code, void *record, uint32_t length, uint32_t *returned)
+int DriverRequest(uint32_t code, void* record, uint32_t length, uint32_t* returned)
 {
     Sent.push_back(code);
     std::vector<uint8_t> system(length ? length : 1, 0);
@@ -36,12 +36,12 @@ int DriverRequest(uint32_t code, void *record, uint32_t length, uint32_t *return
 
 }  // namespace
 
-void StartEmulatedCard(const char *flash, const uint8_t *image, uint32_t size, const std::string &extraLines,
+void StartEmulatedCard(const char* flash, const uint8_t* image, uint32_t size, const std::string& extraLines,
                        RequestFault fault)
 {
     std::string machine = std::string("cpus 2\npci 1:00.0 id=1E5B:0A51 bar0=0xD0000000/64M bar1=0xD4000000/8K "
                                       "rom=0xD5000000/128K flash=") +
-                          flash + "\n" + extraLines;
+        flash + "\n" + extraLines;
     HostResetPlatform();
     char error[256] = "";
     ASSERT_EQ(EmuLoadMachine(machine.c_str(), error, sizeof error), 1) << error;
@@ -54,7 +54,7 @@ void StartEmulatedCard(const char *flash, const uint8_t *image, uint32_t size, c
     Fault = 0;
     Sent.clear();
     uint32_t returned = 0;
-    PELMIX_DEVICE_LIST &list = TheWizard.DeviceList;
+    PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     memset(&list, 0, sizeof list);
     ASSERT_TRUE(DriverRequest(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned));
     ASSERT_EQ(list.Count, 1u);
@@ -83,7 +83,7 @@ void PokeChip(uint32_t offset, uint8_t value)
     EmuChipPoke(CardBus, CardDevice, CardFunction, offset, &value, 1);
 }
 
-const std::vector<uint32_t> &EmulatedRequests()
+const std::vector<uint32_t>& EmulatedRequests()
 {
     return Sent;
 }

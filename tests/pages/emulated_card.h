@@ -14,19 +14,19 @@
 // it and whether the call succeeded; returns whether it did. Stands for a
 // fault the machine file cannot describe (a reply spoiled on its way back,
 // a cell that did not take).
-typedef int (*RequestFault)(uint32_t code, void *record, int ok);
+typedef int (*RequestFault)(uint32_t code, void* record, int ok);
 
 // A fresh driver on a machine with the card (flash part flash, e.g. "08BF")
 // holding image; extra machine lines (faults) may follow. The wizard's
 // device list is the driver's, with the card selected, and the host's
 // requests go to the driver until StopEmulatedCard.
-void StartEmulatedCard(const char *flash, const uint8_t *image, uint32_t size, const std::string &extraLines = "",
+void StartEmulatedCard(const char* flash, const uint8_t* image, uint32_t size, const std::string& extraLines = "",
                        RequestFault fault = 0);
 void StopEmulatedCard();
 
 std::vector<uint8_t> ChipBytes();
 void PokeChip(uint32_t offset, uint8_t value);
 // Codes of the requests sent since the start.
-const std::vector<uint32_t> &EmulatedRequests();
+const std::vector<uint32_t>& EmulatedRequests();
 
 #endif

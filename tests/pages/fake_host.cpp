@@ -13,14 +13,14 @@
 FakeCard Card;
 
 // No string table natively: the built-in texts are shown.
-int LoadStringTableText(unsigned, char *, size_t)
+int LoadStringTableText(unsigned, char*, size_t)
 {
     return 0;
 }
 
 namespace {
 
-int NextResult(std::vector<int> &results)
+int NextResult(std::vector<int>& results)
 {
     if (results.empty())
         return 0;
@@ -29,12 +29,12 @@ int NextResult(std::vector<int> &results)
     return r;
 }
 
-int FakeRequest(uint32_t code, void *record, uint32_t length, uint32_t *returned)
+int FakeRequest(uint32_t code, void* record, uint32_t length, uint32_t* returned)
 {
     Card.Requests.push_back(code);
     *returned = 0;
     if (code == IOCTL_PELMIX_ENUM_DEVICES) {
-        PELMIX_DEVICE_LIST *list = static_cast<PELMIX_DEVICE_LIST *>(record);
+        PELMIX_DEVICE_LIST* list = static_cast<PELMIX_DEVICE_LIST*>(record);
         if (length != sizeof *list)
             return 0;
         memset(list, 0, sizeof *list);
@@ -50,7 +50,7 @@ int FakeRequest(uint32_t code, void *record, uint32_t length, uint32_t *returned
         *returned = sizeof *list;
         return 1;
     }
-    PELMIX_ROM_TRANSFER *rom = static_cast<PELMIX_ROM_TRANSFER *>(record);
+    PELMIX_ROM_TRANSFER* rom = static_cast<PELMIX_ROM_TRANSFER*>(record);
     if (length != sizeof *rom)
         return 0;
     int result = NextResult(code == IOCTL_PELMIX_READ_ROM ? Card.ReadResults : Card.WriteResults);
@@ -71,7 +71,7 @@ int FakeRequest(uint32_t code, void *record, uint32_t length, uint32_t *returned
     return 1;
 }
 
-int FakeBox(void *, const char *text, const char *caption, uint32_t type, int highlight)
+int FakeBox(void*, const char* text, const char* caption, uint32_t type, int highlight)
 {
     Card.Boxes.push_back({text, caption ? caption : "", type, highlight});
     int answer = (type & 0xF) == BoxYesNo ? AnswerYes : AnswerOk;
@@ -100,10 +100,10 @@ void ResetFakes(uint32_t chipSize)
     memset(&OptionFlags, 0, sizeof OptionFlags);
 }
 
-std::vector<uint8_t> ReadFile(const std::string &path)
+std::vector<uint8_t> ReadFile(const std::string& path)
 {
     std::vector<uint8_t> bytes;
-    FILE *f = fopen(path.c_str(), "rb");
+    FILE* f = fopen(path.c_str(), "rb");
     if (!f)
         return bytes;
     int c;

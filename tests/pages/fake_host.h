@@ -26,9 +26,9 @@ struct FakeCard {
     std::vector<int> ReadResults, WriteResults;
     int EnumResult = 0;
     uint32_t CardCount = 1;
-    std::vector<uint32_t> Requests;   // codes, in order
+    std::vector<uint32_t> Requests;  // codes, in order
     std::vector<ShownBox> Boxes;
-    std::vector<int> Answers;         // answers to the next boxes; OK/Yes when empty
+    std::vector<int> Answers;  // answers to the next boxes; OK/Yes when empty
     int EndRunCalls = 0;
 };
 
@@ -42,8 +42,8 @@ void ResetFakes(uint32_t chipSize = PELMIX_ROM_DATA_SIZE);
 struct FileSizeLimit {
     explicit FileSizeLimit(unsigned long bytes);
     ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
 private:
     unsigned long OldSoft, OldHard;
@@ -51,6 +51,6 @@ private:
 };
 
 // The whole file; empty when it cannot be read.
-std::vector<uint8_t> ReadFile(const std::string &path);
+std::vector<uint8_t> ReadFile(const std::string& path);
 
 #endif

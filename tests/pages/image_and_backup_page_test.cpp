@@ -18,23 +18,23 @@
 
 namespace {
 
-std::string TempPath(const char *name)
+std::string TempPath(const char* name)
 {
     return ::testing::TempDir() + name;
 }
 
-void WriteFile(const std::string &path, const uint8_t *bytes, size_t size)
+void WriteFile(const std::string& path, const uint8_t* bytes, size_t size)
 {
-    FILE *f = fopen(path.c_str(), "wb");
+    FILE* f = fopen(path.c_str(), "wb");
     ASSERT_TRUE(f);
     ASSERT_EQ(fwrite(bytes, 1, size, f), size);
     fclose(f);
 }
 
-std::string FileText(const std::string &path)
+std::string FileText(const std::string& path)
 {
     std::string text;
-    FILE *f = fopen(path.c_str(), "rb");
+    FILE* f = fopen(path.c_str(), "rb");
     if (!f)
         return "<none>";
     int c;
@@ -44,7 +44,7 @@ std::string FileText(const std::string &path)
     return text;
 }
 
-std::string FirstLine(const ShownBox &box)
+std::string FirstLine(const ShownBox& box)
 {
     return box.Text.substr(0, box.Text.find('\n'));
 }
@@ -66,7 +66,7 @@ struct PageTest : ::testing::Test {
 TEST_F(PageTest, ExistingBackupAnsweredNoStaysUntouched)
 {
     std::string path = TempPath("existing_backup.bin");
-    WriteFile(path, (const uint8_t *)"old backup", 10);
+    WriteFile(path, (const uint8_t*)"old backup", 10);
     Card.Answers = {AnswerNo};
     EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupStay);
     ASSERT_EQ(Card.Boxes.size(), 1u);
@@ -78,7 +78,7 @@ TEST_F(PageTest, ExistingBackupAnsweredNoStaysUntouched)
 TEST_F(PageTest, ExistingBackupSurvivesUntilTheNewOneIsWritten)
 {
     std::string path = TempPath("kept_backup.bin");
-    WriteFile(path, (const uint8_t *)"old backup", 10);
+    WriteFile(path, (const uint8_t*)"old backup", 10);
     // Yes to overwrite, OK to read, then the read fails and the user stops.
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     Card.Answers = {AnswerYes, AnswerOk, AnswerNo};
@@ -204,7 +204,8 @@ TEST_F(PageTest, VersionCutAtCarriageReturnAndWholeInConfirmation)
     EXPECT_EQ(ImagePageNext(0, StandardImagePage, 1, path.c_str()), ImageStay);
     ASSERT_EQ(Card.Boxes.size(), 1u);
     EXPECT_EQ(Card.Boxes[0].Text,
-              "Your screen will now blank temporarily while your new BIOS is being written:\nORVEL II AGP 16MB Bios Rev 1.01.00.0021\n\n"
+              "Your screen will now blank temporarily while your new BIOS is being written:\nORVEL II AGP 16MB Bios "
+              "Rev 1.01.00.0021\n\n"
               "Click OK to continue or Cancel to select a different image.");
     EXPECT_EQ(Card.Boxes[0].Caption, "Write BIOS");
     EXPECT_EQ(Card.Boxes[0].Type, BoxOkCancel | BoxDefaultSecond);
@@ -223,7 +224,8 @@ TEST_F(PageTest, BlankImageNeedsMerge)
     EXPECT_EQ(TheWizard.MergeTable, 0);
 
     EXPECT_EQ(ImagePageNext(0, ReadErrorImagePage, 0, ""), ImageStay);
-    EXPECT_EQ(Card.Boxes.back().Text.substr(0, 60), std::string("The selected BIOS is a blank image. You are not permitted to use").substr(0, 60));
+    EXPECT_EQ(Card.Boxes.back().Text.substr(0, 60),
+              std::string("The selected BIOS is a blank image. You are not permitted to use").substr(0, 60));
     OptionFlags.DevMode = 1;
     EXPECT_EQ(ImagePageNext(0, ReadErrorImagePage, 0, ""), ImageStay);
     EXPECT_NE(Card.Boxes.back().Text.find("or check the 'merge' checkbox."), std::string::npos);

@@ -30,7 +30,7 @@ const char RereadChecksum[] = "Checksum error while reading back BIOS image whic
 const char RereadCompare[] = "Memory comparison error while reading back BIOS image which has just been written.";
 const char Reread[] = "Unable to read back new BIOS image which has just been written.";
 
-bool Exists(const std::string &path)
+bool Exists(const std::string& path)
 {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
@@ -42,9 +42,9 @@ std::string BackupPath;
 std::string VanishingFolder;
 int ReadsSeen, WritesSeen;
 int BackupWasOldImage;
-int (*FakeBox)(void *, const char *, const char *, uint32_t, int);
+int (*FakeBox)(void*, const char*, const char*, uint32_t, int);
 
-bool Starts(const char *text, const char *start)
+bool Starts(const char* text, const char* start)
 {
     return strncmp(text, start, strlen(start)) == 0;
 }
@@ -69,7 +69,7 @@ struct OldImageTest : ::testing::Test {
         uint8_t image[BiosImageBufferSize];
         ASSERT_TRUE(BuildBoardImage(&recipe, image));
         NewImage.assign(image, image + sizeof image);
-        FILE *f = fopen(NewFile.c_str(), "wb");
+        FILE* f = fopen(NewFile.c_str(), "wb");
         ASSERT_TRUE(f);
         fwrite(image, 1, sizeof image, f);
         fclose(f);
@@ -101,13 +101,13 @@ struct OldImageTest : ::testing::Test {
     std::vector<std::string> Texts()
     {
         std::vector<std::string> texts;
-        for (const ShownBox &b : Card.Boxes)
+        for (const ShownBox& b : Card.Boxes)
             texts.push_back(b.Text.substr(0, b.Text.find('\n')));
         return texts;
     }
     // A user who answers OK and Yes to everything and goes on with the
     // image file wherever the backup page lets him.
-    BackupNextResult BackupAndGoOn(const std::string &path)
+    BackupNextResult BackupAndGoOn(const std::string& path)
     {
         BackupNextResult next = BackupPageNext(0, path.c_str());
         if (next == BackupToImagePage || next == BackupToReadErrorPage)
@@ -118,7 +118,7 @@ struct OldImageTest : ::testing::Test {
 };
 
 // The folder goes away while the read question is up, after the probe.
-int BoxRemovingFolder(void *owner, const char *text, const char *caption, uint32_t type, int highlight)
+int BoxRemovingFolder(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
 {
     if (Starts(text, ReadQuestion))
         rmdir(VanishingFolder.c_str());
@@ -136,7 +136,7 @@ TEST_F(OldImageTest, BackupThatCannotBeWrittenStaysOnThePageBeforeAnyWrite)
     }
 
     EXPECT_EQ(next, BackupStay);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{ReadQuestion, BadPath}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {ReadQuestion, BadPath}));
     EXPECT_EQ(Card.Boxes.back().Type, BoxOk | BoxIconInformation);
     EXPECT_EQ(ChipWrites(), 0);
     EXPECT_TRUE(ChipHoldsOldImage());
@@ -152,19 +152,19 @@ TEST_F(OldImageTest, BackupThatCannotBeWrittenStaysOnThePageBeforeAnyWrite)
     next = BackupAndGoOn(VanishingFolder + "/backup.bin");
     TheHost.Box = FakeBox;
     EXPECT_EQ(next, BackupStay);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{ReadQuestion, BadPath}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {ReadQuestion, BadPath}));
     EXPECT_EQ(ChipWrites(), 0);
 
     // The user corrects the name on the page that stayed.
     Card.Boxes.clear();
     EXPECT_EQ(BackupPageNext(0, BackupPath.c_str()), BackupToImagePage);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{ReadQuestion}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {ReadQuestion}));
     std::vector<uint8_t> backup = ReadFile(BackupPath);
     EXPECT_TRUE(backup == std::vector<uint8_t>(OldImage, OldImage + 131072));
 }
 
 // Notes whether the backup already holds the chip when the read error is asked.
-int BoxCheckingBackup(void *owner, const char *text, const char *caption, uint32_t type, int highlight)
+int BoxCheckingBackup(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
 {
     if (Starts(text, ReadError))
         BackupWasOldImage = ReadFile(BackupPath) == std::vector<uint8_t>(OldImage, OldImage + 131072);
@@ -191,14 +191,14 @@ TEST_F(OldImageTest, ChipWithBadChecksumIsSavedBeforeTheUserGoesOn)
 }
 
 // Faults between the write and the verdict on it.
-int SpoilReadBack(uint32_t code, void *record, int ok)
+int SpoilReadBack(uint32_t code, void* record, int ok)
 {
     if (code == IOCTL_PELMIX_READ_ROM && ++ReadsSeen == 2)
-        static_cast<PELMIX_ROM_TRANSFER *>(record)->Data[0x400] ^= 0x10;
+        static_cast<PELMIX_ROM_TRANSFER*>(record)->Data[0x400] ^= 0x10;
     return ok;
 }
 
-int RefuseReadBack(uint32_t code, void *, int ok)
+int RefuseReadBack(uint32_t code, void*, int ok)
 {
     if (code == IOCTL_PELMIX_READ_ROM && ++ReadsSeen == 2)
         return 0;
@@ -207,7 +207,7 @@ int RefuseReadBack(uint32_t code, void *, int ok)
 
 // A byte of the new image did not take and kept its old value; another,
 // by chance, keeps the sum: only the comparison finds it.
-int CellKeepsOldValue(uint32_t code, void *, int ok)
+int CellKeepsOldValue(uint32_t code, void*, int ok)
 {
     if (code != IOCTL_PELMIX_WRITE_ROM || ++WritesSeen != 1)
         return ok;
@@ -225,7 +225,7 @@ TEST_F(OldImageTest, WriteThatDoesNotVerifyPutsTheOldImageBack)
     if (!InBuiltImagePresent())
         GTEST_SKIP() << "no in-built image in this build";
     struct Case {
-        const char *Name;
+        const char* Name;
         RequestFault Fault;
         std::vector<std::string> Boxes;  // after the write question
     } cases[] = {
@@ -233,7 +233,7 @@ TEST_F(OldImageTest, WriteThatDoesNotVerifyPutsTheOldImageBack)
         {"byte found only by comparison", CellKeepsOldValue, {RereadCompare}},
         {"read-back refused", RefuseReadBack, {Reread}},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Start(c.Fault);
         ASSERT_EQ(BackupPageNext(0, BackupPath.c_str()), BackupToImagePage);
@@ -243,7 +243,7 @@ TEST_F(OldImageTest, WriteThatDoesNotVerifyPutsTheOldImageBack)
         ASSERT_FALSE(texts.empty());
         texts.erase(texts.begin());  // the write question
         EXPECT_EQ(texts, c.Boxes);
-        for (const ShownBox &b : Card.Boxes) {
+        for (const ShownBox& b : Card.Boxes) {
             if (b.Type != (BoxOkCancel | BoxDefaultSecond)) {
                 EXPECT_EQ(b.Type, BoxOk | BoxIconError);
             }

@@ -50,7 +50,7 @@ struct WriteSequenceTest : ::testing::Test {
     std::vector<std::string> Texts()
     {
         std::vector<std::string> texts;
-        for (const ShownBox &b : Card.Boxes)
+        for (const ShownBox& b : Card.Boxes)
             texts.push_back(b.Text.substr(0, b.Text.find('\n')));
         return texts;
     }
@@ -156,8 +156,8 @@ TEST_F(WriteSequenceTest, VerifiedMergedImageOnEitherChipSize)
         EXPECT_EQ(Card.EndRunCalls, 0);
         EXPECT_EQ(memcmp(Card.Chip, expected, size), 0);
         EXPECT_TRUE(ImageChecksumValid(Card.Chip, size));
-        EXPECT_EQ(Card.Requests, (std::vector<uint32_t>{IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM,
-                                                        IOCTL_PELMIX_READ_ROM}));
+        EXPECT_EQ(Card.Requests,
+                  (std::vector<uint32_t> {IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM, IOCTL_PELMIX_READ_ROM}));
         // The backup holds the old image.
         EXPECT_EQ(memcmp(ReadFile(Backup.c_str()).data(), OldImage, size), 0);
     }
@@ -169,7 +169,7 @@ TEST_F(WriteSequenceTest, MergeRefusedLeavesChipAlone)
     ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
     memcpy(TheWizard.NewImage, OldImage, sizeof OldImage);  // a legacy new image can't take a table
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Unable to integrate new BIOS image with your existing BIOS."}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {"Unable to integrate new BIOS image with your existing BIOS."}));
     EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconError);
     EXPECT_EQ(Card.Requests.size(), 1u);
     EXPECT_EQ(Card.EndRunCalls, 0);
@@ -180,7 +180,7 @@ TEST_F(WriteSequenceTest, MergeRefusedLeavesChipAlone)
     BackupStep(Backup.c_str(), 1, 0);
     ChooseInBuilt();
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Unable to integrate new BIOS image with your existing BIOS."}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {"Unable to integrate new BIOS image with your existing BIOS."}));
     EXPECT_EQ(Card.Requests.size(), 1u);
 }
 
@@ -230,9 +230,10 @@ TEST_F(WriteSequenceTest, WithoutCardImageFailedWriteIsNotRestored)
     TheWizard.MergeTable = 0;
     Card.WriteResults = {PELMIX_RESULT_PROGRAM_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Unable to write image to your BIOS. Error 6",
-                                                 "Unable to restore your original BIOS."}));
-    EXPECT_EQ(Card.Requests, (std::vector<uint32_t>{IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string> {"Unable to write image to your BIOS. Error 6",
+                                         "Unable to restore your original BIOS."}));
+    EXPECT_EQ(Card.Requests, (std::vector<uint32_t> {IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM}));
     EXPECT_EQ(Card.EndRunCalls, 1);
 }
 
@@ -253,8 +254,8 @@ TEST_F(WriteSequenceTest, FailedReadBackEndsRun)
     ChooseInBuilt();
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{
-                           "Unable to read back new BIOS image which has just been written. Error 11"}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string> {"Unable to read back new BIOS image which has just been written. Error 11"}));
     EXPECT_EQ(Card.EndRunCalls, 1);
     EXPECT_EQ(memcmp(Card.Chip, OldImage, 131072), 0) << "the unproven image stayed on the chip";
 }
@@ -272,9 +273,9 @@ TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
         OptionFlags.ForceWriteCsErr = 1;
         Card.WriteResults = {PELMIX_RESULT_OK, restore};
         EXPECT_EQ(WriteSequence(0), 0);
-        std::string restoreText = restore > 0 ? "Unable to restore your original BIOS. Error 13"
-                                              : "Unable to restore your original BIOS.";
-        EXPECT_EQ(Texts(), (std::vector<std::string>{checksum, restoreText}));
+        std::string restoreText =
+            restore > 0 ? "Unable to restore your original BIOS. Error 13" : "Unable to restore your original BIOS.";
+        EXPECT_EQ(Texts(), (std::vector<std::string> {checksum, restoreText}));
         EXPECT_EQ(Card.Boxes.back().Type, BoxOk | BoxIconError);
         EXPECT_GE(Card.EndRunCalls, 1);
     }
@@ -284,19 +285,19 @@ TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_FALSE(BackupStep(Backup.c_str(), 1, 0));
     ChooseUnmerged64k();
-    static int (*real)(uint32_t, void *, uint32_t, uint32_t *);
+    static int (*real)(uint32_t, void*, uint32_t, uint32_t*);
     real = TheHost.Request;
-    TheHost.Request = [](uint32_t code, void *record, uint32_t length, uint32_t *returned) {
+    TheHost.Request = [](uint32_t code, void* record, uint32_t length, uint32_t* returned) {
         int r = real(code, record, length, returned);
         if (code == IOCTL_PELMIX_READ_ROM)
-            static_cast<PELMIX_ROM_TRANSFER *>(record)->Data[0x300] ^= 1;
+            static_cast<PELMIX_ROM_TRANSFER*>(record)->Data[0x300] ^= 1;
         return r;
     };
     EXPECT_EQ(WriteSequence(0), 0);
     TheHost.Request = real;
-    EXPECT_EQ(Texts(), (std::vector<std::string>{checksum, compare}));
-    EXPECT_EQ(Card.Requests, (std::vector<uint32_t>{IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM,
-                                                    IOCTL_PELMIX_READ_ROM}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {checksum, compare}));
+    EXPECT_EQ(Card.Requests,
+              (std::vector<uint32_t> {IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM, IOCTL_PELMIX_READ_ROM}));
 }
 
 TEST_F(WriteSequenceTest, VerifyRunsBothTestsInOrder)
@@ -310,7 +311,7 @@ TEST_F(WriteSequenceTest, VerifyRunsBothTestsInOrder)
     ChooseInBuilt();
     OptionFlags.ForceWriteCsErr = 1;
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{checksum}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {checksum}));
     EXPECT_EQ(Card.EndRunCalls, 1);
 
     // A read-back that differs but still sums to 0: only the comparison fails.
@@ -321,30 +322,30 @@ TEST_F(WriteSequenceTest, VerifyRunsBothTestsInOrder)
     TheWizard.MergeTable = 0;
     TheWizard.NewImage[0x300] += 1;  // keeps the sum: the chip gets the pair swapped below
     TheWizard.NewImage[0x301] -= 1;
-    static int (*real)(uint32_t, void *, uint32_t, uint32_t *);
+    static int (*real)(uint32_t, void*, uint32_t, uint32_t*);
     real = TheHost.Request;
-    TheHost.Request = [](uint32_t code, void *record, uint32_t length, uint32_t *returned) {
+    TheHost.Request = [](uint32_t code, void* record, uint32_t length, uint32_t* returned) {
         int r = real(code, record, length, returned);
         if (code == IOCTL_PELMIX_READ_ROM) {
-            uint8_t *data = static_cast<PELMIX_ROM_TRANSFER *>(record)->Data;
+            uint8_t* data = static_cast<PELMIX_ROM_TRANSFER*>(record)->Data;
             data[0x300] -= 1;
             data[0x301] += 1;
         }
         return r;
     };
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{compare}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {compare}));
 
     // One changed byte fails both, the checksum box first.
     Card.Boxes.clear();
-    TheHost.Request = [](uint32_t code, void *record, uint32_t length, uint32_t *returned) {
+    TheHost.Request = [](uint32_t code, void* record, uint32_t length, uint32_t* returned) {
         int r = real(code, record, length, returned);
         if (code == IOCTL_PELMIX_READ_ROM)
-            static_cast<PELMIX_ROM_TRANSFER *>(record)->Data[0x400] ^= 0x10;
+            static_cast<PELMIX_ROM_TRANSFER*>(record)->Data[0x400] ^= 0x10;
         return r;
     };
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{checksum, compare}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {checksum, compare}));
     TheHost.Request = real;
 }
 

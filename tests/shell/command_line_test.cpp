@@ -20,8 +20,9 @@ OptionFlagsRecord Switches(const std::string& commandLine)
 TEST(Switches, AnyCaseAnyPlace)
 {
     OptionFlagsRecord none = Switches("");
-    EXPECT_EQ(0u, none.NoWrite + none.ForceReadCsErr + none.ForceSourceCsErr + none.ForceWriteCsErr +
-                      none.ForceDevList + none.DevMode);
+    EXPECT_EQ(0u,
+              none.NoWrite + none.ForceReadCsErr + none.ForceSourceCsErr + none.ForceWriteCsErr + none.ForceDevList +
+                  none.DevMode);
 
     OptionFlagsRecord f = Switches("-NoWrite -FORCEDEVLIST x-devmodey");
     EXPECT_EQ(1u, f.NoWrite);

@@ -47,7 +47,8 @@ TEST(ConfigKeys, KeysAreDistinctAndMatchOnlyThemselves)
 
 TEST(ConfigKeys, UnknownLinesAreReportedWithTheirNumbers)
 {
-    EXPECT_EQ(Unknown("; a comment=with equals\n[Section]\nProductName=A\nProdName=B\n\n WarningTitle=C\nRebootMsg=\n"), 2);
+    EXPECT_EQ(Unknown("; a comment=with equals\n[Section]\nProductName=A\nProdName=B\n\n WarningTitle=C\nRebootMsg=\n"),
+              2);
     ASSERT_EQ(Reported.size(), 2u);
     EXPECT_EQ(Reported[0], "4:ProdName=B");
     EXPECT_EQ(Reported[1], "6: WarningTitle=C");

@@ -12,10 +12,22 @@ struct FormatCase {
     const char* Expected;
 };
 
-#define ACCEPT_NUMBER(format, number, expected) {format, 0, number, 0, expected}
-#define ACCEPT_TEXT(format, text, expected) {format, text, 0, 0, expected}
-#define REFUSE_NUMBER(format) {format, 0, 1072, 1, format}
-#define REFUSE_TEXT(format) {format, "Pelmix.sys", 0, 1, format}
+#define ACCEPT_NUMBER(format, number, expected)                                                                        \
+    {                                                                                                                  \
+        format, 0, number, 0, expected                                                                                 \
+    }
+#define ACCEPT_TEXT(format, text, expected)                                                                            \
+    {                                                                                                                  \
+        format, text, 0, 0, expected                                                                                   \
+    }
+#define REFUSE_NUMBER(format)                                                                                          \
+    {                                                                                                                  \
+        format, 0, 1072, 1, format                                                                                     \
+    }
+#define REFUSE_TEXT(format)                                                                                            \
+    {                                                                                                                  \
+        format, "Pelmix.sys", 0, 1, format                                                                             \
+    }
 
 static const FormatCase kFormatCases[] = {
     // Numbers: every integer conversion, flags, width, precision, prefixes.

@@ -29,14 +29,14 @@ namespace {
 
 int Failures;
 
-#define CHECK(cond, ...)                                 \
-    do {                                                 \
-        if (!(cond)) {                                   \
-            printf("FAIL %s:%d: ", __FILE__, __LINE__);  \
-            printf(__VA_ARGS__);                         \
-            printf("\n");                                \
-            ++Failures;                                  \
-        }                                                \
+#define CHECK(cond, ...)                                                                                               \
+    do {                                                                                                               \
+        if (!(cond)) {                                                                                                 \
+            printf("FAIL %s:%d: ", __FILE__, __LINE__);                                                                \
+            printf(__VA_ARGS__);                                                                                       \
+            printf("\n");                                                                                              \
+            ++Failures;                                                                                                \
+        }                                                                                                              \
     } while (0)
 
 void TestStringTable()
@@ -55,7 +55,8 @@ void TestStringTable()
     }
     const char about[] = "%s BIOS Programmer\nVersion %s\n\n";
     LoadStringA(ProgramInstance, 1015, text, sizeof text);
-    CHECK(strncmp(text, about, strlen(about)) == 0 && strlen(text) > strlen(about) && !strchr(text + strlen(about), '\n'),
+    CHECK(strncmp(text, about, strlen(about)) == 0 && strlen(text) > strlen(about) &&
+              !strchr(text + strlen(about), '\n'),
           "About text \"%s\"", text);
 }
 
@@ -101,7 +102,7 @@ void TestFormatAgainstWsprintfA()
         CHECK(strcmp(got, c.Format) == 0, "refused \"%s\" shows \"%s\"", c.Format, got);
         wsprintfA(format, c.Text ? "%s|%%s" : "%s|%%d", c.Format);
         FormatText(got, sizeof got, format, arg);
-        wsprintfA(want, c.Text ? "%s|%s" : "%s|%d", c.Format, c.Text ? (INT_PTR)c.Text : (INT_PTR)int(c.Number));
+        wsprintfA(want, c.Text ? "%s|%s" : "%s|%d", c.Format, c.Text ? (INT_PTR)c.Text : (INT_PTR) int(c.Number));
         CHECK(strcmp(got, want) == 0, "refused \"%s\" read the argument: \"%s\"", c.Format, got);
     }
 
@@ -134,9 +135,12 @@ void TestPagesAnswerActivation()
         const char* name;
         DLGPROC proc;
     } const pages[] = {
-        {"Welcome", WelcomePageProc},       {"device", DevicePageProc},
-        {"backup", BackupPageProc},         {"image", ImagePageProc},
-        {"image after a read error", ImagePageAfterReadErrorProc}, {"Finish", FinishPageProc},
+        {"Welcome", WelcomePageProc},
+        {"device", DevicePageProc},
+        {"backup", BackupPageProc},
+        {"image", ImagePageProc},
+        {"image after a read error", ImagePageAfterReadErrorProc},
+        {"Finish", FinishPageProc},
     };
     HWND page = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, 0, 0, ProgramInstance, 0);
     for (const auto& p : pages) {
@@ -165,84 +169,101 @@ struct PageCase {
     ControlCase controls[16];
 };
 
-#define FRAME_TOP {IDC_SIDE_PICTURE, "Static", 10, 10, 0, 0, 1, 0}
+#define FRAME_TOP                                                                                                      \
+    {                                                                                                                  \
+        IDC_SIDE_PICTURE, "Static", 10, 10, 0, 0, 1, 0                                                                 \
+    }
 // The etched rule's drawn edge adds a pixel or two to its size: place only.
-#define RULE {IDC_RULE, "Static", 10, 181, 0, 0, 1, ""}
-#define BUTTONS                                              \
-    {IDC_BACK, "Button", 147, 188, 50, 14, 1, "&Back"},      \
-    {IDOK, "Button", 199, 188, 50, 14, 1, "&Next"},          \
-    {IDCANCEL, "Button", 258, 188, 50, 14, 1, "&Cancel"}
+#define RULE                                                                                                           \
+    {                                                                                                                  \
+        IDC_RULE, "Static", 10, 181, 0, 0, 1, ""                                                                       \
+    }
+#define BUTTONS                                                                                                        \
+    {IDC_BACK, "Button", 147, 188, 50, 14, 1, "&Back"}, {IDOK, "Button", 199, 188, 50, 14, 1, "&Next"},                \
+    {                                                                                                                  \
+        IDCANCEL, "Button", 258, 188, 50, 14, 1, "&Cancel"                                                             \
+    }
 
 const char kReady[] = "When you are ready to continue, click Next. Setup will then overwrite your current BIOS image "
                       "with the new version. This can take several minutes during which time your screen will blank.";
 
 const PageCase kPages[] = {
-    {IDD_WELCOME, "Welcome", {
-        FRAME_TOP,
-        {IDC_WELCOME_ICON, "Static", 101, 11, 0, 0, 1, 0},
-        {IDC_WELCOME_LINE, "Static", 130, 11, 177, 38, 1, ""},
-        {IDC_WELCOME_CLICK, "Static", 101, 49, 204, 49, 1,
-         "Click Next to install a BIOS image. Otherwise, click Cancel to stop installing and return to Windows."},
-        {IDC_WELCOME_LEGAL1, "Static", 101, 110, 204, 19, 1, 0},
-        {IDC_WELCOME_LEGAL2, "Static", 101, 138, 205, 38, 1, 0},
-        RULE,
-        {IDOK, "Button", 199, 188, 50, 14, 1, "&Next"},
-        {IDCANCEL, "Button", 258, 188, 50, 14, 1, "&Cancel"}}},
-    {IDD_FINISH, "Setup Complete", {
-        FRAME_TOP,
-        {IDC_FINISH_TEXT, "Static", 107, 17, 197, 57, 1,
-         "The installer has finished programming your BIOS.\n\nTo complete the installation, you must restart your "
-         "computer."},
-        {IDC_RESTART_NOW, "Button", 108, 93, 200, 12, 1, "&Yes, I want to restart my computer now."},
-        {IDC_RESTART_LATER, "Button", 108, 109, 200, 12, 1, "&No, I will restart my computer later."},
-        {IDC_FINISH_NOTE, "Static", 111, 141, 195, 36, 1, ""},
-        RULE,
-        {IDOK, "Button", 258, 188, 50, 14, 1, "&Finish"}}},
-    {IDD_DEVICE, "Select Device", {
-        FRAME_TOP,
-        {-1, "Static", 101, 11, 197, 34, 1,
-         "The following devices have been detected in your machine. Select the device to be programmed with a new "
-         "BIOS and click Next. Click 'More info' to see extended information for the selected card:"},
-        {-1, "Button", 101, 45, 198, 123, 1, ""},
-        {IDC_DEVICE_LIST, "ListBox", 105, 53, 189, 58, 1, 0},
-        {IDC_DEVICE_INFO, "Static", 107, 115, 187, 32, 1, ""},
-        {IDC_MORE_INFO, "Button", 245, 151, 50, 14, 1, "&More info"},
-        RULE, BUTTONS}},
-    {IDD_BACKUP, "Save Backup", {
-        FRAME_TOP,
-        {-1, "Static", 101, 11, 197, 25, 1,
-         "Setup will now save a backup copy of your existing BIOS image. The backup will be saved to the location "
-         "below, which you can change if required:"},
-        {IDC_BACKUP_PATH, "Edit", 101, 42, 153, 14, 1, ""},
-        {IDC_BROWSE, "Button", 258, 42, 50, 14, 1, "B&rowse..."},
-        {IDC_SKIP_CHECKSUM, "Button", 101, 106, 192, 10, 0, "&Skip checksum validation of existing image"},
-        {IDC_SKIP_BACKUP, "Button", 101, 118, 192, 10, 0, "S&kip backup of existing image"},
-        {-1, "Static", 101, 133, 197, 33, 1,
-         "When you are ready to continue, click Next. Setup will then save a backup of your current BIOS image. "
-         "This can take several minutes during which time your screen will blank."},
-        RULE, BUTTONS}},
-    {IDD_IMAGE, "Select BIOS", {
-        FRAME_TOP,
-        {-1, "Static", 101, 11, 197, 14, 1, "Select a BIOS image to be installed on your machine:"},
-        {IDC_DEFAULT_IMAGE, "Button", 101, 29, 192, 10, 1, "&Default Image (recommended)"},
-        {IDC_SPECIFIC_IMAGE, "Button", 101, 43, 192, 10, 1, "&Specific Image"},
-        {IDC_IMAGE_PATH, "Edit", 101, 55, 153, 14, 1, ""},
-        {IDC_BROWSE, "Button", 258, 55, 50, 14, 1, "B&rowse..."},
-        {IDC_DONT_MERGE, "Button", 101, 106, 192, 10, 0, "Don't &merge BIOS table from existing image"},
-        {IDC_IGNORE_CHECKSUM, "Button", 101, 118, 192, 10, 0, "&Ignore checksum errors in selected image"},
-        {-1, "Static", 101, 133, 197, 33, 1, kReady},
-        RULE, BUTTONS}},
-    {IDD_IMAGE_READ_ERROR, "Select BIOS", {
-        FRAME_TOP,
-        {-1, "Static", 101, 11, 197, 14, 1, "Select a BIOS image to be installed on your machine:"},
-        {IDC_DEFAULT_IMAGE, "Button", 101, 29, 192, 10, 0, "&Default (Inbuilt) Image"},
-        {IDC_SPECIFIC_IMAGE, "Button", 101, 43, 192, 10, 0, "&Specific Image"},
-        {IDC_IMAGE_PATH, "Edit", 101, 55, 153, 14, 1, ""},
-        {IDC_BROWSE, "Button", 258, 55, 50, 14, 1, "B&rowse..."},
-        {IDC_MERGE_AFTER_ERROR, "Button", 101, 106, 192, 10, 0, "&Merge BIOS table from existing image"},
-        {IDC_IGNORE_AFTER_ERROR, "Button", 101, 118, 192, 10, 0, "&Ignore checksum errors in selected image"},
-        {-1, "Static", 101, 133, 197, 33, 1, kReady},
-        RULE, BUTTONS}},
+    {IDD_WELCOME,
+     "Welcome",
+     {FRAME_TOP,
+      {IDC_WELCOME_ICON, "Static", 101, 11, 0, 0, 1, 0},
+      {IDC_WELCOME_LINE, "Static", 130, 11, 177, 38, 1, ""},
+      {IDC_WELCOME_CLICK, "Static", 101, 49, 204, 49, 1,
+       "Click Next to install a BIOS image. Otherwise, click Cancel to stop installing and return to Windows."},
+      {IDC_WELCOME_LEGAL1, "Static", 101, 110, 204, 19, 1, 0},
+      {IDC_WELCOME_LEGAL2, "Static", 101, 138, 205, 38, 1, 0},
+      RULE,
+      {IDOK, "Button", 199, 188, 50, 14, 1, "&Next"},
+      {IDCANCEL, "Button", 258, 188, 50, 14, 1, "&Cancel"}}},
+    {IDD_FINISH,
+     "Setup Complete",
+     {FRAME_TOP,
+      {IDC_FINISH_TEXT, "Static", 107, 17, 197, 57, 1,
+       "The installer has finished programming your BIOS.\n\nTo complete the installation, you must restart your "
+       "computer."},
+      {IDC_RESTART_NOW, "Button", 108, 93, 200, 12, 1, "&Yes, I want to restart my computer now."},
+      {IDC_RESTART_LATER, "Button", 108, 109, 200, 12, 1, "&No, I will restart my computer later."},
+      {IDC_FINISH_NOTE, "Static", 111, 141, 195, 36, 1, ""},
+      RULE,
+      {IDOK, "Button", 258, 188, 50, 14, 1, "&Finish"}}},
+    {IDD_DEVICE,
+     "Select Device",
+     {FRAME_TOP,
+      {-1, "Static", 101, 11, 197, 34, 1,
+       "The following devices have been detected in your machine. Select the device to be programmed with a new "
+       "BIOS and click Next. Click 'More info' to see extended information for the selected card:"},
+      {-1, "Button", 101, 45, 198, 123, 1, ""},
+      {IDC_DEVICE_LIST, "ListBox", 105, 53, 189, 58, 1, 0},
+      {IDC_DEVICE_INFO, "Static", 107, 115, 187, 32, 1, ""},
+      {IDC_MORE_INFO, "Button", 245, 151, 50, 14, 1, "&More info"},
+      RULE,
+      BUTTONS}},
+    {IDD_BACKUP,
+     "Save Backup",
+     {FRAME_TOP,
+      {-1, "Static", 101, 11, 197, 25, 1,
+       "Setup will now save a backup copy of your existing BIOS image. The backup will be saved to the location "
+       "below, which you can change if required:"},
+      {IDC_BACKUP_PATH, "Edit", 101, 42, 153, 14, 1, ""},
+      {IDC_BROWSE, "Button", 258, 42, 50, 14, 1, "B&rowse..."},
+      {IDC_SKIP_CHECKSUM, "Button", 101, 106, 192, 10, 0, "&Skip checksum validation of existing image"},
+      {IDC_SKIP_BACKUP, "Button", 101, 118, 192, 10, 0, "S&kip backup of existing image"},
+      {-1, "Static", 101, 133, 197, 33, 1,
+       "When you are ready to continue, click Next. Setup will then save a backup of your current BIOS image. "
+       "This can take several minutes during which time your screen will blank."},
+      RULE,
+      BUTTONS}},
+    {IDD_IMAGE,
+     "Select BIOS",
+     {FRAME_TOP,
+      {-1, "Static", 101, 11, 197, 14, 1, "Select a BIOS image to be installed on your machine:"},
+      {IDC_DEFAULT_IMAGE, "Button", 101, 29, 192, 10, 1, "&Default Image (recommended)"},
+      {IDC_SPECIFIC_IMAGE, "Button", 101, 43, 192, 10, 1, "&Specific Image"},
+      {IDC_IMAGE_PATH, "Edit", 101, 55, 153, 14, 1, ""},
+      {IDC_BROWSE, "Button", 258, 55, 50, 14, 1, "B&rowse..."},
+      {IDC_DONT_MERGE, "Button", 101, 106, 192, 10, 0, "Don't &merge BIOS table from existing image"},
+      {IDC_IGNORE_CHECKSUM, "Button", 101, 118, 192, 10, 0, "&Ignore checksum errors in selected image"},
+      {-1, "Static", 101, 133, 197, 33, 1, kReady},
+      RULE,
+      BUTTONS}},
+    {IDD_IMAGE_READ_ERROR,
+     "Select BIOS",
+     {FRAME_TOP,
+      {-1, "Static", 101, 11, 197, 14, 1, "Select a BIOS image to be installed on your machine:"},
+      {IDC_DEFAULT_IMAGE, "Button", 101, 29, 192, 10, 0, "&Default (Inbuilt) Image"},
+      {IDC_SPECIFIC_IMAGE, "Button", 101, 43, 192, 10, 0, "&Specific Image"},
+      {IDC_IMAGE_PATH, "Edit", 101, 55, 153, 14, 1, ""},
+      {IDC_BROWSE, "Button", 258, 55, 50, 14, 1, "B&rowse..."},
+      {IDC_MERGE_AFTER_ERROR, "Button", 101, 106, 192, 10, 0, "&Merge BIOS table from existing image"},
+      {IDC_IGNORE_AFTER_ERROR, "Button", 101, 118, 192, 10, 0, "&Ignore checksum errors in selected image"},
+      {-1, "Static", 101, 133, 197, 33, 1, kReady},
+      RULE,
+      BUTTONS}},
 };
 
 INT_PTR CALLBACK QuietPage(HWND, UINT message, WPARAM, LPARAM)
@@ -296,13 +317,12 @@ void TestPageTemplates()
         MapDialogRect(page, &want);
         RECT client;
         GetClientRect(page, &client);
-        CHECK(client.right == want.right && client.bottom == want.bottom, "template %d client %ldx%ld",
-              p.templateId, client.right, client.bottom);
+        CHECK(client.right == want.right && client.bottom == want.bottom, "template %d client %ldx%ld", p.templateId,
+              client.right, client.bottom);
         LONG style = GetWindowLongA(page, GWL_STYLE);
         CHECK((style & (WS_POPUP | WS_CAPTION | WS_SYSMENU)) == (WS_POPUP | WS_CAPTION | WS_SYSMENU),
               "template %d style %lx", p.templateId, (unsigned long)style);
-        CHECK(GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, "template %d has no modal frame",
-              p.templateId);
+        CHECK(GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, "template %d has no modal frame", p.templateId);
         HWND control = GetWindow(page, GW_CHILD);
         int n = 0;
         for (; n < 16 && p.controls[n].cls; ++n, control = GetWindow(control, GW_HWNDNEXT)) {
@@ -373,8 +393,7 @@ void TestSubclassing()
     SetWindowTextA(button, "through the forwarder");
     char text[64];
     GetWindowTextA(button, text, sizeof text);
-    CHECK(SeenByButton == 1 && strcmp(text, "through the forwarder") == 0, "message not passed on (%d)",
-          SeenByButton);
+    CHECK(SeenByButton == 1 && strcmp(text, "through the forwarder") == 0, "message not passed on (%d)", SeenByButton);
 
     // F1 asks for the About box for the page; F3 asks the exit question of
     // the main window, and a control whose program is closing hears no more.
@@ -386,11 +405,11 @@ void TestSubclassing()
     SeenByButton = 0;
     SendMessageA(button, WM_KEYDOWN, VK_F1, 0);
     CHECK(Keys.abouts == 1 && Keys.aboutOwner == page && Keys.exits == 0 && SeenByButton == 1,
-          "F1: %d About box(es) for %p, %d exit question(s), %d key(s) passed on", Keys.abouts,
-          (void*)Keys.aboutOwner, Keys.exits, SeenByButton);
-    SendMessageA(button, WM_KEYDOWN, VK_F3, 0);
-    CHECK(Keys.exits == 1 && Keys.exitWindow == page && SeenByButton == 2, "F3 answered no: %d question(s), %d passed on",
+          "F1: %d About box(es) for %p, %d exit question(s), %d key(s) passed on", Keys.abouts, (void*)Keys.aboutOwner,
           Keys.exits, SeenByButton);
+    SendMessageA(button, WM_KEYDOWN, VK_F3, 0);
+    CHECK(Keys.exits == 1 && Keys.exitWindow == page && SeenByButton == 2,
+          "F3 answered no: %d question(s), %d passed on", Keys.exits, SeenByButton);
     Keys.exitAnswer = 1;
     SendMessageA(button, WM_KEYDOWN, VK_F3, 0);
     CHECK(Keys.exits == 2 && SeenByButton == 2, "F3 answered yes: %d question(s), %d passed on", Keys.exits,
@@ -468,8 +487,7 @@ COLORREF BoxTextColour(int highlighted)
 void TestHighlightedBoxes()
 {
     InstallBoxHook();
-    CHECK(BoxTextColour(1) == RGB(180, 0, 0), "highlighted box text colour %06lx",
-          (unsigned long)BoxTextColour(1));
+    CHECK(BoxTextColour(1) == RGB(180, 0, 0), "highlighted box text colour %06lx", (unsigned long)BoxTextColour(1));
     CHECK(HighlightBoxes == 0, "HighlightBoxes left set");
     CHECK(BoxTextColour(0) != RGB(180, 0, 0), "a plain box is drawn in red");
     RemoveBoxHook();
@@ -485,8 +503,8 @@ void TestCenterOnScreen()
     int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 101 / 2;
     int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 51 / 2;
     CHECK(r.left == x && r.top == y && r.right - r.left == 101 && r.bottom - r.top == 51,
-          "centred at (%ld,%ld) %ldx%ld, expected (%d,%d) 101x51", r.left, r.top, r.right - r.left,
-          r.bottom - r.top, x, y);
+          "centred at (%ld,%ld) %ldx%ld, expected (%d,%d) 101x51", r.left, r.top, r.right - r.left, r.bottom - r.top, x,
+          y);
     DestroyWindow(window);
 }
 
@@ -563,8 +581,8 @@ SC_HANDLE WINAPI FakeCreate(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWOR
     ++Scm.creates;
     CHECK(manager == kFakeManager && strcmp(name, "Pelmix") == 0 &&
               strcmp(display, "Lumivex BIOS EEPROM Programming Service") == 0 && access == SERVICE_ALL_ACCESS &&
-              type == SERVICE_KERNEL_DRIVER && start == SERVICE_DEMAND_START &&
-              errorControl == SERVICE_ERROR_NORMAL && !group && !tag && !dependencies && !account && !password,
+              type == SERVICE_KERNEL_DRIVER && start == SERVICE_DEMAND_START && errorControl == SERVICE_ERROR_NORMAL &&
+              !group && !tag && !dependencies && !account && !password,
           "service created with other settings");
     lstrcpynA(Scm.binaryPath, path, sizeof Scm.binaryPath);
     DWORD error = Scm.createError;
@@ -605,8 +623,7 @@ BOOL WINAPI FakeStart(SC_HANDLE service, DWORD count, LPCSTR* args)
 
 BOOL WINAPI FakeControl(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
 {
-    CHECK(service == kFakeService && control == SERVICE_CONTROL_STOP && status, "control %lu",
-          (unsigned long)control);
+    CHECK(service == kFakeService && control == SERVICE_CONTROL_STOP && status, "control %lu", (unsigned long)control);
     ++Scm.stops;
     return TRUE;
 }
@@ -737,8 +754,7 @@ void TestInstallFailures()
     ResetScm(1);
     Scm.openError = ERROR_ACCESS_DENIED;
     ExpectFailedStart("leftover not opened", TextServiceInternalErr, 5);
-    CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.opens == DriverServiceCreateAttempts &&
-              Scm.starts == 0,
+    CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.opens == DriverServiceCreateAttempts && Scm.starts == 0,
           "leftover not opened: %d creates, %d opens", Scm.creates, Scm.opens);
 
     // The display name held by another service: "Pelmix" itself never
@@ -746,8 +762,7 @@ void TestInstallFailures()
     ResetScm(0);
     Scm.createError = ERROR_DUP_NAME;
     ExpectFailedStart("display name taken", TextServiceInternalErr, 1060);
-    CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.stops == 0, "display name taken: %d creates",
-          Scm.creates);
+    CHECK(Scm.creates == DriverServiceCreateAttempts && Scm.stops == 0, "display name taken: %d creates", Scm.creates);
 
     struct {
         DWORD createError;

@@ -13,21 +13,23 @@
 
 namespace {
 
-struct Rgb { uint8_t r, g, b; };
+struct Rgb {
+    uint8_t r, g, b;
+};
 
 // The sixteen standard colours, first in both palettes.
-const Rgb kVga[16] = {
-    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-    {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
-    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+const Rgb kVga[16] = {{0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+                      {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+                      {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
 
 // 256-colour palette: the sixteen standard colours, then a 64-step blue
 // ramp, a 64-step green ramp, a 64-step gold ramp and a grey ramp.
 Rgb Palette256[256];
 
-void BuildPalette256() {
-    for (int i = 0; i < 16; ++i) Palette256[i] = kVga[i];
+void BuildPalette256()
+{
+    for (int i = 0; i < 16; ++i)
+        Palette256[i] = kVga[i];
     for (int i = 0; i < 64; ++i) {
         Palette256[16 + i] = {uint8_t(i * 2), uint8_t(i * 3), uint8_t(64 + i * 3)};
         Palette256[80 + i] = {uint8_t(i), uint8_t(60 + i * 2), uint8_t(30 + i)};
@@ -39,10 +41,22 @@ void BuildPalette256() {
     }
 }
 
-int Blue(int step) { return 16 + (step < 0 ? 0 : step > 63 ? 63 : step); }
-int Green(int step) { return 80 + (step < 0 ? 0 : step > 63 ? 63 : step); }
-int Gold(int step) { return 144 + (step < 0 ? 0 : step > 63 ? 63 : step); }
-int Grey(int step) { return 208 + (step < 0 ? 0 : step > 47 ? 47 : step); }
+int Blue(int step)
+{
+    return 16 + (step < 0 ? 0 : step > 63 ? 63 : step);
+}
+int Green(int step)
+{
+    return 80 + (step < 0 ? 0 : step > 63 ? 63 : step);
+}
+int Gold(int step)
+{
+    return 144 + (step < 0 ? 0 : step > 63 ? 63 : step);
+}
+int Grey(int step)
+{
+    return 208 + (step < 0 ? 0 : step > 47 ? 47 : step);
+}
 
 // An index raster, top row first.
 struct Raster {
@@ -51,7 +65,8 @@ struct Raster {
     uint8_t mask[258 * 126];  // 1 = transparent (icons only)
 };
 
-void Fill(Raster& r, int x0, int y0, int x1, int y1, int colour) {
+void Fill(Raster& r, int x0, int y0, int x1, int y1, int colour)
+{
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x)
             if (x >= 0 && y >= 0 && x < r.w && y < r.h) {
@@ -62,7 +77,8 @@ void Fill(Raster& r, int x0, int y0, int x1, int y1, int colour) {
 
 // A graphics card seen from above: board, edge fingers, flash chip, fan.
 // Coordinates are in 1/48 of the size so that every icon size shares it.
-void DrawCard(Raster& r, bool many_colours) {
+void DrawCard(Raster& r, bool many_colours)
+{
     auto s = [&](int v) { return v * r.w / 48; };
     int board = many_colours ? Green(20) : 2;
     int board_edge = many_colours ? Green(40) : 10;
@@ -71,10 +87,12 @@ void DrawCard(Raster& r, bool many_colours) {
     int chip_mark = many_colours ? Grey(30) : 8;
     int fan = many_colours ? Grey(38) : 7;
     int hub = many_colours ? Blue(30) : 4;
-    for (int i = 0; i < r.w * r.h; ++i) r.mask[i] = 1, r.px[i] = 0;
+    for (int i = 0; i < r.w * r.h; ++i)
+        r.mask[i] = 1, r.px[i] = 0;
     Fill(r, s(2), s(8), s(46), s(38), board_edge);
     Fill(r, s(3), s(9), s(45), s(37), board);
-    for (int x = 6; x < 42; x += 4) Fill(r, s(x), s(38), s(x) + (s(2) > 0 ? s(2) : 1), s(43), finger);
+    for (int x = 6; x < 42; x += 4)
+        Fill(r, s(x), s(38), s(x) + (s(2) > 0 ? s(2) : 1), s(43), finger);
     Fill(r, s(6), s(13), s(20), s(27), chip);
     Fill(r, s(9), s(16), s(17), s(18), chip_mark);
     int cx = s(32), cy = s(21), rad = s(9);
@@ -82,12 +100,14 @@ void DrawCard(Raster& r, bool many_colours) {
         for (int x = cx - rad; x <= cx + rad; ++x) {
             int dx = x - cx, dy = y - cy;
             int d2 = dx * dx + dy * dy;
-            if (d2 <= rad * rad) Fill(r, x, y, x + 1, y + 1, d2 * 9 <= rad * rad ? hub : fan);
+            if (d2 <= rad * rad)
+                Fill(r, x, y, x + 1, y + 1, d2 * 9 <= rad * rad ? hub : fan);
         }
 }
 
 // The side picture: a deep blue fade with a faint grid, and the card.
-void DrawBanner(Raster& r) {
+void DrawBanner(Raster& r)
+{
     for (int y = 0; y < r.h; ++y)
         for (int x = 0; x < r.w; ++x) {
             int step = 8 + y * 40 / r.h + ((x + y) % 24 == 0 ? 10 : 0);
@@ -98,17 +118,31 @@ void DrawBanner(Raster& r) {
     DrawCard(card, true);
     for (int y = 0; y < card.h; ++y)
         for (int x = 0; x < card.w; ++x)
-            if (!card.mask[y * card.w + x]) r.px[(150 + y) * r.w + 15 + x] = card.px[y * card.w + x];
+            if (!card.mask[y * card.w + x])
+                r.px[(150 + y) * r.w + 15 + x] = card.px[y * card.w + x];
     // Three light bars as a simple signature at the top.
-    for (int i = 0; i < 3; ++i) Fill(r, 14, 24 + i * 14, 112 - i * 24, 32 + i * 14, Blue(63 - i * 8));
+    for (int i = 0; i < 3; ++i)
+        Fill(r, 14, 24 + i * 14, 112 - i * 24, 32 + i * 14, Blue(63 - i * 8));
 }
 
-void Put16(FILE* f, unsigned v) { fputc(v & 255, f); fputc((v >> 8) & 255, f); }
-void Put32(FILE* f, unsigned v) { Put16(f, v & 0xFFFF); Put16(f, v >> 16); }
+void Put16(FILE* f, unsigned v)
+{
+    fputc(v & 255, f);
+    fputc((v >> 8) & 255, f);
+}
+void Put32(FILE* f, unsigned v)
+{
+    Put16(f, v & 0xFFFF);
+    Put16(f, v >> 16);
+}
 
-int RowBytes(int w, int bits) { return ((w * bits + 31) / 32) * 4; }
+int RowBytes(int w, int bits)
+{
+    return ((w * bits + 31) / 32) * 4;
+}
 
-void PutInfoHeader(FILE* f, int w, int h, int bits, int colours, unsigned image_size) {
+void PutInfoHeader(FILE* f, int w, int h, int bits, int colours, unsigned image_size)
+{
     Put32(f, 40);
     Put32(f, unsigned(w));
     Put32(f, unsigned(h));
@@ -122,47 +156,59 @@ void PutInfoHeader(FILE* f, int w, int h, int bits, int colours, unsigned image_
     Put32(f, 0);
 }
 
-void PutPalette(FILE* f, int colours) {
+void PutPalette(FILE* f, int colours)
+{
     for (int i = 0; i < colours; ++i) {
         const Rgb& c = colours == 16 ? kVga[i] : Palette256[i];
-        fputc(c.b, f); fputc(c.g, f); fputc(c.r, f); fputc(0, f);
+        fputc(c.b, f);
+        fputc(c.g, f);
+        fputc(c.r, f);
+        fputc(0, f);
     }
 }
 
 // Colour rows bottom-up, 4 or 8 bits per pixel.
-void PutPixels(FILE* f, const Raster& r, int bits) {
+void PutPixels(FILE* f, const Raster& r, int bits)
+{
     int row = RowBytes(r.w, bits);
     for (int y = r.h - 1; y >= 0; --y) {
         uint8_t line[256] = {0};
         for (int x = 0; x < r.w; ++x) {
             uint8_t v = r.px[y * r.w + x];
-            if (bits == 8) line[x] = v;
-            else line[x / 2] |= uint8_t(x % 2 ? v & 15 : (v & 15) << 4);
+            if (bits == 8)
+                line[x] = v;
+            else
+                line[x / 2] |= uint8_t(x % 2 ? v & 15 : (v & 15) << 4);
         }
         fwrite(line, 1, size_t(row), f);
     }
 }
 
-void PutMask(FILE* f, const Raster& r) {
+void PutMask(FILE* f, const Raster& r)
+{
     int row = RowBytes(r.w, 1);
     for (int y = r.h - 1; y >= 0; --y) {
         uint8_t line[16] = {0};
         for (int x = 0; x < r.w; ++x)
-            if (r.mask[y * r.w + x]) line[x / 8] |= uint8_t(0x80 >> (x % 8));
+            if (r.mask[y * r.w + x])
+                line[x / 8] |= uint8_t(0x80 >> (x % 8));
         fwrite(line, 1, size_t(row), f);
     }
 }
 
-int WriteBitmap(const char* path) {
+int WriteBitmap(const char* path)
+{
     static Raster r;
     r.w = 126;
     r.h = 258;
     DrawBanner(r);
     FILE* f = fopen(path, "wb");
-    if (!f) return 0;
+    if (!f)
+        return 0;
     unsigned pixels = unsigned(RowBytes(r.w, 8) * r.h);
     unsigned offset = 14 + 40 + 256 * 4;
-    fputc('B', f); fputc('M', f);
+    fputc('B', f);
+    fputc('M', f);
     Put32(f, offset + pixels);
     Put32(f, 0);
     Put32(f, offset);
@@ -172,9 +218,12 @@ int WriteBitmap(const char* path) {
     return fclose(f) == 0;
 }
 
-struct IconImage { int size, bits; };
+struct IconImage {
+    int size, bits;
+};
 
-int WriteIcon(const char* path) {
+int WriteIcon(const char* path)
+{
     const IconImage images[3] = {{32, 4}, {16, 4}, {48, 8}};
     static Raster r[3];
     unsigned sizes[3];
@@ -186,7 +235,8 @@ int WriteIcon(const char* path) {
                             RowBytes(images[i].size, 1) * images[i].size);
     }
     FILE* f = fopen(path, "wb");
-    if (!f) return 0;
+    if (!f)
+        return 0;
     Put16(f, 0);
     Put16(f, 1);
     Put16(f, 3);
@@ -217,15 +267,18 @@ int WriteIcon(const char* path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 3) {
         fprintf(stderr, "usage: artgen bitmap|icon OUTPUT\n");
         return 2;
     }
     BuildPalette256();
     int ok = 0;
-    if (strcmp(argv[1], "bitmap") == 0) ok = WriteBitmap(argv[2]);
-    else if (strcmp(argv[1], "icon") == 0) ok = WriteIcon(argv[2]);
+    if (strcmp(argv[1], "bitmap") == 0)
+        ok = WriteBitmap(argv[2]);
+    else if (strcmp(argv[1], "icon") == 0)
+        ok = WriteIcon(argv[2]);
     else {
         fprintf(stderr, "artgen: unknown kind %s\n", argv[1]);
         return 2;

@@ -20,18 +20,17 @@ enum : uint32_t {
 };
 
 struct RomShape {
-    uint8_t SizeByte;         /* option-ROM size in 512-byte units */
-    uint16_t PcirImageUnits;  /* PCI data structure image length, 512-byte units */
+    uint8_t SizeByte;        /* option-ROM size in 512-byte units */
+    uint16_t PcirImageUnits; /* PCI data structure image length, 512-byte units */
     uint32_t FillStart;
     uint32_t FillEnd;
 };
 
-void DefaultBoardRecipe(BoardRecipe *recipe)
+void DefaultBoardRecipe(BoardRecipe* recipe)
 {
     static const RegisterSlot registers[] = {
-        {0x0100, 0x00000011}, {0x0104, 0x0000A000}, {0x0110, 0x00F00F00},
-        {0x0114, 0x00000003}, {0x0140, 0x01000000}, {0x018C, 0x00000202},
-        {0x0200, 0x12345678},
+        {0x0100, 0x00000011}, {0x0104, 0x0000A000}, {0x0110, 0x00F00F00}, {0x0114, 0x00000003},
+        {0x0140, 0x01000000}, {0x018C, 0x00000202}, {0x0200, 0x12345678},
     };
     memset(recipe, 0, sizeof(*recipe));
     recipe->Layout = LayoutLegacy;
@@ -54,39 +53,39 @@ void DefaultBoardRecipe(BoardRecipe *recipe)
     recipe->FillSeed = 0x5EED0001;
 }
 
-static void Put16(uint8_t *image, uint32_t offset, uint32_t value)
+static void Put16(uint8_t* image, uint32_t offset, uint32_t value)
 {
     SetImageWord(image, offset, (uint16_t)value);
 }
 
-static void WriteRomFrame(uint8_t *image, const RomShape *shape)
+static void WriteRomFrame(uint8_t* image, const RomShape* shape)
 {
     image[0] = 0x55;
     image[1] = 0xAA;
     image[2] = shape->SizeByte;
-    image[3] = 0xEB;                               /* jmp short to the entry stub */
+    image[3] = 0xEB; /* jmp short to the entry stub */
     image[4] = (uint8_t)(EntryStubOffset - 5);
     Put16(image, 0x18, PcirOffset);
-    image[EntryStubOffset] = 0xCB;                 /* retf: a minimal entry */
+    image[EntryStubOffset] = 0xCB; /* retf: a minimal entry */
 
-    uint8_t *pcir = image + PcirOffset;
+    uint8_t* pcir = image + PcirOffset;
     memcpy(pcir, "PCIR", 4);
     Put16(pcir, 0x04, 0x1D2E);
     Put16(pcir, 0x06, 0x0C61);
     Put16(pcir, 0x0A, PcirLength);
-    pcir[0x0C] = 0;                                /* structure revision */
-    pcir[0x0D] = 0x00;                             /* class code 03 00 00 */
+    pcir[0x0C] = 0;    /* structure revision */
+    pcir[0x0D] = 0x00; /* class code 03 00 00 */
     pcir[0x0E] = 0x00;
     pcir[0x0F] = 0x03;
     Put16(pcir, 0x10, shape->PcirImageUnits);
     Put16(pcir, 0x12, 0x0222);
-    pcir[0x14] = 0;                                /* code type */
-    pcir[0x15] = 0x80;                             /* last image */
+    pcir[0x14] = 0;    /* code type */
+    pcir[0x15] = 0x80; /* last image */
 }
 
 /* Stands in for the BIOS code: fixed pseudo-random bytes, so checksums over
    different lengths really differ. */
-static void FillCode(uint8_t *image, const RomShape *shape, uint32_t seed)
+static void FillCode(uint8_t* image, const RomShape* shape, uint32_t seed)
 {
     uint32_t x = seed;
     if (seed == 0)
@@ -102,12 +101,12 @@ struct AreaLayout {
     uint16_t ProductOffset, ProductLength;
     uint16_t VersionOffset, VersionLength;
     uint16_t ExtraOffset;
-    uint16_t VendorOffset, VendorLength;   /* in the area (352-byte tables) */
+    uint16_t VendorOffset, VendorLength; /* in the area (352-byte tables) */
 };
 
 /* Product, blank, version, CR LF, second line, CR LF; the extra text is the
    empty text right behind. withVendor also puts the maker's name behind it. */
-static int LayOutArea(const BoardRecipe *recipe, int withVendor, AreaLayout *out)
+static int LayOutArea(const BoardRecipe* recipe, int withVendor, AreaLayout* out)
 {
     uint32_t product = (uint32_t)strlen(recipe->Product);
     uint32_t version = (uint32_t)strlen(recipe->Version);
@@ -148,7 +147,7 @@ static int LayOutArea(const BoardRecipe *recipe, int withVendor, AreaLayout *out
     return 1;
 }
 
-static uint8_t Reg18CCodeOf(const BoardRecipe *recipe)
+static uint8_t Reg18CCodeOf(const BoardRecipe* recipe)
 {
     uint8_t code = 6;
     for (uint32_t i = 5; i < recipe->RegisterCount; i++) {
@@ -161,7 +160,7 @@ static uint8_t Reg18CCodeOf(const BoardRecipe *recipe)
     return code;
 }
 
-static void FillRegisters(const BoardRecipe *recipe, BiosTable *t)
+static void FillRegisters(const BoardRecipe* recipe, BiosTable* t)
 {
     t->RegisterCount = recipe->RegisterCount + 1;
     t->ListWord = recipe->ListWord;
@@ -176,7 +175,7 @@ static void FillRegisters(const BoardRecipe *recipe, BiosTable *t)
     t->Flags = recipe->Flags;
 }
 
-static int WriteStoredTable(const BoardRecipe *recipe, uint8_t *image)
+static int WriteStoredTable(const BoardRecipe* recipe, uint8_t* image)
 {
     int old = recipe->TableSize == BiosTableOldSize;
     if (!old && recipe->TableSize != BiosTableSize)
@@ -209,7 +208,7 @@ static int WriteStoredTable(const BoardRecipe *recipe, uint8_t *image)
     t.ClockMHz = (uint16_t)(recipe->ClockHz / 1000000u);
     FillRegisters(recipe, &t);
 
-    uint16_t *d = t.StringDescriptors;
+    uint16_t* d = t.StringDescriptors;
     d[ProductOffsetIndex] = area.ProductOffset;
     d[ProductLengthIndex] = area.ProductLength;
     d[VersionOffsetIndex] = area.VersionOffset;
@@ -239,7 +238,7 @@ static int WriteStoredTable(const BoardRecipe *recipe, uint8_t *image)
     return 1;
 }
 
-static int WriteLegacyParts(const BoardRecipe *recipe, uint8_t *image)
+static int WriteLegacyParts(const BoardRecipe* recipe, uint8_t* image)
 {
     if (recipe->Flags == 0 || recipe->Slot6Register > 0xFFFF)
         return 0;
@@ -279,7 +278,7 @@ static int WriteLegacyParts(const BoardRecipe *recipe, uint8_t *image)
     return 1;
 }
 
-int BuildBoardImage(const BoardRecipe *recipe, uint8_t *image)
+int BuildBoardImage(const BoardRecipe* recipe, uint8_t* image)
 {
     if (recipe->ImageSize != 65536 && recipe->ImageSize != BiosImageBufferSize)
         return 0;
@@ -305,14 +304,13 @@ int BuildBoardImage(const BoardRecipe *recipe, uint8_t *image)
     return 1;
 }
 
-void BuildInBuiltImage(uint8_t *image)
+void BuildInBuiltImage(uint8_t* image)
 {
     /* Release defaults of a blank table: registers the BIOS starts from,
        no board flags, no maker. */
     static const RegisterSlot registers[] = {
-        {0x0100, 0x00000001}, {0x0104, 0x00008000}, {0x0110, 0x00A00A00},
-        {0x0114, 0x00000001}, {0x0140, 0x00800000}, {0x0144, 0x00000000},
-        {0x0200, 0x00000000},
+        {0x0100, 0x00000001}, {0x0104, 0x00008000}, {0x0110, 0x00A00A00}, {0x0114, 0x00000001},
+        {0x0140, 0x00800000}, {0x0144, 0x00000000}, {0x0200, 0x00000000},
     };
     BoardRecipe recipe;
     memset(&recipe, 0, sizeof(recipe));

@@ -33,9 +33,9 @@ static int Usage()
     return 2;
 }
 
-static int ParseNumber(const char *text, uint32_t *value)
+static int ParseNumber(const char* text, uint32_t* value)
 {
-    char *end = 0;
+    char* end = 0;
     unsigned long v = strtoul(text, &end, 0);
     if (end == text || *end != 0 || v > 0xFFFFFFFFul)
         return 0;
@@ -43,10 +43,10 @@ static int ParseNumber(const char *text, uint32_t *value)
     return 1;
 }
 
-static int ParsePair(const char *text, uint32_t *reg, uint32_t *value)
+static int ParsePair(const char* text, uint32_t* reg, uint32_t* value)
 {
     char left[64];
-    const char *eq = strchr(text, '=');
+    const char* eq = strchr(text, '=');
     if (!eq || (size_t)(eq - text) >= sizeof(left))
         return 0;
     memcpy(left, text, eq - text);
@@ -54,7 +54,7 @@ static int ParsePair(const char *text, uint32_t *reg, uint32_t *value)
     return ParseNumber(left, reg) && ParseNumber(eq + 1, value);
 }
 
-static int CopyText(char *dest, const char *src)
+static int CopyText(char* dest, const char* src)
 {
     if (strlen(src) >= BoardTextSize)
         return 0;
@@ -62,9 +62,9 @@ static int CopyText(char *dest, const char *src)
     return 1;
 }
 
-static int WriteFile(const char *path, const uint8_t *data, uint32_t size)
+static int WriteFile(const char* path, const uint8_t* data, uint32_t size)
 {
-    FILE *f = fopen(path, "wb");
+    FILE* f = fopen(path, "wb");
     if (!f) {
         fprintf(stderr, "biosimage: cannot create %s\n", path);
         return 0;
@@ -76,16 +76,16 @@ static int WriteFile(const char *path, const uint8_t *data, uint32_t size)
     return ok;
 }
 
-static int BoardCommand(int argc, char **argv)
+static int BoardCommand(int argc, char** argv)
 {
     BoardRecipe recipe;
     DefaultBoardRecipe(&recipe);
-    const char *out = 0;
+    const char* out = 0;
     int listReplaced = 0;
     int countGiven = 0;
     for (int i = 0; i < argc; i++) {
-        const char *opt = argv[i];
-        const char *arg = i + 1 < argc ? argv[i + 1] : 0;
+        const char* opt = argv[i];
+        const char* arg = i + 1 < argc ? argv[i + 1] : 0;
         uint32_t n = 0, reg = 0;
         int ok = 1;
         if (strcmp(opt, "--blank") == 0) {
@@ -161,23 +161,24 @@ static int BoardCommand(int argc, char **argv)
     if (!countGiven)
         recipe.WrittenCount = recipe.RegisterCount;
     if (!BuildBoardImage(&recipe, Image)) {
-        fprintf(stderr, "biosimage: the board description does not fit an image "
-                        "(size 65536 or 131072, at most 21 registers, legacy needs 5 or more and non-zero flags, "
-                        "texts within 128 bytes)\n");
+        fprintf(stderr,
+                "biosimage: the board description does not fit an image "
+                "(size 65536 or 131072, at most 21 registers, legacy needs 5 or more and non-zero flags, "
+                "texts within 128 bytes)\n");
         return 1;
     }
     return WriteFile(out, Image, recipe.ImageSize) ? 0 : 1;
 }
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (argc < 2)
         return Usage();
-    const char *command = argv[1];
+    const char* command = argv[1];
     if (strcmp(command, "board") == 0)
         return BoardCommand(argc - 2, argv + 2);
 
-    const char *out = 0;
+    const char* out = 0;
     int absent = 0;
     for (int i = 2; i < argc; i++) {
         if (strcmp(argv[i], "--out") == 0 && i + 1 < argc)
@@ -197,7 +198,7 @@ int main(int argc, char **argv)
     if (strcmp(command, "inbuilt-source") == 0) {
         if (!absent)
             BuildInBuiltImage(Image);
-        FILE *f = fopen(out, "w");
+        FILE* f = fopen(out, "w");
         if (!f) {
             fprintf(stderr, "biosimage: cannot create %s\n", out);
             return 1;

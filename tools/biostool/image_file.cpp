@@ -3,12 +3,12 @@
 #include <stdio.h>
 #include <string.h>
 
-int LoadImageFile(const char *path, ImageFile *file)
+int LoadImageFile(const char* path, ImageFile* file)
 {
     memset(file->Data, 0, sizeof(file->Data));
     file->FileSize = 0;
     file->Length = 0;
-    FILE *f = fopen(path, "rb");
+    FILE* f = fopen(path, "rb");
     if (!f) {
         fprintf(stderr, "biostool: cannot open %s\n", path);
         return 0;
@@ -43,9 +43,9 @@ int LoadImageFile(const char *path, ImageFile *file)
     return 1;
 }
 
-int SaveImageFile(const char *path, const uint8_t *data, uint32_t size)
+int SaveImageFile(const char* path, const uint8_t* data, uint32_t size)
 {
-    FILE *f = fopen(path, "wb");
+    FILE* f = fopen(path, "wb");
     if (!f) {
         fprintf(stderr, "biostool: cannot create %s\n", path);
         return 0;

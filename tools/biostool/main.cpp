@@ -24,9 +24,9 @@ static int Usage()
     return ExitUsage;
 }
 
-static int ParseLength(const char *text, uint32_t *value)
+static int ParseLength(const char* text, uint32_t* value)
 {
-    char *end = 0;
+    char* end = 0;
     unsigned long v = strtoul(text, &end, 0);
     if (end == text || *end != 0 || v > BiosImageBufferSize) {
         fprintf(stderr, "biostool: bad length %s (at most %u)\n", text, (unsigned)BiosImageBufferSize);
@@ -37,13 +37,13 @@ static int ParseLength(const char *text, uint32_t *value)
 }
 
 /* A file that holds no whole 32768-byte block or lacks 55 AA is no image. */
-static int LoadImage(const char *path, ImageFile *file)
+static int LoadImage(const char* path, ImageFile* file)
 {
     if (!LoadImageFile(path, file))
         return 0;
     if (file->Length == 0) {
-        fprintf(stderr, "biostool: %s is %u bytes, shorter than one 32768-byte block: not a video BIOS image\n",
-                path, (unsigned)file->FileSize);
+        fprintf(stderr, "biostool: %s is %u bytes, shorter than one 32768-byte block: not a video BIOS image\n", path,
+                (unsigned)file->FileSize);
         return 0;
     }
     if (file->Data[0] != 0x55 || file->Data[1] != 0xAA) {
@@ -53,10 +53,10 @@ static int LoadImage(const char *path, ImageFile *file)
     return 1;
 }
 
-static int InfoCommand(int argc, char **argv)
+static int InfoCommand(int argc, char** argv)
 {
     int json = 0;
-    const char *path = 0;
+    const char* path = 0;
     for (int i = 0; i < argc; i++) {
         if (strcmp(argv[i], "--json") == 0)
             json = 1;
@@ -89,9 +89,9 @@ static int InfoCommand(int argc, char **argv)
     return ExitOk;
 }
 
-static int MergeCommand(int argc, char **argv)
+static int MergeCommand(int argc, char** argv)
 {
-    const char *paths[3];
+    const char* paths[3];
     int count = 0;
     uint32_t length = 0;
     int lengthGiven = 0;
@@ -130,9 +130,9 @@ static int MergeCommand(int argc, char **argv)
     return ExitOk;
 }
 
-static int ChecksumCommand(int argc, char **argv)
+static int ChecksumCommand(int argc, char** argv)
 {
-    const char *path = 0;
+    const char* path = 0;
     uint32_t repair = 0;
     int repairGiven = 0;
     for (int i = 0; i < argc; i++) {
@@ -154,14 +154,13 @@ static int ChecksumCommand(int argc, char **argv)
     uint32_t length = FirstFile.Length;
     if (repairGiven) {
         if (repair > FirstFile.FileSize || !RepairImageChecksum(FirstFile.Data, repair)) {
-            fprintf(stderr, "biostool: cannot repair over %u bytes: the length must be 17..%u\n",
-                    (unsigned)repair, (unsigned)FirstFile.FileSize);
+            fprintf(stderr, "biostool: cannot repair over %u bytes: the length must be 17..%u\n", (unsigned)repair,
+                    (unsigned)FirstFile.FileSize);
             return ExitRefused;
         }
         if (!SaveImageFile(path, FirstFile.Data, FirstFile.FileSize))
             return ExitRefused;
-        printf("checksum byte set to 0x%02X over %u bytes\n", FirstFile.Data[BiosChecksumOffset],
-               (unsigned)repair);
+        printf("checksum byte set to 0x%02X over %u bytes\n", FirstFile.Data[BiosChecksumOffset], (unsigned)repair);
         length = repair;
     }
     int valid = ImageChecksumValid(FirstFile.Data, length);
@@ -169,7 +168,7 @@ static int ChecksumCommand(int argc, char **argv)
     return valid ? ExitOk : ExitRefused;
 }
 
-static int InBuiltCommand(int argc, char **argv)
+static int InBuiltCommand(int argc, char** argv)
 {
     if (argc != 1)
         return Usage();
@@ -181,8 +180,8 @@ static int InBuiltCommand(int argc, char **argv)
 }
 
 struct Command {
-    const char *Name;
-    int (*Run)(int argc, char **argv);
+    const char* Name;
+    int (*Run)(int argc, char** argv);
 };
 
 static const Command Commands[] = {
@@ -192,11 +191,11 @@ static const Command Commands[] = {
     {"inbuilt", InBuiltCommand},
 };
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (argc < 2)
         return Usage();
-    for (const Command &command : Commands)
+    for (const Command& command : Commands)
         if (strcmp(argv[1], command.Name) == 0)
             return command.Run(argc - 2, argv + 2);
     return Usage();

@@ -4,47 +4,28 @@
 #include <string.h>
 
 struct FieldInfo {
-    const char *Name;
+    const char* Name;
     uint32_t Offset;
     uint32_t Size;
 };
 
 /* Every numeric field of the table, in table order. */
 static const FieldInfo TableFields[] = {
-    {"TableSize", 0, 2},
-    {"Bit14Code", 2, 1},
-    {"Bit11Code", 3, 1},
-    {"Bit9Flag", 4, 1},
-    {"BoardByte5", 5, 1},
-    {"BoardByte6", 6, 1},
-    {"Bit15Flag", 7, 1},
-    {"Reg18CCode", 8, 1},
-    {"BoardByte9", 9, 1},
-    {"BoardWord10", 10, 2},
-    {"VersionMajor", 12, 1},
-    {"VersionMinor", 13, 1},
-    {"ClockMHz", 14, 2},
-    {"BoardWord16", 16, 2},
-    {"BoardWord18", 18, 2},
-    {"RegisterCount", 20, 4},
-    {"ListWord", 24, 4},
-    {"Flags", 74, 2},
-    {"VendorOffset", 204, 2},
-    {"VendorLength", 206, 2},
-    {"ProductOffset", 208, 2},
-    {"ProductLength", 210, 2},
-    {"VersionOffset", 212, 2},
-    {"VersionLength", 214, 2},
-    {"ExtraOffset", 216, 2},
-    {"ExtraLength", 218, 2},
-    {"CarriedDescriptorWord", 220, 2},
-    {"StringAreaSize", 222, 2},
-    {"VendorFieldSize", 352, 4},
+    {"TableSize", 0, 2},        {"Bit14Code", 2, 1},         {"Bit11Code", 3, 1},
+    {"Bit9Flag", 4, 1},         {"BoardByte5", 5, 1},        {"BoardByte6", 6, 1},
+    {"Bit15Flag", 7, 1},        {"Reg18CCode", 8, 1},        {"BoardByte9", 9, 1},
+    {"BoardWord10", 10, 2},     {"VersionMajor", 12, 1},     {"VersionMinor", 13, 1},
+    {"ClockMHz", 14, 2},        {"BoardWord16", 16, 2},      {"BoardWord18", 18, 2},
+    {"RegisterCount", 20, 4},   {"ListWord", 24, 4},         {"Flags", 74, 2},
+    {"VendorOffset", 204, 2},   {"VendorLength", 206, 2},    {"ProductOffset", 208, 2},
+    {"ProductLength", 210, 2},  {"VersionOffset", 212, 2},   {"VersionLength", 214, 2},
+    {"ExtraOffset", 216, 2},    {"ExtraLength", 218, 2},     {"CarriedDescriptorWord", 220, 2},
+    {"StringAreaSize", 222, 2}, {"VendorFieldSize", 352, 4},
 };
 
-static uint32_t FieldValue(const BiosTable *table, const FieldInfo *field)
+static uint32_t FieldValue(const BiosTable* table, const FieldInfo* field)
 {
-    const uint8_t *bytes = reinterpret_cast<const uint8_t *>(table);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(table);
     if (field->Size == 1)
         return bytes[field->Offset];
     if (field->Size == 2)
@@ -52,15 +33,15 @@ static uint32_t FieldValue(const BiosTable *table, const FieldInfo *field)
     return ImageDword(bytes, field->Offset);
 }
 
-static uint32_t UsedSlots(const BiosTable *table)
+static uint32_t UsedSlots(const BiosTable* table)
 {
     return table->RegisterCount < BiosRegisterSlotCount ? table->RegisterCount : BiosRegisterSlotCount;
 }
 
-static void PrintJsonString(FILE *out, const char *text)
+static void PrintJsonString(FILE* out, const char* text)
 {
     fputc('"', out);
-    for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+    for (const unsigned char* p = (const unsigned char*)text; *p; p++) {
         if (*p == '"' || *p == '\\')
             fprintf(out, "\\%c", *p);
         else if (*p == '\r')
@@ -76,10 +57,10 @@ static void PrintJsonString(FILE *out, const char *text)
 }
 
 /* Texts shown with C escapes so CR LF and stray bytes stay visible. */
-static void PrintQuoted(FILE *out, const char *text)
+static void PrintQuoted(FILE* out, const char* text)
 {
     fputc('"', out);
-    for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
+    for (const unsigned char* p = (const unsigned char*)text; *p; p++) {
         if (*p == '\r')
             fputs("\\r", out);
         else if (*p == '\n')
@@ -94,15 +75,15 @@ static void PrintQuoted(FILE *out, const char *text)
     fputc('"', out);
 }
 
-static const char *LayoutName(const ImageReport *r)
+static const char* LayoutName(const ImageReport* r)
 {
     return r->Locator.LegacyFlags == 0 ? "stored" : "legacy";
 }
 
-void PrintReportText(FILE *out, const ImageReport *r)
+void PrintReportText(FILE* out, const ImageReport* r)
 {
     char text[BiosStringAreaSize + 1];
-    const BiosTable *t = &r->Table;
+    const BiosTable* t = &r->Table;
     fprintf(out, "file: %s\n", r->Path);
     fprintf(out, "file size: %u\n", (unsigned)r->FileSize);
     fprintf(out, "length: %u\n", (unsigned)r->Length);
@@ -111,11 +92,10 @@ void PrintReportText(FILE *out, const ImageReport *r)
     if (r->Locator.LegacyFlags == 0)
         fprintf(out, " (table at 0x%X)\n", (unsigned)r->Locator.TableOffset);
     else
-        fprintf(out, " (text area 0x%X, descriptors 0x%X, register list 0x%X)\n",
-                (unsigned)r->Locator.StringAreaOffset, (unsigned)r->Locator.DescriptorOffset,
-                (unsigned)r->Locator.RegisterListOffset);
+        fprintf(out, " (text area 0x%X, descriptors 0x%X, register list 0x%X)\n", (unsigned)r->Locator.StringAreaOffset,
+                (unsigned)r->Locator.DescriptorOffset, (unsigned)r->Locator.RegisterListOffset);
     fprintf(out, "blank: %s\n", t->Flags == 0 ? "yes" : "no");
-    for (const FieldInfo &field : TableFields) {
+    for (const FieldInfo& field : TableFields) {
         uint32_t v = FieldValue(t, &field);
         if (field.Size == 1)
             fprintf(out, "%s: %u\n", field.Name, (unsigned)v);
@@ -137,15 +117,15 @@ void PrintReportText(FILE *out, const ImageReport *r)
     }
 }
 
-void PrintReportJson(FILE *out, const ImageReport *r)
+void PrintReportJson(FILE* out, const ImageReport* r)
 {
     char text[BiosStringAreaSize + 1];
-    const BiosTable *t = &r->Table;
-    const TableLocator *l = &r->Locator;
+    const BiosTable* t = &r->Table;
+    const TableLocator* l = &r->Locator;
     fprintf(out, "{\n  \"file\": ");
     PrintJsonString(out, r->Path);
-    fprintf(out, ",\n  \"fileSize\": %u,\n  \"length\": %u,\n  \"checksumValid\": %s,\n",
-            (unsigned)r->FileSize, (unsigned)r->Length, r->ChecksumValid ? "true" : "false");
+    fprintf(out, ",\n  \"fileSize\": %u,\n  \"length\": %u,\n  \"checksumValid\": %s,\n", (unsigned)r->FileSize,
+            (unsigned)r->Length, r->ChecksumValid ? "true" : "false");
     fprintf(out, "  \"layout\": \"%s\",\n  \"blank\": %s,\n", LayoutName(r), t->Flags == 0 ? "true" : "false");
     fprintf(out,
             "  \"locator\": {\"StringAreaOffset\": %u, \"LegacyFlags\": %u, \"TableOffset\": %u, "
@@ -155,7 +135,7 @@ void PrintReportJson(FILE *out, const ImageReport *r)
             (unsigned)l->LegacySlot6Value, (unsigned)l->LegacySlot6Register, (unsigned)l->LegacyClockHz,
             (unsigned)l->DescriptorOffset, (unsigned)l->RegisterListOffset);
     fprintf(out, "  \"table\": {\n");
-    for (const FieldInfo &field : TableFields)
+    for (const FieldInfo& field : TableFields)
         fprintf(out, "    \"%s\": %u,\n", field.Name, (unsigned)FieldValue(t, &field));
     TableVendorName(t, text, sizeof(text));
     fprintf(out, "    \"VendorName\": ");

@@ -9,16 +9,16 @@
 #include "bios_table.h"
 
 struct ImageReport {
-    const char *Path;
-    const uint8_t *Image;     /* BiosImageBufferSize bytes */
+    const char* Path;
+    const uint8_t* Image; /* BiosImageBufferSize bytes */
     uint32_t FileSize;
     uint32_t Length;
     int ChecksumValid;
     TableLocator Locator;
-    BiosTable Table;          /* read successfully */
+    BiosTable Table; /* read successfully */
 };
 
-void PrintReportText(FILE *out, const ImageReport *report);
-void PrintReportJson(FILE *out, const ImageReport *report);
+void PrintReportText(FILE* out, const ImageReport* report);
+void PrintReportJson(FILE* out, const ImageReport* report);
 
 #endif

@@ -311,7 +311,12 @@ int Build(const char* source, const char* sample, const char* outDir, const char
             size_t level = l.find(' ');
             std::string head = Plain(l.substr(level + 1));
             fprintf(w.html, "<h%zu>%s</h%zu>\n", level, Html(l.substr(level + 1)).c_str(), level);
-            fprintf(w.text, "%s\n%s\n\n", head.c_str(), std::string(head.size(), level == 1 ? '=' : level == 2 ? '-' : '.').c_str());
+            fprintf(w.text, "%s\n%s\n\n", head.c_str(),
+                    std::string(head.size(),
+                                level == 1       ? '='
+                                    : level == 2 ? '-'
+                                                 : '.')
+                        .c_str());
         } else if (l.compare(0, 2, "- ") == 0) {
             if (!w.paragraph.empty() || w.inPre)
                 w.EndParagraph();
@@ -321,7 +326,8 @@ int Build(const char* source, const char* sample, const char* outDir, const char
             }
             // Continuation lines of an item are indented by two blanks.
             std::string item = l.substr(2);
-            while (n + 1 < lines.size() && lines[n + 1].compare(0, 2, "  ") == 0 && lines[n + 1].compare(0, 4, "    ") != 0)
+            while (n + 1 < lines.size() && lines[n + 1].compare(0, 2, "  ") == 0 &&
+                   lines[n + 1].compare(0, 4, "    ") != 0)
                 item += " " + Trim(lines[++n]);
             fprintf(w.html, "<li>%s</li>\n", Html(item).c_str());
             Wrap(w.text, Plain(item), "  - ", "    ");
@@ -341,8 +347,8 @@ int Build(const char* source, const char* sample, const char* outDir, const char
                     fclose(f);
                 }
             }
-            fprintf(w.html, "<figure><img src=\"%s\" alt=\"%s\"><figcaption>%s</figcaption></figure>\n",
-                    file.c_str(), Html(caption).c_str(), Html(caption).c_str());
+            fprintf(w.html, "<figure><img src=\"%s\" alt=\"%s\"><figcaption>%s</figcaption></figure>\n", file.c_str(),
+                    Html(caption).c_str(), Html(caption).c_str());
             fprintf(w.text, "[Picture: %s, %s]\n\n", Plain(caption).c_str(), file.c_str());
         } else if (l.compare(0, 9, "@message ") == 0) {
             w.EndParagraph();
@@ -406,6 +412,7 @@ int main(int argc, char** argv)
         int built = Build(argv[2], argv[4], argv[6], argc == 8 ? argv[7] : 0);
         return checked ? checked : built;
     }
-    fprintf(stderr, "usage: guidegen check SOURCE TEXTS | guidegen build SOURCE TEXTS SAMPLE VERSION OUT_DIR [IMAGES_DIR]\n");
+    fprintf(stderr,
+            "usage: guidegen check SOURCE TEXTS | guidegen build SOURCE TEXTS SAMPLE VERSION OUT_DIR [IMAGES_DIR]\n");
     return 2;
 }

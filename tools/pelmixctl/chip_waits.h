@@ -9,10 +9,10 @@
 #include <stdint.h>
 
 struct ChipWaits {
-    uint32_t ChipId;        // 0: a chip the identification request does not name
-    uint32_t ExitWaitMs;    // after leaving identification mode
-    uint32_t EraseMs;       // whole-chip writes erase first; 0 when they don't
-    uint32_t PageUs;        // longest a 128-byte page may take
+    uint32_t ChipId;      // 0: a chip the identification request does not name
+    uint32_t ExitWaitMs;  // after leaving identification mode
+    uint32_t EraseMs;     // whole-chip writes erase first; 0 when they don't
+    uint32_t PageUs;      // longest a 128-byte page may take
 };
 
 // The waits of a chip the identification request named (Status 0), or the

@@ -3,44 +3,43 @@
 #include <stdio.h>
 #include <string.h>
 
-const char UsageText[] =
-    "usage: pelmixctl [--machine FILE] [--json] backup T FILE [--force]\n"
-    "       pelmixctl [--machine FILE] [--json] flash T (IMAGE | --inbuilt) --backup FILE\n"
-    "                 [--no-merge] [--ignore-checksum] [--yes] [--force]\n"
-    "       pelmixctl [--machine FILE] [--json] restore T FILE [--yes]\n"
-    "       pelmixctl [--machine FILE] [--json] verify T FILE\n"
-    "       pelmixctl [--machine FILE] [--json] [--trace] REQUEST...\n"
-    "backup reads the whole chip, reports its checksum and version text, saves FILE\n"
-    "(an existing one only with --force) and reads FILE back. flash runs the wizard's\n"
-    "sequence: backup to FILE, the image's checksum test (--ignore-checksum waives it),\n"
-    "the board table merged from the card's image (--no-merge writes IMAGE as it is),\n"
-    "a confirmation (--yes answers it; without a terminal --yes is required), write,\n"
-    "read back and verify; the old image is written back and verified when the write\n"
-    "or the verification fails. restore writes a backup back, verified. verify compares\n"
-    "the chip with FILE. --json prints one JSON object a line per step.\n"
-    "Exit code of these commands: 0 done and verified; 1 refused before the chip was\n"
-    "touched (bad image, merge refused, backup not saved, usage, verify found a\n"
-    "difference); 2 the write failed and the old image is back and verified; 3 the\n"
-    "card needs recovery: the message names the backup and the restore command.\n"
-    "\n"
-    "Requests run in order within one driver lifetime:\n"
-    "  enum\n"
-    "  identify T\n"
-    "  read-rom T FILE\n"
-    "  write-rom T FILE\n"
-    "  write-rom-preerased T FILE\n"
-    "  read-pages T START COUNT FILE\n"
-    "  write-pages T START FILE\n"
-    "  write-pages-preerased T START FILE\n"
-    "  erase T\n"
-    "  raw CODE INLEN OUTLEN [HEX]\n"
-    "T is BUS:DEV.FN (bus decimal, device and function hexadecimal). Other numbers\n"
-    "are decimal, or hexadecimal with 0x. --json prints one JSON object a line per\n"
-    "request; reply fields appear when they travelled back (within \"information\").\n"
-    "--trace prints each configuration write and chip command on standard error.\n"
-    "Exit code of requests: 0 when every request succeeded at the system level,\n"
-    "1 otherwise, 2 for a usage error.\n"
-    "The emulated build needs --machine FILE; the Windows build talks to the driver.\n";
+const char UsageText[] = "usage: pelmixctl [--machine FILE] [--json] backup T FILE [--force]\n"
+                         "       pelmixctl [--machine FILE] [--json] flash T (IMAGE | --inbuilt) --backup FILE\n"
+                         "                 [--no-merge] [--ignore-checksum] [--yes] [--force]\n"
+                         "       pelmixctl [--machine FILE] [--json] restore T FILE [--yes]\n"
+                         "       pelmixctl [--machine FILE] [--json] verify T FILE\n"
+                         "       pelmixctl [--machine FILE] [--json] [--trace] REQUEST...\n"
+                         "backup reads the whole chip, reports its checksum and version text, saves FILE\n"
+                         "(an existing one only with --force) and reads FILE back. flash runs the wizard's\n"
+                         "sequence: backup to FILE, the image's checksum test (--ignore-checksum waives it),\n"
+                         "the board table merged from the card's image (--no-merge writes IMAGE as it is),\n"
+                         "a confirmation (--yes answers it; without a terminal --yes is required), write,\n"
+                         "read back and verify; the old image is written back and verified when the write\n"
+                         "or the verification fails. restore writes a backup back, verified. verify compares\n"
+                         "the chip with FILE. --json prints one JSON object a line per step.\n"
+                         "Exit code of these commands: 0 done and verified; 1 refused before the chip was\n"
+                         "touched (bad image, merge refused, backup not saved, usage, verify found a\n"
+                         "difference); 2 the write failed and the old image is back and verified; 3 the\n"
+                         "card needs recovery: the message names the backup and the restore command.\n"
+                         "\n"
+                         "Requests run in order within one driver lifetime:\n"
+                         "  enum\n"
+                         "  identify T\n"
+                         "  read-rom T FILE\n"
+                         "  write-rom T FILE\n"
+                         "  write-rom-preerased T FILE\n"
+                         "  read-pages T START COUNT FILE\n"
+                         "  write-pages T START FILE\n"
+                         "  write-pages-preerased T START FILE\n"
+                         "  erase T\n"
+                         "  raw CODE INLEN OUTLEN [HEX]\n"
+                         "T is BUS:DEV.FN (bus decimal, device and function hexadecimal). Other numbers\n"
+                         "are decimal, or hexadecimal with 0x. --json prints one JSON object a line per\n"
+                         "request; reply fields appear when they travelled back (within \"information\").\n"
+                         "--trace prints each configuration write and chip command on standard error.\n"
+                         "Exit code of requests: 0 when every request succeeded at the system level,\n"
+                         "1 otherwise, 2 for a usage error.\n"
+                         "The emulated build needs --machine FILE; the Windows build talks to the driver.\n";
 
 namespace {
 
@@ -48,7 +47,7 @@ struct CommandShape {
     const char* Name;
     int Kind;
     int HasTarget;
-    int Numbers;     // START, or START COUNT
+    int Numbers;  // START, or START COUNT
     int HasFile;
 };
 
@@ -127,7 +126,7 @@ const UserShape UserShapes[] = {
 // flash's --backup FILE.
 struct UserOption {
     const char* Name;
-    int Kinds;                 // bit per UserCommandKind
+    int Kinds;  // bit per UserCommandKind
     int UserCommand::*Flag;
 };
 
@@ -236,7 +235,7 @@ int ParseTarget(const char* text, uint32_t* bus, uint32_t* device, uint32_t* fun
     deviceText[deviceLength] = 0;
     strcpy(functionText, dot + 1);
     return ParseDigits(busText, 10, bus) && ParseDigits(deviceText, 16, device) &&
-           ParseDigits(functionText, 16, function) && *bus <= 255 && *device <= 31 && *function <= 7;
+        ParseDigits(functionText, 16, function) && *bus <= 255 && *device <= 31 && *function <= 7;
 }
 
 int ParseHexBytes(const char* text, uint8_t* bytes, uint32_t capacity, uint32_t* count)
@@ -299,8 +298,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line, char* error, uint
                 uint32_t size = command->InLength > command->OutLength ? command->InLength : command->OutLength;
                 if (strlen(argv[i]) % 2 != 0 || strlen(argv[i]) / 2 > size)
                     return Fail(error, errorSize,
-                                "raw bytes %s: an even number of hex digits, no more than the buffer holds",
-                                argv[i]);
+                                "raw bytes %s: an even number of hex digits, no more than the buffer holds", argv[i]);
                 command->Hex = argv[i++];
             }
             ++line->CommandCount;
@@ -328,8 +326,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line, char* error, uint
             ++i;
         }
         if (shape->Numbers >= 2) {
-            if (!ParseNumber(argv[i], &command->Count) ||
-                command->Count > (MaxBufferLength - 27u) / 128u)
+            if (!ParseNumber(argv[i], &command->Count) || command->Count > (MaxBufferLength - 27u) / 128u)
                 return Fail(error, errorSize, "bad page count %s", argv[i]);
             ++i;
         }

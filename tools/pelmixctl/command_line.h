@@ -19,11 +19,11 @@ enum CommandKind {
 
 struct Command {
     int Kind;
-    uint32_t Bus, Device, Function;   // target
-    uint32_t Start, Count;            // page commands
-    const char* File;                 // image or page file
+    uint32_t Bus, Device, Function;  // target
+    uint32_t Start, Count;           // page commands
+    const char* File;                // image or page file
     uint32_t Code, InLength, OutLength;
-    const char* Hex;                  // raw: leading bytes of the buffer, or null
+    const char* Hex;  // raw: leading bytes of the buffer, or null
 };
 
 enum { MaxCommands = 256 };
@@ -32,10 +32,10 @@ enum { MaxCommands = 256 };
 enum UserCommandKind { USER_NONE, USER_BACKUP, USER_FLASH, USER_RESTORE, USER_VERIFY };
 
 struct UserCommand {
-    int Kind;                         // UserCommandKind
-    uint32_t Bus, Device, Function;   // target
-    const char* File;                 // backup, restore, verify: FILE; flash: IMAGE (null with --inbuilt)
-    const char* Backup;               // flash: --backup FILE
+    int Kind;                        // UserCommandKind
+    uint32_t Bus, Device, Function;  // target
+    const char* File;                // backup, restore, verify: FILE; flash: IMAGE (null with --inbuilt)
+    const char* Backup;              // flash: --backup FILE
     int InBuilt, NoMerge, IgnoreChecksum, Yes, Force;
 };
 
@@ -46,7 +46,7 @@ struct CommandLine {
     int Help;
     uint32_t CommandCount;
     Command Commands[MaxCommands];
-    UserCommand User;                 // Kind USER_NONE for a list of requests
+    UserCommand User;  // Kind USER_NONE for a list of requests
 };
 
 // 1, or 0 with a message in error (a usage error).

@@ -11,15 +11,15 @@
 
 // What the run has seen; the commands read it to choose the exit code.
 struct FlashRunRecord {
-    int Yes;                     // --yes answers the confirmation
-    int Merge;                   // the write sequence merges the board table
-    const ChipWaits* Waits;      // of the target's chip
-    char ChipName[32];           // "" when the chip is not named
-    int WriteSent;               // the chip may have changed
-    int ReadBackDone;            // the read-back request succeeded
+    int Yes;                 // --yes answers the confirmation
+    int Merge;               // the write sequence merges the board table
+    const ChipWaits* Waits;  // of the target's chip
+    char ChipName[32];       // "" when the chip is not named
+    int WriteSent;           // the chip may have changed
+    int ReadBackDone;        // the read-back request succeeded
     int RestoreSent, RestoreDone;
     int EndRunCalled;
-    int Declined;                // the confirmation was not given
+    int Declined;  // the confirmation was not given
 };
 
 extern FlashRunRecord FlashRun;

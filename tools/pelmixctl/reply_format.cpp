@@ -12,8 +12,8 @@ const uint32_t StatusInvalidDeviceRequest = 0xC0000010u;
 const uint32_t StatusInvalidBufferSize = 0xC0000206u;
 
 const char* const EntryFieldNames[14] = {
-    "Bus", "Device", "Function", "VendorId", "DeviceId", "SubsystemVendorId", "SubsystemId",
-    "RevisionId", "Bar0", "Bar1", "RomBar", "IsAgp", "MemoryEnabled", "Family",
+    "Bus",        "Device", "Function", "VendorId", "DeviceId", "SubsystemVendorId", "SubsystemId",
+    "RevisionId", "Bar0",   "Bar1",     "RomBar",   "IsAgp",    "MemoryEnabled",     "Family",
 };
 
 uint32_t Field(const RequestOutcome& outcome, uint32_t offset)
@@ -50,10 +50,10 @@ std::string Hex(const uint8_t* bytes, uint32_t count)
 std::string StatusText(uint32_t status)
 {
     char text[64];
-    const char* name = status == 0 ? "STATUS_SUCCESS"
-                       : status == StatusInvalidDeviceRequest ? "STATUS_INVALID_DEVICE_REQUEST"
-                       : status == StatusInvalidBufferSize    ? "STATUS_INVALID_BUFFER_SIZE"
-                                                              : "";
+    const char* name = status == 0             ? "STATUS_SUCCESS"
+        : status == StatusInvalidDeviceRequest ? "STATUS_INVALID_DEVICE_REQUEST"
+        : status == StatusInvalidBufferSize    ? "STATUS_INVALID_BUFFER_SIZE"
+                                               : "";
     snprintf(text, sizeof text, "0x%08X%s%s", status, *name ? " " : "", name);
     return text;
 }
@@ -119,11 +119,8 @@ std::string FormatJson(const RequestOutcome& outcome)
             if (Has(outcome, 32, 32))
                 json.String("ChipName", ChipName(outcome));
             break;
-        case COMMAND_RAW:
-            json.String("reply", Hex(outcome.Reply, outcome.ReplyLength));
-            break;
-        default:
-            break;
+        case COMMAND_RAW: json.String("reply", Hex(outcome.Reply, outcome.ReplyLength)); break;
+        default: break;
         }
         if (outcome.File) {
             json.String("file", outcome.File);
@@ -166,8 +163,8 @@ std::string FormatText(const RequestOutcome& outcome)
             snprintf(line, sizeof line,
                      "\n  %u:%02X.%X  %04X:%04X  subsystem %04X:%04X  rev %02X  family %u  Bar0 0x%08X  "
                      "Bar1 0x%08X  RomBar 0x%08X  %s  memory %s",
-                     f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[13], f[8], f[9], f[10],
-                     f[11] ? "AGP" : "PCI", f[12] ? "on" : "off");
+                     f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[13], f[8], f[9], f[10], f[11] ? "AGP" : "PCI",
+                     f[12] ? "on" : "off");
             text += line;
         }
     } else if (outcome.Kind == COMMAND_IDENTIFY && Has(outcome, 0, 64)) {

@@ -9,14 +9,14 @@
 #include "request_transport.h"
 
 struct RequestOutcome {
-    int Kind;                  // CommandKind
+    int Kind;  // CommandKind
     uint32_t Code;
     uint32_t SystemStatus;
     uint32_t Information;
-    const uint8_t* Reply;      // the bytes that travelled back
+    const uint8_t* Reply;  // the bytes that travelled back
     uint32_t ReplyLength;
     TransportTiming Timing;
-    const char* File;          // file written from the reply, or null
+    const char* File;  // file written from the reply, or null
     uint32_t FileBytes;
 };
 

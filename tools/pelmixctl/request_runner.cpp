@@ -79,24 +79,15 @@ int BuildRequest(const Command& command, Request* request)
 {
     std::vector<uint8_t> data;
     switch (command.Kind) {
-    case COMMAND_ENUM:
-        Shape(request, IOCTL_PELMIX_ENUM_DEVICES, sizeof(PELMIX_DEVICE_LIST));
-        return 1;
-    case COMMAND_IDENTIFY:
-        Shape(request, IOCTL_PELMIX_IDENTIFY_CHIP, sizeof(PELMIX_CHIP_INFO));
-        break;
-    case COMMAND_ERASE:
-        Shape(request, IOCTL_PELMIX_ERASE_CHIP, sizeof(PELMIX_REQUEST_HEADER));
-        break;
-    case COMMAND_READ_ROM:
-        Shape(request, IOCTL_PELMIX_READ_ROM, sizeof(PELMIX_ROM_TRANSFER));
-        break;
+    case COMMAND_ENUM: Shape(request, IOCTL_PELMIX_ENUM_DEVICES, sizeof(PELMIX_DEVICE_LIST)); return 1;
+    case COMMAND_IDENTIFY: Shape(request, IOCTL_PELMIX_IDENTIFY_CHIP, sizeof(PELMIX_CHIP_INFO)); break;
+    case COMMAND_ERASE: Shape(request, IOCTL_PELMIX_ERASE_CHIP, sizeof(PELMIX_REQUEST_HEADER)); break;
+    case COMMAND_READ_ROM: Shape(request, IOCTL_PELMIX_READ_ROM, sizeof(PELMIX_ROM_TRANSFER)); break;
     case COMMAND_WRITE_ROM:
     case COMMAND_WRITE_ROM_PREERASED:
         if (!ReadInput(command.File, PELMIX_ROM_DATA_SIZE, &data))
             return 0;
-        Shape(request,
-              command.Kind == COMMAND_WRITE_ROM ? IOCTL_PELMIX_WRITE_ROM : IOCTL_PELMIX_WRITE_ROM_PREERASED,
+        Shape(request, command.Kind == COMMAND_WRITE_ROM ? IOCTL_PELMIX_WRITE_ROM : IOCTL_PELMIX_WRITE_ROM_PREERASED,
               sizeof(PELMIX_ROM_TRANSFER));
         // A shorter image leaves the rest of the chip erased.
         memset(request->Buffer.data() + 16, 0xFF, PELMIX_ROM_DATA_SIZE);
@@ -137,10 +128,9 @@ int BuildRequest(const Command& command, Request* request)
             ParseHexBytes(command.Hex, request->Buffer.data(), size, &count);
         return 1;
     }
-    default:
-        return 0;
+    default: return 0;
     }
-    PutField(request->Buffer, 0, 0xFFFFFFFFu);   // Status: the driver's to write
+    PutField(request->Buffer, 0, 0xFFFFFFFFu);  // Status: the driver's to write
     PutTarget(request->Buffer, command);
     return 1;
 }
@@ -156,9 +146,9 @@ long SaveReply(const Command& command, const uint8_t* reply, uint32_t length)
     else
         return 0;
     if (length < 4 || reply[0] | reply[1] | reply[2] | reply[3])
-        return 0;   // failed request: nothing to save
+        return 0;  // failed request: nothing to save
     uint32_t bytes = command.Kind == COMMAND_READ_PAGES ? command.Count * PELMIX_PAGE_SIZE
-                                                         : (length > dataOffset ? length - dataOffset : 0);
+                                                        : (length > dataOffset ? length - dataOffset : 0);
     if (dataOffset + bytes > length)
         bytes = length > dataOffset ? length - dataOffset : 0;
     if (!WriteOutput(command.File, reply + dataOffset, bytes))
@@ -188,9 +178,9 @@ int RunCommands(const CommandLine* line)
         outcome.Kind = command.Kind;
         outcome.Code = request.Code;
         error[0] = 0;
-        int delivered = TransportSend(request.Code, request.Buffer.data(), request.InLength, request.OutLength,
-                                      &outcome.SystemStatus, &outcome.Information, &outcome.Timing, error,
-                                      sizeof error);
+        int delivered =
+            TransportSend(request.Code, request.Buffer.data(), request.InLength, request.OutLength,
+                          &outcome.SystemStatus, &outcome.Information, &outcome.Timing, error, sizeof error);
         outcome.Reply = request.Buffer.data();
         outcome.ReplyLength = outcome.Information < request.OutLength ? outcome.Information : request.OutLength;
         if (outcome.SystemStatus == 0) {
@@ -199,8 +189,8 @@ int RunCommands(const CommandLine* line)
                 fprintf(stderr, "pelmixctl: cannot write %s\n", command.File);
                 exitCode = ExitFailed;
             } else if (command.Kind == COMMAND_READ_ROM || command.Kind == COMMAND_READ_PAGES) {
-                if (saved > 0 || (command.Kind == COMMAND_READ_PAGES && outcome.ReplyLength >= 4 &&
-                                  outcome.Reply[0] == 0)) {
+                if (saved > 0 ||
+                    (command.Kind == COMMAND_READ_PAGES && outcome.ReplyLength >= 4 && outcome.Reply[0] == 0)) {
                     outcome.File = command.File;
                     outcome.FileBytes = static_cast<uint32_t>(saved);
                 }

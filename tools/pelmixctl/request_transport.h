@@ -8,8 +8,8 @@
 #include <stdint.h>
 
 struct TransportSettings {
-    const char* MachinePath;   // emulated machine file; null when none was given
-    int Trace;                 // print what the machine sees (emulated only)
+    const char* MachinePath;  // emulated machine file; null when none was given
+    int Trace;                // print what the machine sees (emulated only)
 };
 
 // Virtual times of one request on an emulated machine.
@@ -27,9 +27,8 @@ int TransportOpen(const TransportSettings* settings, char* error, uint32_t error
 // of buffer (at most outLength) hold the reply. buffer has room for
 // max(inLength, outLength) bytes. Returns the NTSTATUS. A transport that
 // could not deliver the request at all returns 0 and sets error.
-int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength,
-                  uint32_t* systemStatus, uint32_t* information, TransportTiming* timing,
-                  char* error, uint32_t errorSize);
+int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength, uint32_t* systemStatus,
+                  uint32_t* information, TransportTiming* timing, char* error, uint32_t errorSize);
 
 void TransportClose();
 

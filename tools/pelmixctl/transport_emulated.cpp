@@ -45,9 +45,8 @@ int TransportOpen(const TransportSettings* settings, char* error, uint32_t error
     return 1;
 }
 
-int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength,
-                  uint32_t* systemStatus, uint32_t* information, TransportTiming* timing,
-                  char* error, uint32_t errorSize)
+int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength, uint32_t* systemStatus,
+                  uint32_t* information, TransportTiming* timing, char* error, uint32_t errorSize)
 {
     // The system buffer as NT's I/O manager hands it over: the input copied
     // in, the rest stale pool memory.
@@ -74,7 +73,7 @@ int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t ou
 
 void TransportClose()
 {
-    HostResetPlatform();   // lets the holding threads of the last hold finish
+    HostResetPlatform();  // lets the holding threads of the last hold finish
     EmuSetTraceSink(nullptr, nullptr);
     EmuSetWarningSink(nullptr, nullptr);
 }

@@ -23,8 +23,8 @@ struct StatusOfError {
     uint32_t Status;
 };
 const StatusOfError StatusOfErrors[] = {
-    { ERROR_INVALID_FUNCTION, 0xC0000010u },       // STATUS_INVALID_DEVICE_REQUEST
-    { ERROR_INVALID_USER_BUFFER, 0xC0000206u },    // STATUS_INVALID_BUFFER_SIZE
+    {ERROR_INVALID_FUNCTION, 0xC0000010u},     // STATUS_INVALID_DEVICE_REQUEST
+    {ERROR_INVALID_USER_BUFFER, 0xC0000206u},  // STATUS_INVALID_BUFFER_SIZE
 };
 
 int DriverPathBesideProgram(char* path, DWORD capacity)
@@ -50,23 +50,18 @@ void DescribeServiceFailure(DriverServiceResult result, char* error, uint32_t er
                  PELMIX_SERVICE_NAME);
         break;
     case ServiceAccessDenied:
-        snprintf(error, errorSize, "creating the service \"%s\" needs administrator rights",
-                 PELMIX_SERVICE_NAME);
+        snprintf(error, errorSize, "creating the service \"%s\" needs administrator rights", PELMIX_SERVICE_NAME);
         break;
     case ServiceCreateFailed:
-        snprintf(error, errorSize, "cannot create the service \"%s\" (error %lu)", PELMIX_SERVICE_NAME,
-                 result.Error);
+        snprintf(error, errorSize, "cannot create the service \"%s\" (error %lu)", PELMIX_SERVICE_NAME, result.Error);
         break;
     case ServiceStartPathNotFound:
         snprintf(error, errorSize, "the driver cannot be loaded from where it is (error 3); copy it to a local drive");
         break;
     case ServiceStartFailed:
-        snprintf(error, errorSize, "cannot start the service \"%s\" (error %lu)", PELMIX_SERVICE_NAME,
-                 result.Error);
+        snprintf(error, errorSize, "cannot start the service \"%s\" (error %lu)", PELMIX_SERVICE_NAME, result.Error);
         break;
-    default:
-        snprintf(error, errorSize, "service control failed (error %lu)", result.Error);
-        break;
+    default: snprintf(error, errorSize, "service control failed (error %lu)", result.Error); break;
     }
 }
 
@@ -75,8 +70,8 @@ int InstallAndOpen(char* error, uint32_t errorSize)
     char driverPath[MAX_PATH];
     if (!DriverPathBesideProgram(driverPath, sizeof driverPath) ||
         GetFileAttributesA(driverPath) == INVALID_FILE_ATTRIBUTES) {
-        snprintf(error, errorSize, "the device %s is not there and %s is not beside pelmixctl.exe",
-                 PELMIX_USER_PATH, PELMIX_DRIVER_FILE_NAME);
+        snprintf(error, errorSize, "the device %s is not there and %s is not beside pelmixctl.exe", PELMIX_USER_PATH,
+                 PELMIX_DRIVER_FILE_NAME);
         return 0;
     }
     DriverServiceResult result = InstallDriverService(driverPath);
@@ -120,9 +115,8 @@ int TransportOpen(const TransportSettings* settings, char* error, uint32_t error
     return 0;
 }
 
-int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength,
-                  uint32_t* systemStatus, uint32_t* information, TransportTiming* timing,
-                  char* error, uint32_t errorSize)
+int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength, uint32_t* systemStatus,
+                  uint32_t* information, TransportTiming* timing, char* error, uint32_t errorSize)
 {
     timing->Known = 0;
     DWORD returned = 0;

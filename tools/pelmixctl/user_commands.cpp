@@ -103,8 +103,7 @@ int SelectCard()
     TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
     PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     uint32_t returned = 0;
-    if (!TheHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned) || returned < 8 ||
-        list.Status > 1) {
+    if (!TheHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned) || returned < 8 || list.Status > 1) {
         Refuse("no Orvel card was found");
         return 0;
     }
@@ -122,8 +121,8 @@ int SelectCard()
     chip.Header.Bus = user.Bus;
     chip.Header.Device = user.Device;
     chip.Header.Function = user.Function;
-    int named = TheHost.Request(IOCTL_PELMIX_IDENTIFY_CHIP, &chip, sizeof chip, &returned) &&
-                chip.Header.Status == 0 && returned == sizeof chip;
+    int named = TheHost.Request(IOCTL_PELMIX_IDENTIFY_CHIP, &chip, sizeof chip, &returned) && chip.Header.Status == 0 &&
+        returned == sizeof chip;
     FlashRun.Waits = WaitsOfChip(named ? 0 : 15, chip.ChipId);
     if (named)
         snprintf(FlashRun.ChipName, sizeof FlashRun.ChipName, "%.10s", chip.ChipName);
@@ -252,8 +251,11 @@ int WriteOutcome(ImageNextResult result, const char* backup)
         PrintStep(&line);
     }
     if (restored) {
-        PrintMessage("error", ("the new image was not written; the old image is back on the card and verified "
-                               "(backup: " + std::string(backup) + ")").c_str());
+        PrintMessage("error",
+                     ("the new image was not written; the old image is back on the card and verified "
+                      "(backup: " +
+                      std::string(backup) + ")")
+                         .c_str());
         PrintResult(UserRestored, "old image restored", backup);
         return UserRestored;
     }

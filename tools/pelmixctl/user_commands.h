@@ -6,10 +6,10 @@
 #include "command_line.h"
 
 enum UserExit {
-    UserDone = 0,          // done and verified
-    UserRefused = 1,       // refused before the chip was touched; also usage
-    UserRestored = 2,      // the write failed; the old image is back and verified
-    UserNeedsRecovery = 3, // the restore failed too
+    UserDone = 0,           // done and verified
+    UserRefused = 1,        // refused before the chip was touched; also usage
+    UserRestored = 2,       // the write failed; the old image is back and verified
+    UserNeedsRecovery = 3,  // the restore failed too
 };
 
 int RunUserCommand(const CommandLine* line);

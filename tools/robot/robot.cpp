@@ -28,8 +28,8 @@
 namespace {
 
 const int kPageRuleId = IDC_RULE;  // every page has the horizontal rule
-const int kBoxTextId = 0xFFFF;  // a message box's text
-const int kBoxIconId = 1088;    // a message box's icon
+const int kBoxTextId = 0xFFFF;     // a message box's text
+const int kBoxIconId = 1088;       // a message box's icon
 const DWORD kDefaultWait = 10000;
 const DWORD kPoll = 100;
 
@@ -57,8 +57,7 @@ void FindPrograms()
         return;
     PROCESSENTRY32 entry;
     entry.dwSize = sizeof entry;
-    for (BOOL ok = Process32First(snap, &entry); ok && ProgramCount < MaxPrograms;
-         ok = Process32Next(snap, &entry))
+    for (BOOL ok = Process32First(snap, &entry); ok && ProgramCount < MaxPrograms; ok = Process32Next(snap, &entry))
         if (lstrcmpiA(entry.szExeFile, ProgramName()) == 0)
             ProgramPids[ProgramCount++] = entry.th32ProcessID;
     CloseHandle(snap);
@@ -353,7 +352,10 @@ const char* IconKind(HWND box)
     HBITMAP shotBits = CreateCompatibleBitmap(screen, w, h);
     SelectObject(shot, shotBits);
     BitBlt(shot, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    struct Kind { LPCSTR id; const char* name; } kinds[] = {
+    struct Kind {
+        LPCSTR id;
+        const char* name;
+    } kinds[] = {
         {IDI_WARNING, "warning"}, {IDI_INFORMATION, "information"}, {IDI_ERROR, "error"}, {IDI_QUESTION, "question"}};
     const char* best = "unknown";
     long bestDiff = -1;
@@ -382,9 +384,12 @@ const char* IconKind(HWND box)
     return bestDiff >= 0 && bestDiff < (w / 2) * (h / 2) / 4 ? best : "unknown";
 }
 
-struct ButtonName { int id; const char* name; };
-const ButtonName kButtons[] = {{IDOK, "ok"}, {IDCANCEL, "cancel"}, {IDYES, "yes"}, {IDNO, "no"},
-                               {IDABORT, "abort"}, {IDRETRY, "retry"}, {IDIGNORE, "ignore"}};
+struct ButtonName {
+    int id;
+    const char* name;
+};
+const ButtonName kButtons[] = {{IDOK, "ok"},       {IDCANCEL, "cancel"}, {IDYES, "yes"},      {IDNO, "no"},
+                               {IDABORT, "abort"}, {IDRETRY, "retry"},   {IDIGNORE, "ignore"}};
 
 int CmdBox(int argc, char** argv)
 {
@@ -465,12 +470,16 @@ struct Command {
     int (*run)(int argc, char** argv);
 };
 
-int RunPage(int, char**) { return CmdPage(); }
+int RunPage(int, char**)
+{
+    return CmdPage();
+}
 
 const Command kCommands[] = {
-    {"wait-page", CmdWaitPage}, {"page", RunPage},       {"active", CmdActive},       {"click", CmdClick},   {"set-text", CmdSetText},
-    {"get-text", CmdGetText},   {"state", CmdState},     {"list", CmdList},     {"select", CmdSelect},
-    {"key", CmdKey},            {"box", CmdBox},         {"answer", CmdAnswer}, {"wait-exit", CmdWaitExit},
+    {"wait-page", CmdWaitPage}, {"page", RunPage},        {"active", CmdActive}, {"click", CmdClick},
+    {"set-text", CmdSetText},   {"get-text", CmdGetText}, {"state", CmdState},   {"list", CmdList},
+    {"select", CmdSelect},      {"key", CmdKey},          {"box", CmdBox},       {"answer", CmdAnswer},
+    {"wait-exit", CmdWaitExit},
 };
 
 }  // namespace
