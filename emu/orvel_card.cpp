@@ -14,23 +14,11 @@
 //   family 2, 3: 0x00, 0x04 read 0; 0x147C bit 10 set; 0x1480 bits 0 and 1 clear
 //   family 4:    0x00, 0x04 read 0; 0x80 bit 0 clear
 #include "machine_state.h"
+#include "orvel_cards.h"
 
 namespace {
 
 const uint64_t SettleUs = 67000;
-
-struct OrvelId {
-    uint16_t VendorId;
-    uint16_t DeviceId;
-    uint32_t Family;
-};
-
-const OrvelId OrvelIds[] = {
-    {0x1E5B, 0x0A51, 1},
-    {0x1E5B, 0x0A52, 2},
-    {0x1D2E, 0x0C61, 3},
-    {0x1D2E, 0x0C62, 4},
-};
 
 struct RegisterDefault {
     uint32_t Offset;
@@ -78,7 +66,7 @@ uint32_t Partner(uint32_t family, uint32_t offset)
 
 uint32_t EmuOrvelFamily(uint32_t vendorId, uint32_t deviceId)
 {
-    for (const OrvelId& id : OrvelIds) {
+    for (const OrvelCardId& id : OrvelCardIds) {
         if (id.VendorId == vendorId && id.DeviceId == deviceId)
             return id.Family;
     }

@@ -1,23 +1,11 @@
 #include "card_scan.h"
 
 #include "driver_state.h"
+#include "orvel_cards.h"
 #include "pci_config.h"
 #include "pci_registers.h"
 
 namespace {
-
-struct CardMatch {
-    uint16_t VendorId;
-    uint16_t DeviceId;
-    uint32_t Family;
-};
-
-const CardMatch CardMatchTable[] = {
-    {0x1E5B, 0x0A51, 1},
-    {0x1E5B, 0x0A52, 2},
-    {0x1D2E, 0x0C61, 3},
-    {0x1D2E, 0x0C62, 4},
-};
 
 const uint32_t RelocationBase = 0x80000000u;
 // A chain cannot hold more distinct entries than configuration space has
@@ -223,7 +211,7 @@ int ScanDevice(uint32_t bus, uint32_t device)
 
 uint32_t MatchCardFamily(uint16_t vendorId, uint16_t deviceId)
 {
-    for (const CardMatch& match : CardMatchTable) {
+    for (const OrvelCardId& match : OrvelCardIds) {
         if (match.VendorId == vendorId && match.DeviceId == deviceId)
             return match.Family;
     }

@@ -67,6 +67,11 @@ int ImageChecksumValid(const uint8_t* image, uint32_t length)
     return ByteSum(image, length) == 0 && image[0] == 0x55 && image[1] == 0xAA;
 }
 
+int ImageChecksumValidShort(const uint8_t* image, uint32_t length)
+{
+    return length > BiosShortChecksumSpan && ImageChecksumValid(image, length - BiosShortChecksumSpan);
+}
+
 int RepairImageChecksum(uint8_t* image, uint32_t length)
 {
     if (length < BiosRepairMinLength || length > BiosImageBufferSize)

@@ -19,6 +19,7 @@ enum : uint32_t {
     BiosChecksumOffset = 0x10,
     BiosTableLocatorOffset = 0x38,
     BiosRepairMinLength = BiosChecksumOffset + 1,
+    BiosShortChecksumSpan = 0x1180, /* some boards leave their last bytes out of the sum */
 };
 
 /* Image bytes 0x38..0x5F. Only the named fields are read. */
@@ -63,6 +64,10 @@ void ReadTableLocator(const uint8_t* image, TableLocator* locator);
 /* Byte sum 0 over length bytes and 0x55 0xAA first. A length of 0 or one
    beyond the image buffer is never valid. */
 int ImageChecksumValid(const uint8_t* image, uint32_t length);
+
+/* The sum of a board that leaves its last BiosShortChecksumSpan bytes out:
+   valid over length less those bytes. */
+int ImageChecksumValidShort(const uint8_t* image, uint32_t length);
 
 /* Sets byte 0x10 so the byte sum over length is 0. Returns 0 and leaves the
    image alone when length is below 17 or beyond the image buffer. */

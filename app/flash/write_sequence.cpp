@@ -19,7 +19,6 @@ namespace {
 
 const uint32_t kRecordSize = sizeof(PELMIX_ROM_TRANSFER);
 const uint32_t kHeaderSize = sizeof(PELMIX_REQUEST_HEADER);
-const int32_t kShorterChecksumSpan = 4480;  // some boards leave the last 0x1180 bytes out of the sum
 
 int HeldImage;  // CurrentImage holds what the card returned
 
@@ -75,8 +74,7 @@ int CurrentChecksumValid()
     uint32_t length = uint32_t(CurrentImageLength);
     if (ImageChecksumValid(CurrentImage.Data, length))
         return 1;
-    return CurrentImageLength > kShorterChecksumSpan &&
-        ImageChecksumValid(CurrentImage.Data, length - kShorterChecksumSpan);
+    return ImageChecksumValidShort(CurrentImage.Data, length);
 }
 
 // Writes the card's old image back. Without one there is nothing sound to

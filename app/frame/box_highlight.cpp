@@ -2,12 +2,13 @@
 // red: a thread hook catches each box as it is created and subclasses it.
 #include "box_highlight.h"
 
+#include "window_subclass.h"
+
 int HighlightBoxes;
 
 namespace {
 
 HHOOK BoxHook;
-WNDPROC BoxSlot;
 
 LRESULT CALLBACK RedTextProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -17,7 +18,11 @@ LRESULT CALLBACK RedTextProc(HWND box, UINT message, WPARAM wParam, LPARAM lPara
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return (LRESULT)GetStockObject(NULL_BRUSH);
     }
-    return CallWindowProcA(BoxSlot, box, message, wParam, lParam);
+    WNDPROC previous = PreviousProc(box);
+    if (message == WM_NCDESTROY)
+        RestoreWindow(box);  // the property must not outlive the box
+    return previous ? CallWindowProcA(previous, box, message, wParam, lParam)
+                    : DefWindowProcA(box, message, wParam, lParam);
 }
 
 int HasModalFrame(HWND window)
@@ -35,13 +40,11 @@ LRESULT CALLBACK BoxHookProc(int code, WPARAM wParam, LPARAM lParam)
     const CWPSTRUCT* call = (const CWPSTRUCT*)lParam;
     if (code == HC_ACTION && call && HighlightBoxes &&
         GetWindowThreadProcessId(call->hwnd, 0) == GetCurrentThreadId()) {
-        if (call->message == WM_CREATE && HasModalFrame(call->hwnd)) {
-            BoxSlot = (WNDPROC)GetWindowLongPtrA(call->hwnd, GWLP_WNDPROC);
-            SetWindowLongPtrA(call->hwnd, GWLP_WNDPROC, (LONG_PTR)RedTextProc);
-        } else if (call->message == WM_DESTROY && HasModalFrame(call->hwnd) &&
-                   (WNDPROC)GetWindowLongPtrA(call->hwnd, GWLP_WNDPROC) == RedTextProc) {
-            SetWindowLongPtrA(call->hwnd, GWLP_WNDPROC, (LONG_PTR)BoxSlot);
-        }
+        if (call->message == WM_CREATE && HasModalFrame(call->hwnd))
+            SubclassWindow(call->hwnd, RedTextProc);
+        else if (call->message == WM_DESTROY && HasModalFrame(call->hwnd) &&
+                 (WNDPROC)GetWindowLongPtrA(call->hwnd, GWLP_WNDPROC) == RedTextProc)
+            RestoreWindow(call->hwnd);
     }
     return CallNextHookEx(BoxHook, code, wParam, lParam);
 }

@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "page_frame.h"
+#include "window_subclass.h"
 
 HWND HiddenControls[HiddenControlCount];
 
@@ -10,11 +11,6 @@ namespace {
 int KeyDown(int key)
 {
     return (GetAsyncKeyState(key) & 0x8000) != 0;
-}
-
-WNDPROC PreviousProc(HWND control)
-{
-    return (WNDPROC)GetPropA(control, PREVIOUS_PROC_PROPERTY);
 }
 
 // What every subclassed control gets as its procedure.
@@ -53,21 +49,12 @@ LRESULT PageKeyProc(WNDPROC previous, HWND control, UINT message, WPARAM wParam,
 
 void SubclassControl(HWND control)
 {
-    if (!control || PreviousProc(control))
-        return;
-    WNDPROC previous = (WNDPROC)GetWindowLongPtrA(control, GWLP_WNDPROC);
-    if (!SetPropA(control, PREVIOUS_PROC_PROPERTY, (HANDLE)previous))
-        return;  // without the property the control keeps its own procedure
-    SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)PageKeyForwarder);
+    SubclassWindow(control, PageKeyForwarder);
 }
 
 void RestoreControl(HWND control)
 {
-    WNDPROC previous = control ? PreviousProc(control) : 0;
-    if (!previous)
-        return;
-    SetWindowLongPtrA(control, GWLP_WNDPROC, (LONG_PTR)previous);
-    RemovePropA(control, PREVIOUS_PROC_PROPERTY);
+    RestoreWindow(control);
 }
 
 void SubclassPageControls(HWND page, const int* ids, int count)

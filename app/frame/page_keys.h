@@ -1,13 +1,10 @@
 // Keys that mean the same on every page (F1 About, F3 exit question,
-// Ctrl+Shift+F1 developer mode), through subclassed page controls. Each
-// subclassed control keeps its previous window procedure on itself, in the
-// window property PREVIOUS_PROC_PROPERTY.
+// Ctrl+Shift+F1 developer mode), through subclassed page controls
+// (window_subclass.h).
 #ifndef DORVANE_PAGE_KEYS_H
 #define DORVANE_PAGE_KEYS_H
 
-#include <windows.h>
-
-#define PREVIOUS_PROC_PROPERTY "DorvanePreviousProc"
+#include "window_subclass.h"
 
 enum { HiddenControlCount = 4 };
 

@@ -26,6 +26,27 @@ TEST(ImageChecksum, SignatureAndSumBothRequired)
     EXPECT_FALSE(ImageChecksumValid(Image, BiosImageBufferSize + 1));
 }
 
+TEST(ImageChecksum, ShortSumLeavesTheLastBytesOut)
+{
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    BUILD_IMAGE(recipe, Image);
+    const uint32_t summed = 65536 - BiosShortChecksumSpan;
+    ASSERT_TRUE(RepairImageChecksum(Image, summed));
+    Image[summed] ^= 0x5A;  // a byte past the summed part spoils only the whole sum
+    EXPECT_FALSE(ImageChecksumValid(Image, 65536));
+    EXPECT_TRUE(ImageChecksumValidShort(Image, 65536));
+
+    Image[summed - 1] ^= 0x01;
+    EXPECT_FALSE(ImageChecksumValidShort(Image, 65536));
+    Image[summed - 1] ^= 0x01;
+
+    // No length left to sum, or a length beyond the buffer, is never valid.
+    EXPECT_FALSE(ImageChecksumValidShort(Image, BiosShortChecksumSpan));
+    EXPECT_FALSE(ImageChecksumValidShort(Image, 0));
+    EXPECT_FALSE(ImageChecksumValidShort(Image, uint32_t(-1)));
+}
+
 TEST(ImageChecksum, RepairCoversOnlyItsLength)
 {
     BoardRecipe recipe;

@@ -29,7 +29,6 @@ const CommandLine* Line;
 
 // What the card's image passes, as the backup step tests it.
 enum CardChecksum { CardChecksumValid, CardChecksumValidShort, CardChecksumInvalid };
-const int32_t ShorterChecksumSpan = 4480;
 
 int Refuse(const char* format, ...)
 {
@@ -134,7 +133,7 @@ CardChecksum CardImageChecksum()
     uint32_t length = uint32_t(CurrentImageLength);
     if (ImageChecksumValid(CurrentImage.Data, length))
         return CardChecksumValid;
-    if (CurrentImageLength > ShorterChecksumSpan && ImageChecksumValid(CurrentImage.Data, length - ShorterChecksumSpan))
+    if (ImageChecksumValidShort(CurrentImage.Data, length))
         return CardChecksumValidShort;
     return CardChecksumInvalid;
 }
