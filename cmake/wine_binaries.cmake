@@ -9,8 +9,8 @@
 # <build>/win64, building the targets listed in PELMIX_WINE64_TARGETS.
 include_guard(GLOBAL)
 
-set(PELMIX_WINE64_TARGETS pelmix_emulated_driver pelmixctl CACHE STRING
-    "Targets of the 64-bit cross build used by the Wine tests on a 64-bit-only host")
+# What the 64-bit build builds itself; pelmix_wine64_build steps build more there.
+set(PELMIX_WINE64_TARGETS pelmix_emulated_driver pelmixctl)
 
 set(wine_binary_dir "")
 if(PELMIX_WINDOWS_BUILT)
@@ -28,9 +28,8 @@ if(PELMIX_WINDOWS_BUILT)
       ExternalProject_Add(wine64_binaries
         SOURCE_DIR ${CMAKE_SOURCE_DIR}
         BINARY_DIR ${wine_binary_dir}
-        CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/mingw-x86_64.cmake
-                   -DCMAKE_BUILD_TYPE=Release
-                   -DDORVANE_INBUILT_IMAGE=${DORVANE_INBUILT_IMAGE}
+        CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/mingw-x86_64.cmake ${PELMIX_CROSS_BUILD_ARGS}
+        DEPENDS ${PELMIX_CROSS_BUILD_HOST_TOOLS}
         BUILD_COMMAND ${CMAKE_COMMAND} --build . --target ${PELMIX_WINE64_TARGETS}
         INSTALL_COMMAND ""
         BUILD_ALWAYS ON
