@@ -7,7 +7,7 @@
 
 namespace {
 
-enum ClaimKind { CLAIM_BAR, CLAIM_ROM };
+enum ClaimKind { ClaimBar, ClaimRom };
 
 struct Claim {
     uint32_t Count;
@@ -19,7 +19,7 @@ struct Claim {
 
 int MemoryEnabled(const EmuFunction* function)
 {
-    return (function->Config[PCI_COMMAND / 4] & PCI_COMMAND_MEMORY) != 0;
+    return (function->Config[PciCommand / 4] & PciCommandMemory) != 0;
 }
 
 // Base of memory BAR n, or 0 when it does not decode.
@@ -30,19 +30,19 @@ uint32_t BarBase(const EmuFunction* function, uint32_t bar)
         return 0;
     uint32_t index = PciBarOffset(bar) / 4;
     uint32_t value = function->Config[index];
-    if (value & PCI_BAR_IO_SPACE)
+    if (value & PciBarIoSpace)
         return 0;
-    if ((value & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64 && function->Config[index + 1] != 0)
+    if ((value & PciBarMemoryType) == PciBarMemory64 && function->Config[index + 1] != 0)
         return 0;  // above 4 GB
-    return value & ~(size - 1) & ~PCI_BAR_MEMORY_FLAGS;
+    return value & ~(size - 1) & ~PciBarMemoryFlags;
 }
 
 uint32_t RomBase(const EmuFunction* function)
 {
-    uint32_t value = function->Config[PCI_ROM_BAR / 4];
-    if (function->RomSize == 0 || !(value & PCI_ROM_ENABLE))
+    uint32_t value = function->Config[PciRomBar / 4];
+    if (function->RomSize == 0 || !(value & PciRomEnable))
         return 0;
-    return value & ~(function->RomSize - 1) & ~PCI_ROM_FLAGS;
+    return value & ~(function->RomSize - 1) & ~PciRomFlags;
 }
 
 void Consider(Claim* claim, EmuFunction* function, uint32_t kind, uint32_t bar, uint32_t base, uint32_t size,
@@ -66,9 +66,9 @@ Claim Resolve(uint32_t address)
             continue;
         uint32_t layout = EmuHeaderLayout(function);
         for (uint32_t bar = 0; bar < PciBarCount(layout); ++bar)
-            Consider(&claim, function, CLAIM_BAR, bar, BarBase(function, bar), function->BarSize[bar], address);
-        if (layout == PCI_LAYOUT_DEVICE)
-            Consider(&claim, function, CLAIM_ROM, 0, RomBase(function), function->RomSize, address);
+            Consider(&claim, function, ClaimBar, bar, BarBase(function, bar), function->BarSize[bar], address);
+        if (layout == PciLayoutDevice)
+            Consider(&claim, function, ClaimRom, 0, RomBase(function), function->RomSize, address);
     }
     return claim;
 }
@@ -94,7 +94,7 @@ uint8_t ReadByte(const Claim& claim, uint32_t offset)
     if (claim.Count != 1)
         return 0xFF;
     EmuCard* card = EmuCardOfFunction(claim.Function);
-    if (claim.Kind == CLAIM_ROM) {
+    if (claim.Kind == ClaimRom) {
         if (!card)
             return 0xFF;
         EmuCard* answering = ChipBehind(claim);
@@ -118,7 +118,7 @@ void WriteByte(const Claim& claim, uint32_t offset, uint8_t value)
     EmuCard* card = EmuCardOfFunction(claim.Function);
     if (!card)
         return;
-    if (claim.Kind == CLAIM_ROM) {
+    if (claim.Kind == ClaimRom) {
         EmuCard* answering = ChipBehind(claim);
         if (answering)
             EmuChipWrite(answering, offset, value);
@@ -161,7 +161,7 @@ uint32_t EmuRegisterZeroReads()
 uint32_t EmuBusRead32(uint32_t address)
 {
     Claim claim = Resolve(address);
-    if (claim.Count == 1 && claim.Kind == CLAIM_BAR && claim.Bar == 1 && EmuCardOfFunction(claim.Function)) {
+    if (claim.Count == 1 && claim.Kind == ClaimBar && claim.Bar == 1 && EmuCardOfFunction(claim.Function)) {
         if (claim.Offset == 0)
             ++RegisterZeroReads;
         return EmuCardRegisterRead(EmuCardOfFunction(claim.Function), claim.Offset);
@@ -181,7 +181,7 @@ void EmuBusWrite8(uint32_t address, uint8_t value)
 void EmuBusWrite32(uint32_t address, uint32_t value)
 {
     Claim claim = Resolve(address);
-    if (claim.Count == 1 && claim.Kind == CLAIM_BAR && claim.Bar == 1 && EmuCardOfFunction(claim.Function)) {
+    if (claim.Count == 1 && claim.Kind == ClaimBar && claim.Bar == 1 && EmuCardOfFunction(claim.Function)) {
         EmuCardRegisterWrite(EmuCardOfFunction(claim.Function), claim.Offset, value);
         return;
     }
@@ -194,11 +194,11 @@ int EmuMappingRefused(uint32_t busAddress, uint32_t size)
     for (uint32_t i = 0; i < Machine.CardCount; ++i) {
         const EmuCard* card = &Machine.Cards[i];
         const EmuFunction* function = &Machine.Functions[card->FunctionIndex];
-        uint32_t registers = function->Config[PCI_BAR1 / 4] & ~PCI_BAR_MEMORY_FLAGS;
-        uint32_t memory = function->Config[PCI_BAR0 / 4] & ~PCI_BAR_MEMORY_FLAGS;
-        if (EmuFindFault(EMU_FAULT_MAP_REGISTER, function) && busAddress == registers)
+        uint32_t registers = function->Config[PciBar1 / 4] & ~PciBarMemoryFlags;
+        uint32_t memory = function->Config[PciBar0 / 4] & ~PciBarMemoryFlags;
+        if (EmuFindFault(EmuFaultMapRegister, function) && busAddress == registers)
             return 1;
-        if (EmuFindFault(EMU_FAULT_MAP_ROM, function) && busAddress == memory && size > 0)
+        if (EmuFindFault(EmuFaultMapRom, function) && busAddress == memory && size > 0)
             return 1;
     }
     return 0;

@@ -69,6 +69,6 @@ int EmuChipIdle(uint32_t bus, uint32_t device, uint32_t function)
     const EmuChip* chip = ChipAt(bus, device, function);
     if (!chip)
         return 0;
-    int busy = chip->Busy != EMU_BUSY_NONE && (chip->Stuck || EmuNowUs() < chip->BusyUntilUs);
-    return !busy && chip->Mode == EMU_CHIP_READ && chip->RestingMode == EMU_CHIP_READ;
+    int busy = chip->Busy != EmuBusyNone && (chip->Stuck || EmuNowUs() < chip->BusyUntilUs);
+    return !busy && chip->Mode == EmuChipModeRead && chip->RestingMode == EmuChipModeRead;
 }

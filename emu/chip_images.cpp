@@ -7,7 +7,7 @@
 
 namespace {
 
-char ImageFolder[EMU_PATH_SIZE];
+char ImageFolder[EmuPathSize];
 
 int IsAbsolute(const char* path)
 {
@@ -55,11 +55,11 @@ int EmuLoadImages(char* error, uint32_t errorSize)
         EmuChip* chip = &Machine.Cards[i].Chip;
         if (!chip->Model || !chip->ImagePath[0])
             continue;
-        char path[2 * EMU_PATH_SIZE];
+        char path[2 * EmuPathSize];
         if (!FullPath(chip->ImagePath, path, sizeof path))
             return Report(error, errorSize, "image path too long:", chip->ImagePath);
         uint32_t length = 0;
-        EmuFill(chip->Data, 0xFF, EMU_CHIP_CAPACITY);
+        EmuFill(chip->Data, 0xFF, EmuChipCapacity);
         if (EmuStorageRead(path, chip->Data, chip->Model->Size, &length)) {
             // A short file leaves the rest erased.
             chip->Dirty = length < chip->Model->Size;
@@ -83,7 +83,7 @@ int EmuSaveChangedImages(char* error, uint32_t errorSize)
         EmuChip* chip = &Machine.Cards[i].Chip;
         if (!chip->Model || !chip->ImagePath[0] || !chip->Dirty)
             continue;
-        char path[2 * EMU_PATH_SIZE];
+        char path[2 * EmuPathSize];
         if (!FullPath(chip->ImagePath, path, sizeof path) || !EmuStorageWrite(path, chip->Data, chip->Model->Size)) {
             ok = Report(error, errorSize, "cannot write image", path);
             continue;

@@ -20,13 +20,13 @@ uint32_t CommandTotals[CommandKinds];
 const char* CommandName(uint32_t kind)
 {
     switch (kind) {
-    case EMU_COMMAND_IDENTIFY: return "identify";
-    case EMU_COMMAND_EXIT: return "exit";
-    case EMU_COMMAND_RESET: return "reset";
-    case EMU_COMMAND_PROGRAM: return "program";
-    case EMU_COMMAND_PAGE: return "page";
-    case EMU_COMMAND_CHIP_ERASE: return "chip-erase";
-    case EMU_COMMAND_SECTOR_ERASE: return "sector-erase";
+    case EmuCommandIdentify: return "identify";
+    case EmuCommandExit: return "exit";
+    case EmuCommandReset: return "reset";
+    case EmuCommandProgram: return "program";
+    case EmuCommandPage: return "page";
+    case EmuCommandChipErase: return "chip-erase";
+    case EmuCommandSectorErase: return "sector-erase";
     default: return "?";
     }
 }
@@ -40,28 +40,28 @@ void TraceCommand(const EmuChipCommand& command)
     EmuLineLocation(&line, command.Bus, command.Device, command.Function);
     EmuLineText(&line, " ");
     EmuLineText(&line, CommandName(command.Kind));
-    if (command.Kind != EMU_COMMAND_RESET) {
+    if (command.Kind != EmuCommandReset) {
         EmuLineText(&line, " via 0x");
         EmuLineHex(&line, command.Address1, 4);
         EmuLineText(&line, "/0x");
         EmuLineHex(&line, command.Address2, 4);
     }
     switch (command.Kind) {
-    case EMU_COMMAND_PROGRAM:
+    case EmuCommandProgram:
         EmuLineText(&line, " byte 0x");
         EmuLineHex(&line, command.Offset, 5);
         EmuLineText(&line, " = 0x");
         EmuLineHex(&line, command.Value, 2);
         break;
-    case EMU_COMMAND_PAGE:
+    case EmuCommandPage:
         EmuLineText(&line, " at 0x");
         EmuLineHex(&line, command.Offset, 5);
         EmuLineText(&line, ", ");
         EmuLineDecimal(&line, command.Value);
         EmuLineText(&line, " bytes loaded");
         break;
-    case EMU_COMMAND_SECTOR_ERASE:
-    case EMU_COMMAND_RESET:
+    case EmuCommandSectorErase:
+    case EmuCommandReset:
         EmuLineText(&line, " at 0x");
         EmuLineHex(&line, command.Offset, 5);
         break;

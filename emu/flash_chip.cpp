@@ -28,7 +28,7 @@ int IsAddress2(const EmuChip* chip, uint32_t offset)
 
 uint32_t ProgramTimeUs(const EmuCard* card, int page)
 {
-    const EmuFault* slow = EmuFindFault(EMU_FAULT_SLOW, FunctionOf(card));
+    const EmuFault* slow = EmuFindFault(EmuFaultSlow, FunctionOf(card));
     if (slow)
         return slow->Value;
     const EmuFlashTimes& times = card->Chip.Model->Times;
@@ -42,7 +42,7 @@ int StuckAt(const EmuCard* card, uint32_t first, uint32_t length, uint32_t* offs
     const EmuFunction* function = FunctionOf(card);
     for (uint32_t i = 0; i < Machine.FaultCount; ++i) {
         EmuFault* fault = &Machine.Faults[i];
-        if (fault->Kind != EMU_FAULT_STUCK || fault->Bus != function->Bus || fault->Device != function->Device ||
+        if (fault->Kind != EmuFaultStuck || fault->Bus != function->Bus || fault->Device != function->Device ||
             fault->Function != function->Function)
             continue;
         uint32_t at = fault->Value & (card->Chip.Model->Size - 1);
@@ -67,7 +67,7 @@ void ToRest(EmuChip* chip)
 void StoreByte(EmuChip* chip, uint32_t offset, uint8_t value)
 {
     uint8_t old = chip->Data[offset];
-    uint8_t stored = EmuFlashHas(chip->Model, EMU_FLASH_CLEARS_ONLY) ? static_cast<uint8_t>(old & value) : value;
+    uint8_t stored = EmuFlashHas(chip->Model, EmuFlashClearsOnly) ? static_cast<uint8_t>(old & value) : value;
     if (stored != old)
         chip->Dirty = 1;
     chip->Data[offset] = stored;
@@ -77,20 +77,20 @@ void StoreByte(EmuChip* chip, uint32_t offset, uint8_t value)
 void Complete(EmuChip* chip)
 {
     switch (chip->Busy) {
-    case EMU_BUSY_BYTE:
+    case EmuBusyByte:
         if (!chip->Stuck)
             StoreByte(chip, chip->BusyOffset, chip->BusyValue);
         break;
-    case EMU_BUSY_PAGE:
+    case EmuBusyPage:
         // The part erases the page itself: bytes not loaded read 0xFF.
-        for (uint32_t i = 0; i < EMU_PAGE_SIZE; ++i) {
+        for (uint32_t i = 0; i < EmuPageSize; ++i) {
             uint32_t offset = chip->PageBase + i;
             if (chip->Stuck && offset == chip->StuckOffset)
                 continue;
             StoreByte(chip, offset, chip->PageLoaded[i] ? chip->PageBuffer[i] : 0xFF);
         }
         break;
-    case EMU_BUSY_ERASE:
+    case EmuBusyErase:
         for (uint32_t i = 0; i < chip->BusyLength; ++i) {
             if (chip->Data[chip->BusyOffset + i] != 0xFF)
                 chip->Dirty = 1;
@@ -99,7 +99,7 @@ void Complete(EmuChip* chip)
         break;
     default: break;
     }
-    chip->Busy = EMU_BUSY_NONE;
+    chip->Busy = EmuBusyNone;
     chip->Stuck = 0;
 }
 
@@ -109,10 +109,10 @@ void StartPageProgram(EmuCard* card)
     ToRest(chip);
     if (chip->LoadedCount == 0)
         return;
-    EmuLogChipCommand(card, EMU_COMMAND_PAGE, chip->Unlock1, chip->Unlock2, chip->PageBase, chip->LoadedCount);
-    chip->Busy = EMU_BUSY_PAGE;
+    EmuLogChipCommand(card, EmuCommandPage, chip->Unlock1, chip->Unlock2, chip->PageBase, chip->LoadedCount);
+    chip->Busy = EmuBusyPage;
     chip->BusyUntilUs = chip->LastLoadUs + ProgramTimeUs(card, 1);
-    chip->Stuck = static_cast<uint8_t>(StuckAt(card, chip->PageBase, EMU_PAGE_SIZE, &chip->StuckOffset));
+    chip->Stuck = static_cast<uint8_t>(StuckAt(card, chip->PageBase, EmuPageSize, &chip->StuckOffset));
 }
 
 // Brings the chip up to the present virtual time.
@@ -120,9 +120,9 @@ void Settle(EmuCard* card)
 {
     EmuChip* chip = &card->Chip;
     uint64_t now = EmuNowUs();
-    if (chip->Mode == EMU_CHIP_PAGE_LOAD && chip->LoadedCount > 0 && now - chip->LastLoadUs >= PageLoadWindowUs)
+    if (chip->Mode == EmuChipModePageLoad && chip->LoadedCount > 0 && now - chip->LastLoadUs >= PageLoadWindowUs)
         StartPageProgram(card);
-    if (chip->Busy != EMU_BUSY_NONE && !chip->Stuck && now >= chip->BusyUntilUs)
+    if (chip->Busy != EmuBusyNone && !chip->Stuck && now >= chip->BusyUntilUs)
         Complete(chip);
 }
 
@@ -130,26 +130,26 @@ void StartErase(EmuCard* card, uint32_t offset, uint32_t length, uint32_t timeUs
 {
     EmuChip* chip = &card->Chip;
     EmuLogChipCommand(card, kind, chip->Unlock1, chip->Unlock2, offset, 0);
-    chip->Busy = EMU_BUSY_ERASE;
+    chip->Busy = EmuBusyErase;
     chip->BusyOffset = offset;
     chip->BusyLength = length;
     chip->BusyValue = 0xFF;
     chip->BusyUntilUs = EmuNowUs() + timeUs;
-    chip->RestingMode = EMU_CHIP_READ;
-    chip->Mode = EMU_CHIP_READ;
+    chip->RestingMode = EmuChipModeRead;
+    chip->Mode = EmuChipModeRead;
 }
 
 void LoadPageByte(EmuCard* card, uint32_t offset, uint8_t value)
 {
     EmuChip* chip = &card->Chip;
     if (chip->LoadedCount == 0) {
-        chip->PageBase = offset & ~(EMU_PAGE_SIZE - 1u);
-        EmuFill(chip->PageLoaded, 0, EMU_PAGE_SIZE);
-    } else if ((offset & ~(EMU_PAGE_SIZE - 1u)) != chip->PageBase) {
+        chip->PageBase = offset & ~(EmuPageSize - 1u);
+        EmuFill(chip->PageLoaded, 0, EmuPageSize);
+    } else if ((offset & ~(EmuPageSize - 1u)) != chip->PageBase) {
         card->LostChipWrites += 1;  // outside the page being loaded
         return;
     }
-    uint32_t index = offset & (EMU_PAGE_SIZE - 1u);
+    uint32_t index = offset & (EmuPageSize - 1u);
     if (!chip->PageLoaded[index])
         chip->LoadedCount += 1;
     chip->PageLoaded[index] = 1;
@@ -162,8 +162,8 @@ void LoadPageByte(EmuCard* card, uint32_t offset, uint8_t value)
 void ProgramByte(EmuCard* card, uint32_t offset, uint8_t value)
 {
     EmuChip* chip = &card->Chip;
-    EmuLogChipCommand(card, EMU_COMMAND_PROGRAM, chip->Unlock1, chip->Unlock2, offset, value);
-    chip->Busy = EMU_BUSY_BYTE;
+    EmuLogChipCommand(card, EmuCommandProgram, chip->Unlock1, chip->Unlock2, offset, value);
+    chip->Busy = EmuBusyByte;
     chip->BusyOffset = offset;
     chip->BusyValue = value;
     chip->BusyUntilUs = EmuNowUs() + ProgramTimeUs(card, 0);
@@ -176,31 +176,31 @@ void Command(EmuCard* card, uint32_t offset, uint8_t value)
 {
     EmuChip* chip = &card->Chip;
     // After the unlock cycles 0xF0 resets at any address.
-    if (!IsAddress1(chip, offset) && value != JEDEC_RESET) {
+    if (!IsAddress1(chip, offset) && value != JedecReset) {
         ToRest(chip);
         return;
     }
     switch (value) {
-    case JEDEC_IDENTIFY:
-        EmuLogChipCommand(card, EMU_COMMAND_IDENTIFY, chip->Unlock1, chip->Unlock2, offset, value);
-        if (EmuFlashHas(chip->Model, EMU_FLASH_ANSWERS_ID))
-            chip->RestingMode = EMU_CHIP_ID;
+    case JedecIdentify:
+        EmuLogChipCommand(card, EmuCommandIdentify, chip->Unlock1, chip->Unlock2, offset, value);
+        if (EmuFlashHas(chip->Model, EmuFlashAnswersId))
+            chip->RestingMode = EmuChipModeId;
         ToRest(chip);
         break;
-    case JEDEC_RESET:
-        EmuLogChipCommand(card, EMU_COMMAND_EXIT, chip->Unlock1, chip->Unlock2, offset, value);
-        chip->RestingMode = EMU_CHIP_READ;
+    case JedecReset:
+        EmuLogChipCommand(card, EmuCommandExit, chip->Unlock1, chip->Unlock2, offset, value);
+        chip->RestingMode = EmuChipModeRead;
         ToRest(chip);
         break;
-    case JEDEC_PROGRAM:
-        if (EmuFlashHas(chip->Model, EMU_FLASH_PAGE_LOAD)) {
-            chip->Mode = EMU_CHIP_PAGE_LOAD;
+    case JedecProgram:
+        if (EmuFlashHas(chip->Model, EmuFlashPageLoad)) {
+            chip->Mode = EmuChipModePageLoad;
             chip->LoadedCount = 0;
         } else {
-            chip->Mode = EMU_CHIP_PROGRAM;
+            chip->Mode = EmuChipModeProgram;
         }
         break;
-    case JEDEC_ERASE: chip->Mode = EMU_CHIP_ERASE_SETUP; break;
+    case JedecErase: chip->Mode = EmuChipModeEraseSetup; break;
     default: ToRest(chip); break;
     }
 }
@@ -209,10 +209,10 @@ void EraseCommand(EmuCard* card, uint32_t offset, uint8_t value)
 {
     EmuChip* chip = &card->Chip;
     const EmuFlashModel* model = chip->Model;
-    if (value == JEDEC_CHIP_ERASE && IsAddress1(chip, offset)) {
-        StartErase(card, 0, model->Size, model->Times.ChipEraseUs, EMU_COMMAND_CHIP_ERASE);
-    } else if (value == JEDEC_SECTOR_ERASE && EmuFlashHas(model, EMU_FLASH_SECTORS)) {
-        StartErase(card, offset & ~0xFFFu, 0x1000, model->Times.SectorEraseUs, EMU_COMMAND_SECTOR_ERASE);
+    if (value == JedecChipErase && IsAddress1(chip, offset)) {
+        StartErase(card, 0, model->Size, model->Times.ChipEraseUs, EmuCommandChipErase);
+    } else if (value == JedecSectorErase && EmuFlashHas(model, EmuFlashSectors)) {
+        StartErase(card, offset & ~0xFFFu, 0x1000, model->Times.SectorEraseUs, EmuCommandSectorErase);
     } else {
         ToRest(chip);
     }
@@ -224,23 +224,23 @@ void EmuChipReset(EmuChip* chip, const EmuFlashModel* model)
 {
     EmuFill(chip, 0, sizeof *chip);
     chip->Model = model;
-    EmuFill(chip->Data, 0xFF, EMU_CHIP_CAPACITY);
+    EmuFill(chip->Data, 0xFF, EmuChipCapacity);
 }
 
 uint8_t EmuChipRead(EmuCard* card, uint32_t offset)
 {
     EmuChip* chip = &card->Chip;
     offset &= chip->Model->Size - 1;
-    if (chip->Mode == EMU_CHIP_PAGE_LOAD)
+    if (chip->Mode == EmuChipModePageLoad)
         StartPageProgram(card);  // a read ends the load at once
     Settle(card);
-    if (chip->Busy != EMU_BUSY_NONE) {
+    if (chip->Busy != EmuBusyNone) {
         uint8_t status =
-            static_cast<uint8_t>((~chip->BusyValue & JEDEC_DATA_POLL_BIT) | (chip->ToggleBit ? JEDEC_TOGGLE_BIT : 0));
+            static_cast<uint8_t>((~chip->BusyValue & JedecDataPollBit) | (chip->ToggleBit ? JedecToggleBit : 0));
         chip->ToggleBit ^= 1;
         return status;
     }
-    if (chip->RestingMode == EMU_CHIP_ID) {
+    if (chip->RestingMode == EmuChipModeId) {
         uint16_t id = chip->Model->ChipId;
         return static_cast<uint8_t>((offset & 1) ? id >> 8 : id);
     }
@@ -252,13 +252,13 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
     EmuChip* chip = &card->Chip;
     offset &= chip->Model->Size - 1;
     Settle(card);
-    if (chip->Busy != EMU_BUSY_NONE) {
+    if (chip->Busy != EmuBusyNone) {
         // Commands are ignored while the part is busy; a reset ends an
         // operation that would never finish.
-        if (value == JEDEC_RESET && chip->Stuck) {
-            EmuLogChipCommand(card, EMU_COMMAND_RESET, 0, 0, offset, value);
+        if (value == JedecReset && chip->Stuck) {
+            EmuLogChipCommand(card, EmuCommandReset, 0, 0, offset, value);
             Complete(chip);
-            chip->RestingMode = EMU_CHIP_READ;
+            chip->RestingMode = EmuChipModeRead;
             ToRest(chip);
         } else {
             card->LostChipWrites += 1;
@@ -266,46 +266,46 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
         return;
     }
     switch (chip->Mode) {
-    case EMU_CHIP_PROGRAM: ProgramByte(card, offset, value); return;
-    case EMU_CHIP_PAGE_LOAD: LoadPageByte(card, offset, value); return;
+    case EmuChipModeProgram: ProgramByte(card, offset, value); return;
+    case EmuChipModePageLoad: LoadPageByte(card, offset, value); return;
     default: break;
     }
-    if (value == JEDEC_RESET && chip->Mode != EMU_CHIP_UNLOCK2 && chip->Mode != EMU_CHIP_ERASE_UNLOCK2) {
-        EmuLogChipCommand(card, EMU_COMMAND_RESET, 0, 0, offset, value);
-        chip->RestingMode = EMU_CHIP_READ;
-        chip->Mode = EMU_CHIP_READ;
+    if (value == JedecReset && chip->Mode != EmuChipModeUnlock2 && chip->Mode != EmuChipModeEraseUnlock2) {
+        EmuLogChipCommand(card, EmuCommandReset, 0, 0, offset, value);
+        chip->RestingMode = EmuChipModeRead;
+        chip->Mode = EmuChipModeRead;
         return;
     }
     switch (chip->Mode) {
-    case EMU_CHIP_READ:
-    case EMU_CHIP_ID:
-        if (value == JEDEC_UNLOCK1 && IsAddress1(chip, offset)) {
-            chip->Mode = EMU_CHIP_UNLOCK1;
+    case EmuChipModeRead:
+    case EmuChipModeId:
+        if (value == JedecUnlock1 && IsAddress1(chip, offset)) {
+            chip->Mode = EmuChipModeUnlock1;
             chip->Unlock1 = offset;
         }
         break;
-    case EMU_CHIP_UNLOCK1:
-        if (value == JEDEC_UNLOCK2 && IsAddress2(chip, offset)) {
-            chip->Mode = EMU_CHIP_UNLOCK2;
+    case EmuChipModeUnlock1:
+        if (value == JedecUnlock2 && IsAddress2(chip, offset)) {
+            chip->Mode = EmuChipModeUnlock2;
             chip->Unlock2 = offset;
         } else {
             ToRest(chip);
         }
         break;
-    case EMU_CHIP_UNLOCK2: Command(card, offset, value); break;
-    case EMU_CHIP_ERASE_SETUP:
-        if (value == JEDEC_UNLOCK1 && IsAddress1(chip, offset))
-            chip->Mode = EMU_CHIP_ERASE_UNLOCK1;
+    case EmuChipModeUnlock2: Command(card, offset, value); break;
+    case EmuChipModeEraseSetup:
+        if (value == JedecUnlock1 && IsAddress1(chip, offset))
+            chip->Mode = EmuChipModeEraseUnlock1;
         else
             ToRest(chip);
         break;
-    case EMU_CHIP_ERASE_UNLOCK1:
-        if (value == JEDEC_UNLOCK2 && IsAddress2(chip, offset))
-            chip->Mode = EMU_CHIP_ERASE_UNLOCK2;
+    case EmuChipModeEraseUnlock1:
+        if (value == JedecUnlock2 && IsAddress2(chip, offset))
+            chip->Mode = EmuChipModeEraseUnlock2;
         else
             ToRest(chip);
         break;
-    case EMU_CHIP_ERASE_UNLOCK2: EraseCommand(card, offset, value); break;
+    case EmuChipModeEraseUnlock2: EraseCommand(card, offset, value); break;
     default: ToRest(chip); break;
     }
 }
@@ -321,9 +321,9 @@ void EmuChipAbort(EmuCard* card)
     EmuChip* chip = &card->Chip;
     if (!chip->Model)
         return;
-    if (chip->Mode == EMU_CHIP_PAGE_LOAD)
+    if (chip->Mode == EmuChipModePageLoad)
         StartPageProgram(card);
     Settle(card);
-    if (chip->Busy != EMU_BUSY_NONE && chip->Stuck)
+    if (chip->Busy != EmuBusyNone && chip->Stuck)
         Complete(chip);
 }

@@ -15,9 +15,9 @@
 // as 0x555/0x2AA.
 namespace {
 
-const uint32_t Id = EMU_FLASH_ANSWERS_ID, Pages = EMU_FLASH_PAGE_LOAD, ClearsOnly = EMU_FLASH_CLEARS_ONLY,
-               Sectors = EMU_FLASH_SECTORS;
-const uint32_t A1 = JEDEC_COMMAND_ADDRESS1, A2 = JEDEC_COMMAND_ADDRESS2;
+const uint32_t Id = EmuFlashAnswersId, Pages = EmuFlashPageLoad, ClearsOnly = EmuFlashClearsOnly,
+               Sectors = EmuFlashSectors;
+const uint32_t A1 = JedecCommandAddress1, A2 = JedecCommandAddress2;
 
 // One row per part, its fields in columns.
 // clang-format off

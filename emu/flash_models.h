@@ -8,10 +8,10 @@
 // What a part does; a part without any of these takes one byte per program
 // command, overwrites whatever the byte held and ignores identification.
 enum EmuFlashTrait {
-    EMU_FLASH_ANSWERS_ID = 1,   // shows its code in identification mode
-    EMU_FLASH_PAGE_LOAD = 2,    // a program command loads a 128-byte page
-    EMU_FLASH_CLEARS_ONLY = 4,  // programming can only clear bits: erase first
-    EMU_FLASH_SECTORS = 8,      // 4-KB sector erase
+    EmuFlashAnswersId = 1,   // shows its code in identification mode
+    EmuFlashPageLoad = 2,    // a program command loads a 128-byte page
+    EmuFlashClearsOnly = 4,  // programming can only clear bits: erase first
+    EmuFlashSectors = 8,     // 4-KB sector erase
 };
 
 // Completion times on the virtual clock, in microseconds (0: no such operation).

@@ -32,7 +32,7 @@
 
 namespace {
 
-const uint8_t DispatchLevel = PLATFORM_DISPATCH_LEVEL;
+const uint8_t DispatchLevel = PlatformDispatchLevel;
 const int32_t DefaultPriority = 8;
 const size_t DelayLogCapacity = 1000000;
 // Real-time safety nets: a correct driver never comes near them.
@@ -295,7 +295,7 @@ void HostWaitWhilePaused()
 
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
-    if (EmuHasFault(EMU_FAULT_CPU_QUERY))
+    if (EmuHasFault(EmuFaultCpuQuery))
         return 0;
     uint32_t processors = EmuProcessorCount();
     uint32_t mask = EmuProcessorMask();
@@ -328,9 +328,9 @@ int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
     }
     ++CreationsThisHold;
     bool last = CreationsThisHold >= ExpectedThreads;
-    if (last && EmuHasFault(EMU_FAULT_CPU_THREAD))
+    if (last && EmuHasFault(EmuFaultCpuThread))
         return 0;
-    bool gated = last && (EmuHasFault(EMU_FAULT_CPU_TIMEOUT) || EmuHasFault(EMU_FAULT_CPU_STRAGGLER));
+    bool gated = last && (EmuHasFault(EmuFaultCpuTimeout) || EmuHasFault(EmuFaultCpuStraggler));
     if (gated) {
         GateOpen = false;
         ++GatedThisHold;
@@ -386,7 +386,7 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
     if (host->Signalled.load() != 0)
         return 1;
     EmuAdvanceUs(static_cast<uint64_t>((-relativeTimeout100ns + 9) / 10));
-    if (EmuHasFault(EMU_FAULT_CPU_STRAGGLER)) {
+    if (EmuHasFault(EmuFaultCpuStraggler)) {
         StragglerGated = true;
     } else {
         GateOpen = true;  // the late thread gets its processor now
@@ -496,7 +496,7 @@ void PlatformLowerIrql(uint8_t irql)
     if (old >= DispatchLevel && irql < DispatchLevel) {
         if (IsHoldingThread) {
             Spinning.fetch_sub(1);
-            if (EmuHasFault(EMU_FAULT_CPU_LINGER))
+            if (EmuHasFault(EmuFaultCpuLinger))
                 std::this_thread::sleep_for(LingerTime);
         } else {
             HeldUs.fetch_add(EmuNowUs() - RaisedAtUs);
@@ -512,7 +512,7 @@ uint8_t PlatformGetCurrentIrql()
 
 void PlatformStallMicroseconds(uint32_t microseconds)
 {
-    RecordDelay(HOST_DELAY_STALL, microseconds);
+    RecordDelay(HostDelayStall, microseconds);
     EmuAdvanceUs(microseconds);
 }
 
@@ -524,7 +524,7 @@ void PlatformDelayExecution(int64_t relativeInterval100ns)
         HostReportMisuse("sleep with an absolute time");
         return;
     }
-    RecordDelay(HOST_DELAY_SLEEP, relativeInterval100ns);
+    RecordDelay(HostDelaySleep, relativeInterval100ns);
     uint64_t microseconds = static_cast<uint64_t>((-relativeInterval100ns + 9) / 10);
     EmuAdvanceUs(microseconds);
     // The sleep costs no wall time, but holding threads of an earlier hold

@@ -23,7 +23,7 @@ uint64_t HostVirtualTimeUs();
 uint64_t HostHeldTimeUs();
 
 // ---- Delays in the order the driver asked for them
-enum HostDelayKind { HOST_DELAY_STALL = 1, HOST_DELAY_SLEEP = 2 };
+enum HostDelayKind { HostDelayStall = 1, HostDelaySleep = 2 };
 struct HostDelay {
     uint32_t Kind;
     int64_t Amount;  // stall: microseconds; sleep: the relative interval in 100-ns units

@@ -155,13 +155,13 @@ int ParseBar(EmuToken value, uint32_t bar, PciLine* pci, ParseError* error)
     uint32_t base, size;
     if (!ParseDecoder(value, &base, &size))
         return Fail(error, "bad BAR, expected 0xBASE/SIZE", value);
-    int io = (base & PCI_BAR_IO_SPACE) != 0;
+    int io = (base & PciBarIoSpace) != 0;
     if (!IsPowerOfTwo(size) || size < (io ? 4u : 16u))
         return Fail(error, "BAR size must be a power of two of at least 16 (4 for I/O)", value);
-    uint32_t typeBits = io ? PCI_BAR_IO_FLAGS : PCI_BAR_MEMORY_FLAGS;
+    uint32_t typeBits = io ? PciBarIoFlags : PciBarMemoryFlags;
     if ((base & ~typeBits) & (size - 1))
         return Fail(error, "BAR base is not aligned to its size", value);
-    if (!io && (base & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64 && bar == 5)
+    if (!io && (base & PciBarMemoryType) == PciBarMemory64 && bar == 5)
         return Fail(error, "a 64-bit BAR needs the next BAR for its upper half", value);
     pci->BarValue[bar] = base;
     pci->BarSize[bar] = size;
@@ -175,7 +175,7 @@ int ParseRom(EmuToken value, PciLine* pci, ParseError* error)
         return Fail(error, "bad ROM BAR, expected 0xBASE/SIZE", value);
     if (!IsPowerOfTwo(size) || size < 2048)
         return Fail(error, "ROM size must be a power of two of at least 2K", value);
-    if ((base & ~PCI_ROM_ENABLE) & (size - 1))
+    if ((base & ~PciRomEnable) & (size - 1))
         return Fail(error, "ROM base is not aligned to its size", value);
     pci->HasRom = 1;
     pci->RomValue = base;
@@ -245,7 +245,7 @@ int ParsePciKey(EmuToken token, PciLine* pci, ParseError* error)
     } else if (EmuTokenStartsWith(key, "reg")) {
         EmuToken offsetText = {key.Text + 3, key.Length - 3};
         uint32_t offset, raw;
-        if (!ParseHexField(offsetText, 4, &offset) || (offset & 3) || offset >= EMU_CARD_REGISTERS * 4)
+        if (!ParseHexField(offsetText, 4, &offset) || (offset & 3) || offset >= EmuCardRegisters * 4)
             return Fail(error, "bad card register, expected regXXXX with XXXX a multiple of 4 below 4000", key);
         if (!EmuParseNumber(value, &raw))
             return Fail(error, "bad register value", value);
@@ -264,7 +264,7 @@ int ParsePciKey(EmuToken token, PciLine* pci, ParseError* error)
         if (!pci->Flash)
             return Fail(error, "unknown flash part", value);
     } else if (EmuTokenIs(key, "image")) {
-        if (value.Length == 0 || value.Length >= EMU_PATH_SIZE)
+        if (value.Length == 0 || value.Length >= EmuPathSize)
             return Fail(error, "bad image file name", value);
         pci->Image = value;
     } else {
@@ -277,11 +277,11 @@ int ParsePciKey(EmuToken token, PciLine* pci, ParseError* error)
 // 0x40 (its status register at 0x44 lists the transfer rates).
 void AddAgpCapabilities(EmuFunction* function)
 {
-    function->Config[PCI_COMMAND / 4] |= PCI_STATUS_CAPABILITIES << 16;
-    function->Config[PCI_CAPABILITY_POINTER / 4] = 0x60;
-    function->Config[0x60 / 4] = 0x00024000 | PCI_CAPABILITY_POWER;  // next 0x40
-    function->Config[0x40 / 4] = 0x00200000 | PCI_CAPABILITY_AGP;    // AGP 2.0, end of list
-    function->Config[0x44 / 4] = 0x1F000207;                         // 1x/2x/4x, sideband
+    function->Config[PciCommand / 4] |= PciStatusCapabilities << 16;
+    function->Config[PciCapabilityPointer / 4] = 0x60;
+    function->Config[0x60 / 4] = 0x00024000 | PciCapabilityPower;  // next 0x40
+    function->Config[0x40 / 4] = 0x00200000 | PciCapabilityAgp;    // AGP 2.0, end of list
+    function->Config[0x44 / 4] = 0x1F000207;                       // 1x/2x/4x, sideband
     function->Config[0x48 / 4] = 0x00000000;
 }
 
@@ -291,7 +291,7 @@ int ApplyPciLine(const PciLine* pci, ParseError* error)
         return Fail(error, "pci line without id=");
     if (EmuFindFunction(pci->Bus, pci->Device, pci->Function))
         return Fail(error, "function defined twice");
-    if (Machine.FunctionCount == EMU_MAX_FUNCTIONS)
+    if (Machine.FunctionCount == EmuMaxFunctions)
         return Fail(error, "too many functions (at most 64)");
     uint32_t vendorId = pci->Id & 0xFFFF, deviceId = pci->Id >> 16;
     uint32_t family = EmuOrvelFamily(vendorId, deviceId);
@@ -299,20 +299,20 @@ int ApplyPciLine(const PciLine* pci, ParseError* error)
         return Fail(error, "flash=, image= and reg keys need an Orvel card id");
     if (pci->Image.Length && !pci->Flash)
         return Fail(error, "image= needs flash=");
-    if (family != 0 && Machine.CardCount == EMU_MAX_CARDS)
+    if (family != 0 && Machine.CardCount == EmuMaxCards)
         return Fail(error, "too many Orvel cards (at most 16)");
 
     int index = static_cast<int>(Machine.FunctionCount++);
     EmuFunction* function = &Machine.Functions[index];
     EmuInitFunction(function, pci->Bus, pci->Device, pci->Function);
     uint32_t* config = function->Config;
-    config[PCI_VENDOR_ID / 4] = pci->Id;
-    uint32_t command = pci->HasCommand ? pci->Command : PCI_COMMAND_MEMORY | PCI_COMMAND_BUS_MASTER;
-    config[PCI_COMMAND / 4] = command | (pci->Status << 16);
+    config[PciVendorId / 4] = pci->Id;
+    uint32_t command = pci->HasCommand ? pci->Command : PciCommandMemory | PciCommandBusMaster;
+    config[PciCommand / 4] = command | (pci->Status << 16);
     // The 24-bit class code: class word and programming interface 0.
-    uint32_t classCode = pci->HasClass ? pci->ClassCode : (family ? PCI_CLASS_VGA << 8 : 0);
-    config[PCI_REVISION_ID / 4] = pci->Revision | (classCode << 8);
-    config[PCI_CACHE_LINE_SIZE / 4] = pci->HeaderType << 16;
+    uint32_t classCode = pci->HasClass ? pci->ClassCode : (family ? PciClassVga << 8 : 0);
+    config[PciRevisionId / 4] = pci->Revision | (classCode << 8);
+    config[PciCacheLineSize / 4] = pci->HeaderType << 16;
     uint32_t layout = PciHeaderLayout(pci->HeaderType);
     uint32_t barCount = PciBarCount(layout);
     for (uint32_t bar = 0; bar < 6; ++bar) {
@@ -321,21 +321,21 @@ int ApplyPciLine(const PciLine* pci, ParseError* error)
         if (bar >= barCount)
             return Fail(error, "this header type has no such BAR");
         if (bar > 0 && pci->BarSize[bar - 1] &&
-            (pci->BarValue[bar - 1] & (PCI_BAR_IO_SPACE | PCI_BAR_MEMORY_TYPE)) == PCI_BAR_MEMORY_64)
+            (pci->BarValue[bar - 1] & (PciBarIoSpace | PciBarMemoryType)) == PciBarMemory64)
             return Fail(error, "a BAR cannot follow a 64-bit BAR, which takes two registers");
         config[PciBarOffset(bar) / 4] = pci->BarValue[bar];
         function->BarSize[bar] = pci->BarSize[bar];
     }
     if (pci->HasSubsystem) {
-        if (layout != PCI_LAYOUT_DEVICE)
+        if (layout != PciLayoutDevice)
             return Fail(error, "subsys= needs header type 0");
-        config[PCI_SUBSYSTEM_VENDOR_ID / 4] = pci->Subsystem;
+        config[PciSubsystemVendorId / 4] = pci->Subsystem;
     }
     uint32_t romSize = pci->HasRom ? pci->RomSize : (family ? 0x20000u : 0);
     if (romSize) {
-        if (layout != PCI_LAYOUT_DEVICE)
+        if (layout != PciLayoutDevice)
             return Fail(error, "rom= needs header type 0");
-        config[PCI_ROM_BAR / 4] = pci->HasRom ? pci->RomValue : 0;
+        config[PciRomBar / 4] = pci->HasRom ? pci->RomValue : 0;
         function->RomSize = romSize;
     }
     if (pci->Agp)
@@ -402,15 +402,15 @@ struct FaultName {
 };
 
 const FaultName FaultNames[] = {
-    {"map-register", EMU_FAULT_MAP_REGISTER, 0, 0, 0},
-    {"map-rom", EMU_FAULT_MAP_ROM, 0, 0, 0},
-    {"cpu-query", EMU_FAULT_CPU_QUERY, -1, 0, 0},
-    {"cpu-thread", EMU_FAULT_CPU_THREAD, -1, 0, 0},
-    {"cpu-timeout", EMU_FAULT_CPU_TIMEOUT, -1, 0, 0},
-    {"cpu-straggler", EMU_FAULT_CPU_STRAGGLER, -1, 0, 0},
-    {"cpu-linger", EMU_FAULT_CPU_LINGER, -1, 0, 0},
-    {"stuck", EMU_FAULT_STUCK, 1, 1, 1},
-    {"slow", EMU_FAULT_SLOW, 1, 1, 0},
+    {"map-register", EmuFaultMapRegister, 0, 0, 0},
+    {"map-rom", EmuFaultMapRom, 0, 0, 0},
+    {"cpu-query", EmuFaultCpuQuery, -1, 0, 0},
+    {"cpu-thread", EmuFaultCpuThread, -1, 0, 0},
+    {"cpu-timeout", EmuFaultCpuTimeout, -1, 0, 0},
+    {"cpu-straggler", EmuFaultCpuStraggler, -1, 0, 0},
+    {"cpu-linger", EmuFaultCpuLinger, -1, 0, 0},
+    {"stuck", EmuFaultStuck, 1, 1, 1},
+    {"slow", EmuFaultSlow, 1, 1, 0},
 };
 
 int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
@@ -424,7 +424,7 @@ int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
     }
     if (!name)
         return Fail(error, "unknown fault", tokens[1]);
-    if (Machine.FaultCount == EMU_MAX_FAULTS)
+    if (Machine.FaultCount == EmuMaxFaults)
         return Fail(error, "too many faults (at most 32)");
     EmuFault fault;
     EmuFill(&fault, 0, sizeof fault);

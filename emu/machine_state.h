@@ -9,14 +9,14 @@
 #include "pci_machine.h"
 
 enum {
-    EMU_MAX_FUNCTIONS = 64,
-    EMU_MAX_CARDS = 16,
-    EMU_MAX_FAULTS = 32,
-    EMU_CONFIG_REGISTERS = 64,    // 256 bytes of configuration space
-    EMU_CARD_REGISTERS = 4096,    // 16 KB register window
-    EMU_CHIP_CAPACITY = 0x20000,  // 128 KB
-    EMU_PAGE_SIZE = 128,
-    EMU_PATH_SIZE = 260,
+    EmuMaxFunctions = 64,
+    EmuMaxCards = 16,
+    EmuMaxFaults = 32,
+    EmuConfigRegisters = 64,    // 256 bytes of configuration space
+    EmuCardRegisters = 4096,    // 16 KB register window
+    EmuChipCapacity = 0x20000,  // 128 KB
+    EmuPageSize = 128,
+    EmuPathSize = 260,
 };
 
 struct EmuFunction {
@@ -24,39 +24,39 @@ struct EmuFunction {
     uint8_t Device;
     uint8_t Function;
     int8_t CardIndex;  // -1: not an Orvel card
-    uint32_t Config[EMU_CONFIG_REGISTERS];
-    uint32_t Writable[EMU_CONFIG_REGISTERS];  // bits a configuration write changes
-    uint32_t BarSize[6];                      // 0: no memory or I/O decoder
-    uint32_t RomSize;                         // 0: no expansion ROM decoder
-    uint32_t WriteCount[EMU_CONFIG_REGISTERS];
+    uint32_t Config[EmuConfigRegisters];
+    uint32_t Writable[EmuConfigRegisters];  // bits a configuration write changes
+    uint32_t BarSize[6];                    // 0: no memory or I/O decoder
+    uint32_t RomSize;                       // 0: no expansion ROM decoder
+    uint32_t WriteCount[EmuConfigRegisters];
 };
 
 // Chip command states. Read and identification are the two resting modes;
 // the others are steps of an unlock sequence or a command in progress.
 enum EmuChipMode {
-    EMU_CHIP_READ = 0,
-    EMU_CHIP_ID,
-    EMU_CHIP_UNLOCK1,      // 0xAA seen at the first command address
-    EMU_CHIP_UNLOCK2,      // 0x55 seen at the second
-    EMU_CHIP_PROGRAM,      // byte chips: the next write is the data byte
-    EMU_CHIP_PAGE_LOAD,    // page chips: bytes of one page being loaded
-    EMU_CHIP_ERASE_SETUP,  // 0x80 seen
-    EMU_CHIP_ERASE_UNLOCK1,
-    EMU_CHIP_ERASE_UNLOCK2,
+    EmuChipModeRead = 0,
+    EmuChipModeId,
+    EmuChipModeUnlock1,     // 0xAA seen at the first command address
+    EmuChipModeUnlock2,     // 0x55 seen at the second
+    EmuChipModeProgram,     // byte chips: the next write is the data byte
+    EmuChipModePageLoad,    // page chips: bytes of one page being loaded
+    EmuChipModeEraseSetup,  // 0x80 seen
+    EmuChipModeEraseUnlock1,
+    EmuChipModeEraseUnlock2,
 };
 
 enum EmuChipBusy {
-    EMU_BUSY_NONE = 0,
-    EMU_BUSY_BYTE,
-    EMU_BUSY_PAGE,
-    EMU_BUSY_ERASE,
+    EmuBusyNone = 0,
+    EmuBusyByte,
+    EmuBusyPage,
+    EmuBusyErase,
 };
 
 struct EmuChip {
     const EmuFlashModel* Model;  // null: the card carries no chip
-    uint8_t Data[EMU_CHIP_CAPACITY];
+    uint8_t Data[EmuChipCapacity];
     uint8_t Mode;         // EmuChipMode
-    uint8_t RestingMode;  // EMU_CHIP_READ or EMU_CHIP_ID, where a sequence returns
+    uint8_t RestingMode;  // EmuChipModeRead or EmuChipModeId, where a sequence returns
     uint8_t Busy;         // EmuChipBusy
     uint8_t ToggleBit;    // bit 6 flips on every read while busy
     uint8_t Stuck;        // the operation in progress never completes
@@ -71,10 +71,10 @@ struct EmuChip {
     uint64_t LastLoadUs;
     // Page load
     uint32_t PageBase;
-    uint8_t PageBuffer[EMU_PAGE_SIZE];
-    uint8_t PageLoaded[EMU_PAGE_SIZE];
+    uint8_t PageBuffer[EmuPageSize];
+    uint8_t PageLoaded[EmuPageSize];
     uint32_t LoadedCount;
-    char ImagePath[EMU_PATH_SIZE];
+    char ImagePath[EmuPathSize];
 };
 
 struct EmuCard {
@@ -82,7 +82,7 @@ struct EmuCard {
     uint32_t Family;
     // Register latches: a read returns the latch of the register's partner
     // (see orvel_card.cpp), so reads and writes of a pair cross.
-    uint32_t Latch[EMU_CARD_REGISTERS];
+    uint32_t Latch[EmuCardRegisters];
     uint64_t LastRegisterWriteUs;
     uint32_t LostChipWrites;  // writes aimed at the ROM while the chip did not answer
     EmuChip Chip;
@@ -101,11 +101,11 @@ struct EmuFault {
 
 struct EmuMachine {
     uint32_t FunctionCount;
-    EmuFunction Functions[EMU_MAX_FUNCTIONS];
+    EmuFunction Functions[EmuMaxFunctions];
     uint32_t CardCount;
-    EmuCard Cards[EMU_MAX_CARDS];
+    EmuCard Cards[EmuMaxCards];
     uint32_t FaultCount;
-    EmuFault Faults[EMU_MAX_FAULTS];
+    EmuFault Faults[EmuMaxFaults];
     uint32_t ProcessorCount;
     uint32_t ProcessorMask;
 };

@@ -8,7 +8,7 @@ EmuMachine Machine;
 
 namespace {
 
-const uint32_t RomBarIndex = PCI_ROM_BAR / 4;
+const uint32_t RomBarIndex = PciRomBar / 4;
 
 void TraceWrite(const EmuFunction* function, uint32_t offset, uint32_t written, uint32_t before)
 {
@@ -50,7 +50,7 @@ EmuFunction* EmuFindFunction(uint32_t bus, uint32_t device, uint32_t function)
 
 uint32_t EmuHeaderLayout(const EmuFunction* function)
 {
-    return PciHeaderLayout(EmuFunctionRead32(function, PCI_HEADER_TYPE & ~3u) >> 16);
+    return PciHeaderLayout(EmuFunctionRead32(function, PciHeaderType & ~3u) >> 16);
 }
 
 EmuCard* EmuCardOfFunction(const EmuFunction* function)
@@ -89,18 +89,18 @@ void EmuInitFunction(EmuFunction* function, uint32_t bus, uint32_t device, uint3
 void EmuFinishFunction(EmuFunction* function)
 {
     uint32_t* writable = function->Writable;
-    writable[PCI_COMMAND / 4] = 0x0000FFFF;          // status is read-only here
-    writable[PCI_CACHE_LINE_SIZE / 4] = 0x0000FFFF;  // and the latency timer
-    writable[PCI_INTERRUPT_LINE / 4] = 0x000000FF;
-    for (uint32_t i = PCI_DEVICE_SPECIFIC / 4; i < EMU_CONFIG_REGISTERS; ++i)
+    writable[PciCommand / 4] = 0x0000FFFF;        // status is read-only here
+    writable[PciCacheLineSize / 4] = 0x0000FFFF;  // and the latency timer
+    writable[PciInterruptLine / 4] = 0x000000FF;
+    for (uint32_t i = PciDeviceSpecific / 4; i < EmuConfigRegisters; ++i)
         writable[i] = 0xFFFFFFFF;
     uint32_t layout = EmuHeaderLayout(function);
     uint32_t barCount = PciBarCount(layout);
-    if (layout == PCI_LAYOUT_BRIDGE) {
+    if (layout == PciLayoutBridge) {
         // Bus numbers, I/O and memory windows, upper halves.
-        for (uint32_t offset = PCI_BRIDGE_BUS_NUMBERS; offset <= PCI_BRIDGE_UPPER_IO; offset += 4)
+        for (uint32_t offset = PciBridgeBusNumbers; offset <= PciBridgeUpperIo; offset += 4)
             writable[offset / 4] = 0xFFFFFFFF;
-        writable[PCI_BRIDGE_IO_WINDOW / 4] = 0x0000FFFF;
+        writable[PciBridgeIoWindow / 4] = 0x0000FFFF;
     }
     for (uint32_t bar = 0; bar < barCount; ++bar) {
         uint32_t size = function->BarSize[bar];
@@ -108,28 +108,28 @@ void EmuFinishFunction(EmuFunction* function)
         if (size == 0)
             continue;
         uint32_t value = function->Config[index];
-        if (value & PCI_BAR_IO_SPACE) {
-            writable[index] = ~(size - 1) & ~PCI_BAR_IO_FLAGS;
+        if (value & PciBarIoSpace) {
+            writable[index] = ~(size - 1) & ~PciBarIoFlags;
         } else {
-            writable[index] = ~(size - 1) & ~PCI_BAR_MEMORY_FLAGS;
-            if ((value & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64 && bar + 1 < barCount)
+            writable[index] = ~(size - 1) & ~PciBarMemoryFlags;
+            if ((value & PciBarMemoryType) == PciBarMemory64 && bar + 1 < barCount)
                 writable[index + 1] = 0xFFFFFFFF;  // upper half of a 64-bit BAR
         }
     }
-    if (layout == PCI_LAYOUT_DEVICE && function->RomSize != 0)
-        writable[RomBarIndex] = (~(function->RomSize - 1) & ~PCI_ROM_FLAGS) | PCI_ROM_ENABLE;
+    if (layout == PciLayoutDevice && function->RomSize != 0)
+        writable[RomBarIndex] = (~(function->RomSize - 1) & ~PciRomFlags) | PciRomEnable;
 }
 
 uint32_t EmuFunctionRead32(const EmuFunction* function, uint32_t offset)
 {
-    if (offset >= EMU_CONFIG_REGISTERS * 4)
+    if (offset >= EmuConfigRegisters * 4)
         return 0;
     return function->Config[offset / 4];
 }
 
 void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, uint32_t byteMask)
 {
-    if (offset >= EMU_CONFIG_REGISTERS * 4)
+    if (offset >= EmuConfigRegisters * 4)
         return;
     uint32_t index = offset / 4;
     uint32_t before = function->Config[index];
@@ -140,7 +140,7 @@ void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, 
 
     // A chip that loses its decoder ends whatever it could not finish.
     EmuCard* card = EmuCardOfFunction(function);
-    if (card && index == RomBarIndex && (before & PCI_ROM_ENABLE) && !(function->Config[index] & PCI_ROM_ENABLE))
+    if (card && index == RomBarIndex && (before & PciRomEnable) && !(function->Config[index] & PciRomEnable))
         EmuChipAbort(card);
 }
 
@@ -152,7 +152,7 @@ void EmuConfigRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, u
         uint32_t at = offset + i;
         if (!function) {
             bytes[i] = 0xFF;
-        } else if (at < offset || at >= EMU_CONFIG_REGISTERS * 4) {
+        } else if (at < offset || at >= EmuConfigRegisters * 4) {
             bytes[i] = 0;
         } else {
             bytes[i] = static_cast<uint8_t>(function->Config[at / 4] >> (8 * (at % 4)));
@@ -170,7 +170,7 @@ void EmuConfigWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t of
     uint32_t i = 0;
     while (i < length) {
         uint32_t at = offset + i;
-        if (at < offset || at >= EMU_CONFIG_REGISTERS * 4)
+        if (at < offset || at >= EmuConfigRegisters * 4)
             return;
         uint32_t registerOffset = at & ~3u;
         uint32_t value = 0, mask = 0;
@@ -195,7 +195,7 @@ uint32_t EmuPeekConfig32(uint32_t bus, uint32_t device, uint32_t function, uint3
 uint32_t EmuConfigWriteCount(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)
 {
     const EmuFunction* found = EmuFindFunction(bus, device, function);
-    if (!found || offset >= EMU_CONFIG_REGISTERS * 4)
+    if (!found || offset >= EmuConfigRegisters * 4)
         return 0;
     return found->WriteCount[offset / 4];
 }

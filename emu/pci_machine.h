@@ -37,15 +37,15 @@ uint32_t EmuProcessorCount();
 uint32_t EmuProcessorMask();
 
 enum EmuFaultKind {
-    EMU_FAULT_MAP_REGISTER = 1,  // fault map-register [B:D.F]
-    EMU_FAULT_MAP_ROM,           // fault map-rom [B:D.F]
-    EMU_FAULT_CPU_QUERY,         // fault cpu-query
-    EMU_FAULT_CPU_THREAD,        // fault cpu-thread
-    EMU_FAULT_CPU_TIMEOUT,       // fault cpu-timeout
-    EMU_FAULT_STUCK,             // fault stuck B:D.F OFFSET
-    EMU_FAULT_SLOW,              // fault slow B:D.F US
-    EMU_FAULT_CPU_STRAGGLER,     // fault cpu-straggler
-    EMU_FAULT_CPU_LINGER,        // fault cpu-linger
+    EmuFaultMapRegister = 1,  // fault map-register [B:D.F]
+    EmuFaultMapRom,           // fault map-rom [B:D.F]
+    EmuFaultCpuQuery,         // fault cpu-query
+    EmuFaultCpuThread,        // fault cpu-thread
+    EmuFaultCpuTimeout,       // fault cpu-timeout
+    EmuFaultStuck,            // fault stuck B:D.F OFFSET
+    EmuFaultSlow,             // fault slow B:D.F US
+    EmuFaultCpuStraggler,     // fault cpu-straggler
+    EmuFaultCpuLinger,        // fault cpu-linger
 };
 // Whether the machine carries a fault of this kind (any target).
 int EmuHasFault(uint32_t kind);
@@ -85,13 +85,13 @@ int EmuChipPoke(uint32_t bus, uint32_t device, uint32_t function, uint32_t offse
 int EmuChipIdle(uint32_t bus, uint32_t device, uint32_t function);
 
 enum EmuChipCommandKind {
-    EMU_COMMAND_IDENTIFY = 1,  // unlock, 0x90: identification mode
-    EMU_COMMAND_EXIT,          // unlock, 0xF0: back to read mode
-    EMU_COMMAND_RESET,         // a lone 0xF0 write
-    EMU_COMMAND_PROGRAM,       // unlock, 0xA0, one byte
-    EMU_COMMAND_PAGE,          // unlock, 0xA0, a page load
-    EMU_COMMAND_CHIP_ERASE,    // unlock, 0x80, unlock, 0x10
-    EMU_COMMAND_SECTOR_ERASE,  // unlock, 0x80, unlock, 0x30 at the sector
+    EmuCommandIdentify = 1,  // unlock, 0x90: identification mode
+    EmuCommandExit,          // unlock, 0xF0: back to read mode
+    EmuCommandReset,         // a lone 0xF0 write
+    EmuCommandProgram,       // unlock, 0xA0, one byte
+    EmuCommandPage,          // unlock, 0xA0, a page load
+    EmuCommandChipErase,     // unlock, 0x80, unlock, 0x10
+    EmuCommandSectorErase,   // unlock, 0x80, unlock, 0x30 at the sector
 };
 
 struct EmuChipCommand {

@@ -19,7 +19,7 @@ extern const CardAccessSet AccessSetC;
 
 // Register values saved by Prepare for Restore live in the driver state
 // (SavedCardRegisters); the sets share the slots.
-enum { CARD_SAVED_REGISTER_COUNT = 6 };
+enum { CardSavedRegisterCount = 6 };
 
 // Family 1 -> A, 2 and 3 -> B, 4 -> C.
 const CardAccessSet* AccessSetForFamily(uint32_t family);

@@ -10,7 +10,7 @@ namespace {
 const uint32_t RelocationBase = 0x80000000u;
 // A chain cannot hold more distinct entries than configuration space has
 // byte offsets, so a longer walk can only be a cycle.
-const int CapabilityWalkLimit = PCI_CONFIG_SPACE_SIZE;
+const int CapabilityWalkLimit = PciConfigSpaceSize;
 // Where an AGP card's status register sits (its capability at 0x40): the
 // transfer rates it supports, in bits 0..3.
 const uint32_t AgpStatusRegister = 0x44;
@@ -49,9 +49,9 @@ void ProbeBar(BarSizing* sizing, uint32_t offset, uint32_t value, uint32_t* prob
     uint32_t bus = sizing->Bus, device = sizing->Device, function = sizing->Function;
     if (!sizing->KeepDecoding && !sizing->DecodingOff) {
         // Writing the status half as zero leaves its write-one-to-clear bits alone.
-        sizing->Command = PciRead32(bus, device, function, PCI_COMMAND) & 0xFFFF;
-        if (sizing->Command & PCI_COMMAND_MEMORY) {
-            PciWrite32(bus, device, function, PCI_COMMAND, sizing->Command & ~PCI_COMMAND_MEMORY);
+        sizing->Command = PciRead32(bus, device, function, PciCommand) & 0xFFFF;
+        if (sizing->Command & PciCommandMemory) {
+            PciWrite32(bus, device, function, PciCommand, sizing->Command & ~PciCommandMemory);
             sizing->DecodingOff = true;
         }
     }
@@ -63,7 +63,7 @@ void ProbeBar(BarSizing* sizing, uint32_t offset, uint32_t value, uint32_t* prob
 void EndBarSizing(const BarSizing& sizing)
 {
     if (sizing.DecodingOff)
-        PciWrite32(sizing.Bus, sizing.Device, sizing.Function, PCI_COMMAND, sizing.Command);
+        PciWrite32(sizing.Bus, sizing.Device, sizing.Function, PciCommand, sizing.Command);
 }
 
 void AccountBar(BarSizing* sizing, uint32_t offset)
@@ -73,14 +73,14 @@ void AccountBar(BarSizing* sizing, uint32_t offset)
     if (value == 0)
         return;
     uint32_t typeBits;
-    if (offset == PCI_ROM_BAR) {
-        typeBits = PCI_ROM_FLAGS;
+    if (offset == PciRomBar) {
+        typeBits = PciRomFlags;
     } else {
-        if (value & PCI_BAR_IO_SPACE)
+        if (value & PciBarIoSpace)
             return;
-        if ((value & PCI_BAR_MEMORY_TYPE) == PCI_BAR_MEMORY_64)
+        if ((value & PciBarMemoryType) == PciBarMemory64)
             return;
-        typeBits = PCI_BAR_MEMORY_FLAGS;
+        typeBits = PciBarMemoryFlags;
     }
     uint32_t base = value & ~typeBits;
     if (base < RelocationBase)
@@ -94,9 +94,9 @@ void AccountBar(BarSizing* sizing, uint32_t offset)
 void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function)
 {
     BarSizing sizing = BeginBarSizing(bus, device, function, false);
-    for (uint32_t bar = 0; bar < PciBarCount(PCI_LAYOUT_DEVICE); ++bar)
+    for (uint32_t bar = 0; bar < PciBarCount(PciLayoutDevice); ++bar)
         AccountBar(&sizing, PciBarOffset(bar));
-    AccountBar(&sizing, PCI_ROM_BAR);
+    AccountBar(&sizing, PciRomBar);
     EndBarSizing(sizing);
 }
 
@@ -104,7 +104,7 @@ void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function)
 // bits 4..15 of each half.
 void AccountBridgeWindow(uint32_t window)
 {
-    if (window == PCI_BRIDGE_WINDOW_UNSET)
+    if (window == PciBridgeWindowUnset)
         return;
     if ((window & 0x8000) == 0)
         return;
@@ -114,29 +114,29 @@ void AccountBridgeWindow(uint32_t window)
 
 void AccountFunction0(uint32_t bus, uint32_t device, uint8_t headerType)
 {
-    uint16_t classWord = PciRead16(bus, device, 0, PCI_CLASS_WORD);
-    if (classWord == PCI_CLASS_HOST_BRIDGE) {
+    uint16_t classWord = PciRead16(bus, device, 0, PciClassWord);
+    if (classWord == PciClassHostBridge) {
         BarSizing sizing = BeginBarSizing(bus, device, 0, true);
-        AccountBar(&sizing, PCI_BAR0);
+        AccountBar(&sizing, PciBar0);
         EndBarSizing(sizing);
-    } else if (classWord == PCI_CLASS_PCI_BRIDGE) {
-        AccountBridgeWindow(PciRead32(bus, device, 0, PCI_BRIDGE_MEMORY_WINDOW));
-        AccountBridgeWindow(PciRead32(bus, device, 0, PCI_BRIDGE_PREFETCH_WINDOW));
-    } else if (PciHeaderLayout(headerType) == PCI_LAYOUT_DEVICE) {
+    } else if (classWord == PciClassPciBridge) {
+        AccountBridgeWindow(PciRead32(bus, device, 0, PciBridgeMemoryWindow));
+        AccountBridgeWindow(PciRead32(bus, device, 0, PciBridgePrefetchWindow));
+    } else if (PciHeaderLayout(headerType) == PciLayoutDevice) {
         AccountAllBars(bus, device, 0);
     }
 }
 
 uint32_t TestAgp(uint32_t bus, uint32_t device, uint32_t function)
 {
-    if ((PciRead16(bus, device, function, PCI_STATUS) & PCI_STATUS_CAPABILITIES) == 0)
+    if ((PciRead16(bus, device, function, PciStatus) & PciStatusCapabilities) == 0)
         return 0;
     if ((PciRead32(bus, device, function, AgpStatusRegister) & 0xF) == 0)
         return 0;
-    uint32_t pointer = PciRead8(bus, device, function, PCI_CAPABILITY_POINTER);
+    uint32_t pointer = PciRead8(bus, device, function, PciCapabilityPointer);
     for (int step = 0; step < CapabilityWalkLimit; ++step) {
         uint16_t capability = PciRead16(bus, device, function, pointer);
-        if ((capability & 0xFF) == PCI_CAPABILITY_AGP)
+        if ((capability & 0xFF) == PciCapabilityAgp)
             return 1;
         pointer = capability >> 8;
         if (pointer == 0 || pointer >= 0xFF)
@@ -153,15 +153,15 @@ void FillEntry(PELMIX_DEVICE_ENTRY* entry, uint32_t bus, uint32_t device, uint32
     entry->Function = function;
     entry->VendorId = vendorId;
     entry->DeviceId = deviceId;
-    entry->SubsystemVendorId = PciRead16(bus, device, function, PCI_SUBSYSTEM_VENDOR_ID);
-    entry->SubsystemId = PciRead16(bus, device, function, PCI_SUBSYSTEM_ID);
-    entry->RevisionId = PciRead8(bus, device, function, PCI_REVISION_ID);
+    entry->SubsystemVendorId = PciRead16(bus, device, function, PciSubsystemVendorId);
+    entry->SubsystemId = PciRead16(bus, device, function, PciSubsystemId);
+    entry->RevisionId = PciRead8(bus, device, function, PciRevisionId);
     // The list reports the low four bits cleared, the ROM BAR's too.
-    entry->Bar0 = PciRead32(bus, device, function, PCI_BAR0) & ~0xFu;
-    entry->Bar1 = PciRead32(bus, device, function, PCI_BAR1) & ~0xFu;
-    entry->RomBar = PciRead32(bus, device, function, PCI_ROM_BAR) & ~0xFu;
+    entry->Bar0 = PciRead32(bus, device, function, PciBar0) & ~0xFu;
+    entry->Bar1 = PciRead32(bus, device, function, PciBar1) & ~0xFu;
+    entry->RomBar = PciRead32(bus, device, function, PciRomBar) & ~0xFu;
     entry->IsAgp = TestAgp(bus, device, function);
-    entry->MemoryEnabled = (PciRead32(bus, device, function, PCI_COMMAND) & PCI_COMMAND_MEMORY) ? 1 : 0;
+    entry->MemoryEnabled = (PciRead32(bus, device, function, PciCommand) & PciCommandMemory) ? 1 : 0;
     entry->Family = family;
 }
 
@@ -178,13 +178,13 @@ uint32_t CopyOut(PELMIX_DEVICE_LIST* reply)
 // Scans one device; returns 0 when the ninth card stopped the scan.
 int ScanDevice(uint32_t bus, uint32_t device)
 {
-    if (PciRead32(bus, device, 0, PCI_VENDOR_ID) == PCI_ABSENT)
+    if (PciRead32(bus, device, 0, PciVendorId) == PciAbsent)
         return 1;
     for (uint32_t function = 0; function < 8; ++function) {
-        if (PciRead32(bus, device, function, PCI_VENDOR_ID) == PCI_ABSENT)
+        if (PciRead32(bus, device, function, PciVendorId) == PciAbsent)
             continue;
-        uint16_t vendorId = PciRead16(bus, device, function, PCI_VENDOR_ID);
-        uint16_t deviceId = PciRead16(bus, device, function, PCI_DEVICE_ID);
+        uint16_t vendorId = PciRead16(bus, device, function, PciVendorId);
+        uint16_t deviceId = PciRead16(bus, device, function, PciDeviceId);
         uint32_t family = MatchCardFamily(vendorId, deviceId);
         if (family != 0) {
             CardTableRecord& table = Driver.CardTable;
@@ -193,12 +193,12 @@ int ScanDevice(uint32_t bus, uint32_t device)
             FillEntry(&table.Entries[table.Count], bus, device, function, vendorId, deviceId, family);
             ++table.Count;
         }
-        uint8_t headerType = PciRead8(bus, device, function, PCI_HEADER_TYPE);
+        uint8_t headerType = PciRead8(bus, device, function, PciHeaderType);
         if (function == 0) {
             AccountFunction0(bus, device, headerType);
-            if ((headerType & PCI_HEADER_MULTI_FUNCTION) == 0)
+            if ((headerType & PciHeaderMultiFunction) == 0)
                 return 1;
-        } else if (PciHeaderLayout(headerType) == PCI_LAYOUT_DEVICE) {
+        } else if (PciHeaderLayout(headerType) == PciLayoutDevice) {
             AccountAllBars(bus, device, function);
         }
         if (vendorId == Piix4VendorId && deviceId == Piix4IsaBridgeId)

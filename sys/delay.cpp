@@ -4,7 +4,7 @@
 
 void DelayMs(uint32_t milliseconds)
 {
-    if (PlatformGetCurrentIrql() > PLATFORM_PASSIVE_LEVEL)
+    if (PlatformGetCurrentIrql() > PlatformPassiveLevel)
         PlatformStallMicroseconds(milliseconds * 1000u);
     else
         PlatformDelayExecution(-10000 * static_cast<int64_t>(milliseconds));

@@ -6,7 +6,7 @@
 //   ACL         revision 2, 52 bytes, two ACEs
 //   ACE         ACCESS_ALLOWED, FILE_ALL_ACCESS (0x001F01FF), SID
 //   SID         revision 1, authority 5 (NT), sub-authorities
-alignas(4) const uint8_t DeviceDescriptor[DEVICE_DESCRIPTOR_LENGTH] = {
+alignas(4) const uint8_t DeviceDescriptor[DeviceDescriptorLength] = {
     // descriptor
     0x01,
     0x00,

@@ -10,7 +10,7 @@
 // A self-relative security descriptor with a DACL only, granting all file
 // access to LocalSystem (S-1-5-18) and to the Administrators group
 // (S-1-5-32-544), and nothing to anyone else.
-enum { DEVICE_DESCRIPTOR_LENGTH = 72 };
-alignas(4) extern const uint8_t DeviceDescriptor[DEVICE_DESCRIPTOR_LENGTH];
+enum { DeviceDescriptorLength = 72 };
+alignas(4) extern const uint8_t DeviceDescriptor[DeviceDescriptorLength];
 
 #endif

@@ -22,7 +22,7 @@ struct DriverStateRecord {
     // Its address is the start context of every holding thread.
     ProcessorHoldContext ProcessorHold {};
     // What the access set of the open ROM access phase saved for its Restore.
-    uint32_t SavedCardRegisters[CARD_SAVED_REGISTER_COUNT] = {};
+    uint32_t SavedCardRegisters[CardSavedRegisterCount] = {};
     // The chip of the last identification.
     ChipParameterRecord ChipParameters = LoadTimeChipParameters;
     // One request in the driver at a time; the platform initialises it.

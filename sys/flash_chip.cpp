@@ -8,8 +8,8 @@
 namespace {
 
 // Identification always enters and leaves by these offsets, whatever the chip.
-const uint32_t IdentifyAddress1 = JEDEC_COMMAND_ADDRESS1;
-const uint32_t IdentifyAddress2 = JEDEC_COMMAND_ADDRESS2;
+const uint32_t IdentifyAddress1 = JedecCommandAddress1;
+const uint32_t IdentifyAddress2 = JedecCommandAddress2;
 const uint32_t IdentifyWaitMs = 20;
 
 uint8_t ChipRead(const RomPhaseRecord* phase, uint32_t offset)
@@ -19,8 +19,8 @@ uint8_t ChipRead(const RomPhaseRecord* phase, uint32_t offset)
 
 void Unlock(const RomPhaseRecord* phase, uint32_t address1, uint32_t address2)
 {
-    ChipWrite(phase, address1, JEDEC_UNLOCK1);
-    ChipWrite(phase, address2, JEDEC_UNLOCK2);
+    ChipWrite(phase, address1, JedecUnlock1);
+    ChipWrite(phase, address2, JedecUnlock2);
 }
 
 void Command(const RomPhaseRecord* phase, uint32_t address1, uint32_t address2, uint8_t command)
@@ -55,13 +55,13 @@ int ProgramByBytes(const RomPhaseRecord* phase, const uint8_t* source, uint32_t 
 {
     int ready = 0;
     for (uint32_t i = 0; i < PELMIX_CHIP_BLOCK_SIZE; ++i) {
-        ChipCommand(phase, JEDEC_PROGRAM);
+        ChipCommand(phase, JedecProgram);
         ChipWrite(phase, offset + i, source[i]);
         ready = ByteReady(phase, offset + i, source[i]);
         if (!ready)
             break;
     }
-    ChipWrite(phase, 0, JEDEC_RESET);  // back to read mode, after a failure too
+    ChipWrite(phase, 0, JedecReset);  // back to read mode, after a failure too
     return ready;
 }
 
@@ -71,7 +71,7 @@ int PageReady(const RomPhaseRecord* phase, uint32_t lastOffset, uint8_t lastValu
 {
     for (int poll = 0; poll < 6; ++poll) {
         DelayMs(Driver.ChipParameters.ProgramWaitMs / 6);
-        if (((ChipRead(phase, lastOffset) ^ lastValue) & JEDEC_DATA_POLL_BIT) == 0)
+        if (((ChipRead(phase, lastOffset) ^ lastValue) & JedecDataPollBit) == 0)
             return 1;
     }
     return 0;
@@ -79,7 +79,7 @@ int PageReady(const RomPhaseRecord* phase, uint32_t lastOffset, uint8_t lastValu
 
 int ProgramWholePage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset)
 {
-    ChipCommand(phase, JEDEC_PROGRAM);
+    ChipCommand(phase, JedecProgram);
     for (uint32_t i = 0; i < PELMIX_CHIP_BLOCK_SIZE; ++i)
         ChipWrite(phase, offset + i, source[i]);
     const uint32_t last = PELMIX_CHIP_BLOCK_SIZE - 1;
@@ -102,7 +102,7 @@ void ChipWrite(const RomPhaseRecord* phase, uint32_t offset, uint8_t value)
 
 uint32_t IdentifyChip(const RomPhaseRecord* phase)
 {
-    Command(phase, IdentifyAddress1, IdentifyAddress2, JEDEC_IDENTIFY);
+    Command(phase, IdentifyAddress1, IdentifyAddress2, JedecIdentify);
     DelayMs(IdentifyWaitMs);
 
     uint32_t maker = ChipRead(phase, 0);
@@ -112,7 +112,7 @@ uint32_t IdentifyChip(const RomPhaseRecord* phase)
     const FlashChipRow* row = FindChipRow(chipId);
     Driver.ChipParameters = row->Parameters;
 
-    Command(phase, IdentifyAddress1, IdentifyAddress2, JEDEC_RESET);
+    Command(phase, IdentifyAddress1, IdentifyAddress2, JedecReset);
     DelayMs(row->ExitWaitMs);
     return chipId;
 }
@@ -137,9 +137,9 @@ int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t off
 void EraseChip(const RomPhaseRecord* phase)
 {
     const ChipParameterRecord& chip = Driver.ChipParameters;
-    ChipCommand(phase, JEDEC_ERASE);
-    ChipCommand(phase, JEDEC_CHIP_ERASE);
+    ChipCommand(phase, JedecErase);
+    ChipCommand(phase, JedecChipErase);
     DelayMs(chip.EraseWaitMs);
     Unlock(phase, chip.CommandAddress1, chip.CommandAddress2);
-    ChipWrite(phase, 0, JEDEC_RESET);
+    ChipWrite(phase, 0, JedecReset);
 }

@@ -17,8 +17,8 @@ struct ChipParameterRecord {
 
 // How a part takes a 128-byte page.
 enum ChipProgramMethod {
-    PROGRAM_BY_BYTES,  // one command per byte, each read back within 40 us
-    PROGRAM_BY_PAGE,   // the page loaded back to back, then data polling
+    ByBytes,  // one command per byte, each read back within 40 us
+    ByPage,   // the page loaded back to back, then data polling
 };
 
 // One flash part, by its identification code.

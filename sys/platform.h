@@ -28,7 +28,7 @@ void PlatformWrite8(void* mapping, uint32_t offset, uint8_t value);
 void PlatformWrite32(void* mapping, uint32_t offset, uint32_t value);
 
 // ---- Kernel services of the processor hold and the delays
-enum { PLATFORM_PASSIVE_LEVEL = 0, PLATFORM_DISPATCH_LEVEL = 2 };
+enum { PlatformPassiveLevel = 0, PlatformDispatchLevel = 2 };
 
 // Opaque storage each platform casts to its own event and spin lock.
 struct PlatformEvent {

@@ -87,7 +87,7 @@ uint32_t HoldProcessors()
         PlatformSetCurrentThreadPriority(oldPriority);
     }
 
-    hold->SavedIrql = PlatformRaiseIrql(PLATFORM_DISPATCH_LEVEL);
+    hold->SavedIrql = PlatformRaiseIrql(PlatformDispatchLevel);
     return PELMIX_RESULT_OK;
 }
 
@@ -105,7 +105,7 @@ void ReleaseProcessors()
 void HoldingThread(void* context)
 {
     ProcessorHoldContext* hold = static_cast<ProcessorHoldContext*>(context);
-    uint8_t oldIrql = PlatformRaiseIrql(PLATFORM_DISPATCH_LEVEL);
+    uint8_t oldIrql = PlatformRaiseIrql(PlatformDispatchLevel);
 
     PlatformAcquireSpinLockAtDpcLevel(&hold->ArrivalLock);
     hold->ArrivedCount += 1;

@@ -67,14 +67,14 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
 
     // From here on no other code runs anywhere in the machine.
     if (!entry->MemoryEnabled) {
-        uint32_t command = PciRead32(bus, device, function, PCI_COMMAND);
-        PciWrite32(bus, device, function, PCI_COMMAND, command | PCI_COMMAND_MEMORY);
+        uint32_t command = PciRead32(bus, device, function, PciCommand);
+        PciWrite32(bus, device, function, PciCommand, command | PciCommandMemory);
     }
     set->Prepare(registers);
     if (Driver.RelocationAddress != 0)
-        PciWrite32(bus, device, function, PCI_BAR0, Driver.RelocationAddress);
+        PciWrite32(bus, device, function, PciBar0, Driver.RelocationAddress);
     // The ROM now answers at the bus address BAR 0x10 left, which rom maps.
-    PciWrite32(bus, device, function, PCI_ROM_BAR, entry->Bar0 | PCI_ROM_ENABLE);
+    PciWrite32(bus, device, function, PciRomBar, entry->Bar0 | PciRomEnable);
 
     *phase = {bus, device, function, romWindowSize, entry, set, registers, rom};
     return PELMIX_RESULT_OK;
@@ -86,15 +86,15 @@ void EndRomAccess(const RomPhaseRecord* phase)
     const PELMIX_DEVICE_ENTRY* entry = phase->Entry;
     const CardAccessSet* set = phase->AccessSet;
 
-    PciWrite32(bus, device, function, PCI_BAR0, entry->Bar0);
-    PciWrite32(bus, device, function, PCI_ROM_BAR, entry->RomBar);  // decoder off
+    PciWrite32(bus, device, function, PciBar0, entry->Bar0);
+    PciWrite32(bus, device, function, PciRomBar, entry->RomBar);  // decoder off
     // The register window decodes only while memory space is enabled, so the
     // access set restores the registers before memory decoding goes back off;
     // the other way round the restore never reaches a card that had it off.
     set->Restore(phase->RegisterWindow);
     if (!entry->MemoryEnabled) {
-        uint32_t command = PciRead32(bus, device, function, PCI_COMMAND);
-        PciWrite32(bus, device, function, PCI_COMMAND, command & ~PCI_COMMAND_MEMORY);
+        uint32_t command = PciRead32(bus, device, function, PciCommand);
+        PciWrite32(bus, device, function, PciCommand, command & ~PciCommandMemory);
     }
     ReleaseProcessors();
 

@@ -9,7 +9,7 @@ struct NamedColour {
     BannerRgb colour;
 };
 
-const NamedColour kColours[] = {
+const NamedColour Colours[] = {
     {"yellow", {255, 255, 0}},
     {"green", {0, 255, 0}},
     {"red", {255, 0, 0}},
@@ -29,7 +29,7 @@ int SameIgnoringCase(const char* a, const char* b)
 BannerRgb BannerColourFor(const char* name)
 {
     if (name)
-        for (const NamedColour& c : kColours)
+        for (const NamedColour& c : Colours)
             if (SameIgnoringCase(name, c.name))
                 return c.colour;
     BannerRgb white = {255, 255, 255};

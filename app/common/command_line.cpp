@@ -21,7 +21,7 @@ struct SwitchEntry {
     uint32_t OptionFlagsRecord::*flag;
 };
 
-const SwitchEntry kSwitches[] = {
+const SwitchEntry Switches[] = {
     {"-nowrite", &OptionFlagsRecord::NoWrite},
     {"-forcereadcserr", &OptionFlagsRecord::ForceReadCsErr},
     {"-forcesourcecserr", &OptionFlagsRecord::ForceSourceCsErr},
@@ -30,7 +30,7 @@ const SwitchEntry kSwitches[] = {
     {"-devmode", &OptionFlagsRecord::DevMode},
 };
 
-const char kConfigName[] = "\\setup.cfg";
+const char ConfigName[] = "\\setup.cfg";
 
 int IsPlainFile(const char* path)
 {
@@ -43,11 +43,11 @@ int IsPlainFile(const char* path)
 // "folder\setup.cfg" into out; 0 when it would not fit.
 int JoinConfigName(const char* folder, size_t folderLen, char* out, size_t size)
 {
-    size_t total = folderLen + sizeof kConfigName - 1;
+    size_t total = folderLen + sizeof ConfigName - 1;
     if (total + 1 > size)
         return 0;
     memcpy(out, folder, folderLen);
-    memcpy(out + folderLen, kConfigName, sizeof kConfigName);
+    memcpy(out + folderLen, ConfigName, sizeof ConfigName);
     return 1;
 }
 
@@ -60,7 +60,7 @@ void ReadSwitches(const char* commandLine, OptionFlagsRecord* flags)
     for (char* p = lowered; *p; ++p)
         if (*p >= 'A' && *p <= 'Z')
             *p = char(*p - 'A' + 'a');
-    for (const SwitchEntry& s : kSwitches)
+    for (const SwitchEntry& s : Switches)
         if (strstr(lowered, s.text))
             flags->*s.flag = 1;
 }

@@ -7,11 +7,11 @@ namespace {
 
 // wsprintfA writes at most this many bytes, the terminator included, and
 // holds widths and precisions to the room it has left.
-const size_t kWsprintfLimit = 1024;
+const size_t WsprintfLimit = 1024;
 
 struct Output {
     char* buffer;
-    size_t size;  // at most kWsprintfLimit
+    size_t size;  // at most WsprintfLimit
     size_t used;
 };
 
@@ -22,7 +22,7 @@ size_t Room(const Output* out)
 
 size_t WsprintfRoom(const Output* out)
 {
-    return kWsprintfLimit - 1 - out->used;
+    return WsprintfLimit - 1 - out->used;
 }
 
 size_t AtMost(size_t value, size_t limit)
@@ -60,7 +60,7 @@ struct Conversion {
 size_t AddDigit(size_t value, char digit)
 {
     // Anything past the limit is cut to the room anyway.
-    return value < kWsprintfLimit ? value * 10 + size_t(digit - '0') : value;
+    return value < WsprintfLimit ? value * 10 + size_t(digit - '0') : value;
 }
 
 // Reads the conversion after a percent sign; 0 when the text ends first.
@@ -172,7 +172,7 @@ struct ConversionKind {
 // Left out: C, lc (a wide character), S, ls, ws (a wide text), p (a pointer),
 // I64 and I (64-bit or pointer-sized numbers) and o, e, f, n (not known).
 // h and l do not change how wsprintfA prints a number read as an int.
-const ConversionKind kConversions[] = {
+const ConversionKind Conversions[] = {
     {0, 'd', NumberArg, PutNumber},    {0, 'i', NumberArg, PutNumber},      {0, 'u', NumberArg, PutNumber},
     {0, 'x', NumberArg, PutNumber},    {0, 'X', NumberArg, PutNumber},      {'l', 'd', NumberArg, PutNumber},
     {'l', 'i', NumberArg, PutNumber},  {'l', 'u', NumberArg, PutNumber},    {'l', 'x', NumberArg, PutNumber},
@@ -187,7 +187,7 @@ const ConversionKind* KindOf(const Conversion& c)
     // '#' is for hexadecimal only; on other numbers wsprintfA miscounts it.
     if (c.HexPrefix && c.Type != 'x' && c.Type != 'X')
         return 0;
-    for (const ConversionKind& k : kConversions)
+    for (const ConversionKind& k : Conversions)
         if (k.Size == c.Size && k.Type == c.Type)
             return &k;
     return 0;
@@ -204,7 +204,7 @@ size_t FormatText(char* buffer, size_t size, const char* format, FormatArg first
 {
     if (size == 0)
         return 0;
-    Output out = {buffer, AtMost(size, kWsprintfLimit), 0};
+    Output out = {buffer, AtMost(size, WsprintfLimit), 0};
     const FormatArg* args[2] = {&first, &second};
     int next = 0;
     const char* p = format;

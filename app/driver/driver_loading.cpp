@@ -18,7 +18,7 @@ decltype(&::MessageBoxA) DriverMessageBox = ::MessageBoxA;
 
 namespace {
 
-const char kVxdFile[] = "Pelmix.vxd";
+const char VxdFile[] = "Pelmix.vxd";
 
 int FileInWorkingFolder(const char* name)
 {
@@ -72,15 +72,15 @@ void ShowStartFailure(HWND owner, const DriverServiceResult& r)
 
 int OpenVxd(HWND owner)
 {
-    if (!FileInWorkingFolder(kVxdFile)) {
-        ShowNoDriver(owner, kVxdFile);
+    if (!FileInWorkingFolder(VxdFile)) {
+        ShowNoDriver(owner, VxdFile);
         return 0;
     }
-    char path[4 + WorkDirSize + sizeof kVxdFile];
-    FormatText(path, sizeof path, "\\\\.\\%s%s", WorkDirShort, kVxdFile);
+    char path[4 + WorkDirSize + sizeof VxdFile];
+    FormatText(path, sizeof path, "\\\\.\\%s%s", WorkDirShort, VxdFile);
     DriverHandle = CreateFileA(path, 0, 0, 0, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, 0);
     if (DriverHandle == INVALID_HANDLE_VALUE) {
-        ShowBadDriver(owner, GetLastError(), kVxdFile);
+        ShowBadDriver(owner, GetLastError(), VxdFile);
         return 0;
     }
     DriverOpen = 1;

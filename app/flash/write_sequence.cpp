@@ -17,8 +17,8 @@ int ReadBackChecksumTest = 1;
 
 namespace {
 
-const uint32_t kRecordSize = sizeof(PELMIX_ROM_TRANSFER);
-const uint32_t kHeaderSize = sizeof(PELMIX_REQUEST_HEADER);
+const uint32_t RecordSize = sizeof(PELMIX_ROM_TRANSFER);
+const uint32_t HeaderSize = sizeof(PELMIX_REQUEST_HEADER);
 
 int HeldImage;  // CurrentImage holds what the card returned
 
@@ -39,7 +39,7 @@ void TargetSelectedCard(PELMIX_ROM_TRANSFER* record)
 RequestOutcome SendRecord(uint32_t code, PELMIX_ROM_TRANSFER* record, uint32_t* returned)
 {
     *returned = 0;
-    if (!TheHost.Request(code, record, kRecordSize, returned))
+    if (!TheHost.Request(code, record, RecordSize, returned))
         return RequestCallFailed;
     return record->Header.Status == 0 ? RequestDone : RequestRefused;
 }
@@ -126,7 +126,7 @@ int BackupStep(const char* path, int validate, int save, BackupFailure* failure)
     uint32_t returned = 0;
     if (SendRecord(IOCTL_PELMIX_READ_ROM, &CurrentImage, &returned) != RequestDone)
         why = BackupReadFailed;
-    CurrentImageLength = int32_t(returned) - int32_t(kHeaderSize);
+    CurrentImageLength = int32_t(returned) - int32_t(HeaderSize);
     if (why == BackupNoFailure && !UsableImageLength(CurrentImageLength))
         why = BackupReadFailed;  // a reply that carries no whole image
     HeldImage = why == BackupNoFailure;
@@ -175,7 +175,7 @@ int WriteSequence(void* owner)
     RequestOutcome reread = SendRecord(IOCTL_PELMIX_READ_ROM, &ReadBackImage, &returned);
     // The chip size: the backup read's, or the read-back's own when the
     // backup read brought no image.
-    int32_t length = HeldImage ? CurrentImageLength : int32_t(returned) - int32_t(kHeaderSize);
+    int32_t length = HeldImage ? CurrentImageLength : int32_t(returned) - int32_t(HeaderSize);
     if (reread == RequestDone && !UsableImageLength(length))
         reread = RequestCallFailed;
     if (reread != RequestDone) {

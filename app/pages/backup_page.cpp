@@ -17,8 +17,8 @@
 
 namespace {
 
-const int kKeyControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_BACKUP_PATH, IDC_BROWSE, IDC_SKIP_CHECKSUM, IDC_SKIP_BACKUP};
-const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
+const int KeyControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_BACKUP_PATH, IDC_BROWSE, IDC_SKIP_CHECKSUM, IDC_SKIP_BACKUP};
+const int KeyControlCount = sizeof KeyControls / sizeof KeyControls[0];
 
 void EnablePathControls(HWND page)
 {
@@ -45,7 +45,7 @@ void InitBackupPage(HWND page)
 {
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    SubclassPageControls(page, kKeyControls, kKeyControlCount);
+    SubclassPageControls(page, KeyControls, KeyControlCount);
     DefaultBackupName();
     SetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath);
     CheckDlgButton(page, IDC_SKIP_BACKUP, TheWizard.BackupEnabled ? BST_UNCHECKED : BST_CHECKED);
@@ -98,7 +98,7 @@ INT_PTR CALLBACK BackupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_CLOSE)
         ClearHiddenControls();
-    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+    if (PageConvention(page, message, wParam, KeyControls, KeyControlCount))
         return TRUE;
     switch (message) {
     case WM_INITDIALOG: InitBackupPage(page); return TRUE;

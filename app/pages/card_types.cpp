@@ -17,7 +17,7 @@ struct CardKind {
     int SplitsAtRevision5;
 };
 
-const CardKind kCardKinds[] = {
+const CardKind CardKinds[] = {
     {0x1E5B, 0x0A51, 1, 0}, {0x1E5B, 0x0A52, 2, 0}, {0x1D2E, 0x0C61, 3, 1},
     {0x1D2E, 0x0C62, 5, 0}, {0x1D2E, 0x0C63, 6, 0},
 };
@@ -26,7 +26,7 @@ const CardKind kCardKinds[] = {
 
 int ClassifyCard(uint32_t deviceId, uint32_t vendorId, uint32_t revisionId)
 {
-    for (const CardKind& kind : kCardKinds)
+    for (const CardKind& kind : CardKinds)
         if (kind.Device == deviceId && kind.Vendor == vendorId)
             return kind.Index + (kind.SplitsAtRevision5 && revisionId >= 5 ? 1 : 0);
     return 0;

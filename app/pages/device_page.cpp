@@ -18,8 +18,8 @@
 namespace {
 
 // The controls that take the page keys.
-const int kKeyControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_DEVICE_LIST, IDC_MORE_INFO};
-const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
+const int KeyControls[] = {IDOK, IDC_BACK, IDCANCEL, IDC_DEVICE_LIST, IDC_MORE_INFO};
+const int KeyControlCount = sizeof KeyControls / sizeof KeyControls[0];
 
 void InitDevicePage(HWND page)
 {
@@ -32,7 +32,7 @@ void InitDevicePage(HWND page)
     }
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    SubclassPageControls(page, kKeyControls, kKeyControlCount);
+    SubclassPageControls(page, KeyControls, KeyControlCount);
     EnableWindow(GetDlgItem(page, IDOK), FALSE);
     EnableWindow(GetDlgItem(page, IDC_MORE_INFO), FALSE);
 }
@@ -85,7 +85,7 @@ int StartDeviceSelection(HWND owner)
 
 INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
-    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+    if (PageConvention(page, message, wParam, KeyControls, KeyControlCount))
         return TRUE;
     switch (message) {
     case WM_INITDIALOG: InitDevicePage(page); return TRUE;

@@ -11,8 +11,8 @@
 namespace {
 
 // The controls that take the page keys.
-const int kKeyControls[] = {IDOK, IDC_RESTART_NOW, IDC_RESTART_LATER};
-const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
+const int KeyControls[] = {IDOK, IDC_RESTART_NOW, IDC_RESTART_LATER};
+const int KeyControlCount = sizeof KeyControls / sizeof KeyControls[0];
 
 void InitFinish(HWND page)
 {
@@ -22,7 +22,7 @@ void InitFinish(HWND page)
     if (LookupText(TextRebootMsg, text))
         SetDlgItemTextA(page, IDC_FINISH_TEXT, text);
     SendDlgItemMessageA(page, IDC_RESTART_NOW, BM_SETCHECK, BST_CHECKED, 0);
-    SubclassPageControls(page, kKeyControls, kKeyControlCount);
+    SubclassPageControls(page, KeyControls, KeyControlCount);
 }
 
 void Finish(HWND page)
@@ -41,7 +41,7 @@ void Finish(HWND page)
 
 INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
-    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+    if (PageConvention(page, message, wParam, KeyControls, KeyControlCount))
         return TRUE;
     switch (message) {
     case WM_INITDIALOG: InitFinish(page); return TRUE;

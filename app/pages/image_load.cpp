@@ -13,7 +13,7 @@
 
 namespace {
 
-const uint32_t kMaxBlocks = BiosImageBufferSize / BiosImageBlockSize;
+const uint32_t MaxBlocks = BiosImageBufferSize / BiosImageBlockSize;
 
 void TellBadFile(void* owner)
 {
@@ -25,10 +25,10 @@ int ReadImageFile(void* owner, FILE* file)
 {
     uint8_t* image = TheWizard.NewImage;
     uint32_t blocks = 0;
-    while (blocks < kMaxBlocks && fread(image + blocks * BiosImageBlockSize, BiosImageBlockSize, 1, file) == 1)
+    while (blocks < MaxBlocks && fread(image + blocks * BiosImageBlockSize, BiosImageBlockSize, 1, file) == 1)
         ++blocks;
     TheWizard.NewImageSize = blocks * BiosImageBlockSize;
-    if (blocks == kMaxBlocks && fgetc(file) != EOF) {
+    if (blocks == MaxBlocks && fgetc(file) != EOF) {
         TheWizard.NewImageSize = 0;
         TellBadFile(owner);
         return 0;

@@ -18,8 +18,8 @@ namespace {
 
 // The controls that take the page keys; the standard page also has the
 // last, the merge box.
-const int kKeyControls[] = {IDOK,           IDC_BACK,   IDCANCEL,      IDC_DEFAULT_IMAGE, IDC_SPECIFIC_IMAGE,
-                            IDC_IMAGE_PATH, IDC_BROWSE, IDC_DONT_MERGE};
+const int KeyControls[] = {IDOK,           IDC_BACK,   IDCANCEL,      IDC_DEFAULT_IMAGE, IDC_SPECIFIC_IMAGE,
+                           IDC_IMAGE_PATH, IDC_BROWSE, IDC_DONT_MERGE};
 
 int KeyControlCount(ImagePageKind kind)
 {
@@ -31,14 +31,14 @@ struct FlagBox {
     int32_t WizardState::*Flag;
 };
 
-const FlagBox kStandardBoxes[] = {{IDC_DONT_MERGE, &WizardState::DontMerge},
-                                  {IDC_IGNORE_CHECKSUM, &WizardState::IgnoreChecksum}};
-const FlagBox kReadErrorBoxes[] = {{IDC_MERGE_AFTER_ERROR, &WizardState::MergeAfterReadError},
-                                   {IDC_IGNORE_AFTER_ERROR, &WizardState::IgnoreChecksumAfterReadError}};
+const FlagBox StandardBoxes[] = {{IDC_DONT_MERGE, &WizardState::DontMerge},
+                                 {IDC_IGNORE_CHECKSUM, &WizardState::IgnoreChecksum}};
+const FlagBox ReadErrorBoxes[] = {{IDC_MERGE_AFTER_ERROR, &WizardState::MergeAfterReadError},
+                                  {IDC_IGNORE_AFTER_ERROR, &WizardState::IgnoreChecksumAfterReadError}};
 
 const FlagBox* BoxesOf(ImagePageKind kind)
 {
-    return kind == StandardImagePage ? kStandardBoxes : kReadErrorBoxes;
+    return kind == StandardImagePage ? StandardBoxes : ReadErrorBoxes;
 }
 
 void EnableFileControls(HWND page, BOOL on)
@@ -68,7 +68,7 @@ void InitImagePage(HWND page, ImagePageKind kind)
     }
     CenterOnScreen(page);
     ShowWindow(page, SW_SHOWNORMAL);
-    SubclassPageControls(page, kKeyControls, KeyControlCount(kind));
+    SubclassPageControls(page, KeyControls, KeyControlCount(kind));
 
     const FlagBox* boxes = BoxesOf(kind);
     ClearHiddenControls();
@@ -118,7 +118,7 @@ INT_PTR ImagePage(HWND page, UINT message, WPARAM wParam, ImagePageKind kind)
 {
     if (message == WM_CLOSE)
         ClearHiddenControls();
-    if (PageConvention(page, message, wParam, kKeyControls, KeyControlCount(kind)))
+    if (PageConvention(page, message, wParam, KeyControls, KeyControlCount(kind)))
         return TRUE;
     switch (message) {
     case WM_INITDIALOG: InitImagePage(page, kind); return TRUE;

@@ -17,11 +17,11 @@ struct ConfiguredText {
 };
 
 // The controls that take the page keys.
-const int kKeyControls[] = {IDOK, IDCANCEL};
-const int kKeyControlCount = sizeof kKeyControls / sizeof kKeyControls[0];
+const int KeyControls[] = {IDOK, IDCANCEL};
+const int KeyControlCount = sizeof KeyControls / sizeof KeyControls[0];
 
 // Texts that replace the page's own only when setup.cfg gives them.
-const ConfiguredText kWelcomeTexts[] = {
+const ConfiguredText WelcomeTexts[] = {
     {TextWelcomeMsg1, IDC_WELCOME_LINE},
     {TextWelcomeMsg2, IDC_WELCOME_CLICK},
     {TextWelcomeMsg3, IDC_WELCOME_LEGAL1},
@@ -37,17 +37,17 @@ void InitWelcome(HWND page)
     LookupText(TextWelcomeTxt, format);
     FormatText(text, sizeof text, format, ProductName, ProductName);
     SetDlgItemTextA(page, IDC_WELCOME_LINE, text);
-    for (const ConfiguredText& t : kWelcomeTexts)
+    for (const ConfiguredText& t : WelcomeTexts)
         if (LookupText(t.text, text))
             SetDlgItemTextA(page, t.control, text);
-    SubclassPageControls(page, kKeyControls, kKeyControlCount);
+    SubclassPageControls(page, KeyControls, KeyControlCount);
 }
 
 }  // namespace
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
-    if (PageConvention(page, message, wParam, kKeyControls, kKeyControlCount))
+    if (PageConvention(page, message, wParam, KeyControls, KeyControlCount))
         return TRUE;
     switch (message) {
     case WM_INITDIALOG: InitWelcome(page); return TRUE;

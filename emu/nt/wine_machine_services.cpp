@@ -45,7 +45,7 @@ void SetThreadIrql(uint8_t irql)
 {
     HANDLE thread = PsGetCurrentThreadId();
     ThreadIrql* entry = FindThreadIrql(thread);
-    if (irql == PLATFORM_PASSIVE_LEVEL) {
+    if (irql == PlatformPassiveLevel) {
         if (entry)
             __atomic_store_n(&entry->Thread, static_cast<HANDLE>(0), __ATOMIC_RELEASE);
         return;
@@ -70,7 +70,7 @@ WineSpinLock* SpinLockOf(PlatformSpinLock* lock)
 
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
-    if (EmuHasFault(EMU_FAULT_CPU_QUERY))
+    if (EmuHasFault(EmuFaultCpuQuery))
         return 0;
     *numberOfProcessors = static_cast<uint8_t>(EmuProcessorCount());
     *activeProcessorsMask = EmuProcessorMask();
@@ -79,7 +79,7 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
 
 int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
 {
-    if (EmuHasFault(EMU_FAULT_CPU_THREAD))
+    if (EmuHasFault(EmuFaultCpuThread))
         return 0;
     return KernelCreateSystemThread(start, context);
 }
@@ -92,7 +92,7 @@ int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
 int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
 {
     // A holding thread that never gets a processor: the wait runs out.
-    if (EmuHasFault(EMU_FAULT_CPU_TIMEOUT)) {
+    if (EmuHasFault(EmuFaultCpuTimeout)) {
         EmuAdvanceUs(static_cast<uint64_t>(-relativeTimeout100ns) / 10);
         return 0;
     }
@@ -126,7 +126,7 @@ void PlatformLowerIrql(uint8_t irql)
 uint8_t PlatformGetCurrentIrql()
 {
     ThreadIrql* entry = FindThreadIrql(PsGetCurrentThreadId());
-    return entry ? entry->Irql : static_cast<uint8_t>(PLATFORM_PASSIVE_LEVEL);
+    return entry ? entry->Irql : static_cast<uint8_t>(PlatformPassiveLevel);
 }
 
 void PlatformInitializeSpinLock(PlatformSpinLock* lock)

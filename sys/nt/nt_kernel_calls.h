@@ -25,7 +25,7 @@ static_assert(offsetof(PELMIX_SYSTEM_BASIC_INFORMATION, ActiveProcessorsAffinity
 static_assert(offsetof(PELMIX_SYSTEM_BASIC_INFORMATION, NumberOfProcessors) == 40, "processor count offset");
 #endif
 
-enum { PELMIX_SYSTEM_BASIC_INFORMATION_CLASS = 0 };
+enum { PelmixSystemBasicInformationClass = 0 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwQuerySystemInformation(ULONG informationClass, PVOID information, ULONG length,
                                                             PULONG returnLength);

@@ -96,8 +96,7 @@ PKTHREAD CurrentThread()
 int KernelQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
     PELMIX_SYSTEM_BASIC_INFORMATION information;
-    NTSTATUS status =
-        ZwQuerySystemInformation(PELMIX_SYSTEM_BASIC_INFORMATION_CLASS, &information, sizeof(information), 0);
+    NTSTATUS status = ZwQuerySystemInformation(PelmixSystemBasicInformationClass, &information, sizeof(information), 0);
     if (!NT_SUCCESS(status))
         return 0;
     *numberOfProcessors = static_cast<uint8_t>(information.NumberOfProcessors);

@@ -55,9 +55,9 @@ TEST_F(ChipRequests, WholeChipWriteAndReadBackOnEveryPart)
         RequestReply reply = SendRom(IOCTL_PELMIX_WRITE_ROM, &write);
         EXPECT_EQ(write.Record()->Header.Status, PELMIX_RESULT_OK);
         EXPECT_EQ(reply.Information, 4u);
-        EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_CHIP_ERASE), chip.EraseFirst ? 1u : 0u);
-        EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PAGE), chip.PageMethod ? chip.Size / 128 : 0u);
-        EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), chip.PageMethod ? 0u : chip.Size);
+        EXPECT_EQ(EmuChipCommandTotal(EmuCommandChipErase), chip.EraseFirst ? 1u : 0u);
+        EXPECT_EQ(EmuChipCommandTotal(EmuCommandPage), chip.PageMethod ? chip.Size / 128 : 0u);
+        EXPECT_EQ(EmuChipCommandTotal(EmuCommandProgram), chip.PageMethod ? 0u : chip.Size);
         // A 64-KB part takes only the first 64 KB of the record.
         EXPECT_TRUE(ChipBytes(0, chip.Size) == std::vector<uint8_t>(pattern.begin(), pattern.begin() + chip.Size));
 
@@ -79,7 +79,7 @@ TEST_F(ChipRequests, PreErasedWholeChipWriteDoesNotErase)
     memcpy(write.Record()->Data, pattern.data(), pattern.size());
     SendRom(IOCTL_PELMIX_WRITE_ROM_PREERASED, &write);
     EXPECT_EQ(write.Record()->Header.Status, PELMIX_RESULT_OK);
-    EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_CHIP_ERASE), 0u);
+    EXPECT_EQ(EmuChipCommandTotal(EmuCommandChipErase), 0u);
     EXPECT_TRUE(ChipBytes(0, 0x20000) == pattern);
 
     // On a chip that was not erased the first byte cannot read back.
@@ -97,7 +97,7 @@ TEST_F(ChipRequests, PageWritesOnPartsThatNeedAnEraseNeedThePreErasedRequest)
         pages.Page(0)[i] = PatternByte(i);
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
     EXPECT_EQ(pages.Status(), PELMIX_RESULT_ERASE_REQUIRED);
-    EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 0u);
+    EXPECT_EQ(EmuChipCommandTotal(EmuCommandProgram), 0u);
     ExpectLeftAsFound(before);
 
     SendPages(IOCTL_PELMIX_WRITE_PAGES_PREERASED, &pages);
@@ -157,8 +157,8 @@ TEST_F(ChipRequests, IdentificationOfEveryPart)
         // Identification enters and leaves by 0x5555/0x2AAA whatever the part.
         std::vector<EmuChipCommand> commands = ChipCommands();
         ASSERT_EQ(commands.size(), 2u);
-        EXPECT_EQ(commands[0].Kind, static_cast<uint32_t>(EMU_COMMAND_IDENTIFY));
-        EXPECT_EQ(commands[1].Kind, static_cast<uint32_t>(EMU_COMMAND_EXIT));
+        EXPECT_EQ(commands[0].Kind, static_cast<uint32_t>(EmuCommandIdentify));
+        EXPECT_EQ(commands[1].Kind, static_cast<uint32_t>(EmuCommandExit));
         for (const EmuChipCommand& command : commands) {
             EXPECT_EQ(command.Address1, 0x5555u);
             EXPECT_EQ(command.Address2, 0x2AAAu);
@@ -182,10 +182,10 @@ TEST_F(ChipRequests, EraseOfThe2320PartWaitsOneAndAHalfSecondsAtItsOwnOffsets)
     std::vector<EmuChipCommand> commands = ChipCommands();
     ASSERT_EQ(commands.size(), 4u);
     EXPECT_EQ(commands[0].Address1, 0x5555u);  // identification
-    EXPECT_EQ(commands[2].Kind, static_cast<uint32_t>(EMU_COMMAND_CHIP_ERASE));
+    EXPECT_EQ(commands[2].Kind, static_cast<uint32_t>(EmuCommandChipErase));
     EXPECT_EQ(commands[2].Address1, 0x555u);
     EXPECT_EQ(commands[2].Address2, 0x2AAu);
-    EXPECT_EQ(commands[3].Kind, static_cast<uint32_t>(EMU_COMMAND_EXIT));
+    EXPECT_EQ(commands[3].Kind, static_cast<uint32_t>(EmuCommandExit));
     EXPECT_EQ(commands[3].Address1, 0x555u);
     EXPECT_TRUE(ChipBytes(0, 0x20000) == std::vector<uint8_t>(0x20000, 0xFF));
     ExpectLeftAsFound(before);
@@ -200,13 +200,13 @@ TEST_F(ChipRequests, ByteCompletesWithinFortyMicroseconds)
         pages.Page(0)[i] = PatternByte(i);
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
     EXPECT_EQ(pages.Status(), PELMIX_RESULT_OK);
-    EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 128u);
+    EXPECT_EQ(EmuChipCommandTotal(EmuCommandProgram), 128u);
     EXPECT_EQ(ChipBytes(0x200, 128), std::vector<uint8_t>(pages.Page(0), pages.Page(0) + 128));
     std::vector<std::string> words = DelayWords();
     ASSERT_GE(words.size(), 8u);
     EXPECT_EQ(std::vector<std::string>(words.begin() + 5, words.begin() + 8),
               std::vector<std::string>({"stall 20", "stall 5", "stall 5"}));
-    EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_RESET), 1u) << "no reset to read mode after the page";
+    EXPECT_EQ(EmuChipCommandTotal(EmuCommandReset), 1u) << "no reset to read mode after the page";
 
     // The last look comes 40 us after the byte.
     StartOn(CardMachine(2, "9FDF", "", "fault slow 1:00.0 40\n"));
@@ -216,7 +216,7 @@ TEST_F(ChipRequests, ByteCompletesWithinFortyMicroseconds)
     StartOn(CardMachine(2, "9FDF", "", "fault slow 1:00.0 45\n"));
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
     EXPECT_EQ(pages.Status(), PELMIX_RESULT_PROGRAM_TIMEOUT);
-    EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 1u) << "the page goes on after a failed byte";
+    EXPECT_EQ(EmuChipCommandTotal(EmuCommandProgram), 1u) << "the page goes on after a failed byte";
     words = DelayWords();
     ASSERT_GE(words.size(), 10u);
     EXPECT_EQ(std::vector<std::string>(words.begin() + 5, words.begin() + 10),
@@ -238,7 +238,7 @@ TEST_F(ChipRequests, PageCompletesByTheSixthPoll)
     StartOn(CardMachine(1, "08BF", "", "fault slow 1:00.0 6500\n"));
     SendPages(IOCTL_PELMIX_WRITE_PAGES, &pages);
     EXPECT_EQ(pages.Status(), PELMIX_RESULT_PROGRAM_TIMEOUT);
-    EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PAGE), 1u) << "the write goes on after a failed page";
+    EXPECT_EQ(EmuChipCommandTotal(EmuCommandPage), 1u) << "the write goes on after a failed page";
     std::vector<std::string> words = DelayWords();
     EXPECT_EQ(std::count(words.begin(), words.end(), "stall 1000"), 6);
 }
@@ -254,7 +254,7 @@ TEST_F(ChipRequests, AFailedPageEndsTheWholeChipWriteThere)
     std::vector<uint8_t> chip = ChipBytes(0, 0x20000);
     EXPECT_TRUE(std::equal(chip.begin(), chip.begin() + 0x1010, pattern.begin()));
     EXPECT_TRUE(std::all_of(chip.begin() + 0x1011, chip.end(), [](uint8_t b) { return b == 0xFF; }));
-    EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 0x1011u);
+    EXPECT_EQ(EmuChipCommandTotal(EmuCommandProgram), 0x1011u);
 }
 
 // Each chip write is followed by a 32-bit read of register 0, which pushes
@@ -312,7 +312,7 @@ TEST_F(ChipRequests, PageRangesAreCheckedAgainstTheChipWithoutWrapAround)
             EXPECT_EQ(HostMappingsMade(), c.Status == PELMIX_RESULT_BAD_START_OFFSET ? 0u : 2u);
             if (c.Status != PELMIX_RESULT_OK) {
                 EXPECT_EQ(reply.Information, 4u);
-                EXPECT_EQ(EmuChipCommandTotal(EMU_COMMAND_PROGRAM), 0u);
+                EXPECT_EQ(EmuChipCommandTotal(EmuCommandProgram), 0u);
             } else if (code == IOCTL_PELMIX_READ_PAGES) {
                 EXPECT_EQ(reply.Information, 27 + 128 * c.Count);
                 if (c.Count == 1) {

@@ -190,7 +190,7 @@ inline std::vector<std::string> DelayWords()
 {
     std::vector<std::string> words;
     for (const HostDelay& delay : Delays())
-        words.push_back((delay.Kind == HOST_DELAY_SLEEP ? "sleep " : "stall ") + std::to_string(delay.Amount));
+        words.push_back((delay.Kind == HostDelaySleep ? "sleep " : "stall ") + std::to_string(delay.Amount));
     return words;
 }
 

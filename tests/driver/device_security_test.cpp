@@ -49,7 +49,7 @@ TEST(DeviceSecurity, OnlyTheSystemAndAdministratorsMayOpenTheDevice)
     EXPECT_EQ(DeviceDescriptor[acl], 2u) << "ACL revision";
     uint32_t aclSize = Read16(acl + 2);
     uint32_t aceCount = Read16(acl + 4);
-    EXPECT_EQ(acl + aclSize, static_cast<uint32_t>(DEVICE_DESCRIPTOR_LENGTH)) << "the ACL ends the descriptor";
+    EXPECT_EQ(acl + aclSize, static_cast<uint32_t>(DeviceDescriptorLength)) << "the ACL ends the descriptor";
 
     std::vector<std::string> granted;
     uint32_t ace = acl + 8;

@@ -195,7 +195,7 @@ TEST_F(RomAccessPhase, WaitsOfEachAccessSet)
         EXPECT_EQ(DelayWords(), expected);
         uint64_t held = 0;
         for (const HostDelay& delay : Delays()) {
-            if (delay.Kind == HOST_DELAY_STALL) {
+            if (delay.Kind == HostDelayStall) {
                 EXPECT_EQ(delay.Irql, 2);
                 held += delay.Amount;
             }

@@ -154,7 +154,7 @@ TEST(FlashChip, ChipEraseTakesItsTimeAndUsesThePartsCommandAddresses)
     EmuChipCommand command;
     ASSERT_EQ(EmuChipCommandCount(), 1u);
     ASSERT_EQ(EmuChipCommandAt(0, &command), 1);
-    EXPECT_EQ(command.Kind, static_cast<uint32_t>(EMU_COMMAND_CHIP_ERASE));
+    EXPECT_EQ(command.Kind, static_cast<uint32_t>(EmuCommandChipErase));
     EXPECT_EQ(command.Address1, 0x555u);
     EXPECT_EQ(command.Address2, 0x2AAu);
     // The part decodes eleven address bits, so identification at 0x5555 works.

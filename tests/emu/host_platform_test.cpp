@@ -27,7 +27,7 @@ TEST_F(HostPlatform, WaitsAdvanceVirtualTimeAndAreLoggedInOrder)
 {
     uint64_t start = HostVirtualTimeUs();
     PlatformDelayExecution(-670000);
-    uint8_t old = PlatformRaiseIrql(PLATFORM_DISPATCH_LEVEL);
+    uint8_t old = PlatformRaiseIrql(PlatformDispatchLevel);
     PlatformStallMicroseconds(1500000);
     PlatformLowerIrql(old);
     EXPECT_EQ(HostVirtualTimeUs() - start, 67000u + 1500000u);
@@ -36,23 +36,23 @@ TEST_F(HostPlatform, WaitsAdvanceVirtualTimeAndAreLoggedInOrder)
     HostDelay sleep, stall;
     ASSERT_TRUE(HostDelayAt(0, &sleep));
     ASSERT_TRUE(HostDelayAt(1, &stall));
-    EXPECT_EQ(sleep.Kind, static_cast<uint32_t>(HOST_DELAY_SLEEP));
+    EXPECT_EQ(sleep.Kind, static_cast<uint32_t>(HostDelaySleep));
     EXPECT_EQ(sleep.Amount, -670000);
     EXPECT_EQ(sleep.Irql, 0);
-    EXPECT_EQ(stall.Kind, static_cast<uint32_t>(HOST_DELAY_STALL));
+    EXPECT_EQ(stall.Kind, static_cast<uint32_t>(HostDelayStall));
     EXPECT_EQ(stall.Amount, 1500000);
     EXPECT_EQ(stall.AtUs, start + 67000);
-    EXPECT_EQ(stall.Irql, PLATFORM_DISPATCH_LEVEL);
+    EXPECT_EQ(stall.Irql, PlatformDispatchLevel);
 }
 
 TEST_F(HostPlatform, IrqlBelongsToEachThreadAndMisuseIsReported)
 {
-    uint8_t old = PlatformRaiseIrql(PLATFORM_DISPATCH_LEVEL);
+    uint8_t old = PlatformRaiseIrql(PlatformDispatchLevel);
     uint8_t seenElsewhere = 99;
     std::thread other([&] { seenElsewhere = PlatformGetCurrentIrql(); });
     other.join();
     EXPECT_EQ(seenElsewhere, 0);
-    EXPECT_EQ(HostCurrentIrql(), PLATFORM_DISPATCH_LEVEL);
+    EXPECT_EQ(HostCurrentIrql(), PlatformDispatchLevel);
     PlatformDelayExecution(-10000);  // a sleep at DISPATCH_LEVEL
     PlatformLowerIrql(old);
     EXPECT_EQ(HostMisuseCount(), 1u);
@@ -94,7 +94,7 @@ TEST_F(HostPlatform, HoldCapturesEveryOtherProcessorWithARealThread)
     ASSERT_EQ(HoldProcessors(), 0u);
     EXPECT_EQ(HostHoldingThreadsCreated(), 3u);
     EXPECT_EQ(HostHoldingThreadsSpinning(), 3u) << "every holding thread arrived";
-    EXPECT_EQ(HostCurrentIrql(), PLATFORM_DISPATCH_LEVEL);
+    EXPECT_EQ(HostCurrentIrql(), PlatformDispatchLevel);
     EXPECT_EQ(HostCurrentPriority(), 8) << "priority back after the wait";
     DelayMs(67);
     ReleaseProcessors();

@@ -16,7 +16,7 @@
 namespace {
 
 // The default board's whole version text, second line included.
-const char kBoardVersion[] = "ORVEL II AGP 16MB Bios Rev 1.01.00.0021\r\nKestrel Boards Ltd\r\n";
+const char BoardVersion[] = "ORVEL II AGP 16MB Bios Rev 1.01.00.0021\r\nKestrel Boards Ltd\r\n";
 
 TEST(CardTypes, ClassifiesByVendorDeviceAndRevision)
 {
@@ -94,7 +94,7 @@ TEST(DeviceDetection, VersionTextOfACardOrNothing)
 
     char text[VersionTextSize] = "";
     ReadCardVersion(1, text);
-    EXPECT_STREQ(text, kBoardVersion);
+    EXPECT_STREQ(text, BoardVersion);
     EXPECT_EQ(Card.Requests.back(), IOCTL_PELMIX_READ_ROM);
 
     // Processors not held in time: the text stays empty; asking again reads again.
@@ -103,7 +103,7 @@ TEST(DeviceDetection, VersionTextOfACardOrNothing)
     ReadCardVersion(1, text);
     EXPECT_STREQ(text, "");
     ReadCardVersion(1, text);
-    EXPECT_STREQ(text, kBoardVersion);
+    EXPECT_STREQ(text, BoardVersion);
 
     // An index beyond the list sends nothing.
     size_t sent = Card.Requests.size();

@@ -33,7 +33,7 @@ TEST(FormatText, ConfiguredFormatsCannotMisbehave)
 
 TEST(FormatText, ConversionsAsWsprintfAMakesThem)
 {
-    for (const FormatCase& c : kFormatCases) {
+    for (const FormatCase& c : FormatCases) {
         char out[256];
         if (c.Text)
             FormatText(out, sizeof out, c.Format, c.Text);

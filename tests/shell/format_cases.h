@@ -29,7 +29,7 @@ struct FormatCase {
         format, "Pelmix.sys", 0, 1, format                                                                             \
     }
 
-static const FormatCase kFormatCases[] = {
+static const FormatCase FormatCases[] = {
     // Numbers: every integer conversion, flags, width, precision, prefixes.
     ACCEPT_NUMBER("No card (code %04d)", 7, "No card (code 0007)"),
     ACCEPT_NUMBER("%d", -5, "-5"),

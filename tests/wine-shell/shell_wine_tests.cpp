@@ -90,7 +90,7 @@ void TestFormatAgainstWsprintfA()
 {
     static char want[1024], got[2048];
     char format[64];
-    for (const FormatCase& c : kFormatCases) {
+    for (const FormatCase& c : FormatCases) {
         FormatArg arg = c.Text ? FormatArg(c.Text) : FormatArg(c.Number);
         FormatText(got, sizeof got, c.Format, arg);
         if (!c.Refused) {

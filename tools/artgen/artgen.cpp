@@ -18,9 +18,9 @@ struct Rgb {
 };
 
 // The sixteen standard colours, first in both palettes.
-const Rgb kVga[16] = {{0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
-                      {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
-                      {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+const Rgb Vga[16] = {{0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+                     {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+                     {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
 
 // 256-colour palette: the sixteen standard colours, then a 64-step blue
 // ramp, a 64-step green ramp, a 64-step gold ramp and a grey ramp.
@@ -29,7 +29,7 @@ Rgb Palette256[256];
 void BuildPalette256()
 {
     for (int i = 0; i < 16; ++i)
-        Palette256[i] = kVga[i];
+        Palette256[i] = Vga[i];
     for (int i = 0; i < 64; ++i) {
         Palette256[16 + i] = {uint8_t(i * 2), uint8_t(i * 3), uint8_t(64 + i * 3)};
         Palette256[80 + i] = {uint8_t(i), uint8_t(60 + i * 2), uint8_t(30 + i)};
@@ -159,7 +159,7 @@ void PutInfoHeader(FILE* f, int w, int h, int bits, int colours, unsigned image_
 void PutPalette(FILE* f, int colours)
 {
     for (int i = 0; i < colours; ++i) {
-        const Rgb& c = colours == 16 ? kVga[i] : Palette256[i];
+        const Rgb& c = colours == 16 ? Vga[i] : Palette256[i];
         fputc(c.b, f);
         fputc(c.g, f);
         fputc(c.r, f);

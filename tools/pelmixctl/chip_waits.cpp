@@ -17,7 +17,7 @@ const uint32_t BytePageUs = 128 * 40;
 // Page method: six polls of a sixth of the chip's program wait each.
 uint32_t PageUs(const FlashChipRow& row)
 {
-    if (row.Method == PROGRAM_BY_BYTES)
+    if (row.Method == ByBytes)
         return BytePageUs;
     return 6 * (row.Parameters.ProgramWaitMs / 6) * 1000;
 }

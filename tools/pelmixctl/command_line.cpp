@@ -52,15 +52,15 @@ struct CommandShape {
 };
 
 const CommandShape Shapes[] = {
-    {"enum", COMMAND_ENUM, 0, 0, 0},
-    {"identify", COMMAND_IDENTIFY, 1, 0, 0},
-    {"read-rom", COMMAND_READ_ROM, 1, 0, 1},
-    {"write-rom", COMMAND_WRITE_ROM, 1, 0, 1},
-    {"write-rom-preerased", COMMAND_WRITE_ROM_PREERASED, 1, 0, 1},
-    {"read-pages", COMMAND_READ_PAGES, 1, 2, 1},
-    {"write-pages", COMMAND_WRITE_PAGES, 1, 1, 1},
-    {"write-pages-preerased", COMMAND_WRITE_PAGES_PREERASED, 1, 1, 1},
-    {"erase", COMMAND_ERASE, 1, 0, 0},
+    {"enum", CommandEnum, 0, 0, 0},
+    {"identify", CommandIdentify, 1, 0, 0},
+    {"read-rom", CommandReadRom, 1, 0, 1},
+    {"write-rom", CommandWriteRom, 1, 0, 1},
+    {"write-rom-preerased", CommandWriteRomPreerased, 1, 0, 1},
+    {"read-pages", CommandReadPages, 1, 2, 1},
+    {"write-pages", CommandWritePages, 1, 1, 1},
+    {"write-pages-preerased", CommandWritePagesPreerased, 1, 1, 1},
+    {"erase", CommandErase, 1, 0, 0},
 };
 
 int HexValue(char c)
@@ -115,11 +115,11 @@ struct UserShape {
 };
 
 const UserShape UserShapes[] = {
-    {"backup", USER_BACKUP, "backup T FILE [--force]"},
-    {"flash", USER_FLASH,
+    {"backup", UserBackup, "backup T FILE [--force]"},
+    {"flash", UserFlash,
      "flash T (IMAGE | --inbuilt) --backup FILE [--no-merge] [--ignore-checksum] [--yes] [--force]"},
-    {"restore", USER_RESTORE, "restore T FILE [--yes]"},
-    {"verify", USER_VERIFY, "verify T FILE"},
+    {"restore", UserRestore, "restore T FILE [--yes]"},
+    {"verify", UserVerify, "verify T FILE"},
 };
 
 // The switches each user command takes, besides --json, --machine FILE and
@@ -131,11 +131,11 @@ struct UserOption {
 };
 
 const UserOption UserOptions[] = {
-    {"--force", 1 << USER_BACKUP | 1 << USER_FLASH, &UserCommand::Force},
-    {"--inbuilt", 1 << USER_FLASH, &UserCommand::InBuilt},
-    {"--no-merge", 1 << USER_FLASH, &UserCommand::NoMerge},
-    {"--ignore-checksum", 1 << USER_FLASH, &UserCommand::IgnoreChecksum},
-    {"--yes", 1 << USER_FLASH | 1 << USER_RESTORE, &UserCommand::Yes},
+    {"--force", 1 << UserBackup | 1 << UserFlash, &UserCommand::Force},
+    {"--inbuilt", 1 << UserFlash, &UserCommand::InBuilt},
+    {"--no-merge", 1 << UserFlash, &UserCommand::NoMerge},
+    {"--ignore-checksum", 1 << UserFlash, &UserCommand::IgnoreChecksum},
+    {"--yes", 1 << UserFlash | 1 << UserRestore, &UserCommand::Yes},
 };
 
 const UserOption* FindUserOption(const char* name, int kind)
@@ -173,7 +173,7 @@ int ParseUserCommand(int argc, char** argv, int i, const UserShape* shape, Comma
             positional[count++] = word;
         } else if (strcmp(word, "--json") == 0) {
             line->Json = 1;
-        } else if (strcmp(word, "--machine") == 0 || (shape->Kind == USER_FLASH && strcmp(word, "--backup") == 0)) {
+        } else if (strcmp(word, "--machine") == 0 || (shape->Kind == UserFlash && strcmp(word, "--backup") == 0)) {
             if (i + 1 >= argc) {
                 snprintf(problem, sizeof problem, "%s needs a file name", word);
                 return UserUsage(error, errorSize, shape, problem);
@@ -192,9 +192,9 @@ int ParseUserCommand(int argc, char** argv, int i, const UserShape* shape, Comma
         snprintf(problem, sizeof problem, "%s does not take %s", shape->Name, argv[i]);
         return UserUsage(error, errorSize, shape, problem);
     }
-    int files = shape->Kind == USER_FLASH && user->InBuilt ? 0 : 1;
+    int files = shape->Kind == UserFlash && user->InBuilt ? 0 : 1;
     if (count != 1 + files) {
-        if (shape->Kind == USER_FLASH && user->InBuilt && count == 2)
+        if (shape->Kind == UserFlash && user->InBuilt && count == 2)
             return UserUsage(error, errorSize, shape, "an IMAGE and --inbuilt both given");
         return UserUsage(error, errorSize, shape, "missing arguments");
     }
@@ -203,7 +203,7 @@ int ParseUserCommand(int argc, char** argv, int i, const UserShape* shape, Comma
         return UserUsage(error, errorSize, shape, problem);
     }
     user->File = files ? positional[1] : nullptr;
-    if (shape->Kind == USER_FLASH && !user->Backup)
+    if (shape->Kind == UserFlash && !user->Backup)
         return UserUsage(error, errorSize, shape, "flash needs --backup FILE");
     return 1;
 }
@@ -283,7 +283,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line, char* error, uint
         Command* command = &line->Commands[line->CommandCount];
         const char* name = argv[i++];
         if (strcmp(name, "raw") == 0) {
-            command->Kind = COMMAND_RAW;
+            command->Kind = CommandRaw;
             if (i + 3 > argc)
                 return Fail(error, errorSize, "%s", "raw needs CODE INLEN OUTLEN [HEX]");
             if (!ParseNumber(argv[i], &command->Code))

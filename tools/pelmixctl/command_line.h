@@ -5,16 +5,16 @@
 #include <stdint.h>
 
 enum CommandKind {
-    COMMAND_ENUM,
-    COMMAND_IDENTIFY,
-    COMMAND_READ_ROM,
-    COMMAND_WRITE_ROM,
-    COMMAND_WRITE_ROM_PREERASED,
-    COMMAND_READ_PAGES,
-    COMMAND_WRITE_PAGES,
-    COMMAND_WRITE_PAGES_PREERASED,
-    COMMAND_ERASE,
-    COMMAND_RAW,
+    CommandEnum,
+    CommandIdentify,
+    CommandReadRom,
+    CommandWriteRom,
+    CommandWriteRomPreerased,
+    CommandReadPages,
+    CommandWritePages,
+    CommandWritePagesPreerased,
+    CommandErase,
+    CommandRaw,
 };
 
 struct Command {
@@ -29,7 +29,7 @@ struct Command {
 enum { MaxCommands = 256 };
 
 // The user-level commands: the wizard's backup, write and restore sequence.
-enum UserCommandKind { USER_NONE, USER_BACKUP, USER_FLASH, USER_RESTORE, USER_VERIFY };
+enum UserCommandKind { UserNone, UserBackup, UserFlash, UserRestore, UserVerify };
 
 struct UserCommand {
     int Kind;                        // UserCommandKind
@@ -46,7 +46,7 @@ struct CommandLine {
     int Help;
     uint32_t CommandCount;
     Command Commands[MaxCommands];
-    UserCommand User;  // Kind USER_NONE for a list of requests
+    UserCommand User;  // Kind UserNone for a list of requests
 };
 
 // 1, or 0 with a message in error (a usage error).

@@ -14,7 +14,7 @@ int main(int argc, char** argv)
     if (!ParseCommandLine(argc, argv, &Line, error, sizeof error)) {
         fprintf(stderr, "pelmixctl: %s\n", error);
         // The user-level commands keep 1 for every refusal before the chip.
-        if (Line.User.Kind != USER_NONE)
+        if (Line.User.Kind != UserNone)
             return UserRefused;
         fputs(UsageText, stderr);
         return 2;
@@ -23,7 +23,7 @@ int main(int argc, char** argv)
         fputs(UsageText, stdout);
         return 0;
     }
-    if (Line.User.Kind != USER_NONE)
+    if (Line.User.Kind != UserNone)
         return RunUserCommand(&Line);
     return RunCommands(&Line);
 }

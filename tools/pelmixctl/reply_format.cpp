@@ -63,15 +63,15 @@ std::string StatusText(uint32_t status)
 const char* RequestName(int kind)
 {
     switch (kind) {
-    case COMMAND_ENUM: return "ENUM_DEVICES";
-    case COMMAND_IDENTIFY: return "IDENTIFY_CHIP";
-    case COMMAND_READ_ROM: return "READ_ROM";
-    case COMMAND_WRITE_ROM: return "WRITE_ROM";
-    case COMMAND_WRITE_ROM_PREERASED: return "WRITE_ROM_PREERASED";
-    case COMMAND_READ_PAGES: return "READ_PAGES";
-    case COMMAND_WRITE_PAGES: return "WRITE_PAGES";
-    case COMMAND_WRITE_PAGES_PREERASED: return "WRITE_PAGES_PREERASED";
-    case COMMAND_ERASE: return "ERASE_CHIP";
+    case CommandEnum: return "ENUM_DEVICES";
+    case CommandIdentify: return "IDENTIFY_CHIP";
+    case CommandReadRom: return "READ_ROM";
+    case CommandWriteRom: return "WRITE_ROM";
+    case CommandWriteRomPreerased: return "WRITE_ROM_PREERASED";
+    case CommandReadPages: return "READ_PAGES";
+    case CommandWritePages: return "WRITE_PAGES";
+    case CommandWritePagesPreerased: return "WRITE_PAGES_PREERASED";
+    case CommandErase: return "ERASE_CHIP";
     default: return "RAW";
     }
 }
@@ -86,7 +86,7 @@ std::string FormatJson(const RequestOutcome& outcome)
     if (outcome.SystemStatus == 0 && Has(outcome, 0)) {
         json.Number("Status", Field(outcome, 0));
         switch (outcome.Kind) {
-        case COMMAND_ENUM: {
+        case CommandEnum: {
             if (Has(outcome, 4))
                 json.Number("Count", Field(outcome, 4));
             if (Has(outcome, 8, sizeof(PELMIX_DEVICE_ENTRY))) {
@@ -107,7 +107,7 @@ std::string FormatJson(const RequestOutcome& outcome)
             }
             break;
         }
-        case COMMAND_IDENTIFY:
+        case CommandIdentify:
             if (Has(outcome, 16))
                 json.Number("ChipId", Field(outcome, 16));
             if (Has(outcome, 20))
@@ -119,7 +119,7 @@ std::string FormatJson(const RequestOutcome& outcome)
             if (Has(outcome, 32, 32))
                 json.String("ChipName", ChipName(outcome));
             break;
-        case COMMAND_RAW: json.String("reply", Hex(outcome.Reply, outcome.ReplyLength)); break;
+        case CommandRaw: json.String("reply", Hex(outcome.Reply, outcome.ReplyLength)); break;
         default: break;
         }
         if (outcome.File) {
@@ -151,7 +151,7 @@ std::string FormatText(const RequestOutcome& outcome)
     }
     if (outcome.SystemStatus != 0)
         return text;
-    if (outcome.Kind == COMMAND_ENUM && Has(outcome, 8)) {
+    if (outcome.Kind == CommandEnum && Has(outcome, 8)) {
         uint32_t count = Field(outcome, 4);
         for (uint32_t i = 0; i < count && i < PELMIX_MAX_DEVICES; ++i) {
             uint32_t base = 8 + i * sizeof(PELMIX_DEVICE_ENTRY);
@@ -167,11 +167,11 @@ std::string FormatText(const RequestOutcome& outcome)
                      f[12] ? "on" : "off");
             text += line;
         }
-    } else if (outcome.Kind == COMMAND_IDENTIFY && Has(outcome, 0, 64)) {
+    } else if (outcome.Kind == CommandIdentify && Has(outcome, 0, 64)) {
         snprintf(line, sizeof line, "\n  chip 0x%04X %s, %u KB, sector %u, erase required %u", Field(outcome, 16),
                  ChipName(outcome).c_str(), Field(outcome, 20), Field(outcome, 24), Field(outcome, 28));
         text += line;
-    } else if (outcome.Kind == COMMAND_RAW && outcome.ReplyLength > 0) {
+    } else if (outcome.Kind == CommandRaw && outcome.ReplyLength > 0) {
         text += "\n  reply " + Hex(outcome.Reply, outcome.ReplyLength);
     }
     if (outcome.File) {

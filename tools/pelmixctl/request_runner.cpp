@@ -79,28 +79,28 @@ int BuildRequest(const Command& command, Request* request)
 {
     std::vector<uint8_t> data;
     switch (command.Kind) {
-    case COMMAND_ENUM: Shape(request, IOCTL_PELMIX_ENUM_DEVICES, sizeof(PELMIX_DEVICE_LIST)); return 1;
-    case COMMAND_IDENTIFY: Shape(request, IOCTL_PELMIX_IDENTIFY_CHIP, sizeof(PELMIX_CHIP_INFO)); break;
-    case COMMAND_ERASE: Shape(request, IOCTL_PELMIX_ERASE_CHIP, sizeof(PELMIX_REQUEST_HEADER)); break;
-    case COMMAND_READ_ROM: Shape(request, IOCTL_PELMIX_READ_ROM, sizeof(PELMIX_ROM_TRANSFER)); break;
-    case COMMAND_WRITE_ROM:
-    case COMMAND_WRITE_ROM_PREERASED:
+    case CommandEnum: Shape(request, IoctlPelmixEnumDevices, sizeof(PELMIX_DEVICE_LIST)); return 1;
+    case CommandIdentify: Shape(request, IOCTL_PELMIX_IDENTIFY_CHIP, sizeof(PELMIX_CHIP_INFO)); break;
+    case CommandErase: Shape(request, IOCTL_PELMIX_ERASE_CHIP, sizeof(PELMIX_REQUEST_HEADER)); break;
+    case CommandReadRom: Shape(request, IOCTL_PELMIX_READ_ROM, sizeof(PELMIX_ROM_TRANSFER)); break;
+    case CommandWriteRom:
+    case CommandWriteRomPreerased:
         if (!ReadInput(command.File, PELMIX_ROM_DATA_SIZE, &data))
             return 0;
-        Shape(request, command.Kind == COMMAND_WRITE_ROM ? IOCTL_PELMIX_WRITE_ROM : IOCTL_PELMIX_WRITE_ROM_PREERASED,
+        Shape(request, command.Kind == CommandWriteRom ? IOCTL_PELMIX_WRITE_ROM : IOCTL_PELMIX_WRITE_ROM_PREERASED,
               sizeof(PELMIX_ROM_TRANSFER));
         // A shorter image leaves the rest of the chip erased.
         memset(request->Buffer.data() + 16, 0xFF, PELMIX_ROM_DATA_SIZE);
         if (!data.empty())
             memcpy(request->Buffer.data() + 16, data.data(), data.size());
         break;
-    case COMMAND_READ_PAGES:
+    case CommandReadPages:
         Shape(request, IOCTL_PELMIX_READ_PAGES, PELMIX_PAGE_BUFFER_LENGTH(command.Count));
         PutField(request->Buffer, 16, command.Start);
         PutField(request->Buffer, 20, command.Count);
         break;
-    case COMMAND_WRITE_PAGES:
-    case COMMAND_WRITE_PAGES_PREERASED: {
+    case CommandWritePages:
+    case CommandWritePagesPreerased: {
         if (!ReadInput(command.File, MaxBufferLength - 27, &data))
             return 0;
         if (data.size() % PELMIX_PAGE_SIZE != 0) {
@@ -109,7 +109,7 @@ int BuildRequest(const Command& command, Request* request)
         }
         uint32_t pages = static_cast<uint32_t>(data.size() / PELMIX_PAGE_SIZE);
         Shape(request,
-              command.Kind == COMMAND_WRITE_PAGES ? IOCTL_PELMIX_WRITE_PAGES : IOCTL_PELMIX_WRITE_PAGES_PREERASED,
+              command.Kind == CommandWritePages ? IOCTL_PELMIX_WRITE_PAGES : IOCTL_PELMIX_WRITE_PAGES_PREERASED,
               PELMIX_PAGE_BUFFER_LENGTH(pages));
         PutField(request->Buffer, 16, command.Start);
         PutField(request->Buffer, 20, pages);
@@ -117,7 +117,7 @@ int BuildRequest(const Command& command, Request* request)
             memcpy(request->Buffer.data() + PELMIX_PAGE_TRANSFER_DATA_OFFSET, data.data(), data.size());
         break;
     }
-    case COMMAND_RAW: {
+    case CommandRaw: {
         uint32_t size = command.InLength > command.OutLength ? command.InLength : command.OutLength;
         request->Code = command.Code;
         request->Buffer.assign(size ? size : 1, 0);
@@ -139,16 +139,16 @@ int BuildRequest(const Command& command, Request* request)
 long SaveReply(const Command& command, const uint8_t* reply, uint32_t length)
 {
     uint32_t dataOffset;
-    if (command.Kind == COMMAND_READ_ROM)
+    if (command.Kind == CommandReadRom)
         dataOffset = 16;
-    else if (command.Kind == COMMAND_READ_PAGES)
+    else if (command.Kind == CommandReadPages)
         dataOffset = PELMIX_PAGE_TRANSFER_DATA_OFFSET;
     else
         return 0;
     if (length < 4 || reply[0] | reply[1] | reply[2] | reply[3])
         return 0;  // failed request: nothing to save
-    uint32_t bytes = command.Kind == COMMAND_READ_PAGES ? command.Count * PELMIX_PAGE_SIZE
-                                                        : (length > dataOffset ? length - dataOffset : 0);
+    uint32_t bytes = command.Kind == CommandReadPages ? command.Count * PELMIX_PAGE_SIZE
+                                                      : (length > dataOffset ? length - dataOffset : 0);
     if (dataOffset + bytes > length)
         bytes = length > dataOffset ? length - dataOffset : 0;
     if (!WriteOutput(command.File, reply + dataOffset, bytes))
@@ -188,9 +188,9 @@ int RunCommands(const CommandLine* line)
             if (saved < 0) {
                 fprintf(stderr, "pelmixctl: cannot write %s\n", command.File);
                 exitCode = ExitFailed;
-            } else if (command.Kind == COMMAND_READ_ROM || command.Kind == COMMAND_READ_PAGES) {
+            } else if (command.Kind == CommandReadRom || command.Kind == CommandReadPages) {
                 if (saved > 0 ||
-                    (command.Kind == COMMAND_READ_PAGES && outcome.ReplyLength >= 4 && outcome.Reply[0] == 0)) {
+                    (command.Kind == CommandReadPages && outcome.ReplyLength >= 4 && outcome.Reply[0] == 0)) {
                     outcome.File = command.File;
                     outcome.FileBytes = static_cast<uint32_t>(saved);
                 }

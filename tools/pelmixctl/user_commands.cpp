@@ -102,7 +102,7 @@ int SelectCard()
     TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
     PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     uint32_t returned = 0;
-    if (!TheHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned) || returned < 8 || list.Status > 1) {
+    if (!TheHost.Request(IoctlPelmixEnumDevices, &list, sizeof list, &returned) || returned < 8 || list.Status > 1) {
         Refuse("no Orvel card was found");
         return 0;
     }
@@ -370,10 +370,10 @@ int RunUserCommand(const CommandLine* line)
     FlashRun = FlashRunRecord();
     int exitCode = UserRefused;
     switch (line->User.Kind) {
-    case USER_BACKUP: exitCode = RunBackup(); break;
-    case USER_FLASH: exitCode = RunFlash(); break;
-    case USER_RESTORE: exitCode = RunRestore(); break;
-    case USER_VERIFY: exitCode = RunVerify(); break;
+    case UserBackup: exitCode = RunBackup(); break;
+    case UserFlash: exitCode = RunFlash(); break;
+    case UserRestore: exitCode = RunRestore(); break;
+    case UserVerify: exitCode = RunVerify(); break;
     default: break;
     }
     TransportClose();

@@ -27,11 +27,11 @@
 
 namespace {
 
-const int kPageRuleId = IDC_RULE;  // every page has the horizontal rule
-const int kBoxTextId = 0xFFFF;     // a message box's text
-const int kBoxIconId = 1088;       // a message box's icon
-const DWORD kDefaultWait = 10000;
-const DWORD kPoll = 100;
+const int PageRuleId = IDC_RULE;  // every page has the horizontal rule
+const int BoxTextId = 0xFFFF;     // a message box's text
+const int BoxIconId = 1088;       // a message box's icon
+const DWORD DefaultWait = 10000;
+const DWORD Poll = 100;
 
 enum { MaxPrograms = 16 };
 DWORD ProgramPids[MaxPrograms];
@@ -93,8 +93,8 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM param)
     if (!IsDialogOfProgram(window))
         return TRUE;
     // Pages have unnamed statics too (id -1 is 0xFFFF): the rule tells them apart.
-    int isPage = GetDlgItem(window, kPageRuleId) != 0;
-    int isBox = !isPage && GetDlgItem(window, kBoxTextId) != 0;
+    int isPage = GetDlgItem(window, PageRuleId) != 0;
+    int isBox = !isPage && GetDlgItem(window, BoxTextId) != 0;
     if (s->wantBox ? !isBox : !isPage)
         return TRUE;
     if (s->caption) {
@@ -122,13 +122,13 @@ HWND WaitFor(int wantBox, const char* caption, DWORD ms)
         HWND found = FindOne(wantBox, caption);
         if (found || GetTickCount() - start >= ms)
             return found;
-        Sleep(kPoll);
+        Sleep(Poll);
     }
 }
 
 DWORD WaitArg(int argc, char** argv, int index)
 {
-    return argc > index ? (DWORD)strtoul(argv[index], 0, 10) : kDefaultWait;
+    return argc > index ? (DWORD)strtoul(argv[index], 0, 10) : DefaultWait;
 }
 
 // The control of the page that is up; the box's when no page is up.
@@ -341,7 +341,7 @@ int CmdKey(int argc, char** argv)
 // with each standard icon drawn on the same background.
 const char* IconKind(HWND box)
 {
-    HWND icon = GetDlgItem(box, kBoxIconId);
+    HWND icon = GetDlgItem(box, BoxIconId);
     if (!icon || !IsWindowVisible(icon) || !SendMessageA(icon, STM_GETICON, 0, 0))
         return "none";
     RECT r;
@@ -388,8 +388,8 @@ struct ButtonName {
     int id;
     const char* name;
 };
-const ButtonName kButtons[] = {{IDOK, "ok"},       {IDCANCEL, "cancel"}, {IDYES, "yes"},      {IDNO, "no"},
-                               {IDABORT, "abort"}, {IDRETRY, "retry"},   {IDIGNORE, "ignore"}};
+const ButtonName Buttons[] = {{IDOK, "ok"},       {IDCANCEL, "cancel"}, {IDYES, "yes"},      {IDNO, "no"},
+                              {IDABORT, "abort"}, {IDRETRY, "retry"},   {IDIGNORE, "ignore"}};
 
 int CmdBox(int argc, char** argv)
 {
@@ -400,12 +400,12 @@ int CmdBox(int argc, char** argv)
     char text[1024];
     GetWindowTextA(box, text, sizeof text);
     printf("caption: %s\n", text);
-    GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
+    GetDlgItemTextA(box, BoxTextId, text, sizeof text);
     fputs("text: ", stdout);
     PrintEscaped(text);
     fputs("buttons:", stdout);
     const char* def = "none";
-    for (const ButtonName& b : kButtons) {
+    for (const ButtonName& b : Buttons) {
         HWND button = GetDlgItem(box, b.id);
         if (!button || !IsWindowVisible(button))
             continue;
@@ -432,7 +432,7 @@ int CmdAnswer(int argc, char** argv)
     HWND box = WaitFor(1, 0, 2000);
     if (!box)
         return Fail("no message box");
-    for (const ButtonName& b : kButtons)
+    for (const ButtonName& b : Buttons)
         if (strcmp(argv[2], b.name) == 0) {
             if (!GetDlgItem(box, b.id))
                 return Fail("the box has no button ", argv[2]);
@@ -475,7 +475,7 @@ int RunPage(int, char**)
     return CmdPage();
 }
 
-const Command kCommands[] = {
+const Command Commands[] = {
     {"wait-page", CmdWaitPage}, {"page", RunPage},        {"active", CmdActive}, {"click", CmdClick},
     {"set-text", CmdSetText},   {"get-text", CmdGetText}, {"state", CmdState},   {"list", CmdList},
     {"select", CmdSelect},      {"key", CmdKey},          {"box", CmdBox},       {"answer", CmdAnswer},
@@ -491,7 +491,7 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: robot COMMAND [ARGS]\n");
         return 2;
     }
-    for (const Command& c : kCommands)
+    for (const Command& c : Commands)
         if (strcmp(argv[1], c.name) == 0)
             return c.run(argc, argv);
     fprintf(stderr, "robot: unknown command %s\n", argv[1]);
