@@ -12,22 +12,12 @@ struct FormatCase {
     const char* Expected;
 };
 
-#define ACCEPT_NUMBER(format, number, expected)                                                                        \
-    {                                                                                                                  \
-        format, 0, number, 0, expected                                                                                 \
-    }
-#define ACCEPT_TEXT(format, text, expected)                                                                            \
-    {                                                                                                                  \
-        format, text, 0, 0, expected                                                                                   \
-    }
-#define REFUSE_NUMBER(format)                                                                                          \
-    {                                                                                                                  \
-        format, 0, 1072, 1, format                                                                                     \
-    }
-#define REFUSE_TEXT(format)                                                                                            \
-    {                                                                                                                  \
-        format, "Pelmix.sys", 0, 1, format                                                                             \
-    }
+// clang-format off
+#define ACCEPT_NUMBER(format, number, expected) {format, 0, number, 0, expected}
+#define ACCEPT_TEXT(format, text, expected) {format, text, 0, 0, expected}
+#define REFUSE_NUMBER(format) {format, 0, 1072, 1, format}
+#define REFUSE_TEXT(format) {format, "Pelmix.sys", 0, 1, format}
+// clang-format on
 
 static const FormatCase FormatCases[] = {
     // Numbers: every integer conversion, flags, width, precision, prefixes.
