@@ -8,6 +8,7 @@
 //         slow B:D.F US
 #include "emu_text.h"
 #include "machine_state.h"
+#include "orvel_cards.h"
 #include "pci_registers.h"
 
 namespace {
@@ -294,7 +295,7 @@ int ApplyPciLine(const PciLine* pci, ParseError* error)
     if (Machine.FunctionCount == EmuMaxFunctions)
         return Fail(error, "too many functions (at most 64)");
     uint32_t vendorId = pci->Id & 0xFFFF, deviceId = pci->Id >> 16;
-    uint32_t family = EmuOrvelFamily(vendorId, deviceId);
+    uint32_t family = OrvelCardFamily(vendorId, deviceId);
     if (family == 0 && (pci->Flash || pci->Image.Length || pci->CardRegisterCount))
         return Fail(error, "flash=, image= and reg keys need an Orvel card id");
     if (pci->Image.Length && !pci->Flash)

@@ -148,7 +148,4 @@ int EmuTraceWanted();
 void EmuLogChipCommand(const EmuCard* card, uint32_t kind, uint32_t address1, uint32_t address2, uint32_t offset,
                        uint32_t value);
 
-// Family 1..4 of an Orvel vendor and device id, else 0 (orvel_card.cpp).
-uint32_t EmuOrvelFamily(uint32_t vendorId, uint32_t deviceId);
-
 #endif

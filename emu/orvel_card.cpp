@@ -14,7 +14,6 @@
 //   family 2, 3: 0x00, 0x04 read 0; 0x147C bit 10 set; 0x1480 bits 0 and 1 clear
 //   family 4:    0x00, 0x04 read 0; 0x80 bit 0 clear
 #include "machine_state.h"
-#include "orvel_cards.h"
 
 namespace {
 
@@ -63,15 +62,6 @@ uint32_t Partner(uint32_t family, uint32_t offset)
 }
 
 }  // namespace
-
-uint32_t EmuOrvelFamily(uint32_t vendorId, uint32_t deviceId)
-{
-    for (const OrvelCardId& id : OrvelCardIds) {
-        if (id.VendorId == vendorId && id.DeviceId == deviceId)
-            return id.Family;
-    }
-    return 0;
-}
 
 void EmuInitCard(EmuCard* card, int functionIndex, uint32_t family)
 {

@@ -19,4 +19,14 @@ inline constexpr OrvelCardId OrvelCardIds[] = {
     {0x1D2E, 0x0C62, 4},
 };
 
+// The family of the card with these ids; 0 for any other device.
+inline uint32_t OrvelCardFamily(uint32_t vendorId, uint32_t deviceId)
+{
+    for (const OrvelCardId& id : OrvelCardIds) {
+        if (id.VendorId == vendorId && id.DeviceId == deviceId)
+            return id.Family;
+    }
+    return 0;
+}
+
 #endif

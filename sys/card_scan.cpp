@@ -185,7 +185,7 @@ int ScanDevice(uint32_t bus, uint32_t device)
             continue;
         uint16_t vendorId = PciRead16(bus, device, function, PciVendorId);
         uint16_t deviceId = PciRead16(bus, device, function, PciDeviceId);
-        uint32_t family = MatchCardFamily(vendorId, deviceId);
+        uint32_t family = OrvelCardFamily(vendorId, deviceId);
         if (family != 0) {
             CardTableRecord& table = Driver.CardTable;
             if (table.Count == PELMIX_MAX_DEVICES)
@@ -208,15 +208,6 @@ int ScanDevice(uint32_t bus, uint32_t device)
 }
 
 }  // namespace
-
-uint32_t MatchCardFamily(uint16_t vendorId, uint16_t deviceId)
-{
-    for (const OrvelCardId& match : OrvelCardIds) {
-        if (match.VendorId == vendorId && match.DeviceId == deviceId)
-            return match.Family;
-    }
-    return 0;
-}
 
 uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply)
 {

@@ -20,7 +20,4 @@ uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply);
 // target (entry null on failure).
 uint32_t FindCard(uint32_t bus, uint32_t device, uint32_t function, const PELMIX_DEVICE_ENTRY** entry);
 
-// Family 1..4 for a supported vendor and device, else 0.
-uint32_t MatchCardFamily(uint16_t vendorId, uint16_t deviceId);
-
 #endif
