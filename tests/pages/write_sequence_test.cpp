@@ -252,8 +252,7 @@ TEST_F(WriteSequenceTest, FailedReadBackEndsRun)
     ChooseInBuilt();
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(),
-              (std::vector<std::string> {FirstLine(Filled(TextNoBiosRereadErr.Default, "11"))}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {FirstLine(Filled(TextNoBiosRereadErr.Default, "11"))}));
     EXPECT_EQ(Card.EndRunCalls, 1);
     EXPECT_EQ(memcmp(Card.Chip, OldImage, 131072), 0) << "the unproven image stayed on the chip";
 }

@@ -754,8 +754,8 @@ void TestLeftoverService()
     char tail[TextBufferSize];
     FormatText(tail, sizeof tail, number ? number + 2 : "", "Pelmix.sys");
     size_t head = number ? size_t(number - shown) : 0, length = strlen(Shown.text);
-    CHECK(Shown.count == 1 && number && strncmp(Shown.text, shown, head) == 0 &&
-              length > head + strlen(tail) && strspn(Shown.text + head, "-0123456789") == length - head - strlen(tail) &&
+    CHECK(Shown.count == 1 && number && strncmp(Shown.text, shown, head) == 0 && length > head + strlen(tail) &&
+              strspn(Shown.text + head, "-0123456789") == length - head - strlen(tail) &&
               strcmp(Shown.text + length - strlen(tail), tail) == 0,
           "leftover: box \"%s\"", Shown.text);
     CHECK(lstrcmpiA(Scm.binaryPath, expectedPath) == 0, "driver path \"%s\", expected \"%s\"", Scm.binaryPath,
