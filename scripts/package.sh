@@ -20,7 +20,9 @@ fi
 version=$(head -1 VERSION)
 out=$repo/build/package
 guide=$repo/build/guide
-for f in build/win/ship/Dorvane.exe build/win64/ship/Dorvane.exe build/tools/guidegen/guidegen; do
+# The sample setup.cfg is made by the build from app/res/texts.txt and its notes.
+sample=build/user_texts/setup.cfg.sample
+for f in build/win/ship/Dorvane.exe build/win64/ship/Dorvane.exe build/tools/guidegen/guidegen "$sample"; do
     [ -f "$f" ] || { echo "package: $f is missing; build first (scripts/build.sh)" >&2; exit 1; }
 done
 
@@ -28,7 +30,7 @@ echo "package: screenshots for the guide (robot under Wine)"
 mkdir -p "$guide"
 E2E_PREFIX_DIR=$repo/build tests/release/guide_shots.sh build/win64 "$guide" build/tools/biosimage/biosimage \
     >"$guide/shots.log" 2>&1 || { cat "$guide/shots.log"; echo "package: the guide's screenshots failed" >&2; exit 1; }
-build/tools/guidegen/guidegen build docs/guide/guide.txt app/res/texts.txt app/res/setup.cfg.sample \
+build/tools/guidegen/guidegen build docs/guide/guide.txt app/res/texts.txt "$sample" \
     "$version" "$guide" "$guide/images"
 
 # Text files get Windows line ends.
@@ -44,7 +46,7 @@ assemble() {
     cp "$guide/guide.html" "$stage/"
     cp "$guide"/images/*.png "$stage/images/"
     crlf "$guide/guide.txt" "$stage/guide.txt"
-    crlf app/res/setup.cfg.sample "$stage/setup.cfg.sample"
+    crlf "$sample" "$stage/setup.cfg.sample"
     sed "s/{version}/$version/g" docs/guide/read-me-first.txt >"$stage/READ-ME-FIRST.tmp"
     crlf "$stage/READ-ME-FIRST.tmp" "$stage/READ-ME-FIRST.txt"
     rm "$stage/READ-ME-FIRST.tmp"

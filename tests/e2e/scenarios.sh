@@ -30,8 +30,8 @@ mkdir -p "$images"
     --out "$images/board-b.bin" >/dev/null
 "$biostool" inbuilt "$images/inbuilt.bin" >/dev/null
 
-title="caption: ORVEL BIOS Programmer"
-advice='\nIt is recommended that you run this utility again and restore from your backup copy.\nExiting...'
+title="caption: $(text_fill "$text_InstallerTitle" "$text_ProductName")"
+exit_title="caption: $text_ExitInstallerTitle"
 inbuilt_version="ORVEL II AGP Bios Rev 1.02.00.0034"
 backup=
 
@@ -79,8 +79,7 @@ to_backup_page() {
 }
 
 read_question() {
-    expect_box read-question "caption: BIOS Read" \
-        'text: Your screen will now blank temporarily while your BIOS is being read.\nClick OK to continue or Cancel to exit.' \
+    expect_box read-question "caption: $text_ReadBiosTitle" "text: $text_ReadBios" \
         "buttons: ok cancel" "default: ok" "icon: none"
     highlighted read-question no
 }
@@ -92,8 +91,7 @@ read_card() {
 }
 
 write_question() {
-    expect_box write-question "caption: BIOS Write" \
-        "text: Your screen will now blank temporarily while your new BIOS is being written:\n$1\n\nClick OK to continue or Cancel to select a different image." \
+    expect_box write-question "caption: $text_WriteBiosTitle" "text: $(text_fill "$text_WriteBios" "$1")" \
         "buttons: ok cancel" "default: cancel" "icon: none"
     highlighted write-question yes
 }
@@ -168,9 +166,7 @@ scenario_two_cards() {
     robot select "$IDC_DEVICE_LIST" 1 >/dev/null
     expect_state "$IDOK" "visible enabled unchecked" "Next after a selection"
     robot click "$IDC_MORE_INFO" >/dev/null
-    expect_box more-info "$title" \
-        "text: Your screen will now blank temporarily while information about the selected card  is being read." \
-        "buttons: ok" "icon: none"
+    expect_box more-info "$title" "text: $text_GetBiosInfo" "buttons: ok" "icon: none"
     answer ok
     local info=
     for _ in $(seq 100); do
@@ -192,7 +188,7 @@ scenario_two_cards() {
     expect_page "Save Backup" || return
     [[ "$(robot get-text "$IDC_BACKUP_PATH")" =~ \\B2B[0-9A-Fa-f]{1,4}\.bin$ ]] || fail "second card's backup name: $(robot get-text "$IDC_BACKUP_PATH")"
     robot click "$IDCANCEL" >/dev/null
-    expect_box cancel "caption: Exit Installer?" "default: no"
+    expect_box cancel "$exit_title" "default: no"
     answer yes
     expect_exit 0
     same_file "$work/b.bin" "$images/board-b.bin" "More info changed the card"
@@ -226,7 +222,7 @@ scenario_image_files() {
     robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/file20000.bin")" >/dev/null
     robot click "$IDOK" >/dev/null
     expect_box short-file "$title" \
-        'text: Checksum error in source BIOS image.\nTry selecting a different BIOS image.' "icon: error" "buttons: ok"
+        "text: $text_SourceBiosCsErr" "icon: error" "buttons: ok"
     answer ok
     robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/file40000.bin")" >/dev/null
     robot click "$IDOK" >/dev/null
@@ -234,7 +230,7 @@ scenario_image_files() {
     robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/missing.bin")" >/dev/null
     robot click "$IDOK" >/dev/null
     expect_box missing-file "$title" \
-        'text: The BIOS file you specified does not exist.\nPlease select a valid BIOS image file.' "icon: none"
+        "text: $text_NoBiosImage" "icon: none"
     answer ok
     robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/file65536.bin")" >/dev/null
     robot click "$IDOK" >/dev/null
@@ -250,11 +246,11 @@ scenario_write_fails() {
     one_card write_fails "fault stuck 0:0a.0 0x100"
     write_inbuilt || return
     expect_box write-failed "$title" \
-        'text: Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.' \
+        "text: $(text_fill "$text_NoBiosWriteErr" 6)" \
         "icon: warning" "buttons: ok"
     highlighted write-failed yes
     answer ok
-    expect_box restore-failed "$title" "text: Unable to restore your original BIOS. Error 6$advice" "icon: error"
+    expect_box restore-failed "$title" "text: $(text_fill "$text_NoBiosRestoreErr" 6)" "icon: error"
     answer ok
     no_box 1500
     expect_exit 0
@@ -273,7 +269,7 @@ scenario_write_restored() {
         fail "the new image matches the old one before the stuck byte"
     write_inbuilt || return
     expect_box write-failed "$title" \
-        'text: Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.' \
+        "text: $(text_fill "$text_NoBiosWriteErr" 6)" \
         "icon: warning" "buttons: ok" "default: ok"
     highlighted write-failed yes
     answer ok
@@ -300,8 +296,7 @@ scenario_force_read_error() {
     robot click "$IDOK" >/dev/null
     expect_page "Save Backup" || return
     read_card
-    expect_box read-error "caption: BIOS Read Error" \
-        'text: A checksum error occurred during the reading of your current BIOS.\nDo you want to continue anyway? (not recommended)' \
+    expect_box read-error "caption: $text_ReadChecksumErrTitle" "text: $text_ReadChecksumErr" \
         "buttons: yes no" "default: no" "icon: none"
     highlighted read-error yes
     answer yes
@@ -310,18 +305,17 @@ scenario_force_read_error() {
     [ "$(robot state "$IDC_IMAGE_PATH")" = "visible enabled unchecked" ] || fail "read-error page, file box: $(robot state "$IDC_IMAGE_PATH")"
     robot click "$IDOK" >/dev/null
     expect_box no-name "$title" \
-        'text: The BIOS file you specified does not exist.\nPlease select a valid BIOS image file.' "icon: none"
+        "text: $text_NoBiosImage" "icon: none"
     answer ok
     # A blank image is refused without merging.
     "$biosimage" board --layout stored --blank --out "$work/blank.bin" >/dev/null
     robot set-text "$IDC_IMAGE_PATH" "$(winpath "$work/blank.bin")" >/dev/null
     robot click "$IDOK" >/dev/null
     expect_box blank "$title" \
-        "text: The selected BIOS is a blank image. You are not permitted to use this type of BIOS after a checksum error. Please select a different image." \
-        "icon: information"
+        "text: $text_MustMergeOnBlank3" "icon: information"
     answer ok
     robot click "$IDCANCEL" >/dev/null
-    expect_box cancel "caption: Exit Installer?"
+    expect_box cancel "$exit_title"
     answer yes
     expect_exit 0
 }
@@ -336,7 +330,7 @@ scenario_dev_mode() {
     expect_state "$IDC_BACKUP_PATH" "visible disabled unchecked" "backup name with backup skipped"
     expect_state "$IDC_BROWSE" "visible disabled unchecked" "Browse with backup skipped"
     read_card
-    expect_box read-error "caption: BIOS Read Error" "default: no"
+    expect_box read-error "caption: $text_ReadChecksumErrTitle" "default: no"
     answer yes
     expect_page "Select BIOS" || return
     local id
@@ -347,11 +341,10 @@ scenario_dev_mode() {
     expect_state "$IDC_IMAGE_PATH" "visible disabled unchecked" "file box with the in-built image"
     robot click "$IDOK" >/dev/null
     expect_box blank "$title" \
-        "text: The selected BIOS is a blank image. You are only permitted to merge this type of BIOS. Please select a different image, or check the 'merge' checkbox." \
-        "icon: information"
+        "text: $text_MustMergeOnBlank2" "icon: information"
     answer ok
     robot click "$IDCANCEL" >/dev/null
-    expect_box cancel "caption: Exit Installer?"
+    expect_box cancel "$exit_title"
     answer yes
     expect_exit 0
     same_file "$work/card.bin" "$work/old.bin" "the card changed"
@@ -361,7 +354,7 @@ scenario_force_write_error() {
     one_card force_write_error
     write_inbuilt -forcewritecserr || return
     expect_box reread-checksum "$title" \
-        "text: Checksum error while reading back BIOS image which has just been written.$advice" "icon: error"
+        "text: $text_RereadCsErr" "icon: error"
     answer ok
     no_box 1500
     expect_exit 0
@@ -374,12 +367,12 @@ scenario_force_write_error() {
 # write that does not verify is followed by the old image.
 scenario_old_image_kept() {
     one_card old_image_kept
-    local bad_path='text: The backup file you have provided can not be created.\nPlease enter a valid path and filename.'
+    local bad_path="text: $text_BadBackupPath"
     to_backup_page -forcewritecserr || return
     mkdir "$work/vanishing"
     robot set-text "$IDC_BACKUP_PATH" "$(winpath "$work/vanishing")\\backup.bin" >/dev/null
     robot click "$IDOK" >/dev/null
-    expect_box read-question "caption: BIOS Read"
+    expect_box read-question "caption: $text_ReadBiosTitle"
     rm -r "$work/vanishing"
     answer ok
     expect_box vanished-folder "$title" "$bad_path" "icon: information" "buttons: ok"
@@ -392,7 +385,7 @@ scenario_old_image_kept() {
     robot click "$IDOK" >/dev/null
     expect_box overwrite "$title" "default: no"
     answer yes
-    expect_box read-question-again "caption: BIOS Read"
+    expect_box read-question-again "caption: $text_ReadBiosTitle"
     answer ok
     expect_box full-disk "$title" "$bad_path" "icon: information" "buttons: ok"
     answer ok
@@ -408,7 +401,7 @@ scenario_old_image_kept() {
     robot click "$IDOK" >/dev/null
     confirm_write "$inbuilt_version"
     expect_box reread-checksum "$title" \
-        "text: Checksum error while reading back BIOS image which has just been written.$advice" "icon: error"
+        "text: $text_RereadCsErr" "icon: error"
     answer ok
     no_box 1500
     expect_exit 0
@@ -438,21 +431,20 @@ scenario_existing_backup() {
     robot set-text "$IDC_BACKUP_PATH" "$(winpath "$work/earlier.bin")" >/dev/null
     robot click "$IDOK" >/dev/null
     expect_box overwrite "$title" \
-        'text: The file you selected for backup purposes already exists.\nDo you want to overwrite this file?' \
-        "buttons: yes no" "default: no"
+        "text: $text_ConfirmBackupOverwrite" "buttons: yes no" "default: no"
     answer no
     [ "$(robot page)" = "Save Backup" ] || fail "the page did not stay after No"
     [ "$(cat "$work/earlier.bin")" = "an earlier backup" ] || fail "No changed the file"
     robot click "$IDOK" >/dev/null
     expect_box overwrite-again "$title" "default: no"
     answer yes
-    expect_box read-question "caption: BIOS Read"
+    expect_box read-question "caption: $text_ReadBiosTitle"
     [ "$(cat "$work/earlier.bin")" = "an earlier backup" ] || fail "the file was emptied before the read"
     answer ok
     expect_page "Select BIOS" || return
     same_file "$work/earlier.bin" "$work/old.bin" "the backup does not hold the card's image"
     robot click "$IDCANCEL" >/dev/null
-    expect_box cancel "caption: Exit Installer?"
+    expect_box cancel "$exit_title"
     answer yes
     expect_exit 0
 }
@@ -463,7 +455,7 @@ scenario_no_card() {
     expect_page Welcome || return
     robot click "$IDOK" >/dev/null
     expect_box no-card "$title" \
-        'text: No Lumivex/ORVEL devices detected in your computer (error 2).\nExiting...' "icon: information" "buttons: ok"
+        "text: $(text_fill "$text_NoDevicesErr" 2)" "icon: information" "buttons: ok"
     answer ok
     no_box 1000
     expect_exit 0
@@ -476,7 +468,7 @@ scenario_nine_cards() {
     expect_page Welcome || return
     robot click "$IDOK" >/dev/null
     expect_box nine-cards "$title" \
-        'text: No Lumivex/ORVEL devices detected in your computer (error 1).\nExiting...' "icon: information"
+        "text: $(text_fill "$text_NoDevicesErr" 1)" "icon: information"
     answer ok
     expect_exit 0
 }
@@ -500,7 +492,7 @@ scenario_more_info_timeout() {
     [ -z "$(robot get-text "$IDC_DEVICE_INFO")" ] || fail "information text after a failed read: $(robot get-text "$IDC_DEVICE_INFO")"
     [ "$(robot page)" = "Select Device" ] || fail "the page did not stay"
     robot click "$IDCANCEL" >/dev/null
-    expect_box cancel "caption: Exit Installer?"
+    expect_box cancel "$exit_title"
     answer yes
     expect_exit 0
 }

@@ -10,6 +10,22 @@
 #include <vector>
 
 #include "pelmix_ioctl.h"
+#include "user_texts.h"
+
+// Expectations made from the program's texts (texts.txt): a text's first
+// line, and a text with its first %s or %d filled with value.
+inline std::string FirstLine(const std::string& text)
+{
+    return text.substr(0, text.find('\n'));
+}
+inline std::string Filled(std::string text, const std::string& value)
+{
+    size_t s = text.find("%s"), d = text.find("%d");
+    size_t at = s < d ? s : d;
+    if (at != std::string::npos)
+        text.replace(at, 2, value);
+    return text;
+}
 
 struct ShownBox {
     std::string Text;

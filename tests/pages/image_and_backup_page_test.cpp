@@ -86,7 +86,7 @@ TEST_F(PageTest, ExistingBackupSurvivesUntilTheNewOneIsWritten)
     EXPECT_EQ(FileText(path), "old backup");
     EXPECT_EQ(TheWizard.ReadChecksumFailed, 1);
     ASSERT_EQ(Card.Boxes.size(), 3u);
-    EXPECT_EQ(Card.Boxes[2].Caption, "BIOS Read Error");
+    EXPECT_EQ(Card.Boxes[2].Caption, TextReadChecksumErrTitle.Default);
     EXPECT_EQ(Card.Boxes[2].Highlight, 1);
     EXPECT_EQ(Card.EndRunCalls, 1);
 
@@ -101,7 +101,7 @@ TEST_F(PageTest, ExistingBackupSurvivesUntilTheNewOneIsWritten)
 TEST_F(PageTest, BackupPathRefusalsAndProbeLeavesNothing)
 {
     EXPECT_EQ(BackupPageNext(0, ""), BackupStay);
-    EXPECT_EQ(FirstLine(Card.Boxes.back()), "The backup file you have provided can not be created.");
+    EXPECT_EQ(Card.Boxes.back().Text, TextBadBackupPath.Default);
     EXPECT_EQ(BackupPageNext(0, TempPath("missing/folder/b.bin").c_str()), BackupStay);
     EXPECT_TRUE(Card.Requests.empty());
 
@@ -166,7 +166,7 @@ TEST_F(PageTest, ImageFileLengthsCountWholeBlocks)
     WriteFile(path, image, 20000);
     EXPECT_FALSE(LoadNewImage(0, path.c_str(), 1, version, &blank));
     EXPECT_EQ(TheWizard.NewImageSize, 0u);
-    EXPECT_EQ(FirstLine(Card.Boxes.back()), "Checksum error in source BIOS image.");
+    EXPECT_EQ(Card.Boxes.back().Text, TextSourceBiosCsErr.Default);
     EXPECT_EQ(Card.Boxes.back().Type, BoxOk | BoxIconError);
     EXPECT_EQ(Card.EndRunCalls, 0);
     EXPECT_TRUE(LoadNewImage(0, path.c_str(), 0, version, &blank));
@@ -176,7 +176,7 @@ TEST_F(PageTest, ImageFileLengthsCountWholeBlocks)
     WriteFile(path, big, sizeof big);
     Card.Boxes.clear();
     EXPECT_FALSE(LoadNewImage(0, path.c_str(), 0, version, &blank));
-    EXPECT_EQ(FirstLine(Card.Boxes.back()), "The BIOS file you appears to be invalid or corrupt.");
+    EXPECT_EQ(Card.Boxes.back().Text, TextNoBiosImageInvalid.Default);
     WriteFile(path, big, BiosImageBufferSize);
     EXPECT_TRUE(LoadNewImage(0, path.c_str(), 0, version, &blank));
     EXPECT_EQ(TheWizard.NewImageSize, BiosImageBufferSize);
@@ -185,7 +185,7 @@ TEST_F(PageTest, ImageFileLengthsCountWholeBlocks)
     EXPECT_FALSE(LoadNewImage(0, TempPath("absent.bin").c_str(), 1, version, &blank));
     EXPECT_FALSE(LoadNewImage(0, "", 1, version, &blank));
     ASSERT_EQ(Card.Boxes.size(), 2u);
-    EXPECT_EQ(FirstLine(Card.Boxes[1]), "The BIOS file you specified does not exist.");
+    EXPECT_EQ(Card.Boxes[1].Text, TextNoBiosImage.Default);
     EXPECT_EQ(Card.Boxes[1].Type, BoxOk);
 }
 
@@ -203,11 +203,8 @@ TEST_F(PageTest, VersionCutAtCarriageReturnAndWholeInConfirmation)
     Card.Answers = {AnswerCancel};
     EXPECT_EQ(ImagePageNext(0, StandardImagePage, 1, path.c_str()), ImageStay);
     ASSERT_EQ(Card.Boxes.size(), 1u);
-    EXPECT_EQ(Card.Boxes[0].Text,
-              "Your screen will now blank temporarily while your new BIOS is being written:\nORVEL II AGP 16MB Bios "
-              "Rev 1.01.00.0021\n\n"
-              "Click OK to continue or Cancel to select a different image.");
-    EXPECT_EQ(Card.Boxes[0].Caption, "Write BIOS");
+    EXPECT_EQ(Card.Boxes[0].Text, Filled(TextWriteBios.Default, "ORVEL II AGP 16MB Bios Rev 1.01.00.0021"));
+    EXPECT_EQ(Card.Boxes[0].Caption, TextWriteBiosTitle.Default);
     EXPECT_EQ(Card.Boxes[0].Type, BoxOkCancel | BoxDefaultSecond);
     EXPECT_EQ(Card.Boxes[0].Highlight, 1);
     EXPECT_TRUE(Card.Requests.empty());
@@ -219,16 +216,14 @@ TEST_F(PageTest, BlankImageNeedsMerge)
         GTEST_SKIP() << "no in-built image in this build";
     TheWizard.DontMerge = 1;
     EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, ""), ImageStay);
-    EXPECT_EQ(FirstLine(Card.Boxes.back()),
-              "The selected BIOS is a blank image. You are only permitted to merge this type of BIOS.");
+    EXPECT_EQ(Card.Boxes.back().Text, TextMustMergeOnBlank.Default);
     EXPECT_EQ(TheWizard.MergeTable, 0);
 
     EXPECT_EQ(ImagePageNext(0, ReadErrorImagePage, 0, ""), ImageStay);
-    EXPECT_EQ(Card.Boxes.back().Text.substr(0, 60),
-              std::string("The selected BIOS is a blank image. You are not permitted to use").substr(0, 60));
+    EXPECT_EQ(Card.Boxes.back().Text, TextMustMergeOnBlank3.Default);
     OptionFlags.DevMode = 1;
     EXPECT_EQ(ImagePageNext(0, ReadErrorImagePage, 0, ""), ImageStay);
-    EXPECT_NE(Card.Boxes.back().Text.find("or check the 'merge' checkbox."), std::string::npos);
+    EXPECT_EQ(Card.Boxes.back().Text, TextMustMergeOnBlank2.Default);
     EXPECT_TRUE(Card.Requests.empty());
 }
 

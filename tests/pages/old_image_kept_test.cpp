@@ -23,12 +23,13 @@
 
 namespace {
 
-const char ReadQuestion[] = "Your screen will now blank temporarily while your BIOS is being read.";
-const char BadPath[] = "The backup file you have provided can not be created.";
-const char ReadError[] = "A checksum error occurred during the reading of your current BIOS.";
-const char RereadChecksum[] = "Checksum error while reading back BIOS image which has just been writen.";
-const char RereadCompare[] = "Memory comparison error while reading back BIOS image which has just been written.";
-const char Reread[] = "Unable to read back new BIOS image which has just been written.";
+// The first lines of the boxes, by which the checks below tell them apart.
+const std::string ReadQuestion = FirstLine(TextReadBios.Default);
+const std::string BadPath = FirstLine(TextBadBackupPath.Default);
+const std::string ReadError = FirstLine(TextReadChecksumErr.Default);
+const std::string RereadChecksum = FirstLine(TextRereadCsErr.Default);
+const std::string RereadCompare = FirstLine(TextRereadMemcmpErr.Default);
+const std::string Reread = FirstLine(TextNoBiosReread.Default);
 
 bool Exists(const std::string& path)
 {
@@ -120,7 +121,7 @@ struct OldImageTest : ::testing::Test {
 // The folder goes away while the read question is up, after the probe.
 int BoxRemovingFolder(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
 {
-    if (Starts(text, ReadQuestion))
+    if (Starts(text, ReadQuestion.c_str()))
         rmdir(VanishingFolder.c_str());
     return FakeBox(owner, text, caption, type, highlight);
 }
@@ -166,7 +167,7 @@ TEST_F(OldImageTest, BackupThatCannotBeWrittenStaysOnThePageBeforeAnyWrite)
 // Notes whether the backup already holds the chip when the read error is asked.
 int BoxCheckingBackup(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
 {
-    if (Starts(text, ReadError))
+    if (Starts(text, ReadError.c_str()))
         BackupWasOldImage = ReadFile(BackupPath) == std::vector<uint8_t>(OldImage, OldImage + 131072);
     return FakeBox(owner, text, caption, type, highlight);
 }
@@ -181,7 +182,7 @@ TEST_F(OldImageTest, ChipWithBadChecksumIsSavedBeforeTheUserGoesOn)
     EXPECT_EQ(BackupWasOldImage, 1) << "the backup was not written before the read-error question";
     ASSERT_GE(Card.Boxes.size(), 2u);
     EXPECT_EQ(Texts()[1], ReadError);
-    EXPECT_EQ(Card.Boxes[1].Caption, "BIOS Read Error");
+    EXPECT_EQ(Card.Boxes[1].Caption, TextReadChecksumErrTitle.Default);
     EXPECT_EQ(Card.Boxes[1].Type, BoxYesNo | BoxDefaultSecond);
     EXPECT_EQ(Card.Boxes[1].Highlight, 1);
     // The new image went on, and the old chip is in the backup.

@@ -58,14 +58,14 @@ TEST(DeviceDetection, OutcomesByDriverAnswerAndCount)
     Card.EnumResult = PELMIX_RESULT_TOO_MANY_CARDS;
     EXPECT_EQ(DetectDevices(0), DetectEndRun);
     ASSERT_EQ(Card.Boxes.size(), 1u);
-    EXPECT_EQ(Card.Boxes[0].Text, "No Lumivex/ORVEL devices detected in your computer (error 1).\nExiting...");
+    EXPECT_EQ(Card.Boxes[0].Text, Filled(TextNoDevicesErr.Default, "1"));
     EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconInformation);
 
     ResetFakes();
     Card.CardCount = 0;
     EXPECT_EQ(DetectDevices(0), DetectEndRun);
     ASSERT_EQ(Card.Boxes.size(), 1u);
-    EXPECT_EQ(Card.Boxes[0].Text, "No Lumivex/ORVEL devices detected in your computer.\nExiting...");
+    EXPECT_EQ(Card.Boxes[0].Text, TextNoDevices.Default);
 
     ResetFakes();
     TheWizard.SelectedDevice = 3;

@@ -169,7 +169,7 @@ TEST_F(WriteSequenceTest, MergeRefusedLeavesChipAlone)
     ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
     memcpy(TheWizard.NewImage, OldImage, sizeof OldImage);  // a legacy new image can't take a table
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string> {"Unable to integrate new BIOS image with your existing BIOS."}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {FirstLine(TextBadBiosMerge.Default)}));
     EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconError);
     EXPECT_EQ(Card.Requests.size(), 1u);
     EXPECT_EQ(Card.EndRunCalls, 0);
@@ -180,7 +180,7 @@ TEST_F(WriteSequenceTest, MergeRefusedLeavesChipAlone)
     BackupStep(Backup.c_str(), 1, 0);
     ChooseInBuilt();
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(), (std::vector<std::string> {"Unable to integrate new BIOS image with your existing BIOS."}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {FirstLine(TextBadBiosMerge.Default)}));
     EXPECT_EQ(Card.Requests.size(), 1u);
 }
 
@@ -192,8 +192,7 @@ TEST_F(WriteSequenceTest, FailedWriteRestoresOldImage)
     Card.WriteResults = {PELMIX_RESULT_PROGRAM_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
     ASSERT_EQ(Card.Boxes.size(), 1u);
-    EXPECT_EQ(Card.Boxes[0].Text,
-              "Unable to write image to your BIOS. Error 6\nClick OK to have your original BIOS restored.");
+    EXPECT_EQ(Card.Boxes[0].Text, Filled(TextNoBiosWriteErr.Default, "6"));
     EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconWarning);
     EXPECT_EQ(Card.Boxes[0].Highlight, 1);
     EXPECT_EQ(memcmp(Card.Chip, OldImage, 131072), 0);
@@ -203,7 +202,7 @@ TEST_F(WriteSequenceTest, FailedWriteRestoresOldImage)
     Card.Boxes.clear();
     Card.WriteResults = {-1};
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts()[0], "Unable to write image to your BIOS.");
+    EXPECT_EQ(Card.Boxes[0].Text, TextNoBiosWrite.Default);
     EXPECT_EQ(memcmp(Card.Chip, OldImage, 131072), 0);
 }
 
@@ -215,8 +214,7 @@ TEST_F(WriteSequenceTest, FailedRestoreEndsRun)
     Card.WriteResults = {PELMIX_RESULT_PROGRAM_TIMEOUT, PELMIX_RESULT_BEYOND_CHIP};
     EXPECT_EQ(WriteSequence(0), 0);
     ASSERT_EQ(Card.Boxes.size(), 2u);
-    EXPECT_EQ(Card.Boxes[1].Text.substr(0, Card.Boxes[1].Text.find('\n')),
-              "Unable to restore your original BIOS. Error 13");
+    EXPECT_EQ(Card.Boxes[1].Text, Filled(TextNoBiosRestoreErr.Default, "13"));
     EXPECT_EQ(Card.Boxes[1].Type, BoxOk | BoxIconError);
     EXPECT_EQ(Card.EndRunCalls, 1);
 }
@@ -231,8 +229,8 @@ TEST_F(WriteSequenceTest, WithoutCardImageFailedWriteIsNotRestored)
     Card.WriteResults = {PELMIX_RESULT_PROGRAM_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
     EXPECT_EQ(Texts(),
-              (std::vector<std::string> {"Unable to write image to your BIOS. Error 6",
-                                         "Unable to restore your original BIOS."}));
+              (std::vector<std::string> {FirstLine(Filled(TextNoBiosWriteErr.Default, "6")),
+                                         FirstLine(TextNoBiosRestore.Default)}));
     EXPECT_EQ(Card.Requests, (std::vector<uint32_t> {IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM}));
     EXPECT_EQ(Card.EndRunCalls, 1);
 }
@@ -254,16 +252,15 @@ TEST_F(WriteSequenceTest, FailedReadBackEndsRun)
     ChooseInBuilt();
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     EXPECT_EQ(WriteSequence(0), 0);
-    EXPECT_EQ(Texts(),
-              (std::vector<std::string> {"Unable to read back new BIOS image which has just been written. Error 11"}));
+    EXPECT_EQ(Texts(), (std::vector<std::string> {FirstLine(Filled(TextNoBiosRereadErr.Default, "11"))}));
     EXPECT_EQ(Card.EndRunCalls, 1);
     EXPECT_EQ(memcmp(Card.Chip, OldImage, 131072), 0) << "the unproven image stayed on the chip";
 }
 
 TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
 {
-    const std::string checksum = "Checksum error while reading back BIOS image which has just been writen.";
-    const std::string compare = "Memory comparison error while reading back BIOS image which has just been written.";
+    const std::string checksum = FirstLine(TextRereadCsErr.Default);
+    const std::string compare = FirstLine(TextRereadMemcmpErr.Default);
     // -forcewritecserr after a good write, then the restore refused with 13
     // or failing as a call.
     for (int restore : {int(PELMIX_RESULT_BEYOND_CHIP), -1}) {
@@ -274,7 +271,7 @@ TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
         Card.WriteResults = {PELMIX_RESULT_OK, restore};
         EXPECT_EQ(WriteSequence(0), 0);
         std::string restoreText =
-            restore > 0 ? "Unable to restore your original BIOS. Error 13" : "Unable to restore your original BIOS.";
+            FirstLine(restore > 0 ? Filled(TextNoBiosRestoreErr.Default, "13") : TextNoBiosRestore.Default);
         EXPECT_EQ(Texts(), (std::vector<std::string> {checksum, restoreText}));
         EXPECT_EQ(Card.Boxes.back().Type, BoxOk | BoxIconError);
         EXPECT_GE(Card.EndRunCalls, 1);
@@ -302,8 +299,8 @@ TEST_F(WriteSequenceTest, RestoreAfterFailedVerifyIsToldWhenRefused)
 
 TEST_F(WriteSequenceTest, VerifyRunsBothTestsInOrder)
 {
-    const std::string checksum = "Checksum error while reading back BIOS image which has just been writen.";
-    const std::string compare = "Memory comparison error while reading back BIOS image which has just been written.";
+    const std::string checksum = FirstLine(TextRereadCsErr.Default);
+    const std::string compare = FirstLine(TextRereadMemcmpErr.Default);
 
     // Forced checksum error after a good write: the comparison still runs and passes.
     StartWith(131072);

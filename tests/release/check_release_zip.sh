@@ -57,12 +57,7 @@ shipped biostool.exe 3
 
 # The sample changes nothing as it is, and every setting in it is one the
 # program reads.
-tr -d '\r' <"$dir/setup.cfg.sample" | grep -v -e '^;' -e '^$' | grep -c . >/dev/null && fail "setup.cfg.sample sets something as it is"
-sed 's/^;//' "$dir/setup.cfg.sample" >"$work/setup.cfg"
-"$cfgcheck" "$work/setup.cfg" || fail "setup.cfg.sample names keys the program does not read"
-for key in $("$cfgcheck" --keys); do
-    grep -q "^;$key=" "$dir/setup.cfg.sample" || fail "setup.cfg.sample lacks the key $key"
-done
+"$here/check_sample.sh" "$dir/setup.cfg.sample" "$cfgcheck" "$work/sample" || failed=1
 
 [ $failed -eq 0 ] && echo "OK: $zip"
 exit $failed

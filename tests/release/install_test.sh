@@ -14,6 +14,7 @@ mkdir -p "$3"
 E2E_OUT=$(cd "$3" && pwd)
 E2E_BIN=/nonexistent
 SCENARIO_IDS=$(dirname "$robot_exe")/control_ids.sh
+SCENARIO_TEXTS=$(dirname "$robot_exe")/../user_texts/user_texts.sh
 . "$(dirname "$0")/../e2e/e2e_lib.sh"
 trap e2e_cleanup EXIT
 e2e_start || { echo "SKIP: Wine cannot run here"; exit 77; }

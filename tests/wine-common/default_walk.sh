@@ -15,8 +15,8 @@ walk_backup=
 
 walk_at_backup_page() { :; }
 walk_at_image_page() { :; }
-walk_read_question() { expect_box read-question "caption: BIOS Read"; }
-walk_write_question() { expect_box write-question "caption: BIOS Write"; }
+walk_read_question() { expect_box read-question "caption: $text_ReadBiosTitle"; }
+walk_write_question() { expect_box write-question "caption: $text_WriteBiosTitle"; }
 
 walk_tell() { [ -z "${WALK_TELL:-}" ] || echo "  $*"; }
 

@@ -6,6 +6,8 @@
 #   SCENARIO_OUT  folder for the working folders and the screenshots
 #   SCENARIO_IDS  (optional) the control ids file; by default the one the
 #                 build writes beside the robot, test-tools/control_ids.sh
+#   SCENARIO_TEXTS  (optional) the program's texts; by default the ones the
+#                 build makes, user_texts/user_texts.sh
 # Only what it starts is stopped: its own Xvfb by pid, its own prefix's Wine
 # processes with wineserver -k.
 
@@ -24,6 +26,11 @@ if [ -f "$scenario_ids" ]; then
 else
     echo "no control ids in $scenario_ids (the robot's build writes them)" >&2
 fi
+
+# The program's texts (text_ReadBiosTitle, ...) as the robot reports them,
+# made at build time from app/res/texts.txt, and text_fill for their %s and %d.
+. "$scenario_repo/tests/wine-common/texts_lib.sh"
+texts_load "${SCENARIO_TEXTS:-$SCENARIO_BIN/user_texts/user_texts.sh}" || exit 1
 
 scenario_cleanup() {
     [ -n "${WINESERVER:-}" ] && "$WINESERVER" -k >/dev/null 2>&1

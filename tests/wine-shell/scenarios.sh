@@ -45,15 +45,18 @@ prepare() {
     fi
 }
 
-title="caption: ORVEL BIOS Programmer"
-mild="text: Are you sure you want to quit?"
-incomplete="text: Installation is incomplete.  If you quit from the installer now, your ORVEL card may not function correctly.\n\nAre you sure you want to quit?"
+program_title=$(text_fill "$text_InstallerTitle" "$text_ProductName")
+title="caption: $program_title"
+mild="text: $text_ExitInstaller"
+incomplete="text: $(text_fill "$text_ExitInstallerIncomplete" "$text_ProductName")"
+exit_title="caption: $text_ExitInstallerTitle"
+welcome_line() { text_fill "$text_WelcomeTxt" "$1" "$1"; }
 
 scenario_no_driver() {
     prepare no_driver nodriver
     start
-    expect_box no-driver "$title" 'text: Unable to locate BIOS driver file:\nPelmix.sys\n\nExiting...' \
-        "buttons: ok" "icon: warning" "owner: ORVEL BIOS Programmer"
+    expect_box no-driver "$title" "text: $(text_fill "$text_NoDriver" Pelmix.sys)" \
+        "buttons: ok" "icon: warning" "owner: $program_title"
     answer ok
     expect_exit 0
     service_absent
@@ -64,7 +67,7 @@ scenario_bad_driver() {
     echo "not a driver" >"$work/Pelmix.sys"
     start
     expect_box start-failed "$title" \
-        're:text: Unable to start BIOS driver due to an unexpected error\.\\nPlease contact technical support quoting error code STA-[0-9]+\.' \
+        "re:text: $(text_pattern "$text_ServiceStartErr")" \
         "buttons: ok" "icon: warning"
     answer ok
     expect_exit 0
@@ -75,19 +78,19 @@ scenario_welcome_keys() {
     prepare welcome_keys
     start
     expect_page Welcome || return
-    [ "$(robot get-text "$IDC_WELCOME_LINE")" = "Welcome to the ORVEL BIOS Programmer.  This program will install the required Video BIOS for your ORVEL card." ] ||
+    [ "$(robot get-text "$IDC_WELCOME_LINE")" = "$(welcome_line "$text_ProductName")" ] ||
         fail "welcome line: $(robot get-text "$IDC_WELCOME_LINE")"
     [ "$(robot get-text "$IDC_WELCOME_CLICK")" = "Click Next to install a BIOS image. Otherwise, click Cancel to stop installing and return to Windows." ] ||
         fail "click line: $(robot get-text "$IDC_WELCOME_CLICK")"
 
     robot click "$IDCANCEL" >/dev/null
-    expect_box cancel-mild "caption: Exit Installer?" "$mild" "buttons: yes no" "default: yes" "icon: none"
+    expect_box cancel-mild "$exit_title" "$mild" "buttons: yes no" "default: yes" "icon: none"
     answer no
     [ "$(robot active)" = Welcome ] || fail "Welcome not active after No: $(robot active)"
 
     robot key "$IDOK" F1 >/dev/null || fail "F1 not pressed"
     expect_box about "$title" \
-        'text: ORVEL BIOS Programmer\nVersion 1.14.00.0018\n\nPublished by Kestrom. All rights reserved.' \
+        "text: $(text_fill "$text_AboutString" "$text_ProductName" "$(head -1 "$repo/VERSION")")" \
         "icon: information" "owner: Welcome"
     answer ok
 
@@ -98,7 +101,7 @@ scenario_welcome_keys() {
     fi
 
     robot key "$IDCANCEL" F3 >/dev/null || fail "F3 not pressed"
-    expect_box f3 "caption: Exit Installer?" "$mild" "default: yes"
+    expect_box f3 "$exit_title" "$mild" "default: yes"
     answer no
     [ "$(robot active)" = Welcome ] || fail "Welcome not active after No to F3: $(robot active)"
 
@@ -107,7 +110,7 @@ scenario_welcome_keys() {
         [ "$(robot state "$IDC_SKIP_BACKUP")" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state "$IDC_SKIP_BACKUP")"
         [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "skip-checksum box: $(robot state "$IDC_SKIP_CHECKSUM")"
         robot key "$IDOK" F3 >/dev/null || fail "F3 not pressed"
-        expect_box f3-incomplete "caption: Exit Installer?" "$incomplete" "default: no"
+        expect_box f3-incomplete "$exit_title" "$incomplete" "default: no"
         answer yes
     fi
     expect_exit 0
@@ -205,14 +208,13 @@ scenario_second_instance() {
     start_to "$work/exit1"
     expect_page Welcome || return
     start_to "$work/exit2" -i "$(cd "$work" && "$WINELOADER" winepath -w "$work/othercfg" 2>/dev/null | tr -d '\r')"
-    expect_box running "caption: Information" \
-        "text: The Zeta BIOS Programmer is already running - you cannot run two copies." \
+    expect_box running "caption: $text_InformationTitle" "text: $(text_fill "$text_SetupRunning" Zeta)" \
         "buttons: ok" "icon: information" "owner: none"
     answer ok
     expect_exit 1 "$work/exit2"
     [ "$(robot page)" = Welcome ] || fail "the first instance lost its page"
     robot click "$IDCANCEL" >/dev/null
-    expect_box cancel "caption: Exit Installer?" "$mild"
+    expect_box cancel "$exit_title" "$mild"
     answer yes
     expect_exit 0 "$work/exit1"
 }
@@ -223,7 +225,7 @@ scenario_setup_cfg() {
         >"$work/setup.cfg"
     start
     expect_page Welcome || return
-    [ "$(robot get-text "$IDC_WELCOME_LINE")" = "Welcome to the Zeta BIOS Programmer.  This program will install the required Video BIOS for your Zeta card." ] ||
+    [ "$(robot get-text "$IDC_WELCOME_LINE")" = "$(welcome_line Zeta)" ] ||
         fail "welcome line: $(robot get-text "$IDC_WELCOME_LINE")"
     [ "$(robot get-text "$IDC_WELCOME_CLICK")" = "Press Next." ] || fail "WelcomeMsg2 not shown: $(robot get-text "$IDC_WELCOME_CLICK")"
     # The banner is painted in yellow.
@@ -261,7 +263,7 @@ scenario_leftover_service() {
         fail "a box showed at start"
     fi
     robot click "$IDCANCEL" >/dev/null
-    expect_box cancel "caption: Exit Installer?"
+    expect_box cancel "$exit_title"
     answer yes
     expect_exit 0
     service_absent
@@ -275,7 +277,7 @@ scenario_finish() {
     [ "$(robot state "$IDC_RESTART_NOW")" = "visible enabled checked" ] || fail "restart-now: $(robot state "$IDC_RESTART_NOW")"
     [ "$(robot state "$IDC_RESTART_LATER")" = "visible enabled unchecked" ] || fail "restart-later: $(robot state "$IDC_RESTART_LATER")"
     robot key "$IDOK" ESC >/dev/null
-    expect_box esc "caption: Exit Installer?" "$incomplete" "default: no" "buttons: yes no"
+    expect_box esc "$exit_title" "$incomplete" "default: no" "buttons: yes no"
     answer no
     [ "$(robot active)" = "Setup Complete" ] || fail "Finish page not active after No: $(robot active)"
     robot click "$IDC_RESTART_LATER" >/dev/null
@@ -324,7 +326,7 @@ scenario_banner_size() {
         *) [ "${height:-0}" -ge 28 ] && [ "${height:-0}" -le 40 ] || fail "36-point capitals are $height pixels high" ;;
         esac
         robot click "$IDCANCEL" >/dev/null
-        expect_box cancel "caption: Exit Installer?"
+        expect_box cancel "$exit_title"
         answer yes
         expect_exit 0
     done

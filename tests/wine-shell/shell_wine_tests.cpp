@@ -39,14 +39,30 @@ int Failures;
         }                                                                                                              \
     } while (0)
 
+// The string-table text of id as texts.txt gives it; "" when it has none.
+const char* TableText(unsigned id)
+{
+    for (const StringTableText& t : StringTableTexts)
+        if (t.Id == id)
+            return t.Text;
+    return "";
+}
+
 void TestStringTable()
 {
     char text[TextBufferSize];
+    // The resources hold the table's strings and no other in their range.
+    unsigned first = StringTableTexts[0].Id, last = first;
+    for (const StringTableText& t : StringTableTexts) {
+        first = t.Id < first ? t.Id : first;
+        last = t.Id > last ? t.Id : last;
+    }
     int present = 0;
-    for (unsigned id = 1000; id <= 1053; ++id)
+    for (unsigned id = first; id <= last; ++id)
         if (LoadStringA(ProgramInstance, id, text, sizeof text) > 0)
             ++present;
-    CHECK(present == 52, "%d strings in 1000-1053, expected 52 (1004 and 1016 unused)", present);
+    const int count = sizeof StringTableTexts / sizeof StringTableTexts[0];
+    CHECK(present == count, "%d strings in %u-%u, expected the table's %d", present, first, last, count);
     // Every text as texts.txt gives it: line breaks, doubled blanks, bars and
     // the kept typos are easy to get wrong in a resource script.
     for (const StringTableText& c : StringTableTexts) {
@@ -54,7 +70,7 @@ void TestStringTable()
         CHECK(strcmp(text, c.Text) == 0, "string %u is \"%s\"", c.Id, text);
     }
     const char about[] = "%s BIOS Programmer\nVersion %s\n\n";
-    LoadStringA(ProgramInstance, 1015, text, sizeof text);
+    LoadStringA(ProgramInstance, TextAboutString.Id, text, sizeof text);
     CHECK(strncmp(text, about, strlen(about)) == 0 && strlen(text) > strlen(about) &&
               !strchr(text + strlen(about), '\n'),
           "About text \"%s\"", text);
@@ -64,15 +80,21 @@ void TestLookupOverStringTable()
 {
     char text[TextBufferSize];
     ConfigPath[0] = 0;
-    CHECK(LookupText(1024, "ReadBIOSTitle", "Read BIOS", text) == 9 && strcmp(text, "BIOS Read") == 0,
+    // A text whose built-in default differs: the string table's wins.
+    const char* table = TableText(TextReadBiosTitle.Id);
+    CHECK(strcmp(table, TextReadBiosTitle.Default) != 0 && LookupText(TextReadBiosTitle, text) == int(strlen(table)) &&
+              strcmp(text, table) == 0,
           "string table text \"%s\"", text);
     CHECK(LookupText(1004, "Unused", "the default", text) == 0 && strcmp(text, "the default") == 0,
           "an id the table lacks gives \"%s\"", text);
-    char small[6];
-    LookupText(1052, "ProductName", "ORVEL", small, sizeof small);
-    CHECK(strcmp(small, "ORVEL") == 0, "cut to the buffer: \"%s\"", small);
-    LookupText(1053, "WelcomeTxt", "", small, sizeof small);
-    CHECK(strcmp(small, "Welco") == 0, "cut to the buffer: \"%s\"", small);
+    // One text that just fits a small buffer, one that is cut.
+    char small[6], want[sizeof small];
+    const TextRef* const refs[] = {&TextProductName, &TextWelcomeTxt};
+    for (const TextRef* ref : refs) {
+        snprintf(want, sizeof want, "%s", TableText(ref->Id));
+        LookupText(*ref, small, sizeof small);
+        CHECK(strcmp(small, want) == 0, "cut to the buffer: \"%s\", expected \"%s\"", small, want);
+    }
 }
 
 // wsprintfA with the one argument of a case.
@@ -726,8 +748,15 @@ void TestLeftoverService()
     lstrcatA(expectedPath, "\\Pelmix.sys");
     ResetScm(1);
     CHECK(StartDriver(0) == 0, "leftover: opened a device nobody serves");
-    CHECK(Shown.count == 1 && strncmp(Shown.text, "Unable to start BIOS driver (error ", 35) == 0 &&
-              strstr(Shown.text, "):\nPelmix.sys\n\nExiting...") != 0,
+    // The error number is Wine's; the text around it is the table's.
+    const char* shown = TableText(TextBadDriver.Id);
+    const char* number = strstr(shown, "%d");
+    char tail[TextBufferSize];
+    FormatText(tail, sizeof tail, number ? number + 2 : "", "Pelmix.sys");
+    size_t head = number ? size_t(number - shown) : 0, length = strlen(Shown.text);
+    CHECK(Shown.count == 1 && number && strncmp(Shown.text, shown, head) == 0 && length > head + strlen(tail) &&
+              strspn(Shown.text + head, "-0123456789") == length - head - strlen(tail) &&
+              strcmp(Shown.text + length - strlen(tail), tail) == 0,
           "leftover: box \"%s\"", Shown.text);
     CHECK(lstrcmpiA(Scm.binaryPath, expectedPath) == 0, "driver path \"%s\", expected \"%s\"", Scm.binaryPath,
           expectedPath);
