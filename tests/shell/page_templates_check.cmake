@@ -106,6 +106,8 @@ refused(id_twice "${frame}Page IDD_A \"A\"\nIDOK Button 1 2 3 4 \"x\"\nIDOK Butt
 refused(page_twice "${frame}Page IDD_A \"A\"\nIDOK Button 1 2 3 4 \"x\"\nPage IDD_A \"B\"\n" ":5: page IDD_A given twice")
 refused(empty_page "${frame}Page IDD_A \"A\"\nPage IDD_B \"B\"\nIDOK Button 1 2 3 4 \"x\"\n"
         ":3: page IDD_A has no controls")
+refused(bad_page "${frame}Page IDD_A Caption\n" ":3: not Size Width Height, Font")
+refused(bad_size "Size 100\n" ":1: not Size Width Height, Font")
 refused(no_frame "Page IDD_A \"A\"\n" ":1: a Page before the Size and Font")
 refused(late_size "${frame}Page IDD_A \"A\"\nIDOK Button 1 2 3 4 \"x\"\nSize 1 2\n" ":5: Size after a Page")
 string(ASCII 59 semicolon)
