@@ -18,6 +18,7 @@
 #include "os_version.h"
 #include "page_frame.h"
 #include "page_keys.h"
+#include "page_templates.h"
 #include "program_globals.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
@@ -177,132 +178,31 @@ void TestPagesAnswerActivation()
     DestroyWindow(page);
 }
 
-struct ControlCase {
-    int id;
-    const char* cls;
-    int x, y, w, h;  // dialog units; w 0: the control sizes itself to its image
-    int visible;
-    const char* text;  // 0: not compared
-};
-
-struct PageCase {
-    int templateId;
-    const char* caption;
-    ControlCase controls[16];
-};
-
-#define FRAME_TOP                                                                                                      \
-    {                                                                                                                  \
-        IDC_SIDE_PICTURE, "Static", 10, 10, 0, 0, 1, 0                                                                 \
-    }
-// The etched rule's drawn edge adds a pixel or two to its size: place only.
-#define RULE                                                                                                           \
-    {                                                                                                                  \
-        IDC_RULE, "Static", 10, 181, 0, 0, 1, ""                                                                       \
-    }
-#define BUTTONS                                                                                                        \
-    {IDC_BACK, "Button", 147, 188, 50, 14, 1, "&Back"}, {IDOK, "Button", 199, 188, 50, 14, 1, "&Next"},                \
-    {                                                                                                                  \
-        IDCANCEL, "Button", 258, 188, 50, 14, 1, "&Cancel"                                                             \
-    }
-
-const char kReady[] = "When you are ready to continue, click Next. Setup will then overwrite your current BIOS image "
-                      "with the new version. This can take several minutes during which time your screen will blank.";
-
-const PageCase kPages[] = {
-    {IDD_WELCOME,
-     "Welcome",
-     {FRAME_TOP,
-      {IDC_WELCOME_ICON, "Static", 101, 11, 0, 0, 1, 0},
-      {IDC_WELCOME_LINE, "Static", 130, 11, 177, 38, 1, ""},
-      {IDC_WELCOME_CLICK, "Static", 101, 49, 204, 49, 1,
-       "Click Next to install a BIOS image. Otherwise, click Cancel to stop installing and return to Windows."},
-      {IDC_WELCOME_LEGAL1, "Static", 101, 110, 204, 19, 1, 0},
-      {IDC_WELCOME_LEGAL2, "Static", 101, 138, 205, 38, 1, 0},
-      RULE,
-      {IDOK, "Button", 199, 188, 50, 14, 1, "&Next"},
-      {IDCANCEL, "Button", 258, 188, 50, 14, 1, "&Cancel"}}},
-    {IDD_FINISH,
-     "Setup Complete",
-     {FRAME_TOP,
-      {IDC_FINISH_TEXT, "Static", 107, 17, 197, 57, 1,
-       "The installer has finished programming your BIOS.\n\nTo complete the installation, you must restart your "
-       "computer."},
-      {IDC_RESTART_NOW, "Button", 108, 93, 200, 12, 1, "&Yes, I want to restart my computer now."},
-      {IDC_RESTART_LATER, "Button", 108, 109, 200, 12, 1, "&No, I will restart my computer later."},
-      {IDC_FINISH_NOTE, "Static", 111, 141, 195, 36, 1, ""},
-      RULE,
-      {IDOK, "Button", 258, 188, 50, 14, 1, "&Finish"}}},
-    {IDD_DEVICE,
-     "Select Device",
-     {FRAME_TOP,
-      {-1, "Static", 101, 11, 197, 34, 1,
-       "The following devices have been detected in your machine. Select the device to be programmed with a new "
-       "BIOS and click Next. Click 'More info' to see extended information for the selected card:"},
-      {-1, "Button", 101, 45, 198, 123, 1, ""},
-      {IDC_DEVICE_LIST, "ListBox", 105, 53, 189, 58, 1, 0},
-      {IDC_DEVICE_INFO, "Static", 107, 115, 187, 32, 1, ""},
-      {IDC_MORE_INFO, "Button", 245, 151, 50, 14, 1, "&More info"},
-      RULE,
-      BUTTONS}},
-    {IDD_BACKUP,
-     "Save Backup",
-     {FRAME_TOP,
-      {-1, "Static", 101, 11, 197, 25, 1,
-       "Setup will now save a backup copy of your existing BIOS image. The backup will be saved to the location "
-       "below, which you can change if required:"},
-      {IDC_BACKUP_PATH, "Edit", 101, 42, 153, 14, 1, ""},
-      {IDC_BROWSE, "Button", 258, 42, 50, 14, 1, "B&rowse..."},
-      {IDC_SKIP_CHECKSUM, "Button", 101, 106, 192, 10, 0, "&Skip checksum validation of existing image"},
-      {IDC_SKIP_BACKUP, "Button", 101, 118, 192, 10, 0, "S&kip backup of existing image"},
-      {-1, "Static", 101, 133, 197, 33, 1,
-       "When you are ready to continue, click Next. Setup will then save a backup of your current BIOS image. "
-       "This can take several minutes during which time your screen will blank."},
-      RULE,
-      BUTTONS}},
-    {IDD_IMAGE,
-     "Select BIOS",
-     {FRAME_TOP,
-      {-1, "Static", 101, 11, 197, 14, 1, "Select a BIOS image to be installed on your machine:"},
-      {IDC_DEFAULT_IMAGE, "Button", 101, 29, 192, 10, 1, "&Default Image (recommended)"},
-      {IDC_SPECIFIC_IMAGE, "Button", 101, 43, 192, 10, 1, "&Specific Image"},
-      {IDC_IMAGE_PATH, "Edit", 101, 55, 153, 14, 1, ""},
-      {IDC_BROWSE, "Button", 258, 55, 50, 14, 1, "B&rowse..."},
-      {IDC_DONT_MERGE, "Button", 101, 106, 192, 10, 0, "Don't &merge BIOS table from existing image"},
-      {IDC_IGNORE_CHECKSUM, "Button", 101, 118, 192, 10, 0, "&Ignore checksum errors in selected image"},
-      {-1, "Static", 101, 133, 197, 33, 1, kReady},
-      RULE,
-      BUTTONS}},
-    {IDD_IMAGE_READ_ERROR,
-     "Select BIOS",
-     {FRAME_TOP,
-      {-1, "Static", 101, 11, 197, 14, 1, "Select a BIOS image to be installed on your machine:"},
-      {IDC_DEFAULT_IMAGE, "Button", 101, 29, 192, 10, 0, "&Default (Inbuilt) Image"},
-      {IDC_SPECIFIC_IMAGE, "Button", 101, 43, 192, 10, 0, "&Specific Image"},
-      {IDC_IMAGE_PATH, "Edit", 101, 55, 153, 14, 1, ""},
-      {IDC_BROWSE, "Button", 258, 55, 50, 14, 1, "B&rowse..."},
-      {IDC_MERGE_AFTER_ERROR, "Button", 101, 106, 192, 10, 0, "&Merge BIOS table from existing image"},
-      {IDC_IGNORE_AFTER_ERROR, "Button", 101, 118, 192, 10, 0, "&Ignore checksum errors in selected image"},
-      {-1, "Static", 101, 133, 197, 33, 1, kReady},
-      RULE,
-      BUTTONS}},
-};
-
 INT_PTR CALLBACK QuietPage(HWND, UINT message, WPARAM, LPARAM)
 {
     return message == WM_INITDIALOG;
 }
 
-void CheckControl(HWND page, HWND control, const ControlCase& c, int templateId)
+// A picture or an icon sizes itself to its image, and the etched rule's drawn
+// edge adds a pixel or two to its size: for these only the place is compared.
+int PlaceOnly(const TemplateControl& c)
+{
+    unsigned long type = c.Style & SS_TYPEMASK;
+    return strcmp(c.Class, "Static") == 0 && (type == SS_BITMAP || type == SS_ICON || type == SS_ETCHEDHORZ);
+}
+
+// The control the dialog manager made from a template row: its id, class,
+// place and size in pixels, visibility and text.
+void CheckControl(HWND page, HWND control, const TemplateControl& c, int templateId)
 {
     char text[512];
     int id = GetDlgCtrlID(control);
-    CHECK(id == c.id || (c.id == -1 && (id == -1 || id == 0xFFFF)), "page %d: control %d where %d was expected",
-          templateId, id, c.id);
+    CHECK(id == c.Id || (c.Id == -1 && (id == -1 || id == 0xFFFF)), "page %d: control %d where %d was expected",
+          templateId, id, c.Id);
     GetClassNameA(control, text, sizeof text);
-    CHECK(lstrcmpiA(text, c.cls) == 0, "page %d control %d: class %s", templateId, c.id, text);
+    CHECK(lstrcmpiA(text, c.Class) == 0, "page %d control %d: class %s", templateId, c.Id, text);
     // Place and size convert to pixels apart, as the dialog manager does.
-    RECT want = {c.x, c.y, c.w, c.h};
+    RECT want = {c.X, c.Y, c.Width, c.Height};
     MapDialogRect(page, &want);
     want.right += want.left;
     want.bottom += want.top;
@@ -310,58 +210,59 @@ void CheckControl(HWND page, HWND control, const ControlCase& c, int templateId)
     GetWindowRect(control, &got);
     MapWindowPoints(0, page, (POINT*)&got, 2);
     CHECK(got.left == want.left && got.top == want.top, "page %d control %d at (%ld,%ld), expected (%ld,%ld)",
-          templateId, c.id, got.left, got.top, want.left, want.top);
+          templateId, c.Id, got.left, got.top, want.left, want.top);
     // A list box shows whole lines only, so it may be a little lower.
-    int listBox = strcmp(c.cls, "ListBox") == 0;
-    if (c.w)
+    int listBox = strcmp(c.Class, "ListBox") == 0;
+    if (!PlaceOnly(c))
         CHECK(got.right == want.right && (listBox ? got.bottom <= want.bottom : got.bottom == want.bottom),
-              "page %d control %d ends at (%ld,%ld), expected (%ld,%ld)", templateId, c.id, got.right, got.bottom,
+              "page %d control %d ends at (%ld,%ld), expected (%ld,%ld)", templateId, c.Id, got.right, got.bottom,
               want.right, want.bottom);
     int visible = (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0;
-    CHECK(visible == c.visible, "page %d control %d: visible %d", templateId, c.id, visible);
-    if (c.text) {
+    CHECK(visible == ((c.Style & WS_VISIBLE) != 0), "page %d control %d: visible %d", templateId, c.Id, visible);
+    if (c.Text) {
         GetWindowTextA(control, text, sizeof text);
-        CHECK(strcmp(text, c.text) == 0, "page %d control %d: text \"%s\"", templateId, c.id, text);
+        CHECK(strcmp(text, c.Text) == 0, "page %d control %d: text \"%s\"", templateId, c.Id, text);
     }
 }
 
+// Each page as the dialog manager makes it from the resources, against the
+// table the templates are made from (page_templates.h).
 void TestPageTemplates()
 {
-    for (const PageCase& p : kPages) {
-        HWND page = CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(p.templateId), 0, QuietPage, 0);
-        CHECK(page != 0, "template %d not created", p.templateId);
+    for (const PageTemplate& p : PageTemplates) {
+        HWND page = CreateDialogParamA(ProgramInstance, MAKEINTRESOURCEA(p.Id), 0, QuietPage, 0);
+        CHECK(page != 0, "template %d not created", p.Id);
         if (!page)
             continue;
         char caption[256];
         GetWindowTextA(page, caption, sizeof caption);
-        CHECK(strcmp(caption, p.caption) == 0, "template %d caption \"%s\"", p.templateId, caption);
-        RECT want = {0, 0, 315, 209};
+        CHECK(strcmp(caption, p.Caption) == 0, "template %d caption \"%s\"", p.Id, caption);
+        RECT want = {0, 0, PageWidth, PageHeight};
         MapDialogRect(page, &want);
         RECT client;
         GetClientRect(page, &client);
-        CHECK(client.right == want.right && client.bottom == want.bottom, "template %d client %ldx%ld", p.templateId,
+        CHECK(client.right == want.right && client.bottom == want.bottom, "template %d client %ldx%ld", p.Id,
               client.right, client.bottom);
         LONG style = GetWindowLongA(page, GWL_STYLE);
         CHECK((style & (WS_POPUP | WS_CAPTION | WS_SYSMENU)) == (WS_POPUP | WS_CAPTION | WS_SYSMENU),
-              "template %d style %lx", p.templateId, (unsigned long)style);
-        CHECK(GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, "template %d has no modal frame", p.templateId);
+              "template %d style %lx", p.Id, (unsigned long)style);
+        CHECK(GetWindowLongA(page, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, "template %d has no modal frame", p.Id);
         HWND control = GetWindow(page, GW_CHILD);
         int n = 0;
-        for (; n < 16 && p.controls[n].cls; ++n, control = GetWindow(control, GW_HWNDNEXT)) {
-            CHECK(control != 0, "template %d: only %d controls", p.templateId, n);
+        for (; n < p.Count; ++n, control = GetWindow(control, GW_HWNDNEXT)) {
+            CHECK(control != 0, "template %d: only %d controls", p.Id, n);
             if (!control)
                 break;
-            CheckControl(page, control, p.controls[n], p.templateId);
+            CheckControl(page, control, TemplateControls[p.First + n], p.Id);
         }
-        CHECK(!control, "template %d: more than %d controls", p.templateId, n);
+        CHECK(!control, "template %d: more than %d controls", p.Id, n);
         HWND next = GetDlgItem(page, IDOK);
-        CHECK((GetWindowLongA(next, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON, "template %d: button 1 not default",
-              p.templateId);
+        CHECK((GetWindowLongA(next, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON, "template %d: button 1 not default", p.Id);
         HWND picture = GetDlgItem(page, IDC_SIDE_PICTURE);
         BITMAP bm;
         HBITMAP bits = (HBITMAP)SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0);
         CHECK(bits && GetObjectA(bits, sizeof bm, &bm) && bm.bmWidth == 126 && bm.bmHeight == 258,
-              "template %d: side picture missing or not 126x258", p.templateId);
+              "template %d: side picture missing or not 126x258", p.Id);
         DestroyWindow(page);
     }
 }
@@ -576,8 +477,8 @@ struct FakeServiceManager {
 };
 FakeServiceManager Scm;
 
-SC_HANDLE const kFakeManager = (SC_HANDLE)0x5C0;
-SC_HANDLE const kFakeService = (SC_HANDLE)0x5C1;
+SC_HANDLE const FakeManager = (SC_HANDLE)0x5C0;
+SC_HANDLE const FakeService = (SC_HANDLE)0x5C1;
 
 void ForgetIfDeleted()
 {
@@ -593,7 +494,7 @@ SC_HANDLE WINAPI FakeOpenManager(LPCSTR machine, LPCSTR database, DWORD access)
         return 0;
     }
     ++Scm.openHandles;
-    return kFakeManager;
+    return FakeManager;
 }
 
 SC_HANDLE WINAPI FakeCreate(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWORD access, DWORD type, DWORD start,
@@ -601,7 +502,7 @@ SC_HANDLE WINAPI FakeCreate(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWOR
                             LPCSTR account, LPCSTR password)
 {
     ++Scm.creates;
-    CHECK(manager == kFakeManager && strcmp(name, "Pelmix") == 0 &&
+    CHECK(manager == FakeManager && strcmp(name, "Pelmix") == 0 &&
               strcmp(display, "Lumivex BIOS EEPROM Programming Service") == 0 && access == SERVICE_ALL_ACCESS &&
               type == SERVICE_KERNEL_DRIVER && start == SERVICE_DEMAND_START && errorControl == SERVICE_ERROR_NORMAL &&
               !group && !tag && !dependencies && !account && !password,
@@ -616,26 +517,26 @@ SC_HANDLE WINAPI FakeCreate(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWOR
     }
     Scm.installed = 1;
     ++Scm.serviceHandles, ++Scm.openHandles;
-    return kFakeService;
+    return FakeService;
 }
 
 SC_HANDLE WINAPI FakeOpen(SC_HANDLE manager, LPCSTR name, DWORD access)
 {
     ++Scm.opens;
-    CHECK(manager == kFakeManager && strcmp(name, "Pelmix") == 0 && access == SERVICE_ALL_ACCESS,
+    CHECK(manager == FakeManager && strcmp(name, "Pelmix") == 0 && access == SERVICE_ALL_ACCESS,
           "opened \"%s\" with access %lx", name, (unsigned long)access);
     if (!Scm.installed || Scm.openError) {
         SetLastError(Scm.installed ? Scm.openError : ERROR_SERVICE_DOES_NOT_EXIST);
         return 0;
     }
     ++Scm.serviceHandles, ++Scm.openHandles;
-    return kFakeService;
+    return FakeService;
 }
 
 BOOL WINAPI FakeStart(SC_HANDLE service, DWORD count, LPCSTR* args)
 {
     ++Scm.starts;
-    CHECK(service == kFakeService && count == 0 && !args, "started with other arguments");
+    CHECK(service == FakeService && count == 0 && !args, "started with other arguments");
     if (Scm.startError) {
         SetLastError(Scm.startError);
         return FALSE;
@@ -645,14 +546,14 @@ BOOL WINAPI FakeStart(SC_HANDLE service, DWORD count, LPCSTR* args)
 
 BOOL WINAPI FakeControl(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
 {
-    CHECK(service == kFakeService && control == SERVICE_CONTROL_STOP && status, "control %lu", (unsigned long)control);
+    CHECK(service == FakeService && control == SERVICE_CONTROL_STOP && status, "control %lu", (unsigned long)control);
     ++Scm.stops;
     return TRUE;
 }
 
 BOOL WINAPI FakeDelete(SC_HANDLE service)
 {
-    CHECK(service == kFakeService, "deleted a handle that is not the service");
+    CHECK(service == FakeService, "deleted a handle that is not the service");
     ++Scm.deletes;
     Scm.markedForDelete = 1;
     return TRUE;
@@ -660,16 +561,16 @@ BOOL WINAPI FakeDelete(SC_HANDLE service)
 
 BOOL WINAPI FakeClose(SC_HANDLE handle)
 {
-    CHECK(handle == kFakeManager || handle == kFakeService, "closed a handle nobody opened");
+    CHECK(handle == FakeManager || handle == FakeService, "closed a handle nobody opened");
     CHECK(Scm.openHandles > 0, "closed more handles than were opened");
     --Scm.openHandles;
-    if (handle == kFakeService)
+    if (handle == FakeService)
         --Scm.serviceHandles;
     ForgetIfDeleted();
     return TRUE;
 }
 
-const ServiceControlOps kFakeServiceControl = {
+const ServiceControlOps FakeServiceControl = {
     FakeOpenManager, FakeCreate, FakeOpen, FakeStart, FakeControl, FakeDelete, FakeClose,
 };
 
@@ -701,7 +602,7 @@ void EnterDriverFolder()
     HANDLE file = CreateFileA("service-test\\Pelmix.sys", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0);
     CloseHandle(file);
     SetCurrentDirectoryA("service-test");
-    ServiceControl = &kFakeServiceControl;
+    ServiceControl = &FakeServiceControl;
     DriverMessageBox = RecordBox;
     lstrcpyA(InstallerTitle, "Installer Title");
 }
