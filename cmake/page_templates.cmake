@@ -3,6 +3,8 @@
 # into OUT_DIR. Runs while CMake configures; editing pages.txt makes the build
 # configure again.
 
+include(${CMAKE_CURRENT_LIST_DIR}/table_file.cmake)
+
 # Each kind of control: its window class and its style.
 set(DORVANE_KIND_Picture Static "SS_BITMAP | WS_CHILD | WS_VISIBLE")
 set(DORVANE_KIND_Icon Static "SS_ICON | WS_CHILD | WS_VISIBLE")
@@ -24,12 +26,7 @@ set(DORVANE_FLAG_Hidden "")
 set(DORVANE_PAGE_STYLE "WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT")
 
 function(dorvane_page_templates source out_dir)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
-  file(READ ${source} content)
-  if(content MATCHES ";")
-    message(FATAL_ERROR "${source}: a text holds a semicolon")
-  endif()
-  string(REPLACE "\n" ";" lines "${content}")
+  dorvane_read_table_lines(${source} lines)
 
   set(rc "")
   set(rows "")

@@ -5,6 +5,8 @@
 # while CMake configures; editing texts.txt or the notes makes the build
 # configure again.
 
+include(${CMAKE_CURRENT_LIST_DIR}/table_file.cmake)
+
 # The text as the program shows it: \n a line break, \\ a backslash; other
 # escapes are refused, so that every output reads a text alike.
 function(_user_text_shown raw where out_var)
@@ -132,12 +134,8 @@ endfunction()
 
 function(dorvane_user_texts source out_dir)
   set(notes "${ARGV2}")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source} ${notes})
-  file(READ ${source} content)
-  if(content MATCHES ";")
-    message(FATAL_ERROR "${source}: a text holds a semicolon")
-  endif()
-  string(REPLACE "\n" ";" lines "${content}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${notes})
+  dorvane_read_table_lines(${source} lines)
 
   set(pieces)
   set(rc "STRINGTABLE\nBEGIN\n")
