@@ -109,14 +109,11 @@ walk_at_backup_page() {
     [[ "$walk_backup" =~ ^C:\\users\\[^\\]+\\Temp\\B1B[0-9A-Fa-f]{1,4}\.bin$ ]] ||
         fail "default backup name: $walk_backup"
     [ -e "$backup" ] && fail "the temporary name's file was left behind"
-    [ "$(robot state "$IDC_SKIP_BACKUP")" = "hidden enabled unchecked" ] ||
-        fail "skip-backup box: $(robot state "$IDC_SKIP_BACKUP")"
+    expect_state "$IDC_SKIP_BACKUP" "hidden enabled unchecked" "skip-backup box"
 }
 walk_at_image_page() {
-    [ "$(robot state "$IDC_DEFAULT_IMAGE")" = "visible enabled checked" ] ||
-        fail "default image: $(robot state "$IDC_DEFAULT_IMAGE")"
-    [ "$(robot state "$IDC_IMAGE_PATH")" = "visible disabled unchecked" ] ||
-        fail "file name box: $(robot state "$IDC_IMAGE_PATH")"
+    expect_state "$IDC_DEFAULT_IMAGE" "visible enabled checked" "default image"
+    expect_state "$IDC_IMAGE_PATH" "visible disabled unchecked" "file name box"
 }
 walk_read_question() { read_question; }
 walk_write_question() { write_question "$inbuilt_version"; }
@@ -161,8 +158,8 @@ scenario_two_cards() {
     robot click "$IDOK" >/dev/null
     expect_page "Select Device" || return
     [ "$(robot list "$IDC_DEVICE_LIST" | tr '\n' '|')" = "ZT10-E (PCI)|Orvel II (AGP)|" ] || fail "list: $(robot list "$IDC_DEVICE_LIST" | tr '\n' '|')"
-    [ "$(robot state "$IDOK")" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
-    [ "$(robot state "$IDC_MORE_INFO")" = "visible disabled unchecked" ] || fail "More info enabled before a selection"
+    expect_state "$IDOK" "visible disabled unchecked" "Next enabled before a selection"
+    expect_state "$IDC_MORE_INFO" "visible disabled unchecked" "More info enabled before a selection"
     robot select "$IDC_DEVICE_LIST" 1 >/dev/null
     expect_state "$IDOK" "visible enabled unchecked" "Next after a selection"
     robot click "$IDC_MORE_INFO" >/dev/null
@@ -182,7 +179,7 @@ scenario_two_cards() {
     robot click "$IDOK" >/dev/null
     expect_page "Select Device" || return
     [ "$(robot list "$IDC_DEVICE_LIST" | wc -l)" = 2 ] || fail "the list was not rebuilt"
-    [ "$(robot state "$IDOK")" = "visible disabled unchecked" ] || fail "a selection survived Back"
+    expect_state "$IDOK" "visible disabled unchecked" "a selection survived Back"
     robot select "$IDC_DEVICE_LIST" 1 >/dev/null
     robot click "$IDOK" >/dev/null
     expect_page "Save Backup" || return
@@ -301,8 +298,8 @@ scenario_force_read_error() {
     highlighted read-error yes
     answer yes
     expect_page "Select BIOS" || return
-    [ "$(robot state "$IDC_SPECIFIC_IMAGE")" = "hidden enabled checked" ] || fail "read-error page, Specific Image: $(robot state "$IDC_SPECIFIC_IMAGE")"
-    [ "$(robot state "$IDC_IMAGE_PATH")" = "visible enabled unchecked" ] || fail "read-error page, file box: $(robot state "$IDC_IMAGE_PATH")"
+    expect_state "$IDC_SPECIFIC_IMAGE" "hidden enabled checked" "read-error page, Specific Image"
+    expect_state "$IDC_IMAGE_PATH" "visible enabled unchecked" "read-error page, file box"
     robot click "$IDOK" >/dev/null
     expect_box no-name "$title" \
         "text: $text_NoBiosImage" "icon: none"
@@ -324,8 +321,8 @@ scenario_force_read_error() {
 scenario_dev_mode() {
     one_card dev_mode
     to_backup_page -devmode -forcereadcserr || return
-    [ "$(robot state "$IDC_SKIP_BACKUP")" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state "$IDC_SKIP_BACKUP")"
-    [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "skip-validation box: $(robot state "$IDC_SKIP_CHECKSUM")"
+    expect_state "$IDC_SKIP_BACKUP" "visible enabled unchecked" "skip-backup box"
+    expect_state "$IDC_SKIP_CHECKSUM" "visible enabled unchecked" "skip-validation box"
     robot click "$IDC_SKIP_BACKUP" >/dev/null
     expect_state "$IDC_BACKUP_PATH" "visible disabled unchecked" "backup name with backup skipped"
     expect_state "$IDC_BROWSE" "visible disabled unchecked" "Browse with backup skipped"
@@ -482,7 +479,7 @@ scenario_more_info_timeout() {
     robot click "$IDOK" >/dev/null
     expect_page "Select Device" || return
     [ "$(robot list "$IDC_DEVICE_LIST")" = "ZT10-E (PCI)" ] || fail "list: $(robot list "$IDC_DEVICE_LIST")"
-    [ "$(robot state "$IDOK")" = "visible disabled unchecked" ] || fail "Next enabled before a selection"
+    expect_state "$IDOK" "visible disabled unchecked" "Next enabled before a selection"
     robot select "$IDC_DEVICE_LIST" 0 >/dev/null
     expect_state "$IDC_MORE_INFO" "visible enabled unchecked" "More info after a selection"
     robot click "$IDC_MORE_INFO" >/dev/null

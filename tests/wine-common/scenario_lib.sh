@@ -157,8 +157,9 @@ expect_box() {
 
 answer() { robot answer "$1" >/dev/null || fail "cannot answer $1"; }
 
-# expect_state ID WANT [WHAT]: a click is posted, so its effect is awaited
-# (up to 20 s) before the control's state is compared.
+# expect_state ID WANT [WHAT]: the control's state is awaited (up to 20 s),
+# as a click is posted and a loaded machine may answer a read late; a
+# failure names the state last read.
 expect_state() {
     local got
     for _ in $(seq 100); do

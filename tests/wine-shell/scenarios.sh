@@ -107,8 +107,8 @@ scenario_welcome_keys() {
 
     # Developer mode set on the Welcome page shows on the backup page.
     if goto_backup; then
-        [ "$(robot state "$IDC_SKIP_BACKUP")" = "visible enabled unchecked" ] || fail "skip-backup box: $(robot state "$IDC_SKIP_BACKUP")"
-        [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "skip-checksum box: $(robot state "$IDC_SKIP_CHECKSUM")"
+        expect_state "$IDC_SKIP_BACKUP" "visible enabled unchecked" "skip-backup box"
+        expect_state "$IDC_SKIP_CHECKSUM" "visible enabled unchecked" "skip-checksum box"
         robot key "$IDOK" F3 >/dev/null || fail "F3 not pressed"
         expect_box f3-incomplete "$exit_title" "$incomplete" "default: no"
         answer yes
@@ -174,7 +174,7 @@ scenario_dev_mode() {
     start -DEVMODE
     expect_page Welcome || return
     if goto_backup; then
-        [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "-DEVMODE: skip-checksum box $(robot state "$IDC_SKIP_CHECKSUM")"
+        expect_state "$IDC_SKIP_CHECKSUM" "visible enabled unchecked" "-DEVMODE: skip-checksum box"
         robot click "$IDCANCEL" >/dev/null
         expect_box cancel "default: no"
         answer yes
@@ -185,15 +185,15 @@ scenario_dev_mode() {
     start
     expect_page Welcome || return
     if goto_backup; then
-        [ "$(robot state "$IDC_SKIP_BACKUP")" = "hidden enabled unchecked" ] || fail "skip-backup box shown: $(robot state "$IDC_SKIP_BACKUP")"
+        expect_state "$IDC_SKIP_BACKUP" "hidden enabled unchecked" "skip-backup box shown"
         robot key "$IDOK" CTRL-SHIFT-F1 >/dev/null || fail "Ctrl+Shift+F1 not pressed"
         sleep 0.5
-        [ "$(robot state "$IDC_SKIP_BACKUP")" = "visible enabled unchecked" ] || fail "skip-backup box not revealed"
-        [ "$(robot state "$IDC_SKIP_CHECKSUM")" = "visible enabled unchecked" ] || fail "skip-checksum box not revealed"
+        expect_state "$IDC_SKIP_BACKUP" "visible enabled unchecked" "skip-backup box not revealed"
+        expect_state "$IDC_SKIP_CHECKSUM" "visible enabled unchecked" "skip-checksum box not revealed"
         shot page-Save-Backup-developer
         # The image page opens with its developer check boxes shown.
         advance_to "Select BIOS" &&
-            { [ "$(robot state "$IDC_IGNORE_CHECKSUM")" = "visible enabled unchecked" ] || fail "ignore-checksum box: $(robot state "$IDC_IGNORE_CHECKSUM")"; }
+            { expect_state "$IDC_IGNORE_CHECKSUM" "visible enabled unchecked" "ignore-checksum box"; }
         robot click "$IDCANCEL" >/dev/null
         expect_box cancel "default: no"
         answer yes
@@ -274,15 +274,15 @@ scenario_finish() {
     start
     expect_page Welcome || return
     advance_to "Setup Complete" || return
-    [ "$(robot state "$IDC_RESTART_NOW")" = "visible enabled checked" ] || fail "restart-now: $(robot state "$IDC_RESTART_NOW")"
-    [ "$(robot state "$IDC_RESTART_LATER")" = "visible enabled unchecked" ] || fail "restart-later: $(robot state "$IDC_RESTART_LATER")"
+    expect_state "$IDC_RESTART_NOW" "visible enabled checked" "restart-now"
+    expect_state "$IDC_RESTART_LATER" "visible enabled unchecked" "restart-later"
     robot key "$IDOK" ESC >/dev/null
     expect_box esc "$exit_title" "$incomplete" "default: no" "buttons: yes no"
     answer no
     [ "$(robot active)" = "Setup Complete" ] || fail "Finish page not active after No: $(robot active)"
     robot click "$IDC_RESTART_LATER" >/dev/null
     sleep 0.3
-    [ "$(robot state "$IDC_RESTART_LATER")" = "visible enabled checked" ] || fail "restart-later not chosen"
+    expect_state "$IDC_RESTART_LATER" "visible enabled checked" "restart-later not chosen"
     robot click "$IDOK" >/dev/null
     if robot box 1500 >/dev/null 2>&1; then
         fail "Finish asked a question"
