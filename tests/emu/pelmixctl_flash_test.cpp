@@ -8,10 +8,20 @@
 
 #include "pelmix_ioctl.h"
 #include "tool_run.h"
+#include "user_texts.h"
 
 namespace {
 
 const std::string Samples = DORVANE_BIOS_SAMPLE_DIR;
+
+// A message of the wizard's as pelmixctl --json reports it, whole.
+std::string JsonMessage(const TextRef& text)
+{
+    std::string quoted = "\"message\":\"";
+    for (const char* c = text.Default; *c; ++c)
+        quoted += *c == '\n' ? std::string("\\u000a") : std::string(1, *c);
+    return quoted + "\"";
+}
 
 RunResult Pelmixctl(const std::string& arguments)
 {
@@ -120,7 +130,7 @@ TEST(PelmixctlFlash, RefusalsLeaveTheChipUntouched)
     struct Case {
         const char* Name;
         std::string Arguments;  // after "flash 1:00.0 "
-        const char* Says;
+        std::string Says;
         bool BackupLeft;  // made before the refusal
     };
     Bench probe("refusals", "D5BF", board);
@@ -129,12 +139,12 @@ TEST(PelmixctlFlash, RefusalsLeaveTheChipUntouched)
     const Case cases[] = {
         {"merge refused", legacy + " --backup " + probe.Backup + " --yes",
          "\"reason\":\"the new image keeps its table in the legacy layout\"", true},
-        {"bad checksum", probe.Dir + "/bad.bin --backup " + probe.Backup + " --yes",
-         "Checksum error in source BIOS image.", true},
-        {"missing image", probe.Dir + "/absent.bin --backup " + probe.Backup + " --yes",
-         "The BIOS file you specified does not exist.", true},
+        {"bad checksum", probe.Dir + "/bad.bin --backup " + probe.Backup + " --yes", JsonMessage(TextSourceBiosCsErr),
+         true},
+        {"missing image", probe.Dir + "/absent.bin --backup " + probe.Backup + " --yes", JsonMessage(TextNoBiosImage),
+         true},
         {"blank without merge", Samples + "/inbuilt.bin --no-merge --backup " + probe.Backup + " --yes",
-         "The selected BIOS is a blank image.", true},
+         JsonMessage(TextMustMergeOnBlank), true},
         {"no terminal, no --yes", "--inbuilt --backup " + probe.Backup + " < /dev/null",
          "no terminal to confirm the write on: give --yes", false},
         {"no --backup", "--inbuilt --yes", "flash needs --backup FILE", false},

@@ -22,6 +22,7 @@
 #include "program_globals.h"
 #include "resource_ids.h"
 #include "text_lookup.h"
+#include "dorvane_version.h"
 #include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
@@ -440,14 +441,16 @@ void TestVersionResource()
     CHECK(size > 0 && size <= sizeof data && GetFileVersionInfoA(path, 0, sizeof data, data), "no version record");
     VS_FIXEDFILEINFO* fixed = 0;
     UINT len = 0;
+    const WORD numbers[4] = {DORVANE_VERSION_NUMBERS};
     if (VerQueryValueA(data, "\\", (void**)&fixed, &len) && fixed)
-        CHECK(fixed->dwFileVersionMS == MAKELONG(14, 1) && fixed->dwFileVersionLS == MAKELONG(18, 0),
+        CHECK(fixed->dwFileVersionMS == MAKELONG(numbers[1], numbers[0]) &&
+                  fixed->dwFileVersionLS == MAKELONG(numbers[3], numbers[2]),
               "file version %lx.%lx", (unsigned long)fixed->dwFileVersionMS, (unsigned long)fixed->dwFileVersionLS);
     else
         CHECK(0, "no fixed version information");
     char* text = 0;
     CHECK(VerQueryValueA(data, "\\StringFileInfo\\040904E4\\FileVersion", (void**)&text, &len) && text &&
-              strcmp(text, "1.14.00.0018") == 0,
+              strcmp(text, DORVANE_VERSION_TEXT) == 0,
           "FileVersion text \"%s\"", text ? text : "");
 }
 
