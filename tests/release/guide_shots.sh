@@ -60,7 +60,7 @@ expect_page "Setup Complete" 120000 && keep setup-complete
 robot click "$IDC_RESTART_LATER" >/dev/null
 robot click "$IDOK" >/dev/null
 expect_exit 0
-"$WINESERVER" -k >/dev/null 2>&1
+end_wine_programs
 
 # The image page after a read error.
 card read_error

@@ -32,8 +32,16 @@ fi
 . "$scenario_repo/tests/wine-common/texts_lib.sh"
 texts_load "${SCENARIO_TEXTS:-$SCENARIO_BIN/user_texts/user_texts.sh}" || exit 1
 
+# end_wine_programs: ends every program of the prefix and waits until its
+# server is gone (that takes most of a second): a program started while the
+# server shuts down may fail to start at all.
+end_wine_programs() {
+    "$WINESERVER" -k >/dev/null 2>&1
+    timeout 30 "$WINESERVER" -w >/dev/null 2>&1
+}
+
 scenario_cleanup() {
-    [ -n "${WINESERVER:-}" ] && "$WINESERVER" -k >/dev/null 2>&1
+    [ -n "${WINESERVER:-}" ] && end_wine_programs
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
@@ -60,7 +68,7 @@ scenario_start() {
     "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
     # The desktop that reg.exe brought up predates the setting: end it.
-    "$WINESERVER" -k >/dev/null 2>&1
+    end_wine_programs
     return 0
 }
 
@@ -115,6 +123,10 @@ start_to() {
     local code=$1
     shift
     rm -f "$code"
+    # The prefix's server and service manager come up first: started together,
+    # the program and the robot could both start them, and the program once
+    # found no service manager (error 1722).
+    (cd "$work" && timeout 60 "$WINELOADER" cmd /c exit >/dev/null 2>&1)
     (cd "$work" && timeout 300 "$WINELOADER" Dorvane.exe "$@" >/dev/null 2>&1; echo $? >"$code") &
 }
 start() { start_to "$work/exit" "$@"; }
@@ -203,8 +215,7 @@ run_scenarios() {
         began=$(date +%s)
         "scenario_$s"
         echo "    $(($(date +%s) - began)) s"
-        "$WINESERVER" -k >/dev/null 2>&1
-        sleep 0.5
+        end_wine_programs
     done
     scenario_summary
 }

@@ -315,8 +315,7 @@ scenario_banner_size() {
     for size in 640x480 1024x768; do
         "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$size" /f >/dev/null 2>&1
         # The desktop takes its new size when it is next opened.
-        "$WINESERVER" -k >/dev/null 2>&1
-        sleep 0.5
+        end_wine_programs
         prepare "banner_$size"
         start
         expect_page Welcome || return
