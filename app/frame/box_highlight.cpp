@@ -40,11 +40,9 @@ LRESULT CALLBACK BoxHookProc(int code, WPARAM wParam, LPARAM lParam)
     const CWPSTRUCT* call = (const CWPSTRUCT*)lParam;
     if (code == HC_ACTION && call && HighlightBoxes &&
         GetWindowThreadProcessId(call->hwnd, 0) == GetCurrentThreadId()) {
+        // The box gives its procedure back itself when it ends (RedTextProc).
         if (call->message == WM_CREATE && HasModalFrame(call->hwnd))
             SubclassWindow(call->hwnd, RedTextProc);
-        else if (call->message == WM_DESTROY && HasModalFrame(call->hwnd) &&
-                 (WNDPROC)GetWindowLongPtrA(call->hwnd, GWLP_WNDPROC) == RedTextProc)
-            RestoreWindow(call->hwnd);
     }
     return CallNextHookEx(BoxHook, code, wParam, lParam);
 }
