@@ -72,6 +72,13 @@ int ImageChecksumValidShort(const uint8_t* image, uint32_t length)
     return length > BiosShortChecksumSpan && ImageChecksumValid(image, length - BiosShortChecksumSpan);
 }
 
+uint32_t ImageDeclaredLength(const uint8_t* image)
+{
+    if (image[0] != 0x55 || image[1] != 0xAA)
+        return 0;
+    return uint32_t(image[BiosSizeByteOffset]) * BiosSizeUnit;
+}
+
 int RepairImageChecksum(uint8_t* image, uint32_t length)
 {
     if (length < BiosRepairMinLength || length > BiosImageBufferSize)

@@ -20,6 +20,8 @@ enum : uint32_t {
     BiosTableLocatorOffset = 0x38,
     BiosRepairMinLength = BiosChecksumOffset + 1,
     BiosShortChecksumSpan = 0x1180, /* some boards leave their last bytes out of the sum */
+    BiosSizeByteOffset = 2,         /* the option ROM's length in 512-byte units */
+    BiosSizeUnit = 512,
 };
 
 /* Image bytes 0x38..0x5F. Only the named fields are read. */
@@ -68,6 +70,10 @@ int ImageChecksumValid(const uint8_t* image, uint32_t length);
 /* The sum of a board that leaves its last BiosShortChecksumSpan bytes out:
    valid over length less those bytes. */
 int ImageChecksumValidShort(const uint8_t* image, uint32_t length);
+
+/* The length the option ROM header declares: its size byte times 512, or 0
+   when the image does not start with 0x55 0xAA. */
+uint32_t ImageDeclaredLength(const uint8_t* image);
 
 /* Sets byte 0x10 so the byte sum over length is 0. Returns 0 and leaves the
    image alone when length is below 17 or beyond the image buffer. */

@@ -79,3 +79,18 @@ TEST(ImageChecksum, RepairRefusesLengthsOutsideTheBuffer)
     EXPECT_EQ(1, RepairImageChecksum(Image, 17));
     EXPECT_TRUE(ImageChecksumValid(Image, 17));
 }
+
+TEST(ImageChecksum, DeclaredLengthIsTheSizeByteInSectors)
+{
+    static uint8_t image[BiosImageBufferSize];
+    FillBytes(image, 0, sizeof image);
+    EXPECT_EQ(0u, ImageDeclaredLength(image));  // no signature, no declared length
+    image[0] = 0x55;
+    image[1] = 0xAA;
+    image[2] = 0xF8;
+    EXPECT_EQ(126976u, ImageDeclaredLength(image));
+    image[2] = 0xFF;
+    EXPECT_EQ(130560u, ImageDeclaredLength(image));  // the most one byte can declare
+    image[1] = 0xAB;
+    EXPECT_EQ(0u, ImageDeclaredLength(image));
+}
