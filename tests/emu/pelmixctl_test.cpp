@@ -50,12 +50,50 @@ TEST(Pelmixctl, JsonEnumListsTheCardsOfEverySample)
         EXPECT_TRUE(Has(lines[0], c.Expected)) << lines[0];
         EXPECT_TRUE(Has(lines[0], ",\"elapsed_us\":0,\"held_us\":0}")) << lines[0];
     }
-    // Nine cards: only Status travels back.
+    // Nine cards: only Status travels back, and no list is no success.
     RunResult nine = RunTool(Sample("nine-cards.machine") + " --json enum");
-    EXPECT_EQ(nine.ExitCode, 0);
+    EXPECT_EQ(nine.ExitCode, 1);
     EXPECT_EQ(nine.Out,
               "{\"request\":\"ENUM_DEVICES\",\"code\":2236416,\"system_status\":0,\"information\":4,"
               "\"Status\":1,\"elapsed_us\":0,\"held_us\":0}\n");
+    EXPECT_TRUE(Has(nine.Err, "pelmixctl: ENUM_DEVICES: Status 1, more than eight cards")) << nine.Err;
+}
+
+// Every run is a new driver lifetime: a request without an enum before it
+// in the same run reaches no card. Such a run, and one whose write the chip
+// did not take, must not pass for success; the JSON lines stay as they were.
+TEST(Pelmixctl, ARequestTheDriverRefusesExitsOne)
+{
+    std::string machine = Folder() + "/lone.machine";
+    std::string chipFile = Folder() + "/lone.rom";
+    std::string image(131072, '\x5A'), back = Folder() + "/lone.back";
+    WriteAll(Folder() + "/lone.bin", image);
+    remove(chipFile.c_str());
+    remove(back.c_str());
+    WriteAll(machine, "pci 0:0a.0 id=1E5B:0A51 bar0=0xE0000008/64M bar1=0xE4000000/8K flash=08BF image=lone.rom\n");
+    RunResult write = RunTool("--json --machine " + machine + " write-rom 0:0a.0 " + Folder() + "/lone.bin");
+    EXPECT_EQ(write.ExitCode, 1);
+    EXPECT_EQ(write.Out,
+              "{\"request\":\"WRITE_ROM\",\"code\":2236424,\"system_status\":0,\"information\":4,"
+              "\"Status\":2,\"elapsed_us\":0,\"held_us\":0}\n");
+    EXPECT_TRUE(Has(write.Err, "pelmixctl: WRITE_ROM: Status 2, no card list in this run (enum must come first)"))
+        << write.Err;
+    EXPECT_EQ(ReadAll(chipFile), std::string(131072, '\xFF')) << "nothing was written";
+
+    RunResult read = RunTool("--machine " + machine + " read-rom 0:0a.0 " + back);
+    EXPECT_EQ(read.ExitCode, 1);
+    EXPECT_TRUE(Has(read.Out, "Status 2")) << read.Out;
+    EXPECT_EQ(RunProgram("test -e", back).ExitCode, 1) << "no file from a refused read";
+
+    // A later success does not hide an earlier refusal.
+    RunResult mixed = RunTool("--machine " + machine + " identify 0:0a.0 enum identify 0:0a.0 identify 0:0b.0");
+    EXPECT_EQ(mixed.ExitCode, 1);
+    EXPECT_TRUE(Has(mixed.Err, "IDENTIFY_CHIP: Status 3, the target is not in the card list")) << mixed.Err;
+
+    RunResult listed = RunTool("--machine " + machine + " enum write-rom 0:0a.0 " + Folder() + "/lone.bin");
+    EXPECT_EQ(listed.ExitCode, 0) << listed.Err;
+    EXPECT_EQ(listed.Err, "");
+    EXPECT_EQ(ReadAll(chipFile), image);
 }
 
 TEST(Pelmixctl, UsageErrorsExitTwoWithAMessage)
@@ -109,7 +147,8 @@ TEST(Pelmixctl, RawSendsTheGivenBytesAndShowsTheReply)
     RunResult run = RunTool(Sample("family1-card.machine") +
                             " --json raw 0x22201C 64 64 000000000000000010000000 enum "
                             "raw 0x22201C 64 64 ffffffff000000000a000000");
-    EXPECT_EQ(run.ExitCode, 0);
+    EXPECT_EQ(run.ExitCode, 1) << "the first reply's Status is 2";
+    EXPECT_TRUE(Has(run.Err, "pelmixctl: RAW: Status 2,")) << run.Err;
     std::vector<std::string> lines = Lines(run.Out);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(Has(lines[0], "\"information\":4,\"Status\":2,\"reply\":\"02000000\""));
@@ -195,6 +234,7 @@ TEST(Pelmixctl, AStuckByteFailsItsCountOfWritesThenWorks)
                                 "/first.bin" + target + "/second.bin");
         std::vector<std::string> lines = Lines(run.Out);
         ASSERT_EQ(lines.size(), 4u) << c.Part << run.Out << run.Err;
+        EXPECT_EQ(run.ExitCode, 1) << c.Part << c.Count << ": a write did not take";
         for (int i = 0; i < 3; ++i) {
             std::string status = std::string("\"Status\":") + c.Statuses[i] + ",";
             EXPECT_TRUE(Has(lines[1 + i], status)) << c.Part << c.Count << " write " << i << ": " << lines[1 + i];

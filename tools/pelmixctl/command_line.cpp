@@ -37,8 +37,13 @@ const char UsageText[] = "usage: pelmixctl [--machine FILE] [--json] backup T FI
                          "are decimal, or hexadecimal with 0x. --json prints one JSON object a line per\n"
                          "request; reply fields appear when they travelled back (within \"information\").\n"
                          "--trace prints each configuration write and chip command on standard error.\n"
-                         "Exit code of requests: 0 when every request succeeded at the system level,\n"
-                         "1 otherwise, 2 for a usage error.\n"
+                         "Exit code of requests: 0 when every request succeeded and the driver answered\n"
+                         "each with Status 0; 1 when a call failed, a file could not be written or a\n"
+                         "Status was not 0 (standard error names it); 2 for a usage error. Status: 1 more\n"
+                         "than eight cards (no list comes back); 2 no card list in this run (enum must\n"
+                         "come first) or no card; 3 the target is not listed; 4, 5 a window could not be\n"
+                         "mapped; 6 a byte or page did not complete; 8, 10, 11 the processors could not be\n"
+                         "held; 12, 13 a bad page range; 14 the chip must be erased first; 15 unknown chip.\n"
                          "The emulated build needs --machine FILE; the Windows build talks to the driver.\n";
 
 namespace {

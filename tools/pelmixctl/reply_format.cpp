@@ -76,6 +76,30 @@ const char* RequestName(int kind)
     }
 }
 
+const char* DriverResultText(int kind, uint32_t status)
+{
+    switch (status) {
+    case PELMIX_RESULT_OK: return "success";
+    case PELMIX_RESULT_TOO_MANY_CARDS: return "more than eight cards: the scan stopped and no list came back";
+    case PELMIX_RESULT_NO_CARD:
+        // Every run is a new driver lifetime: enum must come first in it.
+        return kind == CommandEnum ? "no Orvel card found"
+                                   : "no card list in this run (enum must come first) or no card in it";
+    case PELMIX_RESULT_NOT_LISTED: return "the target is not in the card list";
+    case PELMIX_RESULT_MAP_REGISTERS: return "the card's register window could not be mapped";
+    case PELMIX_RESULT_MAP_ROM: return "the ROM window could not be mapped";
+    case PELMIX_RESULT_PROGRAM_TIMEOUT: return "a byte or page did not complete: the chip may be incomplete";
+    case PELMIX_RESULT_CPU_QUERY: return "the processor query failed";
+    case PELMIX_RESULT_THREAD_CREATE: return "a processor-holding thread could not be created";
+    case PELMIX_RESULT_HOLD_TIMEOUT: return "the other processors were not all held in time";
+    case PELMIX_RESULT_BAD_START_OFFSET: return "the start offset is not a multiple of 128";
+    case PELMIX_RESULT_BEYOND_CHIP: return "the pages reach past the end of the chip";
+    case PELMIX_RESULT_ERASE_REQUIRED: return "this chip must be erased first";
+    case PELMIX_RESULT_UNKNOWN_CHIP: return "the chip is not one the driver knows";
+    default: return "a code the driver does not use";
+    }
+}
+
 std::string FormatJson(const RequestOutcome& outcome)
 {
     JsonObject json;

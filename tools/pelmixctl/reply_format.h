@@ -24,5 +24,7 @@ struct RequestOutcome {
 const char* RequestName(int kind);
 std::string FormatJson(const RequestOutcome& outcome);
 std::string FormatText(const RequestOutcome& outcome);
+// What the driver's result code (a reply's Status) means for that request.
+const char* DriverResultText(int kind, uint32_t status);
 
 #endif

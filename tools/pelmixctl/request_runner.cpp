@@ -156,6 +156,24 @@ long SaveReply(const Command& command, const uint8_t* reply, uint32_t length)
     return bytes;
 }
 
+// A reply counts only with a Status of 0: a request the driver refused
+// (no card list, a chip that did not take a byte) changed nothing it should
+// have, whatever the system status says.
+int DriverSucceeded(const RequestOutcome& outcome)
+{
+    const char* name = RequestName(outcome.Kind);
+    if (outcome.ReplyLength < 4) {
+        fprintf(stderr, "pelmixctl: %s: no Status came back\n", name);
+        return 0;
+    }
+    const uint8_t* p = outcome.Reply;
+    uint32_t status = p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+    if (status == PELMIX_RESULT_OK)
+        return 1;
+    fprintf(stderr, "pelmixctl: %s: Status %u, %s\n", name, status, DriverResultText(outcome.Kind, status));
+    return 0;
+}
+
 }  // namespace
 
 int RunCommands(const CommandLine* line)
@@ -203,8 +221,11 @@ int RunCommands(const CommandLine* line)
             fprintf(stderr, "pelmixctl: %s\n", error);
             exitCode = ExitFailed;
         }
-        if (outcome.SystemStatus != 0)
+        if (outcome.SystemStatus != 0) {
             exitCode = ExitFailed;
+        } else if (delivered && !DriverSucceeded(outcome)) {
+            exitCode = ExitFailed;
+        }
     }
     TransportClose();
     return exitCode;
