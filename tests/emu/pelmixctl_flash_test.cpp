@@ -227,16 +227,48 @@ TEST(PelmixctlFlash, AFailedWriteRestoresTheOldImageOrAsksForRecovery)
         EXPECT_TRUE(Has(run.Out, "{\"step\":\"verify\",\"image\":\"old\",\"result\":\"verified\"}")) << run.Out;
         EXPECT_EQ(ReadAll(once.Chip), board) << part;
 
+        // No terminal (a script): the command printed carries --yes.
         Bench stuck(std::string("stuck-") + part, part, board, "fault stuck 1:00.0 0x1234\n");
-        run = stuck.Run("flash 1:00.0 --inbuilt --backup " + stuck.Backup + " --yes");
+        run = stuck.Run("flash 1:00.0 --inbuilt --backup " + stuck.Backup + " --yes </dev/null");
         EXPECT_EQ(run.ExitCode, 3) << part << run.Out;
-        std::string command = "pelmixctl --machine " + stuck.Machine + " restore 1:00.0 " + stuck.Backup;
+        std::string command = "pelmixctl --machine " + stuck.Machine + " restore 1:00.0 " + stuck.Backup + " --yes";
         EXPECT_TRUE(Has(run.Out, "needs recovery")) << run.Out;
         EXPECT_TRUE(Has(run.Out, "The backup is " + stuck.Backup + "; put it back with:\\u000a  " + command))
             << run.Out;
         EXPECT_TRUE(Has(StepLine(run.Out, "result"), "\"restore_command\":\"" + command + "\"")) << run.Out;
         EXPECT_EQ(ReadAll(stuck.Backup).substr(0, board.size()), board);
+
+        // Once the chip takes writes again, the command runs as printed,
+        // still without a terminal, and puts the backup back over a chip
+        // left half written.
+        WriteAll(stuck.Machine, ReadAll(stuck.Machine).substr(0, ReadAll(stuck.Machine).find("fault")));
+        WriteAll(stuck.Chip, board.substr(0, board.size() / 2) + std::string(board.size() / 2, '\xFF'));
+        std::string result = StepLine(run.Out, "result");
+        size_t at = result.find("\"restore_command\":\"");
+        ASSERT_NE(at, std::string::npos) << result;
+        std::string printed = result.substr(at + 19, result.find('"', at + 19) - at - 19);
+        std::string path = std::string(PELMIXCTL_PATH).substr(0, std::string(PELMIXCTL_PATH).rfind('/'));
+        RunResult again = RunProgram("PATH=\"" + path + ":$PATH\" " + printed, "</dev/null");
+        EXPECT_EQ(again.ExitCode, 0) << part << again.Out << again.Err;
+        EXPECT_EQ(ReadAll(stuck.Chip), board) << part;
     }
+}
+
+// On a terminal the printed command asks before it writes, as the guide
+// shows it.
+TEST(PelmixctlFlash, OnATerminalTheRestoreCommandAsks)
+{
+    if (RunProgram("test -x /usr/bin/script", "").ExitCode != 0)
+        GTEST_SKIP() << "no script(1) to make a terminal";
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    Bench stuck("stuck-terminal", "08BF", board, "fault stuck 1:00.0 0x1234\n");
+    RunResult run = RunProgram("script -qec \"" PELMIXCTL_PATH " --machine " + stuck.Machine +
+                                   " flash 1:00.0 --inbuilt --backup " + stuck.Backup + " --yes\"",
+                               "/dev/null </dev/null");
+    EXPECT_TRUE(
+        Has(run.Out,
+            "put it back with:\r\n  pelmixctl --machine " + stuck.Machine + " restore 1:00.0 " + stuck.Backup + "\r\n"))
+        << run.Out;
 }
 
 // --no-merge writes the file byte for byte; --ignore-checksum lets an image

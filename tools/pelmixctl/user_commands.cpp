@@ -72,13 +72,15 @@ std::string Quoted(const char* word)
     return strchr(word, ' ') ? std::string("\"") + word + "\"" : std::string(word);
 }
 
-// The command that puts file back on the card.
+// The command that puts file back on the card, runnable as printed: where no
+// one can answer the confirmation (a script, a service) it carries --yes.
 std::string RestoreCommand(const char* file)
 {
     std::string command = "pelmixctl";
     if (Line->MachinePath)
         command += " --machine " + Quoted(Line->MachinePath);
-    return command + " restore " + TargetText(Line->User) + " " + Quoted(file);
+    command += " restore " + TargetText(Line->User) + " " + Quoted(file);
+    return isatty(fileno(stdin)) ? command : command + " --yes";
 }
 
 // A confirmation that no one can answer is refused up front.
