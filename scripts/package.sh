@@ -22,7 +22,8 @@ out=$repo/build/package
 guide=$repo/build/guide
 # The sample setup.cfg is made by the build from app/res/texts.txt and its notes.
 sample=build/user_texts/setup.cfg.sample
-for f in build/win/ship/Dorvane.exe build/win64/ship/Dorvane.exe build/tools/guidegen/guidegen "$sample"; do
+for f in build/win/ship/Dorvane.exe build/win64/ship/Dorvane.exe build/tools/guidegen/guidegen \
+    build/tools/pelmixctl/pelmixctl "$sample"; do
     [ -f "$f" ] || { echo "package: $f is missing; build first (scripts/build.sh)" >&2; exit 1; }
 done
 
@@ -30,8 +31,11 @@ echo "package: screenshots for the guide (robot under Wine)"
 mkdir -p "$guide"
 E2E_PREFIX_DIR=$repo/build tests/release/guide_shots.sh build/win64 "$guide" build/tools/biosimage/biosimage \
     >"$guide/shots.log" 2>&1 || { cat "$guide/shots.log"; echo "package: the guide's screenshots failed" >&2; exit 1; }
+# pelmixctl's help goes into the guide as the tool prints it (the native build
+# prints the same text as pelmixctl.exe).
+build/tools/pelmixctl/pelmixctl --help >"$guide/pelmixctl-help.txt"
 build/tools/guidegen/guidegen build docs/guide/guide.txt app/res/texts.txt "$sample" \
-    "$version" "$guide" "$guide/images"
+    "$version" "$guide" "$guide/images" --include pelmixctl-help="$guide/pelmixctl-help.txt"
 
 # Text files get Windows line ends.
 crlf() { sed -e 's/\r$//' -e 's/$/\r/' "$1" >"$2"; }

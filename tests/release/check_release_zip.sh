@@ -36,6 +36,7 @@ version=${version%-win32}
 # (grep reads all: an early exit would fail the pipe.)
 tr -d '\000' <"$dir/Dorvane.exe" | grep -a -c "FileVersion$version" >/dev/null || fail "Dorvane.exe's version resource does not say $version"
 grep -q "$version" "$dir/guide.html" || fail "the guide does not name version $version"
+grep -q '^    usage: pelmixctl ' "$dir/guide.txt" || fail "the guide does not show pelmixctl's help"
 
 # shipped FILE SUBSYSTEM: PE headers of a shipped binary.
 shipped() {

@@ -5,7 +5,7 @@
 //
 //   guidegen check SOURCE TEXTS       every string-table text is quoted by the
 //                                     source (@message), and only those
-//   guidegen build SOURCE TEXTS SAMPLE VERSION OUT_DIR [IMAGES_DIR]
+//   guidegen build SOURCE TEXTS SAMPLE VERSION OUT_DIR [IMAGES_DIR] [--include NAME=FILE]...
 //                                     OUT_DIR/guide.html and OUT_DIR/guide.txt;
 //                                     with IMAGES_DIR, every picture must be there
 //
@@ -13,8 +13,9 @@
 // indented by four blanks are shown as they are; "@shot NAME Caption" a
 // screenshot (images/NAME.png); "@message ID [| VALUE]..." a string-table
 // text, its %s and %d filled with the values in order; "@sample" the sample
-// setup.cfg; "{version}" the version; `text` in code style. Blank lines end
-// paragraphs.
+// setup.cfg; "@include NAME" the FILE given as --include NAME=FILE (a tool's
+// own help, made at build time), shown as it is; "{version}" the version;
+// `text` in code style. Blank lines end paragraphs.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -28,6 +29,7 @@ enum { MaxId = 1100 };
 std::string Table[MaxId];
 bool InTable[MaxId];
 std::string Version;
+std::vector<std::string> IncludeNames, IncludeFiles;
 
 bool ReadLines(const char* path, std::vector<std::string>* lines)
 {
@@ -267,6 +269,16 @@ struct Writer {
     }
 };
 
+// The lines of the file given for an @include name; false without one.
+bool ReadInclude(const std::string& name, std::vector<std::string>* lines)
+{
+    for (size_t i = 0; i < IncludeNames.size(); ++i) {
+        if (IncludeNames[i] == name)
+            return ReadLines(IncludeFiles[i].c_str(), lines) && !lines->empty();
+    }
+    return false;
+}
+
 int Build(const char* source, const char* sample, const char* outDir, const char* imagesDir)
 {
     std::vector<std::string> lines, sampleLines;
@@ -369,6 +381,21 @@ int Build(const char* source, const char* sample, const char* outDir, const char
                 start = end + 1;
             }
             fprintf(w.text, "\n");
+        } else if (l.compare(0, 9, "@include ") == 0) {
+            w.EndParagraph();
+            std::vector<std::string> included;
+            if (!ReadInclude(Trim(l.substr(9)), &included)) {
+                printf("%s:%zu: nothing to include for %s (--include NAME=FILE)\n", source, n + 1, l.c_str() + 9);
+                ++failures;
+                continue;
+            }
+            fprintf(w.html, "<pre>");
+            for (const std::string& s : included) {
+                fprintf(w.html, "%s\n", Html(s, false).c_str());
+                fprintf(w.text, "    %s\n", s.c_str());
+            }
+            fprintf(w.html, "</pre>\n");
+            fprintf(w.text, "\n");
         } else if (l == "@sample") {
             w.EndParagraph();
             fprintf(w.html, "<pre>");
@@ -395,6 +422,13 @@ int Build(const char* source, const char* sample, const char* outDir, const char
 
 int main(int argc, char** argv)
 {
+    // --include NAME=FILE options may follow the build arguments.
+    while (argc > 2 && strcmp(argv[argc - 2], "--include") == 0 && strchr(argv[argc - 1], '=')) {
+        const char* pair = argv[argc - 1];
+        IncludeNames.push_back(std::string(pair, strchr(pair, '=')));
+        IncludeFiles.push_back(strchr(pair, '=') + 1);
+        argc -= 2;
+    }
     if (argc == 4 && strcmp(argv[1], "check") == 0) {
         if (!ReadStringTable(argv[3])) {
             fprintf(stderr, "guidegen: cannot read %s\n", argv[3]);
@@ -413,6 +447,7 @@ int main(int argc, char** argv)
         return checked ? checked : built;
     }
     fprintf(stderr,
-            "usage: guidegen check SOURCE TEXTS | guidegen build SOURCE TEXTS SAMPLE VERSION OUT_DIR [IMAGES_DIR]\n");
+            "usage: guidegen check SOURCE TEXTS | guidegen build SOURCE TEXTS SAMPLE VERSION OUT_DIR [IMAGES_DIR]"
+            " [--include NAME=FILE]...\n");
     return 2;
 }
