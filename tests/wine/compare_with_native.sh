@@ -8,7 +8,7 @@
 #
 #   compare_with_native.sh --source DIR --build DIR --native PELMIXCTL --exe PELMIXCTL.EXE
 #       --driver PELMIX.SYS --name NAME --machine FILE [--file NAME:SIZE:SEED]... [--input NAME=PATH]...
-#       [--leftover-service] [--stale-inputs "IN..."] [--i386-root ROOT] -- COMMAND...
+#       [--leftover-service] [--stale-inputs "IN..."] [--i386-root ROOT] [--exit CODE] -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
 # image to write) of SIZE bytes whose content SEED determines; each run gets
@@ -19,10 +19,10 @@
 # buffer past the input with a stale pattern, as a real kernel leaves pool
 # memory there, and no reply may bring any of it back. --i386-root runs Wine
 # in that root (scripts/i386-root.sh): the 32-bit Wine there runs the i686
-# binaries.
+# binaries. --exit CODE: both runs must end with CODE.
 set -uo pipefail
 
-source_dir= build= native= exe= driver= name= machine= leftover=0 stale_inputs= i386_root=
+source_dir= build= native= exe= driver= name= machine= leftover=0 stale_inputs= i386_root= want_exit=
 files=() inputs=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case $1 in
@@ -38,6 +38,7 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --leftover-service) leftover=1 ;;
         --stale-inputs) stale_inputs=$2; shift ;;
         --i386-root) i386_root=$2; shift ;;
+        --exit) want_exit=$2; shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -109,6 +110,7 @@ if ! cmp -s "$work/native.json" "$work/wine.json"; then
 fi
 [ -s "$work/native.json" ] || fail "the native run printed nothing"
 [ $native_status -eq $wine_status ] || fail "exit codes differ: native $native_status, Wine $wine_status"
+[ -z "$want_exit" ] || [ "$native_status" = "$want_exit" ] || fail "exit code $native_status, not $want_exit"
 
 # Every file the native run holds beside its logs: chip images and files read.
 for path in "$work/native/"*; do
