@@ -5,7 +5,8 @@
 # blanks) and `code` spans that start with a program's name. Each section
 # that shows commands has a scenario here (the state of the machine its text
 # describes); a command this script does not know, or a section without a
-# scenario, fails the test, so no changed command goes untested.
+# scenario, fails the test, so no changed command goes untested; the
+# recovery, bench and checksum commands must stay shown.
 #
 #   guide_commands.sh --source DIR --pelmixctl FILE --biostool FILE --images DIR --work DIR
 #
@@ -342,6 +343,22 @@ scenario() {
     esac
 }
 passes() { [ "$1" = "If the program could not restore" ] && echo 2 || echo 1; }
+
+# What the texts must go on showing, section by section: the recovery a user
+# needs when it matters, bench flashing and the check of the files.
+required=(
+    "If the program could not restore|pelmixctl.exe enum" "If the program could not restore|pelmixctl.exe restore"
+    "If the program could not restore|pelmixctl.exe verify"
+    "If the screen stays black after a restart|pelmixctl.exe enum"
+    "If the screen stays black after a restart|pelmixctl.exe restore"
+    "Flashing from a prompt|pelmixctl.exe backup" "Flashing from a prompt|pelmixctl.exe flash"
+    "Flashing from a prompt|pelmixctl.exe --json" "Checking the files of the package|certutil -hashfile"
+    "READ-ME-FIRST|certutil -hashfile"
+)
+for want in "${required[@]}"; do
+    grep -qF "${want%%|*}"$'\t'"${want#*|}" "$work/commands.tsv" ||
+        fail "[${want%%|*}] the texts do not show ${want#*|}"
+done
 
 mapfile -t sections < <(cut -f1 "$work/commands.tsv" | awk '!seen[$0]++')
 ran=0
