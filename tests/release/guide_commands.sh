@@ -34,6 +34,9 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$source_dir" ] && [ -n "$pelmixctl" ] && [ -n "$biostool" ] && [ -n "$images" ] && [ -n "$work" ] ||
     { echo "usage: guide_commands.sh --source DIR --pelmixctl FILE --biostool FILE --images DIR --work DIR" >&2; exit 2; }
+# Commands run in each scenario's folder: every path given here made absolute.
+source_dir=$(realpath "$source_dir") pelmixctl=$(realpath "$pelmixctl") biostool=$(realpath "$biostool")
+images=$(realpath "$images") work=$(realpath -m "$work")
 command -v script >/dev/null || { echo "SKIP: no script(1) to give the confirming commands a terminal"; exit 77; }
 
 guide=$source_dir/docs/guide/guide.txt
@@ -68,18 +71,21 @@ total=$(wc -l <"$work/commands.tsv")
 
 # ---- Machines ----
 
-# card LINE_PREFIX TARGET PART IMAGE: a machine line for an Orvel card whose
-# chip (PART) starts with IMAGE; its chip file is TARGET's name with .rom.
+# card TARGET PART IMAGE REST: the machine line of an Orvel card at TARGET
+# (REST: its ids and BARs) whose chip (PART) holds IMAGE, in a file named
+# after TARGET.
 chip_file() { echo "$run/chip-${1//[:.]/-}.rom"; }
 card() {
     local target=$1 part=$2 image=$3 rest=$4
     cp "$image" "$(chip_file "$target")"
     echo "pci $target $rest flash=$part image=$(basename "$(chip_file "$target")")"
 }
-# start_run NAME: a fresh folder for one scenario; commands run in it.
+# start_run NAME: a fresh folder for one scenario; commands run in it (a
+# file named without a folder lands there, as in the prompt's folder).
 start_run() {
     run=$work/$1
     mkdir -p "$run"
+    cd "$run" || exit 1
     machine=$run/bench.machine
     targets=()
 }
