@@ -42,17 +42,20 @@ PathKind KindOfPath(const char* path)
     if (!*path)
         return PathAbsent;
     DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return AbsentError(GetLastError()) ? PathAbsent : PathUnknown;
-    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+    if (attributes == INVALID_FILE_ATTRIBUTES && AbsentError(GetLastError()))
+        return PathAbsent;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
         return PathOther;
-    // Device names (NUL, COM1) and device files look like files until opened.
+    // Device names (NUL, COM1) and device files look like files, or give no
+    // attributes at all, until opened.
     HANDLE file = OpenForFacts(path);
     if (file == INVALID_HANDLE_VALUE)
         return PathUnknown;
     DWORD type = GetFileType(file);
     CloseHandle(file);
-    return type == FILE_TYPE_DISK ? PathRegularFile : PathOther;
+    if (type != FILE_TYPE_DISK)
+        return PathOther;
+    return attributes == INVALID_FILE_ATTRIBUTES ? PathUnknown : PathRegularFile;
 }
 
 int SameFile(const char* first, const char* second)
