@@ -194,15 +194,17 @@ int TakeBackup(const char* path, CardChecksum* checksum)
 
 // A backup name that a file can take: nothing there, or a file (kept
 // aside when it holds other bytes, and only with force). 0 after saying why.
-int BackupNameUsable(const char* path, int force, const char* what)
+int BackupNameUsable(const char* path, int force)
 {
     PathKind kind = KindOfPath(path);
     if (kind == PathOther) {
-        Refuse("%s %s is not a regular file (a folder or a device); name a file", what, path);
+        Refuse("the backup %s is not a regular file (a folder or a device); name a file", path);
         return 0;
     }
     if (kind != PathAbsent && !force) {
-        Refuse("%s %s exists; --force replaces it", what, path);
+        Refuse("the backup %s exists; --force replaces it (and keeps it beside as %s.1 or the next free number "
+               "when it differs)",
+               path, path);
         return 0;
     }
     return 1;
@@ -284,7 +286,7 @@ int WriteOutcome(ImageNextResult result, const char* backup)
 int RunBackup()
 {
     const UserCommand& user = Line->User;
-    if (!BackupNameUsable(user.File, user.Force, "the backup"))
+    if (!BackupNameUsable(user.File, user.Force))
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(user.File, &checksum))
@@ -302,7 +304,7 @@ int RunFlash()
                       user.File);
     if (!ConfirmationPossible())
         return Refuse("no terminal to confirm the write on: give --yes");
-    if (!BackupNameUsable(user.Backup, user.Force, "the backup"))
+    if (!BackupNameUsable(user.Backup, user.Force))
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(user.Backup, &checksum))
@@ -352,7 +354,7 @@ int RunRestore()
         return Refuse("cannot open %s", user.File);
     // What the chip holds now is saved first, as flash saves it.
     std::string before = std::string(user.File) + ".before-restore";
-    if (!BackupNameUsable(before.c_str(), 1, "the backup"))
+    if (!BackupNameUsable(before.c_str(), 1))
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(before.c_str(), &checksum))
