@@ -1,7 +1,6 @@
 #include "write_sequence.h"
 
-#include <stdio.h>
-
+#include "backup_file.h"
 #include "bios_merge.h"
 #include "command_line.h"
 #include "format_text.h"
@@ -14,6 +13,7 @@ PELMIX_ROM_TRANSFER WriteRequest;
 PELMIX_ROM_TRANSFER ReadBackImage;
 int32_t CurrentImageLength;
 int ReadBackChecksumTest = 1;
+char KeptBackupName[BackupNameSize];
 
 namespace {
 
@@ -58,15 +58,7 @@ void TellFailure(void* owner, RequestOutcome outcome, uint32_t status, const Tex
 
 int WriteBackup(const char* path)
 {
-    FILE* file = fopen(path, "wb");
-    if (!file)
-        return 0;
-    size_t items = fwrite(CurrentImage.Data, BiosImageBlockSize, 4, file);
-    int closed = fclose(file) == 0;
-    if (items == 4 && closed)
-        return 1;
-    remove(path);  // a part of a backup must not pass for one
-    return 0;
+    return SaveBackupFile(path, CurrentImage.Data, sizeof CurrentImage.Data, KeptBackupName) == BackupSaved;
 }
 
 int CurrentChecksumValid()
@@ -121,6 +113,7 @@ int BackupStep(const char* path, int validate, int save, BackupFailure* failure)
 {
     BackupFailure why = BackupNoFailure;
     HeldImage = 0;
+    KeptBackupName[0] = 0;
     FillBytes(CurrentImage.Data, 0, sizeof CurrentImage.Data);
     TargetSelectedCard(&CurrentImage);
     uint32_t returned = 0;

@@ -58,11 +58,17 @@ enum BackupFailure {
 
 /* Reads the selected card into CurrentImage, tests its checksum when
    validate is set (over the chip size, or 4480 bytes less), and writes the
-   131072-byte backup file when save is set, whatever the checksum: an image
-   the user may still choose to overwrite must exist somewhere. 0 when the
+   131072-byte backup file when save is set (SaveBackupFile: whole on the
+   disk before anything else happens, an earlier file kept), whatever the
+   checksum: an image the user may still choose to overwrite must exist
+   somewhere. 0 when the
    read, the checksum or the file failed, with the reason in failure (a file
    failure before a checksum failure); nothing is shown. */
 int BackupStep(const char* path, int validate, int save, BackupFailure* failure = 0);
+
+/* The name under which the last backup step kept an earlier file of the
+   backup's name that held other bytes; "" when none was moved. */
+extern char KeptBackupName[];
 
 /* Merges (when MergeTable is set), writes NewImage, reads back and
    verifies; restores the old image (when one is held) after a failed write

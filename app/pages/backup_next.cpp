@@ -1,49 +1,14 @@
 #include "backup_next.h"
 
-#include <stdio.h>
 #include <string.h>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <sys/stat.h>
-#endif
-
+#include "backup_file.h"
 #include "command_line.h"
+#include "path_facts.h"
 #include "text_lookup.h"
 #include "user_texts.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
-
-int FileExists(const char* name)
-{
-#ifdef _WIN32
-    struct _finddata_t found;
-    intptr_t handle = _findfirst(name, &found);
-    if (handle == -1)
-        return 0;
-    _findclose(handle);
-    return 1;
-#else
-    struct stat info;
-    return stat(name, &info) == 0;
-#endif
-}
-
-int ProbeBackupFile(const char* path, int exists)
-{
-    if (!*path)
-        return 0;
-    // "r+b" opens for writing without truncating: an existing backup stays
-    // whole until the backup step replaces it.
-    FILE* file = fopen(path, exists ? "r+b" : "wb");
-    if (!file)
-        return 0;
-    fclose(file);
-    if (!exists)
-        remove(path);
-    return 1;
-}
 
 namespace {
 
@@ -62,10 +27,16 @@ BackupNextResult BackupPageNext(void* owner, const char* typed)
             return BackupStay;
         }
         CopyText(TheWizard.BackupPath, WizardPathSize, typed);
-        int exists = *typed && FileExists(TheWizard.BackupPath);
-        if (exists && TellUser(owner, TextConfirmBackupOverwrite, BoxYesNo | BoxDefaultSecond) != AnswerYes)
+        // A folder or a device is never a backup: it is neither written nor removed.
+        PathKind kind = KindOfPath(TheWizard.BackupPath);
+        if (kind == PathOther) {
+            TellBadBackupPath(owner);
             return BackupStay;
-        if (!ProbeBackupFile(TheWizard.BackupPath, exists)) {
+        }
+        // An earlier file is kept beside the new one; the question stays.
+        if (kind != PathAbsent && TellUser(owner, TextConfirmBackupOverwrite, BoxYesNo | BoxDefaultSecond) != AnswerYes)
+            return BackupStay;
+        if (!BackupFolderWritable(TheWizard.BackupPath)) {
             TellBadBackupPath(owner);
             return BackupStay;
         }

@@ -360,8 +360,8 @@ scenario_force_write_error() {
 }
 
 # A backup file that cannot be written keeps the user on the backup page (a
-# folder that vanishes after the page's probe, a disk that is full), and a
-# write that does not verify is followed by the old image.
+# folder that vanishes after the page's probe, a name that leads to a device),
+# and a write that does not verify is followed by the old image.
 scenario_old_image_kept() {
     one_card old_image_kept
     local bad_path="text: $text_BadBackupPath"
@@ -376,15 +376,11 @@ scenario_old_image_kept() {
     answer ok
     no_box 1000
     [ "$(robot page)" = "Save Backup" ] || fail "the backup page did not stay: $(robot page)"
-    # Every write to /dev/full fails as on a full disk.
+    # A device is no backup: refused before the card is read.
     ln -s /dev/full "$work/full.bin"
     robot set-text "$IDC_BACKUP_PATH" "$(winpath "$work/full.bin")" >/dev/null
     robot click "$IDOK" >/dev/null
-    expect_box overwrite "$title" "default: no"
-    answer yes
-    expect_box read-question-again "caption: $text_ReadBiosTitle"
-    answer ok
-    expect_box full-disk "$title" "$bad_path" "icon: information" "buttons: ok"
+    expect_box device "$title" "$bad_path" "icon: information" "buttons: ok"
     answer ok
     [ "$(robot page)" = "Save Backup" ] || fail "the backup page did not stay: $(robot page)"
     [ -c /dev/full ] || fail "/dev/full is gone"
@@ -446,6 +442,74 @@ scenario_existing_backup() {
     expect_exit 0
 }
 
+# small_disk_off: the small disk of backup_kept is unmounted.
+small_disk_off() {
+    mountpoint -q "$1" && umount "$1"
+    return 0
+}
+
+# A backup never replaces or removes what its name holds: a link to a device
+# is refused at once and left as it is; a disk that fills up while the backup
+# is written leaves the earlier file whole and no temporary file; Yes to the
+# overwrite question keeps the earlier file as NAME.1 beside the new, whole
+# backup.
+scenario_backup_kept() {
+    local small=$E2E_OUT/work/backup_kept/small
+    small_disk_off "$small"
+    one_card backup_kept
+    local bad_path="text: $text_BadBackupPath"
+    to_backup_page || return
+    ln -s /dev/full "$work/device.bin"
+    robot set-text "$IDC_BACKUP_PATH" "$(winpath "$work/device.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
+    expect_box device "$title" "$bad_path" "icon: information" "buttons: ok"
+    answer ok
+    no_box 1000
+    [ "$(robot page)" = "Save Backup" ] || fail "the backup page did not stay: $(robot page)"
+    [ -L "$work/device.bin" ] || fail "the link to the device was removed"
+    [ -c /dev/full ] || fail "/dev/full is gone"
+
+    # A 64-KB disk holding an earlier backup: the new one cannot fit.
+    mkdir "$small"
+    if mount -t tmpfs -o size=64k tmpfs "$small" 2>/dev/null; then
+        printf 'an earlier backup' >"$small/earlier.bin"
+        robot set-text "$IDC_BACKUP_PATH" "$(winpath "$small/earlier.bin")" >/dev/null
+        robot click "$IDOK" >/dev/null
+        expect_box overwrite-full "$title" "text: $text_ConfirmBackupOverwrite" "default: no"
+        answer yes
+        expect_box read-question-full "caption: $text_ReadBiosTitle"
+        answer ok
+        expect_box full-disk "$title" "$bad_path" "icon: information" "buttons: ok"
+        answer ok
+        no_box 1000
+        [ "$(robot page)" = "Save Backup" ] || fail "the backup page did not stay: $(robot page)"
+        [ "$(cat "$small/earlier.bin")" = "an earlier backup" ] || fail "a full disk lost the earlier backup"
+        [ "$(ls "$small")" = earlier.bin ] || fail "left on the full disk: $(ls "$small" | tr '\n' ' ')"
+        small_disk_off "$small"
+    else
+        echo "note [$scenario]: no small disk can be mounted here; the full disk is not checked"
+    fi
+    same_file "$work/card.bin" "$work/old.bin" "a failed backup changed the card"
+
+    printf 'an earlier backup' >"$work/earlier.bin"
+    robot set-text "$IDC_BACKUP_PATH" "$(winpath "$work/earlier.bin")" >/dev/null
+    robot click "$IDOK" >/dev/null
+    expect_box overwrite "$title" "text: $text_ConfirmBackupOverwrite" "buttons: yes no" "default: no"
+    answer yes
+    read_question
+    answer ok
+    expect_page "Select BIOS" || return
+    same_file "$work/earlier.bin" "$work/old.bin" "the new backup is not the card's whole image"
+    [ "$(cat "$work/earlier.bin.1" 2>/dev/null)" = "an earlier backup" ] ||
+        fail "the earlier backup was not kept as earlier.bin.1"
+    [ -e "$work/earlier.bin.part" ] && fail "the temporary file was left behind"
+    robot click "$IDCANCEL" >/dev/null
+    expect_box cancel "$exit_title"
+    answer yes
+    expect_exit 0
+    same_file "$work/card.bin" "$work/old.bin" "the card changed"
+}
+
 scenario_no_card() {
     prepare no_card "$(machine no_card "$bridge")"
     start
@@ -495,5 +559,5 @@ scenario_more_info_timeout() {
 }
 
 all="default_path two_cards small_chip image_files write_fails write_restored force_read_error dev_mode force_write_error old_image_kept
-     existing_backup no_card nine_cards more_info_timeout"
+     existing_backup backup_kept no_card nine_cards more_info_timeout"
 run_scenarios "$all" "$@"

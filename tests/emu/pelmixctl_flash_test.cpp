@@ -295,7 +295,8 @@ TEST(PelmixctlFlash, NoMergeWritesTheFileAsItIs)
 }
 
 // A card whose image fails its checksum: nothing is merged from it, and a
-// backup of it goes back as it was read, bytes and bad checksum alike.
+// backup of it goes back as it was read, bytes and bad checksum alike, once
+// --force answers the question about its checksum.
 TEST(PelmixctlFlash, ACardImageWithABadChecksumIsRestoredAsItWas)
 {
     std::string board = ReadAll(Samples + "/stored-128k.rom");
@@ -311,7 +312,7 @@ TEST(PelmixctlFlash, ACardImageWithABadChecksumIsRestoredAsItWas)
     run = bench.Run("flash 1:00.0 " + Samples + "/legacy-128k.rom --no-merge --backup " + bench.Backup + " --yes");
     EXPECT_EQ(run.ExitCode, 0) << run.Out;
     EXPECT_EQ(ReadAll(bench.Chip), image);
-    run = bench.Run("restore 1:00.0 " + bench.Backup + " --yes");
+    run = bench.Run("restore 1:00.0 " + bench.Backup + " --yes --force");
     EXPECT_EQ(run.ExitCode, 0) << run.Out;
     EXPECT_EQ(ReadAll(bench.Chip), board);
 }

@@ -3,6 +3,8 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -90,12 +92,74 @@ TEST_F(PageTest, ExistingBackupSurvivesUntilTheNewOneIsWritten)
     EXPECT_EQ(Card.Boxes[2].Highlight, 1);
     EXPECT_EQ(Card.EndRunCalls, 1);
 
-    // A good read replaces it.
+    // A good read takes the name; the earlier file is kept beside it.
+    std::string kept = path + ".1";
+    remove(kept.c_str());
     ResetFakes();
     memcpy(Card.Chip, Board, sizeof Board);
     Card.Answers = {AnswerYes, AnswerOk};
     EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupToImagePage);
-    EXPECT_EQ(FileText(path).size(), 131072u);
+    EXPECT_EQ(FileText(path), std::string((const char*)Board, 131072));
+    EXPECT_EQ(FileText(kept), "old backup");
+    EXPECT_STREQ(KeptBackupName, kept.c_str());
+
+    // Yes again on the same card: the same bytes stay, nothing more is kept.
+    Card.Answers = {AnswerYes, AnswerOk};
+    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupToImagePage);
+    EXPECT_STREQ(KeptBackupName, "");
+    EXPECT_EQ(FileText(path + ".2"), "<none>");
+    remove(kept.c_str());
+}
+
+// A disk that fills up while the new backup is written, after Yes to the
+// overwrite question: the earlier backup is still whole, nothing of the
+// new one is left, and the card was only read.
+TEST_F(PageTest, EarlierBackupSurvivesAFailedWrite)
+{
+    std::string path = TempPath("earlier_backup.bin");
+    std::string earlier(131072, '\x5A');
+    WriteFile(path, (const uint8_t*)earlier.data(), earlier.size());
+    Card.Answers = {AnswerYes, AnswerOk};
+    BackupNextResult next;
+    {
+        FileSizeLimit fullDisk(65536);
+        next = BackupPageNext(0, path.c_str());
+    }
+    EXPECT_EQ(next, BackupStay);
+    ASSERT_EQ(Card.Boxes.size(), 3u);
+    EXPECT_EQ(Card.Boxes[2].Text, TextBadBackupPath.Default);
+    EXPECT_EQ(FileText(path), earlier) << "the earlier backup was not kept whole";
+    EXPECT_EQ(FileText(path + ".part"), "<none>");
+    EXPECT_EQ(FileText(path + ".1"), "<none>");
+    EXPECT_EQ(Card.Requests, std::vector<uint32_t> {IOCTL_PELMIX_READ_ROM});
+    remove(path.c_str());
+}
+
+// A folder or a device under the backup's name is refused at once: no
+// question, no read, and it is neither written nor removed.
+TEST_F(PageTest, FolderOrDeviceIsNoBackup)
+{
+    std::string link = TempPath("backup_to_device.bin");
+    remove(link.c_str());
+    ASSERT_EQ(symlink("/dev/full", link.c_str()), 0);
+    std::string folder = TempPath("backup_folder.bin");
+    mkdir(folder.c_str(), 0755);
+    for (const std::string& path : {link, folder}) {
+        Card.Boxes.clear();
+        EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupStay) << path;
+        ASSERT_EQ(Card.Boxes.size(), 1u) << path;
+        EXPECT_EQ(Card.Boxes[0].Text, TextBadBackupPath.Default);
+        EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconInformation);
+    }
+    EXPECT_TRUE(Card.Requests.empty());
+    struct stat info;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0) << "the link was removed";
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(stat("/dev/full", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_EQ(stat(folder.c_str(), &info), 0);
+    remove(link.c_str());
+    rmdir(folder.c_str());
 }
 
 TEST_F(PageTest, BackupPathRefusalsAndProbeLeavesNothing)

@@ -6,17 +6,24 @@
 const char UsageText[] = "usage: pelmixctl [--machine FILE] [--json] backup T FILE [--force]\n"
                          "       pelmixctl [--machine FILE] [--json] flash T (IMAGE | --inbuilt) --backup FILE\n"
                          "                 [--no-merge] [--ignore-checksum] [--yes] [--force]\n"
-                         "       pelmixctl [--machine FILE] [--json] restore T FILE [--yes]\n"
+                         "       pelmixctl [--machine FILE] [--json] restore T FILE [--yes] [--force]\n"
                          "       pelmixctl [--machine FILE] [--json] verify T FILE\n"
                          "       pelmixctl [--machine FILE] [--json] [--trace] REQUEST...\n"
                          "backup reads the whole chip, reports its checksum and version text, saves FILE\n"
-                         "(an existing one only with --force) and reads FILE back. flash runs the wizard's\n"
+                         "(an existing one only with --force) and reads FILE back. A backup is written as\n"
+                         "FILE.part, flushed, read back and renamed; an earlier FILE that holds other bytes\n"
+                         "is kept as FILE.1 (or the first free FILE.2, FILE.3, ...), whose name is printed.\n"
+                         "A folder or a device is never a backup. flash runs the wizard's\n"
                          "sequence: backup to FILE, the image's checksum test (--ignore-checksum waives it),\n"
                          "the board table merged from the card's image (--no-merge writes IMAGE as it is),\n"
                          "a confirmation (--yes answers it; without a terminal --yes is required), write,\n"
                          "read back and verify; the old image is written back and verified when the write\n"
-                         "or the verification fails. restore writes a backup back, verified. verify compares\n"
-                         "the chip with FILE. --json prints one JSON object a line per step.\n"
+                         "or the verification fails; the backup and IMAGE must be different files. restore\n"
+                         "first saves the chip as FILE.before-restore (kept aside in the same way), then\n"
+                         "writes FILE back, verified; a FILE that is blank (all 0xFF or all 0x00) or fails\n"
+                         "its checksum is asked about again on a terminal and, with --yes, refused unless\n"
+                         "--force is given. verify compares the chip with FILE. --json prints one JSON\n"
+                         "object a line per step.\n"
                          "Exit code of these commands: 0 done and verified; 1 refused before the chip was\n"
                          "touched (bad image, merge refused, backup not saved, usage, verify found a\n"
                          "difference); 2 the write failed and the old image is back and verified; 3 the\n"
@@ -123,7 +130,7 @@ const UserShape UserShapes[] = {
     {"backup", UserBackup, "backup T FILE [--force]"},
     {"flash", UserFlash,
      "flash T (IMAGE | --inbuilt) --backup FILE [--no-merge] [--ignore-checksum] [--yes] [--force]"},
-    {"restore", UserRestore, "restore T FILE [--yes]"},
+    {"restore", UserRestore, "restore T FILE [--yes] [--force]"},
     {"verify", UserVerify, "verify T FILE"},
 };
 
@@ -136,7 +143,7 @@ struct UserOption {
 };
 
 const UserOption UserOptions[] = {
-    {"--force", 1 << UserBackup | 1 << UserFlash, &UserCommand::Force},
+    {"--force", 1 << UserBackup | 1 << UserFlash | 1 << UserRestore, &UserCommand::Force},
     {"--inbuilt", 1 << UserFlash, &UserCommand::InBuilt},
     {"--no-merge", 1 << UserFlash, &UserCommand::NoMerge},
     {"--ignore-checksum", 1 << UserFlash, &UserCommand::IgnoreChecksum},

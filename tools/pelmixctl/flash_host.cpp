@@ -132,6 +132,16 @@ void PrintCheckedImage()
     PrintStep(&line);
 }
 
+// A line from the terminal that starts with y.
+int TerminalSaysYes()
+{
+    fflush(stderr);
+    char answer[16] = "";
+    if (!fgets(answer, sizeof answer, stdin))
+        return 0;
+    return answer[0] == 'y' || answer[0] == 'Y';
+}
+
 // The write confirmation: the card, the old and new version texts and how
 // long the screen will stop. --yes answers it; else a terminal's reader.
 int Confirmed()
@@ -155,11 +165,12 @@ int Confirmed()
             card.Bus, card.Device, card.Function, card.VendorId, card.DeviceId,
             FlashRun.ChipName[0] ? FlashRun.ChipName : "unnamed", ChipBytes() / 1024, now, next,
             FlashRun.Merge ? " (with this board's table)" : "", tenths / 10, tenths % 10);
-    fflush(stderr);
-    char answer[16] = "";
-    if (!fgets(answer, sizeof answer, stdin))
+    if (!TerminalSaysYes())
         return 0;
-    return answer[0] == 'y' || answer[0] == 'Y';
+    if (!FlashRun.Doubt[0])
+        return 1;
+    fprintf(stderr, "But %s.\nWrite it all the same? [y/N] ", FlashRun.Doubt);
+    return TerminalSaysYes();
 }
 
 int Box(void*, const char* text, const char*, uint32_t type, int)

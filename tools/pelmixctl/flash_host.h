@@ -20,6 +20,8 @@ struct FlashRunRecord {
     int RestoreSent, RestoreDone;
     int EndRunCalled;
     int Declined;  // the confirmation was not given
+    // Why the image is doubtful, asked about after the confirmation; "" for none.
+    char Doubt[256];
 };
 
 extern FlashRunRecord FlashRun;

@@ -17,6 +17,7 @@
 #include "flash_host.h"
 #include "image_load.h"
 #include "inbuilt_image.h"
+#include "path_facts.h"
 #include "request_transport.h"
 #include "text_lookup.h"
 #include "step_report.h"
@@ -39,14 +40,6 @@ int Refuse(const char* format, ...)
     va_end(args);
     PrintMessage("error", text);
     return UserRefused;
-}
-
-int FileExists(const char* path)
-{
-    FILE* file = fopen(path, "rb");
-    if (file)
-        fclose(file);
-    return file != nullptr;
 }
 
 // Whole bytes of a file, or -1 when it cannot be opened.
@@ -168,7 +161,7 @@ int TakeBackup(const char* path, CardChecksum* checksum)
         return 0;
     }
     if (failure == BackupFileFailed) {
-        Refuse("the backup %s could not be written", path);
+        Refuse("the backup %s could not be written whole; any earlier file of that name is as it was", path);
         return 0;
     }
     *checksum = CardImageChecksum();
@@ -186,10 +179,34 @@ int TakeBackup(const char* path, CardChecksum* checksum)
     StepString(&line, "file", path);
     StepNumber(&line, "bytes", got);
     StepString(&line, "result", equal ? "equal" : "different");
+    if (KeptBackupName[0])
+        StepString(&line, "kept", KeptBackupName);
     PrintStep(&line);
+    if (KeptBackupName[0])
+        PrintMessage(
+            "note",
+            (std::string("the earlier ") + path + " held other bytes and was kept as " + KeptBackupName).c_str());
+    // Left as it is: this run may not have made what the name holds now.
     if (!equal) {
-        remove(path);  // a backup that does not hold the card's image must not pass for one
         Refuse("the backup %s did not read back as written", path);
+        return 0;
+    }
+    return 1;
+}
+
+// A backup name that a file can take: nothing there, or a file (kept
+// aside when it holds other bytes, and only with force). 0 after saying why.
+int BackupNameUsable(const char* path, int force)
+{
+    PathKind kind = KindOfPath(path);
+    if (kind == PathOther) {
+        Refuse("the backup %s is not a regular file (a folder or a device); name a file", path);
+        return 0;
+    }
+    if (kind != PathAbsent && !force) {
+        Refuse("the backup %s exists; --force replaces it (and keeps it beside as %s.1 or the next free number "
+               "when it differs)",
+               path, path);
         return 0;
     }
     return 1;
@@ -271,8 +288,8 @@ int WriteOutcome(ImageNextResult result, const char* backup)
 int RunBackup()
 {
     const UserCommand& user = Line->User;
-    if (FileExists(user.File) && !user.Force)
-        return Refuse("%s exists; --force replaces it", user.File);
+    if (!BackupNameUsable(user.File, user.Force))
+        return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(user.File, &checksum))
         return UserRefused;
@@ -283,10 +300,14 @@ int RunBackup()
 int RunFlash()
 {
     const UserCommand& user = Line->User;
+    // The backup would overwrite the image before it is read.
+    if (user.File && SameFile(user.File, user.Backup))
+        return Refuse("the backup %s and the image %s are the same file; name another backup file", user.Backup,
+                      user.File);
     if (!ConfirmationPossible())
         return Refuse("no terminal to confirm the write on: give --yes");
-    if (FileExists(user.Backup) && !user.Force)
-        return Refuse("the backup %s exists; --force replaces it", user.Backup);
+    if (!BackupNameUsable(user.Backup, user.Force))
+        return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(user.Backup, &checksum))
         return UserRefused;
@@ -306,6 +327,25 @@ int RunFlash()
     return WriteOutcome(ImagePageNext(0, page, user.InBuilt ? 0 : 1, user.File), user.Backup);
 }
 
+// What makes a file to be restored doubtful over the chip's length: every
+// byte 0xFF or 0x00, or a checksum that holds over neither length. "" when
+// nothing does. problem holds 256 bytes.
+void RestoreProblem(const char* file, const uint8_t* image, uint32_t length, char* problem)
+{
+    problem[0] = 0;
+    uint32_t same = 0;
+    while (same < length && image[same] == image[0])
+        ++same;
+    if (same == length && (image[0] == 0xFF || image[0] == 0x00))
+        snprintf(problem, 256, "%s is blank (all %u bytes 0x%02X): the card would be left without a BIOS", file, length,
+                 image[0]);
+    else if (!ImageChecksumValid(image, length) && !ImageChecksumValidShort(image, length))
+        snprintf(problem, 256,
+                 "%s fails its checksum over the chip's %u bytes (and over 4480 less): it may not be "
+                 "a backup of this card",
+                 file, length);
+}
+
 int RunRestore()
 {
     const UserCommand& user = Line->User;
@@ -314,14 +354,30 @@ int RunRestore()
     long size = FileSize(user.File);
     if (size < 0)
         return Refuse("cannot open %s", user.File);
+    // What the chip holds now is saved first, as flash saves it.
+    std::string before = std::string(user.File) + ".before-restore";
+    if (!BackupNameUsable(before.c_str(), 1))
+        return UserRefused;
     CardChecksum checksum;
-    if (!SelectCard() || !TakeBackup(nullptr, &checksum))
+    if (!SelectCard() || !TakeBackup(before.c_str(), &checksum))
         return UserRefused;
     // Files count in whole 32768-byte blocks; a cut backup is no backup.
     long whole = size / BiosImageBlockSize * BiosImageBlockSize;
     if (whole < CurrentImageLength)
         return Refuse("%s holds %ld bytes in whole blocks, less than the chip's %d", user.File, whole,
                       CurrentImageLength);
+    static uint8_t image[PELMIX_ROM_DATA_SIZE];
+    FILE* file = fopen(user.File, "rb");
+    size_t got = file ? fread(image, 1, uint32_t(CurrentImageLength), file) : 0;
+    if (file)
+        fclose(file);
+    if (got != size_t(CurrentImageLength))
+        return Refuse("cannot read %s", user.File);
+    RestoreProblem(user.File, image, uint32_t(CurrentImageLength), FlashRun.Doubt);
+    if (FlashRun.Doubt[0] && user.Force)
+        FlashRun.Doubt[0] = 0;  // asked and answered on the command line
+    if (FlashRun.Doubt[0] && user.Yes)
+        return Refuse("%s; --force writes it all the same", FlashRun.Doubt);
     // A backup goes back as it was read: its bytes, not its checksum, prove it.
     TheWizard.DontMerge = 1;
     TheWizard.IgnoreChecksum = 1;
