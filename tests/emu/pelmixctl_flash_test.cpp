@@ -254,6 +254,27 @@ TEST(PelmixctlFlash, AFailedWriteRestoresTheOldImageOrAsksForRecovery)
     }
 }
 
+// A card whose own image fails its checksum: restore would ask about that
+// backup, so the command printed for a script carries --force as well, and
+// runs as printed.
+TEST(PelmixctlFlash, TheRestoreCommandOfABadChecksumBackupRunsAsPrinted)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    board[0x600] ^= 0x01;
+    Bench stuck("stuck-bad-card", "08BF", board, "fault stuck 1:00.0 0x1234\n");
+    RunResult run = stuck.Run("flash 1:00.0 " + Samples + "/legacy-128k.rom --no-merge --backup " + stuck.Backup +
+                              " --yes </dev/null");
+    EXPECT_EQ(run.ExitCode, 3) << run.Out;
+    std::string command = "pelmixctl --machine " + stuck.Machine + " restore 1:00.0 " + stuck.Backup + " --yes --force";
+    EXPECT_TRUE(Has(StepLine(run.Out, "result"), "\"restore_command\":\"" + command + "\"")) << run.Out;
+
+    WriteAll(stuck.Machine, ReadAll(stuck.Machine).substr(0, ReadAll(stuck.Machine).find("fault")));
+    std::string path = std::string(PELMIXCTL_PATH).substr(0, std::string(PELMIXCTL_PATH).rfind('/'));
+    RunResult again = RunProgram("PATH=\"" + path + ":$PATH\" " + command, "</dev/null");
+    EXPECT_EQ(again.ExitCode, 0) << again.Out << again.Err;
+    EXPECT_EQ(ReadAll(stuck.Chip), board);
+}
+
 // On a terminal the printed command asks before it writes, as the guide
 // shows it.
 TEST(PelmixctlFlash, OnATerminalTheRestoreCommandAsks)

@@ -65,15 +65,38 @@ std::string Quoted(const char* word)
     return strchr(word, ' ') ? std::string("\"") + word + "\"" : std::string(word);
 }
 
+void RestoreProblem(const char* file, const uint8_t* image, uint32_t length, char* problem);
+
+// 1 when restore would doubt file (blank, or failing its checksum over the
+// chip's length), as it does a card image that failed its own checksum.
+int RestoreDoubtsFile(const char* file)
+{
+    static uint8_t image[PELMIX_ROM_DATA_SIZE];
+    if (!UsableImageLength(CurrentImageLength))
+        return 0;
+    FILE* opened = fopen(file, "rb");
+    size_t got = opened ? fread(image, 1, uint32_t(CurrentImageLength), opened) : 0;
+    if (opened)
+        fclose(opened);
+    if (got != size_t(CurrentImageLength))
+        return 0;
+    char problem[256];
+    RestoreProblem(file, image, uint32_t(CurrentImageLength), problem);
+    return problem[0] != 0;
+}
+
 // The command that puts file back on the card, runnable as printed: where no
-// one can answer the confirmation (a script, a service) it carries --yes.
+// one can answer the confirmation (a script, a service) it carries --yes, and
+// --force for a file that restore would otherwise ask about.
 std::string RestoreCommand(const char* file)
 {
     std::string command = "pelmixctl";
     if (Line->MachinePath)
         command += " --machine " + Quoted(Line->MachinePath);
     command += " restore " + TargetText(Line->User) + " " + Quoted(file);
-    return isatty(fileno(stdin)) ? command : command + " --yes";
+    if (isatty(fileno(stdin)))
+        return command;
+    return command + (RestoreDoubtsFile(file) ? " --yes --force" : " --yes");
 }
 
 // A confirmation that no one can answer is refused up front.
