@@ -60,8 +60,8 @@ void Chips(FactTable* t)
     t->Head = {"Chip", "Identification code", "Size", "Written"};
     for (uint32_t i = 0; i < ChipRowCount; ++i) {
         const FlashChipRow& row = ChipRows[i];
-        t->Rows.push_back({row.Name ? row.Name : "(no name; known by its code)", Hex4(row.ChipId),
-                           SizeKb(row.Parameters.ChipSize), Method(row)});
+        t->Rows.push_back(
+            {row.Name ? row.Name : "unnamed part", Hex4(row.ChipId), SizeKb(row.Parameters.ChipSize), Method(row)});
     }
     t->Rows.push_back({"any other chip", "any other", SizeKb(UnknownChipRow.Parameters.ChipSize) + " assumed",
                        Method(UnknownChipRow)});

@@ -354,12 +354,14 @@ void WriteTable(FILE* html, FILE* text, const FactTable& t)
         fprintf(html, "</tr>\n");
     }
     fprintf(html, "</table>\n");
-    // The plain text: one line a row, its cells after the column names.
+    // The plain text: one item a row, each cell after its column's name.
     for (const std::vector<std::string>& row : t.Rows) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {
-            if (c > 0)
-                line += "; " + (c < t.Head.size() && !t.Head[c].empty() ? t.Head[c] + ": " : std::string());
+            if (c > 0 && c < t.Head.size() && !t.Head[c].empty())
+                line += "; " + t.Head[c] + ": ";
+            else if (c > 0)
+                line += ": ";
             line += row[c];
         }
         Wrap(text, line, "  - ", "    ");
