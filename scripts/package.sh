@@ -28,7 +28,7 @@ done
 
 echo "package: screenshots for the guide (robot under Wine)"
 mkdir -p "$guide"
-E2E_PREFIX_DIR=$repo/build tests/release/guide_shots.sh build/win64 "$guide" build/tools/biosimage/biosimage \
+tests/release/guide_shots.sh build/win64 "$guide" build/tools/biosimage/biosimage \
     >"$guide/shots.log" 2>&1 || { cat "$guide/shots.log"; echo "package: the guide's screenshots failed" >&2; exit 1; }
 build/tools/guidegen/guidegen build docs/guide/guide.txt app/res/texts.txt "$sample" \
     "$version" "$guide" "$guide/images"
