@@ -29,7 +29,7 @@ done
 
 echo "package: screenshots for the guide (robot under Wine)"
 mkdir -p "$guide"
-E2E_PREFIX_DIR=$repo/build tests/release/guide_shots.sh build/win64 "$guide" build/tools/biosimage/biosimage \
+tests/release/guide_shots.sh build/win64 "$guide" build/tools/biosimage/biosimage \
     >"$guide/shots.log" 2>&1 || { cat "$guide/shots.log"; echo "package: the guide's screenshots failed" >&2; exit 1; }
 # pelmixctl's help goes into the guide as the tool prints it (the native build
 # prints the same text as pelmixctl.exe).

@@ -6,6 +6,27 @@
 # WINESERVER, and PELMIX_WINE_BITS: 32 when this host runs 32-bit Windows
 # programs, 64 when it runs only 64-bit ones (a host kernel without 32-bit
 # process support). Returns non-zero when Wine cannot run here.
+# The prefix holds Wine's own fonts in C:\windows\Fonts (pelmix_wine_fonts).
+
+# Wine's own fonts in the prefix's C:\windows\Fonts, as Windows keeps its
+# fonts: Marlett draws the window buttons, the bitmap and TrueType faces
+# (MS Sans Serif, Tahoma, System) the dialogs. Debian's Wine 8 looks for them
+# at "<data dir>\../fonts", a path its file system does not resolve, and
+# without them draws Marlett's letters ("0 2 r") in a substitute face.
+pelmix_wine_fonts() {
+    [ -f "$WINEPREFIX/.pelmix-fonts" ] && return 0
+    local dir found=
+    for dir in "$(dirname "$WINELOADER")/../../share/wine/fonts" /usr/share/wine/fonts /usr/local/share/wine/fonts; do
+        [ -f "$dir/marlett.ttf" ] && { found=$dir; break; }
+    done
+    if [ -z "$found" ]; then
+        echo "wine-env: Wine's fonts (marlett.ttf) are not installed: window buttons will show letters" >&2
+        return 0
+    fi
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts" &&
+        cp -n "$found"/*.ttf "$found"/*.fon "$WINEPREFIX/drive_c/windows/Fonts/" &&
+        touch "$WINEPREFIX/.pelmix-fonts"
+}
 
 pelmix_wine_setup() {
     local build=$1
@@ -50,6 +71,7 @@ pelmix_wine_setup() {
         timeout 60 "$WINESERVER" -w >/dev/null 2>&1
         touch "$WINEPREFIX/.pelmix-ready"
     fi
+    pelmix_wine_fonts
     return 0
 }
 

@@ -129,6 +129,98 @@ board_layouts)
     expect 1 "does not fit" "$biosimage" board --size 1000 --out bad.bin
     expect 2 "bad option" "$biosimage" board --layout sideways --out bad.bin
     ;;
+declared_length)
+    # An option ROM cut at its declared length (78 x 512 = 39936 bytes), as
+    # other tools save them: the wizard counts only the whole block.
+    expect 0 "" "$biosimage" board --layout stored --size 65536 --out board.bin
+    cut_rom() { # cut_rom IN SIZE_BYTE_OCTAL LENGTH OUT: size byte set, cut, summed over LENGTH
+        cp "$1" "$4.tmp"
+        printf "\\$2" | dd of="$4.tmp" bs=1 seek=2 conv=notrunc 2>/dev/null
+        head -c "$3" "$4.tmp" > "$4"
+        rm -f "$4.tmp"
+        "$biostool" checksum "$4" --repair "$3" >/dev/null 2>&1 || fail "cannot sum $4 over $3"
+    }
+    cut_rom board.bin 116 39936 rom.bin
+    expect 1 "checksum invalid over 32768 bytes" "$biostool" checksum rom.bin
+    has out.txt "declared length: 39936 bytes (size byte 78 x 512), checksum valid over them" \
+        "biostool pad rom.bin OUT fills it with zero bytes to 65536 bytes"
+    expect 0 "" "$biostool" info --json rom.bin
+    has out.txt '"length": 32768' '"checksumValid": false' '"declaredLength": 39936' '"declaredChecksum": "valid"'
+    expect 0 "" "$biostool" pad rom.bin padded.bin
+    has out.txt "65536 bytes (39936 from rom.bin and 25600 zero bytes)"
+    [ "$(wc -c < padded.bin)" -eq 65536 ] || fail "padded image is not 65536 bytes"
+    head -c 39936 padded.bin | cmp -s - rom.bin || fail "padding changed the ROM's own bytes"
+    [ "$(tail -c 25600 padded.bin | tr -d '\000' | wc -c)" -eq 0 ] || fail "the padding is not zero bytes"
+    expect 0 "checksum valid over 65536 bytes" "$biostool" checksum padded.bin
+    # Less than one block: the wizard sees no image at all, pad makes one.
+    cut_rom board.bin 070 28672 small.bin
+    expect 1 "checksum invalid over 0 bytes" "$biostool" checksum small.bin
+    has out.txt "declared length: 28672 bytes (size byte 56 x 512), checksum valid"
+    expect 0 "" "$biostool" pad small.bin small32.bin
+    expect 0 "checksum valid over 32768 bytes" "$biostool" checksum small32.bin
+    # A header that claims more than the file holds.
+    cp rom.bin claims.bin
+    printf '\310' | dd of=claims.bin bs=1 seek=2 conv=notrunc 2>/dev/null
+    expect 1 "declared length: 102400 bytes (size byte 200 x 512), beyond the file's 39936 bytes" \
+        "$biostool" checksum claims.bin
+    ;;
+pad_refused)
+    expect 0 "" "$biosimage" board --layout stored --size 65536 --out board.bin
+    cp board.bin rom.bin
+    printf '\116' | dd of=rom.bin bs=1 seek=2 conv=notrunc 2>/dev/null
+    head -c 39936 rom.bin > cut.bin
+    "$biostool" checksum cut.bin --repair 39936 > /dev/null 2>&1
+    # OUT is never replaced, nor IN by itself.
+    printf 'keep' > taken.bin
+    expect 1 "taken.bin exists: not overwritten" "$biostool" pad cut.bin taken.bin
+    [ "$(cat taken.bin)" = keep ] || fail "pad replaced an existing file"
+    expect 1 "cut.bin exists: not overwritten" "$biostool" pad cut.bin cut.bin
+    [ "$(wc -c < cut.bin)" -eq 39936 ] || fail "pad changed its input"
+    expect 1 "whole 32768-byte blocks already: nothing to pad" "$biostool" pad board.bin out.bin
+    # A sum that padding cannot mend.
+    cp cut.bin bad.bin
+    printf '\001' | dd of=bad.bin bs=1 seek=100 conv=notrunc 2>/dev/null
+    expect 1 "checksum over its declared length: invalid), so padding cannot make its checksum valid" \
+        "$biostool" pad bad.bin out.bin
+    head -c 131073 /dev/zero > long.bin
+    expect 1 "longer than 131072 bytes" "$biostool" pad long.bin out.bin
+    head -c 40000 /dev/zero > zeros.bin
+    expect 1 "does not start with 55 AA" "$biostool" pad zeros.bin out.bin
+    expect 1 "cannot open" "$biostool" pad missing.bin out.bin
+    [ ! -e out.bin ] || fail "a refused pad wrote its output"
+    expect 1 "cannot create" "$biostool" pad cut.bin no-such-folder/out.bin
+    expect 2 "usage" "$biostool" pad cut.bin
+    expect 2 "usage" "$biostool" pad cut.bin a.bin b.bin
+    ;;
+debian_roms)
+    # Real option ROMs as Debian ships them (packages seabios and ipxe-qemu),
+    # each cut at its declared length with a valid sum over it.
+    roms=$(ls /usr/share/seabios/vgabios*.bin /usr/lib/ipxe/qemu/*.rom 2>/dev/null)
+    if [ -z "$roms" ]; then
+        echo "SKIP: no option ROMs of Debian's seabios or ipxe-qemu packages here (apt-get install seabios ipxe-qemu)"
+        exit 77
+    fi
+    checked=0
+    for rom in $roms; do
+        size=$(wc -c < "$rom")
+        name=$(basename "$rom")
+        if [ "$size" -gt 131072 ]; then
+            expect 1 "longer than 131072 bytes" "$biostool" pad "$rom" "big-$name"
+            continue
+        fi
+        "$biostool" checksum "$rom" > out.txt 2>&1
+        has out.txt "checksum valid over $size bytes\|declared length: $size bytes (size byte .* x 512), checksum valid over them"
+        if [ $((size % 32768)) -ne 0 ]; then
+            has out.txt "checksum invalid over $((size / 32768 * 32768)) bytes" "biostool pad"
+            expect 0 "" "$biostool" pad "$rom" "$name"
+            expect 0 "checksum valid over $(((size + 32767) / 32768 * 32768)) bytes" "$biostool" checksum "$name"
+            "$biostool" info --json "$rom" > out.txt 2>&1
+            has out.txt "\"declaredLength\": $size" '"declaredChecksum": "valid"'
+        fi
+        checked=$((checked + 1))
+    done
+    [ "$checked" -gt 0 ] || fail "no ROM of 128 KB or less among $roms"
+    ;;
 *)
     echo "unknown scenario $scenario"
     exit 2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the i686 release package: its file list, its SHA256SUMS, the PE
 # headers of the shipped binaries (i686; GUI, console or NT native; subsystem
-# version 4.0; no debug sections or symbol table; a valid checksum) and that
+# version 4.0; no debug sections or symbol table; a valid checksum), that the
+# guide's pictures are cropped to what they show, and that
 # setup.cfg.sample with every line uncommented is read by the program's own
 # reader with no unknown key.
 #   check_release_zip.sh ZIP CFGCHECK OBJDUMP NM WORK_DIR
@@ -55,6 +56,13 @@ shipped Dorvane.exe 2
 shipped Pelmix.sys 1
 shipped pelmixctl.exe 3
 shipped biostool.exe 3
+
+# Each picture is cropped to the page or box it shows, never the whole
+# 1024x768 screen of the robot's desktop.
+for shot in $shots; do
+    size=$(identify -format '%wx%h' "$dir/$shot" 2>/dev/null) || { fail "$shot: not a picture"; continue; }
+    [ "$size" != 1024x768 ] || fail "$shot is the whole screen, not cropped to its page or box"
+done
 
 # The sample changes nothing as it is, and every setting in it is one the
 # program reads.

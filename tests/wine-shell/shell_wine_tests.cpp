@@ -1,8 +1,9 @@
 // Win32 tests of the shell, run under Wine: the string table and the page
 // templates as the program's resources hold them, the text lookup over the
 // real string table, text formatting against wsprintfA, the pages' answer to
-// activation, control subclassing, the system's version code, and the
-// driver's loading over a stand-in service manager.
+// activation, control subclassing, highlighted boxes, the prefix's system
+// fonts, the system's version code, and the driver's loading over a
+// stand-in service manager.
 #include <windows.h>
 
 #include <stdio.h>
@@ -362,6 +363,8 @@ struct BoxProbe {
     DWORD thread;
     int found;
     COLORREF textColour;
+    RECT box, text;  // the box's window and its text control's client area
+    LOGFONTA font;   // the text control's font
 };
 
 BOOL CALLBACK FindBox(HWND window, LPARAM param)
@@ -386,6 +389,12 @@ DWORD WINAPI ProbeBox(LPVOID param)
     if (!box)
         return 0;
     probe->found = 1;
+    HWND text = GetDlgItem(box, 0xFFFF);
+    GetWindowRect(box, &probe->box);
+    GetClientRect(text, &probe->text);
+    HFONT font = (HFONT)SendMessageA(text, WM_GETFONT, 0, 0);
+    if (!font || !GetObjectA(font, sizeof probe->font, &probe->font))
+        ZeroMemory(&probe->font, sizeof probe->font);
     HDC dc = CreateCompatibleDC(0);
     SendMessageA(box, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)GetDlgItem(box, 0xFFFF));
     probe->textColour = GetTextColor(dc);
@@ -394,18 +403,64 @@ DWORD WINAPI ProbeBox(LPVOID param)
     return 0;
 }
 
-COLORREF BoxTextColour(int highlighted)
+BoxProbe ProbeShownBox(int highlighted, const char* text, UINT type)
 {
-    BoxProbe probe = {GetCurrentThreadId(), 0, 0};
+    BoxProbe probe;
+    ZeroMemory(&probe, sizeof probe);
+    probe.thread = GetCurrentThreadId();
     HANDLE thread = CreateThread(0, 0, ProbeBox, &probe, 0, 0);
     if (highlighted)
-        HighlightedMessageBox(0, "highlighted", "Box", MB_OK);
+        HighlightedMessageBox(0, text, "Box", type);
     else
-        MessageBoxA(0, "plain", "Box", MB_OK);
+        MessageBoxA(0, text, "Box", type);
     WaitForSingleObject(thread, 10000);
     CloseHandle(thread);
     CHECK(probe.found, "box %d not found", highlighted);
-    return probe.textColour;
+    return probe;
+}
+
+COLORREF BoxTextColour(int highlighted)
+{
+    return ProbeShownBox(highlighted, highlighted ? "highlighted" : "plain", MB_OK).textColour;
+}
+
+// Highlighting only colours the text: the box keeps the size, the text
+// rectangle and the font that MessageBox measured the text with, so any cut
+// of the text is the system's layout and not the program's.
+void TestHighlightKeepsLayout()
+{
+    char format[TextBufferSize], text[2 * TextBufferSize];
+    LookupText(TextWriteBios, format);
+    FormatText(text, sizeof text, format, FormatArg("ORVEL II AGP Bios Rev 1.02.00.0034"));
+    BoxProbe plain = ProbeShownBox(0, text, MB_OKCANCEL | MB_DEFBUTTON2);
+    BoxProbe red = ProbeShownBox(1, text, MB_OKCANCEL | MB_DEFBUTTON2);
+    CHECK(red.textColour == RGB(180, 0, 0), "the write question is not highlighted");
+    CHECK(EqualRect(&plain.text, &red.text) && plain.box.right - plain.box.left == red.box.right - red.box.left &&
+              plain.box.bottom - plain.box.top == red.box.bottom - red.box.top,
+          "highlighting changes the box: text %ldx%ld, plain %ldx%ld", red.text.right, red.text.bottom,
+          plain.text.right, plain.text.bottom);
+    CHECK(memcmp(&plain.font, &red.font, sizeof plain.font) == 0 && plain.font.lfHeight != 0,
+          "highlighting changes the text's font: %s %ld, plain %s %ld", red.font.lfFaceName, red.font.lfHeight,
+          plain.font.lfFaceName, plain.font.lfHeight);
+}
+
+// The prefix holds the faces Windows draws with: Marlett for the window
+// buttons (a substitute shows its letters, "0 2 r"), the dialog fonts.
+void TestSystemFonts()
+{
+    const char* faces[] = {"Marlett", "MS Sans Serif", "Tahoma"};
+    HDC dc = CreateCompatibleDC(0);
+    for (const char* face : faces) {
+        HFONT font = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0,
+                                 strcmp(face, "Marlett") == 0 ? SYMBOL_CHARSET : DEFAULT_CHARSET, 0, 0, 0, 0, face);
+        HGDIOBJ old = SelectObject(dc, font);
+        char got[LF_FACESIZE] = "";
+        GetTextFaceA(dc, sizeof got, got);
+        CHECK(lstrcmpiA(got, face) == 0, "font %s is drawn as %s", face, got);
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
+    DeleteDC(dc);
 }
 
 void TestHighlightedBoxes()
@@ -414,6 +469,7 @@ void TestHighlightedBoxes()
     CHECK(BoxTextColour(1) == RGB(180, 0, 0), "highlighted box text colour %06lx", (unsigned long)BoxTextColour(1));
     CHECK(HighlightBoxes == 0, "HighlightBoxes left set");
     CHECK(BoxTextColour(0) != RGB(180, 0, 0), "a plain box is drawn in red");
+    TestHighlightKeepsLayout();
     RemoveBoxHook();
     CHECK(BoxTextColour(1) != RGB(180, 0, 0), "highlighted without the hook");
 }
@@ -799,6 +855,7 @@ int main()
     TestSubclassing();
     TestHighlightedBoxes();
     TestCenterOnScreen();
+    TestSystemFonts();
     TestVersionResource();
     TestVersionCode();
     TestDriverLoading();

@@ -5,8 +5,10 @@
 #include <string.h>
 
 #include "bios_merge.h"
+#include "declared_length.h"
 #include "image_file.h"
 #include "inbuilt_image.h"
+#include "pad_command.h"
 #include "table_report.h"
 
 enum { ExitOk = 0, ExitRefused = 1, ExitUsage = 2 };
@@ -20,6 +22,7 @@ static int Usage()
             "usage: biostool info [--json] FILE\n"
             "       biostool merge CURRENT NEW OUT [--length N]\n"
             "       biostool checksum FILE [--repair LENGTH]\n"
+            "       biostool pad IN OUT\n"
             "       biostool inbuilt OUT\n");
     return ExitUsage;
 }
@@ -36,17 +39,20 @@ static int ParseLength(const char* text, uint32_t* value)
     return 1;
 }
 
-/* A file that holds no whole 32768-byte block or lacks 55 AA is no image. */
-static int LoadImage(const char* path, ImageFile* file)
+/* A file that holds no whole 32768-byte block or lacks 55 AA is no image;
+   with partOfBlock, a shorter one that starts with 55 AA is looked at (an
+   option ROM cut at its declared length). */
+static int LoadImage(const char* path, ImageFile* file, int partOfBlock = 0)
 {
     if (!LoadImageFile(path, file))
         return 0;
-    if (file->Length == 0) {
+    int signature = file->FileSize >= 2 && file->Data[0] == 0x55 && file->Data[1] == 0xAA;
+    if (file->Length == 0 && !(partOfBlock && signature)) {
         fprintf(stderr, "biostool: %s is %u bytes, shorter than one 32768-byte block: not a video BIOS image\n", path,
                 (unsigned)file->FileSize);
         return 0;
     }
-    if (file->Data[0] != 0x55 || file->Data[1] != 0xAA) {
+    if (!signature) {
         fprintf(stderr, "biostool: %s does not start with 55 AA: not a video BIOS image\n", path);
         return 0;
     }
@@ -67,7 +73,7 @@ static int InfoCommand(int argc, char** argv)
     }
     if (!path)
         return Usage();
-    if (!LoadImage(path, &FirstFile))
+    if (!LoadImage(path, &FirstFile, 1))
         return ExitRefused;
 
     ImageReport report;
@@ -76,9 +82,14 @@ static int InfoCommand(int argc, char** argv)
     report.FileSize = FirstFile.FileSize;
     report.Length = FirstFile.Length;
     report.ChecksumValid = ImageChecksumValid(FirstFile.Data, FirstFile.Length);
+    DeclaredLength declared = CheckDeclaredLength(&FirstFile);
+    report.DeclaredLength = declared.Length;
+    report.DeclaredCheck = DeclaredCheckName(declared.Check);
     ReadTableLocator(FirstFile.Data, &report.Locator);
     TableFault fault;
     if (!ReadBiosTableChecked(FirstFile.Data, &report.Table, &fault)) {
+        // What the image is still says whether it is worth padding.
+        PrintImageFacts(stdout, &report, json);
         fprintf(stderr, "biostool: %s: the board table can't be read: %s\n", path, TableFaultText(fault));
         return ExitRefused;
     }
@@ -148,7 +159,7 @@ static int ChecksumCommand(int argc, char** argv)
     }
     if (!path)
         return Usage();
-    if (!LoadImage(path, &FirstFile))
+    if (!LoadImage(path, &FirstFile, 1))
         return ExitRefused;
 
     uint32_t length = FirstFile.Length;
@@ -165,7 +176,16 @@ static int ChecksumCommand(int argc, char** argv)
     }
     int valid = ImageChecksumValid(FirstFile.Data, length);
     printf("checksum %s over %u bytes\n", valid ? "valid" : "invalid", (unsigned)length);
+    if (!repairGiven)
+        PrintDeclaredLength(stdout, path, &FirstFile);
     return valid ? ExitOk : ExitRefused;
+}
+
+static int PadCommand(int argc, char** argv)
+{
+    if (argc != 2 || argv[0][0] == '-' || argv[1][0] == '-')
+        return Usage();
+    return PadImage(argv[0], argv[1]) ? ExitRefused : ExitOk;
 }
 
 static int InBuiltCommand(int argc, char** argv)
@@ -185,10 +205,8 @@ struct Command {
 };
 
 static const Command Commands[] = {
-    {"info", InfoCommand},
-    {"merge", MergeCommand},
-    {"checksum", ChecksumCommand},
-    {"inbuilt", InBuiltCommand},
+    {"info", InfoCommand}, {"merge", MergeCommand},     {"checksum", ChecksumCommand},
+    {"pad", PadCommand},   {"inbuilt", InBuiltCommand},
 };
 
 int main(int argc, char** argv)

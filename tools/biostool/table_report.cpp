@@ -88,6 +88,8 @@ void PrintReportText(FILE* out, const ImageReport* r)
     fprintf(out, "file size: %u\n", (unsigned)r->FileSize);
     fprintf(out, "length: %u\n", (unsigned)r->Length);
     fprintf(out, "checksum: %s\n", r->ChecksumValid ? "valid" : "invalid");
+    fprintf(out, "declared length: %u\n", (unsigned)r->DeclaredLength);
+    fprintf(out, "declared checksum: %s\n", r->DeclaredCheck);
     fprintf(out, "layout: %s", LayoutName(r));
     if (r->Locator.LegacyFlags == 0)
         fprintf(out, " (table at 0x%X)\n", (unsigned)r->Locator.TableOffset);
@@ -126,6 +128,8 @@ void PrintReportJson(FILE* out, const ImageReport* r)
     PrintJsonString(out, r->Path);
     fprintf(out, ",\n  \"fileSize\": %u,\n  \"length\": %u,\n  \"checksumValid\": %s,\n", (unsigned)r->FileSize,
             (unsigned)r->Length, r->ChecksumValid ? "true" : "false");
+    fprintf(out, "  \"declaredLength\": %u,\n  \"declaredChecksum\": \"%s\",\n", (unsigned)r->DeclaredLength,
+            r->DeclaredCheck);
     fprintf(out, "  \"layout\": \"%s\",\n  \"blank\": %s,\n", LayoutName(r), t->Flags == 0 ? "true" : "false");
     fprintf(out,
             "  \"locator\": {\"StringAreaOffset\": %u, \"LegacyFlags\": %u, \"TableOffset\": %u, "
@@ -150,4 +154,24 @@ void PrintReportJson(FILE* out, const ImageReport* r)
                 (unsigned)slot.Register, (unsigned)slot.Value);
     }
     fprintf(out, "\n  ]\n}\n");
+}
+
+void PrintImageFacts(FILE* out, const ImageReport* r, int json)
+{
+    if (json) {
+        fprintf(out, "{\n  \"file\": ");
+        PrintJsonString(out, r->Path);
+        fprintf(out,
+                ",\n  \"fileSize\": %u,\n  \"length\": %u,\n  \"checksumValid\": %s,\n"
+                "  \"declaredLength\": %u,\n  \"declaredChecksum\": \"%s\"\n}\n",
+                (unsigned)r->FileSize, (unsigned)r->Length, r->ChecksumValid ? "true" : "false",
+                (unsigned)r->DeclaredLength, r->DeclaredCheck);
+        return;
+    }
+    fprintf(out, "file: %s\n", r->Path);
+    fprintf(out, "file size: %u\n", (unsigned)r->FileSize);
+    fprintf(out, "length: %u\n", (unsigned)r->Length);
+    fprintf(out, "checksum: %s\n", r->ChecksumValid ? "valid" : "invalid");
+    fprintf(out, "declared length: %u\n", (unsigned)r->DeclaredLength);
+    fprintf(out, "declared checksum: %s\n", r->DeclaredCheck);
 }

@@ -14,11 +14,16 @@ struct ImageReport {
     uint32_t FileSize;
     uint32_t Length;
     int ChecksumValid;
+    uint32_t DeclaredLength;   /* size byte x 512 */
+    const char* DeclaredCheck; /* the checksum over it: DeclaredCheckName */
     TableLocator Locator;
     BiosTable Table; /* read successfully */
 };
 
 void PrintReportText(FILE* out, const ImageReport* report);
+/* Only the file, its lengths and checksums, for an image whose table can't
+   be read. */
+void PrintImageFacts(FILE* out, const ImageReport* report, int json);
 void PrintReportJson(FILE* out, const ImageReport* report);
 
 #endif

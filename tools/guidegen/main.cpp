@@ -14,14 +14,19 @@
 // screenshot (images/NAME.png); "@message ID [| VALUE]..." a string-table
 // text, its %s and %d filled with the values in order; "@sample" the sample
 // setup.cfg; "@include NAME" the FILE given as --include NAME=FILE (a tool's
-// own help, made at build time), shown as it is; "{version}" the version;
-// `text` in code style. Blank lines end paragraphs.
+// own help, made at build time), shown as it is; "@table NAME" a table of
+// what the programs know (guide_facts.h); "{version}" the version; `text` in
+// code style. Blank lines end paragraphs.
+// The HTML opens with a table of contents that links every "## " and "### "
+// heading.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
+
+#include "guide_facts.h"
 
 namespace {
 
@@ -279,6 +284,104 @@ bool ReadInclude(const std::string& name, std::vector<std::string>* lines)
     return false;
 }
 
+// The anchor of a heading: its words in lower case joined by hyphens.
+std::string Anchor(const std::string& head)
+{
+    std::string id;
+    for (char c : Plain(head)) {
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            id += c;
+        else if (c >= 'A' && c <= 'Z')
+            id += char(c - 'A' + 'a');
+        else if (!id.empty() && id.back() != '-')
+            id += '-';
+    }
+    while (!id.empty() && id.back() == '-')
+        id.pop_back();
+    return id.empty() ? "section" : id;
+}
+
+struct Heading {
+    size_t Level;
+    std::string Text, Id;
+};
+
+// Every "## " and "### " heading, with an anchor no other heading has.
+std::vector<Heading> Headings(const std::vector<std::string>& lines)
+{
+    std::vector<Heading> found;
+    for (const std::string& l : lines) {
+        size_t level = l.find(' ');
+        if (l.empty() || l[0] != '#' || level < 2 || level > 3 || l.find_first_not_of('#') != level)
+            continue;
+        Heading h = {level, l.substr(level + 1), Anchor(l.substr(level + 1))};
+        std::string base = h.Id;
+        for (int n = 2;; ++n) {
+            bool taken = false;
+            for (const Heading& other : found)
+                taken = taken || other.Id == h.Id;
+            if (!taken)
+                break;
+            h.Id = base + "-" + std::to_string(n);
+        }
+        found.push_back(h);
+    }
+    return found;
+}
+
+void WriteContents(FILE* html, FILE* text, const std::vector<Heading>& headings)
+{
+    fprintf(html, "<nav class=\"contents\">\n<h2>Contents</h2>\n<ul>\n");
+    fprintf(text, "Contents\n--------\n\n");
+    bool sub = false;
+    for (size_t i = 0; i < headings.size(); ++i) {
+        const Heading& h = headings[i];
+        if (h.Level == 3 && !sub) {
+            fprintf(html, "<ul>\n");
+            sub = true;
+        } else if (h.Level == 2 && sub) {
+            fprintf(html, "</ul></li>\n");
+            sub = false;
+        } else if (i > 0) {
+            fprintf(html, "</li>\n");
+        }
+        fprintf(html, "<li><a href=\"#%s\">%s</a>", h.Id.c_str(), Html(h.Text).c_str());
+        fprintf(text, "%s%s\n", h.Level == 3 ? "    " : "  ", Plain(h.Text).c_str());
+    }
+    if (!headings.empty())
+        fprintf(html, sub ? "</li>\n</ul></li>\n" : "</li>\n");
+    fprintf(html, "</ul>\n</nav>\n");
+    fprintf(text, "\n");
+}
+
+void WriteTable(FILE* html, FILE* text, const FactTable& t)
+{
+    fprintf(html, "<table>\n<tr>");
+    for (const std::string& h : t.Head)
+        fprintf(html, "<th>%s</th>", Html(h, false).c_str());
+    fprintf(html, "</tr>\n");
+    for (const std::vector<std::string>& row : t.Rows) {
+        fprintf(html, "<tr>");
+        for (const std::string& cell : row)
+            fprintf(html, "<td>%s</td>", Html(cell, false).c_str());
+        fprintf(html, "</tr>\n");
+    }
+    fprintf(html, "</table>\n");
+    // The plain text: one item a row, each cell after its column's name.
+    for (const std::vector<std::string>& row : t.Rows) {
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c) {
+            if (c > 0 && c < t.Head.size() && !t.Head[c].empty())
+                line += "; " + t.Head[c] + ": ";
+            else if (c > 0)
+                line += ": ";
+            line += row[c];
+        }
+        Wrap(text, line, "  - ", "    ");
+    }
+    fprintf(text, "\n");
+}
+
 int Build(const char* source, const char* sample, const char* outDir, const char* imagesDir)
 {
     std::vector<std::string> lines, sampleLines;
@@ -297,12 +400,20 @@ int Build(const char* source, const char* sample, const char* outDir, const char
     int failures = 0;
     std::string title = lines.empty() ? "" : Plain(lines[0].substr(lines[0].find(' ') + 1));
     fprintf(w.html,
-            "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"windows-1252\">\n<title>%s</title>\n"
-            "<style>body{font-family:Tahoma,Arial,sans-serif;max-width:60em;margin:1em auto;padding:0 1em}"
+            "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"windows-1252\">\n"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>%s</title>\n"
+            "<style>body{font-family:Tahoma,Arial,sans-serif;max-width:60em;margin:1em auto;padding:0 1em;"
+            "overflow-wrap:break-word}"
             "blockquote.message{border-left:4px solid #0000c0;background:#f0f0f8;margin:.5em 0;padding:.4em .8em;"
             "font-family:'MS Sans Serif',Tahoma,sans-serif}figure{margin:1em 0}figcaption{font-style:italic}"
-            "pre{background:#f4f4f4;padding:.5em;overflow-x:auto}</style>\n</head>\n<body>\n",
+            "img{max-width:100%%;height:auto}"
+            "pre{background:#f4f4f4;padding:.5em;white-space:pre-wrap;overflow-wrap:anywhere}"
+            "code{overflow-wrap:anywhere}table{border-collapse:collapse;margin:.5em 0}"
+            "th,td{border:1px solid #c0c0c0;padding:.2em .5em;text-align:left;vertical-align:top}"
+            "nav.contents ul{padding-left:1.5em}</style>\n</head>\n<body>\n",
             Html(title).c_str());
+    std::vector<Heading> headings = Headings(lines);
+    size_t nextHeading = 0;
     for (size_t n = 0; n < lines.size(); ++n) {
         const std::string& l = lines[n];
         if (l.compare(0, 4, "    ") == 0 && w.paragraph.empty() && !w.inList) {
@@ -322,13 +433,20 @@ int Build(const char* source, const char* sample, const char* outDir, const char
             w.EndParagraph();
             size_t level = l.find(' ');
             std::string head = Plain(l.substr(level + 1));
-            fprintf(w.html, "<h%zu>%s</h%zu>\n", level, Html(l.substr(level + 1)).c_str(), level);
+            std::string id;
+            if (nextHeading < headings.size() && headings[nextHeading].Text == l.substr(level + 1) &&
+                headings[nextHeading].Level == level)
+                id = " id=\"" + headings[nextHeading++].Id + "\"";
+            fprintf(w.html, "<h%zu%s>%s</h%zu>\n", level, id.c_str(), Html(l.substr(level + 1)).c_str(), level);
             fprintf(w.text, "%s\n%s\n\n", head.c_str(),
                     std::string(head.size(),
                                 level == 1       ? '='
                                     : level == 2 ? '-'
                                                  : '.')
                         .c_str());
+            // The contents follow the title.
+            if (level == 1 && n == 0)
+                WriteContents(w.html, w.text, headings);
         } else if (l.compare(0, 2, "- ") == 0) {
             if (!w.paragraph.empty() || w.inPre)
                 w.EndParagraph();
@@ -396,6 +514,15 @@ int Build(const char* source, const char* sample, const char* outDir, const char
             }
             fprintf(w.html, "</pre>\n");
             fprintf(w.text, "\n");
+        } else if (l.compare(0, 7, "@table ") == 0) {
+            w.EndParagraph();
+            FactTable table;
+            if (!MakeFactTable(Trim(l.substr(7)), &table)) {
+                printf("%s:%zu: no table %s\n", source, n + 1, l.c_str() + 7);
+                ++failures;
+                continue;
+            }
+            WriteTable(w.html, w.text, table);
         } else if (l == "@sample") {
             w.EndParagraph();
             fprintf(w.html, "<pre>");

@@ -13,6 +13,7 @@
 //   robot box [MS]                 wait for a message box and describe it
 //   robot answer yes|no|ok|cancel
 //   robot wait-exit [MS]           wait for the program to end, print its exit code
+//   robot rect page|box            "X Y WIDTH HEIGHT" of the page or box on the screen
 //
 // Exit code 0 on success; 1 with a one-line reason when what was asked for is
 // not there in time; 2 for a wrong command line.
@@ -465,6 +466,21 @@ int CmdWaitExit(int argc, char** argv)
     return 0;
 }
 
+// Where the page or the message box is, for pictures cropped to it.
+int CmdRect(int argc, char** argv)
+{
+    if (argc < 3 || (strcmp(argv[2], "page") != 0 && strcmp(argv[2], "box") != 0))
+        return Fail("usage: rect page|box");
+    HWND window = WaitFor(strcmp(argv[2], "box") == 0, 0, 2000);
+    if (!window)
+        return Fail("no window: ", argv[2]);
+    RECT r;
+    if (!GetWindowRect(window, &r))
+        return Fail("no rectangle for ", argv[2]);
+    printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return 0;
+}
+
 struct Command {
     const char* name;
     int (*run)(int argc, char** argv);
@@ -479,7 +495,7 @@ const Command Commands[] = {
     {"wait-page", CmdWaitPage}, {"page", RunPage},        {"active", CmdActive}, {"click", CmdClick},
     {"set-text", CmdSetText},   {"get-text", CmdGetText}, {"state", CmdState},   {"list", CmdList},
     {"select", CmdSelect},      {"key", CmdKey},          {"box", CmdBox},       {"answer", CmdAnswer},
-    {"wait-exit", CmdWaitExit},
+    {"wait-exit", CmdWaitExit}, {"rect", CmdRect},
 };
 
 }  // namespace
