@@ -66,14 +66,15 @@ enum BackupFailure {
    failure before a checksum failure); nothing is shown. */
 int BackupStep(const char* path, int validate, int save, BackupFailure* failure = 0);
 
-/* Refuses (with "BadBiosMerge") a NewImage that declares more bytes than
-   the chip holds when the backup read gave the chip size; merges (when
-   MergeTable is set), writes NewImage, reads back and verifies; restores
-   the old image (when one is held) after a failed write and after a failed
-   read-back or verification, and reads it back: one that is not on the
-   chip afterwards is told with "NoBiosRestore" and ends the run. 1 when the new image is on
-   the chip and verified (or the write was skipped with NoWrite), else 0
-   after telling the user; the run must then end when EndRun was called. */
+/* Refuses (with "BadBiosMerge", the chip untouched) a NewImage that
+   declares more bytes than the chip holds when the backup read gave the
+   chip size; merges (when MergeTable is set), writes NewImage, reads back
+   and verifies; restores the old image (when one is held) after a failed
+   write and after a failed read-back or verification, and reads it back:
+   one that is not on the chip afterwards is told with "NoBiosRestore" and
+   ends the run. 1 when the new image is on the chip and verified (or the
+   write was skipped with NoWrite), else 0 after telling the user; the run
+   must then end when EndRun was called. */
 int WriteSequence(void* owner);
 
 /* What became of the old image in the last WriteSequence. */
