@@ -59,6 +59,54 @@ int StuckAt(const EmuCard* card, uint32_t first, uint32_t length, uint32_t* offs
     return 0;
 }
 
+// The corrupt faults of the card, one at a time; null after the last.
+EmuFault* NextCorrupt(const EmuCard* card, uint32_t* i)
+{
+    const EmuFunction* function = FunctionOf(card);
+    for (; *i < Machine.FaultCount; ++*i) {
+        EmuFault* fault = &Machine.Faults[*i];
+        if (fault->Kind == EmuFaultCorrupt && fault->Bus == function->Bus && fault->Device == function->Device &&
+            fault->Function == function->Function)
+            return &Machine.Faults[(*i)++];
+    }
+    return nullptr;
+}
+
+uint32_t CorruptOffset(const EmuCard* card, const EmuFault* fault)
+{
+    return fault->Value & (card->Chip.Model->Size - 1);
+}
+
+// A byte programmed (first..first+length) stops reading wrong until the
+// request that programmed it has ended, so its own data polling sees it right.
+void MarkProgrammed(const EmuCard* card, uint32_t first, uint32_t length)
+{
+    uint32_t i = 0;
+    while (EmuFault* fault = NextCorrupt(card, &i)) {
+        if (CorruptOffset(card, fault) - first < length)
+            fault->Armed = CorruptProgrammed;
+    }
+}
+
+// The byte as a read in read mode sees it: complemented while a corrupt
+// fault has reads left to spoil.
+uint8_t ReadValue(const EmuCard* card, uint32_t offset)
+{
+    uint8_t value = card->Chip.Data[offset];
+    uint32_t i = 0;
+    while (EmuFault* fault = NextCorrupt(card, &i)) {
+        if (fault->Armed != CorruptReading || CorruptOffset(card, fault) != offset)
+            continue;
+        if (fault->Count != 0) {
+            if (fault->Used >= fault->Count)
+                continue;
+            fault->Used += 1;
+        }
+        value = static_cast<uint8_t>(~value);
+    }
+    return value;
+}
+
 void ToRest(EmuChip* chip)
 {
     chip->Mode = chip->RestingMode;
@@ -110,6 +158,7 @@ void StartPageProgram(EmuCard* card)
     if (chip->LoadedCount == 0)
         return;
     EmuLogChipCommand(card, EmuCommandPage, chip->Unlock1, chip->Unlock2, chip->PageBase, chip->LoadedCount);
+    MarkProgrammed(card, chip->PageBase, EmuPageSize);
     chip->Busy = EmuBusyPage;
     chip->BusyUntilUs = chip->LastLoadUs + ProgramTimeUs(card, 1);
     chip->Stuck = static_cast<uint8_t>(StuckAt(card, chip->PageBase, EmuPageSize, &chip->StuckOffset));
@@ -163,6 +212,7 @@ void ProgramByte(EmuCard* card, uint32_t offset, uint8_t value)
 {
     EmuChip* chip = &card->Chip;
     EmuLogChipCommand(card, EmuCommandProgram, chip->Unlock1, chip->Unlock2, offset, value);
+    MarkProgrammed(card, offset, 1);
     chip->Busy = EmuBusyByte;
     chip->BusyOffset = offset;
     chip->BusyValue = value;
@@ -244,7 +294,7 @@ uint8_t EmuChipRead(EmuCard* card, uint32_t offset)
         uint16_t id = chip->Model->ChipId;
         return static_cast<uint8_t>((offset & 1) ? id >> 8 : id);
     }
-    return chip->Data[offset];
+    return ReadValue(card, offset);
 }
 
 void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
@@ -326,4 +376,15 @@ void EmuChipAbort(EmuCard* card)
     Settle(card);
     if (chip->Busy != EmuBusyNone && chip->Stuck)
         Complete(chip);
+}
+
+void EmuChipDecoderOff(EmuCard* card)
+{
+    if (!card->Chip.Model)
+        return;
+    uint32_t i = 0;
+    while (EmuFault* fault = NextCorrupt(card, &i)) {
+        if (fault->Armed == CorruptProgrammed)
+            fault->Armed = CorruptReading;
+    }
 }

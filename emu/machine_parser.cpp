@@ -5,7 +5,7 @@
 //       [agp] [cfgXX=0xVALUE]... [flash=XXXX|noid] [image=FILE] [regXXXX=0xVALUE]...
 //   fault map-register [B:D.F] | map-rom [B:D.F] | cpu-query | cpu-thread |
 //         cpu-timeout | cpu-straggler | cpu-linger | stuck B:D.F OFFSET [COUNT] |
-//         slow B:D.F US
+//         slow B:D.F US | corrupt B:D.F OFFSET [COUNT]
 #include "emu_text.h"
 #include "machine_state.h"
 #include "orvel_cards.h"
@@ -412,6 +412,7 @@ const FaultName FaultNames[] = {
     {"cpu-linger", EmuFaultCpuLinger, -1, 0, 0},
     {"stuck", EmuFaultStuck, 1, 1, 1},
     {"slow", EmuFaultSlow, 1, 1, 0},
+    {"corrupt", EmuFaultCorrupt, 1, 1, 1},
 };
 
 int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)

@@ -94,10 +94,15 @@ struct EmuFault {
     uint32_t Bus;
     uint32_t Device;
     uint32_t Function;
-    uint32_t Value;  // chip offset (stuck) or microseconds (slow)
-    uint32_t Count;  // stuck: attempts that fail, 0 for every one
-    uint32_t Used;   // stuck: attempts failed so far
+    uint32_t Value;  // chip offset (stuck, corrupt) or microseconds (slow)
+    uint32_t Count;  // stuck: attempts that fail; corrupt: reads that go wrong; 0 for every one
+    uint32_t Used;   // stuck, corrupt: so far
+    uint32_t Armed;  // corrupt: CorruptIdle, CorruptProgrammed or CorruptReading
 };
+
+// A corrupt fault's byte reads wrong only in requests after the one that
+// programmed it: programmed, then the ROM decoder off, then reading.
+enum EmuCorruptState { CorruptIdle, CorruptProgrammed, CorruptReading };
 
 struct EmuMachine {
     uint32_t FunctionCount;
@@ -140,6 +145,8 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value);
 void EmuChipSettle(EmuCard* card);
 // Ends a never-completing operation, as when the chip loses its decoder.
 void EmuChipAbort(EmuCard* card);
+// The ROM decoder went off: a corrupt byte programmed meanwhile starts to read wrong.
+void EmuChipDecoderOff(EmuCard* card);
 
 // Trace, warnings and the chip command log (emu_trace.cpp).
 void EmuEmitWarning(const char* line);

@@ -140,8 +140,10 @@ void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, 
 
     // A chip that loses its decoder ends whatever it could not finish.
     EmuCard* card = EmuCardOfFunction(function);
-    if (card && index == RomBarIndex && (before & PciRomEnable) && !(function->Config[index] & PciRomEnable))
+    if (card && index == RomBarIndex && (before & PciRomEnable) && !(function->Config[index] & PciRomEnable)) {
         EmuChipAbort(card);
+        EmuChipDecoderOff(card);
+    }
 }
 
 void EmuConfigRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, uint32_t length)

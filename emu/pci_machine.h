@@ -46,6 +46,7 @@ enum EmuFaultKind {
     EmuFaultSlow,             // fault slow B:D.F US
     EmuFaultCpuStraggler,     // fault cpu-straggler
     EmuFaultCpuLinger,        // fault cpu-linger
+    EmuFaultCorrupt,          // fault corrupt B:D.F OFFSET [COUNT]
 };
 // Whether the machine carries a fault of this kind (any target).
 int EmuHasFault(uint32_t kind);

@@ -21,6 +21,11 @@ const uint32_t AgpStatusRegister = 0x44;
 const uint16_t Piix4VendorId = 0x8086;
 const uint16_t Piix4IsaBridgeId = 0x7110;
 
+// The ROM BAR sizing the slot accounting did for the function being
+// scanned, kept so that a card's ROM decoder is probed only once.
+bool RomProbed;
+uint32_t ProbedRomSize;
+
 void MarkSlots(uint32_t firstSlot, uint32_t count)
 {
     for (uint32_t slot = firstSlot; slot < 32 && slot - firstSlot < count; ++slot)
@@ -88,15 +93,34 @@ void AccountBar(BarSizing* sizing, uint32_t offset)
     uint32_t probed = 0;
     ProbeBar(sizing, offset, value, &probed);
     uint32_t size = ~(probed & ~typeBits) + 1;
+    if (offset == PciRomBar) {
+        RomProbed = true;
+        ProbedRomSize = size;
+    }
     MarkSlots((base >> 26) & 31, ((size - 1) >> 26) + 1);
 }
 
-void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function)
+// A card's ROM decoder, whatever its base, unless the accounting sized it;
+// 0 when no address bit sticks.
+void SizeRomDecoder(BarSizing* sizing)
+{
+    if (RomProbed)
+        return;
+    uint32_t probed = 0;
+    ProbeBar(sizing, PciRomBar, PciRead32(sizing->Bus, sizing->Device, sizing->Function, PciRomBar), &probed);
+    uint32_t mask = probed & ~PciRomFlags;
+    RomProbed = true;
+    ProbedRomSize = mask ? ~mask + 1 : 0;
+}
+
+void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function, bool card)
 {
     BarSizing sizing = BeginBarSizing(bus, device, function, false);
     for (uint32_t bar = 0; bar < PciBarCount(PciLayoutDevice); ++bar)
         AccountBar(&sizing, PciBarOffset(bar));
     AccountBar(&sizing, PciRomBar);
+    if (card)
+        SizeRomDecoder(&sizing);
     EndBarSizing(sizing);
 }
 
@@ -112,7 +136,7 @@ void AccountBridgeWindow(uint32_t window)
     MarkSlots((window >> 10) & 31, count);
 }
 
-void AccountFunction0(uint32_t bus, uint32_t device, uint8_t headerType)
+void AccountFunction0(uint32_t bus, uint32_t device, uint8_t headerType, bool card)
 {
     uint16_t classWord = PciRead16(bus, device, 0, PciClassWord);
     if (classWord == PciClassHostBridge) {
@@ -123,7 +147,7 @@ void AccountFunction0(uint32_t bus, uint32_t device, uint8_t headerType)
         AccountBridgeWindow(PciRead32(bus, device, 0, PciBridgeMemoryWindow));
         AccountBridgeWindow(PciRead32(bus, device, 0, PciBridgePrefetchWindow));
     } else if (PciHeaderLayout(headerType) == PciLayoutDevice) {
-        AccountAllBars(bus, device, 0);
+        AccountAllBars(bus, device, 0, card);
     }
 }
 
@@ -186,21 +210,28 @@ int ScanDevice(uint32_t bus, uint32_t device)
         uint16_t vendorId = PciRead16(bus, device, function, PciVendorId);
         uint16_t deviceId = PciRead16(bus, device, function, PciDeviceId);
         uint32_t family = OrvelCardFamily(vendorId, deviceId);
+        CardTableRecord& table = Driver.CardTable;
         if (family != 0) {
-            CardTableRecord& table = Driver.CardTable;
             if (table.Count == PELMIX_MAX_DEVICES)
                 return 0;
             FillEntry(&table.Entries[table.Count], bus, device, function, vendorId, deviceId, family);
             ++table.Count;
         }
         uint8_t headerType = PciRead8(bus, device, function, PciHeaderType);
-        if (function == 0) {
-            AccountFunction0(bus, device, headerType);
-            if ((headerType & PciHeaderMultiFunction) == 0)
-                return 1;
-        } else if (PciHeaderLayout(headerType) == PciLayoutDevice) {
-            AccountAllBars(bus, device, function);
+        RomProbed = false;
+        if (function == 0)
+            AccountFunction0(bus, device, headerType, family != 0);
+        else if (PciHeaderLayout(headerType) == PciLayoutDevice)
+            AccountAllBars(bus, device, function, family != 0);
+        if (family != 0) {
+            // A card the accounting does not size as a device.
+            BarSizing sizing = BeginBarSizing(bus, device, function, false);
+            SizeRomDecoder(&sizing);
+            EndBarSizing(sizing);
+            table.RomDecoderSize[table.Count - 1] = ProbedRomSize;
         }
+        if (function == 0 && (headerType & PciHeaderMultiFunction) == 0)
+            return 1;
         if (vendorId == Piix4VendorId && deviceId == Piix4IsaBridgeId)
             return 1;
     }
@@ -247,4 +278,14 @@ uint32_t FindCard(uint32_t bus, uint32_t device, uint32_t function, const PELMIX
         }
     }
     return PELMIX_RESULT_NOT_LISTED;
+}
+
+uint32_t RomDecoderSize(const PELMIX_DEVICE_ENTRY* entry)
+{
+    const CardTableRecord& table = Driver.CardTable;
+    for (uint32_t i = 0; i < table.Count; ++i) {
+        if (&table.Entries[i] == entry)
+            return table.RomDecoderSize[i];
+    }
+    return 0;
 }

@@ -10,6 +10,9 @@ struct CardTableRecord {
     uint32_t Status;
     uint32_t Count;
     PELMIX_DEVICE_ENTRY Entries[PELMIX_MAX_DEVICES];
+    // Bytes each card's expansion ROM decoder spans (its ROM BAR's sizing);
+    // 0 for none.
+    uint32_t RomDecoderSize[PELMIX_MAX_DEVICES];
 };
 
 // Scans the PCI buses, fills the driver's CardTable and RelocationAddress,
@@ -19,5 +22,8 @@ uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply);
 // 0 and the entry of the target; 2 for an empty table; 3 for an unlisted
 // target (entry null on failure).
 uint32_t FindCard(uint32_t bus, uint32_t device, uint32_t function, const PELMIX_DEVICE_ENTRY** entry);
+
+// The ROM decoder size of an entry FindCard gave.
+uint32_t RomDecoderSize(const PELMIX_DEVICE_ENTRY* entry);
 
 #endif

@@ -23,6 +23,21 @@ bool Open(PELMIX_REQUEST_HEADER* header, RomPhaseRecord* phase, uint32_t* result
     return false;
 }
 
+// A ROM decoder smaller than the chip shows only its lower part, the rest
+// reading as erased: a backup of it would lack the rest and an erase would
+// wipe it. Whole-chip requests refuse such a card as one whose ROM cannot be
+// mapped; page requests reach the part the decoder shows.
+bool DecoderCoversChip(const RomPhaseRecord* phase)
+{
+    return RomDecoderSize(phase->Entry) >= Driver.ChipParameters.ChipSize;
+}
+
+uint32_t ReachableSize(const RomPhaseRecord* phase)
+{
+    uint32_t decoder = RomDecoderSize(phase->Entry);
+    return decoder < Driver.ChipParameters.ChipSize ? decoder : Driver.ChipParameters.ChipSize;
+}
+
 // Page i of a page record; the pages run on past the record's declared Data.
 uint8_t* PageData(PELMIX_PAGE_TRANSFER* record, uint32_t i)
 {
@@ -58,6 +73,10 @@ uint32_t ReadRom(PELMIX_ROM_TRANSFER* record)
         return result;
 
     IdentifyChip(&phase);
+    if (!DecoderCoversChip(&phase)) {
+        EndRomAccess(&phase);
+        return Finish(&record->Header, PELMIX_RESULT_MAP_ROM);
+    }
     for (uint32_t offset = 0; offset < Driver.ChipParameters.ChipSize; offset += PELMIX_CHIP_BLOCK_SIZE)
         ReadBlock(&phase, record->Data + offset, offset);
     EndRomAccess(&phase);
@@ -72,6 +91,10 @@ uint32_t WriteRom(PELMIX_ROM_TRANSFER* record, int preErased)
         return result;
 
     uint32_t chipId = IdentifyChip(&phase);
+    if (!DecoderCoversChip(&phase)) {
+        EndRomAccess(&phase);
+        return Finish(&record->Header, PELMIX_RESULT_MAP_ROM);
+    }
     if (!preErased && FindChipRow(chipId)->EraseRequired)
         EraseChip(&phase);
     // The first page is always attempted; a failed page ends the write there.
@@ -95,7 +118,7 @@ uint32_t ReadPages(PELMIX_PAGE_TRANSFER* record)
     IdentifyChip(&phase);
     const uint32_t start = record->StartOffset;
     const uint32_t count = record->PageCount;
-    if (BeyondChip(start, count, Driver.ChipParameters.ChipSize)) {
+    if (BeyondChip(start, count, ReachableSize(&phase))) {
         result = PELMIX_RESULT_BEYOND_CHIP;
     } else {
         for (uint32_t i = 0; i < count; ++i)
@@ -118,7 +141,7 @@ uint32_t WritePages(PELMIX_PAGE_TRANSFER* record, int preErased)
     const uint32_t count = record->PageCount;
     if (!preErased && FindChipRow(chipId)->EraseRequired) {
         result = PELMIX_RESULT_ERASE_REQUIRED;
-    } else if (BeyondChip(start, count, Driver.ChipParameters.ChipSize)) {
+    } else if (BeyondChip(start, count, ReachableSize(&phase))) {
         result = PELMIX_RESULT_BEYOND_CHIP;
     } else {
         int ok = 1;
@@ -138,9 +161,13 @@ uint32_t EraseRom(PELMIX_REQUEST_HEADER* record)
         return result;
 
     IdentifyChip(&phase);
-    EraseChip(&phase);
+    result = PELMIX_RESULT_MAP_ROM;
+    if (DecoderCoversChip(&phase)) {
+        EraseChip(&phase);
+        result = PELMIX_RESULT_OK;
+    }
     EndRomAccess(&phase);
-    return Finish(record, PELMIX_RESULT_OK);
+    return Finish(record, result);
 }
 
 uint32_t QueryChip(PELMIX_CHIP_INFO* record)

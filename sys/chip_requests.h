@@ -8,9 +8,12 @@
 
 #include "pelmix_ioctl.h"
 
+// The whole-chip requests end with 5 (the ROM cannot be mapped), the chip
+// untouched, when the card's ROM decoder is smaller than the identified chip.
 uint32_t ReadRom(PELMIX_ROM_TRANSFER* record);
 uint32_t WriteRom(PELMIX_ROM_TRANSFER* record, int preErased);
-// Page records carry PageCount pages of data from offset 24 on.
+// Page records carry PageCount pages of data from offset 24 on; pages
+// beyond the chip or the ROM decoder end with 13.
 uint32_t ReadPages(PELMIX_PAGE_TRANSFER* record);
 uint32_t WritePages(PELMIX_PAGE_TRANSFER* record, int preErased);
 uint32_t EraseRom(PELMIX_REQUEST_HEADER* record);

@@ -11,6 +11,7 @@
 PELMIX_ROM_TRANSFER CurrentImage;
 PELMIX_ROM_TRANSFER WriteRequest;
 PELMIX_ROM_TRANSFER ReadBackImage;
+PELMIX_ROM_TRANSFER RestoreCheckImage;
 int32_t CurrentImageLength;
 int ReadBackChecksumTest = 1;
 char KeptBackupName[BackupNameSize];
@@ -21,6 +22,7 @@ const uint32_t RecordSize = sizeof(PELMIX_ROM_TRANSFER);
 const uint32_t HeaderSize = sizeof(PELMIX_REQUEST_HEADER);
 
 int HeldImage;  // CurrentImage holds what the card returned
+RestoreOutcome LastRestore = RestoreNotTried;
 
 enum RequestOutcome { RequestCallFailed, RequestRefused, RequestDone };
 
@@ -69,18 +71,45 @@ int CurrentChecksumValid()
     return ImageChecksumValidShort(CurrentImage.Data, length);
 }
 
-// Writes the card's old image back. Without one there is nothing sound to
-// write; that, or a refused restore, is told and ends the run.
+// Reads the chip into RestoreCheckImage and compares it with the old image
+// over the chip length.
+RequestOutcome CheckRestoredImage(int* equal)
+{
+    *equal = 0;
+    TargetSelectedCard(&RestoreCheckImage);
+    FillBytes(RestoreCheckImage.Data, 0, sizeof RestoreCheckImage.Data);
+    uint32_t returned = 0;
+    RequestOutcome reread = SendRecord(IOCTL_PELMIX_READ_ROM, &RestoreCheckImage, &returned);
+    if (reread == RequestDone)
+        *equal = int32_t(returned) - int32_t(HeaderSize) == CurrentImageLength &&
+            CompareBytes(RestoreCheckImage.Data, CurrentImage.Data, uint32_t(CurrentImageLength)) == 0;
+    return reread;
+}
+
+// Writes the card's old image back and reads it back. Without one there is
+// nothing sound to write; that, a refused restore or one that does not read
+// back as the old image, is told and ends the run.
 void RestoreOldImage(void* owner)
 {
     uint32_t returned = 0;
     RequestOutcome restored = RequestCallFailed;
     if (HeldImage)
         restored = SendRecord(IOCTL_PELMIX_WRITE_ROM, &CurrentImage, &returned);
-    if (restored == RequestDone)
-        return;
-    TellFailure(owner, restored, CurrentImage.Header.Status, TextNoBiosRestoreErr, TextNoBiosRestore,
-                BoxOk | BoxIconError, 0);
+    LastRestore = HeldImage ? RestoreRefused : RestoreNotTried;
+    uint32_t status = CurrentImage.Header.Status;
+    if (restored == RequestDone) {
+        int equal = 0;
+        restored = CheckRestoredImage(&equal);
+        status = RestoreCheckImage.Header.Status;
+        if (restored == RequestDone && equal) {
+            LastRestore = RestoreVerified;
+            return;
+        }
+        LastRestore = RestoreUnverified;
+        if (restored == RequestDone)
+            restored = RequestCallFailed;  // read, but not the old image: the plain text
+    }
+    TellFailure(owner, restored, status, TextNoBiosRestoreErr, TextNoBiosRestore, BoxOk | BoxIconError, 0);
     TheHost.EndRun();
 }
 
@@ -94,6 +123,16 @@ int UsableImageLength(int32_t length)
 int CurrentImageHeld()
 {
     return HeldImage;
+}
+
+RestoreOutcome LastRestoreOutcome()
+{
+    return LastRestore;
+}
+
+int ImageFitsChip(const uint8_t* image, int32_t chipLength)
+{
+    return chipLength >= 0 && ImageDeclaredLength(image) <= uint32_t(chipLength);
 }
 
 int TellUser(void* owner, const TextRef& shown, uint32_t type, const FormatArg* arg, const char* caption, int highlight)
@@ -138,9 +177,18 @@ int BackupStep(const char* path, int validate, int save, BackupFailure* failure)
 
 int WriteSequence(void* owner)
 {
+    LastRestore = RestoreNotTried;
     if (OptionFlags.NoWrite) {
         TheHost.Box(owner, "Test mode: BIOS write has been skipped", "Debug Message", BoxOk | BoxIconInformation, 0);
         return 1;
+    }
+
+    // An image longer than the chip would be cut short and its checksum
+    // repaired over the part that fits; the chip size is known only from the
+    // backup read.
+    if (HeldImage && !ImageFitsChip(TheWizard.NewImage, CurrentImageLength)) {
+        TellUser(owner, TextBadBiosMerge, BoxOk | BoxIconError);
+        return 0;
     }
 
     // Merge: without an image read from the card there is no table to carry.

@@ -40,6 +40,8 @@ extern WizardHost TheHost;
 extern PELMIX_ROM_TRANSFER CurrentImage;  /* the card's image from the backup read */
 extern PELMIX_ROM_TRANSFER WriteRequest;  /* the new image as sent */
 extern PELMIX_ROM_TRANSFER ReadBackImage; /* the chip after writing */
+/* The chip after the old image was written back, compared with CurrentImage. */
+extern PELMIX_ROM_TRANSFER RestoreCheckImage;
 /* Reply byte count of the backup read less 16: the chip size after a good
    read, meaningless (possibly negative) after a failed one. */
 extern int32_t CurrentImageLength;
@@ -70,12 +72,29 @@ int BackupStep(const char* path, int validate, int save, BackupFailure* failure 
    backup's name that held other bytes; "" when none was moved. */
 extern char KeptBackupName[];
 
-/* Merges (when MergeTable is set), writes NewImage, reads back and
-   verifies; restores the old image (when one is held) after a failed write
-   and after a failed read-back or verification. 1 when the new image is on
-   the chip and verified (or the write was skipped with NoWrite), else 0
-   after telling the user; the run must then end when EndRun was called. */
+/* Refuses (with "BadBiosMerge", the chip untouched) a NewImage that
+   declares more bytes than the chip holds when the backup read gave the
+   chip size; merges (when MergeTable is set), writes NewImage, reads back
+   and verifies; restores the old image (when one is held) after a failed
+   write and after a failed read-back or verification, and reads it back:
+   one that is not on the chip afterwards is told with "NoBiosRestore" and
+   ends the run. 1 when the new image is on the chip and verified (or the
+   write was skipped with NoWrite), else 0 after telling the user; the run
+   must then end when EndRun was called. */
 int WriteSequence(void* owner);
+
+/* What became of the old image in the last WriteSequence. */
+enum RestoreOutcome {
+    RestoreNotTried,   /* not needed, or no image from the card to write */
+    RestoreRefused,    /* the write of the old image failed */
+    RestoreUnverified, /* written, but it did not read back as the old image */
+    RestoreVerified,   /* written and read back equal over the chip length */
+};
+RestoreOutcome LastRestoreOutcome();
+
+/* 1 when the length image's option ROM header declares (size byte times
+   512) fits a chip of chipLength bytes. */
+int ImageFitsChip(const uint8_t* image, int32_t chipLength);
 
 /* 1 (the wizard's rule): the read-back must pass the checksum test as well
    as the byte comparison. A caller that writes an image whose checksum it

@@ -270,6 +270,8 @@ TEST(CardScan, BarsAreSizedWithMemoryDecodingOff)
                   "config 0:01.0 0x10 <- 0xC0000000",
                   "config 0:01.0 0x14 <- 0xFFFFFFFF",
                   "config 0:01.0 0x14 <- 0xC4000000",
+                  "config 0:01.0 0x30 <- 0xFFFFFFFF",  // a card's ROM decoder, wherever it lies
+                  "config 0:01.0 0x30 <- 0x00000000",
                   "config 0:01.0 0x04 <- 0x00000007",
               }));
     EXPECT_EQ(EmuPeekConfig32(0, 1, 0, 0x04) & 0xFFFF, 0x0007u);
@@ -281,6 +283,8 @@ TEST(CardScan, BarsAreSizedWithMemoryDecodingOff)
               std::vector<std::string>({
                   "config 0:01.0 0x10 <- 0xFFFFFFFF",
                   "config 0:01.0 0x10 <- 0xC0000000",
+                  "config 0:01.0 0x30 <- 0xFFFFFFFF",
+                  "config 0:01.0 0x30 <- 0x00000000",
               }));
 
     // A host bridge keeps decoding while its BAR is sized.

@@ -359,6 +359,22 @@ scenario_force_write_error() {
     same_file "$work/card.bin" "$work/old.bin" "the flash does not hold the old image"
 }
 
+# A read-back that goes wrong once: both verification boxes, then the old
+# image goes back, reads back equal (no restore box) and the run ends.
+scenario_verify_restored() {
+    one_card verify_restored "fault corrupt 0:0a.0 0x8000 1"
+    write_inbuilt || return
+    expect_box reread-checksum "$title" "text: $text_RereadCsErr" "icon: error"
+    answer ok
+    expect_box reread-compare "$title" "text: $text_RereadMemcmpErr" "icon: error"
+    answer ok
+    no_box 1500
+    expect_exit 0
+    service_absent
+    same_file "$work/card.bin" "$backup" "the flash does not hold the backup after the restore"
+    same_file "$backup" "$work/old.bin" "the backup is not the old image"
+}
+
 # A backup file that cannot be written keeps the user on the backup page (a
 # folder that vanishes after the page's probe, a name that leads to a device),
 # and a write that does not verify is followed by the old image.

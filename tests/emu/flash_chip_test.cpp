@@ -220,4 +220,40 @@ TEST(FlashChip, FaultsDelayOrStopCompletion)
     EXPECT_EQ(page[5], 0xFF) << "the stuck byte";
 }
 
+// A corrupt byte reads right as first found and throughout the request that
+// programs it (its data polling sees it right), then complemented in later
+// requests, COUNT times in all; without a count, every time.
+TEST(FlashChip, ACorruptByteReadsWrongInTheRequestsAfterItsProgramming)
+{
+    LoadOrFail(CardMachine("D5BF") + "fault corrupt 0:0a.0 0x10 2\nfault corrupt 0:0a.0 0x20\n");
+    Fill(0x10, 0x5A, 1);
+    OpenChip();
+    EXPECT_EQ(Chip(0x10), 0x5A) << "as first found";
+    for (uint32_t offset : {0x10u, 0x20u}) {
+        ChipCommand(0xA0);
+        ChipPut(offset, 0x12);
+        EmuAdvanceUs(1000);
+        EXPECT_EQ(Chip(offset), 0x12) << "the programming request reads it right";
+    }
+    ConfigWrite32(0, 0x0A, 0, 0x30, CardMemory);  // the request ends
+    OpenChip();
+    EXPECT_EQ(Chip(0x10), 0xED);
+    EXPECT_EQ(Chip(0x11), 0xFF) << "its neighbour reads right";
+    EXPECT_EQ(Chip(0x10), 0xED);
+    EXPECT_EQ(Chip(0x10), 0x12) << "the count is spent";
+    EXPECT_EQ(Bytes(0x10, 1), std::vector<uint8_t> {0x12}) << "the chip holds the right byte";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Chip(0x20), 0xED) << "no count: always wrong";
+
+    // Programmed again: right meanwhile, wrong again in the next request.
+    ChipCommand(0xA0);
+    ChipPut(0x20, 0x02);
+    EmuAdvanceUs(1000);
+    EXPECT_EQ(Chip(0x20), 0x02);
+    ConfigWrite32(0, 0x0A, 0, 0x30, CardMemory);
+    OpenChip();
+    EXPECT_EQ(Chip(0x20), 0xFD);
+    EXPECT_EQ(Chip(0x10), 0x12);
+}
+
 }  // namespace

@@ -48,6 +48,9 @@ TEST(MachineFile, MalformedLinesAreRefusedWithTheirLineNumber)
         {"pci 0:01.0 id=1E5B:0A51 flash=D5BF\nfault stuck 0:01.0 5 0\n", "line 2: bad count"},
         {"pci 0:01.0 id=1E5B:0A51 flash=D5BF\nfault stuck 0:01.0 5 1 1\n", "line 2: wrong number of arguments"},
         {"pci 0:01.0 id=1E5B:0A51 flash=D5BF\nfault slow 0:01.0 5 1\n", "line 2: wrong number of arguments"},
+        {"pci 0:01.0 id=1E5B:0A51\nfault corrupt 0:01.0 5\n", "line 2: fault names a card without flash="},
+        {"pci 0:01.0 id=1E5B:0A51 flash=D5BF\nfault corrupt 0:01.0\n", "line 2: wrong number of arguments"},
+        {"pci 0:01.0 id=1E5B:0A51 flash=D5BF\nfault corrupt 0:01.0 5 0\n", "line 2: bad count"},
         {"pci 0:01.0 id=1234:5678\npcl 0:02.0 id=1234:5678\n", "line 2: unknown directive 'pcl'"},
     };
     for (const Case& c : cases) {

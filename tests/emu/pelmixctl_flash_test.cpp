@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include <string>
+#include <vector>
 
 #include "pelmix_ioctl.h"
 #include "tool_run.h"
@@ -29,11 +30,13 @@ RunResult Pelmixctl(const std::string& arguments)
 }
 
 // A folder of its own holding a machine with one card at 1:00.0 whose chip
-// (part) starts with the bytes of image; extra lines (faults) follow.
+// (part) starts with the bytes of image; extra lines (faults) follow, and
+// cardKeys join the card's line.
 struct Bench {
     std::string Dir, Machine, Chip, Backup;
 
-    Bench(const std::string& name, const char* part, const std::string& image, const std::string& extra = "")
+    Bench(const std::string& name, const char* part, const std::string& image, const std::string& extra = "",
+          const std::string& cardKeys = "")
     {
         Dir = Folder() + "/" + name;
         RunProgram("mkdir -p", Dir);
@@ -44,7 +47,7 @@ struct Bench {
         WriteAll(Chip, image);
         WriteAll(Machine,
                  std::string("pci 1:00.0 id=1D2E:0C61 bar0=0xE0000008/64M bar1=0xE4000000/16K flash=") + part +
-                     " image=card.rom\n" + extra);
+                     " image=card.rom " + cardKeys + "\n" + extra);
     }
     RunResult Run(const std::string& arguments) const
     {
@@ -290,6 +293,104 @@ TEST(PelmixctlFlash, OnATerminalTheRestoreCommandAsks)
         Has(run.Out,
             "put it back with:\r\n  pelmixctl --machine " + stuck.Machine + " restore 1:00.0 " + stuck.Backup + "\r\n"))
         << run.Out;
+}
+
+// The step names of a run's JSON lines, in order.
+std::vector<std::string> Steps(const std::string& out)
+{
+    std::vector<std::string> steps;
+    for (const std::string& line : Lines(out)) {
+        size_t at = line.find("{\"step\":\"");
+        if (at == 0)
+            steps.push_back(line.substr(9, line.find('"', 9) - 9));
+    }
+    return steps;
+}
+
+// A read-back that goes wrong once: the verification fails, the old image
+// goes back and is read back equal (exit 2). Wrong twice: the restored image
+// does not read back either, the wizard's restore text says so and the card
+// needs recovery (exit 3). The steps are the ones the wizard takes.
+TEST(PelmixctlFlash, AFailedVerificationRestoresTheOldImageAndReadsItBack)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    const std::vector<std::string> steps = {"backup",    "checksum", "backup-file", "checksum", "merge",  "write",
+                                            "read-back", "verify",   "restore",     "read",     "verify", "result"};
+    for (const char* part : {"08BF", "D5BF"}) {
+        Bench once(std::string("corrupt-once-") + part, part, board, "fault corrupt 1:00.0 0x1234 1\n");
+        RunResult run = once.Run("flash 1:00.0 --inbuilt --backup " + once.Backup + " --yes");
+        EXPECT_EQ(run.ExitCode, 2) << part << run.Out;
+        EXPECT_TRUE(Has(run.Out, "{\"step\":\"verify\",\"result\":\"failed\"}")) << run.Out;
+        EXPECT_EQ(Number(StepLine(run.Out, "restore"), "Status"), PELMIX_RESULT_OK) << run.Out;
+        EXPECT_TRUE(Has(run.Out, "{\"step\":\"verify\",\"image\":\"old\",\"result\":\"verified\"}")) << run.Out;
+        EXPECT_TRUE(Has(run.Out, JsonMessage(TextRereadMemcmpErr))) << run.Out;
+        EXPECT_FALSE(Has(run.Out, JsonMessage(TextNoBiosRestore))) << run.Out;
+        EXPECT_EQ(Steps(run.Out), steps) << run.Out;
+        EXPECT_EQ(ReadAll(once.Chip), board) << part;
+        EXPECT_EQ(ReadAll(once.Backup).substr(0, board.size()), board);
+
+        Bench twice(std::string("corrupt-twice-") + part, part, board, "fault corrupt 1:00.0 0x1234 2\n");
+        run = twice.Run("flash 1:00.0 --inbuilt --backup " + twice.Backup + " --yes");
+        EXPECT_EQ(run.ExitCode, 3) << part << run.Out;
+        EXPECT_TRUE(Has(run.Out, JsonMessage(TextNoBiosRestore))) << run.Out;
+        EXPECT_TRUE(Has(run.Out, "{\"step\":\"verify\",\"image\":\"old\",\"result\":\"failed\"}")) << run.Out;
+        EXPECT_TRUE(Has(run.Out, "needs recovery")) << run.Out;
+        EXPECT_EQ(Steps(run.Out), steps) << run.Out;
+        EXPECT_EQ(ReadAll(twice.Chip), board) << "the chip holds the old image, its reads went wrong";
+    }
+}
+
+// An image whose option ROM declares more than the chip holds is refused
+// before the chip is touched, merged or not; the in-built image, which
+// declares 49,664 bytes, goes on the 64-KB chip.
+TEST(PelmixctlFlash, AnImageLongerThanTheChipIsRefused)
+{
+    std::string board = ReadAll(Samples + "/legacy-64k.rom");
+    std::string image = ReadAll(Samples + "/stored-128k.rom");
+    image[2] = static_cast<char>(0xF8);  // 126,976 bytes
+    unsigned sum = 0;
+    image[0x10] = 0;
+    for (char c : image)
+        sum += static_cast<unsigned char>(c);
+    image[0x10] = static_cast<char>((256 - sum % 256) % 256);
+    for (const char* merge : {"", " --no-merge"}) {
+        Bench bench("long-image", "D4BF", board);
+        WriteAll(bench.Dir + "/long.bin", image);
+        RunResult run =
+            bench.Run("flash 1:00.0 " + bench.Dir + "/long.bin" + merge + " --backup " + bench.Backup + " --yes");
+        EXPECT_EQ(run.ExitCode, 1) << merge << run.Out;
+        EXPECT_TRUE(Has(run.Out, "the image declares 126976 bytes, more than the chip's 65536")) << run.Out;
+        EXPECT_TRUE(Has(run.Out, JsonMessage(TextBadBiosMerge))) << run.Out;
+        EXPECT_EQ(StepLine(run.Out, "write"), "") << run.Out;
+        EXPECT_EQ(StepLine(run.Out, "merge"), "") << run.Out;
+        EXPECT_EQ(ReadAll(bench.Chip), board);
+    }
+    Bench inbuilt("long-image-inbuilt", "D4BF", board);
+    EXPECT_EQ(inbuilt.Run("flash 1:00.0 --inbuilt --backup " + inbuilt.Backup + " --yes").ExitCode, 0);
+}
+
+// A ROM decoder of 64 KB on a 128-KB chip shows only the lower half: the
+// driver refuses the whole-chip read and write, so no backup passes for the
+// card's and nothing is erased. With a 64-KB chip behind it all works.
+TEST(PelmixctlFlash, AChipLargerThanItsRomDecoderIsLeftAlone)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    Bench bench("small-decoder", "D5BF", board, "", "rom=0xE4020000/64K");
+    RunResult run = bench.Run("backup 1:00.0 " + bench.Backup);
+    EXPECT_EQ(run.ExitCode, 1) << run.Out;
+    EXPECT_EQ(Number(StepLine(run.Out, "backup"), "Status"), PELMIX_RESULT_MAP_ROM) << run.Out;
+    EXPECT_TRUE(Has(run.Out, "the card's image could not be read")) << run.Out;
+    EXPECT_EQ(ReadAll(bench.Backup), "");
+    run = bench.Run("flash 1:00.0 --inbuilt --backup " + bench.Backup + " --yes");
+    EXPECT_EQ(run.ExitCode, 1) << run.Out;
+    EXPECT_EQ(StepLine(run.Out, "write"), "") << run.Out;
+    WriteAll(bench.Dir + "/other.bin", ReadAll(Samples + "/legacy-128k.rom"));
+    EXPECT_EQ(bench.Run("restore 1:00.0 " + bench.Dir + "/other.bin --yes").ExitCode, 1);
+    EXPECT_EQ(ReadAll(bench.Chip), board);
+
+    std::string small = ReadAll(Samples + "/legacy-64k.rom");
+    Bench fits("small-decoder-64k", "D4BF", small, "", "rom=0xE4020000/64K");
+    EXPECT_EQ(fits.Run("flash 1:00.0 --inbuilt --backup " + fits.Backup + " --yes").ExitCode, 0);
 }
 
 // --no-merge writes the file byte for byte; --ignore-checksum lets an image

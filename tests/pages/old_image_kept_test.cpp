@@ -85,12 +85,12 @@ struct OldImageTest : ::testing::Test {
         remove(NewFile.c_str());
         rmdir(Dir.c_str());
     }
-    void Start(RequestFault fault)
+    void Start(RequestFault fault, const std::string& extraLines = "")
     {
         ResetFakes();
         TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
         ReadsSeen = WritesSeen = 0;
-        StartEmulatedCard("08BF", OldImage, 131072, "", fault);
+        StartEmulatedCard("08BF", OldImage, 131072, extraLines, fault);
     }
     int ChipWrites()
     {
@@ -253,6 +253,35 @@ TEST_F(OldImageTest, WriteThatDoesNotVerifyPutsTheOldImageBack)
         EXPECT_EQ(ChipWrites(), 2) << "the write and the restore";
         EXPECT_TRUE(ChipHoldsOldImage());
         EXPECT_TRUE(ReadFile(BackupPath) == std::vector<uint8_t>(OldImage, OldImage + 131072));
+    }
+}
+
+// A chip byte that reads wrong after the write: the old image goes back and
+// is read back; when that read goes wrong too, the restore text says the
+// original is not proven back, and the run ends.
+TEST_F(OldImageTest, TheRestoredImageIsReadBackAndAFailureIsTold)
+{
+    if (!InBuiltImagePresent())
+        GTEST_SKIP() << "no in-built image in this build";
+    const std::string restore = FirstLine(TextNoBiosRestore.Default);
+    for (int wrongReads : {1, 2}) {
+        SCOPED_TRACE(wrongReads);
+        Start(0, "fault corrupt 1:00.0 0x400 " + std::to_string(wrongReads) + "\n");
+        ASSERT_EQ(BackupPageNext(0, BackupPath.c_str()), BackupToImagePage);
+        Card.Boxes.clear();
+        EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, ""), ImageNotWritten);
+        std::vector<std::string> expected = {RereadChecksum, RereadCompare};
+        if (wrongReads == 2)
+            expected.push_back(restore);
+        std::vector<std::string> texts = Texts();
+        ASSERT_FALSE(texts.empty());
+        texts.erase(texts.begin());  // the write question
+        EXPECT_EQ(texts, expected);
+        EXPECT_EQ(EmulatedRequests().back(), IOCTL_PELMIX_READ_ROM) << "the restore is read back";
+        EXPECT_EQ(ChipWrites(), 2);
+        EXPECT_EQ(LastRestoreOutcome(), wrongReads == 1 ? RestoreVerified : RestoreUnverified);
+        EXPECT_GE(Card.EndRunCalls, 1);
+        EXPECT_TRUE(ChipHoldsOldImage()) << "only its reads went wrong";
     }
 }
 

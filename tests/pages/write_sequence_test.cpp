@@ -323,7 +323,7 @@ TEST_F(WriteSequenceTest, VerifyRunsBothTestsInOrder)
     real = TheHost.Request;
     TheHost.Request = [](uint32_t code, void* record, uint32_t length, uint32_t* returned) {
         int r = real(code, record, length, returned);
-        if (code == IOCTL_PELMIX_READ_ROM) {
+        if (record == &ReadBackImage) {
             uint8_t* data = static_cast<PELMIX_ROM_TRANSFER*>(record)->Data;
             data[0x300] -= 1;
             data[0x301] += 1;
@@ -337,13 +337,109 @@ TEST_F(WriteSequenceTest, VerifyRunsBothTestsInOrder)
     Card.Boxes.clear();
     TheHost.Request = [](uint32_t code, void* record, uint32_t length, uint32_t* returned) {
         int r = real(code, record, length, returned);
-        if (code == IOCTL_PELMIX_READ_ROM)
+        if (record == &ReadBackImage)
             static_cast<PELMIX_ROM_TRANSFER*>(record)->Data[0x400] ^= 0x10;
         return r;
     };
     EXPECT_EQ(WriteSequence(0), 0);
     EXPECT_EQ(Texts(), (std::vector<std::string> {checksum, compare}));
     TheHost.Request = real;
+}
+
+// An image whose option ROM header declares more than the chip holds is
+// refused before anything is written; one that declares the chip exactly,
+// or the in-built image on the small chip, is written.
+TEST_F(WriteSequenceTest, AnImageLongerThanTheChipIsRefusedBeforeWriting)
+{
+    const struct {
+        uint8_t SizeByte;  // in 512-byte units
+        int Written;
+    } cases[] = {{0xF8, 0}, {0x81, 0}, {0x80, 1}};
+    for (const auto& c : cases) {
+        for (int merge : {1, 0}) {
+            SCOPED_TRACE(testing::Message() << "size byte " << int(c.SizeByte) << ", merge " << merge);
+            StartWith(65536);
+            ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+            ChooseInBuilt();
+            TheWizard.NewImage[BiosSizeByteOffset] = c.SizeByte;
+            TheWizard.MergeTable = merge;
+            ReadBackChecksumTest = 0;
+            EXPECT_EQ(WriteSequence(0), c.Written);
+            ReadBackChecksumTest = 1;
+            EXPECT_EQ(Card.EndRunCalls, 0);
+            if (c.Written)
+                continue;
+            EXPECT_EQ(Texts(), (std::vector<std::string> {FirstLine(TextBadBiosMerge.Default)}));
+            EXPECT_EQ(Card.Requests, (std::vector<uint32_t> {IOCTL_PELMIX_READ_ROM}));
+            EXPECT_EQ(memcmp(Card.Chip, OldImage, 65536), 0);
+        }
+    }
+    StartWith(65536);
+    ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+    ChooseInBuilt();
+    EXPECT_EQ(ImageDeclaredLength(TheWizard.NewImage), 49664u);
+    EXPECT_EQ(WriteSequence(0), 1);
+}
+
+// Every old image written back is read back and compared over the chip
+// length: after a failed write and after a failed verification, one that
+// does not come back as it was, or whose read is refused, is told and ends
+// the run.
+TEST_F(WriteSequenceTest, ARestoredImageIsReadBackAndComparedWithTheOldOne)
+{
+    const std::vector<uint32_t> restoreRequests = {IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM,
+                                                   IOCTL_PELMIX_WRITE_ROM, IOCTL_PELMIX_READ_ROM};
+    static int (*real)(uint32_t, void*, uint32_t, uint32_t*);
+    real = TheHost.Request;
+    auto spoilRestoreCheck = [](uint32_t code, void* record, uint32_t length, uint32_t* returned) {
+        int r = real(code, record, length, returned);
+        if (record == &RestoreCheckImage)
+            static_cast<PELMIX_ROM_TRANSFER*>(record)->Data[0xFFFF] ^= 0x01;
+        return r;
+    };
+    for (int forcedCsErr : {0, 1}) {
+        SCOPED_TRACE(forcedCsErr ? "after a failed verification" : "after a failed write");
+        std::string first =
+            forcedCsErr ? FirstLine(TextRereadCsErr.Default) : FirstLine(Filled(TextNoBiosWriteErr.Default, "6"));
+        std::vector<uint32_t> requests = restoreRequests;
+        if (forcedCsErr)
+            requests.insert(requests.begin() + 2, IOCTL_PELMIX_READ_ROM);
+        auto start = [&] {
+            StartWith(65536);
+            ASSERT_TRUE(BackupStep(Backup.c_str(), 1, 0));
+            ChooseInBuilt();
+            OptionFlags.ForceWriteCsErr = forcedCsErr;
+            Card.WriteResults = {forcedCsErr ? 0 : int(PELMIX_RESULT_PROGRAM_TIMEOUT)};
+        };
+
+        // Back as it was: nothing more is said.
+        start();
+        EXPECT_EQ(WriteSequence(0), 0);
+        EXPECT_EQ(Texts(), (std::vector<std::string> {first}));
+        EXPECT_EQ(Card.Requests, requests);
+        EXPECT_EQ(LastRestoreOutcome(), RestoreVerified);
+        EXPECT_EQ(Card.EndRunCalls, forcedCsErr);
+
+        // The last byte of the small chip differs.
+        start();
+        TheHost.Request = spoilRestoreCheck;
+        EXPECT_EQ(WriteSequence(0), 0);
+        TheHost.Request = real;
+        EXPECT_EQ(Texts(), (std::vector<std::string> {first, FirstLine(TextNoBiosRestore.Default)}));
+        EXPECT_EQ(Card.Boxes.back().Type, BoxOk | BoxIconError);
+        EXPECT_EQ(Card.Requests, requests);
+        EXPECT_EQ(LastRestoreOutcome(), RestoreUnverified);
+        EXPECT_GE(Card.EndRunCalls, 1);
+
+        // The read of the restored image refused with 11.
+        start();
+        Card.ReadResults = forcedCsErr ? std::vector<int> {0, int(PELMIX_RESULT_HOLD_TIMEOUT)}
+                                       : std::vector<int> {int(PELMIX_RESULT_HOLD_TIMEOUT)};
+        EXPECT_EQ(WriteSequence(0), 0);
+        EXPECT_EQ(Texts(), (std::vector<std::string> {first, FirstLine(Filled(TextNoBiosRestoreErr.Default, "11"))}));
+        EXPECT_EQ(LastRestoreOutcome(), RestoreUnverified);
+        EXPECT_GE(Card.EndRunCalls, 1);
+    }
 }
 
 }  // namespace

@@ -41,6 +41,8 @@ const char* StepOfRequest(uint32_t code, const void* record)
         return "write";
     if (record == &ReadBackImage)
         return "read-back";
+    if (record == &RestoreCheckImage)
+        return "read";
     if (CheckRecord && record == CheckRecord)
         return "read";
     return 0;

@@ -27,7 +27,8 @@ struct FlashRunRecord {
 extern FlashRunRecord FlashRun;
 
 // Reads the whole chip into record for a check of pelmixctl's own (the
-// restored image, the verify command); printed as step "read". The chip
+// verify command); printed as step "read", as the write sequence's read of
+// a restored old image is. The chip
 // length (reply less header), or -1 when the read failed.
 int32_t ReadChipForCheck(PELMIX_ROM_TRANSFER* record);
 

@@ -275,16 +275,20 @@ int WriteOutcome(ImageNextResult result, const char* backup)
         return UserDone;
     }
     if (!FlashRun.WriteSent) {
-        if (result == ImageNotWritten && FlashRun.Merge)
+        if (result == ImageNotWritten && CurrentImageHeld() && !ImageFitsChip(TheWizard.NewImage, CurrentImageLength))
+            PrintMessage("error",
+                         ("the image declares " + std::to_string(ImageDeclaredLength(TheWizard.NewImage)) +
+                          " bytes, more than the chip's " + std::to_string(CurrentImageLength))
+                             .c_str());
+        else if (result == ImageNotWritten && FlashRun.Merge)
             PrintRefusedMerge();
         PrintResult(UserRefused, FlashRun.Declined ? "not confirmed" : "refused", backup);
         return UserRefused;
     }
+    // The write sequence reads a restored old image back and compares it.
     int restored = 0;
     if (FlashRun.RestoreSent && FlashRun.RestoreDone) {
-        static PELMIX_ROM_TRANSFER check;
-        int32_t length = ReadChipForCheck(&check);
-        restored = length == CurrentImageLength && CompareBytes(check.Data, CurrentImage.Data, uint32_t(length)) == 0;
+        restored = LastRestoreOutcome() == RestoreVerified;
         StepLine line;
         BeginStep(&line, "verify");
         StepString(&line, "image", "old");
