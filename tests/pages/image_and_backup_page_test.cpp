@@ -46,11 +46,6 @@ std::string FileText(const std::string& path)
     return text;
 }
 
-std::string FirstLine(const ShownBox& box)
-{
-    return box.Text.substr(0, box.Text.find('\n'));
-}
-
 struct PageTest : ::testing::Test {
     uint8_t Board[BiosImageBufferSize];
     void SetUp() override
