@@ -7,10 +7,14 @@
 #   E2E_PREFIX_DIR  folder of the Wine prefix (default E2E_OUT); the build
 #             folder shares the prefix of the other Wine tests
 #   E2E_USE_DISPLAY  set: use the display that is there, start no Xvfb
+#   E2E_PROGRAM  (optional) the Dorvane.exe to run (the shipped copy, say)
+#   E2E_I386_ROOT  (optional) run Wine in this private i386 root
 
 SCENARIO_BIN=$E2E_BIN
 SCENARIO_OUT=$E2E_OUT
 SCENARIO_USE_DISPLAY=${E2E_USE_DISPLAY:-}
+SCENARIO_PROGRAM=${E2E_PROGRAM:-}
+SCENARIO_I386_ROOT=${E2E_I386_ROOT:-}
 . "$(dirname "${BASH_SOURCE[0]}")/../wine-common/scenario_lib.sh"
 . "$(dirname "${BASH_SOURCE[0]}")/../wine-common/default_walk.sh"
 e2e_repo=$scenario_repo
