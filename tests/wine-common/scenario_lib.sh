@@ -57,7 +57,9 @@ scenario_cleanup() {
 # scenario_i386_start PREFIX_DIR: a session of the i386 root that sees the
 # tree, the prefix, the binaries and the working folders, and WINELOADER and
 # WINESERVER as commands here that run its Wine there, so that every program
-# of a scenario (the wizard, the robot, winepath) meets one wineserver.
+# of a scenario (the wizard, the robot, winepath) meets one wineserver. Wine
+# there reaches the host's Xvfb through its abstract socket: the session
+# keeps the host's network namespace.
 scenario_session=
 scenario_i386_start() {
     local root_script=$scenario_repo/scripts/i386-root.sh wrappers=$SCENARIO_OUT/i386-wine names
