@@ -20,7 +20,13 @@ SCENARIO_I386_ROOT=${E2E_I386_ROOT:-}
 e2e_repo=$scenario_repo
 
 e2e_cleanup() { scenario_cleanup; }
-e2e_start() { scenario_start "${E2E_PREFIX_DIR:-$E2E_OUT}" || return 77; }
+# 77 when Wine cannot run here; a root that is there but whose Wine does not
+# start is a failure.
+e2e_start() {
+    scenario_start "${E2E_PREFIX_DIR:-$E2E_OUT}" && return 0
+    [ -z "$SCENARIO_I386_ROOT" ] || { echo "FAIL: the i386 root's Wine did not start"; exit 1; }
+    return 77
+}
 
 # prepare NAME MACHINE_FILE: a fresh working folder with the program, the
 # robot, the emulated driver and the machine as Pelmix.machine.
