@@ -11,13 +11,28 @@
 #                               own path; mounts live in a namespace of the
 #                               command's own and vanish with it, and every
 #                               process left behind ends with it
+#   i386-root.sh session ROOT PIDFILE [DIR...]
+#                               the same namespace, lasting: starts it in the
+#                               background and writes the pid of its first
+#                               process to PIDFILE, for the two below
+#   i386-root.sh enter PIDFILE -- COMMAND...
+#                               run COMMAND in that session, in the current
+#                               folder when the session sees it (else /), with
+#                               DISPLAY, WINEPREFIX and WINEDEBUG passed on;
+#                               programs of one session share /tmp, and so
+#                               one wineserver per prefix
+#   i386-root.sh end PIDFILE    end the session and every process in it
 #
 # i386 programs run on the kernel's own 32-bit support. User-mode emulation
 # (qemu-i386) cannot stand in for it: Wine's fault handler sees no trap
 # number there ("Got unexpected trap -1") and its processes fail.
 set -uo pipefail
 
-usage() { echo "usage: i386-root.sh prepare ROOT | run ROOT [DIR...] -- COMMAND..." >&2; exit 2; }
+usage() {
+    echo "usage: i386-root.sh prepare ROOT | run ROOT [DIR...] -- COMMAND..." >&2
+    echo "       i386-root.sh session ROOT PIDFILE [DIR...] | enter PIDFILE -- COMMAND... | end PIDFILE" >&2
+    exit 2
+}
 [ $# -ge 2 ] || usage
 action=$1 root=$(realpath -m "$2")
 shift 2
@@ -80,8 +95,67 @@ run_in_root() {
     ' bash "$root" "${#dirs[@]}" "${dirs[@]}" "$@"
 }
 
+# The session's first process (the namespace's init) and its root, from PIDFILE.
+session_of() {
+    read -r session_init session_root < "$1" 2>/dev/null &&
+        [ -d "/proc/$session_init" ] || { echo "i386-root: no session in $1" >&2; return 125; }
+}
+
+# session PIDFILE DIR...: a namespace held open by a sleep; its pid (the
+# namespace's pid 1, seen from here) and the root go to PIDFILE once its
+# mounts are up.
+session() {
+    local pidfile=$1 holder init child
+    shift
+    [ -f "$root/.pelmix-ready" ] || { echo "i386-root: no root at $root; prepare it first" >&2; return 125; }
+    run_in_root "$@" -- sleep infinity < /dev/null > /dev/null 2>&1 &
+    holder=$!
+    # The sleep is the holder's descendant (through unshare): the first
+    # process down that line that is a sleep.
+    for _ in $(seq 100); do
+        init=$holder
+        while [ "$(cat "/proc/$init/comm" 2>/dev/null)" != sleep ]; do
+            child=$(awk '{ print $1 }' "/proc/$init/task/$init/children" 2>/dev/null)
+            [ -n "$child" ] || break
+            init=$child
+        done
+        [ "$(cat "/proc/$init/comm" 2>/dev/null)" = sleep ] && { echo "$init $root" > "$pidfile"; return 0; }
+        [ -d "/proc/$holder" ] || break
+        sleep 0.1
+    done
+    echo "i386-root: the session did not start" >&2
+    [ "$init" = "$holder" ] || kill -KILL "$init" 2>/dev/null
+    kill "$holder" 2>/dev/null
+    return 125
+}
+
+# enter PIDFILE -- COMMAND...
+enter_session() {
+    local pidfile=$1
+    shift
+    [ "${1:-}" = -- ] && shift
+    [ $# -gt 0 ] || usage
+    session_of "$pidfile" || return 125
+    nsenter --target "$session_init" --mount --pid -- chroot "$session_root" /usr/bin/env -i \
+        PATH=/usr/bin:/bin:/usr/sbin:/sbin HOME=/root LANG=C.UTF-8 \
+        ${DISPLAY:+DISPLAY=$DISPLAY} ${WINEPREFIX:+WINEPREFIX=$WINEPREFIX} ${WINEDEBUG:+WINEDEBUG=$WINEDEBUG} \
+        /bin/sh -c 'cd "$1" 2>/dev/null || cd /; shift; exec "$@"' sh "$PWD" "$@"
+}
+
+# end PIDFILE: the init's end ends every process of its namespace.
+end_session() {
+    session_of "$1" || return 0
+    kill -KILL "$session_init" 2>/dev/null
+    for _ in $(seq 100); do [ -d "/proc/$session_init" ] || break; sleep 0.1; done
+    rm -f "$1"
+}
+
 case $action in
     prepare) prepare ;;
+    session) [ $# -ge 1 ] || usage
+             session "$@" ;;
+    enter) enter_session "$root" "$@" ;;
+    end) end_session "$root" ;;
     run) [ -f "$root/.pelmix-ready" ] || { echo "i386-root: no root at $root; prepare it first" >&2; exit 125; }
          run_in_root "$@" ;;
     *) usage ;;

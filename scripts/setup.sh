@@ -4,7 +4,7 @@ set -euo pipefail
 
 # Wine runs the 64-bit test builds of the Windows programs; no 32-bit Wine is
 # installed on the machine. debootstrap makes the private i386 root in which
-# one smoke test runs the i686 binaries under a 32-bit Wine. seabios and
+# the i686 tests run the shipped binaries under a 32-bit Wine. seabios and
 # ipxe-qemu bring real option ROMs, cut at their declared length, for
 # biostool's tests.
 packages=(cmake g++ make libgtest-dev clang clang-format libclang-rt-14-dev mingw-w64

@@ -7,16 +7,26 @@
 #   E2E_PREFIX_DIR  folder of the Wine prefix (default E2E_OUT); the build
 #             folder shares the prefix of the other Wine tests
 #   E2E_USE_DISPLAY  set: use the display that is there, start no Xvfb
+#   E2E_PROGRAM  (optional) the Dorvane.exe to run (the shipped copy, say)
+#   E2E_I386_ROOT  (optional) run Wine in this private i386 root
 
 SCENARIO_BIN=$E2E_BIN
 SCENARIO_OUT=$E2E_OUT
 SCENARIO_USE_DISPLAY=${E2E_USE_DISPLAY:-}
+SCENARIO_PROGRAM=${E2E_PROGRAM:-}
+SCENARIO_I386_ROOT=${E2E_I386_ROOT:-}
 . "$(dirname "${BASH_SOURCE[0]}")/../wine-common/scenario_lib.sh"
 . "$(dirname "${BASH_SOURCE[0]}")/../wine-common/default_walk.sh"
 e2e_repo=$scenario_repo
 
 e2e_cleanup() { scenario_cleanup; }
-e2e_start() { scenario_start "${E2E_PREFIX_DIR:-$E2E_OUT}" || return 77; }
+# 77 when Wine cannot run here; a root that is there but whose Wine does not
+# start is a failure.
+e2e_start() {
+    scenario_start "${E2E_PREFIX_DIR:-$E2E_OUT}" && return 0
+    [ -z "$SCENARIO_I386_ROOT" ] || { echo "FAIL: the i386 root's Wine did not start"; exit 1; }
+    return 77
+}
 
 # prepare NAME MACHINE_FILE: a fresh working folder with the program, the
 # robot, the emulated driver and the machine as Pelmix.machine.

@@ -8,6 +8,10 @@
 #                 build writes beside the robot, test-tools/control_ids.sh
 #   SCENARIO_TEXTS  (optional) the program's texts; by default the ones the
 #                 build makes, user_texts/user_texts.sh
+#   SCENARIO_PROGRAM  (optional) the Dorvane.exe to run; by default
+#                 release/Dorvane.exe of SCENARIO_BIN
+#   SCENARIO_I386_ROOT  (optional) run Wine in this private i386 root
+#                 (scripts/i386-root.sh): its 32-bit Wine runs i686 binaries
 # Only what it starts is stopped: its own Xvfb by pid, its own prefix's Wine
 # processes with wineserver -k.
 
@@ -42,6 +46,7 @@ end_wine_programs() {
 
 scenario_cleanup() {
     [ -n "${WINESERVER:-}" ] && end_wine_programs
+    [ -n "${scenario_session:-}" ] && "$scenario_repo/scripts/i386-root.sh" end "$scenario_session"
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null
         wait "$xvfb_pid" 2>/dev/null
@@ -49,10 +54,40 @@ scenario_cleanup() {
     fi
 }
 
+# scenario_i386_start PREFIX_DIR: a session of the i386 root that sees the
+# tree, the prefix, the binaries and the working folders, and WINELOADER and
+# WINESERVER as commands here that run its Wine there, so that every program
+# of a scenario (the wizard, the robot, winepath) meets one wineserver. Wine
+# there reaches the host's Xvfb through its abstract socket: the session
+# keeps the host's network namespace.
+scenario_session=
+scenario_i386_start() {
+    local root_script=$scenario_repo/scripts/i386-root.sh wrappers=$SCENARIO_OUT/i386-wine names
+    local program=${SCENARIO_PROGRAM:-$SCENARIO_BIN/release/Dorvane.exe}
+    mkdir -p "$wrappers" "$1"
+    "$root_script" session "$SCENARIO_I386_ROOT" "$SCENARIO_OUT/i386-session" "$scenario_repo" "$1" \
+        "$SCENARIO_BIN" "$SCENARIO_OUT" "$(dirname "$program")" || return 1
+    scenario_session=$SCENARIO_OUT/i386-session
+    # The root's Wine environment: its prefix (made on first use), loader and server.
+    names=$("$root_script" enter "$scenario_session" -- bash -c \
+        '. "$1/scripts/wine-env.sh" "$2" && printf "%s\n" "$WINEPREFIX" "$WINELOADER" "$WINESERVER"' \
+        bash "$scenario_repo" "$1") || return 1
+    { read -r WINEPREFIX; read -r WINELOADER; read -r WINESERVER; } <<<"$names"
+    printf '#!/bin/sh\nexec "%s" enter "%s" -- "%s" "$@"\n' "$root_script" "$scenario_session" "$WINELOADER" >"$wrappers/wine"
+    printf '#!/bin/sh\nexec "%s" enter "%s" -- "%s" "$@"\n' "$root_script" "$scenario_session" "$WINESERVER" >"$wrappers/wineserver"
+    chmod +x "$wrappers/wine" "$wrappers/wineserver"
+    WINELOADER=$wrappers/wine WINESERVER=$wrappers/wineserver WINEDEBUG=-all
+    export WINEPREFIX WINELOADER WINESERVER WINEDEBUG
+}
+
 # scenario_start PREFIX_DIR: the Wine prefix and, unless SCENARIO_USE_DISPLAY
 # is set, a private Xvfb display. 1 when Wine cannot run.
 scenario_start() {
-    . "$scenario_repo/scripts/wine-env.sh" "$1" || return 1
+    if [ -n "${SCENARIO_I386_ROOT:-}" ]; then
+        scenario_i386_start "$1" || return 1
+    else
+        . "$scenario_repo/scripts/wine-env.sh" "$1" || return 1
+    fi
     if [ -z "${SCENARIO_USE_DISPLAY:-}" ]; then
         local n display=
         for n in $(seq 91 140); do
@@ -79,7 +114,8 @@ begin_scenario() {
     shots=$SCENARIO_OUT/screenshots/$scenario
     rm -rf "$work" "$shots"
     mkdir -p "$work" "$shots"
-    cp "$SCENARIO_BIN/release/Dorvane.exe" "$SCENARIO_BIN/test-tools/robot.exe" "$work/"
+    cp "${SCENARIO_PROGRAM:-$SCENARIO_BIN/release/Dorvane.exe}" "$work/Dorvane.exe"
+    cp "$SCENARIO_BIN/test-tools/robot.exe" "$work/"
 }
 
 fail() {

@@ -8,7 +8,8 @@
 #
 #   compare_with_native.sh --source DIR --build DIR --native PELMIXCTL --exe PELMIXCTL.EXE
 #       --driver PELMIX.SYS --name NAME --machine FILE [--file NAME:SIZE:SEED]... [--input NAME=PATH]...
-#       [--leftover-service] [--stale-inputs "IN..."] [--i386-root ROOT] [--exit CODE] -- COMMAND...
+#       [--leftover-service] [--stale-inputs "IN..."] [--i386-root ROOT] [--exit CODE]
+#       [--same FILE=FILE]... -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
 # image to write) of SIZE bytes whose content SEED determines; each run gets
@@ -19,11 +20,12 @@
 # buffer past the input with a stale pattern, as a real kernel leaves pool
 # memory there, and no reply may bring any of it back. --i386-root runs Wine
 # in that root (scripts/i386-root.sh): the 32-bit Wine there runs the i686
-# binaries. --exit CODE: both runs must end with CODE.
+# binaries. --exit CODE: both runs must end with CODE. --same A=B: after the
+# Wine run its files A and B are byte-identical (a chip and the backup).
 set -uo pipefail
 
 source_dir= build= native= exe= driver= name= machine= leftover=0 stale_inputs= i386_root= want_exit=
-files=() inputs=()
+files=() inputs=() sames=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case $1 in
         --source) source_dir=$2; shift ;;
@@ -39,6 +41,7 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --stale-inputs) stale_inputs=$2; shift ;;
         --i386-root) i386_root=$2; shift ;;
         --exit) want_exit=$2; shift ;;
+        --same) sames+=("$2"); shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -121,6 +124,9 @@ for path in "$work/native/"*; do
     elif ! cmp -s "$path" "$work/wine/$file"; then
         fail "$file differs"
     fi
+done
+for pair in "${sames[@]}"; do
+    cmp -s "$work/wine/${pair%%=*}" "$work/wine/${pair#*=}" || fail "${pair%%=*} and ${pair#*=} differ"
 done
 # Three bytes in a row of the stale pattern (byte i is 0xC5 + 0x3B * i, as
 # emu/stale_pool.h makes it) past a request's input: stale memory came back.
