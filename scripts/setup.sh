@@ -4,8 +4,9 @@ set -euo pipefail
 
 # Wine runs the 64-bit test builds of the Windows programs; no 32-bit Wine is
 # installed on the machine. debootstrap makes the private i386 root in which
-# one smoke test runs the i686 binaries under a 32-bit Wine.
-packages=(cmake g++ make libgtest-dev clang clang-format libclang-rt-14-dev mingw-w64
+# one smoke test runs the i686 binaries under a 32-bit Wine. g++-multilib
+# builds the model NT kernel, a 32-bit x86 program that runs the shipped driver.
+packages=(cmake g++ g++-multilib make libgtest-dev clang clang-format libclang-rt-14-dev mingw-w64
           wine wine64 xvfb xdotool imagemagick debootstrap)
 
 missing=()
