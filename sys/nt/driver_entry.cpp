@@ -14,7 +14,10 @@ namespace {
 // Only the system and administrators may open the device: its DACL is set
 // before the link gives it a name that user mode can reach. NT 4.0 knows no
 // kernel handles and refuses the attribute; DriverEntry runs in the system
-// process there, so its handle table is the system's anyway.
+// process there, so its handle table is the system's anyway. NT 4.0 exports
+// no ZwSetSecurityObject; the Nt form, exported since 3.10, does the same
+// here, as DriverEntry runs in a system thread whose previous mode is
+// KernelMode.
 NTSTATUS RestrictDeviceAccess(PDEVICE_OBJECT device)
 {
     HANDLE handle;
@@ -23,7 +26,7 @@ NTSTATUS RestrictDeviceAccess(PDEVICE_OBJECT device)
         status = ObOpenObjectByPointer(device, 0, 0, WRITE_DAC, 0, KernelMode, &handle);
     if (!NT_SUCCESS(status))
         return status;
-    status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, const_cast<uint8_t*>(DeviceDescriptor));
+    status = NtSetSecurityObject(handle, DACL_SECURITY_INFORMATION, const_cast<uint8_t*>(DeviceDescriptor));
     ZwClose(handle);
     return status;
 }

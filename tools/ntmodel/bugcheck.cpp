@@ -10,7 +10,7 @@
 
 ModelSettings Settings = {Nt51, 0, 1};
 LoadedImage Image;
-const char ImageName[] = "Pelmix.sys";
+char ImageName[64] = "Pelmix.sys";
 
 namespace {
 
@@ -30,20 +30,17 @@ uintptr_t ReportedAddress(const void* address)
 
 }  // namespace
 
-void Bugcheck(const char* rule, const char* routine, const void* address, const char* format, ...)
+namespace {
+
+[[noreturn]] void Stop(int exitCode, const char* rule, const char* routine, const void* address, const char* what)
 {
     if (Stopping.exchange(1) != 0) {
         for (;;)
             pause();
     }
-    char what[512];
-    va_list arguments;
-    va_start(arguments, format);
-    vsnprintf(what, sizeof what, format, arguments);
-    va_end(arguments);
     uintptr_t at = ReportedAddress(address);
     uintptr_t base = reinterpret_cast<uintptr_t>(Image.Base);
-    char where[64];
+    char where[128];
     if (Image.Base && at >= base && at < base + Image.Size)
         snprintf(where, sizeof where, "%s+0x%x", ImageName, static_cast<unsigned>(at - base));
     else
@@ -52,7 +49,29 @@ void Bugcheck(const char* rule, const char* routine, const void* address, const 
     printf("BUGCHECK %s routine=%s at=%s: %s\n", rule, routine, where, what);
     fflush(stdout);
     fflush(stderr);
-    _exit(4);
+    _exit(exitCode);
+}
+
+}  // namespace
+
+void Bugcheck(const char* rule, const char* routine, const void* address, const char* format, ...)
+{
+    char what[512];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(what, sizeof what, format, arguments);
+    va_end(arguments);
+    Stop(4, rule, routine, address, what);
+}
+
+void RefuseLoad(const char* routine, const void* address, const char* format, ...)
+{
+    char what[512];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(what, sizeof what, format, arguments);
+    va_end(arguments);
+    Stop(3, "IMPORT", routine, address, what);
 }
 
 KernelCall::KernelCall(const char* routine, const void* caller, uint8_t highestIrql)

@@ -42,12 +42,16 @@ struct LoadedImage {
     int Unloaded;
 };
 extern LoadedImage Image;
-extern const char ImageName[];  // "Pelmix.sys"
+extern char ImageName[64];  // the driver file's name, "Pelmix.sys"
 
 // Stops the run: one line "BUGCHECK RULE routine=R at=Pelmix.sys+0xOFFSET: TEXT"
 // on standard output, exit code 4.
 [[noreturn]] void Bugcheck(const char* rule, const char* routine, const void* address, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
+// Refuses the load of the image: "BUGCHECK IMPORT routine=R at=IMAGE+0xSLOT: TEXT",
+// exit code 3.
+[[noreturn]] void RefuseLoad(const char* routine, const void* address, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 
 // ---- Threads and processors
 enum ThreadState { ThreadFree, ThreadReady, ThreadRunning, ThreadWaiting, ThreadSpinning, ThreadEnded };

@@ -35,6 +35,11 @@ int Fail(char* error, uint32_t errorSize, const char* text)
 }
 
 // A NUL-terminated name at an image offset, or null if it runs off the image.
+const char* VersionName(int version)
+{
+    return version == Nt40 ? "4.0" : version == Nt50 ? "5.0" : "5.1";
+}
+
 const char* ImageString(uint8_t* base, uint32_t size, uint32_t offset)
 {
     if (offset >= size || !memchr(base + offset, 0, size - offset))
@@ -126,6 +131,11 @@ int LoadDriverImage(const char* path, char* error, uint32_t errorSize)
         block += blockSize;
     }
 
+    Image.Base = base;
+    Image.Size = imageSize;
+    const char* slash = strrchr(path, '/');
+    snprintf(ImageName, sizeof ImageName, "%s", slash ? slash + 1 : path);
+
     // Imports, bound by name.
     for (uint32_t descriptor = importRva; importRva && descriptor + 20 <= imageSize; descriptor += 20) {
         uint32_t lookup, nameRva, addresses;
@@ -152,16 +162,12 @@ int LoadDriverImage(const char* path, char* error, uint32_t errorSize)
             const char* name = ImageString(base, imageSize, thunk + 2);
             if (!name)
                 return Fail(error, errorSize, "an import names no routine");
-            if (!VersionExports(Settings.Version, dll, name)) {
-                snprintf(error, errorSize, "%s does not export %s on NT %d.%d", dll, name, Settings.Version / 100,
-                         Settings.Version % 100 / 10 + Settings.Version % 10);
-                return 0;
-            }
+            uint8_t* slotAddress = base + addresses + slot * 4;
+            if (!VersionExports(Settings.Version, dll, name))
+                RefuseLoad(name, slotAddress, "%s of NT %s does not export it", dll, VersionName(Settings.Version));
             const ModelRoutine* routine = FindModelRoutine(name);
-            if (!routine) {
-                snprintf(error, errorSize, "the model has no %s (%s)", name, dll);
-                return 0;
-            }
+            if (!routine)
+                RefuseLoad(name, slotAddress, "the model kernel has no such routine of %s", dll);
             uint32_t bound = reinterpret_cast<uint32_t>(routine->Address);
             memcpy(base + addresses + slot * 4, &bound, 4);
         }
