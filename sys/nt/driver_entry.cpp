@@ -31,7 +31,22 @@ NTSTATUS RestrictDeviceAccess(PDEVICE_OBJECT device)
     return status;
 }
 
-NTSTATUS NTAPI PelmixOpenClose(PDEVICE_OBJECT, PIRP irp)
+// Only the device itself opens. A name below it ("\\.\PELMIX\x", or one
+// relative to an open file) escapes the device's descriptor where the kernel
+// does not honour FILE_DEVICE_SECURE_OPEN (before NT 4.0 SP5), so it is refused.
+NTSTATUS NTAPI PelmixCreate(PDEVICE_OBJECT, PIRP irp)
+{
+    PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+    NTSTATUS status = STATUS_SUCCESS;
+    if (file && (file->FileName.Length != 0 || file->RelatedFileObject))
+        status = STATUS_ACCESS_DENIED;
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = 0;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+NTSTATUS NTAPI PelmixClose(PDEVICE_OBJECT, PIRP irp)
 {
     irp->IoStatus.Status = STATUS_SUCCESS;
     irp->IoStatus.Information = 0;
@@ -77,8 +92,8 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRI
         return status;
     ResetDriverState();
 
-    driverObject->MajorFunction[IRP_MJ_CREATE] = PelmixOpenClose;
-    driverObject->MajorFunction[IRP_MJ_CLOSE] = PelmixOpenClose;
+    driverObject->MajorFunction[IRP_MJ_CREATE] = PelmixCreate;
+    driverObject->MajorFunction[IRP_MJ_CLOSE] = PelmixClose;
     driverObject->MajorFunction[IRP_MJ_DEVICE_CONTROL] = PelmixDeviceControl;
     driverObject->DriverUnload = PelmixUnload;
 

@@ -19,9 +19,13 @@
 namespace {
 
 const char ModelUsage[] =
-    "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] DRIVER.sys MACHINE COMMAND...\n"
+    "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] [--open-below NAME]\n"
+    "                DRIVER.sys MACHINE COMMAND...\n"
     "  COMMAND: pelmixctl's request commands (enum, identify T, read-rom T FILE, ..., raw)\n"
-    "  exit 0: every command ran and the driver unloaded clean; 1: usage or unusable input;\n"
+    "  --caller: who opens the device (default admin); --open-below: open the name below the\n"
+    "  device, as \"\\\\.\\PELMIX\" followed by NAME (\"\\x\") does\n"
+    "  exit 0: every command ran and the driver unloaded clean; 1: usage, unusable input, or the\n"
+    "  device cannot be opened;\n"
     "  3: the load was refused or DriverEntry failed; 4: a kernel rule was broken (the BUGCHECK line)\n";
 
 CommandLine Line;
@@ -109,6 +113,9 @@ int main(int argc, char** argv)
             if (caller != "admin" && caller != "user")
                 Usage("--caller takes admin or user");
             Settings.CallerIsAdministrator = caller == "admin";
+            ++at;
+        } else if (option == "--open-below" && value) {
+            Settings.OpenBelow = value;
             ++at;
         } else {
             Usage(("unknown option " + option).c_str());

@@ -31,6 +31,7 @@ struct ModelSettings {
     int Version;   // NtVersion
     int CpuCount;  // 0: the machine file's
     int CallerIsAdministrator;
+    const char* OpenBelow;  // the name below the device the caller opens ("" for the device)
 };
 extern ModelSettings Settings;
 

@@ -19,7 +19,7 @@ int TransportOpen(const TransportSettings*, char* error, uint32_t errorSize)
         fflush(stdout);
         _exit(3);
     }
-    if (!IoOpenDevice("", &status)) {
+    if (!IoOpenDevice(Settings.OpenBelow, &status)) {
         snprintf(error, errorSize, "the device cannot be opened (status 0x%08x)", status);
         IoUnloadDriver();
         return 0;
