@@ -43,8 +43,8 @@ typedef void (*PlatformThreadStart)(void* context);
 // SystemBasicInformation: 1 with the processor count and active mask, 0 on a
 // failed query.
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask);
-// Starts a system thread, whose handle never enters the caller's handle
-// table; the platform keeps a reference to the thread until
+// Starts a system thread at real-time priority, whose handle never enters
+// the caller's handle table; the platform keeps a reference to the thread until
 // PlatformWaitForSystemThreads has seen it end. 1 on success, 0 on failure.
 int PlatformCreateSystemThread(PlatformThreadStart start, void* context);
 // Waits, at most the relative time-out (100-ns units, negative), until every

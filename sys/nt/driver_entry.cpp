@@ -73,8 +73,8 @@ NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
 
 VOID NTAPI PelmixUnload(PDRIVER_OBJECT driverObject)
 {
-    // Nothing of the image may run once this returns. A holding thread that
-    // is still not gone after the bounded wait can only be left to the kernel.
+    // Nothing of the image may run once this returns: it waits for every
+    // thread the driver started, without a time-out.
     PrepareDriverUnload();
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&linkName, PELMIX_LINK_NAME_W);

@@ -7,7 +7,8 @@
 # unloaded).
 #
 #   compare_with_native.sh --native PELMIXCTL --model NTMODEL --driver PELMIX.SYS --work DIR
-#       --machine FILE [--nt V] [--cpus N] [--file NAME:SIZE:SEED]... -- COMMAND...
+#       --machine FILE [--nt V] [--cpus N] [--busy-priority P] [--linger-ms MS]
+#       [--file NAME:SIZE:SEED]... -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
 # image to write) of SIZE bytes whose content SEED determines.
@@ -24,6 +25,8 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --machine) machine=$2; shift ;;
         --nt) model_options+=(--nt "$2"); shift ;;
         --cpus) model_options+=(--cpus "$2"); shift ;;
+        --busy-priority) model_options+=(--busy-priority "$2"); shift ;;
+        --linger-ms) model_options+=(--linger-ms "$2"); shift ;;
         --file) files+=("$2"); shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac

@@ -65,9 +65,11 @@ MODEL_FASTCALL void ModelKfLowerIrql(uint8_t newIrql)
     call.Thread->Irql = newIrql;
     if (old >= DispatchLevel && newIrql < DispatchLevel) {
         call.Thread->RaisedTotalUs += ModelNowUs() - call.Thread->RaisedAtUs;
-        // A lingering holding thread is slow to leave once released.
-        if (call.Thread->DriverStarted && EmuHasFault(EmuFaultCpuLinger))
-            SchedulerWait(call.Lock, nullptr, 0, 0, 1, ModelNowUs() + 300000);
+        // A lingering holding thread is slow to leave once released (a busy
+        // machine gives it no processor for a while).
+        uint32_t lingerMs = Settings.LingerMs ? Settings.LingerMs : EmuHasFault(EmuFaultCpuLinger) ? 300 : 0;
+        if (call.Thread->DriverStarted && lingerMs)
+            SchedulerWait(call.Lock, nullptr, 0, 0, 1, ModelNowUs() + lingerMs * 1000ull);
     }
 }
 

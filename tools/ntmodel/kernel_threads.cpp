@@ -143,6 +143,9 @@ MODEL_STDCALL int32_t ModelKeSetPriorityThread(void* object, int32_t priority)
         call.Break("IRQL", "sets priority %d outside 0..31", static_cast<int>(priority));
     int32_t old = thread->Priority;
     thread->Priority = priority;
+    SchedulerAssign();
+    if (thread == call.Thread && priority < old)
+        SchedulerYieldIfOutranked(call.Lock);
     return old;
 }
 

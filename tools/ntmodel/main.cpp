@@ -20,10 +20,13 @@ namespace {
 
 const char ModelUsage[] =
     "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] [--open-below NAME]\n"
+    "                [--linger-ms MS] [--busy-priority P]\n"
     "                DRIVER.sys MACHINE COMMAND...\n"
     "  COMMAND: pelmixctl's request commands (enum, identify T, read-rom T FILE, ..., raw)\n"
     "  --caller: who opens the device (default admin); --open-below: open the name below the\n"
-    "  device, as \"\\\\.\\PELMIX\" followed by NAME (\"\\x\") does\n"
+    "  device, as \"\\\\.\\PELMIX\" followed by NAME (\"\\x\") does; --linger-ms: machine time a\n"
+    "  released holding thread takes to leave; --busy-priority: every processor but the first\n"
+    "  runs other work at priority P\n"
     "  exit 0: every command ran and the driver unloaded clean; 1: usage, unusable input, or the\n"
     "  device cannot be opened;\n"
     "  3: the load was refused or DriverEntry failed; 4: a kernel rule was broken (the BUGCHECK line)\n";
@@ -113,6 +116,20 @@ int main(int argc, char** argv)
             if (caller != "admin" && caller != "user")
                 Usage("--caller takes admin or user");
             Settings.CallerIsAdministrator = caller == "admin";
+            ++at;
+        } else if (option == "--linger-ms" && value) {
+            char* end;
+            long milliseconds = strtol(value, &end, 10);
+            if (*end || milliseconds < 0 || milliseconds > 600000)
+                Usage("--linger-ms takes 0 to 600000");
+            Settings.LingerMs = static_cast<uint32_t>(milliseconds);
+            ++at;
+        } else if (option == "--busy-priority" && value) {
+            char* end;
+            long priority = strtol(value, &end, 10);
+            if (*end || priority < 1 || priority > 31)
+                Usage("--busy-priority takes 1 to 31");
+            Settings.BusyPriority = static_cast<int32_t>(priority);
             ++at;
         } else if (option == "--open-below" && value) {
             Settings.OpenBelow = value;

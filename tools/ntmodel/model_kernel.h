@@ -32,6 +32,8 @@ struct ModelSettings {
     int CpuCount;  // 0: the machine file's
     int CallerIsAdministrator;
     const char* OpenBelow;  // the name below the device the caller opens ("" for the device)
+    uint32_t LingerMs;      // machine time a released holding thread takes to leave
+    int32_t BusyPriority;   // other work at this priority on every processor but the first (0: none)
 };
 extern ModelSettings Settings;
 
@@ -72,6 +74,7 @@ struct ModelThread {
     int PreviousModeUser;  // the thread came from user mode
     int DriverStarted;
     int Gated;            // kept from every processor by a fault of the machine
+    int Busy;             // other work of the machine: no host thread, yields only to a higher priority
     uint32_t References;  // taken by the driver and not yet released
     uint64_t ReadySequence;
     pthread_t Host;
@@ -116,8 +119,13 @@ uint32_t ProcessorMask();
 void SchedulerStart(int processors, uint32_t mask);
 // Under KernelLock. A new driver thread, ready to run; null when none is free.
 ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated);
-// Under KernelLock: gives free processors to ready threads.
+// Under KernelLock: gives free processors to ready threads, and takes one from
+// other work of a lower priority for a ready thread that has none.
 void SchedulerAssign();
+// Under KernelLock: the calling thread, whose priority dropped, gives its
+// processor to a ready thread of a higher priority (none at DISPATCH_LEVEL)
+// and waits for one again.
+void SchedulerYieldIfOutranked(std::unique_lock<std::mutex>& lock);
 // Under KernelLock: waits for the objects (thread headers or events in driver
 // memory) until satisfied or the deadline; returns the NT wait status.
 uint32_t SchedulerWait(std::unique_lock<std::mutex>& lock, void* const* objects, uint32_t count, int waitAll,

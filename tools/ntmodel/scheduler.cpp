@@ -54,6 +54,8 @@ uint64_t CpuNsOf(const ModelThread* thread)
 
 bool Quiet(ModelThread* thread)
 {
+    if (thread->Busy)
+        return true;
     if (thread->State != ThreadRunning || thread->InKernel)
         return false;
     uint64_t cpu = CpuNsOf(thread);
@@ -147,7 +149,7 @@ uintptr_t ProgramCounterOf(ModelThread* thread)
 [[noreturn]] void Hang()
 {
     for (ModelThread& thread : Threads) {
-        if (thread.State == ThreadRunning && thread.Irql >= DispatchLevel) {
+        if (thread.State == ThreadRunning && thread.Irql >= DispatchLevel && !thread.Busy) {
             uintptr_t pc = ProgramCounterOf(&thread);
             Bugcheck("HANG", EntryNameOf(&thread), reinterpret_cast<void*>(pc),
                      "processor %d spins at IRQL %u and nothing left can release it",
@@ -161,7 +163,7 @@ uintptr_t ProgramCounterOf(ModelThread* thread)
                      Processors[thread.Processor].Index);
     }
     for (ModelThread& thread : Threads) {
-        if (thread.State == ThreadReady)
+        if (thread.State == ThreadReady && !thread.Busy)
             Bugcheck("HANG", EntryNameOf(&thread), thread.LastCaller,
                      "a thread is ready but every processor it may run on is held");
     }
@@ -298,6 +300,16 @@ void SchedulerStart(int processors, uint32_t mask)
     caller->Host = pthread_self();
     Processors[0].Owner = caller;
     Current = caller;
+    for (int i = 1; i < Count && Settings.BusyPriority > 0 && i < MaxThreads - 1; ++i) {
+        ModelThread* busy = &Threads[MaxThreads - i];
+        busy->State = ThreadRunning;
+        busy->Busy = 1;
+        busy->Processor = i;
+        busy->Priority = Settings.BusyPriority;
+        busy->Affinity = 1u << i;
+        busy->EntryName = "other work";
+        Processors[i].Owner = busy;
+    }
 }
 
 ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated)
@@ -345,6 +357,34 @@ ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated)
     return thread;
 }
 
+// Other work of a lower priority gives its processor to the ready thread of
+// the highest priority that has none; 1 if one did.
+static bool Preempt()
+{
+    ModelThread* best = nullptr;
+    for (ModelThread& thread : Threads) {
+        if (thread.State == ThreadReady && !thread.Gated && !thread.Busy &&
+            (!best || thread.Priority > best->Priority ||
+             (thread.Priority == best->Priority && thread.ReadySequence < best->ReadySequence)))
+            best = &thread;
+    }
+    if (!best)
+        return false;
+    for (int i = 0; i < Count; ++i) {
+        ModelThread* owner = Processors[i].Owner;
+        if (owner && owner->Busy && owner->Priority < best->Priority && (best->Affinity & (1u << i))) {
+            owner->Processor = -1;
+            MakeReady(owner);
+            Processors[i].Owner = best;
+            best->Processor = i;
+            best->State = ThreadRunning;
+            best->Wake->notify_all();
+            return true;
+        }
+    }
+    return false;
+}
+
 void SchedulerAssign()
 {
     for (;;) {
@@ -366,8 +406,11 @@ void SchedulerAssign()
                 bestProcessor = free;
             }
         }
-        if (!best)
-            return;
+        if (!best) {
+            if (!Preempt())
+                return;
+            continue;
+        }
         Processors[bestProcessor].Owner = best;
         best->Processor = bestProcessor;
         best->State = ThreadRunning;
@@ -458,6 +501,24 @@ void SchedulerSpinUntilFree(std::unique_lock<std::mutex>& lock, volatile uint32_
     while (*word != 0)
         thread->Wake->wait(lock);
     thread->State = ThreadRunning;
+}
+
+void SchedulerYieldIfOutranked(std::unique_lock<std::mutex>& lock)
+{
+    ModelThread* thread = Current;
+    if (thread->Irql >= DispatchLevel || thread->Processor < 0)
+        return;
+    for (ModelThread& other : Threads) {
+        if (other.State == ThreadReady && !other.Gated && other.Priority > thread->Priority &&
+            (other.Affinity & (1u << thread->Processor))) {
+            ReleaseProcessor(thread);
+            MakeReady(thread);
+            SchedulerAssign();
+            while (thread->State != ThreadRunning)
+                thread->Wake->wait(lock);
+            return;
+        }
+    }
 }
 
 void SchedulerWakeSpinners()
