@@ -89,7 +89,7 @@ void EmuInitFunction(EmuFunction* function, uint32_t bus, uint32_t device, uint3
 void EmuFinishFunction(EmuFunction* function)
 {
     uint32_t* writable = function->Writable;
-    writable[PciCommand / 4] = 0x0000FFFF;        // status is read-only here
+    writable[PciCommand / 4] = 0x0000FFFF;        // status: read-only or write-one-to-clear
     writable[PciCacheLineSize / 4] = 0x0000FFFF;  // and the latency timer
     writable[PciInterruptLine / 4] = 0x000000FF;
     for (uint32_t i = PciDeviceSpecific / 4; i < EmuConfigRegisters; ++i)
@@ -135,6 +135,9 @@ void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, 
     uint32_t before = function->Config[index];
     uint32_t change = function->Writable[index] & byteMask;
     function->Config[index] = (before & ~change) | (value & change);
+    // A one written to a latched error bit of the status register clears it.
+    if (index == PciCommand / 4)
+        function->Config[index] &= ~(value & byteMask & (PciStatusWriteOneToClear << 16));
     function->WriteCount[index] += 1;
     TraceWrite(function, index * 4, value, before);
 

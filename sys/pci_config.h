@@ -10,4 +10,9 @@ uint16_t PciRead16(uint32_t bus, uint32_t device, uint32_t function, uint32_t of
 uint32_t PciRead32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset);
 void PciWrite32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset, uint32_t value);
 
+// The 16-bit command register, and a write of it whose status half is zero:
+// ones there would clear the status register's latched error bits.
+uint16_t PciReadCommand(uint32_t bus, uint32_t device, uint32_t function);
+void PciWriteCommand(uint32_t bus, uint32_t device, uint32_t function, uint16_t command);
+
 #endif

@@ -67,8 +67,8 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
 
     // From here on no other code runs anywhere in the machine.
     if (!entry->MemoryEnabled) {
-        uint32_t command = PciRead32(bus, device, function, PciCommand);
-        PciWrite32(bus, device, function, PciCommand, command | PciCommandMemory);
+        uint16_t command = PciReadCommand(bus, device, function);
+        PciWriteCommand(bus, device, function, static_cast<uint16_t>(command | PciCommandMemory));
     }
     set->Prepare(registers);
     if (Driver.RelocationAddress != 0)
@@ -93,8 +93,8 @@ void EndRomAccess(const RomPhaseRecord* phase)
     // the other way round the restore never reaches a card that had it off.
     set->Restore(phase->RegisterWindow);
     if (!entry->MemoryEnabled) {
-        uint32_t command = PciRead32(bus, device, function, PciCommand);
-        PciWrite32(bus, device, function, PciCommand, command & ~PciCommandMemory);
+        uint16_t command = PciReadCommand(bus, device, function);
+        PciWriteCommand(bus, device, function, static_cast<uint16_t>(command & ~PciCommandMemory));
     }
     ReleaseProcessors();
 

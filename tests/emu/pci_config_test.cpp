@@ -119,4 +119,17 @@ TEST(PciConfig, SixtyFourFunctionsFitAndTheSixtyFifthIsRefused)
     EXPECT_EQ(LoadError(text + "pci 64:00.0 id=1234:5678\n"), "line 65: too many functions (at most 64)");
 }
 
+// The status register's latched errors clear only where a one is written;
+// its other bits never change.
+TEST(PciConfig, StatusErrorBitsClearWhereOnesAreWritten)
+{
+    LoadOrFail("pci 0:01.0 id=1234:5678 cmd=0006 status=F930\n");
+    ConfigWrite32(0, 1, 0, 0x04, 0x00000007);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04), 0xF9300007u) << "zeros in the status half change nothing";
+    ConfigWrite32(0, 1, 0, 0x04, 0x20000007);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04), 0xD9300007u) << "received master abort cleared alone";
+    ConfigWrite32(0, 1, 0, 0x04, 0xFFFF0007);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04), 0x00300007u) << "every latched error cleared, the rest kept";
+}
+
 }  // namespace
