@@ -9,8 +9,8 @@ void PlatformPciRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
     EmuConfigRead(bus, slot, buffer, offset, length);
 }
 
-void PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
+uint32_t PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
 {
     HostEndStallRun();
-    EmuConfigWrite(bus, slot, buffer, offset, length);
+    return EmuConfigWrite(bus, slot, buffer, offset, length);
 }
