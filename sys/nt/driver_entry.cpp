@@ -54,10 +54,15 @@ NTSTATUS NTAPI PelmixClose(PDEVICE_OBJECT, PIRP irp)
     return STATUS_SUCCESS;
 }
 
+// The request runs in a critical region: a suspension of the caller's thread
+// (a kernel APC) delivered while it waits for its holding threads, or holds
+// the request lock, would leave every other processor spinning until the
+// thread is resumed. The region holds the APC back until the request is done.
 NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     uint32_t information = 0;
+    KeEnterCriticalRegion();
     DriverHooksRequestStart(irp->AssociatedIrp.SystemBuffer, stack->Parameters.DeviceIoControl.InputBufferLength,
                             stack->Parameters.DeviceIoControl.OutputBufferLength);
     NTSTATUS status = static_cast<NTSTATUS>(
@@ -65,6 +70,7 @@ NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
                               stack->Parameters.DeviceIoControl.InputBufferLength,
                               stack->Parameters.DeviceIoControl.OutputBufferLength, &information));
     DriverHooksRequestDone();
+    KeLeaveCriticalRegion();
     irp->IoStatus.Status = status;
     irp->IoStatus.Information = information;
     IoCompleteRequest(irp, IO_NO_INCREMENT);

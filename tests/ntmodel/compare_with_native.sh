@@ -7,7 +7,7 @@
 # unloaded).
 #
 #   compare_with_native.sh --native PELMIXCTL --model NTMODEL --driver PELMIX.SYS --work DIR
-#       --machine FILE [--nt V] [--cpus N] [--busy-priority P] [--linger-ms MS]
+#       --machine FILE [--nt V] [--cpus N] [--busy-priority P] [--linger-ms MS] [--suspend-caller]
 #       [--file NAME:SIZE:SEED]... -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
@@ -27,6 +27,7 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --cpus) model_options+=(--cpus "$2"); shift ;;
         --busy-priority) model_options+=(--busy-priority "$2"); shift ;;
         --linger-ms) model_options+=(--linger-ms "$2"); shift ;;
+        --suspend-caller) model_options+=(--suspend-caller) ;;
         --file) files+=("$2"); shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac

@@ -27,8 +27,25 @@ void CheckWaitIrql(KernelCall& call, const int64_t* timeout)
         call.Break("IRQL", "a wait with a time-out other than zero at IRQL %u", call.Thread->Irql);
 }
 
+// --suspend-caller: the caller's thread is suspended (for good) by a kernel
+// APC in its first wait of a processor hold, once holding threads exist,
+// unless a critical region holds the APC back until it ends.
+void DeliverSuspension(KernelCall& call)
+{
+    ModelThread* thread = call.Thread;
+    if (Settings.SuspendCaller != 1 || thread->DriverStarted || thread->Process != CallerProcess || Hold.Creations == 0)
+        return;
+    if (thread->CriticalRegion) {
+        thread->SuspendPending = 1;
+        return;
+    }
+    Settings.SuspendCaller = 2;
+    SchedulerWait(call.Lock, nullptr, 0, 0, 0, 0);
+}
+
 uint32_t Wait(KernelCall& call, void* const* objects, uint32_t count, int waitAll, const int64_t* timeout)
 {
+    DeliverSuspension(call);
     uint32_t status =
         SchedulerWait(call.Lock, objects, count, waitAll, timeout != nullptr, timeout ? DeadlineOf(*timeout) : 0);
     // The late thread of a cpu-timeout fault gets its processor once the
@@ -166,6 +183,29 @@ MODEL_STDCALL void ModelKeStallExecutionProcessor(uint32_t microseconds)
     if (microseconds > LongestStallUs)
         call.Break("STALL", "stalls %u us; a stall is at most %u us", microseconds, LongestStallUs);
     ModelAdvanceUs(microseconds);
+}
+
+}  // extern "C"
+
+extern "C" {
+
+MODEL_STDCALL void ModelKeEnterCriticalRegion()
+{
+    KernelCall call("KeEnterCriticalRegion", MODEL_CALLER, ApcLevel);
+    ++call.Thread->CriticalRegion;
+}
+
+MODEL_STDCALL void ModelKeLeaveCriticalRegion()
+{
+    KernelCall call("KeLeaveCriticalRegion", MODEL_CALLER, ApcLevel);
+    if (call.Thread->CriticalRegion == 0)
+        call.Break("IRQL", "leaves a critical region it did not enter");
+    // A held-back suspension is delivered now, outside the driver's work,
+    // and lifted again by whoever asked for it.
+    if (--call.Thread->CriticalRegion == 0 && call.Thread->SuspendPending) {
+        call.Thread->SuspendPending = 0;
+        Settings.SuspendCaller = 2;
+    }
 }
 
 }  // extern "C"

@@ -20,13 +20,14 @@ namespace {
 
 const char ModelUsage[] =
     "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] [--open-below NAME]\n"
-    "                [--linger-ms MS] [--busy-priority P]\n"
+    "                [--linger-ms MS] [--busy-priority P] [--suspend-caller]\n"
     "                DRIVER.sys MACHINE COMMAND...\n"
     "  COMMAND: pelmixctl's request commands (enum, identify T, read-rom T FILE, ..., raw)\n"
     "  --caller: who opens the device (default admin); --open-below: open the name below the\n"
     "  device, as \"\\\\.\\PELMIX\" followed by NAME (\"\\x\") does; --linger-ms: machine time a\n"
     "  released holding thread takes to leave; --busy-priority: every processor but the first\n"
-    "  runs other work at priority P\n"
+    "  runs other work at priority P; --suspend-caller: the caller's thread is suspended in\n"
+    "  its first wait of a processor hold (held back by a critical region)\n"
     "  exit 0: every command ran and the driver unloaded clean; 1: usage, unusable input, or the\n"
     "  device cannot be opened;\n"
     "  3: the load was refused or DriverEntry failed; 4: a kernel rule was broken (the BUGCHECK line)\n";
@@ -131,6 +132,8 @@ int main(int argc, char** argv)
                 Usage("--busy-priority takes 1 to 31");
             Settings.BusyPriority = static_cast<int32_t>(priority);
             ++at;
+        } else if (option == "--suspend-caller") {
+            Settings.SuspendCaller = 1;
         } else if (option == "--open-below" && value) {
             Settings.OpenBelow = value;
             ++at;

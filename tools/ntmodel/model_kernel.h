@@ -34,6 +34,7 @@ struct ModelSettings {
     const char* OpenBelow;  // the name below the device the caller opens ("" for the device)
     uint32_t LingerMs;      // machine time a released holding thread takes to leave
     int32_t BusyPriority;   // other work at this priority on every processor but the first (0: none)
+    int SuspendCaller;      // the caller's thread is suspended in the first wait of a processor hold
 };
 extern ModelSettings Settings;
 
@@ -74,6 +75,8 @@ struct ModelThread {
     int PreviousModeUser;  // the thread came from user mode
     int DriverStarted;
     int Gated;            // kept from every processor by a fault of the machine
+    int CriticalRegion;   // KeEnterCriticalRegion depth: kernel APCs (a suspension) wait
+    int SuspendPending;   // a suspension held back by the critical region
     int Busy;             // other work of the machine: no host thread, yields only to a higher priority
     uint32_t References;  // taken by the driver and not yet released
     uint64_t ReadySequence;

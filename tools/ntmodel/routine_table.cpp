@@ -21,6 +21,8 @@ MODEL_STDCALL uint32_t ModelKeWaitForMultipleObjects(uint32_t, void**, uint32_t,
                                                      const int64_t*, void*);
 MODEL_STDCALL uint32_t ModelKeDelayExecutionThread(uint8_t, uint8_t, const int64_t*);
 MODEL_STDCALL void ModelKeStallExecutionProcessor(uint32_t);
+MODEL_STDCALL void ModelKeEnterCriticalRegion();
+MODEL_STDCALL void ModelKeLeaveCriticalRegion();
 MODEL_STDCALL uint32_t ModelZwQuerySystemInformation(uint32_t, uint8_t*, uint32_t, uint32_t*);
 MODEL_STDCALL uint32_t ModelPsCreateSystemThread(uint32_t*, uint32_t, void*, uint32_t, void*, void*, void*);
 MODEL_STDCALL uint32_t ModelPsTerminateSystemThread(uint32_t);
@@ -62,9 +64,11 @@ const ModelRoutine Routines[] = {
     MODEL_ROUTINE("IoDeleteSymbolicLink", ModelIoDeleteSymbolicLink),
     MODEL_ROUTINE("IofCompleteRequest", ModelIofCompleteRequest),
     MODEL_ROUTINE("KeDelayExecutionThread", ModelKeDelayExecutionThread),
+    MODEL_ROUTINE("KeEnterCriticalRegion", ModelKeEnterCriticalRegion),
     MODEL_ROUTINE("KeGetCurrentIrql", ModelKeGetCurrentIrql),
     MODEL_ROUTINE("KeGetCurrentThread", ModelKeGetCurrentThread),
     MODEL_ROUTINE("KeInitializeEvent", ModelKeInitializeEvent),
+    MODEL_ROUTINE("KeLeaveCriticalRegion", ModelKeLeaveCriticalRegion),
     MODEL_ROUTINE("KeSetEvent", ModelKeSetEvent),
     MODEL_ROUTINE("KeSetPriorityThread", ModelKeSetPriorityThread),
     MODEL_ROUTINE("KeStallExecutionProcessor", ModelKeStallExecutionProcessor),
