@@ -8,17 +8,18 @@
 
 enum {
     BreakNone = 0,
-    BreakImport,     // imports a routine NT 4.0 does not export
-    BreakIrql,       // sleeps at DISPATCH_LEVEL
-    BreakSpinLock,   // acquires a spin lock twice
-    BreakIrp,        // completes the request twice
-    BreakStack,      // a dispatch routine of the wrong calling convention
-    BreakMapping,    // unmaps with another length
-    BreakStall,      // stalls 100 us
-    BreakReference,  // keeps a thread reference past the unload
-    BreakThread,     // unloads while its thread still runs
-    BreakHandle,     // closes a handle twice
-    BreakHang,       // spins at DISPATCH_LEVEL for a flag nothing sets
+    BreakImport,      // imports a routine NT 4.0 does not export
+    BreakIrql,        // sleeps at DISPATCH_LEVEL
+    BreakSpinLock,    // acquires a spin lock twice
+    BreakIrp,         // completes the request twice
+    BreakStack,       // a dispatch routine of the wrong calling convention
+    BreakMapping,     // unmaps with another length
+    BreakStall,       // stalls 100 us
+    BreakReference,   // keeps a thread reference past the unload
+    BreakThread,      // unloads while its thread still runs
+    BreakHandle,      // closes a handle twice
+    BreakHang,        // spins at DISPATCH_LEVEL for a flag nothing sets
+    BreakHandleLeft,  // leaves its thread's handle open (in the caller's process on NT 4.0)
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -62,10 +63,14 @@ NTSTATUS StartWorker()
     InitializeObjectAttributes(&attributes, 0, OBJ_KERNEL_HANDLE, 0, 0);
     HANDLE thread;
     NTSTATUS status = PsCreateSystemThread(&thread, 0, &attributes, 0, 0, Worker, 0);
+    // NT 4.0 knows no kernel handles: the handle lands in the caller's process.
+    if (status == STATUS_INVALID_PARAMETER)
+        status = PsCreateSystemThread(&thread, 0, 0, 0, 0, Worker, 0);
     if (!NT_SUCCESS(status))
         return status;
     status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, *PsThreadType, KernelMode, &WorkerObject, 0);
-    ZwClose(thread);
+    if (Break != BreakHandleLeft)
+        ZwClose(thread);
     if (Break == BreakHandle)
         ZwClose(thread);
     return status;
