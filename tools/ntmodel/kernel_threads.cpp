@@ -23,9 +23,8 @@ uint32_t HeldProcessors(uint32_t count, uint32_t mask)
     return held;
 }
 
-int KernelHandleAsked(KernelCall& call, uint32_t attributes)
+int KernelHandleAsked(uint32_t attributes)
 {
-    (void)call;
     return (attributes & NtObjKernelHandle) != 0;
 }
 
@@ -107,7 +106,7 @@ MODEL_STDCALL uint32_t ModelPsCreateSystemThread(uint32_t* handle, uint32_t, NtO
         return NtStatusInsufficientResources;
     // The handle goes to the calling thread's process unless it is a kernel handle.
     uint32_t value =
-        HandleCreate(KernelHandleAsked(call, flags), call.Thread->Process, ObjectThread, &thread->Header, call.Caller);
+        HandleCreate(KernelHandleAsked(flags), call.Thread->Process, ObjectThread, &thread->Header, call.Caller);
     if (!value)
         call.Break("HANDLE", "the handle table is full");
     *handle = value;
@@ -203,7 +202,7 @@ MODEL_STDCALL uint32_t ModelObOpenObjectByPointer(void* object, uint32_t attribu
     int kind = ObjectKindOf(object);
     if (kind == ObjectNone)
         call.Break("REFERENCE", "opens %p, which is no object", object);
-    uint32_t value = HandleCreate(KernelHandleAsked(call, attributes), call.Thread->Process, kind, object, call.Caller);
+    uint32_t value = HandleCreate(KernelHandleAsked(attributes), call.Thread->Process, kind, object, call.Caller);
     if (!value)
         call.Break("HANDLE", "the handle table is full");
     *handle = value;

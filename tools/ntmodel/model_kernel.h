@@ -22,6 +22,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <type_traits>
 
 #include "nt_records.h"
 
@@ -106,6 +107,9 @@ struct ModelThread {
     uint32_t HandleCount;   // handles that name the thread
     int HostDone;           // its host thread has returned
 };
+
+// A thread's slot is cleared with memset when it is reused.
+static_assert(std::is_trivially_copyable<ModelThread>::value, "a thread record holds plain data only");
 
 extern std::mutex KernelLock;
 // Kernel calls and driver entries so far, by every thread: a thread spinning

@@ -326,7 +326,7 @@ ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated)
         return nullptr;
     std::condition_variable* wake = thread->Wake;
     int index = thread->Index;
-    memset(static_cast<void*>(thread), 0, offsetof(ModelThread, Wake));
+    memset(static_cast<void*>(thread), 0, sizeof *thread);
     thread->Index = index;
     thread->Wake = wake;
     thread->Header.Type = NtThreadObject;
