@@ -34,6 +34,7 @@ Mapping* Find(void* mapping)
 // The bus address of an access, or 0 with a misuse recorded.
 int Reach(void* mapping, uint32_t offset, uint32_t width, uint32_t* address)
 {
+    HostEndStallRun();
     Mapping* found = Find(mapping);
     if (!found) {
         HostReportMisuse("access through a mapping that is not open");

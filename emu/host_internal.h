@@ -10,5 +10,8 @@ void HostResetMappings();
 void HostResetKernel();
 // Holds a window access while a test has paused them (HostPauseWindowAccesses).
 void HostWaitWhilePaused();
+// A bus or configuration access or an IRQL query ends the busy wait the
+// delay log is adding stalls to.
+void HostEndStallRun();
 
 #endif

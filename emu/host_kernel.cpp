@@ -86,6 +86,8 @@ std::vector<std::thread>& Threads = *new std::vector<std::thread>;
 
 std::vector<HostDelay> DelayLog;  // under KernelMutex
 uint32_t DelayTotal;
+// Stalls with no other platform call between them are one busy wait.
+std::atomic<bool> StallRunOpen {false};
 
 std::atomic<uint32_t> Misuses {0};
 std::string FirstMisuse;  // under KernelMutex
@@ -103,9 +105,20 @@ uint32_t HeldProcessorCount(uint32_t processors, uint32_t mask)
 void RecordDelay(uint32_t kind, int64_t amount)
 {
     std::lock_guard<std::mutex> lock(KernelMutex);
+    bool continues = kind == HostDelayStall && StallRunOpen.exchange(true) && DelayTotal > 0 &&
+        DelayTotal <= DelayLogCapacity && DelayLog.back().Kind == HostDelayStall;
+    if (kind != HostDelayStall)
+        StallRunOpen.store(false);
+    if (continues) {
+        HostDelay& run = DelayLog.back();
+        run.Amount += amount;
+        run.Calls += 1;
+        run.Longest = amount > run.Longest ? amount : run.Longest;
+        return;
+    }
     ++DelayTotal;
     if (DelayLog.size() < DelayLogCapacity)
-        DelayLog.push_back(HostDelay {kind, amount, EmuNowUs(), CurrentIrql});
+        DelayLog.push_back(HostDelay {kind, amount, EmuNowUs(), CurrentIrql, 1, amount});
 }
 
 void RunHoldingThread(PlatformThreadStart start, void* context, bool gated, uint32_t hold)
@@ -505,8 +518,14 @@ void PlatformLowerIrql(uint8_t irql)
     }
 }
 
+void HostEndStallRun()
+{
+    StallRunOpen.store(false);
+}
+
 uint8_t PlatformGetCurrentIrql()
 {
+    HostEndStallRun();
     return CurrentIrql;
 }
 

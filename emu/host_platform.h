@@ -22,13 +22,17 @@ uint64_t HostVirtualTimeUs();
 // processors held), summed since the last reset.
 uint64_t HostHeldTimeUs();
 
-// ---- Delays in the order the driver asked for them
+// ---- Delays in the order the driver asked for them. Stalls with no bus or
+// configuration access and no IRQL query between them are one busy wait:
+// one entry, their sum.
 enum HostDelayKind { HostDelayStall = 1, HostDelaySleep = 2 };
 struct HostDelay {
     uint32_t Kind;
     int64_t Amount;  // stall: microseconds; sleep: the relative interval in 100-ns units
     uint64_t AtUs;   // virtual time when it began
     uint8_t Irql;
+    uint32_t Calls;   // stall calls it is made of
+    int64_t Longest;  // the longest of them
 };
 uint32_t HostDelayCount();
 int HostDelayAt(uint32_t index, HostDelay* delay);  // the first 1,000,000 are kept

@@ -5,7 +5,7 @@
 //       [agp] [cfgXX=0xVALUE]... [flash=XXXX|noid] [image=FILE] [regXXXX=0xVALUE]...
 //   fault map-register [B:D.F] | map-rom [B:D.F] | cpu-query | cpu-thread |
 //         cpu-timeout | cpu-straggler | cpu-linger | stuck B:D.F OFFSET [COUNT] |
-//         slow B:D.F US | corrupt B:D.F OFFSET [COUNT]
+//         slow B:D.F US | corrupt B:D.F OFFSET [COUNT] | config-ignored B:D.F OFFSET
 #include "emu_text.h"
 #include "machine_state.h"
 #include "orvel_cards.h"
@@ -413,6 +413,7 @@ const FaultName FaultNames[] = {
     {"stuck", EmuFaultStuck, 1, 1, 1},
     {"slow", EmuFaultSlow, 1, 1, 0},
     {"corrupt", EmuFaultCorrupt, 1, 1, 1},
+    {"config-ignored", EmuFaultConfigIgnored, 1, 1, 0},
 };
 
 int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
@@ -446,7 +447,7 @@ int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
         const EmuCard* card = EmuCardOfFunction(function);
         if (!card)
             return Fail(error, "fault names a function that is not an Orvel card defined above", tokens[2]);
-        if (name->HasValue && !card->Chip.Model)
+        if (name->HasValue && name->Kind != EmuFaultConfigIgnored && !card->Chip.Model)
             return Fail(error, "fault names a card without flash=", tokens[2]);
     }
     if (name->HasValue && !EmuParseNumber(tokens[3], &fault.Value))

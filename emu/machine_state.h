@@ -94,7 +94,7 @@ struct EmuFault {
     uint32_t Bus;
     uint32_t Device;
     uint32_t Function;
-    uint32_t Value;  // chip offset (stuck, corrupt) or microseconds (slow)
+    uint32_t Value;  // chip offset (stuck, corrupt), microseconds (slow) or register offset (config-ignored)
     uint32_t Count;  // stuck: attempts that fail; corrupt: reads that go wrong; 0 for every one
     uint32_t Used;   // stuck, corrupt: so far
     uint32_t Armed;  // corrupt: CorruptIdle, CorruptProgrammed or CorruptReading

@@ -75,6 +75,30 @@ const EmuFault* EmuFindFault(uint32_t kind, const EmuFunction* function)
     return nullptr;
 }
 
+// A config-ignored fault keeps the register as it is when a write would
+// switch memory decoding on (command register), enable the ROM decoder (ROM
+// BAR) or move a BAR; size probes (all ones), the writes that restore a BAR
+// after one, and other writes take.
+static bool WriteIgnored(const EmuFunction* function, uint32_t offset, uint32_t value)
+{
+    bool named = false;
+    for (uint32_t i = 0; i < Machine.FaultCount && !named; ++i) {
+        const EmuFault& fault = Machine.Faults[i];
+        named = fault.Kind == EmuFaultConfigIgnored && fault.Value == offset && fault.Bus == function->Bus &&
+            fault.Device == function->Device && fault.Function == function->Function;
+    }
+    if (!named)
+        return false;
+    uint32_t before = function->Config[offset / 4];
+    if (offset == PciCommand)
+        return (value & PciCommandMemory) && !(before & PciCommandMemory);
+    if (offset == RomBarIndex * 4)
+        return (value & PciRomEnable) != 0;
+    // A BAR takes its size probe and the write that restores it after one.
+    uint32_t writable = function->Writable[offset / 4];
+    return value != 0xFFFFFFFFu && (before & writable) != writable;
+}
+
 void EmuInitFunction(EmuFunction* function, uint32_t bus, uint32_t device, uint32_t number)
 {
     EmuFill(function, 0, sizeof *function);
@@ -89,7 +113,7 @@ void EmuInitFunction(EmuFunction* function, uint32_t bus, uint32_t device, uint3
 void EmuFinishFunction(EmuFunction* function)
 {
     uint32_t* writable = function->Writable;
-    writable[PciCommand / 4] = 0x0000FFFF;        // status is read-only here
+    writable[PciCommand / 4] = 0x0000FFFF;        // status: read-only or write-one-to-clear
     writable[PciCacheLineSize / 4] = 0x0000FFFF;  // and the latency timer
     writable[PciInterruptLine / 4] = 0x000000FF;
     for (uint32_t i = PciDeviceSpecific / 4; i < EmuConfigRegisters; ++i)
@@ -134,7 +158,12 @@ void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, 
     uint32_t index = offset / 4;
     uint32_t before = function->Config[index];
     uint32_t change = function->Writable[index] & byteMask;
+    if (WriteIgnored(function, index * 4, value))
+        change = 0;
     function->Config[index] = (before & ~change) | (value & change);
+    // A one written to a latched error bit of the status register clears it.
+    if (index == PciCommand / 4)
+        function->Config[index] &= ~(value & byteMask & (PciStatusWriteOneToClear << 16));
     function->WriteCount[index] += 1;
     TraceWrite(function, index * 4, value, before);
 
@@ -162,18 +191,18 @@ void EmuConfigRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, u
     }
 }
 
-void EmuConfigWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
+uint32_t EmuConfigWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
 {
     const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
     EmuFunction* function = FunctionAtSlot(bus, slot);
     if (!function)
-        return;
+        return 0;
     // Group the bytes by register: one write per register touched.
     uint32_t i = 0;
     while (i < length) {
         uint32_t at = offset + i;
         if (at < offset || at >= EmuConfigRegisters * 4)
-            return;
+            return i;
         uint32_t registerOffset = at & ~3u;
         uint32_t value = 0, mask = 0;
         while (i < length && ((offset + i) & ~3u) == registerOffset) {
@@ -184,6 +213,7 @@ void EmuConfigWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t of
         }
         EmuFunctionWrite32(function, registerOffset, value, mask);
     }
+    return length;
 }
 
 uint32_t EmuPeekConfig32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset)

@@ -30,7 +30,8 @@ uint32_t EmuConfigWriteCount(uint32_t bus, uint32_t device, uint32_t function, u
 // Configuration access as the platform sees it (slot: device bits 0..4,
 // function bits 5..7); an empty slot reads 0xFF bytes.
 void EmuConfigRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, uint32_t length);
-void EmuConfigWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length);
+// A write returns the bytes it wrote (0 for an empty slot), as the HAL does.
+uint32_t EmuConfigWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length);
 
 // ---- Processors and faults named by the machine file
 uint32_t EmuProcessorCount();
@@ -47,6 +48,7 @@ enum EmuFaultKind {
     EmuFaultCpuStraggler,     // fault cpu-straggler
     EmuFaultCpuLinger,        // fault cpu-linger
     EmuFaultCorrupt,          // fault corrupt B:D.F OFFSET [COUNT]
+    EmuFaultConfigIgnored,    // fault config-ignored B:D.F OFFSET
 };
 // Whether the machine carries a fault of this kind (any target).
 int EmuHasFault(uint32_t kind);

@@ -50,6 +50,10 @@ enum PciCommandBit : uint32_t {
 
 enum PciStatusBit : uint32_t {
     PciStatusCapabilities = 0x10,  // a capability list starts at the capability pointer
+    // Latched errors (master data parity error, signalled target abort,
+    // received target and master abort, signalled system error, detected
+    // parity error): writing a one clears the bit.
+    PciStatusWriteOneToClear = 0xF900,
 };
 
 enum PciHeaderBits : uint32_t {

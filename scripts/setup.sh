@@ -6,8 +6,9 @@ set -euo pipefail
 # installed on the machine. debootstrap makes the private i386 root in which
 # the i686 tests run the shipped binaries under a 32-bit Wine. seabios and
 # ipxe-qemu bring real option ROMs, cut at their declared length, for
-# biostool's tests.
-packages=(cmake g++ make libgtest-dev clang clang-format libclang-rt-14-dev mingw-w64
+# biostool's tests. g++-multilib builds the model NT kernel, a 32-bit x86
+# program that runs the shipped driver.
+packages=(cmake g++ g++-multilib make libgtest-dev clang clang-format libclang-rt-14-dev mingw-w64
           wine wine64 xvfb xdotool imagemagick debootstrap seabios ipxe-qemu)
 
 missing=()

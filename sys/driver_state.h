@@ -36,8 +36,8 @@ extern DriverStateRecord Driver;
 // lifetimes in one process call it between them.
 void ResetDriverState();
 
-// The last word before the driver image goes away: waits (bounded) until no
-// thread the driver started can run its code again. 1 if none can.
+// The last word before the driver image goes away: waits until no thread
+// the driver started can run its code again, and returns 1.
 int PrepareDriverUnload();
 
 #endif

@@ -1,5 +1,6 @@
 #include "pci_config.h"
 
+#include "pci_registers.h"
 #include "platform.h"
 
 static uint32_t SlotNumber(uint32_t device, uint32_t function)
@@ -30,7 +31,30 @@ uint32_t PciRead32(uint32_t bus, uint32_t device, uint32_t function, uint32_t of
     return value;
 }
 
-void PciWrite32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset, uint32_t value)
+int PciWrite32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset, uint32_t value)
 {
-    PlatformPciWrite(bus, SlotNumber(device, function), &value, offset, 4);
+    return PlatformPciWrite(bus, SlotNumber(device, function), &value, offset, 4) == 4 ? 1 : 0;
+}
+
+int PciWriteConfirmed32(uint32_t bus, uint32_t device, uint32_t function, uint32_t offset, uint32_t value,
+                        uint32_t mask)
+{
+    if (!PciWrite32(bus, device, function, offset, value))
+        return 0;
+    return (PciRead32(bus, device, function, offset) & mask) == (value & mask) ? 1 : 0;
+}
+
+uint16_t PciReadCommand(uint32_t bus, uint32_t device, uint32_t function)
+{
+    return static_cast<uint16_t>(PciRead32(bus, device, function, PciCommand));
+}
+
+void PciWriteCommand(uint32_t bus, uint32_t device, uint32_t function, uint16_t command)
+{
+    PciWrite32(bus, device, function, PciCommand, command);
+}
+
+int PciWriteCommandConfirmed(uint32_t bus, uint32_t device, uint32_t function, uint16_t command)
+{
+    return PciWriteConfirmed32(bus, device, function, PciCommand, command, PciCommandMemory);
 }

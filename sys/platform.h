@@ -11,7 +11,8 @@
 // slot: device number in bits 0..4, function number in bits 5..7.
 // A read of an empty slot fills the buffer with 0xFF bytes.
 void PlatformPciRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, uint32_t length);
-void PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length);
+// A write returns the bytes written: 0 for an empty slot or a bus that does not exist.
+uint32_t PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length);
 
 // ---- Bus windows (HalTranslateBusAddress, MmMapIoSpace, MmUnmapIoSpace)
 // Translation of a memory-space bus address; returns 1 and the low 32 bits of
@@ -43,8 +44,8 @@ typedef void (*PlatformThreadStart)(void* context);
 // SystemBasicInformation: 1 with the processor count and active mask, 0 on a
 // failed query.
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask);
-// Starts a system thread, whose handle never enters the caller's handle
-// table; the platform keeps a reference to the thread until
+// Starts a system thread at real-time priority, whose handle never enters
+// the caller's handle table; the platform keeps a reference to the thread until
 // PlatformWaitForSystemThreads has seen it end. 1 on success, 0 on failure.
 int PlatformCreateSystemThread(PlatformThreadStart start, void* context);
 // Waits, at most the relative time-out (100-ns units, negative), until every

@@ -84,7 +84,9 @@ uint32_t HoldProcessors()
             PlatformSetCurrentThreadPriority(oldPriority);
             return PELMIX_RESULT_HOLD_TIMEOUT;
         }
-        PlatformSetCurrentThreadPriority(oldPriority);
+        // The raised priority stays until the IRQL is raised: dropped before,
+        // other work could take the processor while every other one spins.
+        hold->SavedPriority = oldPriority;
     }
 
     hold->SavedIrql = PlatformRaiseIrql(PlatformDispatchLevel);
@@ -93,13 +95,21 @@ uint32_t HoldProcessors()
 
 int WaitForHoldingThreadsToEnd()
 {
-    return PlatformWaitForSystemThreads(UnloadTimeout100ns);
+    // The image goes once this returns: no time-out may free it under a
+    // thread that can still run its code, however long that thread takes.
+    while (!PlatformWaitForSystemThreads(UnloadTimeout100ns)) { }
+    return 1;
 }
 
 void ReleaseProcessors()
 {
-    SetReleaseFlag(&Driver.ProcessorHold, 1);
-    PlatformLowerIrql(Driver.ProcessorHold.SavedIrql);
+    ProcessorHoldContext* hold = &Driver.ProcessorHold;
+    SetReleaseFlag(hold, 1);
+    PlatformLowerIrql(hold->SavedIrql);
+    if (hold->SavedPriority != HoldUnchanged) {
+        PlatformSetCurrentThreadPriority(hold->SavedPriority);
+        hold->SavedPriority = HoldUnchanged;
+    }
 }
 
 void HoldingThread(void* context)

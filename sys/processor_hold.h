@@ -8,6 +8,8 @@
 
 #include "platform.h"
 
+enum : int32_t { HoldUnchanged = -1 };
+
 struct ProcessorHoldContext {
     uint8_t SavedIrql = 0;            // requester's IRQL before the raise
     PlatformEvent AllHeldEvent {};    // set by the last holding thread to arrive
@@ -19,6 +21,9 @@ struct ProcessorHoldContext {
     // hold is in progress, so that a thread of an earlier driver lifetime
     // still on its way out leaves.
     uint32_t ReleaseFlag = 1;
+    // The requester's priority before the hold raised it, given back once
+    // its IRQL is lowered again; HoldUnchanged when the hold left it alone.
+    int32_t SavedPriority = HoldUnchanged;
 };
 
 // Called at PASSIVE_LEVEL. 0: the caller runs at DISPATCH_LEVEL and every
@@ -27,11 +32,12 @@ struct ProcessorHoldContext {
 // thread of an earlier hold still running 2 seconds on), with the IRQL and
 // the priority as they were.
 uint32_t HoldProcessors();
-// Lets the holding threads go and lowers the caller to its saved IRQL. The
-// threads leave on their own; the next hold and the unload wait for them.
+// Lets the holding threads go, lowers the caller to its saved IRQL and then
+// gives it back its priority. The threads leave on their own; the next hold
+// and the unload wait for them.
 void ReleaseProcessors();
-// Waits (at most 5 seconds) until every holding thread has ended; 1 if all
-// have. The driver calls it before it unloads.
+// Waits, however long it takes, until every holding thread has ended, and
+// returns 1. The driver calls it before it unloads.
 int WaitForHoldingThreadsToEnd();
 // Start routine of each holding thread; context is the driver's ProcessorHold.
 void HoldingThread(void* context);

@@ -65,18 +65,26 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
         return result;
     }
 
-    // From here on no other code runs anywhere in the machine.
+    // From here on no other code runs anywhere in the machine. A write is
+    // trusted once it reads back: one that did not take would leave the
+    // frame buffer where the chip should answer. The phase is then undone,
+    // and the ROM window counts as not mapped.
+    *phase = {bus, device, function, romWindowSize, entry, set, registers, rom};
+    int took = 1;
     if (!entry->MemoryEnabled) {
-        uint32_t command = PciRead32(bus, device, function, PciCommand);
-        PciWrite32(bus, device, function, PciCommand, command | PciCommandMemory);
+        uint16_t command = PciReadCommand(bus, device, function);
+        took = PciWriteCommandConfirmed(bus, device, function, static_cast<uint16_t>(command | PciCommandMemory));
     }
     set->Prepare(registers);
-    if (Driver.RelocationAddress != 0)
-        PciWrite32(bus, device, function, PciBar0, Driver.RelocationAddress);
+    if (took && Driver.RelocationAddress != 0)
+        took = PciWriteConfirmed32(bus, device, function, PciBar0, Driver.RelocationAddress, ~0xFu);
     // The ROM now answers at the bus address BAR 0x10 left, which rom maps.
-    PciWrite32(bus, device, function, PciRomBar, entry->Bar0 | PciRomEnable);
-
-    *phase = {bus, device, function, romWindowSize, entry, set, registers, rom};
+    if (took)
+        took = PciWriteConfirmed32(bus, device, function, PciRomBar, entry->Bar0 | PciRomEnable, ~0x7FEu);
+    if (!took) {
+        EndRomAccess(phase);
+        return PELMIX_RESULT_MAP_ROM;
+    }
     return PELMIX_RESULT_OK;
 }
 
@@ -93,8 +101,8 @@ void EndRomAccess(const RomPhaseRecord* phase)
     // the other way round the restore never reaches a card that had it off.
     set->Restore(phase->RegisterWindow);
     if (!entry->MemoryEnabled) {
-        uint32_t command = PciRead32(bus, device, function, PciCommand);
-        PciWrite32(bus, device, function, PciCommand, command & ~PciCommandMemory);
+        uint16_t command = PciReadCommand(bus, device, function);
+        PciWriteCommand(bus, device, function, static_cast<uint16_t>(command & ~PciCommandMemory));
     }
     ReleaseProcessors();
 

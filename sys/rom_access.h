@@ -26,8 +26,9 @@ struct RomPhaseRecord {
 };
 
 // 0 with the phase open and described by the record, or 2, 3 (target not
-// found), 4 (register window not mapped), 5 (ROM window not mapped), 8, 10, 11
-// (processor hold), with nothing on the card changed and nothing mapped.
+// found), 4 (register window not mapped), 5 (ROM window not mapped, or a
+// configuration write of the phase did not read back), 8, 10, 11 (processor
+// hold), with nothing on the card changed and nothing mapped.
 uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
                         RomPhaseRecord* phase);
 // Undoes every change of BeginRomAccess in reverse, releases the processors

@@ -30,9 +30,9 @@ void PlatformPciRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
     EmuConfigRead(bus, slot, buffer, offset, length);
 }
 
-void PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
+uint32_t PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
 {
-    EmuConfigWrite(bus, slot, buffer, offset, length);
+    return EmuConfigWrite(bus, slot, buffer, offset, length);
 }
 
 int PlatformTranslateBusAddress(uint32_t, uint32_t busAddress, uint32_t* physical)

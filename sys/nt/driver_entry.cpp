@@ -14,7 +14,10 @@ namespace {
 // Only the system and administrators may open the device: its DACL is set
 // before the link gives it a name that user mode can reach. NT 4.0 knows no
 // kernel handles and refuses the attribute; DriverEntry runs in the system
-// process there, so its handle table is the system's anyway.
+// process there, so its handle table is the system's anyway. NT 4.0 exports
+// no ZwSetSecurityObject; the Nt form, exported since 3.10, does the same
+// here, as DriverEntry runs in a system thread whose previous mode is
+// KernelMode.
 NTSTATUS RestrictDeviceAccess(PDEVICE_OBJECT device)
 {
     HANDLE handle;
@@ -23,12 +26,27 @@ NTSTATUS RestrictDeviceAccess(PDEVICE_OBJECT device)
         status = ObOpenObjectByPointer(device, 0, 0, WRITE_DAC, 0, KernelMode, &handle);
     if (!NT_SUCCESS(status))
         return status;
-    status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, const_cast<uint8_t*>(DeviceDescriptor));
+    status = NtSetSecurityObject(handle, DACL_SECURITY_INFORMATION, const_cast<uint8_t*>(DeviceDescriptor));
     ZwClose(handle);
     return status;
 }
 
-NTSTATUS NTAPI PelmixOpenClose(PDEVICE_OBJECT, PIRP irp)
+// Only the device itself opens. A name below it ("\\.\PELMIX\x", or one
+// relative to an open file) escapes the device's descriptor where the kernel
+// does not honour FILE_DEVICE_SECURE_OPEN (before NT 4.0 SP5), so it is refused.
+NTSTATUS NTAPI PelmixCreate(PDEVICE_OBJECT, PIRP irp)
+{
+    PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+    NTSTATUS status = STATUS_SUCCESS;
+    if (file && (file->FileName.Length != 0 || file->RelatedFileObject))
+        status = STATUS_ACCESS_DENIED;
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = 0;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+NTSTATUS NTAPI PelmixClose(PDEVICE_OBJECT, PIRP irp)
 {
     irp->IoStatus.Status = STATUS_SUCCESS;
     irp->IoStatus.Information = 0;
@@ -36,10 +54,15 @@ NTSTATUS NTAPI PelmixOpenClose(PDEVICE_OBJECT, PIRP irp)
     return STATUS_SUCCESS;
 }
 
+// The request runs in a critical region: a suspension of the caller's thread
+// (a kernel APC) delivered while it waits for its holding threads, or holds
+// the request lock, would leave every other processor spinning until the
+// thread is resumed. The region holds the APC back until the request is done.
 NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
 {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     uint32_t information = 0;
+    KeEnterCriticalRegion();
     DriverHooksRequestStart(irp->AssociatedIrp.SystemBuffer, stack->Parameters.DeviceIoControl.InputBufferLength,
                             stack->Parameters.DeviceIoControl.OutputBufferLength);
     NTSTATUS status = static_cast<NTSTATUS>(
@@ -47,6 +70,7 @@ NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
                               stack->Parameters.DeviceIoControl.InputBufferLength,
                               stack->Parameters.DeviceIoControl.OutputBufferLength, &information));
     DriverHooksRequestDone();
+    KeLeaveCriticalRegion();
     irp->IoStatus.Status = status;
     irp->IoStatus.Information = information;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
@@ -55,8 +79,8 @@ NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
 
 VOID NTAPI PelmixUnload(PDRIVER_OBJECT driverObject)
 {
-    // Nothing of the image may run once this returns. A holding thread that
-    // is still not gone after the bounded wait can only be left to the kernel.
+    // Nothing of the image may run once this returns: it waits for every
+    // thread the driver started, without a time-out.
     PrepareDriverUnload();
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&linkName, PELMIX_LINK_NAME_W);
@@ -74,8 +98,8 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRI
         return status;
     ResetDriverState();
 
-    driverObject->MajorFunction[IRP_MJ_CREATE] = PelmixOpenClose;
-    driverObject->MajorFunction[IRP_MJ_CLOSE] = PelmixOpenClose;
+    driverObject->MajorFunction[IRP_MJ_CREATE] = PelmixCreate;
+    driverObject->MajorFunction[IRP_MJ_CLOSE] = PelmixClose;
     driverObject->MajorFunction[IRP_MJ_DEVICE_CONTROL] = PelmixDeviceControl;
     driverObject->DriverUnload = PelmixUnload;
 

@@ -14,9 +14,9 @@ void PlatformPciRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset,
     HalGetBusDataByOffset(PCIConfiguration, bus, slot, buffer, offset, length);
 }
 
-void PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
+uint32_t PlatformPciWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length)
 {
-    HalSetBusDataByOffset(PCIConfiguration, bus, slot, const_cast<void*>(buffer), offset, length);
+    return HalSetBusDataByOffset(PCIConfiguration, bus, slot, const_cast<void*>(buffer), offset, length);
 }
 
 int PlatformTranslateBusAddress(uint32_t bus, uint32_t busAddress, uint32_t* physical)

@@ -35,7 +35,7 @@ extern "C" NTSYSAPI NTSTATUS NTAPI ObOpenObjectByPointer(PVOID object, ULONG han
                                                          PACCESS_STATE passedAccessState, ACCESS_MASK desiredAccess,
                                                          POBJECT_TYPE objectType, KPROCESSOR_MODE accessMode,
                                                          PHANDLE handle);
-extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
+extern "C" NTSYSAPI NTSTATUS NTAPI NtSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
                                                        PSECURITY_DESCRIPTOR descriptor);
 
 #endif

@@ -118,12 +118,18 @@ int KernelCreateSystemThread(PlatformThreadStart start, void* context)
         __atomic_store_n(&slot->InUse, 0, __ATOMIC_RELEASE);
         return 0;
     }
-    // The handle is the thread's, just given by the kernel, so no type check
-    // is asked for; and referencing it cannot fail. If it did, the thread
-    // could not be waited for: report no thread, and the hold lets it go.
-    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, 0, KernelMode, reference, 0);
+    // Referenced as a thread, so the reference is one to wait on. It cannot
+    // fail for the handle just given; if it did, the thread could not be
+    // waited for: report no thread, and the hold lets it go.
+    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, KernelThreadType(), KernelMode, reference, 0);
     ZwClose(thread);
-    return NT_SUCCESS(status) ? 1 : 0;
+    if (!NT_SUCCESS(status))
+        return 0;
+    // A holding thread runs at real-time priority from the start, so other
+    // work on a busy machine cannot keep it from its processor until the
+    // hold times out.
+    KeSetPriorityThread(static_cast<PKTHREAD>(*reference), HighestThreadPriority);
+    return 1;
 }
 
 int KernelWaitForSystemThreads(int64_t relativeTimeout100ns)

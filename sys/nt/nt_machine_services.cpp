@@ -3,6 +3,11 @@
 // spin lock, from the kernel and the HAL of the machine the driver runs on.
 #include "nt_kernel_services.h"
 
+POBJECT_TYPE KernelThreadType()
+{
+    return *PsThreadType;
+}
+
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
     return KernelQueryProcessors(numberOfProcessors, activeProcessorsMask);

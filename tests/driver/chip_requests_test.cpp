@@ -71,6 +71,36 @@ TEST_F(ChipRequests, WholeChipWriteAndReadBackOnEveryPart)
     }
 }
 
+// With the processors held, a wait of milliseconds is a loop of stalls of at
+// most 50 us (the kernel's stall is for tens of microseconds), and each wait
+// still lasts as long as the chip needs.
+TEST_F(ChipRequests, EveryBusyWaitIsALoopOfShortStalls)
+{
+    for (const char* flash : {"2320", "D5BF"}) {
+        SCOPED_TRACE(flash);
+        StartOn(CardMachine(2, flash));
+        DirtyChip();
+        RomRequest write;
+        std::vector<uint8_t> pattern = Pattern(0x20000);
+        memcpy(write.Record()->Data, pattern.data(), pattern.size());
+        SendRom(IOCTL_PELMIX_WRITE_ROM, &write);
+        EXPECT_EQ(write.Record()->Header.Status, PELMIX_RESULT_OK);
+        uint64_t stalled = 0;
+        int64_t longest = 0;
+        uint32_t waits = 0;
+        for (const HostDelay& delay : Delays()) {
+            if (delay.Kind != HostDelayStall)
+                continue;
+            stalled += delay.Amount;
+            longest = delay.Longest > longest ? delay.Longest : longest;
+            waits += delay.Amount >= 1000 ? 1 : 0;
+        }
+        EXPECT_LE(longest, 50);
+        EXPECT_GT(waits, 3u) << "settle, identification and erase waits";
+        EXPECT_EQ(HostHeldTimeUs(), stalled);
+    }
+}
+
 TEST_F(ChipRequests, PreErasedWholeChipWriteDoesNotErase)
 {
     StartOn(CardMachine(2, "D5BF"));

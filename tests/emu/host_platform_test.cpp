@@ -95,9 +95,10 @@ TEST_F(HostPlatform, HoldCapturesEveryOtherProcessorWithARealThread)
     EXPECT_EQ(HostHoldingThreadsCreated(), 3u);
     EXPECT_EQ(HostHoldingThreadsSpinning(), 3u) << "every holding thread arrived";
     EXPECT_EQ(HostCurrentIrql(), PlatformDispatchLevel);
-    EXPECT_EQ(HostCurrentPriority(), 8) << "priority back after the wait";
+    EXPECT_EQ(HostCurrentPriority(), 32) << "priority kept while held";
     DelayMs(67);
     ReleaseProcessors();
+    EXPECT_EQ(HostCurrentPriority(), 8) << "priority back after the release";
     EXPECT_TRUE(HostWaitForHoldingThreads(10000));
     EXPECT_EQ(HostHoldingThreadsSpinning(), 0u);
     EXPECT_EQ(HostVirtualTimeUs() - start, 567000u) << "500-ms sleep, then 67 ms held";

@@ -119,4 +119,38 @@ TEST(PciConfig, SixtyFourFunctionsFitAndTheSixtyFifthIsRefused)
     EXPECT_EQ(LoadError(text + "pci 64:00.0 id=1234:5678\n"), "line 65: too many functions (at most 64)");
 }
 
+// The status register's latched errors clear only where a one is written;
+// its other bits never change.
+TEST(PciConfig, StatusErrorBitsClearWhereOnesAreWritten)
+{
+    LoadOrFail("pci 0:01.0 id=1234:5678 cmd=0006 status=F930\n");
+    ConfigWrite32(0, 1, 0, 0x04, 0x00000007);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04), 0xF9300007u) << "zeros in the status half change nothing";
+    ConfigWrite32(0, 1, 0, 0x04, 0x20000007);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04), 0xD9300007u) << "received master abort cleared alone";
+    ConfigWrite32(0, 1, 0, 0x04, 0xFFFF0007);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04), 0x00300007u) << "every latched error cleared, the rest kept";
+}
+
+// config-ignored: a register that will not switch memory decoding on, move
+// its BAR or enable its ROM decoder; size probes and other writes take.
+TEST(PciConfig, IgnoredConfigWritesKeepOnlyWhatWouldEnableOrMove)
+{
+    LoadOrFail("pci 0:01.0 id=1E5B:0A52 cmd=0004 bar0=0xD0000008/64M bar1=0xD4000000/16K rom=0xD5000000/128K\n"
+               "fault config-ignored 0:01.0 0x04\nfault config-ignored 0:01.0 0x10\n"
+               "fault config-ignored 0:01.0 0x30\n");
+    ConfigWrite32(0, 1, 0, 0x04, 0x00000006);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04) & 0xFFFF, 0x0004u);
+    ConfigWrite32(0, 1, 0, 0x04, 0x00000000);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04) & 0xFFFF, 0x0000u) << "switching off takes";
+    ConfigWrite32(0, 1, 0, 0x10, 0xFFFFFFFFu);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x10), 0xFC000008u) << "the size probe takes";
+    ConfigWrite32(0, 1, 0, 0x10, 0xD0000008u);
+    ConfigWrite32(0, 1, 0, 0x10, 0xE0000000u);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x10), 0xD0000008u) << "the move is dropped";
+    ConfigWrite32(0, 1, 0, 0x30, 0xD0000001u);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x30), 0xD5000000u);
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x30), 1u) << "a dropped write still counts";
+}
+
 }  // namespace

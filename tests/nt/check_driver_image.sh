@@ -11,7 +11,9 @@
 #   --not-text TEXT        a text the image must not carry (the other variant's mark)
 #   --no-import NAME       a routine it must not import (repeatable)
 #   --exports-of FILE      a DLL whose exports bound the imports (repeatable)
-#   --imports-file FILE    the routines it must import, exactly: one name a line
+#   --imports-file FILE    the routines it must import, exactly: one a line, the
+#                          name and the first NT version exporting it (3.10, 4.0...)
+#   --oldest-kernel V      no routine of the imports file may be newer than NT V
 #   --symbols FILE         where the entry symbol is found (default the driver;
 #                          a shipped driver keeps its symbols in a separate file)
 #   --shipped              a binary as shipped: subsystem version 4.0, a valid
@@ -20,7 +22,7 @@
 #                          does not save that state for a driver)
 set -u
 objdump= nm= driver= description= arch=i386 dlls="hal.dll ntoskrnl.exe" not_text=
-no_imports= export_files= imports_file= symbols= shipped=
+no_imports= export_files= imports_file= symbols= shipped= oldest_kernel=
 while [ $# -gt 0 ]; do
     case $1 in
         --objdump) objdump=$2 ;;
@@ -33,6 +35,7 @@ while [ $# -gt 0 ]; do
         --no-import) no_imports="$no_imports $2" ;;
         --exports-of) export_files="$export_files $2" ;;
         --imports-file) imports_file=$2 ;;
+        --oldest-kernel) oldest_kernel=$2 ;;
         --symbols) symbols=$2 ;;
         --shipped) shipped=1; shift; continue ;;
         *) echo "unknown option $1"; exit 2 ;;
@@ -79,7 +82,15 @@ if [ -n "$export_files" ]; then
 fi
 
 if [ -n "$imports_file" ]; then
-    want=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' "$imports_file" | grep -v '^$' | sort -u)
+    want=$(sed -e 's/#.*//' "$imports_file" | awk 'NF { print $1 }' | sort -u)
+    # Versions compare as major * 100 + minor: 3.10 310, 4.0 400, 5.1 501.
+    if [ -n "$oldest_kernel" ]; then
+        newer=$(sed -e 's/#.*//' "$imports_file" | awk -v oldest="$oldest_kernel" '
+            function number(v,  parts) { split(v, parts, "."); return parts[1] * 100 + parts[2] }
+            NF && (NF < 2 || $2 !~ /^[0-9]+\.[0-9]+$/) { print $1 " (no version)"; next }
+            NF && number($2) > number(oldest) { print $1 " (" $2 ")" }')
+        [ -z "$newer" ] || fail "imports routines newer than NT $oldest_kernel: $(echo $newer)"
+    fi
     got=$(echo "$imports" | grep -v '^$' | sort -u)
     for name in $want; do
         echo "$got" | grep -qx "$name" || fail "does not import $name, which $imports_file lists"

@@ -1,0 +1,185 @@
+// A small driver for the model kernel's rule tests. It serves the device as
+// Pelmix.sys does (\Device\PELMIX, linked as \DosDevices\PELMIX) and answers
+// every device-control request with a 4-byte status of 0; built once per
+// rule, it breaks the rule that PELMIX_TEST_BREAK names on the first request
+// or at its unload. Built with PELMIX_TEST_BREAK 0 it breaks none, using the
+// same kernel routines as the breaking builds do, correctly.
+#include "nt_ddk.h"
+
+enum {
+    BreakNone = 0,
+    BreakImport,      // imports a routine NT 4.0 does not export
+    BreakIrql,        // sleeps at DISPATCH_LEVEL
+    BreakSpinLock,    // acquires a spin lock twice
+    BreakIrp,         // completes the request twice
+    BreakStack,       // a dispatch routine of the wrong calling convention
+    BreakMapping,     // unmaps with another length
+    BreakStall,       // stalls 100 us
+    BreakReference,   // keeps a thread reference past the unload
+    BreakThread,      // unloads while its thread still runs
+    BreakHandle,      // closes a handle twice
+    BreakHang,        // spins at DISPATCH_LEVEL for a flag nothing sets
+    BreakHandleLeft,  // leaves its thread's handle open (in the caller's process on NT 4.0)
+};
+
+extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
+                                                       PSECURITY_DESCRIPTOR descriptor);
+
+namespace {
+
+const int Break = PELMIX_TEST_BREAK;
+volatile LONG NeverSet;
+volatile LONG StopWorker;
+KSPIN_LOCK Lock;
+PVOID WorkerObject;
+
+NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG information)
+{
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+NTSTATUS NTAPI OpenClose(PDEVICE_OBJECT, PIRP irp)
+{
+    return Complete(irp, STATUS_SUCCESS, 0);
+}
+
+VOID NTAPI Worker(PVOID)
+{
+    LARGE_INTEGER interval;
+    interval.QuadPart = -10000;  // 1 ms
+    do
+        KeDelayExecutionThread(KernelMode, FALSE, &interval);
+    while (Break == BreakThread && !StopWorker);
+    PsTerminateSystemThread(STATUS_SUCCESS);
+}
+
+// Starts the worker and takes a reference to it by the thread type.
+NTSTATUS StartWorker()
+{
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, 0, OBJ_KERNEL_HANDLE, 0, 0);
+    HANDLE thread;
+    NTSTATUS status = PsCreateSystemThread(&thread, 0, &attributes, 0, 0, Worker, 0);
+    // NT 4.0 knows no kernel handles: the handle lands in the caller's process.
+    if (status == STATUS_INVALID_PARAMETER)
+        status = PsCreateSystemThread(&thread, 0, 0, 0, 0, Worker, 0);
+    if (!NT_SUCCESS(status))
+        return status;
+    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, *PsThreadType, KernelMode, &WorkerObject, 0);
+    if (Break != BreakHandleLeft)
+        ZwClose(thread);
+    if (Break == BreakHandle)
+        ZwClose(thread);
+    return status;
+}
+
+void WaitForWorker()
+{
+    if (!WorkerObject)
+        return;
+    KeWaitForSingleObject(WorkerObject, Executive, KernelMode, FALSE, 0);
+    if (Break != BreakReference)
+        ObDereferenceObject(WorkerObject);
+    WorkerObject = 0;
+}
+
+void UseTheProcessorsRoutines()
+{
+    KIRQL old;
+    KeRaiseIrql(DISPATCH_LEVEL, &old);
+    KeAcquireSpinLockAtDpcLevel(&Lock);
+    if (Break == BreakSpinLock)
+        KeAcquireSpinLockAtDpcLevel(&Lock);
+    KeReleaseSpinLockFromDpcLevel(&Lock);
+    KeStallExecutionProcessor(Break == BreakStall ? 100 : 50);
+    if (Break == BreakIrql) {
+        LARGE_INTEGER interval;
+        interval.QuadPart = -10000;
+        KeDelayExecutionThread(KernelMode, FALSE, &interval);
+    }
+    while (Break == BreakHang && !NeverSet)
+        ;
+    KeLowerIrql(old);
+}
+
+void UseAMapping()
+{
+    PHYSICAL_ADDRESS address;
+    address.QuadPart = 0xE4000000;
+    PVOID mapping = MmMapIoSpace(address, 0x2000, MmNonCached);
+    if (!mapping)
+        return;
+    (void)READ_REGISTER_ULONG(static_cast<PULONG>(mapping));
+    MmUnmapIoSpace(mapping, Break == BreakMapping ? 0x1000 : 0x2000);
+}
+
+NTSTATUS Serve(PIRP irp)
+{
+    static int served;
+    if (!served++) {
+        if (Break == BreakImport)
+            ZwSetSecurityObject(0, 0, 0);
+        UseTheProcessorsRoutines();
+        UseAMapping();
+        if (NT_SUCCESS(StartWorker()) && Break != BreakThread)
+            WaitForWorker();
+    }
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    ULONG information = 0;
+    if (stack->Parameters.DeviceIoControl.OutputBufferLength >= 4) {
+        *static_cast<ULONG*>(irp->AssociatedIrp.SystemBuffer) = 0;
+        information = 4;
+    }
+    NTSTATUS status = Complete(irp, STATUS_SUCCESS, information);
+    if (Break == BreakIrp)
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT, PIRP irp)
+{
+    return Serve(irp);
+}
+
+// Declared without NTAPI: it returns without popping its arguments.
+NTSTATUS __cdecl DeviceControlOfTheWrongConvention(PDEVICE_OBJECT, PIRP irp)
+{
+    return Serve(irp);
+}
+
+VOID NTAPI Unload(PDRIVER_OBJECT driverObject)
+{
+    UNICODE_STRING linkName;
+    RtlInitUnicodeString(&linkName, L"\\DosDevices\\PELMIX");
+    IoDeleteSymbolicLink(&linkName);
+    IoDeleteDevice(driverObject->DeviceObject);
+}
+
+}  // namespace
+
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING)
+{
+    KeInitializeSpinLock(&Lock);
+    driverObject->MajorFunction[IRP_MJ_CREATE] = OpenClose;
+    driverObject->MajorFunction[IRP_MJ_CLOSE] = OpenClose;
+    void* control = Break == BreakStack ? reinterpret_cast<void*>(DeviceControlOfTheWrongConvention)
+                                        : reinterpret_cast<void*>(DeviceControl);
+    driverObject->MajorFunction[IRP_MJ_DEVICE_CONTROL] = reinterpret_cast<PDRIVER_DISPATCH>(control);
+    driverObject->DriverUnload = Unload;
+
+    UNICODE_STRING deviceName, linkName;
+    RtlInitUnicodeString(&deviceName, L"\\Device\\PELMIX");
+    RtlInitUnicodeString(&linkName, L"\\DosDevices\\PELMIX");
+    PDEVICE_OBJECT device;
+    NTSTATUS status = IoCreateDevice(driverObject, 0, &deviceName, FILE_DEVICE_UNKNOWN, 0, FALSE, &device);
+    if (!NT_SUCCESS(status))
+        return status;
+    device->Flags |= DO_BUFFERED_IO;
+    status = IoCreateSymbolicLink(&linkName, &deviceName);
+    if (!NT_SUCCESS(status))
+        IoDeleteDevice(device);
+    return status;
+}

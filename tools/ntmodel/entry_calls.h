@@ -1,0 +1,20 @@
+// Calls from the model into the driver image. Each call checks what the
+// stdcall convention leaves: the stack pointer where it was before the
+// arguments were pushed, and EBX, ESI and EDI unchanged.
+#ifndef NTMODEL_ENTRY_CALLS_H
+#define NTMODEL_ENTRY_CALLS_H
+
+#include <stdint.h>
+
+#include "model_kernel.h"
+
+// Calls the routine with count 32-bit arguments on the calling model thread
+// (kernel lock not held) and returns its EAX; a broken convention stops the
+// run with a STACK bugcheck naming the entry point.
+uint32_t CallDriver(const char* entryName, void* routine, const uint32_t* arguments, uint32_t count);
+// The entry point a thread runs under, for reports.
+const char* EntryNameOf(const ModelThread* thread);
+// Runs a driver thread's start routine; returns if the routine returns.
+void RunThreadStart(ModelThread* thread);
+
+#endif

@@ -1,0 +1,81 @@
+// The first version of NT whose ntoskrnl.exe or hal.dll (x86) exports each
+// routine; every later version up to XP still does. Sources, in the pages of
+// geoffchappellmirror/geoffchappellmirror.github.io: the kernel's
+// studies/windows/km/ntoskrnl/history/namesNNN.htm and the HAL's
+// studies/windows/km/hal/history/namesNNN.htm ("Exports Added for Version
+// N"), NNN the version of the entry's Since. NT 4.0's service packs added no
+// export that is listed here (names40sp3.htm, names40sp4.htm), so one table
+// serves SP1 to SP6.
+#include "export_tables.h"
+
+#include <string.h>
+#include <strings.h>
+
+#include "model_kernel.h"
+
+namespace {
+
+struct ExportEntry {
+    const char* Name;
+    int Hal;    // exported by hal.dll, not ntoskrnl.exe
+    int Since;  // 310, 350, 351, 400, 500, 501
+    const char* Page;
+};
+
+const ExportEntry Exports[] = {
+    {"HalGetBusDataByOffset", 1, 350, "hal/history/names350.htm"},
+    {"HalSetBusDataByOffset", 1, 350, "hal/history/names350.htm"},
+    {"HalTranslateBusAddress", 1, 310, "hal/history/names310.htm"},
+    {"KeGetCurrentIrql", 1, 310, "hal/history/names310.htm"},
+    {"KeStallExecutionProcessor", 1, 310, "hal/history/names310.htm"},
+    {"KfLowerIrql", 1, 350, "hal/history/names350.htm"},
+    {"KfRaiseIrql", 1, 350, "hal/history/names350.htm"},
+    {"IoCreateDevice", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"IoCreateSymbolicLink", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"IoDeleteDevice", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"IoDeleteSymbolicLink", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"IofCompleteRequest", 0, 350, "ntoskrnl/history/names350.htm"},
+    {"KeDelayExecutionThread", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeEnterCriticalRegion", 0, 350, "ntoskrnl/history/names350.htm"},
+    {"KeGetCurrentThread", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeInitializeEvent", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeLeaveCriticalRegion", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeSetEvent", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeSetPriorityThread", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeWaitForMultipleObjects", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeWaitForSingleObject", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KefAcquireSpinLockAtDpcLevel", 0, 350, "ntoskrnl/history/names350.htm"},
+    {"KefReleaseSpinLockFromDpcLevel", 0, 350, "ntoskrnl/history/names350.htm"},
+    {"MmMapIoSpace", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"MmUnmapIoSpace", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"NtSetSecurityObject", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"ObOpenObjectByPointer", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"ObReferenceObjectByHandle", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"ObfDereferenceObject", 0, 350, "ntoskrnl/history/names350.htm"},
+    {"PsCreateSystemThread", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"PsTerminateSystemThread", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"PsThreadType", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"READ_REGISTER_UCHAR", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"READ_REGISTER_ULONG", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"RtlInitUnicodeString", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"WRITE_REGISTER_UCHAR", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"WRITE_REGISTER_ULONG", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"ZwClose", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"ZwQuerySystemInformation", 0, 400, "ntoskrnl/history/names40.htm"},
+    {"ZwSetSecurityObject", 0, 500, "ntoskrnl/history/names50.htm"},
+};
+
+}  // namespace
+
+int VersionExports(int version, const char* dll, const char* name)
+{
+    int hal = strcasecmp(dll, "hal.dll") == 0;
+    if (!hal && strcasecmp(dll, "ntoskrnl.exe") != 0)
+        return 0;
+    // The table's versions are 3.10 = 310 ... 5.1 = 501; the model's 4.0 = 400.
+    for (const ExportEntry& entry : Exports) {
+        if (entry.Hal == hal && strcmp(entry.Name, name) == 0)
+            return entry.Since <= version;
+    }
+    return 0;
+}

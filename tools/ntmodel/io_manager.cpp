@@ -1,0 +1,466 @@
+#include "io_manager.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "entry_calls.h"
+#include "kernel_objects.h"
+#include "model_kernel.h"
+#include "model_routines.h"
+#include "stale_pool.h"
+
+namespace {
+
+const char16_t RegistryPathText[] = u"\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Pelmix";
+const char16_t DriverNameText[] = u"\\Driver\\Pelmix";
+const char UserDeviceName[] = "PELMIX";
+const uint16_t* const RegistryPath = reinterpret_cast<const uint16_t*>(RegistryPathText);
+const uint16_t* const DriverName = reinterpret_cast<const uint16_t*>(DriverNameText);
+
+NtDriverObject* Driver;
+NtUnicodeString RegistryPathString;
+NtFileObject* OpenFile;
+ModelDevice* OpenDevice;
+
+// The request in the driver right now.
+struct ActiveRequest {
+    NtIrp* Irp;
+    uint8_t Major;
+    uint32_t OutputLength;
+    uint32_t Completions;
+    uint32_t CompletedStatus;
+    NtDispatcherHeader Completed;
+};
+ActiveRequest Active;
+
+void* Allocate(uint32_t size)
+{
+    void* memory = calloc(1, size ? size : 1);
+    if (!memory)
+        Bugcheck("FAULT", "model", nullptr, "out of memory");
+    return memory;
+}
+
+// The model's handler for a major function the driver did not set.
+extern "C" MODEL_STDCALL uint32_t ModelInvalidDeviceRequest(NtDeviceObject*, NtIrp* irp)
+{
+    irp->Status = static_cast<int32_t>(NtStatusInvalidDeviceRequest);
+    irp->Information = 0;
+    std::lock_guard<std::mutex> lock(KernelLock);
+    Active.Completions++;
+    Active.CompletedStatus = NtStatusInvalidDeviceRequest;
+    return NtStatusInvalidDeviceRequest;
+}
+
+// Runs a driver entry on the caller's thread in the system process, as the
+// I/O manager's worker thread does for DriverEntry and DriverUnload.
+uint32_t CallInSystemProcess(const char* entryName, void* routine, const uint32_t* arguments, uint32_t count)
+{
+    ModelThread* thread = CurrentThread();
+    {
+        std::lock_guard<std::mutex> lock(KernelLock);
+        thread->Process = SystemProcess;
+        thread->PreviousModeUser = 0;
+    }
+    uint32_t result = CallDriver(entryName, routine, arguments, count);
+    std::lock_guard<std::mutex> lock(KernelLock);
+    thread->Process = CallerProcess;
+    thread->PreviousModeUser = 1;
+    if (thread->Irql != PassiveLevel)
+        Bugcheck("IRQL", entryName, routine, "returns at IRQL %u; it was entered at PASSIVE_LEVEL", thread->Irql);
+    if (thread->HeldSpinLockCount)
+        Bugcheck("SPINLOCK", entryName, routine, "returns holding a spin lock");
+    return result;
+}
+
+const char* MajorName(uint8_t major)
+{
+    switch (major) {
+    case NtIrpMjCreate: return "IRP_MJ_CREATE";
+    case NtIrpMjClose: return "IRP_MJ_CLOSE";
+    default: return "IRP_MJ_DEVICE_CONTROL";
+    }
+}
+
+// Sends the IRP to the driver's dispatch routine and checks what it leaves.
+uint32_t SendIrp(NtIrp* irp, uint8_t major, uint32_t outputLength)
+{
+    ModelThread* thread = CurrentThread();
+    void* routine = Driver->MajorFunction[major];
+    const char* name = MajorName(major);
+    {
+        std::lock_guard<std::mutex> lock(KernelLock);
+        Active = ActiveRequest {irp, major, outputLength, 0, 0, {}};
+        Active.Completed.Type = NtNotificationEventObject;
+        irp->Thread = &thread->Header;
+    }
+    uint32_t arguments[2] = {reinterpret_cast<uint32_t>(OpenDevice->Object), reinterpret_cast<uint32_t>(irp)};
+    uint32_t status = CallDriver(name, routine, arguments, 2);
+    std::unique_lock<std::mutex> lock(KernelLock);
+    if (thread->Irql != PassiveLevel)
+        Bugcheck("IRQL", name, routine, "returns at IRQL %u; it was entered at PASSIVE_LEVEL", thread->Irql);
+    if (thread->HeldSpinLockCount)
+        Bugcheck("SPINLOCK", name, routine, "returns holding a spin lock");
+    if (status == NtStatusPending) {
+        void* completed = &Active.Completed;
+        SchedulerWait(lock, &completed, 1, 0, 0, 0);
+        status = Active.CompletedStatus;
+    } else if (Active.Completions == 0) {
+        Bugcheck("IRP", name, routine, "returns 0x%08x without completing the IRP", status);
+    } else if (status != Active.CompletedStatus) {
+        Bugcheck("IRP", name, routine, "returns 0x%08x but completed the IRP with 0x%08x", status,
+                 Active.CompletedStatus);
+    }
+    for (const HandleEntry& entry : Handles) {
+        if (entry.InUse && !entry.Kernel && entry.Process == CallerProcess)
+            Bugcheck("HANDLE", name, entry.MadeAt, "a handle the driver made stays open in the caller's process");
+    }
+    Active.Irp = nullptr;
+    return status;
+}
+
+NtIrp* NewIrp(uint8_t major, NtIoStackLocation** stack)
+{
+    uint8_t* memory = static_cast<uint8_t*>(Allocate(sizeof(NtIrp) + sizeof(NtIoStackLocation)));
+    NtIrp* irp = reinterpret_cast<NtIrp*>(memory);
+    NtIoStackLocation* location = reinterpret_cast<NtIoStackLocation*>(memory + sizeof(NtIrp));
+    irp->Type = 6;
+    irp->Size = sizeof(NtIrp) + sizeof(NtIoStackLocation);
+    irp->StackCount = 1;
+    irp->CurrentLocation = 1;
+    irp->RequestorMode = 1;
+    irp->CurrentStackLocation = location;
+    irp->OriginalFileObject = OpenFile;
+    location->MajorFunction = major;
+    location->DeviceObject = OpenDevice ? OpenDevice->Object : nullptr;
+    location->FileObject = OpenFile;
+    *stack = location;
+    return irp;
+}
+
+// An access-allowed ACE for Everyone, Users or Authenticated Users.
+int DescriptorLetsAnyoneIn(const ModelDevice* device)
+{
+    if (device->DescriptorLength == 0)
+        return 1;
+    const uint8_t* d = device->Descriptor;
+    uint32_t daclOffset;
+    memcpy(&daclOffset, d + 16, 4);
+    const uint8_t* acl = d + daclOffset;
+    uint16_t aceCount;
+    memcpy(&aceCount, acl + 4, 2);
+    const uint8_t* ace = acl + 8;
+    for (uint16_t i = 0; i < aceCount; ++i) {
+        uint16_t aceSize;
+        memcpy(&aceSize, ace + 2, 2);
+        const uint8_t* sid = ace + 8;
+        uint32_t first;
+        memcpy(&first, sid + 8, 4);
+        int world = sid[7] == 1 && first == 0;
+        int authenticated = sid[7] == 5 && sid[1] == 1 && first == 11;
+        int users =
+            sid[7] == 5 && sid[1] == 2 && first == 32 && ace[0] == 0 && (memcpy(&first, sid + 12, 4), first == 545);
+        if (ace[0] == 0 && (world || authenticated || users))
+            return 1;
+        ace += aceSize;
+    }
+    return 0;
+}
+
+ModelDevice* DeviceNamed(const uint16_t* name)
+{
+    for (ModelDevice& device : Devices) {
+        if (device.InUse && WideEqual(name, WideLength(name), device.Name))
+            return &device;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+extern "C" {
+
+MODEL_STDCALL void ModelRtlInitUnicodeString(NtUnicodeString* target, const uint16_t* source)
+{
+    KernelCall call("RtlInitUnicodeString", MODEL_CALLER, DispatchLevel);
+    uint32_t length = source ? WideLength(source) * 2 : 0;
+    target->Length = static_cast<uint16_t>(length);
+    target->MaximumLength = static_cast<uint16_t>(source ? length + 2 : 0);
+    target->Buffer = const_cast<uint16_t*>(source);
+}
+
+MODEL_STDCALL uint32_t ModelIoCreateDevice(NtDriverObject* driver, uint32_t extensionSize, NtUnicodeString* name,
+                                           uint32_t type, uint32_t characteristics, uint8_t exclusive,
+                                           NtDeviceObject** device)
+{
+    KernelCall call("IoCreateDevice", MODEL_CALLER, PassiveLevel);
+    ModelDevice* slot = nullptr;
+    for (ModelDevice& candidate : Devices) {
+        if (candidate.InUse && name && WideEqual(name->Buffer, name->Length / 2, candidate.Name))
+            return NtStatusObjectNameCollision;
+        if (!candidate.InUse && !slot)
+            slot = &candidate;
+    }
+    if (!slot)
+        return NtStatusInsufficientResources;
+    uint8_t* memory = static_cast<uint8_t*>(Allocate(sizeof(NtDeviceObject) + extensionSize));
+    NtDeviceObject* object = reinterpret_cast<NtDeviceObject*>(memory);
+    object->Type = 3;
+    object->Size = static_cast<uint16_t>(sizeof(NtDeviceObject) + extensionSize);
+    object->DriverObject = driver;
+    object->NextDevice = driver->DeviceObject;
+    object->Flags = NtDoDeviceInitializing | (exclusive ? static_cast<uint32_t>(NtDoExclusive) : 0u);
+    object->Characteristics = characteristics;
+    object->DeviceExtension = extensionSize ? memory + sizeof(NtDeviceObject) : nullptr;
+    object->DeviceType = type;
+    object->StackSize = 1;
+    driver->DeviceObject = object;
+    memset(slot, 0, sizeof *slot);
+    slot->InUse = 1;
+    slot->Object = object;
+    if (name)
+        WideCopy(slot->Name, 64, name->Buffer, name->Length / 2);
+    *device = object;
+    return NtStatusSuccess;
+}
+
+MODEL_STDCALL void ModelIoDeleteDevice(NtDeviceObject* object)
+{
+    KernelCall call("IoDeleteDevice", MODEL_CALLER, PassiveLevel);
+    ModelDevice* device = DeviceOfObject(object);
+    if (!device)
+        call.Break("REFERENCE", "deletes %p, which is no device", static_cast<void*>(object));
+    NtDeviceObject** link = &object->DriverObject->DeviceObject;
+    while (*link && *link != object)
+        link = &(*link)->NextDevice;
+    if (*link)
+        *link = object->NextDevice;
+    device->InUse = 0;
+    free(object);
+}
+
+MODEL_STDCALL uint32_t ModelIoCreateSymbolicLink(NtUnicodeString* link, NtUnicodeString* target)
+{
+    KernelCall call("IoCreateSymbolicLink", MODEL_CALLER, PassiveLevel);
+    ModelLink* slot = nullptr;
+    for (ModelLink& candidate : Links) {
+        if (candidate.InUse && WideEqual(link->Buffer, link->Length / 2, candidate.Name))
+            return NtStatusObjectNameCollision;
+        if (!candidate.InUse && !slot)
+            slot = &candidate;
+    }
+    if (!slot)
+        return NtStatusInsufficientResources;
+    slot->InUse = 1;
+    WideCopy(slot->Name, 64, link->Buffer, link->Length / 2);
+    WideCopy(slot->Target, 64, target->Buffer, target->Length / 2);
+    return NtStatusSuccess;
+}
+
+MODEL_STDCALL uint32_t ModelIoDeleteSymbolicLink(NtUnicodeString* link)
+{
+    KernelCall call("IoDeleteSymbolicLink", MODEL_CALLER, PassiveLevel);
+    for (ModelLink& candidate : Links) {
+        if (candidate.InUse && WideEqual(link->Buffer, link->Length / 2, candidate.Name)) {
+            candidate.InUse = 0;
+            return NtStatusSuccess;
+        }
+    }
+    return NtStatusObjectNameNotFound;
+}
+
+MODEL_FASTCALL void ModelIofCompleteRequest(NtIrp* irp, int8_t)
+{
+    KernelCall call("IofCompleteRequest", MODEL_CALLER, DispatchLevel);
+    if (!Active.Irp || irp != Active.Irp)
+        call.Break("IRP", "completes %p, which is not a request in the driver", static_cast<void*>(irp));
+    if (++Active.Completions > 1)
+        call.Break("IRP", "completes the IRP a second time");
+    uint32_t status = static_cast<uint32_t>(irp->Status);
+    if (status == NtStatusPending)
+        call.Break("IRP", "completes the IRP with STATUS_PENDING");
+    if (Active.Major == NtIrpMjDeviceControl && irp->Information > Active.OutputLength)
+        call.Break("IRP", "Information %u is above the output length %u", irp->Information, Active.OutputLength);
+    Active.CompletedStatus = status;
+    Active.Completed.SignalState = 1;
+    SchedulerSignal(&Active.Completed);
+}
+
+}  // extern "C"
+
+int IoStartDriver(uint32_t* status)
+{
+    Driver = static_cast<NtDriverObject*>(Allocate(sizeof(NtDriverObject)));
+    Driver->Type = 4;
+    Driver->Size = sizeof(NtDriverObject);
+    Driver->DriverStart = Image.Base;
+    Driver->DriverSize = Image.Size;
+    Driver->DriverInit = Image.Entry;
+    Driver->DriverName.Buffer = const_cast<uint16_t*>(DriverName);
+    Driver->DriverName.Length = static_cast<uint16_t>(WideLength(DriverName) * 2);
+    Driver->DriverName.MaximumLength = Driver->DriverName.Length + 2;
+    for (void*& major : Driver->MajorFunction)
+        major = reinterpret_cast<void*>(ModelInvalidDeviceRequest);
+    RegistryPathString.Buffer = const_cast<uint16_t*>(RegistryPath);
+    RegistryPathString.Length = static_cast<uint16_t>(WideLength(RegistryPath) * 2);
+    RegistryPathString.MaximumLength = RegistryPathString.Length + 2;
+
+    uint32_t arguments[2] = {reinterpret_cast<uint32_t>(Driver), reinterpret_cast<uint32_t>(&RegistryPathString)};
+    *status = CallInSystemProcess("DriverEntry", Image.Entry, arguments, 2);
+    if (NtError(*status))
+        return 0;
+    std::lock_guard<std::mutex> lock(KernelLock);
+    for (NtDeviceObject* device = Driver->DeviceObject; device; device = device->NextDevice)
+        device->Flags &= ~NtDoDeviceInitializing;
+    return 1;
+}
+
+int IoOpenDevice(const char* below, uint32_t* status)
+{
+    ModelDevice* device = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(KernelLock);
+        for (const ModelLink& link : Links) {
+            // \DosDevices\NAME and \??\NAME are the names "\\.\NAME" reaches.
+            uint32_t length = WideLength(link.Name);
+            uint32_t last = length;
+            while (last > 0 && link.Name[last - 1] != '\\')
+                --last;
+            char leaf[64];
+            WideToAscii(link.Name + last, length - last, leaf, sizeof leaf);
+            if (link.InUse && strcasecmp(leaf, UserDeviceName) == 0)
+                device = DeviceNamed(link.Target);
+        }
+        if (!device) {
+            *status = NtStatusObjectNameNotFound;
+            return 0;
+        }
+        // The device's descriptor guards the open; below the device, only
+        // where FILE_DEVICE_SECURE_OPEN is honoured (not by this NT 4.0).
+        int checked =
+            below[0] == 0 || ((device->Object->Characteristics & NtFileDeviceSecureOpen) && Settings.Version >= Nt50);
+        if (checked && !Settings.CallerIsAdministrator && !DescriptorLetsAnyoneIn(device)) {
+            *status = NtStatusAccessDenied;
+            return 0;
+        }
+        if ((device->Object->Flags & NtDoExclusive) && device->OpenCount > 0) {
+            *status = NtStatusAccessDenied;
+            return 0;
+        }
+        OpenDevice = device;
+    }
+    NtFileObject* file = static_cast<NtFileObject*>(Allocate(sizeof(NtFileObject)));
+    file->Type = 5;
+    file->Size = sizeof(NtFileObject);
+    file->DeviceObject = device->Object;
+    uint32_t belowLength = static_cast<uint32_t>(strlen(below));
+    if (belowLength) {
+        file->FileName.Buffer = static_cast<uint16_t*>(Allocate((belowLength + 1) * 2));
+        for (uint32_t i = 0; i < belowLength; ++i)
+            file->FileName.Buffer[i] = static_cast<uint8_t>(below[i]);
+        file->FileName.Length = static_cast<uint16_t>(belowLength * 2);
+        file->FileName.MaximumLength = file->FileName.Length + 2;
+    }
+    OpenFile = file;
+    NtIoStackLocation* stack;
+    NtIrp* irp = NewIrp(NtIrpMjCreate, &stack);
+    // IO_SECURITY_CONTEXT with its ACCESS_STATE, asking for read and write.
+    uint8_t* security = static_cast<uint8_t*>(Allocate(16 + 116));
+    uint32_t accessState = reinterpret_cast<uint32_t>(security + 16);
+    uint32_t desired = 0x00120089 | 0x00120116;
+    memcpy(security + 4, &accessState, 4);
+    memcpy(security + 8, &desired, 4);
+    stack->Parameters[0] = reinterpret_cast<uint32_t>(security);
+    stack->Parameters[1] = 1u << 24;  // FILE_OPEN
+    *status = SendIrp(irp, NtIrpMjCreate, 0);
+    free(irp);
+    free(security);
+    if (NtError(*status)) {
+        OpenFile = nullptr;
+        OpenDevice = nullptr;
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(KernelLock);
+    device->OpenCount++;
+    return 1;
+}
+
+uint32_t IoDeviceControl(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength, uint32_t* information)
+{
+    // The system buffer of max(in, out) bytes: the input copied in, the rest
+    // stale pool memory.
+    uint32_t size = inLength > outLength ? inLength : outLength;
+    uint8_t* system = size ? static_cast<uint8_t*>(Allocate(size)) : nullptr;
+    if (system) {
+        memcpy(system, buffer, inLength);
+        EmuFillStalePool(system, inLength, size);
+    }
+    NtIoStackLocation* stack;
+    NtIrp* irp = NewIrp(NtIrpMjDeviceControl, &stack);
+    irp->SystemBuffer = system;
+    irp->UserBuffer = buffer;
+    stack->Parameters[0] = outLength;
+    stack->Parameters[1] = inLength;
+    stack->Parameters[2] = code;
+    uint32_t status = SendIrp(irp, NtIrpMjDeviceControl, outLength);
+    *information = 0;
+    if (!NtError(status)) {
+        *information = irp->Information;
+        memcpy(buffer, system, irp->Information < outLength ? irp->Information : outLength);
+    }
+    free(irp);
+    free(system);
+    return status;
+}
+
+void IoCloseDevice()
+{
+    if (!OpenFile)
+        return;
+    NtIoStackLocation* stack;
+    NtIrp* irp = NewIrp(NtIrpMjClose, &stack);
+    SendIrp(irp, NtIrpMjClose, 0);
+    free(irp);
+    std::lock_guard<std::mutex> lock(KernelLock);
+    OpenDevice->OpenCount--;
+    free(OpenFile->FileName.Buffer);
+    free(OpenFile);
+    OpenFile = nullptr;
+}
+
+void IoUnloadDriver()
+{
+    void* unload = Driver->DriverUnload;
+    if (!unload)
+        return;  // a driver without an unload routine stays loaded
+    uint32_t argument = reinterpret_cast<uint32_t>(Driver);
+    CallInSystemProcess("DriverUnload", unload, &argument, 1);
+    std::lock_guard<std::mutex> lock(KernelLock);
+    for (const ModelThread& thread : Threads) {
+        if (thread.DriverStarted && thread.State != ThreadEnded && thread.State != ThreadFree)
+            Bugcheck("THREAD", "DriverUnload", unload, "a thread the driver started can still run when it returns");
+    }
+    for (const ModelThread& thread : Threads) {
+        if (thread.References)
+            Bugcheck("REFERENCE", "DriverUnload", unload, "%u references to a thread object are not released",
+                     thread.References);
+    }
+    const void* madeAt;
+    uint32_t busAddress, size;
+    if (OpenMappings(&madeAt, &busAddress, &size))
+        Bugcheck("MAPPING", "DriverUnload", madeAt, "a mapping of %u bytes at bus address 0x%x is left", size,
+                 busAddress);
+    for (const HandleEntry& entry : Handles) {
+        if (entry.InUse)
+            Bugcheck("HANDLE", "DriverUnload", entry.MadeAt, "a handle the driver made is left open");
+    }
+    for (const ModelDevice& device : Devices) {
+        if (device.InUse)
+            Bugcheck("REFERENCE", "DriverUnload", unload, "a device object is left");
+    }
+    for (const ModelLink& link : Links) {
+        if (link.InUse)
+            Bugcheck("REFERENCE", "DriverUnload", unload, "a symbolic link is left");
+    }
+    Image.Unloaded = 1;
+}

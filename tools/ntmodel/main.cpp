@@ -1,0 +1,181 @@
+// The model NT kernel: loads a driver image, runs pelmixctl's request
+// commands through it on an emulated machine, and stops with a bugcheck
+// line when the driver breaks one of the kernel's rules.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "model_kernel.h"
+#include "model_routines.h"
+#include "pci_machine.h"
+#include "pe_loader.h"
+#include "request_runner.h"
+
+namespace {
+
+const char ModelUsage[] =
+    "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] [--open-below NAME]\n"
+    "                [--linger-ms MS] [--busy-priority P] [--suspend-caller]\n"
+    "                DRIVER.sys MACHINE COMMAND...\n"
+    "  COMMAND: pelmixctl's request commands (enum, identify T, read-rom T FILE, ..., raw)\n"
+    "  --caller: who opens the device (default admin); --open-below: open the name below the\n"
+    "  device, as \"\\\\.\\PELMIX\" followed by NAME (\"\\x\") does; --linger-ms: machine time a\n"
+    "  released holding thread takes to leave; --busy-priority: every processor but the first\n"
+    "  runs other work at priority P; --suspend-caller: the caller's thread is suspended in\n"
+    "  its first wait of a processor hold (held back by a critical region)\n"
+    "  exit 0: every command ran and the driver unloaded clean; 1: usage, unusable input, or the\n"
+    "  device cannot be opened;\n"
+    "  3: the load was refused or DriverEntry failed; 4: a kernel rule was broken (the BUGCHECK line)\n";
+
+CommandLine Line;
+
+[[noreturn]] void Usage(const char* text)
+{
+    if (text)
+        fprintf(stderr, "nt-model: %s\n", text);
+    fputs(ModelUsage, stderr);
+    exit(1);
+}
+
+[[noreturn]] void Finish(int code)
+{
+    fflush(stdout);
+    fflush(stderr);
+    _exit(code);
+}
+
+int LoadMachine(const char* path, char* error, uint32_t errorSize)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        snprintf(error, errorSize, "%s: cannot open the machine file", path);
+        return 0;
+    }
+    std::string text;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
+        text.append(chunk, got);
+    fclose(file);
+    std::string folder(path);
+    size_t slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash == 0 ? 1 : slash);
+    EmuSetImageFolder(folder.c_str());
+    char reason[256] = {};
+    if (text.find('\0') != std::string::npos || !EmuLoadMachine(text.c_str(), reason, sizeof reason) ||
+        !EmuLoadImages(reason, sizeof reason)) {
+        snprintf(error, errorSize, "%s: %s", path, reason[0] ? reason : "not a text file");
+        return 0;
+    }
+    return 1;
+}
+
+void PrintWarning(const char* line, void*)
+{
+    fprintf(stderr, "nt-model: machine file %s\n", line);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int json = 0;
+    int at = 1;
+    for (; at < argc && strncmp(argv[at], "--", 2) == 0; ++at) {
+        std::string option = argv[at];
+        const char* value = at + 1 < argc ? argv[at + 1] : nullptr;
+        if (option == "--json") {
+            json = 1;
+        } else if (option == "--help") {
+            fputs(ModelUsage, stdout);
+            return 0;
+        } else if (option == "--nt" && value) {
+            std::string version = value;
+            if (version == "4.0")
+                Settings.Version = Nt40;
+            else if (version == "5.0")
+                Settings.Version = Nt50;
+            else if (version == "5.1")
+                Settings.Version = Nt51;
+            else
+                Usage("--nt takes 4.0, 5.0 or 5.1");
+            ++at;
+        } else if (option == "--cpus" && value) {
+            char* end;
+            long count = strtol(value, &end, 10);
+            if (*end || count < 1 || count > 32)
+                Usage("--cpus takes 1 to 32");
+            Settings.CpuCount = static_cast<int>(count);
+            ++at;
+        } else if (option == "--caller" && value) {
+            std::string caller = value;
+            if (caller != "admin" && caller != "user")
+                Usage("--caller takes admin or user");
+            Settings.CallerIsAdministrator = caller == "admin";
+            ++at;
+        } else if (option == "--linger-ms" && value) {
+            char* end;
+            long milliseconds = strtol(value, &end, 10);
+            if (*end || milliseconds < 0 || milliseconds > 600000)
+                Usage("--linger-ms takes 0 to 600000");
+            Settings.LingerMs = static_cast<uint32_t>(milliseconds);
+            ++at;
+        } else if (option == "--busy-priority" && value) {
+            char* end;
+            long priority = strtol(value, &end, 10);
+            if (*end || priority < 1 || priority > 31)
+                Usage("--busy-priority takes 1 to 31");
+            Settings.BusyPriority = static_cast<int32_t>(priority);
+            ++at;
+        } else if (option == "--suspend-caller") {
+            Settings.SuspendCaller = 1;
+        } else if (option == "--open-below" && value) {
+            Settings.OpenBelow = value;
+            ++at;
+        } else {
+            Usage(("unknown option " + option).c_str());
+        }
+    }
+    if (argc - at < 3)
+        Usage("a driver, a machine file and at least one command are needed");
+    const char* driverPath = argv[at];
+    const char* machinePath = argv[at + 1];
+
+    std::vector<char*> arguments = {argv[0], const_cast<char*>("--machine"), const_cast<char*>(machinePath)};
+    if (json)
+        arguments.push_back(const_cast<char*>("--json"));
+    for (int i = at + 2; i < argc; ++i)
+        arguments.push_back(argv[i]);
+    char error[512] = {};
+    if (!ParseCommandLine(static_cast<int>(arguments.size()), arguments.data(), &Line, error, sizeof error))
+        Usage(error);
+    if (Line.User.Kind != UserNone || Line.Help || Line.Trace)
+        Usage("the model runs pelmixctl's request commands only");
+
+    EmuSetWarningSink(PrintWarning, nullptr);
+    if (!LoadMachine(machinePath, error, sizeof error)) {
+        fprintf(stderr, "nt-model: %s\n", error);
+        return 1;
+    }
+    int processors = Settings.CpuCount ? Settings.CpuCount : static_cast<int>(EmuProcessorCount());
+    uint32_t mask = Settings.CpuCount ? (Settings.CpuCount == 32 ? 0xFFFFFFFFu : (1u << Settings.CpuCount) - 1)
+                                      : EmuProcessorMask();
+    if (processors < 1)
+        processors = 1;
+    SchedulerStart(processors, mask ? mask : 1);
+    InstallFaultHandler();
+    HalMachineLoaded();
+    if (!LoadDriverImage(driverPath, error, sizeof error)) {
+        printf("LOAD REFUSED: %s\n", error);
+        Finish(3);
+    }
+    SchedulerStartWatcher();
+    int result = RunCommands(&Line);
+    // Every command ran (the lines carry each request's status) or the input was unusable.
+    Finish(result == 2 ? 1 : 0);
+}
