@@ -371,7 +371,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param)
 {
     char cls[16];
     GetClassNameA(window, cls, sizeof cls);
-    if (strcmp(cls, "#32770") != 0 || !GetDlgItem(window, 0xFFFF))
+    // Visible only once MessageBox has laid it out for its text: a box found
+    // earlier still has its template's sizes.
+    if (strcmp(cls, "#32770") != 0 || !GetDlgItem(window, 0xFFFF) || !IsWindowVisible(window))
         return TRUE;
     *(HWND*)param = window;
     return FALSE;
