@@ -9,6 +9,33 @@ HWND MainWindow;
 HWND ActivePage;
 int SkipExitConfirm;
 
+namespace {
+
+int StayOpen(HWND)
+{
+    return 0;
+}
+
+void NoAbout(HWND)
+{
+}
+
+// Until the shell hands in its own: the program never closes by a page.
+const PageHost NoPageHost = {StayOpen, NoAbout};
+const PageHost* Host = &NoPageHost;
+
+}  // namespace
+
+void UsePageHost(const PageHost* host)
+{
+    Host = host ? host : &NoPageHost;
+}
+
+const PageHost& PageHostInUse()
+{
+    return *Host;
+}
+
 void CloseWithoutAsking(HWND window)
 {
     SkipExitConfirm = 1;
@@ -57,13 +84,13 @@ void TrackActivePage(HWND page, WPARAM wParam)
 
 void PageCancel(HWND page)
 {
-    if (!ThePageHost.ConfirmExit(MainWindow))
+    if (!PageHostInUse().ConfirmExit(MainWindow))
         SetActiveWindow(page);
 }
 
 void PageClose(HWND page)
 {
-    if (ThePageHost.ConfirmExit(MainWindow))
+    if (PageHostInUse().ConfirmExit(MainWindow))
         DestroyWindow(page);
     else
         SetActiveWindow(page);

@@ -56,7 +56,7 @@ void StartWizard(HWND window)
 
 }  // namespace
 
-PageHost ThePageHost = {ConfirmExit, ShowAbout};
+const PageHost ProgramPageHost = {ConfirmExit, ShowAbout};
 
 int StartRun(HWND owner)
 {

@@ -62,6 +62,7 @@ void ReleaseShellResources()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     ProgramInstance = instance;
+    UseProgramHosts();
 
     // The named mutex marks a running instance for as long as this process
     // lives; its handle is never closed.

@@ -7,7 +7,8 @@
 #include "driver_loading.h"
 #include "page_frame.h"
 #include "program_globals.h"
-#include "write_sequence.h"
+#include "main_window.h"
+#include "wizard_host.h"
 
 static_assert(BoxOkCancel == MB_OKCANCEL && BoxYesNo == MB_YESNO && BoxIconError == MB_ICONERROR &&
                   BoxIconWarning == MB_ICONWARNING && BoxIconInformation == MB_ICONINFORMATION &&
@@ -41,6 +42,13 @@ void EndRunWithoutAsking()
     SkipExitConfirm = 1;
 }
 
+// The program's steps are its pages: a flash session tells it nothing more.
+const WizardHost ProgramHost = {DriverRequest, ShowBox, EndRunWithoutAsking, 0};
+
 }  // namespace
 
-WizardHost TheHost = {DriverRequest, ShowBox, EndRunWithoutAsking};
+void UseProgramHosts()
+{
+    UseWizardHost(&ProgramHost);
+    UsePageHost(&ProgramPageHost);
+}

@@ -322,9 +322,8 @@ void TestSubclassing()
 
     // F1 asks for the About box for the page; F3 asks the exit question of
     // the main window, and a control whose program is closing hears no more.
-    PageHost saved = ThePageHost;
-    ThePageHost.ShowAbout = RecordAbout;
-    ThePageHost.ConfirmExit = RecordExit;
+    const PageHost recording = {RecordExit, RecordAbout};
+    UsePageHost(&recording);
     ZeroMemory(&Keys, sizeof Keys);
     MainWindow = page;
     SeenByButton = 0;
@@ -341,7 +340,7 @@ void TestSubclassing()
           SeenByButton);
     SendMessageA(button, WM_KEYDOWN, 'A', 0);
     CHECK(Keys.abouts == 1 && Keys.exits == 2 && SeenByButton == 3, "another key: %d passed on", SeenByButton);
-    ThePageHost = saved;
+    UsePageHost(&ProgramPageHost);
     MainWindow = 0;
 
     // Closing the page gives every control its own procedure back.
@@ -847,6 +846,7 @@ int main()
 {
     setvbuf(stdout, 0, _IONBF, 0);
     ProgramInstance = GetModuleHandleA(0);
+    UseProgramHosts();
     TestStringTable();
     TestLookupOverStringTable();
     TestFormatAgainstWsprintfA();
