@@ -36,6 +36,11 @@ const WizardHost& WizardHostInUse()
     return *Host;
 }
 
+int ShowBox(void* owner, const char* text, const char* caption, uint32_t type)
+{
+    return Host->Box(owner, text, caption, type, 0);
+}
+
 int ShowTextBox(const WizardHost& host, void* owner, const TextRef& shown, uint32_t type, const FormatArg* arg,
                 const char* caption, int highlight)
 {

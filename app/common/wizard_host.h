@@ -51,6 +51,10 @@ struct WizardHost {
 void UseWizardHost(const WizardHost* host);
 const WizardHost& WizardHostInUse();
 
+/* Every layer's message box: text as given, through the host of the run;
+   caption 0 means the installer title. Returns the answer. */
+int ShowBox(void* owner, const char* text, const char* caption, uint32_t type);
+
 /* Looks up a text of texts.txt (setup.cfg, string table, built-in default),
    fills its "%d" or "%s" with arg, and shows it through host; caption 0
    means the installer title. Returns the answer. */

@@ -2,6 +2,7 @@
 
 #include "bios_merge.h"
 #include "command_line.h"
+#include "fixed_texts.h"
 #include "format_text.h"
 #include "text_lookup.h"
 #include "user_texts.h"
@@ -140,7 +141,7 @@ FlashOutcome RunWrite(const Run& run)
     const FlashPlan& plan = *run.Plan;
     const WizardHost& host = *run.Host;
     if (OptionFlags.NoWrite) {
-        host.Box(run.Owner, "Test mode: BIOS write has been skipped", "Debug Message", BoxOk | BoxIconInformation, 0);
+        host.Box(run.Owner, WriteSkippedText, DebugCaption, BoxOk | BoxIconInformation, 0);
         return FlashSkipped;
     }
 

@@ -4,6 +4,7 @@
 #include "program_globals.h"
 #include "text_lookup.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 
 HWND MainWindow;
 HWND ActivePage;
@@ -48,7 +49,7 @@ void WarnPageNotCreated()
     char text[TextBufferSize];
     LookupText(TextWarningTitle, caption);
     LookupText(TextNoWinOpen, text);
-    MessageBoxA(MainWindow, text, caption, MB_ICONWARNING);
+    ShowBox(MainWindow, text, caption, BoxIconWarning);
     CloseWithoutAsking(MainWindow);
 }
 

@@ -8,6 +8,7 @@
 #include "resource_ids.h"
 #include "text_lookup.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
@@ -67,7 +68,7 @@ int StartRun(HWND owner)
         char text[TextBufferSize];
         LookupText(TextNoEmbeddedBios, format);
         FormatText(text, sizeof text, format);
-        DriverMessageBox(owner, text, InstallerTitle, MB_ICONINFORMATION);
+        ShowBox(owner, text, InstallerTitle, BoxIconInformation);
     }
     return result;
 }
@@ -130,12 +131,12 @@ int ConfirmExit(HWND window)
         int answer;
         if (QuitIsSafe) {
             LookupText(TextExitInstaller, text);
-            answer = MessageBoxA(window, text, caption, MB_YESNO);
+            answer = ShowBox(window, text, caption, BoxYesNo);
         } else {
             char format[TextBufferSize];
             LookupText(TextExitInstallerIncomplete, format);
             FormatText(text, sizeof text, format, ProductName);
-            answer = MessageBoxA(window, text, caption, MB_YESNO | MB_DEFBUTTON2);
+            answer = ShowBox(window, text, caption, BoxYesNo | BoxDefaultSecond);
         }
         if (answer != IDYES)
             return 0;
@@ -151,5 +152,5 @@ void ShowAbout(HWND owner)
     char text[TextBufferSize];
     LookupText(TextAboutString, format);
     FormatText(text, sizeof text, format, ProductName, PROGRAM_VERSION_TEXT);
-    MessageBoxA(owner, text, InstallerTitle, MB_ICONINFORMATION);
+    ShowBox(owner, text, InstallerTitle, BoxIconInformation);
 }

@@ -27,7 +27,7 @@ int DriverRequest(uint32_t code, void* record, uint32_t length, uint32_t* return
     return ok ? 1 : 0;
 }
 
-int ShowBox(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
+int ShowWin32Box(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
 {
     HWND window = static_cast<HWND>(owner);
     if (!caption)
@@ -43,7 +43,7 @@ void EndRunWithoutAsking()
 }
 
 // The program's steps are its pages: a flash session tells it nothing more.
-const WizardHost ProgramHost = {DriverRequest, ShowBox, EndRunWithoutAsking, 0};
+const WizardHost ProgramHost = {DriverRequest, ShowWin32Box, EndRunWithoutAsking, 0};
 
 }  // namespace
 

@@ -25,6 +25,7 @@
 #include "text_lookup.h"
 #include "dorvane_version.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
@@ -650,6 +651,24 @@ int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT type)
     return IDOK;
 }
 
+int RecordHostBox(void* owner, const char* text, const char* caption, uint32_t type, int)
+{
+    return RecordBox(static_cast<HWND>(owner), text, caption ? caption : InstallerTitle, type);
+}
+
+int NoRequest(uint32_t, void*, uint32_t, uint32_t* returned)
+{
+    *returned = 0;
+    return 0;
+}
+
+void NoEndRun()
+{
+}
+
+// The driver's boxes are recorded, not shown.
+const WizardHost RecordingHost = {NoRequest, RecordHostBox, NoEndRun, 0};
+
 // A working folder holding a driver file, with the fake manager in place.
 char OldFolder[MAX_PATH];
 
@@ -661,14 +680,14 @@ void EnterDriverFolder()
     CloseHandle(file);
     SetCurrentDirectoryA("service-test");
     ServiceControl = &FakeServiceControl;
-    DriverMessageBox = RecordBox;
+    UseWizardHost(&RecordingHost);
     lstrcpyA(InstallerTitle, "Installer Title");
 }
 
 void LeaveDriverFolder()
 {
     ServiceControl = &Win32ServiceControl;
-    DriverMessageBox = MessageBoxA;
+    UseProgramHosts();
     SetCurrentDirectoryA(OldFolder);
     DeleteFileA("service-test\\Pelmix.sys");
     RemoveDirectoryA("service-test");
