@@ -46,10 +46,8 @@ void CloseWithoutAsking(HWND window)
 void WarnPageNotCreated()
 {
     char caption[TextBufferSize];
-    char text[TextBufferSize];
     LookupText(TextWarningTitle, caption);
-    LookupText(TextNoWinOpen, text);
-    ShowBox(MainWindow, text, caption, BoxIconWarning);
+    TellUser(MainWindow, TextNoWinOpen, BoxIconWarning, 0, caption);
     CloseWithoutAsking(MainWindow);
 }
 

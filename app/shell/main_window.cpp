@@ -126,14 +126,13 @@ int ConfirmExit(HWND window)
 {
     if (!SkipExitConfirm) {
         char caption[TextBufferSize];
-        char text[TextBufferSize];
         LookupText(TextExitInstallerTitle, caption);
         int answer;
         if (QuitIsSafe) {
-            LookupText(TextExitInstaller, text);
-            answer = ShowBox(window, text, caption, BoxYesNo);
+            answer = TellUser(window, TextExitInstaller, BoxYesNo, 0, caption);
         } else {
             char format[TextBufferSize];
+            char text[TextBufferSize];
             LookupText(TextExitInstallerIncomplete, format);
             FormatText(text, sizeof text, format, ProductName);
             answer = ShowBox(window, text, caption, BoxYesNo | BoxDefaultSecond);
