@@ -88,8 +88,13 @@ MergeResult MergeBiosTableChecked(const uint8_t* current, uint8_t* newImage, uin
 
     const uint8_t* from = reinterpret_cast<const uint8_t*>(&r);
     uint8_t* to = newImage + loc.TableOffset;
-    CopyBytes(to + 2, from + 2, 10);
-    CopyBytes(to + 14, from + 14, BiosTableSize - 14);
+    /* The board's table goes over the new one but for its size word and the
+       new image's version numbers. */
+    const uint32_t boardStart = offsetof(BiosTable, Bit14Code);
+    const uint32_t versionStart = offsetof(BiosTable, VersionMajor);
+    const uint32_t versionEnd = offsetof(BiosTable, ClockMHz);
+    CopyBytes(to + boardStart, from + boardStart, versionStart - boardStart);
+    CopyBytes(to + versionEnd, from + versionEnd, BiosTableSize - versionEnd);
     RepairImageChecksum(newImage, length);
     return MergeDone;
 }

@@ -5,16 +5,17 @@
 #include <string.h>
 
 #include "driver_service.h"
+#include "fixed_texts.h"
 #include "format_text.h"
 #include "program_globals.h"
 #include "text_lookup.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 
 char WorkDir[WorkDirSize];
 char WorkDirShort[WorkDirSize];
 HANDLE DriverHandle = INVALID_HANDLE_VALUE;
 int DriverOpen;
-decltype(&::MessageBoxA) DriverMessageBox = ::MessageBoxA;
 
 namespace {
 
@@ -39,7 +40,7 @@ void ShowDriverText(HWND owner, const TextRef& shown, UINT icon, FormatArg first
     char text[TextBufferSize];
     LookupText(shown, format);
     FormatText(text, sizeof text, format, first, second);
-    DriverMessageBox(owner, text, InstallerTitle, icon);
+    ShowBox(owner, text, InstallerTitle, icon);
 }
 
 void ShowNoDriver(HWND owner, const char* file)
@@ -137,8 +138,7 @@ int OpenDriver(HWND owner)
     case VER_PLATFORM_WIN32_WINDOWS: return OpenVxd(owner);
     case VER_PLATFORM_WIN32_NT: return OpenNtDriver(owner);
     }
-    DriverMessageBox(owner, "Your computer's Operating System is not supported\nExiting...", "BIOS Programmer",
-                     MB_ICONWARNING);
+    ShowBox(owner, SystemNotSupported, ProgrammerCaption, BoxIconWarning);
     return 0;
 }
 

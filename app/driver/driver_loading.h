@@ -13,9 +13,6 @@ extern char WorkDirShort[WorkDirSize];  // its short form (Windows 9x device pat
 extern HANDLE DriverHandle;             // INVALID_HANDLE_VALUE until opened
 extern int DriverOpen;
 
-// Shows the driver's messages: MessageBoxA, or a test's stand-in.
-extern decltype(&::MessageBoxA) DriverMessageBox;
-
 // 1 when the driver is open; 0 after the user has been told why not.
 int StartDriver(HWND owner);
 int OpenDriver(HWND owner);

@@ -4,10 +4,38 @@
 #include "program_globals.h"
 #include "text_lookup.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 
 HWND MainWindow;
 HWND ActivePage;
 int SkipExitConfirm;
+
+namespace {
+
+int StayOpen(HWND)
+{
+    return 0;
+}
+
+void NoAbout(HWND)
+{
+}
+
+// Until the shell hands in its own: the program never closes by a page.
+const PageHost NoPageHost = {StayOpen, NoAbout};
+const PageHost* Host = &NoPageHost;
+
+}  // namespace
+
+void UsePageHost(const PageHost* host)
+{
+    Host = host ? host : &NoPageHost;
+}
+
+const PageHost& PageHostInUse()
+{
+    return *Host;
+}
 
 void CloseWithoutAsking(HWND window)
 {
@@ -18,10 +46,8 @@ void CloseWithoutAsking(HWND window)
 void WarnPageNotCreated()
 {
     char caption[TextBufferSize];
-    char text[TextBufferSize];
     LookupText(TextWarningTitle, caption);
-    LookupText(TextNoWinOpen, text);
-    MessageBoxA(MainWindow, text, caption, MB_ICONWARNING);
+    TellUser(MainWindow, TextNoWinOpen, BoxIconWarning, 0, caption);
     CloseWithoutAsking(MainWindow);
 }
 
@@ -57,13 +83,13 @@ void TrackActivePage(HWND page, WPARAM wParam)
 
 void PageCancel(HWND page)
 {
-    if (!ThePageHost.ConfirmExit(MainWindow))
+    if (!PageHostInUse().ConfirmExit(MainWindow))
         SetActiveWindow(page);
 }
 
 void PageClose(HWND page)
 {
-    if (ThePageHost.ConfirmExit(MainWindow))
+    if (PageHostInUse().ConfirmExit(MainWindow))
         DestroyWindow(page);
     else
         SetActiveWindow(page);

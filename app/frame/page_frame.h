@@ -26,8 +26,10 @@ struct PageHost {
     void (*ShowAbout)(HWND owner);
 };
 
-// Defined by the shell (or a test).
-extern PageHost ThePageHost;
+// The shell (or a test) hands its table in before any page is made; host
+// must outlive the pages.
+void UsePageHost(const PageHost* host);
+const PageHost& PageHostInUse();
 
 // Creates a page owned by MainWindow; on failure warns, closes the program
 // without asking, and returns 0.

@@ -45,12 +45,16 @@ BackupNextResult BackupPageNext(void* owner, const char* typed)
     char caption[TextBufferSize];
     LookupText(TextReadBiosTitle, caption);
     if (TellUser(owner, TextReadBios, BoxOkCancel, 0, caption) != AnswerOk) {
-        TheHost.EndRun();
+        WizardHostInUse().EndRun();
         return BackupEndRun;
     }
 
+    FlashPlan plan = {};
+    plan.BackupPath = TheWizard.BackupPath;
+    plan.SaveBackup = TheWizard.BackupEnabled;
+    plan.TestCardChecksum = TheWizard.ValidateCurrentImage;
     BackupFailure failure = BackupNoFailure;
-    int read = BackupStep(TheWizard.BackupPath, TheWizard.ValidateCurrentImage, TheWizard.BackupEnabled, &failure);
+    int read = BackupStep(&TheSession, plan, WizardHostInUse(), &failure);
     if (failure == BackupFileFailed) {
         // The probe passed but the file did not (a full disk, a vanished
         // folder): going on would leave the old image nowhere.
@@ -61,7 +65,7 @@ BackupNextResult BackupPageNext(void* owner, const char* typed)
         TheWizard.ReadChecksumFailed = 1;
         LookupText(TextReadChecksumErrTitle, caption);
         if (TellUser(owner, TextReadChecksumErr, BoxYesNo | BoxDefaultSecond, 0, caption, 1) != AnswerYes) {
-            TheHost.EndRun();
+            WizardHostInUse().EndRun();
             return BackupEndRun;
         }
     }

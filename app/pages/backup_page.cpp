@@ -13,7 +13,7 @@
 #include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
-#include "write_sequence.h"
+#include "wizard_host.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include "text_lookup.h"
 #include "user_texts.h"
 #include "wizard_state.h"
-#include "write_sequence.h"
+#include "wizard_host.h"
 
 namespace {
 
-PELMIX_ROM_TRANSFER InfoRead;  // More info's read, apart from the backup's CurrentImage
+PELMIX_ROM_TRANSFER InfoRead;  // More info's read, apart from the session's card image
 
 void TellNoDevices(void* owner)
 {
@@ -23,7 +23,7 @@ DetectResult DetectDevices(void* owner)
 {
     PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     uint32_t returned = 0;
-    if (!TheHost.Request(IoctlPelmixEnumDevices, &list, sizeof list, &returned)) {
+    if (!WizardHostInUse().Request(IoctlPelmixEnumDevices, &list, sizeof list, &returned)) {
         TellNoDevices(owner);
         return DetectEndRun;
     }
@@ -58,7 +58,8 @@ void ReadCardVersion(int32_t index, char* text)
     InfoRead.Header.Function = entry.Function;
     FillBytes(InfoRead.Data, 0, sizeof InfoRead.Data);
     uint32_t returned = 0;
-    if (!TheHost.Request(IOCTL_PELMIX_READ_ROM, &InfoRead, sizeof InfoRead, &returned) || InfoRead.Header.Status != 0)
+    if (!WizardHostInUse().Request(IOCTL_PELMIX_READ_ROM, &InfoRead, sizeof InfoRead, &returned) ||
+        InfoRead.Header.Status != 0)
         return;
     BiosTable table;
     if (!ReadBiosTable(InfoRead.Data, &table))

@@ -5,6 +5,7 @@
 #include "card_types.h"
 #include "command_line.h"
 #include "device_detection.h"
+#include "fixed_texts.h"
 #include "page_frame.h"
 #include "page_keys.h"
 #include "program_globals.h"
@@ -13,7 +14,7 @@
 #include "user_texts.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
-#include "write_sequence.h"
+#include "wizard_host.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ void Next(HWND page)
 {
     TheWizard.SelectedDevice = Selection(page);
     if (TheWizard.SelectedDevice == -1) {
-        MessageBoxA(page, "No valid device selected - please select an item", "BIOS Programmer", MB_ICONWARNING);
+        ShowBox(page, NoDeviceSelected, ProgrammerCaption, BoxIconWarning);
         return;
     }
     LeavePage(page, WMU_BACKUP);

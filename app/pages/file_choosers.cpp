@@ -6,6 +6,7 @@
 #include "program_globals.h"
 #include "text_lookup.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 
 void BrowseForFolder(HWND owner, const char* title, const char* refusal, char* folder)
 {
@@ -30,7 +31,7 @@ void BrowseForFolder(HWND owner, const char* title, const char* refusal, char* f
             allocator->Free(items);
         if (folder[0])
             break;
-        MessageBoxA(owner, refusal, InstallerTitle, MB_OK);
+        ShowBox(owner, refusal, InstallerTitle, BoxOk);
     }
     if (allocator)
         allocator->Release();

@@ -122,7 +122,7 @@ int LoadNewImage(void* owner, const char* name, int test, char* version, int* bl
     return 1;
 }
 
-ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name)
+ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name, int readBackChecksum)
 {
     int ignore = kind == StandardImagePage ? TheWizard.IgnoreChecksum : TheWizard.IgnoreChecksumAfterReadError;
     char version[ImageVersionSize];
@@ -138,5 +138,10 @@ ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, con
     FormatArg versionArg(version);
     if (TellUser(owner, TextWriteBios, BoxOkCancel | BoxDefaultSecond, &versionArg, caption, 1) != AnswerOk)
         return ImageStay;
-    return WriteSequence(owner) ? ImageWritten : ImageNotWritten;
+    FlashPlan plan = {};
+    plan.Image = TheWizard.NewImage;
+    plan.Merge = TheWizard.MergeTable;
+    plan.ReadBackChecksum = readBackChecksum;
+    FlashOutcome outcome = WriteSequence(&TheSession, plan, WizardHostInUse(), owner);
+    return outcome == FlashWritten || outcome == FlashSkipped ? ImageWritten : ImageNotWritten;
 }

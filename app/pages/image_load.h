@@ -20,7 +20,9 @@ enum ImageNextResult {
     ImageNotWritten, /* the write sequence failed; it has told why */
 };
 
-/* specific: the file choice is ticked, and name is the typed file name. */
-ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name);
+/* specific: the file choice is ticked, and name is the typed file name.
+   readBackChecksum: the write's read-back must pass the checksum test too
+   (the wizard's rule; FlashPlan). The outcome is left in TheSession. */
+ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name, int readBackChecksum);
 
 #endif

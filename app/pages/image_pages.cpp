@@ -99,7 +99,7 @@ void Next(HWND page, ImagePageKind kind)
     char name[MAX_PATH] = "";
     if (specific)
         GetDlgItemTextA(page, IDC_IMAGE_PATH, name, sizeof name);
-    ImageNextResult result = ImagePageNext(page, kind, specific, name);
+    ImageNextResult result = ImagePageNext(page, kind, specific, name, 1);
     if (result == ImageStayInFile) {
         SetFocus(GetDlgItem(page, IDC_IMAGE_PATH));
         return;

@@ -8,6 +8,7 @@
 #include "resource_ids.h"
 #include "text_lookup.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
@@ -56,7 +57,7 @@ void StartWizard(HWND window)
 
 }  // namespace
 
-PageHost ThePageHost = {ConfirmExit, ShowAbout};
+const PageHost ProgramPageHost = {ConfirmExit, ShowAbout};
 
 int StartRun(HWND owner)
 {
@@ -67,7 +68,7 @@ int StartRun(HWND owner)
         char text[TextBufferSize];
         LookupText(TextNoEmbeddedBios, format);
         FormatText(text, sizeof text, format);
-        DriverMessageBox(owner, text, InstallerTitle, MB_ICONINFORMATION);
+        ShowBox(owner, text, InstallerTitle, BoxIconInformation);
     }
     return result;
 }
@@ -125,17 +126,16 @@ int ConfirmExit(HWND window)
 {
     if (!SkipExitConfirm) {
         char caption[TextBufferSize];
-        char text[TextBufferSize];
         LookupText(TextExitInstallerTitle, caption);
         int answer;
         if (QuitIsSafe) {
-            LookupText(TextExitInstaller, text);
-            answer = MessageBoxA(window, text, caption, MB_YESNO);
+            answer = TellUser(window, TextExitInstaller, BoxYesNo, 0, caption);
         } else {
             char format[TextBufferSize];
+            char text[TextBufferSize];
             LookupText(TextExitInstallerIncomplete, format);
             FormatText(text, sizeof text, format, ProductName);
-            answer = MessageBoxA(window, text, caption, MB_YESNO | MB_DEFBUTTON2);
+            answer = ShowBox(window, text, caption, BoxYesNo | BoxDefaultSecond);
         }
         if (answer != IDYES)
             return 0;
@@ -151,5 +151,5 @@ void ShowAbout(HWND owner)
     char text[TextBufferSize];
     LookupText(TextAboutString, format);
     FormatText(text, sizeof text, format, ProductName, PROGRAM_VERSION_TEXT);
-    MessageBoxA(owner, text, InstallerTitle, MB_ICONINFORMATION);
+    ShowBox(owner, text, InstallerTitle, BoxIconInformation);
 }

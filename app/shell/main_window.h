@@ -28,4 +28,11 @@ int StartRun(HWND owner);
 int ConfirmExit(HWND window);
 void ShowAbout(HWND owner);
 
+// The main window's PageHost.
+extern const PageHost ProgramPageHost;
+
+// Hands the program's WizardHost and PageHost in; before any page or driver
+// request.
+void UseProgramHosts();
+
 #endif

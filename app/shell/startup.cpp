@@ -10,6 +10,7 @@
 #include "resource_ids.h"
 #include "text_lookup.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 #include "wizard_state.h"
 
 namespace {
@@ -62,6 +63,7 @@ void ReleaseShellResources()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     ProgramInstance = instance;
+    UseProgramHosts();
 
     // The named mutex marks a running instance for as long as this process
     // lives; its handle is never closed.
@@ -82,7 +84,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         LookupText(TextInformationTitle, caption);
         LookupText(TextSetupRunning, format);
         FormatText(text, sizeof text, format, ProductName);
-        MessageBoxA(0, text, caption, MB_ICONINFORMATION);
+        ShowBox(0, text, caption, BoxIconInformation);
         return 1;
     }
 

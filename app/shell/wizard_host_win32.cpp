@@ -7,7 +7,8 @@
 #include "driver_loading.h"
 #include "page_frame.h"
 #include "program_globals.h"
-#include "write_sequence.h"
+#include "main_window.h"
+#include "wizard_host.h"
 
 static_assert(BoxOkCancel == MB_OKCANCEL && BoxYesNo == MB_YESNO && BoxIconError == MB_ICONERROR &&
                   BoxIconWarning == MB_ICONWARNING && BoxIconInformation == MB_ICONINFORMATION &&
@@ -26,7 +27,7 @@ int DriverRequest(uint32_t code, void* record, uint32_t length, uint32_t* return
     return ok ? 1 : 0;
 }
 
-int ShowBox(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
+int ShowWin32Box(void* owner, const char* text, const char* caption, uint32_t type, int highlight)
 {
     HWND window = static_cast<HWND>(owner);
     if (!caption)
@@ -41,6 +42,13 @@ void EndRunWithoutAsking()
     SkipExitConfirm = 1;
 }
 
+// The program's steps are its pages: a flash session tells it nothing more.
+const WizardHost ProgramHost = {DriverRequest, ShowWin32Box, EndRunWithoutAsking, 0};
+
 }  // namespace
 
-WizardHost TheHost = {DriverRequest, ShowBox, EndRunWithoutAsking};
+void UseProgramHosts()
+{
+    UseWizardHost(&ProgramHost);
+    UsePageHost(&ProgramPageHost);
+}

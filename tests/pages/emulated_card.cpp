@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "driver_state.h"
+#include "fake_host.h"
 #include "host_platform.h"
 #include "pci_machine.h"
 #include "request_dispatch.h"
@@ -49,8 +50,8 @@ void StartEmulatedCard(const char* flash, const uint8_t* image, uint32_t size, c
     ASSERT_EQ(EmuChipPoke(CardBus, CardDevice, CardFunction, 0, image, size), 1);
 
     if (!FakeRequest)
-        FakeRequest = TheHost.Request;
-    TheHost.Request = DriverRequest;
+        FakeRequest = FakeHost.Request;
+    FakeHost.Request = DriverRequest;
     Fault = 0;
     Sent.clear();
     uint32_t returned = 0;
@@ -66,7 +67,7 @@ void StartEmulatedCard(const char* flash, const uint8_t* image, uint32_t size, c
 void StopEmulatedCard()
 {
     if (FakeRequest)
-        TheHost.Request = FakeRequest;
+        FakeHost.Request = FakeRequest;
     Fault = 0;
     HostResetPlatform();  // joins the holding threads of the last hold
 }

@@ -87,9 +87,14 @@ void FakeEndRun()
     ++Card.EndRunCalls;
 }
 
+void RecordStep(FlashStep step)
+{
+    Card.Steps.push_back(step);
+}
+
 }  // namespace
 
-WizardHost TheHost = {FakeRequest, FakeBox, FakeEndRun};
+WizardHost FakeHost = {FakeRequest, FakeBox, FakeEndRun, RecordStep};
 
 void ResetFakes(uint32_t chipSize)
 {
@@ -97,6 +102,7 @@ void ResetFakes(uint32_t chipSize)
     memset(Card.Chip, 0xFF, sizeof Card.Chip);
     Card.ChipSize = chipSize;
     InitWizardState(&TheWizard);
+    UseWizardHost(&FakeHost);
     memset(&OptionFlags, 0, sizeof OptionFlags);
 }
 

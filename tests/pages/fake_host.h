@@ -11,6 +11,7 @@
 
 #include "pelmix_ioctl.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 
 // Expectations made from the program's texts (texts.txt): a text's first
 // line, and a text with its first %s or %d filled with value.
@@ -46,9 +47,14 @@ struct FakeCard {
     std::vector<ShownBox> Boxes;
     std::vector<int> Answers;  // answers to the next boxes; OK/Yes when empty
     int EndRunCalls = 0;
+    std::vector<FlashStep> Steps;  // told by flash sessions, in order
 };
 
 extern FakeCard Card;
+
+// The fake's host table, handed in by ResetFakes; a test may swap an
+// operation and put it back.
+extern WizardHost FakeHost;
 
 // A fresh card, fresh wizard state and option flags; the host set to the fake.
 void ResetFakes(uint32_t chipSize = PELMIX_ROM_DATA_SIZE);

@@ -74,12 +74,12 @@ struct OldImageTest : ::testing::Test {
         ASSERT_TRUE(f);
         fwrite(image, 1, sizeof image, f);
         fclose(f);
-        FakeBox = TheHost.Box;
+        FakeBox = FakeHost.Box;
         Start(0);
     }
     void TearDown() override
     {
-        TheHost.Box = FakeBox;
+        FakeHost.Box = FakeBox;
         StopEmulatedCard();
         remove(BackupPath.c_str());
         remove(NewFile.c_str());
@@ -112,7 +112,7 @@ struct OldImageTest : ::testing::Test {
     {
         BackupNextResult next = BackupPageNext(0, path.c_str());
         if (next == BackupToImagePage || next == BackupToReadErrorPage)
-            ImagePageNext(0, next == BackupToImagePage ? StandardImagePage : ReadErrorImagePage, 1, NewFile.c_str());
+            ImagePageNext(0, next == BackupToImagePage ? StandardImagePage : ReadErrorImagePage, 1, NewFile.c_str(), 1);
         return next;
     }
     bool ChipHoldsOldImage() { return ChipBytes() == std::vector<uint8_t>(OldImage, OldImage + 131072); }
@@ -149,9 +149,9 @@ TEST_F(OldImageTest, BackupThatCannotBeWrittenStaysOnThePageBeforeAnyWrite)
     Start(0);
     VanishingFolder = Dir + "vanishing";
     mkdir(VanishingFolder.c_str(), 0755);
-    TheHost.Box = BoxRemovingFolder;
+    FakeHost.Box = BoxRemovingFolder;
     next = BackupAndGoOn(VanishingFolder + "/backup.bin");
-    TheHost.Box = FakeBox;
+    FakeHost.Box = FakeBox;
     EXPECT_EQ(next, BackupStay);
     EXPECT_EQ(Texts(), (std::vector<std::string> {ReadQuestion, BadPath}));
     EXPECT_EQ(ChipWrites(), 0);
@@ -177,7 +177,7 @@ TEST_F(OldImageTest, ChipWithBadChecksumIsSavedBeforeTheUserGoesOn)
     OldImage[0x200] ^= 0x01;  // the board's sum no longer holds
     Start(0);
     BackupWasOldImage = 0;
-    TheHost.Box = BoxCheckingBackup;
+    FakeHost.Box = BoxCheckingBackup;
     EXPECT_EQ(BackupAndGoOn(BackupPath), BackupToReadErrorPage);
     EXPECT_EQ(BackupWasOldImage, 1) << "the backup was not written before the read-error question";
     ASSERT_GE(Card.Boxes.size(), 2u);
@@ -239,7 +239,7 @@ TEST_F(OldImageTest, WriteThatDoesNotVerifyPutsTheOldImageBack)
         Start(c.Fault);
         ASSERT_EQ(BackupPageNext(0, BackupPath.c_str()), BackupToImagePage);
         Card.Boxes.clear();
-        EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, ""), ImageNotWritten);
+        EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageNotWritten);
         std::vector<std::string> texts = Texts();
         ASSERT_FALSE(texts.empty());
         texts.erase(texts.begin());  // the write question
@@ -269,7 +269,7 @@ TEST_F(OldImageTest, TheRestoredImageIsReadBackAndAFailureIsTold)
         Start(0, "fault corrupt 1:00.0 0x400 " + std::to_string(wrongReads) + "\n");
         ASSERT_EQ(BackupPageNext(0, BackupPath.c_str()), BackupToImagePage);
         Card.Boxes.clear();
-        EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, ""), ImageNotWritten);
+        EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageNotWritten);
         std::vector<std::string> expected = {RereadChecksum, RereadCompare};
         if (wrongReads == 2)
             expected.push_back(restore);
@@ -279,7 +279,7 @@ TEST_F(OldImageTest, TheRestoredImageIsReadBackAndAFailureIsTold)
         EXPECT_EQ(texts, expected);
         EXPECT_EQ(EmulatedRequests().back(), IOCTL_PELMIX_READ_ROM) << "the restore is read back";
         EXPECT_EQ(ChipWrites(), 2);
-        EXPECT_EQ(LastRestoreOutcome(), wrongReads == 1 ? RestoreVerified : RestoreUnverified);
+        EXPECT_EQ(TheSession.Restore, wrongReads == 1 ? RestoreVerified : RestoreUnverified);
         EXPECT_GE(Card.EndRunCalls, 1);
         EXPECT_TRUE(ChipHoldsOldImage()) << "only its reads went wrong";
     }

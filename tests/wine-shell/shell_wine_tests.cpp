@@ -25,6 +25,7 @@
 #include "text_lookup.h"
 #include "dorvane_version.h"
 #include "user_texts.h"
+#include "wizard_host.h"
 #include "wizard_pages.h"
 #include "wizard_state.h"
 
@@ -322,9 +323,8 @@ void TestSubclassing()
 
     // F1 asks for the About box for the page; F3 asks the exit question of
     // the main window, and a control whose program is closing hears no more.
-    PageHost saved = ThePageHost;
-    ThePageHost.ShowAbout = RecordAbout;
-    ThePageHost.ConfirmExit = RecordExit;
+    const PageHost recording = {RecordExit, RecordAbout};
+    UsePageHost(&recording);
     ZeroMemory(&Keys, sizeof Keys);
     MainWindow = page;
     SeenByButton = 0;
@@ -341,7 +341,7 @@ void TestSubclassing()
           SeenByButton);
     SendMessageA(button, WM_KEYDOWN, 'A', 0);
     CHECK(Keys.abouts == 1 && Keys.exits == 2 && SeenByButton == 3, "another key: %d passed on", SeenByButton);
-    ThePageHost = saved;
+    UsePageHost(&ProgramPageHost);
     MainWindow = 0;
 
     // Closing the page gives every control its own procedure back.
@@ -653,6 +653,24 @@ int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT type)
     return IDOK;
 }
 
+int RecordHostBox(void* owner, const char* text, const char* caption, uint32_t type, int)
+{
+    return RecordBox(static_cast<HWND>(owner), text, caption ? caption : InstallerTitle, type);
+}
+
+int NoRequest(uint32_t, void*, uint32_t, uint32_t* returned)
+{
+    *returned = 0;
+    return 0;
+}
+
+void NoEndRun()
+{
+}
+
+// The driver's boxes are recorded, not shown.
+const WizardHost RecordingHost = {NoRequest, RecordHostBox, NoEndRun, 0};
+
 // A working folder holding a driver file, with the fake manager in place.
 char OldFolder[MAX_PATH];
 
@@ -664,14 +682,14 @@ void EnterDriverFolder()
     CloseHandle(file);
     SetCurrentDirectoryA("service-test");
     ServiceControl = &FakeServiceControl;
-    DriverMessageBox = RecordBox;
+    UseWizardHost(&RecordingHost);
     lstrcpyA(InstallerTitle, "Installer Title");
 }
 
 void LeaveDriverFolder()
 {
     ServiceControl = &Win32ServiceControl;
-    DriverMessageBox = MessageBoxA;
+    UseProgramHosts();
     SetCurrentDirectoryA(OldFolder);
     DeleteFileA("service-test\\Pelmix.sys");
     RemoveDirectoryA("service-test");
@@ -849,6 +867,7 @@ int main()
 {
     setvbuf(stdout, 0, _IONBF, 0);
     ProgramInstance = GetModuleHandleA(0);
+    UseProgramHosts();
     TestStringTable();
     TestLookupOverStringTable();
     TestFormatAgainstWsprintfA();

@@ -27,30 +27,15 @@ int LoadStringTableText(unsigned, char*, size_t)
 
 namespace {
 
-PELMIX_ROM_TRANSFER* CheckRecord;  // the record of ReadChipForCheck
-
 const uint32_t HeaderSize = sizeof(PELMIX_REQUEST_HEADER);
 
-// The step a request belongs to, told by the record the wizard's logic
-// hands over; 0 for requests that print no line of their own.
-const char* StepOfRequest(uint32_t code, const void* record)
-{
-    if (record == &CurrentImage)
-        return code == IOCTL_PELMIX_WRITE_ROM ? "restore" : "backup";
-    if (record == &WriteRequest)
-        return "write";
-    if (record == &ReadBackImage)
-        return "read-back";
-    if (record == &RestoreCheckImage)
-        return "read";
-    if (CheckRecord && record == CheckRecord)
-        return "read";
-    return 0;
-}
+// The step the next request belongs to, as the session told it; 0 for
+// requests that print no line of their own.
+const char* PendingStep;
 
 uint32_t ChipBytes()
 {
-    return UsableImageLength(CurrentImageLength) ? uint32_t(CurrentImageLength) : PELMIX_ROM_DATA_SIZE;
+    return UsableImageLength(TheSession.CardLength) ? uint32_t(TheSession.CardLength) : PELMIX_ROM_DATA_SIZE;
 }
 
 uint32_t ExpectedMs(uint32_t code)
@@ -58,29 +43,35 @@ uint32_t ExpectedMs(uint32_t code)
     return code == IOCTL_PELMIX_WRITE_ROM ? WriteHoldMs(FlashRun.Waits, ChipBytes()) : ReadHoldMs(FlashRun.Waits);
 }
 
-// Lines that the next request settles: the merge was done before the write,
-// and a restore right after a good read-back means its check failed.
-void PrintSettledSteps(const char* step)
+void PrintResultStep(const char* step, const char* result)
 {
     StepLine line;
-    if (strcmp(step, "write") == 0) {
-        BeginStep(&line, "merge");
-        StepString(&line, "result", FlashRun.Merge ? "merged" : "skipped");
-        PrintStep(&line);
-    } else if (strcmp(step, "restore") == 0 && FlashRun.ReadBackDone) {
-        BeginStep(&line, "verify");
-        StepString(&line, "result", "failed");
-        PrintStep(&line);
+    BeginStep(&line, step);
+    StepString(&line, "result", result);
+    PrintStep(&line);
+}
+
+// Settled steps are printed as told; a request step when its request goes.
+void Step(FlashStep step)
+{
+    switch (step) {
+    case FlashStepBackup: PendingStep = "backup"; break;
+    case FlashStepMerged: PrintResultStep("merge", "merged"); break;
+    case FlashStepNotMerged: PrintResultStep("merge", "skipped"); break;
+    case FlashStepWrite: PendingStep = "write"; break;
+    case FlashStepReadBack: PendingStep = "read-back"; break;
+    case FlashStepVerifyFailed: PrintResultStep("verify", "failed"); break;
+    case FlashStepRestore: PendingStep = "restore"; break;
+    case FlashStepRestoreRead: PendingStep = "read"; break;
     }
 }
 
 int Request(uint32_t code, void* record, uint32_t length, uint32_t* returned)
 {
-    const char* step = StepOfRequest(code, record);
-    if (step) {
-        PrintSettledSteps(step);
+    const char* step = PendingStep;
+    PendingStep = 0;
+    if (step)
         AnnounceStep(step, ExpectedMs(code), 1);
-    }
     uint32_t systemStatus = 0, information = 0;
     TransportTiming timing = {};
     char error[256] = "";
@@ -92,14 +83,6 @@ int Request(uint32_t code, void* record, uint32_t length, uint32_t* returned)
     *returned = ok ? information : 0;
     uint32_t status = static_cast<PELMIX_REQUEST_HEADER*>(record)->Status;
     int done = ok && information >= 4 && status == 0;
-    if (code == IOCTL_PELMIX_WRITE_ROM) {
-        FlashRun.WriteSent |= record == &WriteRequest;
-        FlashRun.RestoreSent |= record == &CurrentImage;
-        if (record == &CurrentImage)
-            FlashRun.RestoreDone = done;
-    }
-    if (record == &ReadBackImage)
-        FlashRun.ReadBackDone = done;
     if (!step)
         return ok;
     StepLine line;
@@ -154,7 +137,7 @@ int Confirmed()
     if (!isatty(fileno(stdin)))
         return 0;
     char now[TextBufferSize], next[TextBufferSize];
-    VersionOf(CurrentImage.Data, now, sizeof now);
+    VersionOf(TheSession.CardImage.Data, now, sizeof now);
     VersionOf(TheWizard.NewImage, next, sizeof next);
     const PELMIX_DEVICE_ENTRY& card = TheWizard.DeviceList.Entries[TheWizard.SelectedDevice];
     uint32_t tenths = (WriteHoldMs(FlashRun.Waits, ChipBytes()) + 99) / 100;
@@ -190,26 +173,25 @@ int Box(void*, const char* text, const char*, uint32_t type, int)
     return yes ? AnswerOk : AnswerCancel;
 }
 
+// The command's exit code tells how the run ended.
 void EndRun()
 {
-    FlashRun.EndRunCalled = 1;
 }
 
 }  // namespace
 
-WizardHost TheHost = {Request, Box, EndRun};
+const WizardHost PelmixctlHost = {Request, Box, EndRun, Step};
 
 int32_t ReadChipForCheck(PELMIX_ROM_TRANSFER* record)
 {
-    CheckRecord = record;
     memset(record, 0, sizeof *record);
     const PELMIX_DEVICE_ENTRY& card = TheWizard.DeviceList.Entries[TheWizard.SelectedDevice];
     record->Header.Bus = card.Bus;
     record->Header.Device = card.Device;
     record->Header.Function = card.Function;
     uint32_t returned = 0;
-    int ok = TheHost.Request(IOCTL_PELMIX_READ_ROM, record, sizeof *record, &returned);
-    CheckRecord = 0;
+    PendingStep = "read";
+    int ok = Request(IOCTL_PELMIX_READ_ROM, record, sizeof *record, &returned);
     if (!ok || record->Header.Status != 0 || !UsableImageLength(int32_t(returned) - int32_t(HeaderSize)))
         return -1;
     return int32_t(returned) - int32_t(HeaderSize);

@@ -72,16 +72,16 @@ void RestoreProblem(const char* file, const uint8_t* image, uint32_t length, cha
 int RestoreDoubtsFile(const char* file)
 {
     static uint8_t image[PELMIX_ROM_DATA_SIZE];
-    if (!UsableImageLength(CurrentImageLength))
+    if (!UsableImageLength(TheSession.CardLength))
         return 0;
     FILE* opened = fopen(file, "rb");
-    size_t got = opened ? fread(image, 1, uint32_t(CurrentImageLength), opened) : 0;
+    size_t got = opened ? fread(image, 1, uint32_t(TheSession.CardLength), opened) : 0;
     if (opened)
         fclose(opened);
-    if (got != size_t(CurrentImageLength))
+    if (got != size_t(TheSession.CardLength))
         return 0;
     char problem[256];
-    RestoreProblem(file, image, uint32_t(CurrentImageLength), problem);
+    RestoreProblem(file, image, uint32_t(TheSession.CardLength), problem);
     return problem[0] != 0;
 }
 
@@ -120,7 +120,8 @@ int SelectCard()
     TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
     PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     uint32_t returned = 0;
-    if (!TheHost.Request(IoctlPelmixEnumDevices, &list, sizeof list, &returned) || returned < 8 || list.Status > 1) {
+    if (!PelmixctlHost.Request(IoctlPelmixEnumDevices, &list, sizeof list, &returned) || returned < 8 ||
+        list.Status > 1) {
         Refuse("no Orvel card was found");
         return 0;
     }
@@ -138,8 +139,8 @@ int SelectCard()
     chip.Header.Bus = user.Bus;
     chip.Header.Device = user.Device;
     chip.Header.Function = user.Function;
-    int named = TheHost.Request(IOCTL_PELMIX_IDENTIFY_CHIP, &chip, sizeof chip, &returned) && chip.Header.Status == 0 &&
-        returned == sizeof chip;
+    int named = PelmixctlHost.Request(IOCTL_PELMIX_IDENTIFY_CHIP, &chip, sizeof chip, &returned) &&
+        chip.Header.Status == 0 && returned == sizeof chip;
     FlashRun.Waits = WaitsOfChip(named ? 0 : 15, chip.ChipId);
     if (named)
         snprintf(FlashRun.ChipName, sizeof FlashRun.ChipName, "%.10s", chip.ChipName);
@@ -148,10 +149,10 @@ int SelectCard()
 
 CardChecksum CardImageChecksum()
 {
-    uint32_t length = uint32_t(CurrentImageLength);
-    if (ImageChecksumValid(CurrentImage.Data, length))
+    uint32_t length = uint32_t(TheSession.CardLength);
+    if (ImageChecksumValid(TheSession.CardImage.Data, length))
         return CardChecksumValid;
-    if (ImageChecksumValidShort(CurrentImage.Data, length))
+    if (ImageChecksumValidShort(TheSession.CardImage.Data, length))
         return CardChecksumValidShort;
     return CardChecksumInvalid;
 }
@@ -161,7 +162,7 @@ void PrintCardChecksum(CardChecksum checksum)
     static const char* const Results[] = {"valid", "valid over length less 4480", "invalid"};
     char version[TextBufferSize] = "";
     BiosTable table;
-    if (ReadBiosTable(CurrentImage.Data, &table))
+    if (ReadBiosTable(TheSession.CardImage.Data, &table))
         TableVersionLine(&table, version, sizeof version);
     StepLine line;
     BeginStep(&line, "checksum");
@@ -173,12 +174,15 @@ void PrintCardChecksum(CardChecksum checksum)
     PrintStep(&line);
 }
 
-// The wizard's backup step: the chip into CurrentImage, and with a path the
+// The wizard's backup step: the chip into the session, and with a path the
 // backup file, read back from disk and compared. 0 after saying why.
 int TakeBackup(const char* path, CardChecksum* checksum)
 {
     BackupFailure failure = BackupNoFailure;
-    BackupStep(path ? path : "", 0, path ? 1 : 0, &failure);
+    FlashPlan plan = {};
+    plan.BackupPath = path ? path : "";
+    plan.SaveBackup = path ? 1 : 0;
+    BackupStep(&TheSession, plan, PelmixctlHost, &failure);
     if (failure == BackupReadFailed) {
         Refuse("the card's image could not be read");
         return 0;
@@ -196,19 +200,20 @@ int TakeBackup(const char* path, CardChecksum* checksum)
     size_t got = file ? fread(saved, 1, sizeof saved, file) : 0;
     if (file)
         fclose(file);
-    int equal = got == PELMIX_ROM_DATA_SIZE && memcmp(saved, CurrentImage.Data, got) == 0;
+    int equal = got == PELMIX_ROM_DATA_SIZE && memcmp(saved, TheSession.CardImage.Data, got) == 0;
     StepLine line;
     BeginStep(&line, "backup-file");
     StepString(&line, "file", path);
     StepNumber(&line, "bytes", got);
     StepString(&line, "result", equal ? "equal" : "different");
-    if (KeptBackupName[0])
-        StepString(&line, "kept", KeptBackupName);
+    if (TheSession.KeptBackupName[0])
+        StepString(&line, "kept", TheSession.KeptBackupName);
     PrintStep(&line);
-    if (KeptBackupName[0])
+    if (TheSession.KeptBackupName[0])
         PrintMessage(
             "note",
-            (std::string("the earlier ") + path + " held other bytes and was kept as " + KeptBackupName).c_str());
+            (std::string("the earlier ") + path + " held other bytes and was kept as " + TheSession.KeptBackupName)
+                .c_str());
     // Left as it is: this run may not have made what the name holds now.
     if (!equal) {
         Refuse("the backup %s did not read back as written", path);
@@ -253,7 +258,7 @@ void PrintRefusedMerge()
 {
     static uint8_t copy[PELMIX_ROM_DATA_SIZE];
     CopyBytes(copy, TheWizard.NewImage, sizeof copy);
-    MergeResult why = MergeBiosTableChecked(CurrentImage.Data, copy, uint32_t(CurrentImageLength));
+    MergeResult why = MergeBiosTableChecked(TheSession.CardImage.Data, copy, uint32_t(TheSession.CardLength));
     StepLine line;
     BeginStep(&line, "merge");
     StepString(&line, "result", "refused");
@@ -274,21 +279,22 @@ int WriteOutcome(ImageNextResult result, const char* backup)
         PrintResult(UserDone, "written and verified", backup);
         return UserDone;
     }
-    if (!FlashRun.WriteSent) {
-        if (result == ImageNotWritten && CurrentImageHeld() && !ImageFitsChip(TheWizard.NewImage, CurrentImageLength))
+    // The session ran when the page got as far as the write sequence.
+    int ran = result == ImageNotWritten;
+    if (!ran || TheSession.Outcome == FlashRefused) {
+        if (ran && TheSession.Refusal == FlashImageTooLong)
             PrintMessage("error",
                          ("the image declares " + std::to_string(ImageDeclaredLength(TheWizard.NewImage)) +
-                          " bytes, more than the chip's " + std::to_string(CurrentImageLength))
+                          " bytes, more than the chip's " + std::to_string(TheSession.CardLength))
                              .c_str());
-        else if (result == ImageNotWritten && FlashRun.Merge)
+        else if (ran && TheSession.Refusal == FlashMergeRefused)
             PrintRefusedMerge();
         PrintResult(UserRefused, FlashRun.Declined ? "not confirmed" : "refused", backup);
         return UserRefused;
     }
     // The write sequence reads a restored old image back and compares it.
-    int restored = 0;
-    if (FlashRun.RestoreSent && FlashRun.RestoreDone) {
-        restored = LastRestoreOutcome() == RestoreVerified;
+    int restored = TheSession.Outcome == FlashRestored;
+    if (TheSession.Restore == RestoreUnverified || TheSession.Restore == RestoreVerified) {
         StepLine line;
         BeginStep(&line, "verify");
         StepString(&line, "image", "old");
@@ -348,10 +354,10 @@ int RunFlash()
     TheWizard.IgnoreChecksum = user.IgnoreChecksum;
     TheWizard.IgnoreChecksumAfterReadError = user.IgnoreChecksum;
     TheWizard.MergeAfterReadError = 0;
-    ReadBackChecksumTest = !user.IgnoreChecksum;
     FlashRun.Yes = user.Yes;
     FlashRun.Merge = !user.NoMerge;
-    return WriteOutcome(ImagePageNext(0, page, user.InBuilt ? 0 : 1, user.File), user.Backup);
+    // A waived image checksum is not asked of the read-back either.
+    return WriteOutcome(ImagePageNext(0, page, user.InBuilt ? 0 : 1, user.File, !user.IgnoreChecksum), user.Backup);
 }
 
 // What makes a file to be restored doubtful over the chip's length: every
@@ -390,17 +396,17 @@ int RunRestore()
         return UserRefused;
     // Files count in whole 32768-byte blocks; a cut backup is no backup.
     long whole = size / BiosImageBlockSize * BiosImageBlockSize;
-    if (whole < CurrentImageLength)
+    if (whole < TheSession.CardLength)
         return Refuse("%s holds %ld bytes in whole blocks, less than the chip's %d", user.File, whole,
-                      CurrentImageLength);
+                      TheSession.CardLength);
     static uint8_t image[PELMIX_ROM_DATA_SIZE];
     FILE* file = fopen(user.File, "rb");
-    size_t got = file ? fread(image, 1, uint32_t(CurrentImageLength), file) : 0;
+    size_t got = file ? fread(image, 1, uint32_t(TheSession.CardLength), file) : 0;
     if (file)
         fclose(file);
-    if (got != size_t(CurrentImageLength))
+    if (got != size_t(TheSession.CardLength))
         return Refuse("cannot read %s", user.File);
-    RestoreProblem(user.File, image, uint32_t(CurrentImageLength), FlashRun.Doubt);
+    RestoreProblem(user.File, image, uint32_t(TheSession.CardLength), FlashRun.Doubt);
     if (FlashRun.Doubt[0] && user.Force)
         FlashRun.Doubt[0] = 0;  // asked and answered on the command line
     if (FlashRun.Doubt[0] && user.Yes)
@@ -408,10 +414,9 @@ int RunRestore()
     // A backup goes back as it was read: its bytes, not its checksum, prove it.
     TheWizard.DontMerge = 1;
     TheWizard.IgnoreChecksum = 1;
-    ReadBackChecksumTest = 0;
     FlashRun.Yes = user.Yes;
     FlashRun.Merge = 0;
-    return WriteOutcome(ImagePageNext(0, StandardImagePage, 1, user.File), user.File);
+    return WriteOutcome(ImagePageNext(0, StandardImagePage, 1, user.File, 0), user.File);
 }
 
 int RunVerify()
@@ -453,6 +458,7 @@ int RunUserCommand(const CommandLine* line)
     Line = line;
     SetReportJson(line->Json);
     FlashRun = FlashRunRecord();
+    UseWizardHost(&PelmixctlHost);
     int exitCode = UserRefused;
     switch (line->User.Kind) {
     case UserBackup: exitCode = RunBackup(); break;
