@@ -1,11 +1,10 @@
-// Loading a machine file from the host file system, and the reset of the
-// host platform between driver lifetimes.
+// Loading a machine file from the host file system: the native platform's
+// and the model NT kernel's.
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
 
-#include "host_internal.h"
 #include "host_platform.h"
 #include "pci_machine.h"
 
@@ -52,10 +51,4 @@ int HostLoadMachineFile(const char* path, char* error, uint32_t errorSize)
         return 0;
     }
     return 1;
-}
-
-void HostResetPlatform()
-{
-    HostResetKernel();
-    HostResetMappings();
 }

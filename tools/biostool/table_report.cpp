@@ -80,16 +80,22 @@ static const char* LayoutName(const ImageReport* r)
     return r->Locator.LegacyFlags == 0 ? "stored" : "legacy";
 }
 
-void PrintReportText(FILE* out, const ImageReport* r)
+// The facts of the image itself, board table or not.
+static void PrintImageLines(FILE* out, const ImageReport* r)
 {
-    char text[BiosStringAreaSize + 1];
-    const BiosTable* t = &r->Table;
     fprintf(out, "file: %s\n", r->Path);
     fprintf(out, "file size: %u\n", (unsigned)r->FileSize);
     fprintf(out, "length: %u\n", (unsigned)r->Length);
     fprintf(out, "checksum: %s\n", r->ChecksumValid ? "valid" : "invalid");
     fprintf(out, "declared length: %u\n", (unsigned)r->DeclaredLength);
     fprintf(out, "declared checksum: %s\n", r->DeclaredCheck);
+}
+
+void PrintReportText(FILE* out, const ImageReport* r)
+{
+    char text[BiosStringAreaSize + 1];
+    const BiosTable* t = &r->Table;
+    PrintImageLines(out, r);
     fprintf(out, "layout: %s", LayoutName(r));
     if (r->Locator.LegacyFlags == 0)
         fprintf(out, " (table at 0x%X)\n", (unsigned)r->Locator.TableOffset);
@@ -168,10 +174,5 @@ void PrintImageFacts(FILE* out, const ImageReport* r, int json)
                 (unsigned)r->DeclaredLength, r->DeclaredCheck);
         return;
     }
-    fprintf(out, "file: %s\n", r->Path);
-    fprintf(out, "file size: %u\n", (unsigned)r->FileSize);
-    fprintf(out, "length: %u\n", (unsigned)r->Length);
-    fprintf(out, "checksum: %s\n", r->ChecksumValid ? "valid" : "invalid");
-    fprintf(out, "declared length: %u\n", (unsigned)r->DeclaredLength);
-    fprintf(out, "declared checksum: %s\n", r->DeclaredCheck);
+    PrintImageLines(out, r);
 }

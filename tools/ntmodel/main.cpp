@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "host_platform.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
@@ -47,32 +48,6 @@ CommandLine Line;
     fflush(stdout);
     fflush(stderr);
     _exit(code);
-}
-
-int LoadMachine(const char* path, char* error, uint32_t errorSize)
-{
-    FILE* file = fopen(path, "rb");
-    if (!file) {
-        snprintf(error, errorSize, "%s: cannot open the machine file", path);
-        return 0;
-    }
-    std::string text;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, got);
-    fclose(file);
-    std::string folder(path);
-    size_t slash = folder.find_last_of('/');
-    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash == 0 ? 1 : slash);
-    EmuSetImageFolder(folder.c_str());
-    char reason[256] = {};
-    if (text.find('\0') != std::string::npos || !EmuLoadMachine(text.c_str(), reason, sizeof reason) ||
-        !EmuLoadImages(reason, sizeof reason)) {
-        snprintf(error, errorSize, "%s: %s", path, reason[0] ? reason : "not a text file");
-        return 0;
-    }
-    return 1;
 }
 
 void PrintWarning(const char* line, void*)
@@ -158,7 +133,7 @@ int main(int argc, char** argv)
         Usage("the model runs pelmixctl's request commands only");
 
     EmuSetWarningSink(PrintWarning, nullptr);
-    if (!LoadMachine(machinePath, error, sizeof error)) {
+    if (!HostLoadMachineFile(machinePath, error, sizeof error)) {
         fprintf(stderr, "nt-model: %s\n", error);
         return 1;
     }
