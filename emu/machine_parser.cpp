@@ -348,7 +348,7 @@ int ApplyPciLine(const PciLine* pci, ParseError* error)
     if (family != 0) {
         int cardIndex = static_cast<int>(Machine.CardCount++);
         EmuCard* card = &Machine.Cards[cardIndex];
-        EmuInitCard(card, index, family);
+        EmuInitCard(card, index, FindOrvelFamily(family));
         function->CardIndex = static_cast<int8_t>(cardIndex);
         for (uint32_t i = 0; i < pci->CardRegisterCount; ++i)
             EmuCardSetRegisterReadValue(card, pci->CardRegisters[i].Offset, pci->CardRegisters[i].Value);

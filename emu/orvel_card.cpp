@@ -43,9 +43,13 @@ const RegisterDefault DefaultsC[] = {
     {0x80, 0x00000101},
 };
 
-uint32_t Partner(uint32_t family, uint32_t offset)
+const RegisterDefault* const Defaults[] = {DefaultsA, DefaultsB, DefaultsC};
+const uint32_t DefaultCounts[] = {sizeof DefaultsA / sizeof DefaultsA[0], sizeof DefaultsB / sizeof DefaultsB[0],
+                                  sizeof DefaultsC / sizeof DefaultsC[0]};
+
+uint32_t Partner(const OrvelFamily* family, uint32_t offset)
 {
-    if (family == 1) {
+    if (family->AccessSet == OrvelAccessA) {
         switch (offset) {
         case 0x00: return 0x0C;
         case 0x0C: return 0x00;
@@ -63,7 +67,7 @@ uint32_t Partner(uint32_t family, uint32_t offset)
 
 }  // namespace
 
-void EmuInitCard(EmuCard* card, int functionIndex, uint32_t family)
+void EmuInitCard(EmuCard* card, int functionIndex, const OrvelFamily* family)
 {
     card->FunctionIndex = functionIndex;
     card->Family = family;
@@ -71,22 +75,14 @@ void EmuInitCard(EmuCard* card, int functionIndex, uint32_t family)
         latch = 0;
     card->LastRegisterWriteUs = 0;
     card->LostChipWrites = 0;
-    const RegisterDefault* defaults = DefaultsA;
-    uint32_t count = sizeof DefaultsA / sizeof DefaultsA[0];
-    if (family == 2 || family == 3) {
-        defaults = DefaultsB;
-        count = sizeof DefaultsB / sizeof DefaultsB[0];
-    } else if (family == 4) {
-        defaults = DefaultsC;
-        count = sizeof DefaultsC / sizeof DefaultsC[0];
-    }
-    for (uint32_t i = 0; i < count; ++i)
+    const RegisterDefault* defaults = Defaults[family->AccessSet];
+    for (uint32_t i = 0; i < DefaultCounts[family->AccessSet]; ++i)
         EmuCardSetRegisterReadValue(card, defaults[i].Offset, defaults[i].Value);
 }
 
 uint32_t EmuCardWindowSize(const EmuCard* card)
 {
-    return card->Family == 1 ? 0x2000u : 0x4000u;
+    return card->Family->RegisterWindowSize;
 }
 
 uint32_t EmuCardRegisterRead(const EmuCard* card, uint32_t offset)
@@ -120,13 +116,13 @@ int EmuCardPrepared(const EmuCard* card)
         return 0;
     uint32_t r00 = EmuCardRegisterRead(card, 0x00);
     uint32_t r04 = EmuCardRegisterRead(card, 0x04);
-    switch (card->Family) {
-    case 1: return r00 == 0 && r04 == 0 && EmuCardRegisterRead(card, 0x08) == 0 && EmuCardRegisterRead(card, 0x0C) == 0;
-    case 2:
-    case 3:
+    switch (card->Family->AccessSet) {
+    case OrvelAccessA:
+        return r00 == 0 && r04 == 0 && EmuCardRegisterRead(card, 0x08) == 0 && EmuCardRegisterRead(card, 0x0C) == 0;
+    case OrvelAccessB:
         return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x147C) & 0x400) &&
             (EmuCardRegisterRead(card, 0x1480) & 3) == 0;
-    case 4: return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x80) & 1) == 0;
+    case OrvelAccessC: return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x80) & 1) == 0;
     default: return 0;
     }
 }

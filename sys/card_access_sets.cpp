@@ -2,6 +2,7 @@
 
 #include "delay.h"
 #include "driver_state.h"
+#include "orvel_cards.h"
 #include "platform.h"
 
 namespace {
@@ -45,11 +46,6 @@ void RestoreA(void* registers)
     Write(registers, 0x08, saved[1]);
     Write(registers, 0x04, saved[2]);
     Write(registers, 0x00, saved[3]);
-}
-
-uint32_t WindowSizeA()
-{
-    return 0x2000;
 }
 
 // ---- Set B: 0x147C, 0x1480, then 0x00 and 0x04 (partners).
@@ -102,25 +98,30 @@ void RestoreC(void* registers)
     Write(registers, 0x80, Read(registers, 0x80) | 1u);
 }
 
-uint32_t WindowSizeBC()
+// Families come from the card table; one it does not hold is taken as the
+// first.
+const OrvelFamily& FamilyRow(uint32_t family)
 {
-    return 0x4000;
+    const OrvelFamily* row = FindOrvelFamily(family);
+    return row ? *row : OrvelFamilies[0];
 }
 
 }  // namespace
 
-const CardAccessSet AccessSetA = {PrepareA, RestoreA, WindowSizeA};
-const CardAccessSet AccessSetB = {PrepareB, RestoreB, WindowSizeBC};
-const CardAccessSet AccessSetC = {PrepareC, RestoreC, WindowSizeBC};
+const CardAccessSet AccessSetA = {PrepareA, RestoreA};
+const CardAccessSet AccessSetB = {PrepareB, RestoreB};
+const CardAccessSet AccessSetC = {PrepareC, RestoreC};
 
 const CardAccessSet* AccessSetForFamily(uint32_t family)
 {
-    switch (family) {
-    case 2:
-    case 3: return &AccessSetB;
-    case 4: return &AccessSetC;
-    default:
-        // Families come from the card match table (1..4); 1 is set A.
-        return &AccessSetA;
+    switch (FamilyRow(family).AccessSet) {
+    case OrvelAccessB: return &AccessSetB;
+    case OrvelAccessC: return &AccessSetC;
+    default: return &AccessSetA;
     }
+}
+
+uint32_t RegisterWindowSize(uint32_t family)
+{
+    return FamilyRow(family).RegisterWindowSize;
 }

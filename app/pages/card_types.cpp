@@ -1,42 +1,74 @@
 #include "card_types.h"
 
 #include "format_text.h"
+#include "orvel_cards.h"
 #include "text_lookup.h"
 #include "user_texts.h"
 
-const char* const CardTypeNames[CardTypeCount] = {"Unknown", "ZT10", "ZT20", "ZR1B", "ZR11", "ZR2", "ZR3"};
-const char* const ProductNames[CardTypeCount] = {"Unknown",  "ZT10-E",    "ZNA",     "Orvel I",
-                                                 "Orvel II", "Orvel III", "Orvel IV"};
-
 namespace {
 
-struct CardKind {
-    uint32_t Vendor;
-    uint32_t Device;
-    int Index;  // revisions 5 and above of the first kind with a split take Index + 1
-    int SplitsAtRevision5;
-};
+const char UnknownName[] = "Unknown";
 
-const CardKind CardKinds[] = {
-    {0x1E5B, 0x0A51, 1, 0}, {0x1E5B, 0x0A52, 2, 0}, {0x1D2E, 0x0C61, 3, 1},
-    {0x1D2E, 0x0C62, 5, 0}, {0x1D2E, 0x0C63, 6, 0},
-};
+constexpr int CountCardTypes()
+{
+    int count = 1;
+    for (const OrvelCard& card : OrvelCards)
+        count += card.SplitRevision ? 2 : 1;
+    return count;
+}
+static_assert(CountCardTypes() == CardTypeCount, "card types of the card table");
+
+// The row that card type index names, and whether it is the row's split.
+const OrvelCard* CardOfType(int index, int* split)
+{
+    int first = 1;
+    for (const OrvelCard& card : OrvelCards) {
+        int types = card.SplitRevision ? 2 : 1;
+        if (index >= first && index < first + types) {
+            *split = index - first;
+            return &card;
+        }
+        first += types;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
 int ClassifyCard(uint32_t deviceId, uint32_t vendorId, uint32_t revisionId)
 {
-    for (const CardKind& kind : CardKinds)
-        if (kind.Device == deviceId && kind.Vendor == vendorId)
-            return kind.Index + (kind.SplitsAtRevision5 && revisionId >= 5 ? 1 : 0);
+    int first = 1;
+    for (const OrvelCard& card : OrvelCards) {
+        if (card.DeviceId == deviceId && card.VendorId == vendorId)
+            return first + (card.SplitRevision && revisionId >= card.SplitRevision ? 1 : 0);
+        first += card.SplitRevision ? 2 : 1;
+    }
     return 0;
+}
+
+const char* CardTypeName(int index)
+{
+    int split = 0;
+    const OrvelCard* card = CardOfType(index, &split);
+    if (!card)
+        return UnknownName;
+    return split ? card->SplitTypeName : card->TypeName;
+}
+
+const char* CardProductName(int index)
+{
+    int split = 0;
+    const OrvelCard* card = CardOfType(index, &split);
+    if (!card)
+        return UnknownName;
+    return split ? card->SplitProductName : card->ProductName;
 }
 
 void CardListLine(const PELMIX_DEVICE_ENTRY* entry, char* line, size_t size)
 {
     int index = ClassifyCard(entry->DeviceId, entry->VendorId, entry->RevisionId);
     char product[ProductNameShownLength + 1];
-    CopyText(product, sizeof product, ProductNames[index]);
+    CopyText(product, sizeof product, CardProductName(index));
     char bus[TextBufferSize];
     if (entry->IsAgp)
         LookupText(TextAgpCard, bus);
