@@ -3,6 +3,7 @@
 #include "delay.h"
 #include "driver_state.h"
 #include "orvel_cards.h"
+#include "orvel_registers.h"
 #include "platform.h"
 
 namespace {
@@ -27,25 +28,25 @@ void Write(void* registers, uint32_t offset, uint32_t value)
 void PrepareA(void* registers)
 {
     uint32_t* saved = Driver.SavedCardRegisters;
-    saved[0] = Read(registers, 0x00);
-    saved[1] = Read(registers, 0x04);
-    saved[2] = Read(registers, 0x08);
-    saved[3] = Read(registers, 0x0C);
-    Write(registers, 0x00, 0);
-    Write(registers, 0x04, 0);
-    Write(registers, 0x08, 0);
-    Write(registers, 0x0C, 0);
+    saved[0] = Read(registers, OrvelRegister00);
+    saved[1] = Read(registers, OrvelRegister04);
+    saved[2] = Read(registers, OrvelRegister08);
+    saved[3] = Read(registers, OrvelRegister0C);
+    Write(registers, OrvelRegister00, 0);
+    Write(registers, OrvelRegister04, 0);
+    Write(registers, OrvelRegister08, 0);
+    Write(registers, OrvelRegister0C, 0);
     DelayMs(SettleMs);
 }
 
 void RestoreA(void* registers)
 {
     const uint32_t* saved = Driver.SavedCardRegisters;
-    Write(registers, 0x0C, saved[0]);
+    Write(registers, OrvelRegister0C, saved[0]);
     DelayMs(SettleMs);
-    Write(registers, 0x08, saved[1]);
-    Write(registers, 0x04, saved[2]);
-    Write(registers, 0x00, saved[3]);
+    Write(registers, OrvelRegister08, saved[1]);
+    Write(registers, OrvelRegister04, saved[2]);
+    Write(registers, OrvelRegister00, saved[3]);
 }
 
 // ---- Set B: 0x147C, 0x1480, then 0x00 and 0x04 (partners).
@@ -53,26 +54,26 @@ void RestoreA(void* registers)
 void PrepareB(void* registers)
 {
     uint32_t* saved = Driver.SavedCardRegisters;
-    saved[0] = Read(registers, 0x147C);
-    saved[1] = Read(registers, 0x1480);
-    saved[2] = Read(registers, 0x00);
-    saved[3] = Read(registers, 0x04);
-    Write(registers, 0x147C, saved[0] | 0x400);
-    Write(registers, 0x1480, saved[1] & ~3u);
+    saved[0] = Read(registers, OrvelRegister147C);
+    saved[1] = Read(registers, OrvelRegister1480);
+    saved[2] = Read(registers, OrvelRegister00);
+    saved[3] = Read(registers, OrvelRegister04);
+    Write(registers, OrvelRegister147C, saved[0] | Orvel147CRomOn);
+    Write(registers, OrvelRegister1480, saved[1] & ~Orvel1480RomOff);
     DelayMs(SettleMs);
-    Write(registers, 0x00, 0);
-    Write(registers, 0x04, 0);
+    Write(registers, OrvelRegister00, 0);
+    Write(registers, OrvelRegister04, 0);
     DelayMs(SettleMs);
 }
 
 void RestoreB(void* registers)
 {
     const uint32_t* saved = Driver.SavedCardRegisters;
-    Write(registers, 0x04, saved[2]);
-    Write(registers, 0x00, saved[3]);
+    Write(registers, OrvelRegister04, saved[2]);
+    Write(registers, OrvelRegister00, saved[3]);
     DelayMs(SettleMs);
-    Write(registers, 0x1480, saved[1]);
-    Write(registers, 0x147C, saved[0]);
+    Write(registers, OrvelRegister1480, saved[1]);
+    Write(registers, OrvelRegister147C, saved[0]);
 }
 
 // ---- Set C: 0x00 and 0x04 (partners), and bit 0 of 0x80.
@@ -80,22 +81,22 @@ void RestoreB(void* registers)
 void PrepareC(void* registers)
 {
     uint32_t* saved = Driver.SavedCardRegisters;
-    saved[0] = Read(registers, 0x00);
-    saved[1] = Read(registers, 0x04);
-    Write(registers, 0x80, Read(registers, 0x80) & ~1u);
+    saved[0] = Read(registers, OrvelRegister00);
+    saved[1] = Read(registers, OrvelRegister04);
+    Write(registers, OrvelRegister80, Read(registers, OrvelRegister80) & ~Orvel80RomOff);
     DelayMs(SettleMs);
-    Write(registers, 0x00, 0);
-    Write(registers, 0x04, 0);
+    Write(registers, OrvelRegister00, 0);
+    Write(registers, OrvelRegister04, 0);
     DelayMs(SettleMs);
 }
 
 void RestoreC(void* registers)
 {
     const uint32_t* saved = Driver.SavedCardRegisters;
-    Write(registers, 0x04, saved[0]);
-    Write(registers, 0x00, saved[1]);
+    Write(registers, OrvelRegister04, saved[0]);
+    Write(registers, OrvelRegister00, saved[1]);
     DelayMs(SettleMs);
-    Write(registers, 0x80, Read(registers, 0x80) | 1u);
+    Write(registers, OrvelRegister80, Read(registers, OrvelRegister80) | Orvel80RomOff);
 }
 
 // Families come from the card table; one it does not hold is taken as the
