@@ -2,13 +2,12 @@
 
 #include "delay.h"
 #include "driver_state.h"
+#include "flash_chip_table.h"
 #include "orvel_cards.h"
 #include "orvel_registers.h"
 #include "platform.h"
 
 namespace {
-
-const uint32_t SettleMs = 67;
 
 uint32_t Read(void* registers, uint32_t offset)
 {
@@ -36,14 +35,14 @@ void PrepareA(void* registers)
     Write(registers, OrvelRegister04, 0);
     Write(registers, OrvelRegister08, 0);
     Write(registers, OrvelRegister0C, 0);
-    DelayMs(SettleMs);
+    DelayMs(CardSettleMs);
 }
 
 void RestoreA(void* registers)
 {
     const uint32_t* saved = Driver.SavedCardRegisters;
     Write(registers, OrvelRegister0C, saved[0]);
-    DelayMs(SettleMs);
+    DelayMs(CardSettleMs);
     Write(registers, OrvelRegister08, saved[1]);
     Write(registers, OrvelRegister04, saved[2]);
     Write(registers, OrvelRegister00, saved[3]);
@@ -60,10 +59,10 @@ void PrepareB(void* registers)
     saved[3] = Read(registers, OrvelRegister04);
     Write(registers, OrvelRegister147C, saved[0] | Orvel147CRomOn);
     Write(registers, OrvelRegister1480, saved[1] & ~Orvel1480RomOff);
-    DelayMs(SettleMs);
+    DelayMs(CardSettleMs);
     Write(registers, OrvelRegister00, 0);
     Write(registers, OrvelRegister04, 0);
-    DelayMs(SettleMs);
+    DelayMs(CardSettleMs);
 }
 
 void RestoreB(void* registers)
@@ -71,7 +70,7 @@ void RestoreB(void* registers)
     const uint32_t* saved = Driver.SavedCardRegisters;
     Write(registers, OrvelRegister04, saved[2]);
     Write(registers, OrvelRegister00, saved[3]);
-    DelayMs(SettleMs);
+    DelayMs(CardSettleMs);
     Write(registers, OrvelRegister1480, saved[1]);
     Write(registers, OrvelRegister147C, saved[0]);
 }
@@ -84,10 +83,10 @@ void PrepareC(void* registers)
     saved[0] = Read(registers, OrvelRegister00);
     saved[1] = Read(registers, OrvelRegister04);
     Write(registers, OrvelRegister80, Read(registers, OrvelRegister80) & ~Orvel80RomOff);
-    DelayMs(SettleMs);
+    DelayMs(CardSettleMs);
     Write(registers, OrvelRegister00, 0);
     Write(registers, OrvelRegister04, 0);
-    DelayMs(SettleMs);
+    DelayMs(CardSettleMs);
 }
 
 void RestoreC(void* registers)
@@ -95,7 +94,7 @@ void RestoreC(void* registers)
     const uint32_t* saved = Driver.SavedCardRegisters;
     Write(registers, OrvelRegister04, saved[0]);
     Write(registers, OrvelRegister00, saved[1]);
-    DelayMs(SettleMs);
+    DelayMs(CardSettleMs);
     Write(registers, OrvelRegister80, Read(registers, OrvelRegister80) | Orvel80RomOff);
 }
 
