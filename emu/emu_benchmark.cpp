@@ -110,7 +110,7 @@ int main()
         ResetDriverState();
         PELMIX_DEVICE_LIST list;
         uint32_t information = 0;
-        DispatchDeviceControl(IoctlPelmixEnumDevices, &list, sizeof list, sizeof list, &information);
+        DispatchDeviceControl(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, sizeof list, &information);
 
         const uint64_t identify = ChipIdentifyWaitMs * 1000 + part.ExitWaitUs;
         const uint64_t pages = part.Size / 128;

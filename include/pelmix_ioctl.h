@@ -17,7 +17,7 @@ extern "C" {
 /* CTL_CODE(FILE_DEVICE_UNKNOWN, function, METHOD_BUFFERED, FILE_ANY_ACCESS) */
 #define PELMIX_CTL_CODE(function) ((0x22u << 16) | ((function) << 2))
 
-#define IoctlPelmixEnumDevices             PELMIX_CTL_CODE(0x800u) /* 0x222000 */
+#define IOCTL_PELMIX_ENUM_DEVICES          PELMIX_CTL_CODE(0x800u) /* 0x222000 */
 #define IOCTL_PELMIX_READ_ROM              PELMIX_CTL_CODE(0x801u) /* 0x222004 */
 #define IOCTL_PELMIX_WRITE_ROM             PELMIX_CTL_CODE(0x802u) /* 0x222008 */
 #define IOCTL_PELMIX_READ_PAGES            PELMIX_CTL_CODE(0x803u) /* 0x22200C */
@@ -26,6 +26,9 @@ extern "C" {
 #define IOCTL_PELMIX_WRITE_ROM_PREERASED   PELMIX_CTL_CODE(0x806u) /* 0x222018 */
 #define IOCTL_PELMIX_IDENTIFY_CHIP         PELMIX_CTL_CODE(0x807u) /* 0x22201C */
 #define IOCTL_PELMIX_WRITE_PAGES_PREERASED PELMIX_CTL_CODE(0x808u) /* 0x222020 */
+/* The enumeration code's earlier name, kept until its last callers take the
+   one above. */
+#define IoctlPelmixEnumDevices IOCTL_PELMIX_ENUM_DEVICES
 
 #define PELMIX_DEVICE_NAME_W L"\\Device\\PELMIX"
 #define PELMIX_LINK_NAME_W   L"\\DosDevices\\PELMIX"
@@ -111,7 +114,7 @@ typedef struct PELMIX_CHIP_INFO {
     char ChipName[32];
 } PELMIX_CHIP_INFO;
 
-PELMIX_STATIC_ASSERT(IoctlPelmixEnumDevices == 0x222000u, "ENUM_DEVICES code");
+PELMIX_STATIC_ASSERT(IOCTL_PELMIX_ENUM_DEVICES == 0x222000u, "ENUM_DEVICES code");
 PELMIX_STATIC_ASSERT(IOCTL_PELMIX_IDENTIFY_CHIP == 0x22201Cu, "IDENTIFY_CHIP code");
 PELMIX_STATIC_ASSERT(IOCTL_PELMIX_WRITE_PAGES_PREERASED == 0x222020u, "WRITE_PAGES_PREERASED code");
 

@@ -42,7 +42,7 @@ ChipWaits Chosen;
 
 const ChipWaits* WaitsOfChip(uint32_t identifyStatus, uint32_t chipId)
 {
-    if (identifyStatus == 0) {
+    if (identifyStatus == PELMIX_RESULT_OK) {
         Chosen = WaitsOfRow(*FindChipRow(chipId));
         return &Chosen;
     }
