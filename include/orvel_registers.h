@@ -9,15 +9,14 @@
 
 #include <stdint.h>
 
+// By the sets that write them: A the first four, B and C the first two.
+// clang-format off
 enum OrvelCardRegister : uint32_t {
-    OrvelRegister00 = 0x00,
-    OrvelRegister04 = 0x04,
-    OrvelRegister08 = 0x08,
-    OrvelRegister0C = 0x0C,
-    OrvelRegister80 = 0x80,
-    OrvelRegister147C = 0x147C,
-    OrvelRegister1480 = 0x1480,
+    OrvelRegister00 = 0x00, OrvelRegister04 = 0x04, OrvelRegister08 = 0x08, OrvelRegister0C = 0x0C,
+    OrvelRegister147C = 0x147C, OrvelRegister1480 = 0x1480,  // set B
+    OrvelRegister80 = 0x80,                                  // set C
 };
+// clang-format on
 
 // The bits the sets change: the chip answers only with the first set and
 // the others clear.

@@ -9,28 +9,38 @@ namespace {
 
 const char UnknownName[] = "Unknown";
 
+// A kind with a revision split is two card types.
+constexpr int TypesOf(const OrvelCard& card)
+{
+    return card.SplitRevision ? 2 : 1;
+}
+
 constexpr int CountCardTypes()
 {
     int count = 1;
     for (const OrvelCard& card : OrvelCards)
-        count += card.SplitRevision ? 2 : 1;
+        count += TypesOf(card);
     return count;
 }
 static_assert(CountCardTypes() == CardTypeCount, "card types of the card table");
 
-// The row that card type index names, and whether it is the row's split.
-const OrvelCard* CardOfType(int index, int* split)
+struct TypeNames {
+    const char* Type;
+    const char* Product;
+};
+
+// The names of a card type index: the row it counts to, or its split.
+TypeNames NamesOfType(int index)
 {
     int first = 1;
     for (const OrvelCard& card : OrvelCards) {
-        int types = card.SplitRevision ? 2 : 1;
-        if (index >= first && index < first + types) {
-            *split = index - first;
-            return &card;
-        }
-        first += types;
+        if (index == first)
+            return {card.TypeName, card.ProductName};
+        if (card.SplitRevision && index == first + 1)
+            return {card.SplitTypeName, card.SplitProductName};
+        first += TypesOf(card);
     }
-    return nullptr;
+    return {UnknownName, UnknownName};
 }
 
 }  // namespace
@@ -41,27 +51,19 @@ int ClassifyCard(uint32_t deviceId, uint32_t vendorId, uint32_t revisionId)
     for (const OrvelCard& card : OrvelCards) {
         if (card.DeviceId == deviceId && card.VendorId == vendorId)
             return first + (card.SplitRevision && revisionId >= card.SplitRevision ? 1 : 0);
-        first += card.SplitRevision ? 2 : 1;
+        first += TypesOf(card);
     }
     return 0;
 }
 
 const char* CardTypeName(int index)
 {
-    int split = 0;
-    const OrvelCard* card = CardOfType(index, &split);
-    if (!card)
-        return UnknownName;
-    return split ? card->SplitTypeName : card->TypeName;
+    return NamesOfType(index).Type;
 }
 
 const char* CardProductName(int index)
 {
-    int split = 0;
-    const OrvelCard* card = CardOfType(index, &split);
-    if (!card)
-        return UnknownName;
-    return split ? card->SplitProductName : card->ProductName;
+    return NamesOfType(index).Product;
 }
 
 void CardListLine(const PELMIX_DEVICE_ENTRY* entry, char* line, size_t size)
