@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "driver_state.h"
+#include "flash_chip_table.h"
 #include "host_platform.h"
 #include "pci_machine.h"
 #include "pelmix_ioctl.h"
@@ -41,7 +42,7 @@ const Part Parts[] = {
     {"08BF", 0x20000, 1, 0, 10000, 100000, 1000}, {"noid", 0x20000, 1, 0, 10000, 100000, 1000},
 };
 
-const uint64_t PhaseUs = 3 * 67000;
+const uint64_t PhaseUs = CardSettlesPerPhase * CardSettleMs * 1000;
 const uint32_t BenchPages = 8;
 
 struct Measure {
@@ -77,7 +78,7 @@ std::vector<uint8_t> Record(uint32_t length)
 
 uint64_t PageUs(const Part& part)
 {
-    return part.PageMethod ? part.PollUs : 128 * 20;
+    return part.PageMethod ? part.PollUs : PELMIX_PAGE_SIZE * ByteFirstLookUs;
 }
 
 void Report(const Part& part, const char* request, const Measure& measure, uint64_t leastHeldUs)
@@ -109,9 +110,9 @@ int main()
         ResetDriverState();
         PELMIX_DEVICE_LIST list;
         uint32_t information = 0;
-        DispatchDeviceControl(IoctlPelmixEnumDevices, &list, sizeof list, sizeof list, &information);
+        DispatchDeviceControl(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, sizeof list, &information);
 
-        const uint64_t identify = 20000 + part.ExitWaitUs;
+        const uint64_t identify = ChipIdentifyWaitMs * 1000 + part.ExitWaitUs;
         const uint64_t pages = part.Size / 128;
         std::vector<uint8_t> info = Record(sizeof(PELMIX_CHIP_INFO));
         Report(part, "IDENTIFY_CHIP", Send(IOCTL_PELMIX_IDENTIFY_CHIP, info), PhaseUs + identify);

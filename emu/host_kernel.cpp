@@ -46,51 +46,65 @@ struct HostSpinLock {
     std::atomic_flag Taken;
 };
 struct HostRequestLock {
-    uint32_t Free;  // under KernelMutex
+    uint32_t Free;  // under Kernel.Mutex
 };
 static_assert(sizeof(HostRequestLock) <= sizeof(PlatformEvent), "request lock storage");
 static_assert(sizeof(HostEvent) <= sizeof(PlatformEvent), "event storage");
 static_assert(sizeof(HostSpinLock) <= sizeof(PlatformSpinLock), "spin lock storage");
 
-std::mutex KernelMutex;
-std::condition_variable KernelChanged;
+// The host kernel's state, one record as the driver's is. HostResetKernel
+// puts back what a new driver lifetime must not inherit; the hold number,
+// the threads still running or spinning and the waiters live on, since a
+// thread of an earlier lifetime may still be on its way out.
+struct HostKernel {
+    std::mutex Mutex;
+    std::condition_variable Changed;
 
-thread_local uint8_t CurrentIrql = 0;
-thread_local int32_t CurrentPriority = DefaultPriority;
-thread_local bool IsHoldingThread = false;
-thread_local uint64_t RaisedAtUs = 0;
-thread_local uint32_t ThreadHold = 0;  // the hold a holding thread was created for
+    std::atomic<uint64_t> HeldUs {0};
+    std::atomic<uint32_t> Created {0};
+    std::atomic<uint32_t> Running {0};
+    std::atomic<uint32_t> Spinning {0};
+    std::atomic<uint32_t> EventWaits {0};
+    std::atomic<uint32_t> RequestersRaised {0};  // requesting threads at DISPATCH_LEVEL
+    std::atomic<uint32_t> RequestLockWaiters {0};
 
-std::atomic<uint64_t> HeldUs {0};
-std::atomic<uint32_t> Created {0};
-std::atomic<uint32_t> Running {0};
-std::atomic<uint32_t> Spinning {0};
-std::atomic<uint32_t> EventWaits {0};
-std::atomic<uint32_t> RequestersRaised {0};  // requesting threads at DISPATCH_LEVEL
-std::atomic<uint32_t> RequestLockWaiters {0};
+    // The hold in progress, counted from its processor query.
+    uint32_t HoldNumber = 0;
+    uint32_t ExpectedThreads = 0;  // the processor count the driver will compute, less one
+    uint32_t CreationsThisHold = 0;
+    uint32_t GatedThisHold = 0;
+    uint32_t ArrivedThisHold = 0;  // holding threads past their arrival (lock released)
+    bool GateOpen = true;
+    bool StragglerGated = false;            // the gate waits for the driver's next wait or hold
+    std::atomic<bool> PauseWanted {false};  // window accesses wait while set
+    uint32_t PausedAccesses = 0;            // under Mutex
 
-// The hold in progress, counted from its processor query.
-uint32_t HoldNumber;
-uint32_t ExpectedThreads;  // the processor count the driver will compute, less one
-uint32_t CreationsThisHold;
-uint32_t GatedThisHold;
-uint32_t ArrivedThisHold;  // holding threads past their arrival (lock released)
-bool GateOpen = true;
-bool StragglerGated;                    // the gate waits for the driver's next wait or hold
-std::atomic<bool> PauseWanted {false};  // window accesses wait while set
-uint32_t PausedAccesses;                // under KernelMutex
+    // Under Mutex. Never destroyed: a holding thread a faulty driver left
+    // spinning must not end the process at exit.
+    std::vector<std::thread>& Threads = *new std::vector<std::thread>;
 
-// Under KernelMutex. Never destroyed: a holding thread a faulty driver left
-// spinning must not end the process at exit.
-std::vector<std::thread>& Threads = *new std::vector<std::thread>;
+    std::vector<HostDelay> DelayLog;  // under Mutex
+    uint32_t DelayTotal = 0;
+    // Stalls with no other platform call between them are one busy wait.
+    std::atomic<bool> StallRunOpen {false};
 
-std::vector<HostDelay> DelayLog;  // under KernelMutex
-uint32_t DelayTotal;
-// Stalls with no other platform call between them are one busy wait.
-std::atomic<bool> StallRunOpen {false};
+    std::atomic<uint32_t> Misuses {0};
+    std::string FirstMisuse;  // under Mutex
+};
 
-std::atomic<uint32_t> Misuses {0};
-std::string FirstMisuse;  // under KernelMutex
+HostKernel Kernel;
+
+// Each thread's own: its IRQL and priority, and for a holding thread the
+// hold it was created for.
+struct HostThread {
+    uint8_t Irql = 0;
+    int32_t Priority = DefaultPriority;
+    bool Holding = false;
+    uint64_t RaisedAtUs = 0;
+    uint32_t Hold = 0;
+};
+
+thread_local HostThread ThisThread;
 
 uint32_t HeldProcessorCount(uint32_t processors, uint32_t mask)
 {
@@ -104,104 +118,102 @@ uint32_t HeldProcessorCount(uint32_t processors, uint32_t mask)
 
 void RecordDelay(uint32_t kind, int64_t amount)
 {
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    bool continues = kind == HostDelayStall && StallRunOpen.exchange(true) && DelayTotal > 0 &&
-        DelayTotal <= DelayLogCapacity && DelayLog.back().Kind == HostDelayStall;
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    bool continues = kind == HostDelayStall && Kernel.StallRunOpen.exchange(true) && Kernel.DelayTotal > 0 &&
+        Kernel.DelayTotal <= DelayLogCapacity && Kernel.DelayLog.back().Kind == HostDelayStall;
     if (kind != HostDelayStall)
-        StallRunOpen.store(false);
+        Kernel.StallRunOpen.store(false);
     if (continues) {
-        HostDelay& run = DelayLog.back();
+        HostDelay& run = Kernel.DelayLog.back();
         run.Amount += amount;
         run.Calls += 1;
         run.Longest = amount > run.Longest ? amount : run.Longest;
         return;
     }
-    ++DelayTotal;
-    if (DelayLog.size() < DelayLogCapacity)
-        DelayLog.push_back(HostDelay {kind, amount, EmuNowUs(), CurrentIrql, 1, amount});
+    ++Kernel.DelayTotal;
+    if (Kernel.DelayLog.size() < DelayLogCapacity)
+        Kernel.DelayLog.push_back(HostDelay {kind, amount, EmuNowUs(), ThisThread.Irql, 1, amount});
 }
 
 void RunHoldingThread(PlatformThreadStart start, void* context, bool gated, uint32_t hold)
 {
-    IsHoldingThread = true;
-    ThreadHold = hold;
-    CurrentIrql = 0;
+    ThisThread.Holding = true;
+    ThisThread.Hold = hold;
+    ThisThread.Irql = 0;
     if (gated) {
-        std::unique_lock<std::mutex> lock(KernelMutex);
-        KernelChanged.wait(lock, [] { return GateOpen; });
+        std::unique_lock<std::mutex> lock(Kernel.Mutex);
+        Kernel.Changed.wait(lock, [] { return Kernel.GateOpen; });
     }
     start(context);
-    if (CurrentIrql != 0)
+    if (ThisThread.Irql != 0)
         HostReportMisuse("holding thread ended above PASSIVE_LEVEL");
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    Running.fetch_sub(1);
-    KernelChanged.notify_all();
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    Kernel.Running.fetch_sub(1);
+    Kernel.Changed.notify_all();
 }
 
 // Joins finished threads; called when none is running.
 void JoinThreadsLocked()
 {
-    for (std::thread& thread : Threads) {
+    for (std::thread& thread : Kernel.Threads) {
         if (thread.joinable())
             thread.join();
     }
-    Threads.clear();
+    Kernel.Threads.clear();
 }
 
 }  // namespace
 
 void HostReportMisuse(const char* what)
 {
-    if (Misuses.fetch_add(1) == 0) {
-        std::lock_guard<std::mutex> lock(KernelMutex);
-        FirstMisuse = what;
+    if (Kernel.Misuses.fetch_add(1) == 0) {
+        std::lock_guard<std::mutex> lock(Kernel.Mutex);
+        Kernel.FirstMisuse = what;
     }
 }
 
 uint32_t HostMisuseCount()
 {
-    return Misuses.load();
+    return Kernel.Misuses.load();
 }
 
 const char* HostFirstMisuse()
 {
-    return FirstMisuse.c_str();
+    return Kernel.FirstMisuse.c_str();
 }
 
 void HostResetKernel()
 {
     {
-        std::lock_guard<std::mutex> lock(KernelMutex);
-        GateOpen = true;
-        KernelChanged.notify_all();
+        std::lock_guard<std::mutex> lock(Kernel.Mutex);
+        Kernel.GateOpen = true;
+        Kernel.Changed.notify_all();
     }
     bool finished = HostWaitForHoldingThreads(5000);
-    {
-        std::lock_guard<std::mutex> lock(KernelMutex);
-        if (finished) {
-            JoinThreadsLocked();
-        } else {
-            // A thread that never leaves its spin: abandon it rather than hang.
-            for (std::thread& thread : Threads) {
-                if (thread.joinable())
-                    thread.detach();
-            }
-            Threads.clear();
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    if (finished) {
+        JoinThreadsLocked();
+    } else {
+        // A thread that never leaves its spin: abandon it rather than hang.
+        for (std::thread& thread : Kernel.Threads) {
+            if (thread.joinable())
+                thread.detach();
         }
-        DelayLog.clear();
-        DelayTotal = 0;
-        FirstMisuse.clear();
-        StragglerGated = false;
-        PauseWanted.store(false);
-        ExpectedThreads = CreationsThisHold = GatedThisHold = ArrivedThisHold = 0;
+        Kernel.Threads.clear();
     }
-    Misuses.store(0);
-    CurrentIrql = 0;
-    CurrentPriority = DefaultPriority;
-    HeldUs.store(0);
-    Created.store(0);
-    EventWaits.store(0);
-    RequestersRaised.store(0);
+    Kernel.DelayLog.clear();
+    Kernel.DelayTotal = 0;
+    Kernel.FirstMisuse.clear();
+    Kernel.Misuses.store(0);
+    Kernel.StragglerGated = false;
+    Kernel.PauseWanted.store(false);
+    Kernel.ExpectedThreads = Kernel.CreationsThisHold = Kernel.GatedThisHold = Kernel.ArrivedThisHold = 0;
+    Kernel.HeldUs.store(0);
+    Kernel.Created.store(0);
+    Kernel.EventWaits.store(0);
+    Kernel.RequestersRaised.store(0);
+    ThisThread.Irql = 0;
+    ThisThread.Priority = DefaultPriority;
 }
 
 uint64_t HostVirtualTimeUs()
@@ -211,97 +223,98 @@ uint64_t HostVirtualTimeUs()
 
 uint64_t HostHeldTimeUs()
 {
-    uint64_t held = HeldUs.load();
-    if (!IsHoldingThread && CurrentIrql >= DispatchLevel)
-        held += EmuNowUs() - RaisedAtUs;
+    uint64_t held = Kernel.HeldUs.load();
+    if (!ThisThread.Holding && ThisThread.Irql >= DispatchLevel)
+        held += EmuNowUs() - ThisThread.RaisedAtUs;
     return held;
 }
 
 uint32_t HostDelayCount()
 {
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    return DelayTotal;
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    return Kernel.DelayTotal;
 }
 
 int HostDelayAt(uint32_t index, HostDelay* delay)
 {
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    if (index >= DelayLog.size())
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    if (index >= Kernel.DelayLog.size())
         return 0;
-    *delay = DelayLog[index];
+    *delay = Kernel.DelayLog[index];
     return 1;
 }
 
 void HostClearDelayLog()
 {
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    DelayLog.clear();
-    DelayTotal = 0;
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    Kernel.DelayLog.clear();
+    Kernel.DelayTotal = 0;
 }
 
 uint32_t HostHoldingThreadsCreated()
 {
-    return Created.load();
+    return Kernel.Created.load();
 }
 
 uint32_t HostHoldingThreadsRunning()
 {
-    return Running.load();
+    return Kernel.Running.load();
 }
 
 uint32_t HostHoldingThreadsSpinning()
 {
-    return Spinning.load();
+    return Kernel.Spinning.load();
 }
 
 int HostWaitForHoldingThreads(uint32_t timeoutMs)
 {
-    std::unique_lock<std::mutex> lock(KernelMutex);
-    return KernelChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [] { return Running.load() == 0; });
+    std::unique_lock<std::mutex> lock(Kernel.Mutex);
+    return Kernel.Changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [] { return Kernel.Running.load() == 0; });
 }
 
 uint8_t HostCurrentIrql()
 {
-    return CurrentIrql;
+    return ThisThread.Irql;
 }
 
 int32_t HostCurrentPriority()
 {
-    return CurrentPriority;
+    return ThisThread.Priority;
 }
 
 uint32_t HostEventWaits()
 {
-    return EventWaits.load();
+    return Kernel.EventWaits.load();
 }
 
 uint32_t HostRequestLockWaiters()
 {
-    return RequestLockWaiters.load();
+    return Kernel.RequestLockWaiters.load();
 }
 
 void HostPauseWindowAccesses(int pause)
 {
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    PauseWanted.store(pause != 0);
-    KernelChanged.notify_all();
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    Kernel.PauseWanted.store(pause != 0);
+    Kernel.Changed.notify_all();
 }
 
 uint32_t HostPausedAccesses()
 {
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    return PausedAccesses;
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    return Kernel.PausedAccesses;
 }
 
 void HostWaitWhilePaused()
 {
-    if (!PauseWanted.load())
+    if (!Kernel.PauseWanted.load())
         return;
-    std::unique_lock<std::mutex> lock(KernelMutex);
-    ++PausedAccesses;
-    KernelChanged.notify_all();
-    KernelChanged.wait(lock, [] { return !PauseWanted.load(); });
-    --PausedAccesses;
+    std::unique_lock<std::mutex> lock(Kernel.Mutex);
+    ++Kernel.PausedAccesses;
+    Kernel.Changed.notify_all();
+    Kernel.Changed.wait(lock, [] { return !Kernel.PauseWanted.load(); });
+    --Kernel.PausedAccesses;
 }
 
 // ---- Platform operations
@@ -314,56 +327,56 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
     uint32_t mask = EmuProcessorMask();
     *numberOfProcessors = static_cast<uint8_t>(processors);
     *activeProcessorsMask = mask;
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    if (Running.load() == 0)
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    if (Kernel.Running.load() == 0)
         JoinThreadsLocked();
-    if (RequestersRaised.load() != 0)
+    if (Kernel.RequestersRaised.load() != 0)
         HostReportMisuse("a hold begins while another request holds the processors");
-    if (Running.load() != 0)
+    if (Kernel.Running.load() != 0)
         HostReportMisuse("a hold begins while a thread of an earlier hold still runs");
     uint32_t held = HeldProcessorCount(processors, mask);
-    ExpectedThreads = held > 0 ? held - 1 : 0;
-    CreationsThisHold = GatedThisHold = ArrivedThisHold = 0;
-    ++HoldNumber;
-    GateOpen = true;
-    KernelChanged.notify_all();
+    Kernel.ExpectedThreads = held > 0 ? held - 1 : 0;
+    Kernel.CreationsThisHold = Kernel.GatedThisHold = Kernel.ArrivedThisHold = 0;
+    ++Kernel.HoldNumber;
+    Kernel.GateOpen = true;
+    Kernel.Changed.notify_all();
     return 1;
 }
 
 int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
 {
-    std::lock_guard<std::mutex> lock(KernelMutex);
-    if (StragglerGated) {
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
+    if (Kernel.StragglerGated) {
         // A straggler of an earlier hold gets a processor now.
-        StragglerGated = false;
-        GateOpen = true;
-        KernelChanged.notify_all();
+        Kernel.StragglerGated = false;
+        Kernel.GateOpen = true;
+        Kernel.Changed.notify_all();
     }
-    ++CreationsThisHold;
-    bool last = CreationsThisHold >= ExpectedThreads;
+    ++Kernel.CreationsThisHold;
+    bool last = Kernel.CreationsThisHold >= Kernel.ExpectedThreads;
     if (last && EmuHasFault(EmuFaultCpuThread))
         return 0;
     bool gated = last && (EmuHasFault(EmuFaultCpuTimeout) || EmuHasFault(EmuFaultCpuStraggler));
     if (gated) {
-        GateOpen = false;
-        ++GatedThisHold;
+        Kernel.GateOpen = false;
+        ++Kernel.GatedThisHold;
     }
-    Created.fetch_add(1);
-    Running.fetch_add(1);
-    Threads.emplace_back(RunHoldingThread, start, context, gated, HoldNumber);
+    Kernel.Created.fetch_add(1);
+    Kernel.Running.fetch_add(1);
+    Kernel.Threads.emplace_back(RunHoldingThread, start, context, gated, Kernel.HoldNumber);
     return 1;
 }
 
 void PlatformTerminateSystemThread()
 {
-    if (!IsHoldingThread)
+    if (!ThisThread.Holding)
         HostReportMisuse("PlatformTerminateSystemThread outside a system thread");
 }
 
 int32_t PlatformSetCurrentThreadPriority(int32_t priority)
 {
-    int32_t old = CurrentPriority;
-    CurrentPriority = priority;
+    int32_t old = ThisThread.Priority;
+    ThisThread.Priority = priority;
     return old;
 }
 
@@ -376,34 +389,34 @@ void PlatformInitializeEvent(PlatformEvent* event)
 void PlatformSetEvent(PlatformEvent* event)
 {
     HostEvent* host = reinterpret_cast<HostEvent*>(event->Opaque);
-    std::lock_guard<std::mutex> lock(KernelMutex);
+    std::lock_guard<std::mutex> lock(Kernel.Mutex);
     host->Signalled.store(1);
-    KernelChanged.notify_all();
+    Kernel.Changed.notify_all();
 }
 
 int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
 {
     HostEvent* host = reinterpret_cast<HostEvent*>(event->Opaque);
-    EventWaits.fetch_add(1);
+    Kernel.EventWaits.fetch_add(1);
     if (relativeTimeout100ns >= 0) {
         HostReportMisuse("event wait without a relative time-out");
         return host->Signalled.load() != 0;
     }
-    std::unique_lock<std::mutex> lock(KernelMutex);
+    std::unique_lock<std::mutex> lock(Kernel.Mutex);
     // The event can only be set by a holding thread on its arrival: once every
     // thread that can arrive has done so, the outcome is known, and a time-out
     // costs virtual time only.
-    KernelChanged.wait_for(lock, ArrivalPatience, [host] {
-        return host->Signalled.load() != 0 || ArrivedThisHold >= CreationsThisHold - GatedThisHold;
+    Kernel.Changed.wait_for(lock, ArrivalPatience, [host] {
+        return host->Signalled.load() != 0 || Kernel.ArrivedThisHold >= Kernel.CreationsThisHold - Kernel.GatedThisHold;
     });
     if (host->Signalled.load() != 0)
         return 1;
     EmuAdvanceUs(static_cast<uint64_t>((-relativeTimeout100ns + 9) / 10));
     if (EmuHasFault(EmuFaultCpuStraggler)) {
-        StragglerGated = true;
+        Kernel.StragglerGated = true;
     } else {
-        GateOpen = true;  // the late thread gets its processor now
-        KernelChanged.notify_all();
+        Kernel.GateOpen = true;  // the late thread gets its processor now
+        Kernel.Changed.notify_all();
     }
     return 0;
 }
@@ -412,14 +425,14 @@ int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
 {
     if (relativeTimeout100ns >= 0) {
         HostReportMisuse("thread wait without a relative time-out");
-        return Running.load() == 0;
+        return Kernel.Running.load() == 0;
     }
-    std::unique_lock<std::mutex> lock(KernelMutex);
+    std::unique_lock<std::mutex> lock(Kernel.Mutex);
     // While the caller waits, a thread that never had a processor gets one.
-    StragglerGated = false;
-    GateOpen = true;
-    KernelChanged.notify_all();
-    if (KernelChanged.wait_for(lock, ArrivalPatience, [] { return Running.load() == 0; })) {
+    Kernel.StragglerGated = false;
+    Kernel.GateOpen = true;
+    Kernel.Changed.notify_all();
+    if (Kernel.Changed.wait_for(lock, ArrivalPatience, [] { return Kernel.Running.load() == 0; })) {
         JoinThreadsLocked();
         return 1;
     }
@@ -429,28 +442,28 @@ int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
 
 void PlatformInitializeRequestLock(PlatformEvent* lock)
 {
-    std::lock_guard<std::mutex> guard(KernelMutex);
+    std::lock_guard<std::mutex> guard(Kernel.Mutex);
     new (lock->Opaque) HostRequestLock {1};
 }
 
 void PlatformAcquireRequestLock(PlatformEvent* lock)
 {
-    if (CurrentIrql != 0)
+    if (ThisThread.Irql != 0)
         HostReportMisuse("request lock taken above PASSIVE_LEVEL");
     HostRequestLock* host = reinterpret_cast<HostRequestLock*>(lock->Opaque);
-    std::unique_lock<std::mutex> guard(KernelMutex);
-    RequestLockWaiters.fetch_add(1);
-    KernelChanged.wait(guard, [host] { return host->Free != 0; });
-    RequestLockWaiters.fetch_sub(1);
+    std::unique_lock<std::mutex> guard(Kernel.Mutex);
+    Kernel.RequestLockWaiters.fetch_add(1);
+    Kernel.Changed.wait(guard, [host] { return host->Free != 0; });
+    Kernel.RequestLockWaiters.fetch_sub(1);
     host->Free = 0;
 }
 
 void PlatformReleaseRequestLock(PlatformEvent* lock)
 {
     HostRequestLock* host = reinterpret_cast<HostRequestLock*>(lock->Opaque);
-    std::lock_guard<std::mutex> guard(KernelMutex);
+    std::lock_guard<std::mutex> guard(Kernel.Mutex);
     host->Free = 1;
-    KernelChanged.notify_all();
+    Kernel.Changed.notify_all();
 }
 
 void PlatformInitializeSpinLock(PlatformSpinLock* lock)
@@ -461,7 +474,7 @@ void PlatformInitializeSpinLock(PlatformSpinLock* lock)
 
 void PlatformAcquireSpinLockAtDpcLevel(PlatformSpinLock* lock)
 {
-    if (CurrentIrql < DispatchLevel)
+    if (ThisThread.Irql < DispatchLevel)
         HostReportMisuse("spin lock taken below DISPATCH_LEVEL");
     HostSpinLock* host = reinterpret_cast<HostSpinLock*>(lock->Opaque);
     while (host->Taken.test_and_set(std::memory_order_acquire))
@@ -472,28 +485,28 @@ void PlatformReleaseSpinLockFromDpcLevel(PlatformSpinLock* lock)
 {
     HostSpinLock* host = reinterpret_cast<HostSpinLock*>(lock->Opaque);
     host->Taken.clear(std::memory_order_release);
-    if (IsHoldingThread) {
-        std::lock_guard<std::mutex> guard(KernelMutex);
-        if (ThreadHold == HoldNumber)
-            ++ArrivedThisHold;
+    if (ThisThread.Holding) {
+        std::lock_guard<std::mutex> guard(Kernel.Mutex);
+        if (ThisThread.Hold == Kernel.HoldNumber)
+            ++Kernel.ArrivedThisHold;
         else
             HostReportMisuse("a holding thread of an earlier hold arrived in a later one");
-        KernelChanged.notify_all();
+        Kernel.Changed.notify_all();
     }
 }
 
 uint8_t PlatformRaiseIrql(uint8_t newIrql)
 {
-    uint8_t old = CurrentIrql;
+    uint8_t old = ThisThread.Irql;
     if (newIrql < old)
         HostReportMisuse("IRQL raised to a lower level");
-    CurrentIrql = newIrql;
+    ThisThread.Irql = newIrql;
     if (old < DispatchLevel && newIrql >= DispatchLevel) {
-        if (IsHoldingThread) {
-            Spinning.fetch_add(1);
+        if (ThisThread.Holding) {
+            Kernel.Spinning.fetch_add(1);
         } else {
-            RaisedAtUs = EmuNowUs();
-            if (RequestersRaised.fetch_add(1) != 0)
+            ThisThread.RaisedAtUs = EmuNowUs();
+            if (Kernel.RequestersRaised.fetch_add(1) != 0)
                 HostReportMisuse("two requests hold the processors at once");
         }
     }
@@ -502,31 +515,31 @@ uint8_t PlatformRaiseIrql(uint8_t newIrql)
 
 void PlatformLowerIrql(uint8_t irql)
 {
-    uint8_t old = CurrentIrql;
+    uint8_t old = ThisThread.Irql;
     if (irql > old)
         HostReportMisuse("IRQL lowered to a higher level");
-    CurrentIrql = irql;
+    ThisThread.Irql = irql;
     if (old >= DispatchLevel && irql < DispatchLevel) {
-        if (IsHoldingThread) {
-            Spinning.fetch_sub(1);
+        if (ThisThread.Holding) {
+            Kernel.Spinning.fetch_sub(1);
             if (EmuHasFault(EmuFaultCpuLinger))
                 std::this_thread::sleep_for(LingerTime);
         } else {
-            HeldUs.fetch_add(EmuNowUs() - RaisedAtUs);
-            RequestersRaised.fetch_sub(1);
+            Kernel.HeldUs.fetch_add(EmuNowUs() - ThisThread.RaisedAtUs);
+            Kernel.RequestersRaised.fetch_sub(1);
         }
     }
 }
 
 void HostEndStallRun()
 {
-    StallRunOpen.store(false);
+    Kernel.StallRunOpen.store(false);
 }
 
 uint8_t PlatformGetCurrentIrql()
 {
     HostEndStallRun();
-    return CurrentIrql;
+    return ThisThread.Irql;
 }
 
 void PlatformStallMicroseconds(uint32_t microseconds)
@@ -537,7 +550,7 @@ void PlatformStallMicroseconds(uint32_t microseconds)
 
 void PlatformDelayExecution(int64_t relativeInterval100ns)
 {
-    if (CurrentIrql > 0)
+    if (ThisThread.Irql > 0)
         HostReportMisuse("sleep above PASSIVE_LEVEL");
     if (relativeInterval100ns > 0) {
         HostReportMisuse("sleep with an absolute time");
@@ -549,6 +562,6 @@ void PlatformDelayExecution(int64_t relativeInterval100ns)
     // The sleep costs no wall time, but holding threads of an earlier hold
     // still on their way out get up to its length in real time to leave, as
     // they would on a machine whose sleep really lasts.
-    std::unique_lock<std::mutex> lock(KernelMutex);
-    KernelChanged.wait_for(lock, std::chrono::microseconds(microseconds), [] { return Running.load() == 0; });
+    std::unique_lock<std::mutex> lock(Kernel.Mutex);
+    Kernel.Changed.wait_for(lock, std::chrono::microseconds(microseconds), [] { return Kernel.Running.load() == 0; });
 }

@@ -9,6 +9,7 @@
 #include "emu_text.h"
 #include "machine_state.h"
 #include "orvel_cards.h"
+#include "orvel_registers.h"
 #include "pci_registers.h"
 
 namespace {
@@ -279,11 +280,11 @@ int ParsePciKey(EmuToken token, PciLine* pci, ParseError* error)
 void AddAgpCapabilities(EmuFunction* function)
 {
     function->Config[PciCommand / 4] |= PciStatusCapabilities << 16;
-    function->Config[PciCapabilityPointer / 4] = 0x60;
-    function->Config[0x60 / 4] = 0x00024000 | PciCapabilityPower;  // next 0x40
-    function->Config[0x40 / 4] = 0x00200000 | PciCapabilityAgp;    // AGP 2.0, end of list
-    function->Config[0x44 / 4] = 0x1F000207;                       // 1x/2x/4x, sideband
-    function->Config[0x48 / 4] = 0x00000000;
+    function->Config[PciCapabilityPointer / 4] = OrvelPowerCapability;
+    function->Config[OrvelPowerCapability / 4] = 0x00020000 | OrvelAgpCapability << 8 | PciCapabilityPower;
+    function->Config[OrvelAgpCapability / 4] = 0x00200000 | PciCapabilityAgp;  // AGP 2.0, end of list
+    function->Config[OrvelAgpStatus / 4] = 0x1F000207;                         // 1x/2x/4x, sideband
+    function->Config[OrvelAgpCommand / 4] = 0x00000000;
 }
 
 int ApplyPciLine(const PciLine* pci, ParseError* error)
@@ -348,7 +349,7 @@ int ApplyPciLine(const PciLine* pci, ParseError* error)
     if (family != 0) {
         int cardIndex = static_cast<int>(Machine.CardCount++);
         EmuCard* card = &Machine.Cards[cardIndex];
-        EmuInitCard(card, index, family);
+        EmuInitCard(card, index, FindOrvelFamily(family));
         function->CardIndex = static_cast<int8_t>(cardIndex);
         for (uint32_t i = 0; i < pci->CardRegisterCount; ++i)
             EmuCardSetRegisterReadValue(card, pci->CardRegisters[i].Offset, pci->CardRegisters[i].Value);

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "flash_models.h"
+#include "orvel_cards.h"
 #include "pci_machine.h"
 
 enum {
@@ -79,7 +80,7 @@ struct EmuChip {
 
 struct EmuCard {
     int FunctionIndex;
-    uint32_t Family;
+    const OrvelFamily* Family;  // the card's family row
     // Register latches: a read returns the latch of the register's partner
     // (see orvel_card.cpp), so reads and writes of a pair cross.
     uint32_t Latch[EmuCardRegisters];
@@ -131,7 +132,7 @@ uint32_t EmuFunctionRead32(const EmuFunction* function, uint32_t offset);
 void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, uint32_t byteMask);
 
 // Cards and chips (orvel_card.cpp, flash_chip.cpp).
-void EmuInitCard(EmuCard* card, int functionIndex, uint32_t family);
+void EmuInitCard(EmuCard* card, int functionIndex, const OrvelFamily* family);
 uint32_t EmuCardRegisterRead(const EmuCard* card, uint32_t offset);
 void EmuCardRegisterWrite(EmuCard* card, uint32_t offset, uint32_t value);
 void EmuCardSetRegisterReadValue(EmuCard* card, uint32_t offset, uint32_t value);

@@ -14,6 +14,7 @@
 //   family 2, 3: 0x00, 0x04 read 0; 0x147C bit 10 set; 0x1480 bits 0 and 1 clear
 //   family 4:    0x00, 0x04 read 0; 0x80 bit 0 clear
 #include "machine_state.h"
+#include "orvel_registers.h"
 
 namespace {
 
@@ -26,44 +27,48 @@ struct RegisterDefault {
 
 // Values the card reads at power-up: none of them prepared.
 const RegisterDefault DefaultsA[] = {
-    {0x00, 0x1F000101},
-    {0x04, 0x00C00002},
-    {0x08, 0x0000F003},
-    {0x0C, 0x80000004},
+    {OrvelRegister00, 0x1F000101},
+    {OrvelRegister04, 0x00C00002},
+    {OrvelRegister08, 0x0000F003},
+    {OrvelRegister0C, 0x80000004},
 };
 const RegisterDefault DefaultsB[] = {
-    {0x00, 0x21000101},
-    {0x04, 0x0300C002},
-    {0x147C, 0x00000021},
-    {0x1480, 0x00000013},
+    {OrvelRegister00, 0x21000101},
+    {OrvelRegister04, 0x0300C002},
+    {OrvelRegister147C, 0x00000021},
+    {OrvelRegister1480, 0x00000013},
 };
 const RegisterDefault DefaultsC[] = {
-    {0x00, 0x31000101},
-    {0x04, 0x0400D002},
-    {0x80, 0x00000101},
+    {OrvelRegister00, 0x31000101},
+    {OrvelRegister04, 0x0400D002},
+    {OrvelRegister80, 0x00000101},
 };
 
-uint32_t Partner(uint32_t family, uint32_t offset)
+const RegisterDefault* const Defaults[] = {DefaultsA, DefaultsB, DefaultsC};
+const uint32_t DefaultCounts[] = {sizeof DefaultsA / sizeof DefaultsA[0], sizeof DefaultsB / sizeof DefaultsB[0],
+                                  sizeof DefaultsC / sizeof DefaultsC[0]};
+
+uint32_t Partner(const OrvelFamily* family, uint32_t offset)
 {
-    if (family == 1) {
+    if (family->AccessSet == OrvelAccessA) {
         switch (offset) {
-        case 0x00: return 0x0C;
-        case 0x0C: return 0x00;
-        case 0x04: return 0x08;
-        case 0x08: return 0x04;
+        case OrvelRegister00: return OrvelRegister0C;
+        case OrvelRegister0C: return OrvelRegister00;
+        case OrvelRegister04: return OrvelRegister08;
+        case OrvelRegister08: return OrvelRegister04;
         default: return offset;
         }
     }
-    if (offset == 0x00)
-        return 0x04;
-    if (offset == 0x04)
-        return 0x00;
+    if (offset == OrvelRegister00)
+        return OrvelRegister04;
+    if (offset == OrvelRegister04)
+        return OrvelRegister00;
     return offset;
 }
 
 }  // namespace
 
-void EmuInitCard(EmuCard* card, int functionIndex, uint32_t family)
+void EmuInitCard(EmuCard* card, int functionIndex, const OrvelFamily* family)
 {
     card->FunctionIndex = functionIndex;
     card->Family = family;
@@ -71,22 +76,14 @@ void EmuInitCard(EmuCard* card, int functionIndex, uint32_t family)
         latch = 0;
     card->LastRegisterWriteUs = 0;
     card->LostChipWrites = 0;
-    const RegisterDefault* defaults = DefaultsA;
-    uint32_t count = sizeof DefaultsA / sizeof DefaultsA[0];
-    if (family == 2 || family == 3) {
-        defaults = DefaultsB;
-        count = sizeof DefaultsB / sizeof DefaultsB[0];
-    } else if (family == 4) {
-        defaults = DefaultsC;
-        count = sizeof DefaultsC / sizeof DefaultsC[0];
-    }
-    for (uint32_t i = 0; i < count; ++i)
+    const RegisterDefault* defaults = Defaults[family->AccessSet];
+    for (uint32_t i = 0; i < DefaultCounts[family->AccessSet]; ++i)
         EmuCardSetRegisterReadValue(card, defaults[i].Offset, defaults[i].Value);
 }
 
 uint32_t EmuCardWindowSize(const EmuCard* card)
 {
-    return card->Family == 1 ? 0x2000u : 0x4000u;
+    return card->Family->RegisterWindowSize;
 }
 
 uint32_t EmuCardRegisterRead(const EmuCard* card, uint32_t offset)
@@ -118,15 +115,16 @@ int EmuCardPrepared(const EmuCard* card)
 {
     if (card->LastRegisterWriteUs != 0 && EmuNowUs() + 1 - card->LastRegisterWriteUs < SettleUs)
         return 0;
-    uint32_t r00 = EmuCardRegisterRead(card, 0x00);
-    uint32_t r04 = EmuCardRegisterRead(card, 0x04);
-    switch (card->Family) {
-    case 1: return r00 == 0 && r04 == 0 && EmuCardRegisterRead(card, 0x08) == 0 && EmuCardRegisterRead(card, 0x0C) == 0;
-    case 2:
-    case 3:
-        return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x147C) & 0x400) &&
-            (EmuCardRegisterRead(card, 0x1480) & 3) == 0;
-    case 4: return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, 0x80) & 1) == 0;
+    uint32_t r00 = EmuCardRegisterRead(card, OrvelRegister00);
+    uint32_t r04 = EmuCardRegisterRead(card, OrvelRegister04);
+    switch (card->Family->AccessSet) {
+    case OrvelAccessA:
+        return r00 == 0 && r04 == 0 && EmuCardRegisterRead(card, OrvelRegister08) == 0 &&
+            EmuCardRegisterRead(card, OrvelRegister0C) == 0;
+    case OrvelAccessB:
+        return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, OrvelRegister147C) & Orvel147CRomOn) &&
+            (EmuCardRegisterRead(card, OrvelRegister1480) & Orvel1480RomOff) == 0;
+    case OrvelAccessC: return r00 == 0 && r04 == 0 && (EmuCardRegisterRead(card, OrvelRegister80) & Orvel80RomOff) == 0;
     default: return 0;
     }
 }

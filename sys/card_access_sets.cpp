@@ -2,11 +2,12 @@
 
 #include "delay.h"
 #include "driver_state.h"
+#include "flash_chip_table.h"
+#include "orvel_cards.h"
+#include "orvel_registers.h"
 #include "platform.h"
 
 namespace {
-
-const uint32_t SettleMs = 67;
 
 uint32_t Read(void* registers, uint32_t offset)
 {
@@ -26,30 +27,25 @@ void Write(void* registers, uint32_t offset, uint32_t value)
 void PrepareA(void* registers)
 {
     uint32_t* saved = Driver.SavedCardRegisters;
-    saved[0] = Read(registers, 0x00);
-    saved[1] = Read(registers, 0x04);
-    saved[2] = Read(registers, 0x08);
-    saved[3] = Read(registers, 0x0C);
-    Write(registers, 0x00, 0);
-    Write(registers, 0x04, 0);
-    Write(registers, 0x08, 0);
-    Write(registers, 0x0C, 0);
-    DelayMs(SettleMs);
+    saved[0] = Read(registers, OrvelRegister00);
+    saved[1] = Read(registers, OrvelRegister04);
+    saved[2] = Read(registers, OrvelRegister08);
+    saved[3] = Read(registers, OrvelRegister0C);
+    Write(registers, OrvelRegister00, 0);
+    Write(registers, OrvelRegister04, 0);
+    Write(registers, OrvelRegister08, 0);
+    Write(registers, OrvelRegister0C, 0);
+    DelayMs(CardSettleMs);
 }
 
 void RestoreA(void* registers)
 {
     const uint32_t* saved = Driver.SavedCardRegisters;
-    Write(registers, 0x0C, saved[0]);
-    DelayMs(SettleMs);
-    Write(registers, 0x08, saved[1]);
-    Write(registers, 0x04, saved[2]);
-    Write(registers, 0x00, saved[3]);
-}
-
-uint32_t WindowSizeA()
-{
-    return 0x2000;
+    Write(registers, OrvelRegister0C, saved[0]);
+    DelayMs(CardSettleMs);
+    Write(registers, OrvelRegister08, saved[1]);
+    Write(registers, OrvelRegister04, saved[2]);
+    Write(registers, OrvelRegister00, saved[3]);
 }
 
 // ---- Set B: 0x147C, 0x1480, then 0x00 and 0x04 (partners).
@@ -57,26 +53,26 @@ uint32_t WindowSizeA()
 void PrepareB(void* registers)
 {
     uint32_t* saved = Driver.SavedCardRegisters;
-    saved[0] = Read(registers, 0x147C);
-    saved[1] = Read(registers, 0x1480);
-    saved[2] = Read(registers, 0x00);
-    saved[3] = Read(registers, 0x04);
-    Write(registers, 0x147C, saved[0] | 0x400);
-    Write(registers, 0x1480, saved[1] & ~3u);
-    DelayMs(SettleMs);
-    Write(registers, 0x00, 0);
-    Write(registers, 0x04, 0);
-    DelayMs(SettleMs);
+    saved[0] = Read(registers, OrvelRegister147C);
+    saved[1] = Read(registers, OrvelRegister1480);
+    saved[2] = Read(registers, OrvelRegister00);
+    saved[3] = Read(registers, OrvelRegister04);
+    Write(registers, OrvelRegister147C, saved[0] | Orvel147CRomOn);
+    Write(registers, OrvelRegister1480, saved[1] & ~Orvel1480RomOff);
+    DelayMs(CardSettleMs);
+    Write(registers, OrvelRegister00, 0);
+    Write(registers, OrvelRegister04, 0);
+    DelayMs(CardSettleMs);
 }
 
 void RestoreB(void* registers)
 {
     const uint32_t* saved = Driver.SavedCardRegisters;
-    Write(registers, 0x04, saved[2]);
-    Write(registers, 0x00, saved[3]);
-    DelayMs(SettleMs);
-    Write(registers, 0x1480, saved[1]);
-    Write(registers, 0x147C, saved[0]);
+    Write(registers, OrvelRegister04, saved[2]);
+    Write(registers, OrvelRegister00, saved[3]);
+    DelayMs(CardSettleMs);
+    Write(registers, OrvelRegister1480, saved[1]);
+    Write(registers, OrvelRegister147C, saved[0]);
 }
 
 // ---- Set C: 0x00 and 0x04 (partners), and bit 0 of 0x80.
@@ -84,43 +80,48 @@ void RestoreB(void* registers)
 void PrepareC(void* registers)
 {
     uint32_t* saved = Driver.SavedCardRegisters;
-    saved[0] = Read(registers, 0x00);
-    saved[1] = Read(registers, 0x04);
-    Write(registers, 0x80, Read(registers, 0x80) & ~1u);
-    DelayMs(SettleMs);
-    Write(registers, 0x00, 0);
-    Write(registers, 0x04, 0);
-    DelayMs(SettleMs);
+    saved[0] = Read(registers, OrvelRegister00);
+    saved[1] = Read(registers, OrvelRegister04);
+    Write(registers, OrvelRegister80, Read(registers, OrvelRegister80) & ~Orvel80RomOff);
+    DelayMs(CardSettleMs);
+    Write(registers, OrvelRegister00, 0);
+    Write(registers, OrvelRegister04, 0);
+    DelayMs(CardSettleMs);
 }
 
 void RestoreC(void* registers)
 {
     const uint32_t* saved = Driver.SavedCardRegisters;
-    Write(registers, 0x04, saved[0]);
-    Write(registers, 0x00, saved[1]);
-    DelayMs(SettleMs);
-    Write(registers, 0x80, Read(registers, 0x80) | 1u);
+    Write(registers, OrvelRegister04, saved[0]);
+    Write(registers, OrvelRegister00, saved[1]);
+    DelayMs(CardSettleMs);
+    Write(registers, OrvelRegister80, Read(registers, OrvelRegister80) | Orvel80RomOff);
 }
 
-uint32_t WindowSizeBC()
+// Families come from the card table; one it does not hold is taken as the
+// first.
+const OrvelFamily& FamilyRow(uint32_t family)
 {
-    return 0x4000;
+    const OrvelFamily* row = FindOrvelFamily(family);
+    return row ? *row : OrvelFamilies[0];
 }
 
 }  // namespace
 
-const CardAccessSet AccessSetA = {PrepareA, RestoreA, WindowSizeA};
-const CardAccessSet AccessSetB = {PrepareB, RestoreB, WindowSizeBC};
-const CardAccessSet AccessSetC = {PrepareC, RestoreC, WindowSizeBC};
+const CardAccessSet AccessSetA = {PrepareA, RestoreA};
+const CardAccessSet AccessSetB = {PrepareB, RestoreB};
+const CardAccessSet AccessSetC = {PrepareC, RestoreC};
 
 const CardAccessSet* AccessSetForFamily(uint32_t family)
 {
-    switch (family) {
-    case 2:
-    case 3: return &AccessSetB;
-    case 4: return &AccessSetC;
-    default:
-        // Families come from the card match table (1..4); 1 is set A.
-        return &AccessSetA;
+    switch (FamilyRow(family).AccessSet) {
+    case OrvelAccessB: return &AccessSetB;
+    case OrvelAccessC: return &AccessSetC;
+    default: return &AccessSetA;
     }
+}
+
+uint32_t RegisterWindowSize(uint32_t family)
+{
+    return FamilyRow(family).RegisterWindowSize;
 }

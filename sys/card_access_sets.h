@@ -10,7 +10,6 @@
 struct CardAccessSet {
     void (*Prepare)(void* registerWindow);
     void (*Restore)(void* registerWindow);
-    uint32_t (*RegisterWindowSize)();
 };
 
 extern const CardAccessSet AccessSetA;
@@ -21,7 +20,9 @@ extern const CardAccessSet AccessSetC;
 // (SavedCardRegisters); the sets share the slots.
 enum { CardSavedRegisterCount = 6 };
 
-// Family 1 -> A, 2 and 3 -> B, 4 -> C.
+// The set of a family's row in the card table (orvel_cards.h).
 const CardAccessSet* AccessSetForFamily(uint32_t family);
+// The bytes of the family's register window that the sets reach.
+uint32_t RegisterWindowSize(uint32_t family);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "driver_state.h"
 #include "orvel_cards.h"
+#include "orvel_registers.h"
 #include "pci_config.h"
 #include "pci_registers.h"
 
@@ -11,9 +12,9 @@ const uint32_t RelocationBase = 0x80000000u;
 // A chain cannot hold more distinct entries than configuration space has
 // byte offsets, so a longer walk can only be a cycle.
 const int CapabilityWalkLimit = PciConfigSpaceSize;
-// Where an AGP card's status register sits (its capability at 0x40): the
-// transfer rates it supports, in bits 0..3.
-const uint32_t AgpStatusRegister = 0x44;
+// Where an AGP card's status register sits: the transfer rates it
+// supports, in bits 0..3.
+const uint32_t AgpStatusRegister = OrvelAgpStatus;
 
 // Function 0 of the PIIX4 south bridge, its PCI-to-ISA bridge. Its other
 // functions (IDE, USB, power management) are the south bridge's own: none is

@@ -10,7 +10,6 @@ namespace {
 // Identification always enters and leaves by these offsets, whatever the chip.
 const uint32_t IdentifyAddress1 = JedecCommandAddress1;
 const uint32_t IdentifyAddress2 = JedecCommandAddress2;
-const uint32_t IdentifyWaitMs = 20;
 
 uint8_t ChipRead(const RomPhaseRecord* phase, uint32_t offset)
 {
@@ -36,15 +35,14 @@ void ChipCommand(const RomPhaseRecord* phase, uint8_t command)
     Command(phase, chip.CommandAddress1, chip.CommandAddress2, command);
 }
 
-// A programmed byte reads back as written within 40 us: first look after
-// 20 us, then up to four more looks 5 us apart.
+// A programmed byte reads back as written within ByteBudgetUs.
 int ByteReady(const RomPhaseRecord* phase, uint32_t offset, uint8_t value)
 {
-    PlatformStallMicroseconds(20);
+    PlatformStallMicroseconds(ByteFirstLookUs);
     if (ChipRead(phase, offset) == value)
         return 1;
-    for (int retry = 0; retry < 4; ++retry) {
-        PlatformStallMicroseconds(5);
+    for (uint32_t retry = 0; retry < ByteLooks; ++retry) {
+        PlatformStallMicroseconds(ByteLookUs);
         if (ChipRead(phase, offset) == value)
             return 1;
     }
@@ -69,8 +67,8 @@ int ProgramByBytes(const RomPhaseRecord* phase, const uint8_t* source, uint32_t 
 // internal write is done.
 int PageReady(const RomPhaseRecord* phase, uint32_t lastOffset, uint8_t lastValue)
 {
-    for (int poll = 0; poll < 6; ++poll) {
-        DelayMs(Driver.ChipParameters.ProgramWaitMs / 6);
+    for (uint32_t poll = 0; poll < PagePolls; ++poll) {
+        DelayMs(Driver.ChipParameters.ProgramWaitMs / PagePolls);
         if (((ChipRead(phase, lastOffset) ^ lastValue) & JedecDataPollBit) == 0)
             return 1;
     }
@@ -103,7 +101,7 @@ void ChipWrite(const RomPhaseRecord* phase, uint32_t offset, uint8_t value)
 uint32_t IdentifyChip(const RomPhaseRecord* phase)
 {
     Command(phase, IdentifyAddress1, IdentifyAddress2, JedecIdentify);
-    DelayMs(IdentifyWaitMs);
+    DelayMs(ChipIdentifyWaitMs);
 
     uint32_t maker = ChipRead(phase, 0);
     uint32_t device = ChipRead(phase, 1);

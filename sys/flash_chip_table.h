@@ -8,7 +8,7 @@
 #include <stdint.h>
 
 struct ChipParameterRecord {
-    uint32_t ProgramWaitMs;    // page-method poll base; each of six polls waits a sixth
+    uint32_t ProgramWaitMs;    // page-method poll base; each of the PagePolls waits its share
     uint32_t EraseWaitMs;      // fixed wait after the chip-erase command
     uint32_t CommandAddress1;  // first and third unlock/command write
     uint32_t CommandAddress2;  // second unlock write
@@ -31,6 +31,25 @@ struct FlashChipRow {
     uint32_t ExitWaitMs;             // after leaving identification mode
     ChipProgramMethod Method;
 };
+
+// The waits beside the rows: the same for every part and every card.
+// Identification waits this long in identification mode before the code is
+// read, then the row's ExitWaitMs.
+constexpr uint32_t ChipIdentifyWaitMs = 20;
+// A programmed byte (byte method) is first looked at after ByteFirstLookUs,
+// then up to ByteLooks more times ByteLookUs apart: ByteBudgetUs in all.
+constexpr uint32_t ByteFirstLookUs = 20;
+constexpr uint32_t ByteLookUs = 5;
+constexpr uint32_t ByteLooks = 4;
+constexpr uint32_t ByteBudgetUs = ByteFirstLookUs + ByteLooks * ByteLookUs;
+// A page (page method) is polled this many times, a share of the row's
+// ProgramWaitMs apart.
+constexpr uint32_t PagePolls = 6;
+// The card settles this long after the access sets' register writes; an
+// access set settles at most CardSettlesPerPhase times to open and close a
+// ROM access phase.
+constexpr uint32_t CardSettleMs = 67;
+constexpr uint32_t CardSettlesPerPhase = 3;
 
 extern const FlashChipRow ChipRows[];
 extern const uint32_t ChipRowCount;

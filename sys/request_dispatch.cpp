@@ -128,7 +128,7 @@ struct RequestRule {
 };
 
 const RequestRule RequestRules[] = {
-    {IoctlPelmixEnumDevices, CheckEnumerate, DoEnumerate},
+    {IOCTL_PELMIX_ENUM_DEVICES, CheckEnumerate, DoEnumerate},
     {IOCTL_PELMIX_READ_ROM, CheckReadRom, DoReadRom},
     {IOCTL_PELMIX_WRITE_ROM, CheckWriteRom, DoWriteRom},
     {IOCTL_PELMIX_READ_PAGES, CheckReadPages, DoReadPages},

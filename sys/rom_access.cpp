@@ -47,7 +47,7 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
         return PELMIX_RESULT_MAP_ROM;
 
     const CardAccessSet* set = AccessSetForFamily(entry->Family);
-    uint32_t registerSize = set->RegisterWindowSize();
+    uint32_t registerSize = RegisterWindowSize(entry->Family);
 
     void* registers = MapBusWindow(entry->Bar1, bus, registerSize);
     if (!registers)
@@ -106,6 +106,6 @@ void EndRomAccess(const RomPhaseRecord* phase)
     }
     ReleaseProcessors();
 
-    UnmapBusWindow(phase->RegisterWindow, set->RegisterWindowSize());
+    UnmapBusWindow(phase->RegisterWindow, RegisterWindowSize(entry->Family));
     UnmapBusWindow(phase->RomWindow, phase->RomWindowSize);
 }

@@ -1,42 +1,76 @@
 #include "card_types.h"
 
 #include "format_text.h"
+#include "orvel_cards.h"
 #include "text_lookup.h"
 #include "user_texts.h"
 
-const char* const CardTypeNames[CardTypeCount] = {"Unknown", "ZT10", "ZT20", "ZR1B", "ZR11", "ZR2", "ZR3"};
-const char* const ProductNames[CardTypeCount] = {"Unknown",  "ZT10-E",    "ZNA",     "Orvel I",
-                                                 "Orvel II", "Orvel III", "Orvel IV"};
-
 namespace {
 
-struct CardKind {
-    uint32_t Vendor;
-    uint32_t Device;
-    int Index;  // revisions 5 and above of the first kind with a split take Index + 1
-    int SplitsAtRevision5;
+const char UnknownName[] = "Unknown";
+
+// A kind with a revision split is two card types.
+constexpr int TypesOf(const OrvelCard& card)
+{
+    return card.SplitRevision ? 2 : 1;
+}
+
+constexpr int CountCardTypes()
+{
+    int count = 1;
+    for (const OrvelCard& card : OrvelCards)
+        count += TypesOf(card);
+    return count;
+}
+static_assert(CountCardTypes() == CardTypeCount, "card types of the card table");
+
+struct TypeNames {
+    const char* Type;
+    const char* Product;
 };
 
-const CardKind CardKinds[] = {
-    {0x1E5B, 0x0A51, 1, 0}, {0x1E5B, 0x0A52, 2, 0}, {0x1D2E, 0x0C61, 3, 1},
-    {0x1D2E, 0x0C62, 5, 0}, {0x1D2E, 0x0C63, 6, 0},
-};
+// The names of a card type index: the row it counts to, or its split.
+TypeNames NamesOfType(int index)
+{
+    int first = 1;
+    for (const OrvelCard& card : OrvelCards) {
+        if (index == first)
+            return {card.TypeName, card.ProductName};
+        if (card.SplitRevision && index == first + 1)
+            return {card.SplitTypeName, card.SplitProductName};
+        first += TypesOf(card);
+    }
+    return {UnknownName, UnknownName};
+}
 
 }  // namespace
 
 int ClassifyCard(uint32_t deviceId, uint32_t vendorId, uint32_t revisionId)
 {
-    for (const CardKind& kind : CardKinds)
-        if (kind.Device == deviceId && kind.Vendor == vendorId)
-            return kind.Index + (kind.SplitsAtRevision5 && revisionId >= 5 ? 1 : 0);
+    int first = 1;
+    for (const OrvelCard& card : OrvelCards) {
+        if (card.DeviceId == deviceId && card.VendorId == vendorId)
+            return first + (card.SplitRevision && revisionId >= card.SplitRevision ? 1 : 0);
+        first += TypesOf(card);
+    }
     return 0;
+}
+
+const char* CardTypeName(int index)
+{
+    return NamesOfType(index).Type;
+}
+
+const char* CardProductName(int index)
+{
+    return NamesOfType(index).Product;
 }
 
 void CardListLine(const PELMIX_DEVICE_ENTRY* entry, char* line, size_t size)
 {
     int index = ClassifyCard(entry->DeviceId, entry->VendorId, entry->RevisionId);
     char product[ProductNameShownLength + 1];
-    CopyText(product, sizeof product, ProductNames[index]);
+    CopyText(product, sizeof product, CardProductName(index));
     char bus[TextBufferSize];
     if (entry->IsAgp)
         LookupText(TextAgpCard, bus);

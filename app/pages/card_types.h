@@ -10,11 +10,14 @@
 
 enum { CardTypeCount = 7, ProductNameShownLength = 12 };
 
-extern const char* const CardTypeNames[CardTypeCount];
-extern const char* const ProductNames[CardTypeCount];
-
-/* The card type index 0 (unknown) to 6. */
+/* The card type index 0 (unknown) to 6: the kinds of the card table in
+   order from 1, a kind with a revision split taking two. */
 int ClassifyCard(uint32_t deviceId, uint32_t vendorId, uint32_t revisionId);
+
+/* The names of a card type index; "Unknown" for 0 and any index out of
+   range. */
+const char* CardTypeName(int index);
+const char* CardProductName(int index);
 
 /* "PRODUCT (BUS)": the product name, at most 12 characters, and the
    looked-up bus text ("AGPCard" or "PCICard"). */

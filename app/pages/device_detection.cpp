@@ -23,7 +23,7 @@ DetectResult DetectDevices(void* owner)
 {
     PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     uint32_t returned = 0;
-    if (!WizardHostInUse().Request(IoctlPelmixEnumDevices, &list, sizeof list, &returned)) {
+    if (!WizardHostInUse().Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned)) {
         TellNoDevices(owner);
         return DetectEndRun;
     }

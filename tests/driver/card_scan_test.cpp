@@ -63,7 +63,9 @@ TEST(CardScan, FamiliesComeFromTheMatchTableAndOthersAreIgnored)
                                    "pci 0:03.0 id=1D2E:0C61\n"
                                    "pci 0:04.0 id=1D2E:0C62\n"
                                    "pci 0:05.0 id=0A51:1E5B\n"
-                                   "pci 0:06.0 id=1E5B:0A52\n",
+                                   "pci 0:06.0 id=1E5B:0A52\n"
+                                   // A kind the device page names but the driver does not list.
+                                   "pci 0:07.0 id=1D2E:0C63\n",
                                    0);
     ASSERT_EQ(list.Count, 4u);
     const uint32_t devices[] = {1, 3, 4, 6};

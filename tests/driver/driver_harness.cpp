@@ -29,7 +29,7 @@ RequestReply SendRequest(uint32_t code, void* buffer, uint32_t inLength, uint32_
 RequestReply Enumerate(PELMIX_DEVICE_LIST* list)
 {
     *list = PELMIX_DEVICE_LIST();
-    return SendRequest(IoctlPelmixEnumDevices, list, 0, sizeof *list);
+    return SendRequest(IOCTL_PELMIX_ENUM_DEVICES, list, 0, sizeof *list);
 }
 
 PELMIX_REQUEST_HEADER Target(uint32_t bus, uint32_t device, uint32_t function)

@@ -59,7 +59,7 @@ struct LengthCase {
 
 // With PageCount 2 in the record, so the page requests need 283 bytes.
 const LengthCase LengthCases[] = {
-    {IoctlPelmixEnumDevices, 0, 456, false, true},
+    {IOCTL_PELMIX_ENUM_DEVICES, 0, 456, false, true},
     {IOCTL_PELMIX_READ_ROM, 16, 131088, true, true},
     {IOCTL_PELMIX_WRITE_ROM, 131088, 4, true, true},
     {IOCTL_PELMIX_READ_PAGES, 27, 283, true, true},
@@ -96,7 +96,7 @@ TEST_F(DispatcherTest, EveryLengthBoundaryOfEveryCode)
         SetPageCount(2);
         RequestReply reply = SendRequest(c.Code, buffer.data(), c.In, c.Out);
         EXPECT_EQ(reply.SystemStatus, PELMIX_STATUS_SUCCESS);
-        if (c.Code == IoctlPelmixEnumDevices) {
+        if (c.Code == IOCTL_PELMIX_ENUM_DEVICES) {
             EXPECT_EQ(reply.Information, 456u);
             EXPECT_EQ(Status(), PELMIX_RESULT_OK);
         } else {

@@ -41,10 +41,10 @@ std::vector<StaleCase> Cases()
 {
     const std::string page = Card("08BF"), erase = Card("D5BF"), small = Card("D4BF");
     return {
-        {"enum, no input", page, IoctlPelmixEnumDevices, 0, 456, 0, 0},
-        {"enum, larger output", page, IoctlPelmixEnumDevices, 4, 600, 0, 0},
-        {"enum, nine cards", NineCards(), IoctlPelmixEnumDevices, 0, 456, 0, 0},
-        {"enum, no card", "cpus 2\n", IoctlPelmixEnumDevices, 0, 456, 0, 0},
+        {"enum, no input", page, IOCTL_PELMIX_ENUM_DEVICES, 0, 456, 0, 0},
+        {"enum, larger output", page, IOCTL_PELMIX_ENUM_DEVICES, 4, 600, 0, 0},
+        {"enum, nine cards", NineCards(), IOCTL_PELMIX_ENUM_DEVICES, 0, 456, 0, 0},
+        {"enum, no card", "cpus 2\n", IOCTL_PELMIX_ENUM_DEVICES, 0, 456, 0, 0},
         {"identify, no input", page, IOCTL_PELMIX_IDENTIFY_CHIP, 0, 64, 0, 0},
         {"identify, no function", page, IOCTL_PELMIX_IDENTIFY_CHIP, 12, 64, 0, 0},
         {"identify, header only", page, IOCTL_PELMIX_IDENTIFY_CHIP, 16, 64, 0, 0},

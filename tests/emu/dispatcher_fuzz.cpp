@@ -65,7 +65,7 @@ uint32_t Below(uint32_t limit)
 }
 
 const uint32_t Codes[] = {
-    IoctlPelmixEnumDevices,           IOCTL_PELMIX_READ_ROM,      IOCTL_PELMIX_WRITE_ROM,
+    IOCTL_PELMIX_ENUM_DEVICES,        IOCTL_PELMIX_READ_ROM,      IOCTL_PELMIX_WRITE_ROM,
     IOCTL_PELMIX_READ_PAGES,          IOCTL_PELMIX_WRITE_PAGES,   IOCTL_PELMIX_ERASE_CHIP,
     IOCTL_PELMIX_WRITE_ROM_PREERASED, IOCTL_PELMIX_IDENTIFY_CHIP, IOCTL_PELMIX_WRITE_PAGES_PREERASED,
 };
@@ -209,7 +209,7 @@ int main(int argc, char** argv)
             PELMIX_DEVICE_LIST list;
             uint32_t information = 0;
             if (Below(4) != 0)
-                DispatchDeviceControl(IoctlPelmixEnumDevices, &list, 0, sizeof list, &information);
+                DispatchDeviceControl(IOCTL_PELMIX_ENUM_DEVICES, &list, 0, sizeof list, &information);
         }
         std::vector<Location> cards = CardsOf(machine);
         if (!OneRequest(cards, iteration))

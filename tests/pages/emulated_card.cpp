@@ -57,7 +57,7 @@ void StartEmulatedCard(const char* flash, const uint8_t* image, uint32_t size, c
     uint32_t returned = 0;
     PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     memset(&list, 0, sizeof list);
-    ASSERT_TRUE(DriverRequest(IoctlPelmixEnumDevices, &list, sizeof list, &returned));
+    ASSERT_TRUE(DriverRequest(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned));
     ASSERT_EQ(list.Count, 1u);
     TheWizard.SelectedDevice = 0;
     Sent.clear();

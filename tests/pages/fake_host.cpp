@@ -33,7 +33,7 @@ int FakeRequest(uint32_t code, void* record, uint32_t length, uint32_t* returned
 {
     Card.Requests.push_back(code);
     *returned = 0;
-    if (code == IoctlPelmixEnumDevices) {
+    if (code == IOCTL_PELMIX_ENUM_DEVICES) {
         PELMIX_DEVICE_LIST* list = static_cast<PELMIX_DEVICE_LIST*>(record);
         if (length != sizeof *list)
             return 0;

@@ -31,9 +31,22 @@ TEST(CardTypes, ClassifiesByVendorDeviceAndRevision)
     EXPECT_EQ(ClassifyCard(0x0A51, 0x1D2E, 0), 0);
     EXPECT_EQ(ClassifyCard(0x0C61, 0x1E5B, 4), 0);
     EXPECT_EQ(ClassifyCard(0x1234, 0x5678, 0), 0);
-    EXPECT_STREQ(ProductNames[3], "Orvel I");
-    EXPECT_STREQ(ProductNames[4], "Orvel II");
-    EXPECT_STREQ(CardTypeNames[4], "ZR11");
+    EXPECT_STREQ(CardProductName(3), "Orvel I");
+    EXPECT_STREQ(CardProductName(4), "Orvel II");
+    EXPECT_STREQ(CardTypeName(4), "ZR11");
+}
+
+// Every index names its type and product; one past the last is unknown.
+TEST(CardTypes, NamesEveryIndex)
+{
+    const char* const types[] = {"Unknown", "ZT10", "ZT20", "ZR1B", "ZR11", "ZR2", "ZR3", "Unknown"};
+    const char* const products[] = {"Unknown",  "ZT10-E",    "ZNA",      "Orvel I",
+                                    "Orvel II", "Orvel III", "Orvel IV", "Unknown"};
+    for (int i = 0; i <= CardTypeCount; ++i) {
+        EXPECT_STREQ(CardTypeName(i), types[i]) << i;
+        EXPECT_STREQ(CardProductName(i), products[i]) << i;
+    }
+    EXPECT_STREQ(CardProductName(-1), "Unknown");
 }
 
 TEST(CardTypes, ListLineNamesProductAndBus)

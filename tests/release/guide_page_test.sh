@@ -37,9 +37,9 @@ for id in $(grep -o '^<h[23] id="[a-z0-9-]*"' "$html" | sed 's/.*id="//; s/"$//'
 done
 [ "$(grep -o '^<h[23] id="[a-z0-9-]*"' "$html" | sort | uniq -d)" = "" ] || fail "two sections share an anchor"
 
-# The cards of the driver's table, as VENDOR:DEVICE.
-cards=$(grep -o '{0x[0-9A-Fa-f]\{4\}, 0x[0-9A-Fa-f]\{4\}, [0-9]}' "$repo/include/orvel_cards.h" |
-    sed 's/{0x\(....\), 0x\(....\), .}/\1:\2/' | tr a-f A-F)
+# The cards the driver lists (a family other than 0), as VENDOR:DEVICE.
+cards=$(grep -o '{0x[0-9A-Fa-f]\{4\}, 0x[0-9A-Fa-f]\{4\}, *[1-9],' "$repo/include/orvel_cards.h" |
+    sed 's/{0x\(....\), 0x\(....\),.*/\1:\2/' | tr a-f A-F)
 [ "$(wc -w <<<"$cards")" -ge 4 ] || fail "cannot read the card table: $cards"
 for card in $cards; do
     grep -q "<td>$card</td>" "$html" || fail "the guide does not list card $card"

@@ -31,10 +31,10 @@ std::string SizeKb(uint32_t bytes)
 }
 
 // The list line's product name; a kind that splits at revision 5 names both.
-std::string ShownName(const OrvelCardId& id)
+std::string ShownName(uint32_t vendorId, uint32_t deviceId)
 {
-    std::string early = ProductNames[ClassifyCard(id.DeviceId, id.VendorId, 0)];
-    std::string late = ProductNames[ClassifyCard(id.DeviceId, id.VendorId, 5)];
+    std::string early = CardProductName(ClassifyCard(deviceId, vendorId, 0));
+    std::string late = CardProductName(ClassifyCard(deviceId, vendorId, 5));
     if (early == late)
         return early;
     return early + " (revisions below 5), " + late + " (revision 5 and above)";
@@ -43,8 +43,11 @@ std::string ShownName(const OrvelCardId& id)
 void Cards(FactTable* t)
 {
     t->Head = {"PCI vendor:device", "Shown on Select Device as"};
-    for (const OrvelCardId& id : OrvelCardIds)
-        t->Rows.push_back({Hex4(id.VendorId) + ":" + Hex4(id.DeviceId), ShownName(id)});
+    for (const OrvelCard& card : OrvelCards) {
+        if (card.Family != 0)
+            t->Rows.push_back(
+                {Hex4(card.VendorId) + ":" + Hex4(card.DeviceId), ShownName(card.VendorId, card.DeviceId)});
+    }
 }
 
 std::string Method(const FlashChipRow& row)
@@ -91,8 +94,8 @@ std::string MadeFor(const uint8_t* image)
     if (pcir + 8 > BiosImageBufferSize || image[pcir] != 'P' || image[pcir + 1] != 'C' || image[pcir + 2] != 'I' ||
         image[pcir + 3] != 'R')
         return "no card named in the image";
-    OrvelCardId id = {ImageWord(image, pcir + 4), ImageWord(image, pcir + 6), 0};
-    return Hex4(id.VendorId) + ":" + Hex4(id.DeviceId) + ", shown as " + ShownName(id);
+    uint32_t vendorId = ImageWord(image, pcir + 4), deviceId = ImageWord(image, pcir + 6);
+    return Hex4(vendorId) + ":" + Hex4(deviceId) + ", shown as " + ShownName(vendorId, deviceId);
 }
 
 void InBuilt(FactTable* t)

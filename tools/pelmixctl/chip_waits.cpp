@@ -5,21 +5,18 @@
 
 namespace {
 
-// Every identification waits 20 ms in identification mode, then the chip's
-// exit wait.
-const uint32_t IdentifyWaitMs = 20;
-// Opening and closing the ROM access phase lets the card settle up to three
-// times 67 ms, with the processors already held.
-const uint32_t CardSettleMs = 3 * 67;
-// Byte method: each byte is polled for at most 40 us.
-const uint32_t BytePageUs = 128 * 40;
+// Opening and closing the ROM access phase lets the card settle, with the
+// processors already held.
+const uint32_t PhaseSettleMs = CardSettlesPerPhase * CardSettleMs;
+// Byte method: each byte is polled for at most its budget.
+const uint32_t BytePageUs = PELMIX_PAGE_SIZE * ByteBudgetUs;
 
-// Page method: six polls of a sixth of the chip's program wait each.
+// Page method: every poll waits its share of the chip's program wait.
 uint32_t PageUs(const FlashChipRow& row)
 {
     if (row.Method == ByBytes)
         return BytePageUs;
-    return 6 * (row.Parameters.ProgramWaitMs / 6) * 1000;
+    return PagePolls * (row.Parameters.ProgramWaitMs / PagePolls) * 1000;
 }
 
 ChipWaits WaitsOfRow(const FlashChipRow& row)
@@ -45,7 +42,7 @@ ChipWaits Chosen;
 
 const ChipWaits* WaitsOfChip(uint32_t identifyStatus, uint32_t chipId)
 {
-    if (identifyStatus == 0) {
+    if (identifyStatus == PELMIX_RESULT_OK) {
         Chosen = WaitsOfRow(*FindChipRow(chipId));
         return &Chosen;
     }
@@ -62,7 +59,7 @@ const ChipWaits* WaitsOfChip(uint32_t identifyStatus, uint32_t chipId)
 
 uint32_t ReadHoldMs(const ChipWaits* waits)
 {
-    return CardSettleMs + IdentifyWaitMs + waits->ExitWaitMs;
+    return PhaseSettleMs + ChipIdentifyWaitMs + waits->ExitWaitMs;
 }
 
 uint32_t WriteHoldMs(const ChipWaits* waits, uint32_t chipSize)

@@ -11,15 +11,57 @@ namespace {
 const uint32_t StatusInvalidDeviceRequest = 0xC0000010u;
 const uint32_t StatusInvalidBufferSize = 0xC0000206u;
 
-const char* const EntryFieldNames[14] = {
-    "Bus",        "Device", "Function", "VendorId", "DeviceId", "SubsystemVendorId", "SubsystemId",
-    "RevisionId", "Bar0",   "Bar1",     "RomBar",   "IsAgp",    "MemoryEnabled",     "Family",
+struct EntryField {
+    const char* Name;
+    uint32_t PELMIX_DEVICE_ENTRY::*Member;
+    uint32_t Offset;
 };
+
+// In the record's order, which the JSON lines keep.
+// clang-format off
+const EntryField EntryFields[] = {
+    {"Bus", &PELMIX_DEVICE_ENTRY::Bus, offsetof(PELMIX_DEVICE_ENTRY, Bus)},
+    {"Device", &PELMIX_DEVICE_ENTRY::Device, offsetof(PELMIX_DEVICE_ENTRY, Device)},
+    {"Function", &PELMIX_DEVICE_ENTRY::Function, offsetof(PELMIX_DEVICE_ENTRY, Function)},
+    {"VendorId", &PELMIX_DEVICE_ENTRY::VendorId, offsetof(PELMIX_DEVICE_ENTRY, VendorId)},
+    {"DeviceId", &PELMIX_DEVICE_ENTRY::DeviceId, offsetof(PELMIX_DEVICE_ENTRY, DeviceId)},
+    {"SubsystemVendorId", &PELMIX_DEVICE_ENTRY::SubsystemVendorId, offsetof(PELMIX_DEVICE_ENTRY, SubsystemVendorId)},
+    {"SubsystemId", &PELMIX_DEVICE_ENTRY::SubsystemId, offsetof(PELMIX_DEVICE_ENTRY, SubsystemId)},
+    {"RevisionId", &PELMIX_DEVICE_ENTRY::RevisionId, offsetof(PELMIX_DEVICE_ENTRY, RevisionId)},
+    {"Bar0", &PELMIX_DEVICE_ENTRY::Bar0, offsetof(PELMIX_DEVICE_ENTRY, Bar0)},
+    {"Bar1", &PELMIX_DEVICE_ENTRY::Bar1, offsetof(PELMIX_DEVICE_ENTRY, Bar1)},
+    {"RomBar", &PELMIX_DEVICE_ENTRY::RomBar, offsetof(PELMIX_DEVICE_ENTRY, RomBar)},
+    {"IsAgp", &PELMIX_DEVICE_ENTRY::IsAgp, offsetof(PELMIX_DEVICE_ENTRY, IsAgp)},
+    {"MemoryEnabled", &PELMIX_DEVICE_ENTRY::MemoryEnabled, offsetof(PELMIX_DEVICE_ENTRY, MemoryEnabled)},
+    {"Family", &PELMIX_DEVICE_ENTRY::Family, offsetof(PELMIX_DEVICE_ENTRY, Family)},
+};
+// clang-format on
+static_assert(sizeof EntryFields / sizeof EntryFields[0] * 4 == sizeof(PELMIX_DEVICE_ENTRY), "every entry field");
+
+const uint32_t StatusOffset = offsetof(PELMIX_REQUEST_HEADER, Status);
+const uint32_t CountOffset = offsetof(PELMIX_DEVICE_LIST, Count);
+const uint32_t EntriesOffset = offsetof(PELMIX_DEVICE_LIST, Entries);
+const uint32_t ChipIdOffset = offsetof(PELMIX_CHIP_INFO, ChipId);
+const uint32_t SizeKbOffset = offsetof(PELMIX_CHIP_INFO, SizeKb);
+const uint32_t SectorSizeOffset = offsetof(PELMIX_CHIP_INFO, SectorSize);
+const uint32_t EraseRequiredOffset = offsetof(PELMIX_CHIP_INFO, EraseRequired);
+const uint32_t ChipNameOffset = offsetof(PELMIX_CHIP_INFO, ChipName);
+const uint32_t ChipNameSize = sizeof(PELMIX_CHIP_INFO::ChipName);
 
 uint32_t Field(const RequestOutcome& outcome, uint32_t offset)
 {
     const uint8_t* p = outcome.Reply + offset;
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Entry i of a device list reply, whose whole entry travelled back.
+PELMIX_DEVICE_ENTRY EntryAt(const RequestOutcome& outcome, uint32_t i)
+{
+    PELMIX_DEVICE_ENTRY entry;
+    uint32_t base = EntriesOffset + i * sizeof(PELMIX_DEVICE_ENTRY);
+    for (const EntryField& field : EntryFields)
+        entry.*field.Member = Field(outcome, base + field.Offset);
+    return entry;
 }
 
 // Whether the 4 bytes at offset travelled back.
@@ -31,7 +73,7 @@ bool Has(const RequestOutcome& outcome, uint32_t offset, uint32_t length = 4)
 std::string ChipName(const RequestOutcome& outcome)
 {
     std::string name;
-    for (uint32_t i = 32; i < 64 && outcome.Reply[i]; ++i)
+    for (uint32_t i = ChipNameOffset; i < ChipNameOffset + ChipNameSize && outcome.Reply[i]; ++i)
         name += static_cast<char>(outcome.Reply[i]);
     return name;
 }
@@ -107,22 +149,23 @@ std::string FormatJson(const RequestOutcome& outcome)
     json.Number("code", outcome.Code);
     json.Number("system_status", outcome.SystemStatus);
     json.Number("information", outcome.Information);
-    if (outcome.SystemStatus == 0 && Has(outcome, 0)) {
-        json.Number("Status", Field(outcome, 0));
+    if (outcome.SystemStatus == 0 && Has(outcome, StatusOffset)) {
+        json.Number("Status", Field(outcome, StatusOffset));
         switch (outcome.Kind) {
         case CommandEnum: {
-            if (Has(outcome, 4))
-                json.Number("Count", Field(outcome, 4));
-            if (Has(outcome, 8, sizeof(PELMIX_DEVICE_ENTRY))) {
-                uint32_t count = Field(outcome, 4);
+            if (Has(outcome, CountOffset))
+                json.Number("Count", Field(outcome, CountOffset));
+            if (Has(outcome, EntriesOffset, sizeof(PELMIX_DEVICE_ENTRY))) {
+                uint32_t count = Field(outcome, CountOffset);
                 std::string entries = "[";
                 for (uint32_t i = 0; i < count && i < PELMIX_MAX_DEVICES; ++i) {
-                    uint32_t base = 8 + i * sizeof(PELMIX_DEVICE_ENTRY);
+                    uint32_t base = EntriesOffset + i * sizeof(PELMIX_DEVICE_ENTRY);
                     if (!Has(outcome, base, sizeof(PELMIX_DEVICE_ENTRY)))
                         break;
+                    PELMIX_DEVICE_ENTRY fields = EntryAt(outcome, i);
                     JsonObject entry;
-                    for (uint32_t f = 0; f < 14; ++f)
-                        entry.Number(EntryFieldNames[f], Field(outcome, base + 4 * f));
+                    for (const EntryField& field : EntryFields)
+                        entry.Number(field.Name, fields.*field.Member);
                     if (i > 0)
                         entries += ',';
                     entries += entry.Text + "}";
@@ -132,15 +175,15 @@ std::string FormatJson(const RequestOutcome& outcome)
             break;
         }
         case CommandIdentify:
-            if (Has(outcome, 16))
-                json.Number("ChipId", Field(outcome, 16));
-            if (Has(outcome, 20))
-                json.Number("SizeKb", Field(outcome, 20));
-            if (Has(outcome, 24))
-                json.Number("SectorSize", Field(outcome, 24));
-            if (Has(outcome, 28))
-                json.Number("EraseRequired", Field(outcome, 28));
-            if (Has(outcome, 32, 32))
+            if (Has(outcome, ChipIdOffset))
+                json.Number("ChipId", Field(outcome, ChipIdOffset));
+            if (Has(outcome, SizeKbOffset))
+                json.Number("SizeKb", Field(outcome, SizeKbOffset));
+            if (Has(outcome, SectorSizeOffset))
+                json.Number("SectorSize", Field(outcome, SectorSizeOffset));
+            if (Has(outcome, EraseRequiredOffset))
+                json.Number("EraseRequired", Field(outcome, EraseRequiredOffset));
+            if (Has(outcome, ChipNameOffset, ChipNameSize))
                 json.String("ChipName", ChipName(outcome));
             break;
         case CommandRaw: json.String("reply", Hex(outcome.Reply, outcome.ReplyLength)); break;
@@ -164,8 +207,8 @@ std::string FormatText(const RequestOutcome& outcome)
     snprintf(line, sizeof line, "%s (0x%06X): %s, %u bytes back", RequestName(outcome.Kind), outcome.Code,
              StatusText(outcome.SystemStatus).c_str(), outcome.Information);
     std::string text = line;
-    if (outcome.SystemStatus == 0 && Has(outcome, 0)) {
-        snprintf(line, sizeof line, ", Status %u", Field(outcome, 0));
+    if (outcome.SystemStatus == 0 && Has(outcome, StatusOffset)) {
+        snprintf(line, sizeof line, ", Status %u", Field(outcome, StatusOffset));
         text += line;
     }
     if (outcome.Timing.Known) {
@@ -175,25 +218,25 @@ std::string FormatText(const RequestOutcome& outcome)
     }
     if (outcome.SystemStatus != 0)
         return text;
-    if (outcome.Kind == CommandEnum && Has(outcome, 8)) {
-        uint32_t count = Field(outcome, 4);
+    if (outcome.Kind == CommandEnum && Has(outcome, EntriesOffset)) {
+        uint32_t count = Field(outcome, CountOffset);
         for (uint32_t i = 0; i < count && i < PELMIX_MAX_DEVICES; ++i) {
-            uint32_t base = 8 + i * sizeof(PELMIX_DEVICE_ENTRY);
+            uint32_t base = EntriesOffset + i * sizeof(PELMIX_DEVICE_ENTRY);
             if (!Has(outcome, base, sizeof(PELMIX_DEVICE_ENTRY)))
                 break;
-            uint32_t f[14];
-            for (uint32_t k = 0; k < 14; ++k)
-                f[k] = Field(outcome, base + 4 * k);
+            PELMIX_DEVICE_ENTRY e = EntryAt(outcome, i);
             snprintf(line, sizeof line,
                      "\n  %u:%02X.%X  %04X:%04X  subsystem %04X:%04X  rev %02X  family %u  Bar0 0x%08X  "
                      "Bar1 0x%08X  RomBar 0x%08X  %s  memory %s",
-                     f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[13], f[8], f[9], f[10], f[11] ? "AGP" : "PCI",
-                     f[12] ? "on" : "off");
+                     e.Bus, e.Device, e.Function, e.VendorId, e.DeviceId, e.SubsystemVendorId, e.SubsystemId,
+                     e.RevisionId, e.Family, e.Bar0, e.Bar1, e.RomBar, e.IsAgp ? "AGP" : "PCI",
+                     e.MemoryEnabled ? "on" : "off");
             text += line;
         }
-    } else if (outcome.Kind == CommandIdentify && Has(outcome, 0, 64)) {
-        snprintf(line, sizeof line, "\n  chip 0x%04X %s, %u KB, sector %u, erase required %u", Field(outcome, 16),
-                 ChipName(outcome).c_str(), Field(outcome, 20), Field(outcome, 24), Field(outcome, 28));
+    } else if (outcome.Kind == CommandIdentify && Has(outcome, 0, sizeof(PELMIX_CHIP_INFO))) {
+        snprintf(line, sizeof line, "\n  chip 0x%04X %s, %u KB, sector %u, erase required %u",
+                 Field(outcome, ChipIdOffset), ChipName(outcome).c_str(), Field(outcome, SizeKbOffset),
+                 Field(outcome, SectorSizeOffset), Field(outcome, EraseRequiredOffset));
         text += line;
     } else if (outcome.Kind == CommandRaw && outcome.ReplyLength > 0) {
         text += "\n  reply " + Hex(outcome.Reply, outcome.ReplyLength);

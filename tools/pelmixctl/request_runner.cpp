@@ -14,6 +14,10 @@ namespace {
 
 enum { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 
+// A reply carries a Status only if it reaches past the field that opens
+// every record.
+const uint32_t StatusEnd = offsetof(PELMIX_REQUEST_HEADER, Status) + sizeof(uint32_t);
+
 struct Request {
     uint32_t Code;
     std::vector<uint8_t> Buffer;
@@ -29,9 +33,9 @@ void PutField(std::vector<uint8_t>& buffer, uint32_t offset, uint32_t value)
 
 void PutTarget(std::vector<uint8_t>& buffer, const Command& command)
 {
-    PutField(buffer, 4, command.Bus);
-    PutField(buffer, 8, command.Device);
-    PutField(buffer, 12, command.Function);
+    PutField(buffer, offsetof(PELMIX_REQUEST_HEADER, Bus), command.Bus);
+    PutField(buffer, offsetof(PELMIX_REQUEST_HEADER, Device), command.Device);
+    PutField(buffer, offsetof(PELMIX_REQUEST_HEADER, Function), command.Function);
 }
 
 // The whole file, refused if it is larger than limit.
@@ -79,7 +83,7 @@ int BuildRequest(const Command& command, Request* request)
 {
     std::vector<uint8_t> data;
     switch (command.Kind) {
-    case CommandEnum: Shape(request, IoctlPelmixEnumDevices, sizeof(PELMIX_DEVICE_LIST)); return 1;
+    case CommandEnum: Shape(request, IOCTL_PELMIX_ENUM_DEVICES, sizeof(PELMIX_DEVICE_LIST)); return 1;
     case CommandIdentify: Shape(request, IOCTL_PELMIX_IDENTIFY_CHIP, sizeof(PELMIX_CHIP_INFO)); break;
     case CommandErase: Shape(request, IOCTL_PELMIX_ERASE_CHIP, sizeof(PELMIX_REQUEST_HEADER)); break;
     case CommandReadRom: Shape(request, IOCTL_PELMIX_READ_ROM, sizeof(PELMIX_ROM_TRANSFER)); break;
@@ -90,18 +94,18 @@ int BuildRequest(const Command& command, Request* request)
         Shape(request, command.Kind == CommandWriteRom ? IOCTL_PELMIX_WRITE_ROM : IOCTL_PELMIX_WRITE_ROM_PREERASED,
               sizeof(PELMIX_ROM_TRANSFER));
         // A shorter image leaves the rest of the chip erased.
-        memset(request->Buffer.data() + 16, 0xFF, PELMIX_ROM_DATA_SIZE);
+        memset(request->Buffer.data() + offsetof(PELMIX_ROM_TRANSFER, Data), 0xFF, PELMIX_ROM_DATA_SIZE);
         if (!data.empty())
-            memcpy(request->Buffer.data() + 16, data.data(), data.size());
+            memcpy(request->Buffer.data() + offsetof(PELMIX_ROM_TRANSFER, Data), data.data(), data.size());
         break;
     case CommandReadPages:
         Shape(request, IOCTL_PELMIX_READ_PAGES, PELMIX_PAGE_BUFFER_LENGTH(command.Count));
-        PutField(request->Buffer, 16, command.Start);
-        PutField(request->Buffer, 20, command.Count);
+        PutField(request->Buffer, offsetof(PELMIX_PAGE_TRANSFER, StartOffset), command.Start);
+        PutField(request->Buffer, offsetof(PELMIX_PAGE_TRANSFER, PageCount), command.Count);
         break;
     case CommandWritePages:
     case CommandWritePagesPreerased: {
-        if (!ReadInput(command.File, MaxBufferLength - 27, &data))
+        if (!ReadInput(command.File, MaxBufferLength - PELMIX_PAGE_BUFFER_LENGTH(0), &data))
             return 0;
         if (data.size() % PELMIX_PAGE_SIZE != 0) {
             fprintf(stderr, "pelmixctl: %s is not a whole number of 128-byte pages\n", command.File);
@@ -111,10 +115,10 @@ int BuildRequest(const Command& command, Request* request)
         Shape(request,
               command.Kind == CommandWritePages ? IOCTL_PELMIX_WRITE_PAGES : IOCTL_PELMIX_WRITE_PAGES_PREERASED,
               PELMIX_PAGE_BUFFER_LENGTH(pages));
-        PutField(request->Buffer, 16, command.Start);
-        PutField(request->Buffer, 20, pages);
+        PutField(request->Buffer, offsetof(PELMIX_PAGE_TRANSFER, StartOffset), command.Start);
+        PutField(request->Buffer, offsetof(PELMIX_PAGE_TRANSFER, PageCount), pages);
         if (!data.empty())
-            memcpy(request->Buffer.data() + PELMIX_PAGE_TRANSFER_DATA_OFFSET, data.data(), data.size());
+            memcpy(request->Buffer.data() + offsetof(PELMIX_PAGE_TRANSFER, Data), data.data(), data.size());
         break;
     }
     case CommandRaw: {
@@ -130,7 +134,7 @@ int BuildRequest(const Command& command, Request* request)
     }
     default: return 0;
     }
-    PutField(request->Buffer, 0, 0xFFFFFFFFu);  // Status: the driver's to write
+    PutField(request->Buffer, offsetof(PELMIX_REQUEST_HEADER, Status), 0xFFFFFFFFu);  // the driver's to write
     PutTarget(request->Buffer, command);
     return 1;
 }
@@ -140,12 +144,12 @@ long SaveReply(const Command& command, const uint8_t* reply, uint32_t length)
 {
     uint32_t dataOffset;
     if (command.Kind == CommandReadRom)
-        dataOffset = 16;
+        dataOffset = offsetof(PELMIX_ROM_TRANSFER, Data);
     else if (command.Kind == CommandReadPages)
-        dataOffset = PELMIX_PAGE_TRANSFER_DATA_OFFSET;
+        dataOffset = offsetof(PELMIX_PAGE_TRANSFER, Data);
     else
         return 0;
-    if (length < 4 || reply[0] | reply[1] | reply[2] | reply[3])
+    if (length < StatusEnd || reply[0] | reply[1] | reply[2] | reply[3])
         return 0;  // failed request: nothing to save
     uint32_t bytes = command.Kind == CommandReadPages ? command.Count * PELMIX_PAGE_SIZE
                                                       : (length > dataOffset ? length - dataOffset : 0);
@@ -162,7 +166,7 @@ long SaveReply(const Command& command, const uint8_t* reply, uint32_t length)
 int DriverSucceeded(const RequestOutcome& outcome)
 {
     const char* name = RequestName(outcome.Kind);
-    if (outcome.ReplyLength < 4) {
+    if (outcome.ReplyLength < StatusEnd) {
         fprintf(stderr, "pelmixctl: %s: no Status came back\n", name);
         return 0;
     }
@@ -208,7 +212,7 @@ int RunCommands(const CommandLine* line)
                 exitCode = ExitFailed;
             } else if (command.Kind == CommandReadRom || command.Kind == CommandReadPages) {
                 if (saved > 0 ||
-                    (command.Kind == CommandReadPages && outcome.ReplyLength >= 4 && outcome.Reply[0] == 0)) {
+                    (command.Kind == CommandReadPages && outcome.ReplyLength >= StatusEnd && outcome.Reply[0] == 0)) {
                     outcome.File = command.File;
                     outcome.FileBytes = static_cast<uint32_t>(saved);
                 }

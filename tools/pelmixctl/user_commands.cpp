@@ -120,7 +120,7 @@ int SelectCard()
     TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
     PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     uint32_t returned = 0;
-    if (!PelmixctlHost.Request(IoctlPelmixEnumDevices, &list, sizeof list, &returned) || returned < 8 ||
+    if (!PelmixctlHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned) || returned < 8 ||
         list.Status > 1) {
         Refuse("no Orvel card was found");
         return 0;
