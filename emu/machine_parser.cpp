@@ -93,7 +93,7 @@ int IsPowerOfTwo(uint32_t value)
     return value != 0 && (value & (value - 1)) == 0;
 }
 
-// Exactly `digits` hex digits, with or without 0x.
+// One to maxDigits hex digits, after an optional 0x.
 int ParseHexField(EmuToken token, uint32_t maxDigits, uint32_t* value)
 {
     EmuToken digits = token;
@@ -185,6 +185,148 @@ int ParseRom(EmuToken value, PciLine* pci, ParseError* error)
     return 1;
 }
 
+// A PCI register field of HH.. hex digits: rev, header, cmd, status.
+int ParseRegisterField(EmuToken value, uint32_t digits, const char* problem, uint32_t* field, int* has,
+                       ParseError* error)
+{
+    if (!ParseHexField(value, digits, field))
+        return Fail(error, problem, value);
+    if (has)
+        *has = 1;
+    return 1;
+}
+
+int ParseIdKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    if (!ParseIdPair(value, &pci->Id))
+        return Fail(error, "bad id, expected VVVV:DDDD", value);
+    pci->HasId = 1;
+    return 1;
+}
+
+int ParseSubsystemKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    if (!ParseIdPair(value, &pci->Subsystem))
+        return Fail(error, "bad subsys, expected VVVV:DDDD", value);
+    pci->HasSubsystem = 1;
+    return 1;
+}
+
+int ParseRevisionKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    return ParseRegisterField(value, 2, "bad rev, expected HH", &pci->Revision, 0, error);
+}
+
+int ParseClassKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    // CCSS gets programming interface 00; CCSSPP (or 0xCCSSPP) names it.
+    int full = value.Length == 6 || value.Length == 8;
+    if (!ParseHexField(value, full ? 6 : 4, &pci->ClassCode))
+        return Fail(error, "bad class, expected CCSS or CCSSPP", value);
+    if (!full)
+        pci->ClassCode <<= 8;
+    pci->HasClass = 1;
+    return 1;
+}
+
+int ParseHeaderKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    return ParseRegisterField(value, 2, "bad header, expected HH", &pci->HeaderType, 0, error);
+}
+
+int ParseCommandKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    return ParseRegisterField(value, 4, "bad cmd, expected HHHH", &pci->Command, &pci->HasCommand, error);
+}
+
+int ParseStatusKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    return ParseRegisterField(value, 4, "bad status, expected HHHH", &pci->Status, 0, error);
+}
+
+int ParseBarKey(EmuToken key, EmuToken value, PciLine* pci, ParseError* error)
+{
+    if (key.Length != 4 || key.Text[3] < '0' || key.Text[3] > '5') {
+        Warn(error->LineNumber, "unknown key ignored:", key);
+        return 1;
+    }
+    return ParseBar(value, static_cast<uint32_t>(key.Text[3] - '0'), pci, error);
+}
+
+int ParseRomKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    return ParseRom(value, pci, error);
+}
+
+int ParseConfigKey(EmuToken key, EmuToken value, PciLine* pci, ParseError* error)
+{
+    EmuToken offsetText = {key.Text + 3, key.Length - 3};
+    uint32_t offset, raw;
+    if (!ParseHexField(offsetText, 2, &offset) || (offset & 3))
+        return Fail(error, "bad configuration register, expected cfgXX with XX a multiple of 4", key);
+    if (!EmuParseNumber(value, &raw))
+        return Fail(error, "bad register value", value);
+    if (pci->RawCount == MaxRawRegisters)
+        return Fail(error, "too many cfg registers on one line");
+    pci->Raw[pci->RawCount].Offset = offset;
+    pci->Raw[pci->RawCount].Value = raw;
+    ++pci->RawCount;
+    return 1;
+}
+
+int ParseCardRegisterKey(EmuToken key, EmuToken value, PciLine* pci, ParseError* error)
+{
+    EmuToken offsetText = {key.Text + 3, key.Length - 3};
+    uint32_t offset, raw;
+    if (!ParseHexField(offsetText, 4, &offset) || (offset & 3) || offset >= EmuCardRegisters * 4)
+        return Fail(error, "bad card register, expected regXXXX with XXXX a multiple of 4 below 4000", key);
+    if (!EmuParseNumber(value, &raw))
+        return Fail(error, "bad register value", value);
+    if (pci->CardRegisterCount == MaxCardRegisters)
+        return Fail(error, "too many card registers on one line");
+    pci->CardRegisters[pci->CardRegisterCount].Offset = offset;
+    pci->CardRegisters[pci->CardRegisterCount].Value = raw;
+    ++pci->CardRegisterCount;
+    return 1;
+}
+
+int ParseFlashKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    EmuToken code = value;
+    if (code.Length == 6 && code.Text[0] == '0' && (code.Text[1] == 'x' || code.Text[1] == 'X')) {
+        code.Text += 2;
+        code.Length -= 2;
+    }
+    pci->Flash = EmuFindFlashModel(code.Text, code.Length);
+    if (!pci->Flash)
+        return Fail(error, "unknown flash part", value);
+    return 1;
+}
+
+int ParseImageKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
+{
+    if (value.Length == 0 || value.Length >= EmuPathSize)
+        return Fail(error, "bad image file name", value);
+    pci->Image = value;
+    return 1;
+}
+
+// The keys of a pci line; a prefix key (bar, cfg, reg) takes a number after
+// its word.
+struct PciKey {
+    const char* Word;
+    int Prefix;
+    int (*Parse)(EmuToken key, EmuToken value, PciLine* pci, ParseError* error);
+};
+
+const PciKey PciKeys[] = {
+    {"id", 0, ParseIdKey},         {"subsys", 0, ParseSubsystemKey}, {"rev", 0, ParseRevisionKey},
+    {"class", 0, ParseClassKey},   {"header", 0, ParseHeaderKey},    {"cmd", 0, ParseCommandKey},
+    {"status", 0, ParseStatusKey}, {"bar", 1, ParseBarKey},          {"rom", 0, ParseRomKey},
+    {"cfg", 1, ParseConfigKey},    {"reg", 1, ParseCardRegisterKey}, {"flash", 0, ParseFlashKey},
+    {"image", 0, ParseImageKey},
+};
+
 // One key=value (or a bare key) of a pci line.
 int ParsePciKey(EmuToken token, PciLine* pci, ParseError* error)
 {
@@ -197,81 +339,11 @@ int ParsePciKey(EmuToken token, PciLine* pci, ParseError* error)
         Warn(error->LineNumber, "unknown key ignored:", token);
         return 1;
     }
-    if (EmuTokenIs(key, "id")) {
-        if (!ParseIdPair(value, &pci->Id))
-            return Fail(error, "bad id, expected VVVV:DDDD", value);
-        pci->HasId = 1;
-    } else if (EmuTokenIs(key, "subsys")) {
-        if (!ParseIdPair(value, &pci->Subsystem))
-            return Fail(error, "bad subsys, expected VVVV:DDDD", value);
-        pci->HasSubsystem = 1;
-    } else if (EmuTokenIs(key, "rev")) {
-        if (!ParseHexField(value, 2, &pci->Revision))
-            return Fail(error, "bad rev, expected HH", value);
-    } else if (EmuTokenIs(key, "class")) {
-        if (value.Length == 6 || value.Length == 8) {
-            if (!ParseHexField(value, 6, &pci->ClassCode))
-                return Fail(error, "bad class, expected CCSS or CCSSPP", value);
-        } else {
-            if (!ParseHexField(value, 4, &pci->ClassCode))
-                return Fail(error, "bad class, expected CCSS or CCSSPP", value);
-            pci->ClassCode <<= 8;
-        }
-        pci->HasClass = 1;
-    } else if (EmuTokenIs(key, "header")) {
-        if (!ParseHexField(value, 2, &pci->HeaderType))
-            return Fail(error, "bad header, expected HH", value);
-    } else if (EmuTokenIs(key, "cmd")) {
-        if (!ParseHexField(value, 4, &pci->Command))
-            return Fail(error, "bad cmd, expected HHHH", value);
-        pci->HasCommand = 1;
-    } else if (EmuTokenIs(key, "status")) {
-        if (!ParseHexField(value, 4, &pci->Status))
-            return Fail(error, "bad status, expected HHHH", value);
-    } else if (key.Length == 4 && EmuTokenStartsWith(key, "bar") && key.Text[3] >= '0' && key.Text[3] <= '5') {
-        return ParseBar(value, static_cast<uint32_t>(key.Text[3] - '0'), pci, error);
-    } else if (EmuTokenIs(key, "rom")) {
-        return ParseRom(value, pci, error);
-    } else if (EmuTokenStartsWith(key, "cfg")) {
-        EmuToken offsetText = {key.Text + 3, key.Length - 3};
-        uint32_t offset, raw;
-        if (!ParseHexField(offsetText, 2, &offset) || (offset & 3))
-            return Fail(error, "bad configuration register, expected cfgXX with XX a multiple of 4", key);
-        if (!EmuParseNumber(value, &raw))
-            return Fail(error, "bad register value", value);
-        if (pci->RawCount == MaxRawRegisters)
-            return Fail(error, "too many cfg registers on one line");
-        pci->Raw[pci->RawCount].Offset = offset;
-        pci->Raw[pci->RawCount].Value = raw;
-        ++pci->RawCount;
-    } else if (EmuTokenStartsWith(key, "reg")) {
-        EmuToken offsetText = {key.Text + 3, key.Length - 3};
-        uint32_t offset, raw;
-        if (!ParseHexField(offsetText, 4, &offset) || (offset & 3) || offset >= EmuCardRegisters * 4)
-            return Fail(error, "bad card register, expected regXXXX with XXXX a multiple of 4 below 4000", key);
-        if (!EmuParseNumber(value, &raw))
-            return Fail(error, "bad register value", value);
-        if (pci->CardRegisterCount == MaxCardRegisters)
-            return Fail(error, "too many card registers on one line");
-        pci->CardRegisters[pci->CardRegisterCount].Offset = offset;
-        pci->CardRegisters[pci->CardRegisterCount].Value = raw;
-        ++pci->CardRegisterCount;
-    } else if (EmuTokenIs(key, "flash")) {
-        EmuToken code = value;
-        if (code.Length == 6 && code.Text[0] == '0' && (code.Text[1] == 'x' || code.Text[1] == 'X')) {
-            code.Text += 2;
-            code.Length -= 2;
-        }
-        pci->Flash = EmuFindFlashModel(code.Text, code.Length);
-        if (!pci->Flash)
-            return Fail(error, "unknown flash part", value);
-    } else if (EmuTokenIs(key, "image")) {
-        if (value.Length == 0 || value.Length >= EmuPathSize)
-            return Fail(error, "bad image file name", value);
-        pci->Image = value;
-    } else {
-        Warn(error->LineNumber, "unknown key ignored:", key);
+    for (const PciKey& known : PciKeys) {
+        if (known.Prefix ? EmuTokenStartsWith(key, known.Word) : EmuTokenIs(key, known.Word))
+            return known.Parse(key, value, pci, error);
     }
+    Warn(error->LineNumber, "unknown key ignored:", key);
     return 1;
 }
 
