@@ -42,6 +42,12 @@ constexpr CardStep Change(uint32_t reg, uint32_t setBits, uint32_t clearBits)
 
 constexpr CardStep Settle = {CardSettle, 0, 0, 0, 0};
 
+template <typename T, uint32_t N>
+constexpr uint32_t CountOf(const T (&)[N])
+{
+    return N;
+}
+
 }  // namespace
 
 // Prepare reads the Saves registers into slots 0, 1, ... in order, then runs
@@ -77,6 +83,27 @@ constexpr CardAccessSet AccessSets[] = {
 };
 // clang-format on
 
+constexpr bool WritesOnlySavedSlots(const CardStep* steps, uint32_t count, uint32_t saveCount)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        if (steps[i].Kind == CardWriteSaved && steps[i].Slot >= saveCount)
+            return false;
+    }
+    return true;
+}
+
+constexpr bool EverySetWritesBackWhatItSaved()
+{
+    for (const CardAccessSet& set : AccessSets) {
+        if (set.SaveCount > CountOf(set.Saves) ||
+            !WritesOnlySavedSlots(set.Prepare, CountOf(set.Prepare), set.SaveCount) ||
+            !WritesOnlySavedSlots(set.Restore, CountOf(set.Restore), set.SaveCount))
+            return false;
+    }
+    return true;
+}
+static_assert(EverySetWritesBackWhatItSaved(), "an access set writes back a slot it did not save");
+
 void RunSteps(const CardStep* steps, uint32_t count, void* registers, const uint32_t* saved)
 {
     for (uint32_t i = 0; i < count && steps[i].Kind != CardStepsEnd; ++i) {
@@ -95,12 +122,6 @@ void RunSteps(const CardStep* steps, uint32_t count, void* registers, const uint
         case CardStepsEnd: break;
         }
     }
-}
-
-template <typename T, uint32_t N>
-constexpr uint32_t CountOf(const T (&)[N])
-{
-    return N;
 }
 
 // Families come from the card table; one it does not hold is taken as the
