@@ -158,13 +158,44 @@ uint32_t EmuRegisterZeroReads()
     return RegisterZeroReads;
 }
 
+// The first register accesses since the last clear, for tests of the order.
+static EmuRegisterAccess RegisterAccesses[64];
+static uint32_t RegisterAccessCount;
+
+static void LogRegisterAccess(uint32_t write, uint32_t offset, uint32_t value)
+{
+    if (RegisterAccessCount < sizeof RegisterAccesses / sizeof RegisterAccesses[0])
+        RegisterAccesses[RegisterAccessCount] = {write, offset, value, EmuNowUs()};
+    ++RegisterAccessCount;
+}
+
+uint32_t EmuRegisterAccessCount()
+{
+    return RegisterAccessCount;
+}
+
+int EmuRegisterAccessAt(uint32_t index, EmuRegisterAccess* access)
+{
+    if (index >= RegisterAccessCount || index >= sizeof RegisterAccesses / sizeof RegisterAccesses[0])
+        return 0;
+    *access = RegisterAccesses[index];
+    return 1;
+}
+
+void EmuClearRegisterAccesses()
+{
+    RegisterAccessCount = 0;
+}
+
 uint32_t EmuBusRead32(uint32_t address)
 {
     Claim claim = Resolve(address);
     if (claim.Count == 1 && claim.Kind == ClaimBar && claim.Bar == 1 && EmuCardOfFunction(claim.Function)) {
         if (claim.Offset == 0)
             ++RegisterZeroReads;
-        return EmuCardRegisterRead(EmuCardOfFunction(claim.Function), claim.Offset);
+        uint32_t value = EmuCardRegisterRead(EmuCardOfFunction(claim.Function), claim.Offset);
+        LogRegisterAccess(0, claim.Offset, value);
+        return value;
     }
     uint32_t value = 0;
     for (uint32_t i = 0; i < 4; ++i)
@@ -182,6 +213,7 @@ void EmuBusWrite32(uint32_t address, uint32_t value)
 {
     Claim claim = Resolve(address);
     if (claim.Count == 1 && claim.Kind == ClaimBar && claim.Bar == 1 && EmuCardOfFunction(claim.Function)) {
+        LogRegisterAccess(1, claim.Offset, value);
         EmuCardRegisterWrite(EmuCardOfFunction(claim.Function), claim.Offset, value);
         return;
     }

@@ -68,6 +68,17 @@ void EmuBusWrite32(uint32_t address, uint32_t value);
 uint32_t EmuBusClaimCount(uint32_t address);
 // 32-bit reads of register 0 of any card's register window, ever (take differences).
 uint32_t EmuRegisterZeroReads();
+// 32-bit accesses of any card's register window since the last clear; the
+// first 64 are kept, oldest first.
+struct EmuRegisterAccess {
+    uint32_t Write;  // 1: Value written; 0: Value read
+    uint32_t Offset;
+    uint32_t Value;
+    uint64_t AtUs;  // virtual time
+};
+uint32_t EmuRegisterAccessCount();
+int EmuRegisterAccessAt(uint32_t index, EmuRegisterAccess* access);
+void EmuClearRegisterAccesses();
 
 // ---- Virtual clock, in microseconds; only waits advance it.
 uint64_t EmuNowUs();

@@ -7,22 +7,21 @@
 
 #include <stdint.h>
 
-struct CardAccessSet {
-    void (*Prepare)(void* registerWindow);
-    void (*Restore)(void* registerWindow);
-};
+// A set's registers saved and written in order, rows of card_access_sets.cpp.
+struct CardAccessSet;
 
-extern const CardAccessSet AccessSetA;
-extern const CardAccessSet AccessSetB;
-extern const CardAccessSet AccessSetC;
-
-// Register values saved by Prepare for Restore live in the driver state
-// (SavedCardRegisters); the sets share the slots.
+// Register values Prepare saves for Restore, in storage the caller holds
+// from one to the other; the sets share the slots.
 enum { CardSavedRegisterCount = 6 };
 
 // The set of a family's row in the card table (orvel_cards.h).
 const CardAccessSet* AccessSetForFamily(uint32_t family);
 // The bytes of the family's register window that the sets reach.
 uint32_t RegisterWindowSize(uint32_t family);
+
+// Saves the set's registers into saved, then writes and waits as the set says.
+void PrepareCard(const CardAccessSet* set, void* registerWindow, uint32_t* saved);
+// Writes the saved values back as the set says.
+void RestoreCard(const CardAccessSet* set, void* registerWindow, const uint32_t* saved);
 
 #endif

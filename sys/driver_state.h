@@ -6,11 +6,12 @@
 
 #include <stdint.h>
 
-#include "card_access_sets.h"
 #include "card_scan.h"
-#include "flash_chip.h"
 #include "platform.h"
 #include "processor_hold.h"
+
+// IdentifiedChipSize before any identification.
+constexpr uint32_t LoadTimeChipSize = 0x20000;
 
 struct DriverStateRecord {
     // The cards of the last scan; every request but the scan finds its target here.
@@ -21,10 +22,8 @@ struct DriverStateRecord {
     uint32_t SlotMask = 0;
     // Its address is the start context of every holding thread.
     ProcessorHoldContext ProcessorHold {};
-    // What the access set of the open ROM access phase saved for its Restore.
-    uint32_t SavedCardRegisters[CardSavedRegisterCount] = {};
-    // The chip of the last identification.
-    ChipParameterRecord ChipParameters = LoadTimeChipParameters;
+    // The size of the chip of the last identification: a ROM read's reply length.
+    uint32_t IdentifiedChipSize = LoadTimeChipSize;
     // One request in the driver at a time; the platform initialises it.
     PlatformEvent RequestLock {};
 };

@@ -1,7 +1,6 @@
 #include "flash_chip.h"
 
 #include "delay.h"
-#include "driver_state.h"
 #include "jedec_flash.h"
 #include "platform.h"
 
@@ -31,7 +30,7 @@ void Command(const RomPhaseRecord* phase, uint32_t address1, uint32_t address2, 
 // A command at the identified chip's own command addresses.
 void ChipCommand(const RomPhaseRecord* phase, uint8_t command)
 {
-    const ChipParameterRecord& chip = Driver.ChipParameters;
+    const ChipParameterRecord& chip = phase->Chip->Parameters;
     Command(phase, chip.CommandAddress1, chip.CommandAddress2, command);
 }
 
@@ -68,7 +67,7 @@ int ProgramByBytes(const RomPhaseRecord* phase, const uint8_t* source, uint32_t 
 int PageReady(const RomPhaseRecord* phase, uint32_t lastOffset, uint8_t lastValue)
 {
     for (uint32_t poll = 0; poll < PagePolls; ++poll) {
-        DelayMs(Driver.ChipParameters.ProgramWaitMs / PagePolls);
+        DelayMs(phase->Chip->Parameters.ProgramWaitMs / PagePolls);
         if (((ChipRead(phase, lastOffset) ^ lastValue) & JedecDataPollBit) == 0)
             return 1;
     }
@@ -98,21 +97,18 @@ void ChipWrite(const RomPhaseRecord* phase, uint32_t offset, uint8_t value)
     (void)PlatformRead32(phase->RegisterWindow, 0);
 }
 
-uint32_t IdentifyChip(const RomPhaseRecord* phase)
+void IdentifyChip(RomPhaseRecord* phase)
 {
     Command(phase, IdentifyAddress1, IdentifyAddress2, JedecIdentify);
     DelayMs(ChipIdentifyWaitMs);
 
     uint32_t maker = ChipRead(phase, 0);
     uint32_t device = ChipRead(phase, 1);
-    uint32_t chipId = maker + 256 * device;
-
-    const FlashChipRow* row = FindChipRow(chipId);
-    Driver.ChipParameters = row->Parameters;
+    phase->ChipId = maker + 256 * device;
+    phase->Chip = FindChipRow(phase->ChipId);
 
     Command(phase, IdentifyAddress1, IdentifyAddress2, JedecReset);
-    DelayMs(row->ExitWaitMs);
-    return chipId;
+    DelayMs(phase->Chip->ExitWaitMs);
 }
 
 void ReadBlock(const RomPhaseRecord* phase, uint8_t* destination, uint32_t offset)
@@ -127,14 +123,14 @@ void ReadBlock(const RomPhaseRecord* phase, uint8_t* destination, uint32_t offse
     }
 }
 
-int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset, uint32_t chipId)
+int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset)
 {
-    return ProgramMethods[FindChipRow(chipId)->Method](phase, source, offset);
+    return ProgramMethods[phase->Chip->Method](phase, source, offset);
 }
 
 void EraseChip(const RomPhaseRecord* phase)
 {
-    const ChipParameterRecord& chip = Driver.ChipParameters;
+    const ChipParameterRecord& chip = phase->Chip->Parameters;
     ChipCommand(phase, JedecErase);
     ChipCommand(phase, JedecChipErase);
     DelayMs(chip.EraseWaitMs);

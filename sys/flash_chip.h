@@ -11,20 +11,17 @@
 
 #define PELMIX_CHIP_BLOCK_SIZE 128u
 
-// The driver's ChipParameters before any identification.
-constexpr ChipParameterRecord LoadTimeChipParameters = {20, 20, 0x5555, 0x2AAA, 0x20000};
-
 // One byte store at the chip offset, then a 32-bit read of register 0.
 void ChipWrite(const RomPhaseRecord* phase, uint32_t offset, uint8_t value);
 // Reads the identification code (maker in bits 0..7, device in bits 8..15)
-// and sets the driver's ChipParameters from it; every identification
-// overwrites them.
-uint32_t IdentifyChip(const RomPhaseRecord* phase);
+// into the phase with the chip's row, which the erase and program steps
+// follow.
+void IdentifyChip(RomPhaseRecord* phase);
 // 128 bytes from the chip offset, as 32 reads of 32 bits.
 void ReadBlock(const RomPhaseRecord* phase, uint8_t* destination, uint32_t offset);
-// Programs 128 bytes at the chip offset by the method of the chip's code;
+// Programs 128 bytes at the chip offset by the method of the phase's chip;
 // 1 on success, 0 when a byte or the page did not complete in time.
-int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset, uint32_t chipId);
+int ProgramPage(const RomPhaseRecord* phase, const uint8_t* source, uint32_t offset);
 // Erases the whole chip and waits the chip's fixed erase time.
 void EraseChip(const RomPhaseRecord* phase);
 

@@ -34,9 +34,3 @@ const FlashChipRow* FindChipRow(uint32_t chipId)
     }
     return &UnknownChipRow;
 }
-
-const FlashChipRow* FindNamedChip(uint32_t chipId)
-{
-    const FlashChipRow* row = FindChipRow(chipId);
-    return row->Name ? row : nullptr;
-}

@@ -59,7 +59,5 @@ extern const FlashChipRow UnknownChipRow;
 
 // The row of the code; a code not listed gets the row of unknown parts.
 const FlashChipRow* FindChipRow(uint32_t chipId);
-// The row of a part the identification request names, else null.
-const FlashChipRow* FindNamedChip(uint32_t chipId);
 
 #endif

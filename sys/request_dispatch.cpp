@@ -64,80 +64,65 @@ bool CheckIdentify(const void*, uint32_t, uint32_t out)
     return out >= sizeof(PELMIX_CHIP_INFO);
 }
 
-// ---- operations: return the result code and the byte count for result 0
-
-uint32_t DoEnumerate(void* buffer, uint32_t* successLength)
-{
-    *successLength = sizeof(PELMIX_DEVICE_LIST);
-    return EnumerateCards(static_cast<PELMIX_DEVICE_LIST*>(buffer));
-}
-
-uint32_t DoReadRom(void* buffer, uint32_t* successLength)
-{
-    uint32_t result = ReadRom(static_cast<PELMIX_ROM_TRANSFER*>(buffer));
-    *successLength = HeaderLength + IdentifiedChipSize();
-    return result;
-}
-
-uint32_t DoWriteRom(void* buffer, uint32_t* successLength)
-{
-    *successLength = StatusLength;
-    return WriteRom(static_cast<PELMIX_ROM_TRANSFER*>(buffer), 0);
-}
-
-uint32_t DoWriteRomPreErased(void* buffer, uint32_t* successLength)
-{
-    *successLength = StatusLength;
-    return WriteRom(static_cast<PELMIX_ROM_TRANSFER*>(buffer), 1);
-}
-
-uint32_t DoReadPages(void* buffer, uint32_t* successLength)
-{
-    *successLength = PageBufferBase + PELMIX_PAGE_SIZE * PageCountOf(buffer);
-    return ReadPages(static_cast<PELMIX_PAGE_TRANSFER*>(buffer));
-}
-
-uint32_t DoWritePages(void* buffer, uint32_t* successLength)
-{
-    *successLength = StatusLength;
-    return WritePages(static_cast<PELMIX_PAGE_TRANSFER*>(buffer), 0);
-}
-
-uint32_t DoWritePagesPreErased(void* buffer, uint32_t* successLength)
-{
-    *successLength = StatusLength;
-    return WritePages(static_cast<PELMIX_PAGE_TRANSFER*>(buffer), 1);
-}
-
-uint32_t DoErase(void* buffer, uint32_t* successLength)
-{
-    *successLength = StatusLength;
-    return EraseRom(static_cast<PELMIX_REQUEST_HEADER*>(buffer));
-}
-
-uint32_t DoIdentify(void* buffer, uint32_t* successLength)
-{
-    *successLength = sizeof(PELMIX_CHIP_INFO);
-    return QueryChip(static_cast<PELMIX_CHIP_INFO*>(buffer));
-}
+// What a successful request's reply holds besides Status.
+enum ReplyKind {
+    ReplyStatus,      // nothing
+    ReplyDeviceList,  // the whole device list
+    ReplyRom,         // the bytes of the chip the request identified
+    ReplyPages,       // the pages the record asks for
+    ReplyChipInfo,    // the whole chip record
+};
 
 struct RequestRule {
     uint32_t Code;
     bool (*LengthsFit)(const void* buffer, uint32_t in, uint32_t out);
-    uint32_t (*Operation)(void* buffer, uint32_t* successLength);
+    ReplyKind Reply;
 };
 
 const RequestRule RequestRules[] = {
-    {IOCTL_PELMIX_ENUM_DEVICES, CheckEnumerate, DoEnumerate},
-    {IOCTL_PELMIX_READ_ROM, CheckReadRom, DoReadRom},
-    {IOCTL_PELMIX_WRITE_ROM, CheckWriteRom, DoWriteRom},
-    {IOCTL_PELMIX_READ_PAGES, CheckReadPages, DoReadPages},
-    {IOCTL_PELMIX_WRITE_PAGES, CheckWritePages, DoWritePages},
-    {IOCTL_PELMIX_ERASE_CHIP, CheckErase, DoErase},
-    {IOCTL_PELMIX_WRITE_ROM_PREERASED, CheckWriteRom, DoWriteRomPreErased},
-    {IOCTL_PELMIX_IDENTIFY_CHIP, CheckIdentify, DoIdentify},
-    {IOCTL_PELMIX_WRITE_PAGES_PREERASED, CheckWritePages, DoWritePagesPreErased},
+    {IOCTL_PELMIX_ENUM_DEVICES, CheckEnumerate, ReplyDeviceList},
+    {IOCTL_PELMIX_READ_ROM, CheckReadRom, ReplyRom},
+    {IOCTL_PELMIX_WRITE_ROM, CheckWriteRom, ReplyStatus},
+    {IOCTL_PELMIX_READ_PAGES, CheckReadPages, ReplyPages},
+    {IOCTL_PELMIX_WRITE_PAGES, CheckWritePages, ReplyStatus},
+    {IOCTL_PELMIX_ERASE_CHIP, CheckErase, ReplyStatus},
+    {IOCTL_PELMIX_WRITE_ROM_PREERASED, CheckWriteRom, ReplyStatus},
+    {IOCTL_PELMIX_IDENTIFY_CHIP, CheckIdentify, ReplyChipInfo},
+    {IOCTL_PELMIX_WRITE_PAGES_PREERASED, CheckWritePages, ReplyStatus},
 };
+
+// The operation of a code of RequestRules on its record; returns the result code.
+uint32_t Operate(uint32_t code, void* buffer)
+{
+    PELMIX_ROM_TRANSFER* rom = static_cast<PELMIX_ROM_TRANSFER*>(buffer);
+    PELMIX_PAGE_TRANSFER* pages = static_cast<PELMIX_PAGE_TRANSFER*>(buffer);
+    switch (code) {
+    case IOCTL_PELMIX_ENUM_DEVICES: return EnumerateCards(static_cast<PELMIX_DEVICE_LIST*>(buffer));
+    case IOCTL_PELMIX_READ_ROM: return ReadRom(rom);
+    case IOCTL_PELMIX_WRITE_ROM: return WriteRom(rom, 0);
+    case IOCTL_PELMIX_WRITE_ROM_PREERASED: return WriteRom(rom, 1);
+    case IOCTL_PELMIX_READ_PAGES: return ReadPages(pages);
+    case IOCTL_PELMIX_WRITE_PAGES: return WritePages(pages, 0);
+    case IOCTL_PELMIX_WRITE_PAGES_PREERASED: return WritePages(pages, 1);
+    case IOCTL_PELMIX_ERASE_CHIP: return EraseRom(static_cast<PELMIX_REQUEST_HEADER*>(buffer));
+    case IOCTL_PELMIX_IDENTIFY_CHIP: return QueryChip(static_cast<PELMIX_CHIP_INFO*>(buffer));
+    }
+    return PELMIX_RESULT_OK;  // not reached: DispatchOne operates only codes it found in the rules
+}
+
+// Bytes that go back after a successful operation; a ROM read's follow the
+// chip it identified.
+uint32_t ReplyLength(ReplyKind reply, const void* buffer)
+{
+    switch (reply) {
+    case ReplyDeviceList: return sizeof(PELMIX_DEVICE_LIST);
+    case ReplyRom: return HeaderLength + IdentifiedChipSize();
+    case ReplyPages: return PageBufferBase + PELMIX_PAGE_SIZE * PageCountOf(buffer);
+    case ReplyChipInfo: return sizeof(PELMIX_CHIP_INFO);
+    case ReplyStatus: break;
+    }
+    return StatusLength;
+}
 
 // The system buffer past the input is whatever the pool held before: clear it,
 // so that a field the caller did not send reads 0 and no byte the operation
@@ -158,9 +143,8 @@ uint32_t DispatchOne(uint32_t code, void* buffer, uint32_t inLength, uint32_t ou
         if (!rule.LengthsFit(buffer, inLength, outLength))
             return PELMIX_STATUS_INVALID_BUFFER_SIZE;
         ClearPastInput(buffer, inLength, outLength);
-        uint32_t successLength = 0;
-        uint32_t result = rule.Operation(buffer, &successLength);
-        *information = result == PELMIX_RESULT_OK ? successLength : StatusLength;
+        uint32_t result = Operate(code, buffer);
+        *information = result == PELMIX_RESULT_OK ? ReplyLength(rule.Reply, buffer) : StatusLength;
         return PELMIX_STATUS_SUCCESS;
     }
     return PELMIX_STATUS_INVALID_DEVICE_REQUEST;

@@ -69,13 +69,13 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
     // trusted once it reads back: one that did not take would leave the
     // frame buffer where the chip should answer. The phase is then undone,
     // and the ROM window counts as not mapped.
-    *phase = {bus, device, function, romWindowSize, entry, set, registers, rom};
+    *phase = {bus, device, function, romWindowSize, entry, set, registers, rom, {}, 0, &UnknownChipRow};
     int took = 1;
     if (!entry->MemoryEnabled) {
         uint16_t command = PciReadCommand(bus, device, function);
         took = PciWriteCommandConfirmed(bus, device, function, static_cast<uint16_t>(command | PciCommandMemory));
     }
-    set->Prepare(registers);
+    PrepareCard(set, registers, phase->SavedCardRegisters);
     if (took && Driver.RelocationAddress != 0)
         took = PciWriteConfirmed32(bus, device, function, PciBar0, Driver.RelocationAddress, ~0xFu);
     // The ROM now answers at the bus address BAR 0x10 left, which rom maps.
@@ -99,7 +99,7 @@ void EndRomAccess(const RomPhaseRecord* phase)
     // The register window decodes only while memory space is enabled, so the
     // access set restores the registers before memory decoding goes back off;
     // the other way round the restore never reaches a card that had it off.
-    set->Restore(phase->RegisterWindow);
+    RestoreCard(set, phase->RegisterWindow, phase->SavedCardRegisters);
     if (!entry->MemoryEnabled) {
         uint16_t command = PciReadCommand(bus, device, function);
         PciWriteCommand(bus, device, function, static_cast<uint16_t>(command & ~PciCommandMemory));

@@ -8,14 +8,16 @@
 #include <stdint.h>
 
 #include "card_access_sets.h"
+#include "flash_chip_table.h"
 #include "pelmix_ioctl.h"
 
 // Size of the ROM window every chip operation maps, whatever the chip's size.
 #define PELMIX_ROM_WINDOW_SIZE 0x20000u
 
 // An open phase, as BeginRomAccess hands it to the chip steps and
-// EndRomAccess takes it back. The windows are reached only through the
-// platform's volatile accessors.
+// EndRomAccess takes it back: everything the phase knows of the card and
+// its chip, held by the request for the phase's length. The windows are
+// reached only through the platform's volatile accessors.
 struct RomPhaseRecord {
     uint32_t Bus, Device, Function;
     uint32_t RomWindowSize;
@@ -23,6 +25,12 @@ struct RomPhaseRecord {
     const CardAccessSet* AccessSet;    // chosen by the entry's Family
     void* RegisterWindow;              // the card's 32-bit registers at byte offsets
     void* RomWindow;                   // offset i is chip byte i
+    // What the access set saved at the opening, for its restore at the close.
+    uint32_t SavedCardRegisters[CardSavedRegisterCount];
+    // Set by IdentifyChip: the code the chip answered and the row the chip
+    // steps follow (UnknownChipRow for a code not listed, and until then).
+    uint32_t ChipId;
+    const FlashChipRow* Chip;
 };
 
 // 0 with the phase open and described by the record, or 2, 3 (target not

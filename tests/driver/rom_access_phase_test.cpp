@@ -1,6 +1,8 @@
 // The ROM access phase around every chip request: what it does to the card
 // while open, that every request leaves the card, the processors and the
 // windows as it found them whatever fails, and its waits.
+#include <stdio.h>
+
 #include "chip_test_support.h"
 #include "rom_access.h"
 
@@ -201,6 +203,63 @@ TEST_F(RomAccessPhase, WaitsOfEachAccessSet)
             }
         }
         EXPECT_EQ(HostHeldTimeUs(), held);
+    }
+}
+
+// The card register accesses of the last request as "r OFFSET VALUE" and
+// "w OFFSET VALUE", hex, with "+N" for the microseconds that passed between two.
+std::vector<std::string> RegisterAccessWords()
+{
+    std::vector<std::string> words;
+    EmuRegisterAccess access;
+    uint64_t lastUs = 0;
+    for (uint32_t i = 0; EmuRegisterAccessAt(i, &access); ++i) {
+        if (i > 0 && access.AtUs != lastUs)
+            words.push_back("+" + std::to_string(access.AtUs - lastUs));
+        lastUs = access.AtUs;
+        char word[32];
+        snprintf(word, sizeof word, "%c %X %X", access.Write ? 'w' : 'r', access.Offset, access.Value);
+        words.push_back(word);
+    }
+    EXPECT_LE(EmuRegisterAccessCount(), 64u) << "more accesses than the log keeps";
+    return words;
+}
+
+// Each access set saves its registers, changes them and restores the saved
+// values crosswise in its own order, around the identification's reads of
+// register 0 (the card's power-up values as emu/orvel_card.cpp sets them).
+TEST_F(RomAccessPhase, EachAccessSetTouchesItsRegistersInItsOrder)
+{
+    const std::vector<std::string> chipReads = {"r 0 0", "r 0 0", "r 0 0", "+20000",
+                                                "r 0 0", "r 0 0", "r 0 0", "+20000"};
+    struct SetCase {
+        uint32_t Family;
+        std::vector<std::string> Prepare, Restore;
+    };
+    const std::vector<std::string> prepareB = {"r 147C 21", "r 1480 13", "r 0 21000101", "r 4 300C002", "w 147C 421",
+                                               "w 1480 10", "+67000",    "w 0 0",        "w 4 0",       "+67000"};
+    const std::vector<std::string> restoreB = {"w 4 21000101", "w 0 300C002", "+67000", "w 1480 13", "w 147C 21"};
+    const SetCase cases[] = {
+        {1,
+         {"r 0 1F000101", "r 4 C00002", "r 8 F003", "r C 80000004", "w 0 0", "w 4 0", "w 8 0", "w C 0", "+67000"},
+         {"w C 1F000101", "+67000", "w 8 C00002", "w 4 F003", "w 0 80000004"}},
+        {2, prepareB, restoreB},
+        {3, prepareB, restoreB},
+        {4,
+         {"r 0 31000101", "r 4 400D002", "r 80 101", "w 80 100", "+67000", "w 0 0", "w 4 0", "+67000"},
+         {"w 4 31000101", "w 0 400D002", "+67000", "r 80 100", "w 80 101"}},
+    };
+    for (const SetCase& c : cases) {
+        SCOPED_TRACE(c.Family);
+        StartOn(CardMachine(c.Family, "351F"));
+        EmuClearRegisterAccesses();
+        PELMIX_CHIP_INFO info;
+        SendIdentify(&info);
+        ASSERT_EQ(info.Header.Status, PELMIX_RESULT_OK);
+        std::vector<std::string> expected = c.Prepare;
+        expected.insert(expected.end(), chipReads.begin(), chipReads.end());
+        expected.insert(expected.end(), c.Restore.begin(), c.Restore.end());
+        EXPECT_EQ(RegisterAccessWords(), expected);
     }
 }
 
