@@ -11,13 +11,14 @@
 
 namespace {
 
-// One request sizes one BAR at a time; a few more cover a driver that
-// leaves probes open.
+// The scan sizes one BAR at a time; a driver that leaves more probes open
+// than this has the oldest no longer followed.
 enum { OpenProbeCapacity = 8 };
 
 struct OpenProbe {
     const EmuFunction* Function;
     uint32_t Offset;
+    bool Unmasked;
 };
 
 struct ProbeLog {
@@ -27,7 +28,6 @@ struct ProbeLog {
     EmuBarProbe FirstUnmasked;
     uint32_t OpenCount;
     OpenProbe Open[OpenProbeCapacity];
-    bool OpenUnmasked[OpenProbeCapacity];
 };
 
 ProbeLog Log;
@@ -42,12 +42,12 @@ bool IsBar(const EmuFunction* function, uint32_t offset)
 
 void MarkUnmasked(uint32_t index)
 {
-    if (Log.OpenUnmasked[index])
+    OpenProbe& probe = Log.Open[index];
+    if (probe.Unmasked)
         return;
-    Log.OpenUnmasked[index] = true;
-    const EmuFunction* function = Log.Open[index].Function;
+    probe.Unmasked = true;
     if (Log.Unmasked++ == 0)
-        Log.FirstUnmasked = {function->Bus, function->Device, function->Function, Log.Open[index].Offset};
+        Log.FirstUnmasked = {probe.Function->Bus, probe.Function->Device, probe.Function->Function, probe.Offset};
 }
 
 void MarkOpenUnmasked()
@@ -61,9 +61,7 @@ void Close(const EmuFunction* function, uint32_t offset)
 {
     for (uint32_t i = 0; i < Log.OpenCount; ++i) {
         if (Log.Open[i].Function == function && Log.Open[i].Offset == offset) {
-            --Log.OpenCount;
-            Log.Open[i] = Log.Open[Log.OpenCount];
-            Log.OpenUnmasked[i] = Log.OpenUnmasked[Log.OpenCount];
+            Log.Open[i] = Log.Open[--Log.OpenCount];
             return;
         }
     }
@@ -78,11 +76,12 @@ void EmuNoteConfigWrite(const EmuFunction* function, uint32_t offset, uint32_t v
     if (!Log.InterruptsMasked)
         MarkOpenUnmasked();
     Close(function, offset);
-    if (value != 0xFFFFFFFFu || byteMask != 0xFFFFFFFFu || Log.OpenCount == OpenProbeCapacity)
+    if (value != 0xFFFFFFFFu || byteMask != 0xFFFFFFFFu)
         return;
     ++Log.Probes;
-    Log.Open[Log.OpenCount] = {function, offset};
-    Log.OpenUnmasked[Log.OpenCount] = false;
+    if (Log.OpenCount == OpenProbeCapacity)
+        Close(Log.Open[0].Function, Log.Open[0].Offset);  // no longer followed
+    Log.Open[Log.OpenCount] = {function, offset, false};
     if (!Log.InterruptsMasked)
         MarkUnmasked(Log.OpenCount);
     ++Log.OpenCount;
