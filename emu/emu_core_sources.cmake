@@ -5,6 +5,7 @@
 # include/.
 set(PELMIX_EMU_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(PELMIX_EMU_CORE_SOURCES
+  ${PELMIX_EMU_DIR}/bar_probes.cpp
   ${PELMIX_EMU_DIR}/bus_decode.cpp
   ${PELMIX_EMU_DIR}/card_peek.cpp
   ${PELMIX_EMU_DIR}/chip_images.cpp

@@ -13,5 +13,11 @@ void HostWaitWhilePaused();
 // A bus or configuration access or an IRQL query ends the busy wait the
 // delay log is adding stalls to.
 void HostEndStallRun();
+// Interrupts on the calling thread (host_interrupts.cpp): the flag told to the
+// machine before a configuration access, and misuses with them masked.
+void HostTellMachineInterrupts();
+void HostCheckInterruptsEnabled(const char* misuse);
+void HostCheckMaskedStall(uint32_t microseconds);
+void HostResetInterrupts();
 
 #endif

@@ -345,6 +345,7 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
 
 int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
 {
+    HostCheckInterruptsEnabled("a thread started with interrupts masked");
     std::lock_guard<std::mutex> lock(Kernel.Mutex);
     if (Kernel.StragglerGated) {
         // A straggler of an earlier hold gets a processor now.
@@ -398,6 +399,7 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
 {
     HostEvent* host = reinterpret_cast<HostEvent*>(event->Opaque);
     Kernel.EventWaits.fetch_add(1);
+    HostCheckInterruptsEnabled("a wait with interrupts masked");
     if (relativeTimeout100ns >= 0) {
         HostReportMisuse("event wait without a relative time-out");
         return host->Signalled.load() != 0;
@@ -423,6 +425,7 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
 
 int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
 {
+    HostCheckInterruptsEnabled("a wait with interrupts masked");
     if (relativeTimeout100ns >= 0) {
         HostReportMisuse("thread wait without a relative time-out");
         return Kernel.Running.load() == 0;
@@ -450,6 +453,7 @@ void PlatformAcquireRequestLock(PlatformEvent* lock)
 {
     if (ThisThread.Irql != 0)
         HostReportMisuse("request lock taken above PASSIVE_LEVEL");
+    HostCheckInterruptsEnabled("request lock taken with interrupts masked");
     HostRequestLock* host = reinterpret_cast<HostRequestLock*>(lock->Opaque);
     std::unique_lock<std::mutex> guard(Kernel.Mutex);
     Kernel.RequestLockWaiters.fetch_add(1);
@@ -544,6 +548,7 @@ uint8_t PlatformGetCurrentIrql()
 
 void PlatformStallMicroseconds(uint32_t microseconds)
 {
+    HostCheckMaskedStall(microseconds);
     RecordDelay(HostDelayStall, microseconds);
     EmuAdvanceUs(microseconds);
 }
@@ -552,6 +557,7 @@ void PlatformDelayExecution(int64_t relativeInterval100ns)
 {
     if (ThisThread.Irql > 0)
         HostReportMisuse("sleep above PASSIVE_LEVEL");
+    HostCheckInterruptsEnabled("sleep with interrupts masked");
     if (relativeInterval100ns > 0) {
         HostReportMisuse("sleep with an absolute time");
         return;

@@ -53,6 +53,10 @@ uint32_t HostRequestLockWaiters();  // threads waiting for the request lock righ
 void HostPauseWindowAccesses(int pause);
 uint32_t HostPausedAccesses();  // accesses waiting right now
 
+// ---- Interrupts (PlatformMaskInterrupts)
+int HostInterruptsMasked();     // on the calling thread
+uint32_t HostInterruptMasks();  // PlatformMaskInterrupts calls since the last reset
+
 // ---- Bus windows
 uint32_t HostOpenMappings();
 uint32_t HostMappingsMade();  // successful PlatformMapIoSpace calls since the last reset

@@ -6,4 +6,5 @@ void HostResetPlatform()
 {
     HostResetKernel();
     HostResetMappings();
+    HostResetInterrupts();
 }

@@ -562,6 +562,7 @@ void EmuClearMachine()
     Machine.ProcessorCount = 2;
     Machine.ProcessorMask = 3;
     EmuClearChipCommands();
+    EmuClearBarProbes();
 }
 
 int EmuLoadMachine(const char* text, char* error, uint32_t errorSize)

@@ -131,6 +131,9 @@ void EmuFinishFunction(EmuFunction* function);
 uint32_t EmuFunctionRead32(const EmuFunction* function, uint32_t offset);
 void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, uint32_t byteMask);
 
+// Notes a configuration write for the size probes' record (bar_probes.cpp).
+void EmuNoteConfigWrite(const EmuFunction* function, uint32_t offset, uint32_t value, uint32_t byteMask);
+
 // Cards and chips (orvel_card.cpp, flash_chip.cpp).
 void EmuInitCard(EmuCard* card, int functionIndex, const OrvelFamily* family);
 uint32_t EmuCardRegisterRead(const EmuCard* card, uint32_t offset);

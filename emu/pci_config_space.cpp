@@ -166,6 +166,7 @@ void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, 
         function->Config[index] &= ~(value & byteMask & (PciStatusWriteOneToClear << 16));
     function->WriteCount[index] += 1;
     TraceWrite(function, index * 4, value, before);
+    EmuNoteConfigWrite(function, index * 4, value, byteMask);
 
     // A chip that loses its decoder ends whatever it could not finish.
     EmuCard* card = EmuCardOfFunction(function);

@@ -33,6 +33,28 @@ void EmuConfigRead(uint32_t bus, uint32_t slot, void* buffer, uint32_t offset, u
 // A write returns the bytes it wrote (0 for an empty slot), as the HAL does.
 uint32_t EmuConfigWrite(uint32_t bus, uint32_t slot, const void* buffer, uint32_t offset, uint32_t length);
 
+// ---- Size probes of the BARs and the interrupts around them
+// A probe is a BAR or ROM BAR written with all ones (32 bits at once); it
+// lasts until the register is written again. The platform says whether
+// interrupts are masked on the processor making the configuration accesses,
+// before each access and whenever that changes (the last word stays across
+// machine loads). A probe counts as unmasked when interrupts were enabled at
+// its all-ones write, at the write that restores the register, or at any
+// moment between.
+void EmuSetInterruptsMasked(int masked);
+struct EmuBarProbe {
+    uint32_t Bus, Device, Function, Offset;
+};
+// Probes since the machine was loaded, and those of them counted unmasked so
+// far (an open one included).
+uint32_t EmuBarProbeCount();
+uint32_t EmuUnmaskedBarProbeCount();
+// The first unmasked probe; 0 if none.
+int EmuFirstUnmaskedBarProbe(EmuBarProbe* probe);
+// Registers that hold a probe's all ones right now.
+uint32_t EmuOpenBarProbes();
+void EmuClearBarProbes();
+
 // ---- Processors and faults named by the machine file
 uint32_t EmuProcessorCount();
 uint32_t EmuProcessorMask();

@@ -5,6 +5,7 @@
 #include "orvel_registers.h"
 #include "pci_config.h"
 #include "pci_registers.h"
+#include "platform.h"
 
 namespace {
 
@@ -61,9 +62,13 @@ void ProbeBar(BarSizing* sizing, uint32_t offset, uint32_t value, uint32_t* prob
             sizing->DecodingOff = true;
         }
     }
+    // While the BAR holds all ones, a live decoder covers the top of the
+    // address space: no interrupt on this processor for those three accesses.
+    int wereEnabled = PlatformMaskInterrupts();
     PciWrite32(bus, device, function, offset, 0xFFFFFFFFu);  // all ones: the decoder shows its size
     *probed = PciRead32(bus, device, function, offset);
     PciWrite32(bus, device, function, offset, value);
+    PlatformRestoreInterrupts(wereEnabled);
 }
 
 void EndBarSizing(const BarSizing& sizing)

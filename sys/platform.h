@@ -82,4 +82,14 @@ uint8_t PlatformGetCurrentIrql();
 void PlatformStallMicroseconds(uint32_t microseconds);       // busy wait
 void PlatformDelayExecution(int64_t relativeInterval100ns);  // sleep, PASSIVE_LEVEL only
 
+// ---- Interrupts on the calling processor
+// Masks maskable interrupts on the calling processor only, for a few
+// configuration accesses at most; the IRQL stays as it is (the HAL's bus-data
+// routines are for IRQL <= DISPATCH_LEVEL). Returns 1 when interrupts were
+// enabled, 0 when they were masked already; PlatformRestoreInterrupts takes
+// that answer and enables them again only after a 1. No wait, stall, thread
+// start or return to the caller in between.
+int PlatformMaskInterrupts();
+void PlatformRestoreInterrupts(int wereEnabled);
+
 #endif

@@ -10,6 +10,7 @@
 #include "card_scan.h"
 #include "driver_state.h"
 #include "driver_harness.h"
+#include "host_platform.h"
 #include "pci_machine.h"
 
 namespace {
@@ -296,6 +297,52 @@ TEST(CardScan, BarsAreSizedWithMemoryDecodingOff)
                   "config 0:00.0 0x10 <- 0xFFFFFFFF",
                   "config 0:00.0 0x10 <- 0xF8000008",
               }));
+}
+
+// Every BAR is sized with interrupts masked on the scanning processor for its
+// all-ones write, read-back and restore, and for nothing else.
+TEST(CardScan, EachBarProbeAloneRunsWithInterruptsMasked)
+{
+    std::vector<std::string> writes;
+    LoadMachine("pci 0:00.0 id=8086:7190 class=0600 cmd=0006 bar0=0xF8000008/64M\n"
+                "pci 0:01.0 id=1D2E:0C61 cmd=0007 bar0=0xC0000000/64M bar1=0xC4000000/16K\n"
+                "pci 0:02.0 id=1234:0001 cmd=0007 bar0=0xE0000000/64M\n");
+    EmuSetTraceSink(
+        [](const char* line, void* context) {
+            std::string write = line;
+            write = write.substr(0, write.find(" (was")) + (HostInterruptsMasked() ? " masked" : "");
+            static_cast<std::vector<std::string>*>(context)->push_back(write);
+        },
+        &writes);
+    uint32_t masksBefore = HostInterruptMasks();
+    uint32_t misusesBefore = HostMisuseCount();
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    EmuSetTraceSink(nullptr, nullptr);
+    EXPECT_EQ(writes,
+              std::vector<std::string>({
+                  "config 0:00.0 0x10 <- 0xFFFFFFFF masked",  // a host bridge: decoding stays on
+                  "config 0:00.0 0x10 <- 0xF8000008 masked",
+                  "config 0:01.0 0x04 <- 0x00000005",
+                  "config 0:01.0 0x10 <- 0xFFFFFFFF masked",
+                  "config 0:01.0 0x10 <- 0xC0000000 masked",
+                  "config 0:01.0 0x14 <- 0xFFFFFFFF masked",
+                  "config 0:01.0 0x14 <- 0xC4000000 masked",
+                  "config 0:01.0 0x30 <- 0xFFFFFFFF masked",
+                  "config 0:01.0 0x30 <- 0x00000000 masked",
+                  "config 0:01.0 0x04 <- 0x00000007",
+                  "config 0:02.0 0x04 <- 0x00000005",
+                  "config 0:02.0 0x10 <- 0xFFFFFFFF masked",
+                  "config 0:02.0 0x10 <- 0xE0000000 masked",
+                  "config 0:02.0 0x04 <- 0x00000007",
+              }));
+    EXPECT_EQ(EmuBarProbeCount(), 5u);
+    EXPECT_EQ(EmuUnmaskedBarProbeCount(), 0u) << "masked from each all-ones write to its restore, read-back included";
+    EXPECT_EQ(EmuOpenBarProbes(), 0u);
+    EXPECT_EQ(HostInterruptMasks() - masksBefore, 5u) << "one mask per probe";
+    EXPECT_EQ(HostInterruptsMasked(), 0) << "enabled again after the scan";
+    EXPECT_EQ(HostMisuseCount(), misusesBefore);
+    EXPECT_EQ(list.Count, 1u);
 }
 
 TEST(CardScan, FindCardNeedsAListedTarget)

@@ -60,6 +60,35 @@ TEST_F(HostPlatform, IrqlBelongsToEachThreadAndMisuseIsReported)
     HostResetPlatform();
 }
 
+// Interrupts are masked per thread; a nested mask leaves them masked, and a
+// sleep or a long stall with them masked is a misuse.
+TEST_F(HostPlatform, InterruptsMaskPerThreadAndNestedMasksKeepThemMasked)
+{
+    int outer = PlatformMaskInterrupts();
+    int inner = PlatformMaskInterrupts();
+    EXPECT_EQ(outer, 1);
+    EXPECT_EQ(inner, 0);
+    int seenElsewhere = 99;
+    std::thread other([&] { seenElsewhere = HostInterruptsMasked(); });
+    other.join();
+    EXPECT_EQ(seenElsewhere, 0);
+    PlatformStallMicroseconds(5);  // a few accesses long
+    PlatformRestoreInterrupts(inner);
+    EXPECT_EQ(HostInterruptsMasked(), 1) << "the outer mask holds";
+    PlatformRestoreInterrupts(outer);
+    EXPECT_EQ(HostInterruptsMasked(), 0);
+    EXPECT_EQ(HostInterruptMasks(), 2u);
+    EXPECT_EQ(HostMisuseCount(), 0u) << HostFirstMisuse();
+
+    outer = PlatformMaskInterrupts();
+    PlatformStallMicroseconds(6);
+    PlatformDelayExecution(-10000);
+    PlatformRestoreInterrupts(outer);
+    EXPECT_EQ(HostMisuseCount(), 2u);
+    EXPECT_STREQ(HostFirstMisuse(), "a stall of more than a few accesses with interrupts masked");
+    HostResetPlatform();
+}
+
 TEST_F(HostPlatform, MappingsReachTheBusAndAreCounted)
 {
     LoadOrFail(CardMachine("D5BF"));

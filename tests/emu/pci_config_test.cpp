@@ -153,4 +153,56 @@ TEST(PciConfig, IgnoredConfigWritesKeepOnlyWhatWouldEnableOrMove)
     EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x30), 1u) << "a dropped write still counts";
 }
 
+// A size probe counts as masked only when interrupts stayed masked from its
+// all-ones write to the write that restores the register.
+TEST(PciConfig, SizeProbesNoteWhetherInterruptsStayedMasked)
+{
+    LoadOrFail("pci 0:01.0 id=1234:5678 bar0=0xE0000000/64M bar1=0xE4000000/16K rom=0xE5000000/128K\n"
+               "pci 0:02.0 id=8086:7191 class=0604 header=01 bar0=0xF0000000/4K\n");
+    EmuSetInterruptsMasked(1);
+    ConfigWrite32(0, 1, 0, 0x10, 0xFFFFFFFFu);
+    EXPECT_EQ(EmuOpenBarProbes(), 1u);
+    ConfigRead32(0, 1, 0, 0x10);
+    ConfigWrite32(0, 1, 0, 0x10, 0xE0000000u);
+    EmuSetInterruptsMasked(0);
+    EXPECT_EQ(EmuBarProbeCount(), 1u);
+    EXPECT_EQ(EmuUnmaskedBarProbeCount(), 0u);
+    EXPECT_EQ(EmuOpenBarProbes(), 0u);
+
+    // Enabled for a moment between the write and the restore.
+    EmuSetInterruptsMasked(1);
+    ConfigWrite32(0, 1, 0, 0x14, 0xFFFFFFFFu);
+    EmuSetInterruptsMasked(0);
+    EmuSetInterruptsMasked(1);
+    ConfigWrite32(0, 1, 0, 0x14, 0xE4000000u);
+    EXPECT_EQ(EmuUnmaskedBarProbeCount(), 1u);
+    EmuBarProbe probe = {};
+    ASSERT_EQ(EmuFirstUnmaskedBarProbe(&probe), 1);
+    EXPECT_EQ(probe.Device, 1u);
+    EXPECT_EQ(probe.Offset, 0x14u);
+    // Interrupts enabled while the ROM BAR holds its probe.
+    ConfigWrite32(0, 1, 0, 0x30, 0xFFFFFFFFu);
+    EmuSetInterruptsMasked(0);
+    EXPECT_EQ(EmuUnmaskedBarProbeCount(), 2u) << "an open probe counts at once";
+    ConfigWrite32(0, 1, 0, 0x30, 0xE5000000u);
+    EXPECT_EQ(EmuUnmaskedBarProbeCount(), 2u);
+    EXPECT_EQ(EmuOpenBarProbes(), 0u);
+
+    // No probe: a byte write of ones, all ones to a register that is no BAR,
+    // and a bridge's register past its two BARs.
+    uint8_t ones[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    EmuConfigWrite(0, 1, ones, 0x10, 1);
+    ConfigWrite32(0, 1, 0, 0x40, 0xFFFFFFFFu);
+    ConfigWrite32(0, 2, 0, 0x18, 0xFFFFFFFFu);
+    EXPECT_EQ(EmuBarProbeCount(), 3u);
+    ConfigWrite32(0, 2, 0, 0x14, 0xFFFFFFFFu);
+    EXPECT_EQ(EmuBarProbeCount(), 4u) << "a bridge's second BAR";
+
+    // A new machine starts a new record.
+    LoadOrFail("pci 0:01.0 id=1234:5678\n");
+    EXPECT_EQ(EmuBarProbeCount(), 0u);
+    EXPECT_EQ(EmuUnmaskedBarProbeCount(), 0u);
+    EXPECT_EQ(EmuOpenBarProbes(), 0u);
+}
+
 }  // namespace

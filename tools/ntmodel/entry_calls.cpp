@@ -1,5 +1,7 @@
 #include "entry_calls.h"
 
+#include "interrupt_flag.h"
+
 struct EntryOutcome {
     uint32_t Result;
     int32_t StackDelta;
@@ -31,6 +33,7 @@ uint32_t CallDriver(const char* entryName, void* routine, const uint32_t* argume
         Bugcheck("STACK", entryName, routine, "%s%s%s not preserved across the call",
                  outcome.Clobbered & 1 ? "EBX " : "", outcome.Clobbered & 2 ? "ESI " : "",
                  outcome.Clobbered & 4 ? "EDI " : "");
+    BugcheckIfInterruptsMasked(thread, entryName, routine, "returns");
     thread->EntryName = outerEntry;
     return outcome.Result;
 }

@@ -8,6 +8,7 @@
 #include <ucontext.h>
 
 #include "entry_calls.h"
+#include "interrupt_flag.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
@@ -67,6 +68,8 @@ void OnFault(int, siginfo_t* info, void* context)
     int inImage = Image.Base && pc >= Image.Base && pc < Image.Base + Image.Size;
     if (inImage && Image.Unloaded)
         Bugcheck("THREAD", entry, pc, "code of the image runs after its unload");
+    if (inImage && EmulateInterruptFlagInstruction(thread, user))
+        return;
     if (inImage && InReservation(address))
         Bugcheck("MAPPING", entry, pc,
                  "touches mapped device memory at %p directly, not through READ_/WRITE_REGISTER_*",
@@ -131,7 +134,9 @@ MODEL_STDCALL uint32_t ModelHalGetBusDataByOffset(uint32_t busDataType, uint32_t
         return 2;
     }
     uint32_t count = length < 256 - offset ? length : 256 - offset;
+    BeginConfigAccess(call);
     EmuConfigRead(bus, slot, buffer, offset, count);
+    EndConfigAccess(call);
     return count;
 }
 
@@ -143,7 +148,9 @@ MODEL_STDCALL uint32_t ModelHalSetBusDataByOffset(uint32_t busDataType, uint32_t
         VendorOf(bus, slot) == 0xFFFF)
         return 0;
     uint32_t count = length < 256 - offset ? length : 256 - offset;
+    BeginConfigAccess(call);
     EmuConfigWrite(bus, slot, buffer, offset, count);
+    EndConfigAccess(call);
     return count;
 }
 

@@ -1,4 +1,5 @@
 // IRQL, spin locks, events, waits, stalls and delays.
+#include "interrupt_flag.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
@@ -154,6 +155,7 @@ MODEL_STDCALL int32_t ModelKeSetEvent(NtDispatcherHeader* event, int32_t, uint8_
 MODEL_STDCALL uint32_t ModelKeWaitForSingleObject(void* object, uint32_t, uint8_t, uint8_t, const int64_t* timeout)
 {
     KernelCall call("KeWaitForSingleObject", MODEL_CALLER, DispatchLevel);
+    BreakIfInterruptsMasked(call, "waits");
     CheckWaitIrql(call, timeout);
     return Wait(call, &object, 1, 0, timeout);
 }
@@ -162,6 +164,7 @@ MODEL_STDCALL uint32_t ModelKeWaitForMultipleObjects(uint32_t count, void** obje
                                                      uint8_t, uint8_t, const int64_t* timeout, void* waitBlocks)
 {
     KernelCall call("KeWaitForMultipleObjects", MODEL_CALLER, DispatchLevel);
+    BreakIfInterruptsMasked(call, "waits");
     CheckWaitIrql(call, timeout);
     if (count == 0 || count > MaxWaitObjects || (count > 3 && !waitBlocks))
         call.Break("IRQL", "waits for %u objects with%s wait blocks", count, waitBlocks ? "" : "out");
@@ -173,6 +176,7 @@ MODEL_STDCALL uint32_t ModelKeWaitForMultipleObjects(uint32_t count, void** obje
 MODEL_STDCALL uint32_t ModelKeDelayExecutionThread(uint8_t, uint8_t, const int64_t* interval)
 {
     KernelCall call("KeDelayExecutionThread", MODEL_CALLER, ApcLevel);
+    BreakIfInterruptsMasked(call, "sleeps");
     SchedulerWait(call.Lock, nullptr, 0, 0, 1, DeadlineOf(*interval));
     return NtStatusSuccess;
 }
@@ -182,6 +186,8 @@ MODEL_STDCALL void ModelKeStallExecutionProcessor(uint32_t microseconds)
     KernelCall call("KeStallExecutionProcessor", MODEL_CALLER, HighLevel);
     if (microseconds > LongestStallUs)
         call.Break("STALL", "stalls %u us; a stall is at most %u us", microseconds, LongestStallUs);
+    if (microseconds > LongestMaskedStallUs)
+        BreakIfInterruptsMasked(call, "stalls for longer than a few accesses");
     ModelAdvanceUs(microseconds);
 }
 

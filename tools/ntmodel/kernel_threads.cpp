@@ -2,6 +2,7 @@
 // object security.
 #include <string.h>
 
+#include "interrupt_flag.h"
 #include "kernel_objects.h"
 #include "model_kernel.h"
 #include "model_routines.h"
@@ -90,6 +91,7 @@ MODEL_STDCALL uint32_t ModelPsCreateSystemThread(uint32_t* handle, uint32_t, NtO
                                                  uint32_t process, void*, void* startRoutine, void* context)
 {
     KernelCall call("PsCreateSystemThread", MODEL_CALLER, PassiveLevel);
+    BreakIfInterruptsMasked(call, "starts a thread");
     uint32_t flags = attributes ? attributes->Attributes : 0;
     if (AttributesRefused(flags))
         return NtStatusInvalidParameter;
@@ -116,6 +118,7 @@ MODEL_STDCALL uint32_t ModelPsCreateSystemThread(uint32_t* handle, uint32_t, NtO
 MODEL_STDCALL uint32_t ModelPsTerminateSystemThread(uint32_t)
 {
     KernelCall call("PsTerminateSystemThread", MODEL_CALLER, PassiveLevel);
+    BreakIfInterruptsMasked(call, "a system thread ends");
     ModelThread* thread = call.Thread;
     if (!thread->DriverStarted)
         return NtStatusInvalidParameter;

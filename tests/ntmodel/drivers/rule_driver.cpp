@@ -8,18 +8,21 @@
 
 enum {
     BreakNone = 0,
-    BreakImport,      // imports a routine NT 4.0 does not export
-    BreakIrql,        // sleeps at DISPATCH_LEVEL
-    BreakSpinLock,    // acquires a spin lock twice
-    BreakIrp,         // completes the request twice
-    BreakStack,       // a dispatch routine of the wrong calling convention
-    BreakMapping,     // unmaps with another length
-    BreakStall,       // stalls 100 us
-    BreakReference,   // keeps a thread reference past the unload
-    BreakThread,      // unloads while its thread still runs
-    BreakHandle,      // closes a handle twice
-    BreakHang,        // spins at DISPATCH_LEVEL for a flag nothing sets
-    BreakHandleLeft,  // leaves its thread's handle open (in the caller's process on NT 4.0)
+    BreakImport,           // imports a routine NT 4.0 does not export
+    BreakIrql,             // sleeps at DISPATCH_LEVEL
+    BreakSpinLock,         // acquires a spin lock twice
+    BreakIrp,              // completes the request twice
+    BreakStack,            // a dispatch routine of the wrong calling convention
+    BreakMapping,          // unmaps with another length
+    BreakStall,            // stalls 100 us
+    BreakReference,        // keeps a thread reference past the unload
+    BreakThread,           // unloads while its thread still runs
+    BreakHandle,           // closes a handle twice
+    BreakHang,             // spins at DISPATCH_LEVEL for a flag nothing sets
+    BreakHandleLeft,       // leaves its thread's handle open (in the caller's process on NT 4.0)
+    BreakInterrupt,        // sleeps with interrupts masked
+    BreakInterruptReturn,  // returns from a request with interrupts masked
+    BreakInterruptProbe,   // sizes a BAR with interrupts enabled
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -116,6 +119,43 @@ void UseAMapping()
     MmUnmapIoSpace(mapping, Break == BreakMapping ? 0x1000 : 0x2000);
 }
 
+// Masks interrupts on this processor as Pelmix.sys does, enabling them again
+// only when they were enabled.
+int MaskInterrupts()
+{
+    ULONG_PTR flags;
+    __asm__ __volatile__("pushf\n\tpop %0\n\tcli" : "=r"(flags) : : "memory");
+    return (flags & 0x200) ? 1 : 0;
+}
+
+void RestoreInterrupts(int wereEnabled)
+{
+    if (wereEnabled)
+        __asm__ __volatile__("sti" : : : "memory");
+}
+
+// Sizes BAR 0x10 of the rule machine's card (0:0a.0) with interrupts masked
+// for the write of all ones, the read-back, a stall of a few accesses' length
+// and the restore.
+void SizeABar()
+{
+    const ULONG slot = 0x0A;
+    ULONG value = 0, ones = 0xFFFFFFFF, probed = 0;
+    HalGetBusDataByOffset(PCIConfiguration, 0, slot, &value, 0x10, 4);
+    int wereEnabled = Break == BreakInterruptProbe ? 0 : MaskInterrupts();
+    HalSetBusDataByOffset(PCIConfiguration, 0, slot, &ones, 0x10, 4);
+    HalGetBusDataByOffset(PCIConfiguration, 0, slot, &probed, 0x10, 4);
+    KeStallExecutionProcessor(5);
+    HalSetBusDataByOffset(PCIConfiguration, 0, slot, &value, 0x10, 4);
+    if (Break == BreakInterrupt) {
+        LARGE_INTEGER interval;
+        interval.QuadPart = -10000;
+        KeDelayExecutionThread(KernelMode, FALSE, &interval);
+    }
+    if (Break != BreakInterruptReturn)
+        RestoreInterrupts(wereEnabled);
+}
+
 NTSTATUS Serve(PIRP irp)
 {
     static int served;
@@ -126,6 +166,7 @@ NTSTATUS Serve(PIRP irp)
         UseAMapping();
         if (NT_SUCCESS(StartWorker()) && Break != BreakThread)
             WaitForWorker();
+        SizeABar();
     }
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     ULONG information = 0;
