@@ -61,10 +61,8 @@ void InitBackupPage(HWND page)
 void Browse(HWND page)
 {
     char title[TextBufferSize];
-    char refusal[TextBufferSize];
     LookupText(TextBrowseBackupFolder, title);
-    LookupText(TextInvalidFolder, refusal);
-    BrowseForFolder(page, title, refusal, TheWizard.BackupFolder);
+    BrowseForFolder(page, title, TextInvalidFolder, TheWizard.BackupFolder);
     GetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath, WizardPathSize);
     char joined[WizardPathSize];
     if (!JoinBackupPath(TheWizard.BackupFolder, TheWizard.BackupPath, joined, sizeof joined)) {
