@@ -14,6 +14,7 @@
 #include "wizard_pages.h"
 #include "wizard_state.h"
 #include "wizard_host.h"
+#include "write_sequence.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ void Next(HWND page)
 {
     char typed[WizardPathSize + 1] = "";
     GetDlgItemTextA(page, IDC_BACKUP_PATH, typed, sizeof typed);
-    switch (BackupPageNext(page, typed)) {
+    switch (BackupPageNext(&TheSession, WizardHostInUse(), page, typed)) {
     case BackupStay: return;
     case BackupEndRun: LeavePage(page, WM_CLOSE); return;
     case BackupToImagePage: LeavePage(page, WMU_SELECT_BIOS); return;

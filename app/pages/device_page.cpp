@@ -52,7 +52,7 @@ void MoreInfo(HWND page)
         return;
     }
     char text[VersionTextSize] = "";
-    ReadCardVersion(TheWizard.SelectedDevice, text);
+    ReadCardVersion(WizardHostInUse(), TheWizard.SelectedDevice, text);
     if (text[0])
         SetDlgItemTextA(page, IDC_DEVICE_INFO, text);
 }
@@ -88,7 +88,7 @@ const PageAnswers Answers = {KeyControls, KeyControlCount, InitDevicePage, Devic
 
 int StartDeviceSelection(HWND owner)
 {
-    switch (DetectDevices(owner)) {
+    switch (DetectDevices(WizardHostInUse(), owner)) {
     case DetectEndRun: return 0;
     case DetectOneCard: PostMessageA(owner, WMU_BACKUP, 0, 0); return 1;
     case DetectShowPage: break;
