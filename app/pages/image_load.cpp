@@ -122,8 +122,7 @@ int LoadNewImage(void* owner, const char* name, int test, char* version, int* bl
     return 1;
 }
 
-ImageNextResult ImagePageNext(FlashSession* session, const WizardHost& host, void* owner, ImagePageKind kind,
-                              int specific, const char* name, int readBackChecksum)
+ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name, int readBackChecksum)
 {
     int ignore = kind == StandardImagePage ? TheWizard.IgnoreChecksum : TheWizard.IgnoreChecksumAfterReadError;
     char version[ImageVersionSize];
@@ -143,6 +142,6 @@ ImageNextResult ImagePageNext(FlashSession* session, const WizardHost& host, voi
     plan.Image = TheWizard.NewImage;
     plan.Merge = TheWizard.MergeTable;
     plan.ReadBackChecksum = readBackChecksum;
-    FlashOutcome outcome = WriteSequence(session, plan, host, owner);
+    FlashOutcome outcome = WriteSequence(&TheSession, plan, WizardHostInUse(), owner);
     return outcome == FlashWritten || outcome == FlashSkipped ? ImageWritten : ImageNotWritten;
 }

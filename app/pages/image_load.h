@@ -20,15 +20,9 @@ enum ImageNextResult {
     ImageNotWritten, /* the write sequence failed; it has told why */
 };
 
-struct FlashSession;
-struct WizardHost;
-
 /* specific: the file choice is ticked, and name is the typed file name.
    readBackChecksum: the write's read-back must pass the checksum test too
-   (the wizard's rule; FlashPlan). The write sequence runs on session, whose
-   backup step went before, through host; the outcome is left in session.
-   The page's own refusals and question go through TellUser. */
-ImageNextResult ImagePageNext(FlashSession* session, const WizardHost& host, void* owner, ImagePageKind kind,
-                              int specific, const char* name, int readBackChecksum);
+   (the wizard's rule; FlashPlan). The outcome is left in TheSession. */
+ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name, int readBackChecksum);
 
 #endif
