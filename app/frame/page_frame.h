@@ -29,10 +29,6 @@ struct PageHost {
 // The shell (or a test) hands its table in before any page is made; host
 // must outlive the pages.
 void UsePageHost(const PageHost* host);
-// The table's calls; with none handed in the program never closes by a page
-// and F1 shows nothing.
-int AskExit(HWND window);
-void AskAbout(HWND owner);
 
 // Creates a page owned by MainWindow; on failure warns, closes the program
 // without asking, and returns 0.
@@ -51,6 +47,10 @@ void TrackActivePage(HWND page, WPARAM wParam);
 void PageCancel(HWND page);
 // Close box: ask; destroy the page when the program closes.
 void PageClose(HWND page);
+// The host table's calls; with none handed in the program never closes by a
+// page and F1 shows nothing.
+int AskExit(HWND window);
+void AskAbout(HWND owner);
 
 // What every page answers alike: activation (TrackActivePage), Cancel
 // (PageCancel) and the close box (the page's key controls, count of ids, get
