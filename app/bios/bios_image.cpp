@@ -25,6 +25,11 @@ int CompareBytes(const void* a, const void* b, uint32_t count)
     return 0;
 }
 
+const char* ResultText(const char* const* texts, uint32_t count, uint32_t code, const char* unknown)
+{
+    return code < count ? texts[code] : unknown;
+}
+
 uint16_t ImageWord(const uint8_t* image, uint32_t offset)
 {
     return (uint16_t)(image[offset] | (image[offset + 1] << 8));

@@ -60,6 +60,10 @@ uint32_t ImageDword(const uint8_t* image, uint32_t offset);
 void SetImageWord(uint8_t* image, uint32_t offset, uint16_t value);
 void SetImageDword(uint8_t* image, uint32_t offset, uint32_t value);
 
+/* The text of a result code of this folder: texts[code], or unknown for a
+   code beyond the count texts. */
+const char* ResultText(const char* const* texts, uint32_t count, uint32_t code, const char* unknown);
+
 /* image holds BiosImageBufferSize bytes. */
 void ReadTableLocator(const uint8_t* image, TableLocator* locator);
 

@@ -114,6 +114,5 @@ const char* MergeResultText(MergeResult result)
         "the table sizes of the two images differ",
         "the new version text and the board's texts do not fit the text area",
     };
-    unsigned index = (unsigned)result;
-    return index < sizeof(texts) / sizeof(texts[0]) ? texts[index] : "unknown merge result";
+    return ResultText(texts, sizeof(texts) / sizeof(texts[0]), (uint32_t)result, "unknown merge result");
 }

@@ -9,8 +9,8 @@ RegisterSlot TableRegisterSlot(const BiosTable* table, uint32_t n)
     if (n >= 1 && n <= 5) {
         slot = table->Slots1To5[n - 1];
     } else if (n == 6) {
-        slot.Register = table->Slot6Register;
-        slot.Value = (uint32_t)table->Slot6ValueLow | ((uint32_t)table->Flags << 16);
+        slot.Register = table->FlagsSlotRegister;
+        slot.Value = (uint32_t)table->FlagsSlotValueLow | ((uint32_t)table->Flags << 16);
     } else if (n >= 7 && n <= BiosRegisterSlotCount) {
         slot = table->Slots7To22[n - 7];
     }
@@ -138,8 +138,8 @@ static TableFault ReadLegacyTable(const uint8_t* image, const TableLocator* loc,
     CopyBytes(table->VendorName, image + vendorImageOffset, BiosVendorNameSize);
     table->VendorFieldSize = BiosVendorNameSize;
 
-    table->Slot6Register = loc->LegacySlot6Register;
-    table->Slot6ValueLow = loc->LegacySlot6Value;
+    table->FlagsSlotRegister = loc->LegacySlot6Register;
+    table->FlagsSlotValueLow = loc->LegacySlot6Value;
     table->Flags = loc->LegacyFlags;
 
     if (loc->RegisterListOffset > BiosLegacyRegisterListLimit)
@@ -151,9 +151,11 @@ static TableFault ReadLegacyTable(const uint8_t* image, const TableLocator* loc,
        image unnoticed, so such a table is refused. */
     if (count < BiosLegacyMinRegisterCount || count > BiosLegacyMaxRegisterCount)
         return TableRegisterCountOutOfRange;
+    /* The list's head is laid out as the table's: count, list word, entries 1-5. */
+    const uint32_t head = offsetof(BiosTable, FlagsSlotRegister) - offsetof(BiosTable, RegisterCount);
     uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
-    CopyBytes(bytes + offsetof(BiosTable, RegisterCount), list, 8 + 5 * sizeof(RegisterSlot));
-    CopyBytes(table->Slots7To22, list + 8 + 5 * sizeof(RegisterSlot), (count - 5) * sizeof(RegisterSlot));
+    CopyBytes(bytes + offsetof(BiosTable, RegisterCount), list, head);
+    CopyBytes(table->Slots7To22, list + head, (count - 5) * sizeof(RegisterSlot));
     table->RegisterCount = count + 1;
 
     table->ClockMHz = (uint16_t)(loc->LegacyClockHz / 1000000u);
@@ -200,8 +202,7 @@ const char* TableFaultText(TableFault fault)
         "legacy register list lies beyond 0x2000",
         "legacy register list count is outside 5..21",
     };
-    unsigned index = (unsigned)fault;
-    return index < sizeof(texts) / sizeof(texts[0]) ? texts[index] : "unknown table fault";
+    return ResultText(texts, sizeof(texts) / sizeof(texts[0]), (uint32_t)fault, "unknown table fault");
 }
 
 uint32_t TableAreaText(const BiosTable* table, uint32_t offset, char* text, uint32_t size)

@@ -44,6 +44,13 @@ enum {
     StringDescriptorCount
 };
 
+/* The fields the program reads or derives are named by what they hold. The
+   rest are opaque, their meaning the BIOS's: the program carries Board5,
+   Board6, Board9, Board10, Board16, Board18, ListWord, the descriptor at
+   CarriedDescriptorIndex and every register slot's value as they stand,
+   and knows Bit14Code, Bit11Code, Bit9Flag, Bit15Flag and Reg18CCode only
+   by how a legacy table derives them (from bits of Flags and from the slots
+   of register 0x18C). */
 struct BiosTable {
     uint16_t TableSize;
     uint8_t Bit14Code;
@@ -63,9 +70,10 @@ struct BiosTable {
     uint32_t RegisterCount;
     uint32_t ListWord;
     RegisterSlot Slots1To5[5];
-    uint32_t Slot6Register;
-    uint16_t Slot6ValueLow;
-    uint16_t Flags; /* upper half of slot 6's value; 0 = blank */
+    /* Slot 6, whose value's upper half is the board's flags word. */
+    uint32_t FlagsSlotRegister;
+    uint16_t FlagsSlotValueLow;
+    uint16_t Flags; /* 0: a blank image */
     RegisterSlot Slots7To22[16];
     uint16_t StringDescriptors[StringDescriptorCount];
     uint8_t StringArea[BiosStringAreaSize];
@@ -84,7 +92,7 @@ static_assert(offsetof(BiosTable, ClockMHz) == 14, "ClockMHz");
 static_assert(offsetof(BiosTable, RegisterCount) == 20, "RegisterCount");
 static_assert(offsetof(BiosTable, ListWord) == 24, "list word");
 static_assert(offsetof(BiosTable, Slots1To5) == 28, "slots 1-5");
-static_assert(offsetof(BiosTable, Slot6Register) == 68, "slot 6");
+static_assert(offsetof(BiosTable, FlagsSlotRegister) == 68, "slot 6");
 static_assert(offsetof(BiosTable, Flags) == 74, "Flags");
 static_assert(offsetof(BiosTable, Slots7To22) == 76, "slots 7-22");
 static_assert(offsetof(BiosTable, StringDescriptors) == 204, "StringDescriptors");

@@ -67,4 +67,13 @@ int ShowTextBox(const WizardHost& host, void* owner, const TextRef& shown, uint3
 int TellUser(void* owner, const TextRef& shown, uint32_t type, const FormatArg* arg = 0, const char* caption = 0,
              int highlight = 0);
 
+/* The cut of the boxes whose text fills a 256-byte buffer. */
+enum { BoxTextCut = 255 };
+
+/* TellUser for a text that is always formatted, with up to two arguments
+   (with none a "%%" still shows as "%"), and shows at most cut characters
+   of the result; never highlighted. */
+int TellUserFormatted(void* owner, const TextRef& shown, uint32_t type, const char* caption, unsigned cut,
+                      const FormatArg& first, const FormatArg& second);
+
 #endif

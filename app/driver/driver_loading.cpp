@@ -36,11 +36,7 @@ int FileInWorkingFolder(const char* name)
 void ShowDriverText(HWND owner, const TextRef& shown, UINT icon, FormatArg first = FormatArg(),
                     FormatArg second = FormatArg())
 {
-    char format[TextBufferSize];
-    char text[TextBufferSize];
-    LookupText(shown, format);
-    FormatText(text, sizeof text, format, first, second);
-    ShowBox(owner, text, InstallerTitle, icon);
+    TellUserFormatted(owner, shown, icon, InstallerTitle, BoxTextCut, first, second);
 }
 
 void ShowNoDriver(HWND owner, const char* file)

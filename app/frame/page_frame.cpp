@@ -12,29 +12,24 @@ int SkipExitConfirm;
 
 namespace {
 
-int StayOpen(HWND)
-{
-    return 0;
-}
-
-void NoAbout(HWND)
-{
-}
-
-// Until the shell hands in its own: the program never closes by a page.
-const PageHost NoPageHost = {StayOpen, NoAbout};
-const PageHost* Host = &NoPageHost;
+const PageHost* Host;
 
 }  // namespace
 
 void UsePageHost(const PageHost* host)
 {
-    Host = host ? host : &NoPageHost;
+    Host = host;
 }
 
-const PageHost& PageHostInUse()
+int AskExit(HWND window)
 {
-    return *Host;
+    return Host ? Host->ConfirmExit(window) : 0;
+}
+
+void AskAbout(HWND owner)
+{
+    if (Host)
+        Host->ShowAbout(owner);
 }
 
 void CloseWithoutAsking(HWND window)
@@ -83,13 +78,13 @@ void TrackActivePage(HWND page, WPARAM wParam)
 
 void PageCancel(HWND page)
 {
-    if (!PageHostInUse().ConfirmExit(MainWindow))
+    if (!AskExit(MainWindow))
         SetActiveWindow(page);
 }
 
 void PageClose(HWND page)
 {
-    if (PageHostInUse().ConfirmExit(MainWindow))
+    if (AskExit(MainWindow))
         DestroyWindow(page);
     else
         SetActiveWindow(page);
@@ -110,4 +105,15 @@ int PageConvention(HWND page, UINT message, WPARAM wParam, const int* keyControl
         return 1;
     }
     return 0;
+}
+
+INT_PTR AnswerPage(HWND page, UINT message, WPARAM wParam, const PageAnswers& answers)
+{
+    if (PageConvention(page, message, wParam, answers.KeyControls, answers.Count))
+        return TRUE;
+    switch (message) {
+    case WM_INITDIALOG: answers.Init(page); return TRUE;
+    case WM_COMMAND: return answers.Command(page, wParam) ? TRUE : FALSE;
+    }
+    return FALSE;
 }

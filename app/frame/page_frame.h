@@ -29,7 +29,6 @@ struct PageHost {
 // The shell (or a test) hands its table in before any page is made; host
 // must outlive the pages.
 void UsePageHost(const PageHost* host);
-const PageHost& PageHostInUse();
 
 // Creates a page owned by MainWindow; on failure warns, closes the program
 // without asking, and returns 0.
@@ -48,11 +47,27 @@ void TrackActivePage(HWND page, WPARAM wParam);
 void PageCancel(HWND page);
 // Close box: ask; destroy the page when the program closes.
 void PageClose(HWND page);
+// The host table's calls; with none handed in the program never closes by a
+// page and F1 shows nothing.
+int AskExit(HWND window);
+void AskAbout(HWND owner);
 
 // What every page answers alike: activation (TrackActivePage), Cancel
 // (PageCancel) and the close box (the page's key controls, count of ids, get
 // their procedures back, then PageClose). 1 when message was one of them: the
 // page answers TRUE.
 int PageConvention(HWND page, UINT message, WPARAM wParam, const int* keyControls, int count);
+
+// What a page answers beyond the conventions: its start (WM_INITDIALOG) and
+// its commands (1 when Command handled wParam).
+struct PageAnswers {
+    const int* KeyControls;
+    int Count;
+    void (*Init)(HWND page);
+    int (*Command)(HWND page, WPARAM wParam);
+};
+
+// A dialog procedure made of PageConvention and answers.
+INT_PTR AnswerPage(HWND page, UINT message, WPARAM wParam, const PageAnswers& answers);
 
 #endif

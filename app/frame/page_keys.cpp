@@ -35,12 +35,12 @@ LRESULT PageKeyProc(WNDPROC previous, HWND control, UINT message, WPARAM wParam,
             OptionFlags.DevMode = 1;
             RevealHiddenControls();
         } else {
-            PageHostInUse().ShowAbout(GetParent(control));
+            AskAbout(GetParent(control));
         }
     }
     if (message == WM_KEYDOWN && wParam == VK_F3) {
         HWND page = GetParent(control);
-        if (PageHostInUse().ConfirmExit(MainWindow))
+        if (AskExit(MainWindow))
             return 0;  // the control is gone with the program's windows
         SetActiveWindow(page);
     }

@@ -19,7 +19,7 @@ void TellBadBackupPath(void* owner)
 
 }  // namespace
 
-BackupNextResult BackupPageNext(void* owner, const char* typed)
+BackupNextResult BackupPageNext(FlashSession* session, const WizardHost& host, void* owner, const char* typed)
 {
     if (TheWizard.BackupEnabled) {
         if (strlen(typed) >= WizardPathSize) {
@@ -45,7 +45,7 @@ BackupNextResult BackupPageNext(void* owner, const char* typed)
     char caption[TextBufferSize];
     LookupText(TextReadBiosTitle, caption);
     if (TellUser(owner, TextReadBios, BoxOkCancel, 0, caption) != AnswerOk) {
-        WizardHostInUse().EndRun();
+        host.EndRun();
         return BackupEndRun;
     }
 
@@ -54,7 +54,7 @@ BackupNextResult BackupPageNext(void* owner, const char* typed)
     plan.SaveBackup = TheWizard.BackupEnabled;
     plan.TestCardChecksum = TheWizard.ValidateCurrentImage;
     BackupFailure failure = BackupNoFailure;
-    int read = BackupStep(&TheSession, plan, WizardHostInUse(), &failure);
+    int read = BackupStep(session, plan, host, &failure);
     if (failure == BackupFileFailed) {
         // The probe passed but the file did not (a full disk, a vanished
         // folder): going on would leave the old image nowhere.
@@ -65,7 +65,7 @@ BackupNextResult BackupPageNext(void* owner, const char* typed)
         TheWizard.ReadChecksumFailed = 1;
         LookupText(TextReadChecksumErrTitle, caption);
         if (TellUser(owner, TextReadChecksumErr, BoxYesNo | BoxDefaultSecond, 0, caption, 1) != AnswerYes) {
-            WizardHostInUse().EndRun();
+            host.EndRun();
             return BackupEndRun;
         }
     }

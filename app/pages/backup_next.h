@@ -12,7 +12,11 @@ enum BackupNextResult {
     BackupToReadErrorPage, /* image page after a read error */
 };
 
-/* typed: the edit box's text. */
-BackupNextResult BackupPageNext(void* owner, const char* typed);
+struct FlashSession;
+struct WizardHost;
+
+/* typed: the edit box's text. The backup step reads into session through
+   host, which also ends the run; the questions go through TellUser. */
+BackupNextResult BackupPageNext(FlashSession* session, const WizardHost& host, void* owner, const char* typed);
 
 #endif

@@ -14,6 +14,7 @@
 #include "wizard_pages.h"
 #include "wizard_state.h"
 #include "wizard_host.h"
+#include "write_sequence.h"
 
 namespace {
 
@@ -61,10 +62,8 @@ void InitBackupPage(HWND page)
 void Browse(HWND page)
 {
     char title[TextBufferSize];
-    char refusal[TextBufferSize];
     LookupText(TextBrowseBackupFolder, title);
-    LookupText(TextInvalidFolder, refusal);
-    BrowseForFolder(page, title, refusal, TheWizard.BackupFolder);
+    BrowseForFolder(page, title, TextInvalidFolder, TheWizard.BackupFolder);
     GetDlgItemTextA(page, IDC_BACKUP_PATH, TheWizard.BackupPath, WizardPathSize);
     char joined[WizardPathSize];
     if (!JoinBackupPath(TheWizard.BackupFolder, TheWizard.BackupPath, joined, sizeof joined)) {
@@ -79,7 +78,7 @@ void Next(HWND page)
 {
     char typed[WizardPathSize + 1] = "";
     GetDlgItemTextA(page, IDC_BACKUP_PATH, typed, sizeof typed);
-    switch (BackupPageNext(page, typed)) {
+    switch (BackupPageNext(&TheSession, WizardHostInUse(), page, typed)) {
     case BackupStay: return;
     case BackupEndRun: LeavePage(page, WM_CLOSE); return;
     case BackupToImagePage: LeavePage(page, WMU_SELECT_BIOS); return;

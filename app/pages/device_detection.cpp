@@ -19,11 +19,11 @@ void TellNoDevices(void* owner)
 
 }  // namespace
 
-DetectResult DetectDevices(void* owner)
+DetectResult DetectDevices(const WizardHost& host, void* owner)
 {
     PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
     uint32_t returned = 0;
-    if (!WizardHostInUse().Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned)) {
+    if (!host.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned)) {
         TellNoDevices(owner);
         return DetectEndRun;
     }
@@ -47,7 +47,7 @@ DetectResult DetectDevices(void* owner)
     return DetectShowPage;
 }
 
-void ReadCardVersion(int32_t index, char* text)
+void ReadCardVersion(const WizardHost& host, int32_t index, char* text)
 {
     if (index < 0 || uint32_t(index) >= TheWizard.DeviceList.Count || index >= int32_t(PELMIX_MAX_DEVICES))
         return;
@@ -58,8 +58,7 @@ void ReadCardVersion(int32_t index, char* text)
     InfoRead.Header.Function = entry.Function;
     FillBytes(InfoRead.Data, 0, sizeof InfoRead.Data);
     uint32_t returned = 0;
-    if (!WizardHostInUse().Request(IOCTL_PELMIX_READ_ROM, &InfoRead, sizeof InfoRead, &returned) ||
-        InfoRead.Header.Status != 0)
+    if (!host.Request(IOCTL_PELMIX_READ_ROM, &InfoRead, sizeof InfoRead, &returned) || InfoRead.Header.Status != 0)
         return;
     BiosTable table;
     if (!ReadBiosTable(InfoRead.Data, &table))

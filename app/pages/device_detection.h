@@ -13,12 +13,15 @@ enum DetectResult {
 
 enum { VersionTextSize = 260 };
 
-/* Fills DeviceList; with one card (and no ForceDevList) selects it. */
-DetectResult DetectDevices(void* owner);
+struct WizardHost;
 
-/* Reads card index's ROM and puts its version text into text (260 bytes,
-   emptied by the caller); text stays empty when the read or the table
-   fails. */
-void ReadCardVersion(int32_t index, char* text);
+/* Fills DeviceList through host; with one card (and no ForceDevList)
+   selects it. What ends the run is told through TellUser. */
+DetectResult DetectDevices(const WizardHost& host, void* owner);
+
+/* Reads card index's ROM through host and puts its version text into text
+   (260 bytes, emptied by the caller); text stays empty when the read or the
+   table fails. */
+void ReadCardVersion(const WizardHost& host, int32_t index, char* text);
 
 #endif

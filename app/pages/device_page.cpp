@@ -52,7 +52,7 @@ void MoreInfo(HWND page)
         return;
     }
     char text[VersionTextSize] = "";
-    ReadCardVersion(TheWizard.SelectedDevice, text);
+    ReadCardVersion(WizardHostInUse(), TheWizard.SelectedDevice, text);
     if (text[0])
         SetDlgItemTextA(page, IDC_DEVICE_INFO, text);
 }
@@ -67,11 +67,28 @@ void Next(HWND page)
     LeavePage(page, WMU_BACKUP);
 }
 
+int DeviceCommand(HWND page, WPARAM wParam)
+{
+    if (LOWORD(wParam) == IDC_DEVICE_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
+        EnableWindow(GetDlgItem(page, IDOK), TRUE);
+        EnableWindow(GetDlgItem(page, IDC_MORE_INFO), TRUE);
+        SetDlgItemTextA(page, IDC_DEVICE_INFO, "");
+    }
+    switch (LOWORD(wParam)) {
+    case IDC_MORE_INFO: MoreInfo(page); return 1;
+    case IDOK: Next(page); return 1;
+    case IDC_BACK: LeavePage(page, WMU_START); return 1;
+    }
+    return 0;
+}
+
+const PageAnswers Answers = {KeyControls, KeyControlCount, InitDevicePage, DeviceCommand};
+
 }  // namespace
 
 int StartDeviceSelection(HWND owner)
 {
-    switch (DetectDevices(owner)) {
+    switch (DetectDevices(WizardHostInUse(), owner)) {
     case DetectEndRun: return 0;
     case DetectOneCard: PostMessageA(owner, WMU_BACKUP, 0, 0); return 1;
     case DetectShowPage: break;
@@ -86,22 +103,5 @@ int StartDeviceSelection(HWND owner)
 
 INT_PTR CALLBACK DevicePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
-    if (PageConvention(page, message, wParam, KeyControls, KeyControlCount))
-        return TRUE;
-    switch (message) {
-    case WM_INITDIALOG: InitDevicePage(page); return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_DEVICE_LIST && HIWORD(wParam) == LBN_SELCHANGE) {
-            EnableWindow(GetDlgItem(page, IDOK), TRUE);
-            EnableWindow(GetDlgItem(page, IDC_MORE_INFO), TRUE);
-            SetDlgItemTextA(page, IDC_DEVICE_INFO, "");
-        }
-        switch (LOWORD(wParam)) {
-        case IDC_MORE_INFO: MoreInfo(page); return TRUE;
-        case IDOK: Next(page); return TRUE;
-        case IDC_BACK: LeavePage(page, WMU_START); return TRUE;
-        }
-        return FALSE;
-    }
-    return FALSE;
+    return AnswerPage(page, message, wParam, Answers);
 }

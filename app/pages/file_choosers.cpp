@@ -8,7 +8,7 @@
 #include "user_texts.h"
 #include "wizard_host.h"
 
-void BrowseForFolder(HWND owner, const char* title, const char* refusal, char* folder)
+void BrowseForFolder(HWND owner, const char* title, const TextRef& refusal, char* folder)
 {
     CoInitialize(0);
     IMalloc* allocator = 0;
@@ -31,7 +31,7 @@ void BrowseForFolder(HWND owner, const char* title, const char* refusal, char* f
             allocator->Free(items);
         if (folder[0])
             break;
-        ShowBox(owner, refusal, InstallerTitle, BoxOk);
+        TellUser(owner, refusal, BoxOk, 0, InstallerTitle);
     }
     if (allocator)
         allocator->Release();

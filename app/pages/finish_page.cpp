@@ -37,20 +37,19 @@ void Finish(HWND page)
     CloseWithoutAsking(MainWindow);
 }
 
+int FinishCommand(HWND page, WPARAM wParam)
+{
+    if (LOWORD(wParam) != IDOK)
+        return 0;
+    Finish(page);
+    return 1;
+}
+
+const PageAnswers Answers = {KeyControls, KeyControlCount, InitFinish, FinishCommand};
+
 }  // namespace
 
 INT_PTR CALLBACK FinishPageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
-    if (PageConvention(page, message, wParam, KeyControls, KeyControlCount))
-        return TRUE;
-    switch (message) {
-    case WM_INITDIALOG: InitFinish(page); return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            Finish(page);
-            return TRUE;
-        }
-        return FALSE;
-    }
-    return FALSE;
+    return AnswerPage(page, message, wParam, Answers);
 }

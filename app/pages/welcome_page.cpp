@@ -43,20 +43,19 @@ void InitWelcome(HWND page)
     SubclassPageControls(page, KeyControls, KeyControlCount);
 }
 
+int WelcomeCommand(HWND page, WPARAM wParam)
+{
+    if (LOWORD(wParam) != IDOK)
+        return 0;
+    LeavePage(page, WMU_DETECT);
+    return 1;
+}
+
+const PageAnswers Answers = {KeyControls, KeyControlCount, InitWelcome, WelcomeCommand};
+
 }  // namespace
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
 {
-    if (PageConvention(page, message, wParam, KeyControls, KeyControlCount))
-        return TRUE;
-    switch (message) {
-    case WM_INITDIALOG: InitWelcome(page); return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            LeavePage(page, WMU_DETECT);
-            return TRUE;
-        }
-        return FALSE;
-    }
-    return FALSE;
+    return AnswerPage(page, message, wParam, Answers);
 }

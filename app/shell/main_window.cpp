@@ -63,13 +63,9 @@ int StartRun(HWND owner)
 {
     int result = StartDriver(owner);
     TheWizard.InBuiltImageAvailable = InBuiltImagePresent();
-    if (result && !TheWizard.InBuiltImageAvailable) {
-        char format[TextBufferSize];
-        char text[TextBufferSize];
-        LookupText(TextNoEmbeddedBios, format);
-        FormatText(text, sizeof text, format);
-        ShowBox(owner, text, InstallerTitle, BoxIconInformation);
-    }
+    if (result && !TheWizard.InBuiltImageAvailable)
+        TellUserFormatted(owner, TextNoEmbeddedBios, BoxIconInformation, InstallerTitle, BoxTextCut, FormatArg(),
+                          FormatArg());
     return result;
 }
 
@@ -131,11 +127,8 @@ int ConfirmExit(HWND window)
         if (QuitIsSafe) {
             answer = TellUser(window, TextExitInstaller, BoxYesNo, 0, caption);
         } else {
-            char format[TextBufferSize];
-            char text[TextBufferSize];
-            LookupText(TextExitInstallerIncomplete, format);
-            FormatText(text, sizeof text, format, ProductName);
-            answer = ShowBox(window, text, caption, BoxYesNo | BoxDefaultSecond);
+            answer = TellUserFormatted(window, TextExitInstallerIncomplete, BoxYesNo | BoxDefaultSecond, caption,
+                                       BoxTextCut, ProductName, FormatArg());
         }
         if (answer != IDYES)
             return 0;
@@ -147,9 +140,6 @@ int ConfirmExit(HWND window)
 
 void ShowAbout(HWND owner)
 {
-    char format[TextBufferSize];
-    char text[TextBufferSize];
-    LookupText(TextAboutString, format);
-    FormatText(text, sizeof text, format, ProductName, PROGRAM_VERSION_TEXT);
-    ShowBox(owner, text, InstallerTitle, BoxIconInformation);
+    TellUserFormatted(owner, TextAboutString, BoxIconInformation, InstallerTitle, BoxTextCut, ProductName,
+                      PROGRAM_VERSION_TEXT);
 }

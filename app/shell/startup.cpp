@@ -79,12 +79,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 
     if (otherInstance) {
         char caption[TextBufferSize];
-        char format[TextBufferSize];
-        char text[TextBufferSize];
         LookupText(TextInformationTitle, caption);
-        LookupText(TextSetupRunning, format);
-        FormatText(text, sizeof text, format, ProductName);
-        ShowBox(0, text, caption, BoxIconInformation);
+        TellUserFormatted(0, TextSetupRunning, BoxIconInformation, caption, BoxTextCut, ProductName, FormatArg());
         return 1;
     }
 

@@ -12,6 +12,7 @@
 #include "backup_next.h"
 #include "board_image.h"
 #include "command_line.h"
+#include "device_detection.h"
 #include "fake_host.h"
 #include "image_load.h"
 #include "inbuilt_image.h"
@@ -65,7 +66,7 @@ TEST_F(PageTest, ExistingBackupAnsweredNoStaysUntouched)
     std::string path = TempPath("existing_backup.bin");
     WriteFile(path, (const uint8_t*)"old backup", 10);
     Card.Answers = {AnswerNo};
-    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupStay);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, path.c_str()), BackupStay);
     ASSERT_EQ(Card.Boxes.size(), 1u);
     EXPECT_EQ(Card.Boxes[0].Type, BoxYesNo | BoxDefaultSecond);
     EXPECT_EQ(FileText(path), "old backup");
@@ -79,7 +80,7 @@ TEST_F(PageTest, ExistingBackupSurvivesUntilTheNewOneIsWritten)
     // Yes to overwrite, OK to read, then the read fails and the user stops.
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     Card.Answers = {AnswerYes, AnswerOk, AnswerNo};
-    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupEndRun);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, path.c_str()), BackupEndRun);
     EXPECT_EQ(FileText(path), "old backup");
     EXPECT_EQ(TheWizard.ReadChecksumFailed, 1);
     ASSERT_EQ(Card.Boxes.size(), 3u);
@@ -93,14 +94,14 @@ TEST_F(PageTest, ExistingBackupSurvivesUntilTheNewOneIsWritten)
     ResetFakes();
     memcpy(Card.Chip, Board, sizeof Board);
     Card.Answers = {AnswerYes, AnswerOk};
-    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupToImagePage);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, path.c_str()), BackupToImagePage);
     EXPECT_EQ(FileText(path), std::string((const char*)Board, 131072));
     EXPECT_EQ(FileText(kept), "old backup");
     EXPECT_STREQ(TheSession.KeptBackupName, kept.c_str());
 
     // Yes again on the same card: the same bytes stay, nothing more is kept.
     Card.Answers = {AnswerYes, AnswerOk};
-    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupToImagePage);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, path.c_str()), BackupToImagePage);
     EXPECT_STREQ(TheSession.KeptBackupName, "");
     EXPECT_EQ(FileText(path + ".2"), "<none>");
     remove(kept.c_str());
@@ -118,7 +119,7 @@ TEST_F(PageTest, EarlierBackupSurvivesAFailedWrite)
     BackupNextResult next;
     {
         FileSizeLimit fullDisk(65536);
-        next = BackupPageNext(0, path.c_str());
+        next = BackupPageNext(&TheSession, FakeHost, 0, path.c_str());
     }
     EXPECT_EQ(next, BackupStay);
     ASSERT_EQ(Card.Boxes.size(), 3u);
@@ -141,7 +142,7 @@ TEST_F(PageTest, FolderOrDeviceIsNoBackup)
     mkdir(folder.c_str(), 0755);
     for (const std::string& path : {link, folder}) {
         Card.Boxes.clear();
-        EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupStay) << path;
+        EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, path.c_str()), BackupStay) << path;
         ASSERT_EQ(Card.Boxes.size(), 1u) << path;
         EXPECT_EQ(Card.Boxes[0].Text, TextBadBackupPath.Default);
         EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconInformation);
@@ -159,16 +160,16 @@ TEST_F(PageTest, FolderOrDeviceIsNoBackup)
 
 TEST_F(PageTest, BackupPathRefusalsAndProbeLeavesNothing)
 {
-    EXPECT_EQ(BackupPageNext(0, ""), BackupStay);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, ""), BackupStay);
     EXPECT_EQ(Card.Boxes.back().Text, TextBadBackupPath.Default);
-    EXPECT_EQ(BackupPageNext(0, TempPath("missing/folder/b.bin").c_str()), BackupStay);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, TempPath("missing/folder/b.bin").c_str()), BackupStay);
     EXPECT_TRUE(Card.Requests.empty());
 
     // Cancel at the read question: the probe's file is gone, the run ends.
     std::string path = TempPath("probe_only.bin");
     remove(path.c_str());
     Card.Answers = {AnswerCancel};
-    EXPECT_EQ(BackupPageNext(0, path.c_str()), BackupEndRun);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, path.c_str()), BackupEndRun);
     EXPECT_EQ(FileText(path), "<none>");
     EXPECT_TRUE(Card.Requests.empty());
 }
@@ -178,10 +179,10 @@ TEST_F(PageTest, ReadErrorQuestionAndForcedError)
     TheWizard.BackupEnabled = 0;
     OptionFlags.ForceReadCsErr = 1;
     Card.Answers = {AnswerOk, AnswerYes};
-    EXPECT_EQ(BackupPageNext(0, ""), BackupToReadErrorPage);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, ""), BackupToReadErrorPage);
     // Once failed, a good read still leads to the read-error page.
     OptionFlags.ForceReadCsErr = 0;
-    EXPECT_EQ(BackupPageNext(0, ""), BackupToReadErrorPage);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, ""), BackupToReadErrorPage);
 
     // Skipping the checksum validation also skips the forced error.
     ResetFakes();
@@ -189,7 +190,7 @@ TEST_F(PageTest, ReadErrorQuestionAndForcedError)
     TheWizard.BackupEnabled = 0;
     TheWizard.ValidateCurrentImage = 0;
     OptionFlags.ForceReadCsErr = 1;
-    EXPECT_EQ(BackupPageNext(0, ""), BackupToImagePage);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, ""), BackupToImagePage);
     EXPECT_EQ(Card.Boxes.size(), 1u);
 }
 
@@ -291,7 +292,7 @@ TEST_F(PageTest, DefaultPathWritesMergedInBuiltImage)
     if (!InBuiltImagePresent())
         GTEST_SKIP() << "no in-built image in this build";
     TheWizard.BackupEnabled = 0;
-    ASSERT_EQ(BackupPageNext(0, ""), BackupToImagePage);
+    ASSERT_EQ(BackupPageNext(&TheSession, FakeHost, 0, ""), BackupToImagePage);
     EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageWritten);
     EXPECT_EQ(TheWizard.MergeTable, 1);
     EXPECT_TRUE(ImageChecksumValid(Card.Chip, 131072));
@@ -299,6 +300,29 @@ TEST_F(PageTest, DefaultPathWritesMergedInBuiltImage)
 
     // A file that does not exist keeps the page, with the focus on the name.
     EXPECT_EQ(ImagePageNext(0, StandardImagePage, 1, TempPath("absent.bin").c_str(), 1), ImageStayInFile);
+}
+
+// The backup page's logic works on the session and host it is handed: the
+// run's host sees no request and TheSession no image.
+TEST_F(PageTest, HandedSessionAndHostTakeTheBackup)
+{
+    TheWizard.BackupEnabled = 0;
+    memset(&TheSession, 0, sizeof TheSession);
+    static FlashSession session;
+    WizardHost idle = FakeHost;
+    idle.Request = [](uint32_t, void*, uint32_t, uint32_t* returned) {
+        *returned = 0;
+        ADD_FAILURE() << "a request reached the run's host";
+        return 0;
+    };
+    UseWizardHost(&idle);
+    EXPECT_EQ(BackupPageNext(&session, FakeHost, 0, ""), BackupToImagePage);
+    EXPECT_EQ(DetectDevices(FakeHost, 0), DetectOneCard);
+    UseWizardHost(&FakeHost);
+    EXPECT_EQ(session.CardHeld, 1);
+    EXPECT_EQ(memcmp(session.CardImage.Data, Board, sizeof Board), 0);
+    EXPECT_EQ(TheSession.CardHeld, 0);
+    EXPECT_EQ(Card.Requests.size(), 2u);  // backup read, card list
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ struct OldImageTest : ::testing::Test {
     // image file wherever the backup page lets him.
     BackupNextResult BackupAndGoOn(const std::string& path)
     {
-        BackupNextResult next = BackupPageNext(0, path.c_str());
+        BackupNextResult next = BackupPageNext(&TheSession, FakeHost, 0, path.c_str());
         if (next == BackupToImagePage || next == BackupToReadErrorPage)
             ImagePageNext(0, next == BackupToImagePage ? StandardImagePage : ReadErrorImagePage, 1, NewFile.c_str(), 1);
         return next;
@@ -158,7 +158,7 @@ TEST_F(OldImageTest, BackupThatCannotBeWrittenStaysOnThePageBeforeAnyWrite)
 
     // The user corrects the name on the page that stayed.
     Card.Boxes.clear();
-    EXPECT_EQ(BackupPageNext(0, BackupPath.c_str()), BackupToImagePage);
+    EXPECT_EQ(BackupPageNext(&TheSession, FakeHost, 0, BackupPath.c_str()), BackupToImagePage);
     EXPECT_EQ(Texts(), (std::vector<std::string> {ReadQuestion}));
     std::vector<uint8_t> backup = ReadFile(BackupPath);
     EXPECT_TRUE(backup == std::vector<uint8_t>(OldImage, OldImage + 131072));
@@ -237,7 +237,7 @@ TEST_F(OldImageTest, WriteThatDoesNotVerifyPutsTheOldImageBack)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         Start(c.Fault);
-        ASSERT_EQ(BackupPageNext(0, BackupPath.c_str()), BackupToImagePage);
+        ASSERT_EQ(BackupPageNext(&TheSession, FakeHost, 0, BackupPath.c_str()), BackupToImagePage);
         Card.Boxes.clear();
         EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageNotWritten);
         std::vector<std::string> texts = Texts();
@@ -267,7 +267,7 @@ TEST_F(OldImageTest, TheRestoredImageIsReadBackAndAFailureIsTold)
     for (int wrongReads : {1, 2}) {
         SCOPED_TRACE(wrongReads);
         Start(0, "fault corrupt 1:00.0 0x400 " + std::to_string(wrongReads) + "\n");
-        ASSERT_EQ(BackupPageNext(0, BackupPath.c_str()), BackupToImagePage);
+        ASSERT_EQ(BackupPageNext(&TheSession, FakeHost, 0, BackupPath.c_str()), BackupToImagePage);
         Card.Boxes.clear();
         EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageNotWritten);
         std::vector<std::string> expected = {RereadChecksum, RereadCompare};

@@ -69,29 +69,29 @@ TEST(DeviceDetection, OutcomesByDriverAnswerAndCount)
 {
     ResetFakes();
     Card.EnumResult = PELMIX_RESULT_TOO_MANY_CARDS;
-    EXPECT_EQ(DetectDevices(0), DetectEndRun);
+    EXPECT_EQ(DetectDevices(FakeHost, 0), DetectEndRun);
     ASSERT_EQ(Card.Boxes.size(), 1u);
     EXPECT_EQ(Card.Boxes[0].Text, Filled(TextNoDevicesErr.Default, "1"));
     EXPECT_EQ(Card.Boxes[0].Type, BoxOk | BoxIconInformation);
 
     ResetFakes();
     Card.CardCount = 0;
-    EXPECT_EQ(DetectDevices(0), DetectEndRun);
+    EXPECT_EQ(DetectDevices(FakeHost, 0), DetectEndRun);
     ASSERT_EQ(Card.Boxes.size(), 1u);
     EXPECT_EQ(Card.Boxes[0].Text, TextNoDevices.Default);
 
     ResetFakes();
     TheWizard.SelectedDevice = 3;
-    EXPECT_EQ(DetectDevices(0), DetectOneCard);
+    EXPECT_EQ(DetectDevices(FakeHost, 0), DetectOneCard);
     EXPECT_EQ(TheWizard.SelectedDevice, 0);
     EXPECT_TRUE(Card.Boxes.empty());
 
     ResetFakes();
     OptionFlags.ForceDevList = 1;
-    EXPECT_EQ(DetectDevices(0), DetectShowPage);
+    EXPECT_EQ(DetectDevices(FakeHost, 0), DetectShowPage);
     ResetFakes();
     Card.CardCount = 2;
-    EXPECT_EQ(DetectDevices(0), DetectShowPage);
+    EXPECT_EQ(DetectDevices(FakeHost, 0), DetectShowPage);
     EXPECT_EQ(TheWizard.DeviceList.Count, 2u);
 }
 
@@ -103,26 +103,26 @@ TEST(DeviceDetection, VersionTextOfACardOrNothing)
     ASSERT_TRUE(BuildBoardImage(&recipe, Card.Chip));
     Card.ChipSize = recipe.ImageSize;
     Card.CardCount = 2;
-    DetectDevices(0);
+    DetectDevices(FakeHost, 0);
 
     char text[VersionTextSize] = "";
-    ReadCardVersion(1, text);
+    ReadCardVersion(FakeHost, 1, text);
     EXPECT_STREQ(text, BoardVersion);
     EXPECT_EQ(Card.Requests.back(), IOCTL_PELMIX_READ_ROM);
 
     // Processors not held in time: the text stays empty; asking again reads again.
     Card.ReadResults = {PELMIX_RESULT_HOLD_TIMEOUT};
     text[0] = 0;
-    ReadCardVersion(1, text);
+    ReadCardVersion(FakeHost, 1, text);
     EXPECT_STREQ(text, "");
-    ReadCardVersion(1, text);
+    ReadCardVersion(FakeHost, 1, text);
     EXPECT_STREQ(text, BoardVersion);
 
     // An index beyond the list sends nothing.
     size_t sent = Card.Requests.size();
     text[0] = 0;
-    ReadCardVersion(2, text);
-    ReadCardVersion(-1, text);
+    ReadCardVersion(FakeHost, 2, text);
+    ReadCardVersion(FakeHost, -1, text);
     EXPECT_STREQ(text, "");
     EXPECT_EQ(Card.Requests.size(), sent);
 }

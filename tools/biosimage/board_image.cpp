@@ -170,8 +170,8 @@ static void FillRegisters(const BoardRecipe* recipe, BiosTable* t)
         else
             t->Slots7To22[i - 5] = recipe->Registers[i];
     }
-    t->Slot6Register = recipe->Slot6Register;
-    t->Slot6ValueLow = recipe->Slot6Value;
+    t->FlagsSlotRegister = recipe->Slot6Register;
+    t->FlagsSlotValueLow = recipe->Slot6Value;
     t->Flags = recipe->Flags;
 }
 
