@@ -143,8 +143,8 @@ HWND PageControl(const char* idText, HWND* pageOut = 0)
     return GetDlgItem(page, atoi(idText));
 }
 
-// The control named by argv[2], for a command of at least words words; 0
-// once the reason is printed.
+// The control that argv[2] names, once the command line has its words; 0
+// after the reason is printed.
 HWND CommandControl(int argc, char** argv, int words, const char* usage, HWND* pageOut = 0)
 {
     if (argc < words) {
