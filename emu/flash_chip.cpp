@@ -112,6 +112,15 @@ void ToRest(EmuChip* chip)
     chip->Mode = chip->RestingMode;
 }
 
+// A sequence goes on to next on the write it expects; any other ends it.
+void Advance(EmuChip* chip, int expected, uint8_t next)
+{
+    if (expected)
+        chip->Mode = next;
+    else
+        ToRest(chip);
+}
+
 void StoreByte(EmuChip* chip, uint32_t offset, uint8_t value)
 {
     uint8_t old = chip->Data[offset];
@@ -344,16 +353,10 @@ void EmuChipWrite(EmuCard* card, uint32_t offset, uint8_t value)
         break;
     case EmuChipModeUnlock2: Command(card, offset, value); break;
     case EmuChipModeEraseSetup:
-        if (value == JedecUnlock1 && IsAddress1(chip, offset))
-            chip->Mode = EmuChipModeEraseUnlock1;
-        else
-            ToRest(chip);
+        Advance(chip, value == JedecUnlock1 && IsAddress1(chip, offset), EmuChipModeEraseUnlock1);
         break;
     case EmuChipModeEraseUnlock1:
-        if (value == JedecUnlock2 && IsAddress2(chip, offset))
-            chip->Mode = EmuChipModeEraseUnlock2;
-        else
-            ToRest(chip);
+        Advance(chip, value == JedecUnlock2 && IsAddress2(chip, offset), EmuChipModeEraseUnlock2);
         break;
     case EmuChipModeEraseUnlock2: EraseCommand(card, offset, value); break;
     default: ToRest(chip); break;

@@ -258,36 +258,48 @@ int ParseRomKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)
     return ParseRom(value, pci, error);
 }
 
-int ParseConfigKey(EmuToken key, EmuToken value, PciLine* pci, ParseError* error)
+// A register key's kind: cfgXX sets a configuration register, regXXXX a card
+// register, the offset in hex after the three letters.
+struct RegisterKey {
+    uint32_t Digits;
+    uint32_t Limit;  // offsets are below it
+    uint32_t Most;   // settings on one line
+    const char* BadOffset;
+    const char* TooMany;
+};
+
+const RegisterKey ConfigRegisterKey = {2, PciConfigSpaceSize, MaxRawRegisters,
+                                       "bad configuration register, expected cfgXX with XX a multiple of 4",
+                                       "too many cfg registers on one line"};
+const RegisterKey CardRegisterKey = {4, EmuCardRegisters * 4, MaxCardRegisters,
+                                     "bad card register, expected regXXXX with XXXX a multiple of 4 below 4000",
+                                     "too many card registers on one line"};
+
+int AddRegister(const RegisterKey* kind, EmuToken key, EmuToken value, RawRegister* settings, uint32_t* count,
+                ParseError* error)
 {
     EmuToken offsetText = {key.Text + 3, key.Length - 3};
     uint32_t offset, raw;
-    if (!ParseHexField(offsetText, 2, &offset) || (offset & 3))
-        return Fail(error, "bad configuration register, expected cfgXX with XX a multiple of 4", key);
+    if (!ParseHexField(offsetText, kind->Digits, &offset) || (offset & 3) || offset >= kind->Limit)
+        return Fail(error, kind->BadOffset, key);
     if (!EmuParseNumber(value, &raw))
         return Fail(error, "bad register value", value);
-    if (pci->RawCount == MaxRawRegisters)
-        return Fail(error, "too many cfg registers on one line");
-    pci->Raw[pci->RawCount].Offset = offset;
-    pci->Raw[pci->RawCount].Value = raw;
-    ++pci->RawCount;
+    if (*count == kind->Most)
+        return Fail(error, kind->TooMany);
+    settings[*count].Offset = offset;
+    settings[*count].Value = raw;
+    ++*count;
     return 1;
+}
+
+int ParseConfigKey(EmuToken key, EmuToken value, PciLine* pci, ParseError* error)
+{
+    return AddRegister(&ConfigRegisterKey, key, value, pci->Raw, &pci->RawCount, error);
 }
 
 int ParseCardRegisterKey(EmuToken key, EmuToken value, PciLine* pci, ParseError* error)
 {
-    EmuToken offsetText = {key.Text + 3, key.Length - 3};
-    uint32_t offset, raw;
-    if (!ParseHexField(offsetText, 4, &offset) || (offset & 3) || offset >= EmuCardRegisters * 4)
-        return Fail(error, "bad card register, expected regXXXX with XXXX a multiple of 4 below 4000", key);
-    if (!EmuParseNumber(value, &raw))
-        return Fail(error, "bad register value", value);
-    if (pci->CardRegisterCount == MaxCardRegisters)
-        return Fail(error, "too many card registers on one line");
-    pci->CardRegisters[pci->CardRegisterCount].Offset = offset;
-    pci->CardRegisters[pci->CardRegisterCount].Value = raw;
-    ++pci->CardRegisterCount;
-    return 1;
+    return AddRegister(&CardRegisterKey, key, value, pci->CardRegisters, &pci->CardRegisterCount, error);
 }
 
 int ParseFlashKey(EmuToken, EmuToken value, PciLine* pci, ParseError* error)

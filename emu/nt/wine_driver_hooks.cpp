@@ -4,6 +4,7 @@
 // written back after each request. A machine that cannot be loaded stops the
 // driver from loading, with the reason in Pelmix.error.txt beside it.
 #include "driver_hooks.h"
+#include "emu_text.h"
 #include "pci_machine.h"
 #include "stale_pool.h"
 #include "wine_file_access.h"
@@ -26,19 +27,11 @@ struct ImagePathValue {
 };
 ImagePathValue ImagePathBuffer;
 
-unsigned TextLength(const char* text)
-{
-    unsigned length = 0;
-    while (text[length])
-        ++length;
-    return length;
-}
-
 // DriverFolder + name into ScratchPath; 0 when it does not fit.
 int PathBeside(const char* name)
 {
-    unsigned folder = TextLength(DriverFolder);
-    unsigned length = TextLength(name);
+    unsigned folder = EmuTextLength(DriverFolder);
+    unsigned length = EmuTextLength(name);
     if (folder + length + 1 > PathCapacity)
         return 0;
     for (unsigned i = 0; i < folder; ++i)
@@ -61,7 +54,7 @@ void ReportError(const char* text)
     if (text != ErrorText)
         CopyText(ErrorText, sizeof ErrorText, text);
     if (DriverFolder[0] && PathBeside("Pelmix.error.txt"))
-        WriteWholeFile(ScratchPath, reinterpret_cast<const uint8_t*>(ErrorText), TextLength(ErrorText));
+        WriteWholeFile(ScratchPath, reinterpret_cast<const uint8_t*>(ErrorText), EmuTextLength(ErrorText));
 }
 
 // The driver file's folder from the service's ImagePath, which holds a DOS

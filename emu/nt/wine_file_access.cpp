@@ -49,21 +49,23 @@ HANDLE OpenFile(const char* path, ACCESS_MASK access, ULONG disposition)
     return NT_SUCCESS(status) ? file : 0;
 }
 
-}  // namespace
-
-int ReadWholeFile(const char* path, uint8_t* data, uint32_t size, uint32_t* length)
+// Moves size bytes between data and the file in as many calls as it takes.
+// A read may end early at the end of the file (length says how far it got);
+// a write that stops moving bytes has failed.
+int TransferWholeFile(const char* path, int writing, uint8_t* data, uint32_t size, uint32_t* length)
 {
-    HANDLE file = OpenFile(path, GENERIC_READ, FILE_OPEN);
+    HANDLE file = writing ? OpenFile(path, GENERIC_WRITE, FILE_OVERWRITE_IF) : OpenFile(path, GENERIC_READ, FILE_OPEN);
     if (!file)
         return 0;
     uint32_t total = 0;
     int ok = 1;
     while (total < size) {
         IO_STATUS_BLOCK io;
-        NTSTATUS status = ZwReadFile(file, 0, 0, 0, &io, data + total, size - total, 0, 0);
-        if (status == STATUS_END_OF_FILE || (NT_SUCCESS(status) && io.Information == 0))
+        NTSTATUS status = writing ? ZwWriteFile(file, 0, 0, 0, &io, data + total, size - total, 0, 0)
+                                  : ZwReadFile(file, 0, 0, 0, &io, data + total, size - total, 0, 0);
+        if (!writing && (status == STATUS_END_OF_FILE || (NT_SUCCESS(status) && io.Information == 0)))
             break;
-        if (!NT_SUCCESS(status)) {
+        if (!NT_SUCCESS(status) || io.Information == 0) {
             ok = 0;
             break;
         }
@@ -74,24 +76,17 @@ int ReadWholeFile(const char* path, uint8_t* data, uint32_t size, uint32_t* leng
     return ok;
 }
 
+}  // namespace
+
+int ReadWholeFile(const char* path, uint8_t* data, uint32_t size, uint32_t* length)
+{
+    return TransferWholeFile(path, 0, data, size, length);
+}
+
 int WriteWholeFile(const char* path, const uint8_t* data, uint32_t size)
 {
-    HANDLE file = OpenFile(path, GENERIC_WRITE, FILE_OVERWRITE_IF);
-    if (!file)
-        return 0;
-    uint32_t total = 0;
-    int ok = 1;
-    while (total < size) {
-        IO_STATUS_BLOCK io;
-        NTSTATUS status = ZwWriteFile(file, 0, 0, 0, &io, const_cast<uint8_t*>(data) + total, size - total, 0, 0);
-        if (!NT_SUCCESS(status) || io.Information == 0) {
-            ok = 0;
-            break;
-        }
-        total += static_cast<uint32_t>(io.Information);
-    }
-    ZwClose(file);
-    return ok;
+    uint32_t written = 0;
+    return TransferWholeFile(path, 1, const_cast<uint8_t*>(data), size, &written);
 }
 
 // The machine core keeps its chip images through these.

@@ -101,6 +101,29 @@ bad_files)
     expect 2 "usage" "$biostool" frobnicate
     expect 2 "usage" "$biostool" info
     ;;
+command_words)
+    # merge takes three files and checksum one, each with its length option
+    # anywhere among them (the last one counts); other words are refused as
+    # usage errors that write nothing.
+    expect 0 "" "$biosimage" board --layout legacy --size 65536 --out board.bin
+    expect 0 "" "$biosimage" board --layout stored --size 131072 --out stored.bin
+    expect 0 "merged: out1.bin written, 65536 bytes" "$biostool" merge --length 65536 board.bin stored.bin out1.bin
+    expect 0 "merged: out2.bin written, 65536 bytes" "$biostool" merge board.bin --length 0x10000 stored.bin out2.bin
+    expect 0 "merged: out3.bin written, 65536 bytes" \
+        "$biostool" merge board.bin stored.bin out3.bin --length 16 --length 65536
+    expect 2 "usage" "$biostool" merge board.bin stored.bin
+    expect 2 "usage" "$biostool" merge board.bin stored.bin a.bin b.bin
+    expect 2 "usage" "$biostool" merge board.bin stored.bin a.bin --length
+    expect 2 "usage" "$biostool" merge board.bin stored.bin a.bin --repair 65536
+    expect 2 "bad length x (at most 131072)" "$biostool" merge --length x board.bin stored.bin a.bin
+    [ ! -e a.bin ] || fail "a refused merge wrote its output"
+    expect 0 "checksum valid over 65536 bytes" "$biostool" checksum --repair 65536 board.bin
+    expect 2 "usage" "$biostool" checksum
+    expect 2 "usage" "$biostool" checksum board.bin stored.bin
+    expect 2 "usage" "$biostool" checksum board.bin --length 65536
+    expect 2 "usage" "$biostool" checksum board.bin --repair
+    expect 2 "bad length 131073" "$biostool" checksum board.bin --repair 131073
+    ;;
 checksum_repair)
     expect 0 "" "$biosimage" board --layout stored --size 131072 --out board.bin
     expect 0 "checksum valid over 131072 bytes" "$biostool" checksum board.bin

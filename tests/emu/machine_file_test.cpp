@@ -117,4 +117,41 @@ TEST(MachineFile, RegistersComeFromTheirKeys)
     EXPECT_EQ(EmuChipSize(2, 0x1F, 3), 0x20000u);
 }
 
+// cfgXX and regXXXX settings are read by one parser; each key keeps its own
+// digits, offset range, count and words. (A line's 64 words end it before
+// its 64 cfg settings could.)
+TEST(MachineFile, RegisterKeysKeepTheirOwnRangesAndCounts)
+{
+    const std::string card = "pci 0:01.0 id=1D2E:0C62 flash=noid";
+    std::string regFull = card;
+    for (int i = 0; i < 32; ++i)
+        regFull += " reg0080=0x" + std::to_string(i);
+    struct Case {
+        std::string Text;
+        const char* Error;
+    };
+    const Case cases[] = {
+        {card + " cfg100=0x1\n", "line 1: bad configuration register, expected cfgXX with XX a multiple of 4 'cfg100'"},
+        {card + " cfg=0x1\n", "line 1: bad configuration register"},
+        {card + " cfg40=zz\n", "line 1: bad register value 'zz'"},
+        {card + " reg0082=0x1\n",
+         "line 1: bad card register, expected regXXXX with XXXX a multiple of 4 below 4000 'reg0082'"},
+        {card + " reg4000=0x1\n", "line 1: bad card register"},
+        {card + " reg10000=0x1\n", "line 1: bad card register"},
+        {card + " reg0080=zz\n", "line 1: bad register value 'zz'"},
+        {regFull + " reg0084=0x1\n", "line 1: too many card registers on one line"},
+    };
+    for (const Case& c : cases) {
+        std::string error = LoadError(c.Text);
+        EXPECT_EQ(error.rfind(c.Error, 0), 0u) << c.Text << " gave: " << error;
+    }
+    // A full line is still accepted; the last offset of each range too.
+    LoadOrFail(regFull + "\n");
+    LoadOrFail(card + " cfgFC=0x5 reg3FFC=0x7\n");
+    EXPECT_EQ(EmuPeekConfig32(0, 1, 0, 0xFC), 5u);
+    uint32_t last = 0;
+    ASSERT_EQ(EmuCardRegister(0, 1, 0, 0x3FFC, &last), 1);
+    EXPECT_EQ(last, 7u);
+}
+
 }  // namespace

@@ -39,6 +39,39 @@ static int ParseLength(const char* text, uint32_t* value)
     return 1;
 }
 
+/* A command's words: exactly `paths` file names and, anywhere among them,
+   `option N` with N a length (the last one given counts). */
+struct CommandWords {
+    const char* Paths[3];
+    uint32_t Length;
+    int LengthGiven;
+};
+
+/* 0 when the words are not that, after showing a bad length or the usage. */
+static int ReadWords(int argc, char** argv, const char* option, int paths, CommandWords* words)
+{
+    int count = 0;
+    words->Length = 0;
+    words->LengthGiven = 0;
+    for (int i = 0; i < argc; i++) {
+        if (strcmp(argv[i], option) == 0 && i + 1 < argc) {
+            if (!ParseLength(argv[++i], &words->Length))
+                return 0;
+            words->LengthGiven = 1;
+        } else if (count < paths && argv[i][0] != '-') {
+            words->Paths[count++] = argv[i];
+        } else {
+            Usage();
+            return 0;
+        }
+    }
+    if (count != paths) {
+        Usage();
+        return 0;
+    }
+    return 1;
+}
+
 /* A file that holds no whole 32768-byte block or lacks 55 AA is no image;
    with partOfBlock, a shorter one that starts with 55 AA is looked at (an
    option ROM cut at its declared length). */
@@ -102,27 +135,12 @@ static int InfoCommand(int argc, char** argv)
 
 static int MergeCommand(int argc, char** argv)
 {
-    const char* paths[3];
-    int count = 0;
-    uint32_t length = 0;
-    int lengthGiven = 0;
-    for (int i = 0; i < argc; i++) {
-        if (strcmp(argv[i], "--length") == 0 && i + 1 < argc) {
-            if (!ParseLength(argv[++i], &length))
-                return ExitUsage;
-            lengthGiven = 1;
-        } else if (count < 3 && argv[i][0] != '-') {
-            paths[count++] = argv[i];
-        } else {
-            return Usage();
-        }
-    }
-    if (count != 3)
-        return Usage();
-    if (!LoadImage(paths[0], &FirstFile) || !LoadImage(paths[1], &SecondFile))
+    CommandWords words;
+    if (!ReadWords(argc, argv, "--length", 3, &words))
+        return ExitUsage;
+    if (!LoadImage(words.Paths[0], &FirstFile) || !LoadImage(words.Paths[1], &SecondFile))
         return ExitRefused;
-    if (!lengthGiven)
-        length = FirstFile.Length;
+    uint32_t length = words.LengthGiven ? words.Length : FirstFile.Length;
 
     MergeResult result = MergeBiosTableChecked(FirstFile.Data, SecondFile.Data, length);
     if (result != MergeDone) {
@@ -135,30 +153,21 @@ static int MergeCommand(int argc, char** argv)
         return ExitRefused;
     }
     /* The merged image as it goes onto a chip of that length. */
-    if (!SaveImageFile(paths[2], SecondFile.Data, length))
+    const char* out = words.Paths[2];
+    if (!SaveImageFile(out, SecondFile.Data, length))
         return ExitRefused;
-    printf("merged: %s written, %u bytes, checksum repaired over them\n", paths[2], (unsigned)length);
+    printf("merged: %s written, %u bytes, checksum repaired over them\n", out, (unsigned)length);
     return ExitOk;
 }
 
 static int ChecksumCommand(int argc, char** argv)
 {
-    const char* path = 0;
-    uint32_t repair = 0;
-    int repairGiven = 0;
-    for (int i = 0; i < argc; i++) {
-        if (strcmp(argv[i], "--repair") == 0 && i + 1 < argc) {
-            if (!ParseLength(argv[++i], &repair))
-                return ExitUsage;
-            repairGiven = 1;
-        } else if (!path && argv[i][0] != '-') {
-            path = argv[i];
-        } else {
-            return Usage();
-        }
-    }
-    if (!path)
-        return Usage();
+    CommandWords words;
+    if (!ReadWords(argc, argv, "--repair", 1, &words))
+        return ExitUsage;
+    const char* path = words.Paths[0];
+    uint32_t repair = words.Length;
+    int repairGiven = words.LengthGiven;
     if (!LoadImage(path, &FirstFile, 1))
         return ExitRefused;
 

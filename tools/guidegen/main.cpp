@@ -382,6 +382,18 @@ void WriteTable(FILE* html, FILE* text, const FactTable& t)
     fprintf(text, "\n");
 }
 
+// Lines shown as they are: preformatted in the page, indented in the text.
+void WriteVerbatim(FILE* html, FILE* text, const std::vector<std::string>& lines)
+{
+    fprintf(html, "<pre>");
+    for (const std::string& s : lines) {
+        fprintf(html, "%s\n", Html(s, false).c_str());
+        fprintf(text, "    %s\n", s.c_str());
+    }
+    fprintf(html, "</pre>\n");
+    fprintf(text, "\n");
+}
+
 int Build(const char* source, const char* sample, const char* outDir, const char* imagesDir)
 {
     std::vector<std::string> lines, sampleLines;
@@ -507,13 +519,7 @@ int Build(const char* source, const char* sample, const char* outDir, const char
                 ++failures;
                 continue;
             }
-            fprintf(w.html, "<pre>");
-            for (const std::string& s : included) {
-                fprintf(w.html, "%s\n", Html(s, false).c_str());
-                fprintf(w.text, "    %s\n", s.c_str());
-            }
-            fprintf(w.html, "</pre>\n");
-            fprintf(w.text, "\n");
+            WriteVerbatim(w.html, w.text, included);
         } else if (l.compare(0, 7, "@table ") == 0) {
             w.EndParagraph();
             FactTable table;
@@ -525,13 +531,7 @@ int Build(const char* source, const char* sample, const char* outDir, const char
             WriteTable(w.html, w.text, table);
         } else if (l == "@sample") {
             w.EndParagraph();
-            fprintf(w.html, "<pre>");
-            for (const std::string& s : sampleLines) {
-                fprintf(w.html, "%s\n", Html(s, false).c_str());
-                fprintf(w.text, "    %s\n", s.c_str());
-            }
-            fprintf(w.html, "</pre>\n");
-            fprintf(w.text, "\n");
+            WriteVerbatim(w.html, w.text, sampleLines);
         } else {
             if (w.inList || w.inPre)
                 w.EndParagraph();

@@ -143,6 +143,20 @@ HWND PageControl(const char* idText, HWND* pageOut = 0)
     return GetDlgItem(page, atoi(idText));
 }
 
+// The control that argv[2] names, once the command line has its words; 0
+// after the reason is printed.
+HWND CommandControl(int argc, char** argv, int words, const char* usage, HWND* pageOut = 0)
+{
+    if (argc < words) {
+        Fail(usage);
+        return 0;
+    }
+    HWND control = PageControl(argv[2], pageOut);
+    if (!control)
+        Fail("no control ", argv[2]);
+    return control;
+}
+
 void PrintEscaped(const char* text)
 {
     for (const char* p = text; *p; ++p) {
@@ -165,14 +179,19 @@ int CmdWaitPage(int argc, char** argv)
     return 0;
 }
 
-int CmdPage()
+void PrintCaption(HWND window)
+{
+    char text[256];
+    GetWindowTextA(window, text, sizeof text);
+    printf("%s\n", text);
+}
+
+int CmdPage(int, char**)
 {
     HWND page = WaitFor(0, 0, 2000);
     if (!page)
         return Fail("no page is up");
-    char text[256];
-    GetWindowTextA(page, text, sizeof text);
-    printf("%s\n", text);
+    PrintCaption(page);
     return 0;
 }
 
@@ -181,68 +200,41 @@ int CmdActive(int, char**)
     HWND window = GetForegroundWindow();
     if (!window)
         return Fail("no active window");
-    char text[256];
-    GetWindowTextA(window, text, sizeof text);
-    printf("%s\n", text);
+    PrintCaption(window);
     return 0;
 }
 
-int CmdClick(int argc, char** argv)
+int ClickControl(HWND, HWND control, char**)
 {
-    if (argc < 3)
-        return Fail("usage: click ID");
-    HWND control = PageControl(argv[2]);
-    if (!control)
-        return Fail("no control ", argv[2]);
     // Posted, never sent: the click may open a modal message box.
     PostMessageA(control, BM_CLICK, 0, 0);
     return 0;
 }
 
-int CmdSetText(int argc, char** argv)
+int SetControlText(HWND, HWND control, char** argv)
 {
-    if (argc < 4)
-        return Fail("usage: set-text ID TEXT");
-    HWND control = PageControl(argv[2]);
-    if (!control)
-        return Fail("no control ", argv[2]);
     SendMessageA(control, WM_SETTEXT, 0, (LPARAM)argv[3]);
     return 0;
 }
 
-int CmdGetText(int argc, char** argv)
+int PrintControlText(HWND, HWND control, char**)
 {
-    if (argc < 3)
-        return Fail("usage: get-text ID");
-    HWND control = PageControl(argv[2]);
-    if (!control)
-        return Fail("no control ", argv[2]);
     char text[1024];
     SendMessageA(control, WM_GETTEXT, sizeof text, (LPARAM)text);
     PrintEscaped(text);
     return 0;
 }
 
-int CmdState(int argc, char** argv)
+int PrintControlState(HWND, HWND control, char**)
 {
-    if (argc < 3)
-        return Fail("usage: state ID");
-    HWND control = PageControl(argv[2]);
-    if (!control)
-        return Fail("no control ", argv[2]);
     LRESULT check = SendMessageA(control, BM_GETCHECK, 0, 0);
     printf("%s %s %s\n", (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) ? "visible" : "hidden",
            IsWindowEnabled(control) ? "enabled" : "disabled", check == BST_CHECKED ? "checked" : "unchecked");
     return 0;
 }
 
-int CmdList(int argc, char** argv)
+int PrintListLines(HWND, HWND control, char**)
 {
-    if (argc < 3)
-        return Fail("usage: list ID");
-    HWND control = PageControl(argv[2]);
-    if (!control)
-        return Fail("no control ", argv[2]);
     // Read as wide text: the list's lines cross the process boundary intact
     // that way, whatever the list box was created as.
     LRESULT count = SendMessageW(control, LB_GETCOUNT, 0, 0);
@@ -260,14 +252,8 @@ int CmdList(int argc, char** argv)
     return 0;
 }
 
-int CmdSelect(int argc, char** argv)
+int SelectListLine(HWND page, HWND control, char** argv)
 {
-    if (argc < 4)
-        return Fail("usage: select ID INDEX");
-    HWND page = 0;
-    HWND control = PageControl(argv[2], &page);
-    if (!control)
-        return Fail("no control ", argv[2]);
     int index = atoi(argv[3]);
     if (SendMessageA(control, LB_SETCURSEL, index, 0) == LB_ERR && index != -1)
         return Fail("no such line ", argv[3]);
@@ -275,6 +261,21 @@ int CmdSelect(int argc, char** argv)
     PostMessageA(page, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), LBN_SELCHANGE), (LPARAM)control);
     return 0;
 }
+
+// The commands that act on one control of the page that is up, named by
+// the word after the command.
+struct ControlCommand {
+    const char* name;
+    int words;  // on the command line, at the least
+    const char* usage;
+    int (*run)(HWND page, HWND control, char** argv);
+};
+
+const ControlCommand ControlCommands[] = {
+    {"click", 3, "usage: click ID", ClickControl},           {"set-text", 4, "usage: set-text ID TEXT", SetControlText},
+    {"get-text", 3, "usage: get-text ID", PrintControlText}, {"state", 3, "usage: state ID", PrintControlState},
+    {"list", 3, "usage: list ID", PrintListLines},           {"select", 4, "usage: select ID INDEX", SelectListLine},
+};
 
 // Presses a key at the X level with xdotool, which Wine delivers to the
 // focused control like a user's key press.
@@ -299,26 +300,35 @@ int PressKey(const char* keys)
     return 1;
 }
 
+struct KeyName {
+    const char* name;
+    const char* keys;  // xdotool's words for it
+};
+const KeyName Keys[] = {
+    {"F1", "F1"},
+    {"F3", "F3"},
+    // Held down one by one, so the program sees both held when F1 comes.
+    {"CTRL-SHIFT-F1",
+     "keydown Control_L sleep 0.2 keydown Shift_L sleep 0.2 key F1 sleep 0.2 keyup Shift_L keyup Control_L"},
+    {"ESC", "Escape"},
+};
+
+const char* KeysOf(const char* name)
+{
+    for (const KeyName& k : Keys)
+        if (strcmp(name, k.name) == 0)
+            return k.keys;
+    return 0;
+}
+
 int CmdKey(int argc, char** argv)
 {
-    if (argc < 4)
-        return Fail("usage: key ID F1|F3|CTRL-SHIFT-F1|ESC");
-    const char* keys = 0;
-    if (strcmp(argv[3], "F1") == 0)
-        keys = "F1";
-    else if (strcmp(argv[3], "F3") == 0)
-        keys = "F3";
-    else if (strcmp(argv[3], "CTRL-SHIFT-F1") == 0)
-        // Held down one by one, so the program sees both held when F1 comes.
-        keys = "keydown Control_L sleep 0.2 keydown Shift_L sleep 0.2 key F1 sleep 0.2 keyup Shift_L keyup Control_L";
-    else if (strcmp(argv[3], "ESC") == 0)
-        keys = "Escape";
-    else
+    if (argc >= 4 && !KeysOf(argv[3]))
         return Fail("unknown key ", argv[3]);
     HWND page = 0;
-    HWND control = PageControl(argv[2], &page);
+    HWND control = CommandControl(argc, argv, 4, "usage: key ID F1|F3|CTRL-SHIFT-F1|ESC", &page);
     if (!control)
-        return Fail("no control ", argv[2]);
+        return 1;
     // The page gives its control the focus, as a click or Tab would.
     PostMessageA(page, WM_NEXTDLGCTL, (WPARAM)control, TRUE);
     DWORD start = GetTickCount();
@@ -333,7 +343,7 @@ int CmdKey(int argc, char** argv)
             return Fail("control did not take the focus: ", argv[2]);
         Sleep(50);
     }
-    if (!PressKey(keys))
+    if (!PressKey(KeysOf(argv[3])))
         return Fail("cannot run xdotool");
     return 0;
 }
@@ -486,16 +496,9 @@ struct Command {
     int (*run)(int argc, char** argv);
 };
 
-int RunPage(int, char**)
-{
-    return CmdPage();
-}
-
 const Command Commands[] = {
-    {"wait-page", CmdWaitPage}, {"page", RunPage},        {"active", CmdActive}, {"click", CmdClick},
-    {"set-text", CmdSetText},   {"get-text", CmdGetText}, {"state", CmdState},   {"list", CmdList},
-    {"select", CmdSelect},      {"key", CmdKey},          {"box", CmdBox},       {"answer", CmdAnswer},
-    {"wait-exit", CmdWaitExit}, {"rect", CmdRect},
+    {"wait-page", CmdWaitPage}, {"page", CmdPage},          {"active", CmdActive}, {"key", CmdKey}, {"box", CmdBox},
+    {"answer", CmdAnswer},      {"wait-exit", CmdWaitExit}, {"rect", CmdRect},
 };
 
 }  // namespace
@@ -510,6 +513,12 @@ int main(int argc, char** argv)
     for (const Command& c : Commands)
         if (strcmp(argv[1], c.name) == 0)
             return c.run(argc, argv);
+    for (const ControlCommand& c : ControlCommands)
+        if (strcmp(argv[1], c.name) == 0) {
+            HWND page = 0;
+            HWND control = CommandControl(argc, argv, c.words, c.usage, &page);
+            return control ? c.run(page, control, argv) : 1;
+        }
     fprintf(stderr, "robot: unknown command %s\n", argv[1]);
     return 2;
 }
