@@ -122,7 +122,8 @@ int LoadNewImage(void* owner, const char* name, int test, char* version, int* bl
     return 1;
 }
 
-ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name, int readBackChecksum)
+ImageNextResult ImagePageNext(FlashSession* session, const WizardHost& host, void* owner, ImagePageKind kind,
+                              int specific, const char* name, int readBackChecksum)
 {
     int ignore = kind == StandardImagePage ? TheWizard.IgnoreChecksum : TheWizard.IgnoreChecksumAfterReadError;
     char version[ImageVersionSize];
@@ -142,6 +143,6 @@ ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, con
     plan.Image = TheWizard.NewImage;
     plan.Merge = TheWizard.MergeTable;
     plan.ReadBackChecksum = readBackChecksum;
-    FlashOutcome outcome = WriteSequence(&TheSession, plan, WizardHostInUse(), owner);
+    FlashOutcome outcome = WriteSequence(session, plan, host, owner);
     return outcome == FlashWritten || outcome == FlashSkipped ? ImageWritten : ImageNotWritten;
 }

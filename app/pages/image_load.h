@@ -3,6 +3,9 @@
 #ifndef DORVANE_IMAGE_LOAD_H
 #define DORVANE_IMAGE_LOAD_H
 
+struct FlashSession;
+struct WizardHost;
+
 enum { ImageVersionSize = 260 };
 
 /* name 0 loads the in-built image. With test set the image must pass the
@@ -22,7 +25,9 @@ enum ImageNextResult {
 
 /* specific: the file choice is ticked, and name is the typed file name.
    readBackChecksum: the write's read-back must pass the checksum test too
-   (the wizard's rule; FlashPlan). The outcome is left in TheSession. */
-ImageNextResult ImagePageNext(void* owner, ImagePageKind kind, int specific, const char* name, int readBackChecksum);
+   (the wizard's rule; FlashPlan). The sequence runs on session through host,
+   and its outcome is left in session. */
+ImageNextResult ImagePageNext(FlashSession* session, const WizardHost& host, void* owner, ImagePageKind kind,
+                              int specific, const char* name, int readBackChecksum);
 
 #endif

@@ -12,7 +12,9 @@
 #include "text_lookup.h"
 #include "user_texts.h"
 #include "wizard_pages.h"
+#include "wizard_host.h"
 #include "wizard_state.h"
+#include "write_sequence.h"
 
 namespace {
 
@@ -99,7 +101,7 @@ void Next(HWND page, ImagePageKind kind)
     char name[MAX_PATH] = "";
     if (specific)
         GetDlgItemTextA(page, IDC_IMAGE_PATH, name, sizeof name);
-    ImageNextResult result = ImagePageNext(page, kind, specific, name, 1);
+    ImageNextResult result = ImagePageNext(&TheSession, WizardHostInUse(), page, kind, specific, name, 1);
     if (result == ImageStayInFile) {
         SetFocus(GetDlgItem(page, IDC_IMAGE_PATH));
         return;

@@ -261,7 +261,7 @@ TEST_F(PageTest, VersionCutAtCarriageReturnAndWholeInConfirmation)
 
     // Cancel at the confirmation: nothing sent.
     Card.Answers = {AnswerCancel};
-    EXPECT_EQ(ImagePageNext(0, StandardImagePage, 1, path.c_str(), 1), ImageStay);
+    EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, StandardImagePage, 1, path.c_str(), 1), ImageStay);
     ASSERT_EQ(Card.Boxes.size(), 1u);
     EXPECT_EQ(Card.Boxes[0].Text, Filled(TextWriteBios.Default, "ORVEL II AGP 16MB Bios Rev 1.01.00.0021"));
     EXPECT_EQ(Card.Boxes[0].Caption, TextWriteBiosTitle.Default);
@@ -275,14 +275,14 @@ TEST_F(PageTest, BlankImageNeedsMerge)
     if (!InBuiltImagePresent())
         GTEST_SKIP() << "no in-built image in this build";
     TheWizard.DontMerge = 1;
-    EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageStay);
+    EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, StandardImagePage, 0, "", 1), ImageStay);
     EXPECT_EQ(Card.Boxes.back().Text, TextMustMergeOnBlank.Default);
     EXPECT_EQ(TheWizard.MergeTable, 0);
 
-    EXPECT_EQ(ImagePageNext(0, ReadErrorImagePage, 0, "", 1), ImageStay);
+    EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, ReadErrorImagePage, 0, "", 1), ImageStay);
     EXPECT_EQ(Card.Boxes.back().Text, TextMustMergeOnBlank3.Default);
     OptionFlags.DevMode = 1;
-    EXPECT_EQ(ImagePageNext(0, ReadErrorImagePage, 0, "", 1), ImageStay);
+    EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, ReadErrorImagePage, 0, "", 1), ImageStay);
     EXPECT_EQ(Card.Boxes.back().Text, TextMustMergeOnBlank2.Default);
     EXPECT_TRUE(Card.Requests.empty());
 }
@@ -293,13 +293,14 @@ TEST_F(PageTest, DefaultPathWritesMergedInBuiltImage)
         GTEST_SKIP() << "no in-built image in this build";
     TheWizard.BackupEnabled = 0;
     ASSERT_EQ(BackupPageNext(&TheSession, FakeHost, 0, ""), BackupToImagePage);
-    EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageWritten);
+    EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, StandardImagePage, 0, "", 1), ImageWritten);
     EXPECT_EQ(TheWizard.MergeTable, 1);
     EXPECT_TRUE(ImageChecksumValid(Card.Chip, 131072));
     EXPECT_NE(memcmp(Card.Chip, InBuiltImageData(), 131072), 0);
 
     // A file that does not exist keeps the page, with the focus on the name.
-    EXPECT_EQ(ImagePageNext(0, StandardImagePage, 1, TempPath("absent.bin").c_str(), 1), ImageStayInFile);
+    EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, StandardImagePage, 1, TempPath("absent.bin").c_str(), 1),
+              ImageStayInFile);
 }
 
 // The backup page's logic works on the session and host it is handed: the

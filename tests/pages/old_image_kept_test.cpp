@@ -112,7 +112,8 @@ struct OldImageTest : ::testing::Test {
     {
         BackupNextResult next = BackupPageNext(&TheSession, FakeHost, 0, path.c_str());
         if (next == BackupToImagePage || next == BackupToReadErrorPage)
-            ImagePageNext(0, next == BackupToImagePage ? StandardImagePage : ReadErrorImagePage, 1, NewFile.c_str(), 1);
+            ImagePageNext(&TheSession, WizardHostInUse(), 0,
+                          next == BackupToImagePage ? StandardImagePage : ReadErrorImagePage, 1, NewFile.c_str(), 1);
         return next;
     }
     bool ChipHoldsOldImage() { return ChipBytes() == std::vector<uint8_t>(OldImage, OldImage + 131072); }
@@ -239,7 +240,7 @@ TEST_F(OldImageTest, WriteThatDoesNotVerifyPutsTheOldImageBack)
         Start(c.Fault);
         ASSERT_EQ(BackupPageNext(&TheSession, FakeHost, 0, BackupPath.c_str()), BackupToImagePage);
         Card.Boxes.clear();
-        EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageNotWritten);
+        EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, StandardImagePage, 0, "", 1), ImageNotWritten);
         std::vector<std::string> texts = Texts();
         ASSERT_FALSE(texts.empty());
         texts.erase(texts.begin());  // the write question
@@ -269,7 +270,7 @@ TEST_F(OldImageTest, TheRestoredImageIsReadBackAndAFailureIsTold)
         Start(0, "fault corrupt 1:00.0 0x400 " + std::to_string(wrongReads) + "\n");
         ASSERT_EQ(BackupPageNext(&TheSession, FakeHost, 0, BackupPath.c_str()), BackupToImagePage);
         Card.Boxes.clear();
-        EXPECT_EQ(ImagePageNext(0, StandardImagePage, 0, "", 1), ImageNotWritten);
+        EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, StandardImagePage, 0, "", 1), ImageNotWritten);
         std::vector<std::string> expected = {RereadChecksum, RereadCompare};
         if (wrongReads == 2)
             expected.push_back(restore);

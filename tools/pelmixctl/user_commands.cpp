@@ -357,7 +357,9 @@ int RunFlash()
     FlashRun.Yes = user.Yes;
     FlashRun.Merge = !user.NoMerge;
     // A waived image checksum is not asked of the read-back either.
-    return WriteOutcome(ImagePageNext(0, page, user.InBuilt ? 0 : 1, user.File, !user.IgnoreChecksum), user.Backup);
+    return WriteOutcome(
+        ImagePageNext(&TheSession, PelmixctlHost, 0, page, user.InBuilt ? 0 : 1, user.File, !user.IgnoreChecksum),
+        user.Backup);
 }
 
 // What makes a file to be restored doubtful over the chip's length: every
@@ -416,7 +418,7 @@ int RunRestore()
     TheWizard.IgnoreChecksum = 1;
     FlashRun.Yes = user.Yes;
     FlashRun.Merge = 0;
-    return WriteOutcome(ImagePageNext(0, StandardImagePage, 1, user.File, 0), user.File);
+    return WriteOutcome(ImagePageNext(&TheSession, PelmixctlHost, 0, StandardImagePage, 1, user.File, 0), user.File);
 }
 
 int RunVerify()
