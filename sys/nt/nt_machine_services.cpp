@@ -35,10 +35,14 @@ void PlatformDelayExecution(int64_t relativeInterval100ns)
     KernelDelayExecution(relativeInterval100ns);
 }
 
-// The PCR's Number byte (fs:[0x51]), which the DDK's inline reads.
+// The Number byte of the processor's control region, at fs:[0x51] on x86:
+// what the DDK's KeGetCurrentProcessorNumber reads (its inline here reads
+// through a null pointer the compiler warns about).
 uint32_t PlatformCurrentProcessor()
 {
-    return KeGetCurrentProcessorNumber();
+    uint8_t number;
+    __asm__ __volatile__("movb %%fs:0x51, %0" : "=q"(number));
+    return number;
 }
 
 uint32_t PlatformSetCurrentThreadAffinity(uint32_t mask)
