@@ -9,19 +9,20 @@
 
 enum {
     BreakNone = 0,
-    BreakImport,      // imports a routine NT 4.0 does not export
-    BreakIrql,        // sleeps at DISPATCH_LEVEL
-    BreakSpinLock,    // acquires a spin lock twice
-    BreakIrp,         // completes the request twice
-    BreakStack,       // a dispatch routine of the wrong calling convention
-    BreakMapping,     // unmaps with another length
-    BreakStall,       // stalls 100 us
-    BreakReference,   // keeps a thread reference past the unload
-    BreakThread,      // unloads while its thread still runs
-    BreakHandle,      // closes a handle twice
-    BreakHang,        // spins at DISPATCH_LEVEL for a flag nothing sets
-    BreakHandleLeft,  // leaves its thread's handle open (in the caller's process on NT 4.0)
-    BreakAffinity,    // sets an empty affinity
+    BreakImport,           // imports a routine NT 4.0 does not export
+    BreakIrql,             // sleeps at DISPATCH_LEVEL
+    BreakSpinLock,         // acquires a spin lock twice
+    BreakIrp,              // completes the request twice
+    BreakStack,            // a dispatch routine of the wrong calling convention
+    BreakMapping,          // unmaps with another length
+    BreakStall,            // stalls 100 us
+    BreakReference,        // keeps a thread reference past the unload
+    BreakThread,           // unloads while its thread still runs
+    BreakHandle,           // closes a handle twice
+    BreakHang,             // spins at DISPATCH_LEVEL for a flag nothing sets
+    BreakHandleLeft,       // leaves its thread's handle open (in the caller's process on NT 4.0)
+    BreakAffinity,         // sets an empty affinity
+    BreakAffinityOutside,  // sets an affinity of a processor its process may not use
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -94,7 +95,9 @@ KAFFINITY PinToThisProcessor()
 {
     UCHAR number;
     __asm__ __volatile__("movb %%fs:0x51, %0" : "=q"(number));
-    KAFFINITY mask = Break == BreakAffinity ? 0 : static_cast<KAFFINITY>(1) << number;
+    KAFFINITY mask = Break == BreakAffinity ? 0
+        : Break == BreakAffinityOutside     ? static_cast<KAFFINITY>(1) << 31
+                                            : static_cast<KAFFINITY>(1) << number;
     return KeSetAffinityThread(KeGetCurrentThread(), mask);
 }
 
