@@ -4,8 +4,9 @@
 //
 // Threads are host threads. Driver code runs without the kernel lock, truly
 // concurrently, but only on a thread that owns a model processor; a thread
-// gives its processor up only when it waits or ends, and a thread at
-// DISPATCH_LEVEL never waits, so nothing else runs on its processor.
+// gives its processor up only when it waits, ends or is moved off it by its
+// affinity, and a thread at DISPATCH_LEVEL never waits or moves, so nothing
+// else runs on its processor.
 // Processors go to ready threads in priority order, then in the order they
 // became ready. The virtual clock of the emulated machine advances by stalls,
 // and jumps to the next time-out only when no thread can run on: every
