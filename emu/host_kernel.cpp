@@ -13,6 +13,12 @@
 // next hold; cpu-linger keeps every holding thread for a while (real time)
 // on its way out after the release.
 //
+// Each thread has a place among the machine's processors: it starts on the
+// first one, free to run on all, and moves only when its affinity leaves its
+// processor out (at DISPATCH_LEVEL once the IRQL drops). Two threads at
+// DISPATCH_LEVEL on one processor are a misuse: on a real machine one of
+// them would never run.
+//
 // On this host PlatformTerminateSystemThread cannot end the thread from the
 // inside; it marks the thread, which ends when its start routine returns
 // (the driver's holding thread calls it last).
@@ -29,6 +35,7 @@
 #include "host_platform.h"
 #include "pci_machine.h"
 #include "platform.h"
+#include "processor_set.h"
 
 namespace {
 
@@ -67,6 +74,7 @@ struct HostKernel {
     std::atomic<uint32_t> EventWaits {0};
     std::atomic<uint32_t> RequestersRaised {0};  // requesting threads at DISPATCH_LEVEL
     std::atomic<uint32_t> RequestLockWaiters {0};
+    std::atomic<uint32_t> ProcessorsAtDispatch {0};  // a bit for each processor a thread holds at DISPATCH_LEVEL
 
     // The hold in progress, counted from its processor query.
     uint32_t HoldNumber = 0;
@@ -102,18 +110,45 @@ struct HostThread {
     bool Holding = false;
     uint64_t RaisedAtUs = 0;
     uint32_t Hold = 0;
+    bool Placed = false;  // Processor and Affinity are set (on first use: the machine is loaded by then)
+    uint32_t Processor = 0;
+    uint32_t Affinity = 0;
 };
 
 thread_local HostThread ThisThread;
 
-uint32_t HeldProcessorCount(uint32_t processors, uint32_t mask)
+uint32_t LowestProcessor(uint32_t processors)
 {
-    uint32_t count = 0;
-    for (uint32_t bit = 0; bit < 32 && count < processors; ++bit) {
-        if (mask & (1u << bit))
-            ++count;
+    uint32_t processor = 0;
+    while (processor < 31 && !(processors & (1u << processor)))
+        ++processor;
+    return processor;
+}
+
+HostThread& Placed()
+{
+    if (!ThisThread.Placed) {
+        ThisThread.Placed = true;
+        ThisThread.Affinity = ReportedProcessors(EmuProcessorCount(), EmuProcessorMask());
+        ThisThread.Processor = LowestProcessor(ThisThread.Affinity);
     }
-    return count;
+    return ThisThread;
+}
+
+// The calling thread reaches DISPATCH_LEVEL on its processor, or leaves it.
+void TakeProcessor()
+{
+    uint32_t bit = 1u << Placed().Processor;
+    if (Kernel.ProcessorsAtDispatch.fetch_or(bit) & bit)
+        HostReportMisuse("two threads at DISPATCH_LEVEL on one processor");
+}
+
+void LeaveProcessor()
+{
+    HostThread& thread = Placed();
+    Kernel.ProcessorsAtDispatch.fetch_and(~(1u << thread.Processor));
+    if (!(thread.Affinity & (1u << thread.Processor)))
+        thread.Processor = LowestProcessor(thread.Affinity);
 }
 
 void RecordDelay(uint32_t kind, int64_t amount)
@@ -212,8 +247,10 @@ void HostResetKernel()
     Kernel.Created.store(0);
     Kernel.EventWaits.store(0);
     Kernel.RequestersRaised.store(0);
+    Kernel.ProcessorsAtDispatch.store(0);
     ThisThread.Irql = 0;
     ThisThread.Priority = DefaultPriority;
+    ThisThread.Placed = false;
 }
 
 uint64_t HostVirtualTimeUs()
@@ -283,6 +320,18 @@ int32_t HostCurrentPriority()
     return ThisThread.Priority;
 }
 
+HostPlacement HostCurrentPlacement()
+{
+    return HostPlacement {Placed().Processor, Placed().Affinity, Kernel.ProcessorsAtDispatch.load()};
+}
+
+void HostPlaceCurrentThread(uint32_t processor, uint32_t affinity)
+{
+    Placed();
+    ThisThread.Processor = processor;
+    ThisThread.Affinity = affinity;
+}
+
 uint32_t HostEventWaits()
 {
     return Kernel.EventWaits.load();
@@ -334,7 +383,7 @@ int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcess
         HostReportMisuse("a hold begins while another request holds the processors");
     if (Kernel.Running.load() != 0)
         HostReportMisuse("a hold begins while a thread of an earlier hold still runs");
-    uint32_t held = HeldProcessorCount(processors, mask);
+    uint32_t held = ProcessorsIn(ReportedProcessors(processors, mask));
     Kernel.ExpectedThreads = held > 0 ? held - 1 : 0;
     Kernel.CreationsThisHold = Kernel.GatedThisHold = Kernel.ArrivedThisHold = 0;
     ++Kernel.HoldNumber;
@@ -378,6 +427,28 @@ int32_t PlatformSetCurrentThreadPriority(int32_t priority)
 {
     int32_t old = ThisThread.Priority;
     ThisThread.Priority = priority;
+    return old;
+}
+
+uint32_t PlatformCurrentProcessor()
+{
+    return Placed().Processor;
+}
+
+uint32_t PlatformSetCurrentThreadAffinity(uint32_t mask)
+{
+    HostThread& thread = Placed();
+    uint32_t machine = ReportedProcessors(EmuProcessorCount(), EmuProcessorMask());
+    if (thread.Irql > DispatchLevel)
+        HostReportMisuse("affinity set above DISPATCH_LEVEL");
+    if (mask == 0 || (mask & ~machine) != 0) {
+        HostReportMisuse("affinity not a non-empty set of the machine's processors");
+        return thread.Affinity;
+    }
+    uint32_t old = thread.Affinity;
+    thread.Affinity = mask;
+    if (thread.Irql < DispatchLevel && !(mask & (1u << thread.Processor)))
+        thread.Processor = LowestProcessor(mask);
     return old;
 }
 
@@ -506,6 +577,7 @@ uint8_t PlatformRaiseIrql(uint8_t newIrql)
         HostReportMisuse("IRQL raised to a lower level");
     ThisThread.Irql = newIrql;
     if (old < DispatchLevel && newIrql >= DispatchLevel) {
+        TakeProcessor();
         if (ThisThread.Holding) {
             Kernel.Spinning.fetch_add(1);
         } else {
@@ -524,6 +596,7 @@ void PlatformLowerIrql(uint8_t irql)
         HostReportMisuse("IRQL lowered to a higher level");
     ThisThread.Irql = irql;
     if (old >= DispatchLevel && irql < DispatchLevel) {
+        LeaveProcessor();
         if (ThisThread.Holding) {
             Kernel.Spinning.fetch_sub(1);
             if (EmuHasFault(EmuFaultCpuLinger))

@@ -44,8 +44,20 @@ uint32_t HostHoldingThreadsRunning();   // started and not yet ended
 uint32_t HostHoldingThreadsSpinning();  // at DISPATCH_LEVEL right now
 // Waits (real time, at most timeoutMs) until no holding thread runs; 1 if none does.
 int HostWaitForHoldingThreads(uint32_t timeoutMs);
-uint8_t HostCurrentIrql();          // of the calling thread
-int32_t HostCurrentPriority();      // of the calling thread
+uint8_t HostCurrentIrql();      // of the calling thread
+int32_t HostCurrentPriority();  // of the calling thread
+// The calling thread's processor and affinity (a thread starts on the
+// machine's first processor, free to run on all), and the processors a
+// thread holds at DISPATCH_LEVEL right now.
+struct HostPlacement {
+    uint32_t Processor;
+    uint32_t Affinity;
+    uint32_t AtDispatch;
+};
+HostPlacement HostCurrentPlacement();
+// Puts the calling thread on processor with that affinity, as a caller whose
+// affinity allows fewer processors than the machine has.
+void HostPlaceCurrentThread(uint32_t processor, uint32_t affinity);
 uint32_t HostEventWaits();          // PlatformWaitForEvent calls since the last reset
 uint32_t HostRequestLockWaiters();  // threads waiting for the request lock right now
 // While paused, every access through a mapped window waits: a test can stop

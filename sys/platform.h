@@ -58,6 +58,16 @@ void PlatformTerminateSystemThread();
 // Sets the calling thread's priority and returns the old one.
 int32_t PlatformSetCurrentThreadPriority(int32_t priority);
 
+// ---- Processor placement (KeGetCurrentProcessorNumber, KeSetAffinityThread)
+// The number (bit of the active mask) of the processor the calling thread
+// runs on; at DISPATCH_LEVEL the thread cannot be moved off it.
+uint32_t PlatformCurrentProcessor();
+// Restricts the calling thread to the processors of mask, a non-empty subset
+// of the active mask, at IRQL DISPATCH_LEVEL or below; below it the thread
+// runs on one of them when this returns, at it once the IRQL drops. Returns
+// the thread's affinity before the call.
+uint32_t PlatformSetCurrentThreadAffinity(uint32_t mask);
+
 void PlatformInitializeEvent(PlatformEvent* event);  // notification, not signalled
 void PlatformSetEvent(PlatformEvent* event);
 // Waits with a relative time-out in 100-ns units (negative, as NT takes it);

@@ -3,6 +3,7 @@
 #include "delay.h"
 #include "driver_state.h"
 #include "pelmix_ioctl.h"
+#include "processor_set.h"
 
 namespace {
 
@@ -14,18 +15,6 @@ const int64_t EarlierThreadsTimeout100ns = -20000000;
 const int64_t UnloadTimeout100ns = -50000000;  // 5 seconds
 const uint32_t SettleMs = 500;
 
-// Set bits of the affinity mask from bit 0 upward, never more than the
-// processors the system reports.
-uint8_t CountHeldProcessors(uint8_t numberOfProcessors, uint32_t activeMask)
-{
-    uint8_t count = 0;
-    for (uint32_t bit = 0; bit < 32 && count < numberOfProcessors; ++bit) {
-        if (activeMask & (1u << bit))
-            ++count;
-    }
-    return count;
-}
-
 // The release flag crosses processors without a lock: one writer, many
 // readers that must see the change on their next turn.
 void SetReleaseFlag(ProcessorHoldContext* hold, uint32_t value)
@@ -36,6 +25,35 @@ void SetReleaseFlag(ProcessorHoldContext* hold, uint32_t value)
 bool Released(const ProcessorHoldContext* hold)
 {
     return __atomic_load_n(&hold->ReleaseFlag, __ATOMIC_ACQUIRE) != 0;
+}
+
+// The requester stays on the processor it runs on for the whole hold, and
+// each holding thread takes another of the held ones: a thread left free to
+// land on the requester's processor spins there at DISPATCH_LEVEL, and a
+// requester that may use no other processor never runs again. The number is
+// read at DISPATCH_LEVEL, where the thread cannot be moved. Returns the
+// requester's affinity before it was pinned.
+uint32_t PinRequester(ProcessorHoldContext* hold, uint32_t processors)
+{
+    uint8_t oldIrql = PlatformRaiseIrql(PlatformDispatchLevel);
+    uint32_t own = PlatformCurrentProcessor() & 31;
+    uint32_t oldAffinity = PlatformSetCurrentThreadAffinity(1u << own);
+    PlatformLowerIrql(oldIrql);
+
+    hold->HolderCount = 0;
+    hold->ClaimedCount = 0;
+    for (uint32_t bit = 0; bit < 32 && hold->HolderCount + 1u < hold->ProcessorCount; ++bit) {
+        if ((processors & (1u << bit)) && bit != own)
+            hold->HolderProcessors[hold->HolderCount++] = static_cast<uint8_t>(bit);
+    }
+    return oldAffinity;
+}
+
+// On every way out of a hold, once the IRQL is down again.
+void GiveBackPlacement(uint32_t affinity, int32_t priority)
+{
+    PlatformSetCurrentThreadAffinity(affinity);
+    PlatformSetCurrentThreadPriority(priority);
 }
 
 // Tells the processor it is in a spin-wait loop; no effect on the logic.
@@ -68,25 +86,28 @@ uint32_t HoldProcessors()
         hold->ArrivedCount = 0;
         SetReleaseFlag(hold, 0);
         PlatformInitializeSpinLock(&hold->ArrivalLock);
-        hold->ProcessorCount = CountHeldProcessors(numberOfProcessors, activeMask);
+        uint32_t processors = ReportedProcessors(numberOfProcessors, activeMask);
+        hold->ProcessorCount = static_cast<uint8_t>(ProcessorsIn(processors));
 
         int32_t oldPriority = PlatformSetCurrentThreadPriority(HoldPriority);
+        uint32_t oldAffinity = PinRequester(hold, processors);
         for (uint32_t i = 1; i < hold->ProcessorCount; ++i) {
             if (!PlatformCreateSystemThread(HoldingThread, hold)) {
                 SetReleaseFlag(hold, 1);
-                PlatformSetCurrentThreadPriority(oldPriority);
+                GiveBackPlacement(oldAffinity, oldPriority);
                 return PELMIX_RESULT_THREAD_CREATE;
             }
         }
         if (!PlatformWaitForEvent(&hold->AllHeldEvent, HoldTimeout100ns)) {
             // Threads that arrive later find the flag set and leave at once.
             SetReleaseFlag(hold, 1);
-            PlatformSetCurrentThreadPriority(oldPriority);
+            GiveBackPlacement(oldAffinity, oldPriority);
             return PELMIX_RESULT_HOLD_TIMEOUT;
         }
         // The raised priority stays until the IRQL is raised: dropped before,
         // other work could take the processor while every other one spins.
         hold->SavedPriority = oldPriority;
+        hold->SavedAffinity = oldAffinity;
     }
 
     hold->SavedIrql = PlatformRaiseIrql(PlatformDispatchLevel);
@@ -106,6 +127,10 @@ void ReleaseProcessors()
     ProcessorHoldContext* hold = &Driver.ProcessorHold;
     SetReleaseFlag(hold, 1);
     PlatformLowerIrql(hold->SavedIrql);
+    if (hold->SavedAffinity != 0) {
+        PlatformSetCurrentThreadAffinity(hold->SavedAffinity);
+        hold->SavedAffinity = 0;
+    }
     if (hold->SavedPriority != HoldUnchanged) {
         PlatformSetCurrentThreadPriority(hold->SavedPriority);
         hold->SavedPriority = HoldUnchanged;
@@ -115,6 +140,12 @@ void ReleaseProcessors()
 void HoldingThread(void* context)
 {
     ProcessorHoldContext* hold = static_cast<ProcessorHoldContext*>(context);
+    // Its own processor first: at DISPATCH_LEVEL it could no longer move.
+    // A thread of an earlier driver lifetime, still on its way out before
+    // this one's first hold, finds none to take.
+    uint32_t index = __atomic_fetch_add(&hold->ClaimedCount, 1, __ATOMIC_ACQ_REL);
+    if (index < hold->HolderCount)
+        PlatformSetCurrentThreadAffinity(1u << hold->HolderProcessors[index]);
     uint8_t oldIrql = PlatformRaiseIrql(PlatformDispatchLevel);
 
     PlatformAcquireSpinLockAtDpcLevel(&hold->ArrivalLock);

@@ -24,16 +24,25 @@ struct ProcessorHoldContext {
     // The requester's priority before the hold raised it, given back once
     // its IRQL is lowered again; HoldUnchanged when the hold left it alone.
     int32_t SavedPriority = HoldUnchanged;
+    // The requester's affinity before it was pinned to its processor for the
+    // hold, given back beside its priority; 0 when the hold left it alone.
+    uint32_t SavedAffinity = 0;
+    // The processor each holding thread pins itself to, never the
+    // requester's; a thread takes the next entry (ClaimedCount, atomic).
+    uint8_t HolderProcessors[32] {};
+    uint8_t HolderCount = 0;
+    uint32_t ClaimedCount = 0;
 };
 
 // Called at PASSIVE_LEVEL. 0: the caller runs at DISPATCH_LEVEL and every
-// other processor spins. Otherwise 8 (processor query failed), 10 (a holding
+// other processor spins, each held by a thread pinned to it; the caller is
+// pinned to its own processor until the release. Otherwise 8 (processor query failed), 10 (a holding
 // thread could not be created) or 11 (not all held within 2 seconds, or a
-// thread of an earlier hold still running 2 seconds on), with the IRQL and
-// the priority as they were.
+// thread of an earlier hold still running 2 seconds on), with the IRQL, the
+// priority and the affinity as they were.
 uint32_t HoldProcessors();
 // Lets the holding threads go, lowers the caller to its saved IRQL and then
-// gives it back its priority. The threads leave on their own; the next hold
+// gives it back its affinity and its priority. The threads leave on their own; the next hold
 // and the unload wait for them.
 void ReleaseProcessors();
 // Waits, however long it takes, until every holding thread has ended, and

@@ -6,6 +6,7 @@
 // DISPATCH_LEVEL, no busy wait and no IRQL, so they are kept here.
 #include "nt_kernel_services.h"
 #include "pci_machine.h"
+#include "processor_set.h"
 
 namespace {
 
@@ -134,6 +135,26 @@ uint8_t PlatformGetCurrentIrql()
 {
     ThreadIrql* entry = FindThreadIrql(PsGetCurrentThreadId());
     return entry ? entry->Irql : static_cast<uint8_t>(PlatformPassiveLevel);
+}
+
+// The emulated machine's processors are a count and a mask the driver is
+// told; Wine runs the driver's threads as host threads that no processor of
+// the machine owns, and pinning them to host processors of those numbers
+// would pin them to processors that may not exist. So every thread is on the
+// machine's first processor and may run on all of them, which is what a
+// pinned thread's affinity is given back as.
+uint32_t PlatformCurrentProcessor()
+{
+    uint32_t processors = ReportedProcessors(EmuProcessorCount(), EmuProcessorMask());
+    uint32_t first = 0;
+    while (first < 31 && !(processors & (1u << first)))
+        ++first;
+    return first;
+}
+
+uint32_t PlatformSetCurrentThreadAffinity(uint32_t)
+{
+    return ReportedProcessors(EmuProcessorCount(), EmuProcessorMask());
 }
 
 void PlatformInitializeSpinLock(PlatformSpinLock* lock)

@@ -38,4 +38,8 @@ extern "C" NTSYSAPI NTSTATUS NTAPI ObOpenObjectByPointer(PVOID object, ULONG han
 extern "C" NTSYSAPI NTSTATUS NTAPI NtSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
                                                        PSECURITY_DESCRIPTOR descriptor);
 
+// The affinity of a thread: returns the old one (exported since NT 4.0; the
+// DDK headers here declare only the system-affinity calls of 2000).
+extern "C" NTSYSAPI KAFFINITY NTAPI KeSetAffinityThread(PKTHREAD thread, KAFFINITY affinity);
+
 #endif

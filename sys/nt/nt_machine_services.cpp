@@ -3,6 +3,8 @@
 // spin lock, from the kernel and the HAL of the machine the driver runs on.
 #include "nt_kernel_services.h"
 
+#include "nt_kernel_calls.h"
+
 POBJECT_TYPE KernelThreadType()
 {
     return *PsThreadType;
@@ -31,6 +33,21 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
 void PlatformDelayExecution(int64_t relativeInterval100ns)
 {
     KernelDelayExecution(relativeInterval100ns);
+}
+
+// The Number byte of the processor's control region, at fs:[0x51] on x86:
+// what the DDK's KeGetCurrentProcessorNumber reads (its inline here reads
+// through a null pointer the compiler warns about).
+uint32_t PlatformCurrentProcessor()
+{
+    uint8_t number;
+    __asm__ __volatile__("movb %%fs:0x51, %0" : "=q"(number));
+    return number;
+}
+
+uint32_t PlatformSetCurrentThreadAffinity(uint32_t mask)
+{
+    return static_cast<uint32_t>(KeSetAffinityThread(KeGetCurrentThread(), mask));
 }
 
 static_assert(sizeof(KSPIN_LOCK) <= sizeof(PlatformSpinLock), "a spin lock fits its opaque storage");

@@ -107,6 +107,55 @@ TEST_F(HoldTest, FailuresLeaveIrqlAndPriorityAndLetEveryThreadGo)
     }
 }
 
+// Each holding thread spins on a processor of its own, never the requester's
+// (two threads at DISPATCH_LEVEL on one processor are a misuse of the host),
+// and the requester stays on its processor until the release gives its
+// affinity back as it was.
+TEST_F(HoldTest, HoldersTakeTheOtherProcessorsAndTheRequesterKeepsItsOwn)
+{
+    const struct {
+        const char* Machine;
+        uint32_t Processor;
+        uint32_t Affinity;  // the requester's before the hold
+        uint32_t Held;
+    } cases[] = {
+        {"cpus 4\n", 2, 0x4, 0xF},  // a requester that may use one processor only
+        {"cpus 4\n", 1, 0xF, 0xF},  // free to use all: pinned to the one it is on
+        {"cpus 2\n", 0, 0x1, 0x3},           {"cpus 3 mask=0x80000003\n", 31, 0x80000001, 0x80000003},
+        {"cpus 2 mask=0xFF\n", 1, 0x2, 0x3},  // mask bits past the reported number are no processors
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Machine << "requester on " << c.Processor);
+        Start(c.Machine);
+        HostPlaceCurrentThread(c.Processor, c.Affinity);
+        ASSERT_EQ(HoldProcessors(), 0u);
+        HostPlacement held = HostCurrentPlacement();
+        EXPECT_EQ(held.Processor, c.Processor);
+        EXPECT_EQ(held.Affinity, 1u << c.Processor);
+        EXPECT_EQ(held.AtDispatch, c.Held);
+        ReleaseProcessors();
+        EXPECT_EQ(HostCurrentPlacement().Affinity, c.Affinity);
+        EXPECT_EQ(HostCurrentPlacement().Processor, c.Processor);
+        EXPECT_EQ(HostWaitForHoldingThreads(5000), 1);
+        EXPECT_EQ(HostCurrentPlacement().AtDispatch, 0u);
+        EXPECT_EQ(HostMisuseCount(), 0u) << HostFirstMisuse();
+    }
+}
+
+TEST_F(HoldTest, FailuresGiveTheAffinityBack)
+{
+    for (const char* machine : {"cpus 3\nfault cpu-thread\n", "cpus 3\nfault cpu-timeout\n"}) {
+        SCOPED_TRACE(machine);
+        Start(machine);
+        HostPlaceCurrentThread(2, 0x6);
+        EXPECT_NE(HoldProcessors(), 0u);
+        EXPECT_EQ(HostCurrentPlacement().Affinity, 0x6u);
+        EXPECT_EQ(HostCurrentPriority(), 8);
+        EXPECT_EQ(HostWaitForHoldingThreads(5000), 1);
+        EXPECT_EQ(HostMisuseCount(), 0u) << HostFirstMisuse();
+    }
+}
+
 TEST_F(HoldTest, DelaySleepsAtPassiveAndStallsAtDispatch)
 {
     Start("cpus 1\n");

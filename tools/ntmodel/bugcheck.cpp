@@ -8,7 +8,7 @@
 
 #include "model_kernel.h"
 
-ModelSettings Settings = {Nt51, 0, 1, "", 0, 0, 0};
+ModelSettings Settings = {Nt51, 0, 1, "", 0, 0, 0, 0};
 LoadedImage Image;
 char ImageName[64] = "Pelmix.sys";
 
@@ -91,6 +91,8 @@ KernelCall::KernelCall(const char* routine, const void* caller, uint8_t highestI
 KernelCall::~KernelCall()
 {
     Thread->InKernel = 0;
+    // A wait or a move may have given the thread another processor.
+    PcrLoad(Thread);
 }
 
 void KernelCall::Break(const char* rule, const char* format, ...)

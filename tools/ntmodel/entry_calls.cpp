@@ -22,6 +22,7 @@ uint32_t CallDriver(const char* entryName, void* routine, const uint32_t* argume
         ++KernelCallCount;
     }
     EntryOutcome outcome = {};
+    PcrLoad(thread);
     ModelCallStdcall(routine, arguments, count, &outcome);
     std::lock_guard<std::mutex> lock(KernelLock);
     thread->InKernel = 1;

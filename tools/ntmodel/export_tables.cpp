@@ -40,6 +40,7 @@ const ExportEntry Exports[] = {
     {"KeGetCurrentThread", 0, 310, "ntoskrnl/history/names310.htm"},
     {"KeInitializeEvent", 0, 310, "ntoskrnl/history/names310.htm"},
     {"KeLeaveCriticalRegion", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeSetAffinityThread", 0, 400, "ntoskrnl/history/names40.htm"},
     {"KeSetEvent", 0, 310, "ntoskrnl/history/names310.htm"},
     {"KeSetPriorityThread", 0, 310, "ntoskrnl/history/names310.htm"},
     {"KeWaitForMultipleObjects", 0, 310, "ntoskrnl/history/names310.htm"},

@@ -83,6 +83,9 @@ MODEL_FASTCALL void ModelKfLowerIrql(uint8_t newIrql)
     call.Thread->Irql = newIrql;
     if (old >= DispatchLevel && newIrql < DispatchLevel) {
         call.Thread->RaisedTotalUs += ModelNowUs() - call.Thread->RaisedAtUs;
+        // An affinity set at DISPATCH_LEVEL that leaves the processor out
+        // takes effect now.
+        SchedulerMoveIntoAffinity(call.Lock);
         // A lingering holding thread is slow to leave once released (a busy
         // machine gives it no processor for a while).
         uint32_t lingerMs = Settings.LingerMs ? Settings.LingerMs : EmuHasFault(EmuFaultCpuLinger) ? 300 : 0;

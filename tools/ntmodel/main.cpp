@@ -21,14 +21,16 @@ namespace {
 
 const char ModelUsage[] =
     "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] [--open-below NAME]\n"
-    "                [--linger-ms MS] [--busy-priority P] [--suspend-caller]\n"
+    "                [--linger-ms MS] [--busy-priority P] [--suspend-caller] [--caller-affinity MASK]\n"
     "                DRIVER.sys MACHINE COMMAND...\n"
     "  COMMAND: pelmixctl's request commands (enum, identify T, read-rom T FILE, ..., raw)\n"
     "  --caller: who opens the device (default admin); --open-below: open the name below the\n"
     "  device, as \"\\\\.\\PELMIX\" followed by NAME (\"\\x\") does; --linger-ms: machine time a\n"
     "  released holding thread takes to leave; --busy-priority: every processor but the first\n"
     "  runs other work at priority P; --suspend-caller: the caller's thread is suspended in\n"
-    "  its first wait of a processor hold (held back by a critical region)\n"
+    "  its first wait of a processor hold (held back by a critical region); --caller-affinity:\n"
+    "  the processors the caller's process may use (bit N: processor N; its thread starts on\n"
+    "  the first of them)\n"
     "  exit 0: every command ran and the driver unloaded clean; 1: usage, unusable input, or the\n"
     "  device cannot be opened;\n"
     "  3: the load was refused or DriverEntry failed; 4: a kernel rule was broken (the BUGCHECK line)\n";
@@ -107,6 +109,13 @@ int main(int argc, char** argv)
                 Usage("--busy-priority takes 1 to 31");
             Settings.BusyPriority = static_cast<int32_t>(priority);
             ++at;
+        } else if (option == "--caller-affinity" && value) {
+            char* end;
+            unsigned long mask = strtoul(value, &end, 0);
+            if (*end || mask == 0 || mask > 0xFFFFFFFFul)
+                Usage("--caller-affinity takes a non-empty processor mask (0x1 to 0xFFFFFFFF)");
+            Settings.CallerAffinity = static_cast<uint32_t>(mask);
+            ++at;
         } else if (option == "--suspend-caller") {
             Settings.SuspendCaller = 1;
         } else if (option == "--open-below" && value) {
@@ -142,6 +151,9 @@ int main(int argc, char** argv)
                                       : EmuProcessorMask();
     if (processors < 1)
         processors = 1;
+    uint32_t modelMask = processors >= 32 ? 0xFFFFFFFFu : (1u << processors) - 1;
+    if (Settings.CallerAffinity & ~modelMask)
+        Usage("--caller-affinity names a processor the machine does not have");
     SchedulerStart(processors, mask ? mask : 1);
     InstallFaultHandler();
     HalMachineLoaded();

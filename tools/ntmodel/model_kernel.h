@@ -4,8 +4,9 @@
 //
 // Threads are host threads. Driver code runs without the kernel lock, truly
 // concurrently, but only on a thread that owns a model processor; a thread
-// gives its processor up only when it waits or ends, and a thread at
-// DISPATCH_LEVEL never waits, so nothing else runs on its processor.
+// gives its processor up only when it waits, ends or is moved off it by its
+// affinity, and a thread at DISPATCH_LEVEL never waits or moves, so nothing
+// else runs on its processor.
 // Processors go to ready threads in priority order, then in the order they
 // became ready. The virtual clock of the emulated machine advances by stalls,
 // and jumps to the next time-out only when no thread can run on: every
@@ -32,10 +33,11 @@ struct ModelSettings {
     int Version;   // NtVersion
     int CpuCount;  // 0: the machine file's
     int CallerIsAdministrator;
-    const char* OpenBelow;  // the name below the device the caller opens ("" for the device)
-    uint32_t LingerMs;      // machine time a released holding thread takes to leave
-    int32_t BusyPriority;   // other work at this priority on every processor but the first (0: none)
-    int SuspendCaller;      // the caller's thread is suspended in the first wait of a processor hold
+    const char* OpenBelow;    // the name below the device the caller opens ("" for the device)
+    uint32_t LingerMs;        // machine time a released holding thread takes to leave
+    int32_t BusyPriority;     // other work at this priority on every processor but the first (0: none)
+    int SuspendCaller;        // the caller's thread is suspended in the first wait of a processor hold
+    uint32_t CallerAffinity;  // the processors the caller's process may use (0: all)
 };
 extern ModelSettings Settings;
 
@@ -72,6 +74,7 @@ struct ModelThread {
     uint8_t Irql;
     int32_t Priority;
     uint32_t Affinity;
+    int Ideal;             // the processor a readied thread may take from other work at once
     int Process;           // ModelProcess whose handle table the thread uses
     int PreviousModeUser;  // the thread came from user mode
     int DriverStarted;
@@ -153,6 +156,24 @@ void SchedulerClockMoved();
 void SchedulerOpenGates();
 // Starts the watcher that finds hangs and idle stretches.
 void SchedulerStartWatcher();
+
+// ---- Affinity and the processors' control regions (kernel_affinity.cpp)
+// The processors a process's threads may use.
+uint32_t ProcessAffinity(int process);
+// Under KernelLock: the thread may run only on the processors of mask. The
+// calling thread, below DISPATCH_LEVEL and on a processor outside it, gives
+// its processor up and waits for one of them; at DISPATCH_LEVEL it moves once
+// its IRQL drops (SchedulerMoveIntoAffinity).
+void SchedulerSetAffinity(std::unique_lock<std::mutex>& lock, ModelThread* thread, uint32_t mask);
+// Under KernelLock: the calling thread, below DISPATCH_LEVEL, moves onto a
+// processor of its affinity if it is not on one.
+void SchedulerMoveIntoAffinity(std::unique_lock<std::mutex>& lock);
+// Makes each processor's control region and its descriptor; 0 when the
+// host refuses the descriptor.
+int PcrInstall(int processors);
+// Points fs at the control region of the thread's processor: called on the
+// thread itself whenever control goes back into driver code.
+void PcrLoad(const ModelThread* thread);
 
 // Virtual time in microseconds (the emulated machine's clock).
 uint64_t ModelNowUs();

@@ -28,6 +28,7 @@ MODEL_STDCALL uint32_t ModelPsCreateSystemThread(uint32_t*, uint32_t, void*, uin
 MODEL_STDCALL uint32_t ModelPsTerminateSystemThread(uint32_t);
 MODEL_STDCALL void* ModelKeGetCurrentThread();
 MODEL_STDCALL int32_t ModelKeSetPriorityThread(void*, int32_t);
+MODEL_STDCALL uint32_t ModelKeSetAffinityThread(void*, uint32_t);
 MODEL_STDCALL uint32_t ModelObReferenceObjectByHandle(uint32_t, uint32_t, void*, uint8_t, void**, void*);
 MODEL_FASTCALL int32_t ModelObfDereferenceObject(void*);
 MODEL_STDCALL uint32_t ModelZwClose(uint32_t);
@@ -69,6 +70,7 @@ const ModelRoutine Routines[] = {
     MODEL_ROUTINE("KeGetCurrentThread", ModelKeGetCurrentThread),
     MODEL_ROUTINE("KeInitializeEvent", ModelKeInitializeEvent),
     MODEL_ROUTINE("KeLeaveCriticalRegion", ModelKeLeaveCriticalRegion),
+    MODEL_ROUTINE("KeSetAffinityThread", ModelKeSetAffinityThread),
     MODEL_ROUTINE("KeSetEvent", ModelKeSetEvent),
     MODEL_ROUTINE("KeSetPriorityThread", ModelKeSetPriorityThread),
     MODEL_ROUTINE("KeStallExecutionProcessor", ModelKeStallExecutionProcessor),

@@ -14,6 +14,8 @@
 #include "model_kernel.h"
 #include "pci_machine.h"
 
+static bool Preempt(bool anyProcessor);
+
 std::mutex KernelLock;
 ModelThread Threads[MaxThreads];
 uint64_t KernelCallCount;
@@ -31,6 +33,7 @@ Processor Processors[MaxProcessors];
 int Count;
 uint32_t Mask;
 uint64_t Sequence;
+int IdealSeed;  // the ideal processor of the next thread created, in turn
 
 // A thread running driver code that has used this much of its own processor
 // time since its last kernel call is taken to spin: no work the driver does
@@ -183,6 +186,12 @@ void CheckIdle()
             if (thread.State == ThreadRunning && !Quiet(&thread))
                 return;
         }
+        // The quantum of other work ends: a ready thread of a higher
+        // priority takes its processor.
+        if (Preempt(true)) {
+            SchedulerAssign();
+            return;
+        }
         ModelThread* next = nullptr;
         for (ModelThread& thread : Threads) {
             if (thread.State == ThreadWaiting && thread.HasDeadline && !thread.WaitDone &&
@@ -288,25 +297,36 @@ void SchedulerStart(int processors, uint32_t mask)
         Threads[i].State = ThreadFree;
         Threads[i].Wake = &WakeVariables[i];
     }
+    // The caller starts on the first processor its process may use.
+    int first = 0;
+    while (first < Count - 1 && !(ProcessAffinity(CallerProcess) & (1u << first)))
+        ++first;
+    if (!PcrInstall(Count))
+        Bugcheck("FAULT", "model", nullptr, "the host refuses a descriptor for the processors' control regions");
+    IdealSeed = 0;
     ModelThread* caller = &Threads[0];
     caller->State = ThreadRunning;
     caller->Header.Type = NtThreadObject;
-    caller->Processor = 0;
+    caller->Processor = first;
+    caller->Ideal = first;
     caller->Priority = DefaultPriority;
-    caller->Affinity = Mask;
+    caller->Affinity = ProcessAffinity(CallerProcess);
     caller->Process = CallerProcess;
     caller->PreviousModeUser = 1;
     caller->InKernel = 1;
     caller->Host = pthread_self();
-    Processors[0].Owner = caller;
+    Processors[first].Owner = caller;
     Current = caller;
-    for (int i = 1; i < Count && Settings.BusyPriority > 0 && i < MaxThreads - 1; ++i) {
-        ModelThread* busy = &Threads[MaxThreads - i];
+    for (int i = 0; i < Count && Settings.BusyPriority > 0 && i < MaxThreads - 1; ++i) {
+        if (i == first)
+            continue;
+        ModelThread* busy = &Threads[MaxThreads - 1 - i];
         busy->State = ThreadRunning;
         busy->Busy = 1;
         busy->Processor = i;
         busy->Priority = Settings.BusyPriority;
         busy->Affinity = 1u << i;
+        busy->Ideal = i;
         busy->EntryName = "other work";
         Processors[i].Owner = busy;
     }
@@ -334,6 +354,7 @@ ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated)
     thread->Processor = -1;
     thread->Priority = DefaultPriority;
     thread->Affinity = Mask;
+    thread->Ideal = IdealSeed++ % Count;
     thread->Process = SystemProcess;
     thread->DriverStarted = 1;
     thread->Gated = gated;
@@ -358,31 +379,41 @@ ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated)
 }
 
 // Other work of a lower priority gives its processor to the ready thread of
-// the highest priority that has none; 1 if one did.
-static bool Preempt()
+// the highest priority that has none; 1 if one did. A thread made ready
+// takes it at once only on its ideal processor, as NT readies a thread for
+// one processor; any other waits for the work's quantum to end
+// (anyProcessor, when no thread can run on).
+static bool Preempt(bool anyProcessor)
 {
     ModelThread* best = nullptr;
+    int bestProcessor = -1;
     for (ModelThread& thread : Threads) {
-        if (thread.State == ThreadReady && !thread.Gated && !thread.Busy &&
+        if (thread.State != ThreadReady || thread.Gated || thread.Busy)
+            continue;
+        int target = -1;
+        for (int i = 0; i < Count && target < 0; ++i) {
+            ModelThread* owner = Processors[i].Owner;
+            if ((anyProcessor || i == thread.Ideal) && owner && owner->Busy && owner->Priority < thread.Priority &&
+                (thread.Affinity & (1u << i)))
+                target = i;
+        }
+        if (target >= 0 &&
             (!best || thread.Priority > best->Priority ||
-             (thread.Priority == best->Priority && thread.ReadySequence < best->ReadySequence)))
+             (thread.Priority == best->Priority && thread.ReadySequence < best->ReadySequence))) {
             best = &thread;
+            bestProcessor = target;
+        }
     }
     if (!best)
         return false;
-    for (int i = 0; i < Count; ++i) {
-        ModelThread* owner = Processors[i].Owner;
-        if (owner && owner->Busy && owner->Priority < best->Priority && (best->Affinity & (1u << i))) {
-            owner->Processor = -1;
-            MakeReady(owner);
-            Processors[i].Owner = best;
-            best->Processor = i;
-            best->State = ThreadRunning;
-            best->Wake->notify_all();
-            return true;
-        }
-    }
-    return false;
+    ModelThread* owner = Processors[bestProcessor].Owner;
+    owner->Processor = -1;
+    MakeReady(owner);
+    Processors[bestProcessor].Owner = best;
+    best->Processor = bestProcessor;
+    best->State = ThreadRunning;
+    best->Wake->notify_all();
+    return true;
 }
 
 void SchedulerAssign()
@@ -407,7 +438,7 @@ void SchedulerAssign()
             }
         }
         if (!best) {
-            if (!Preempt())
+            if (!Preempt(false))
                 return;
             continue;
         }
@@ -556,4 +587,35 @@ void SchedulerStartWatcher()
             CheckHoldDeadline();
         }
     }).detach();
+}
+
+uint32_t ProcessAffinity(int process)
+{
+    return process == CallerProcess && Settings.CallerAffinity ? Settings.CallerAffinity : Mask;
+}
+
+void SchedulerSetAffinity(std::unique_lock<std::mutex>& lock, ModelThread* thread, uint32_t mask)
+{
+    thread->Affinity = mask;
+    if (!(mask & (1u << thread->Ideal))) {
+        thread->Ideal = 0;
+        while (!(mask & (1u << thread->Ideal)))
+            ++thread->Ideal;
+    }
+    // Another thread running outside the set moves at its next wait.
+    if (thread == Current && thread->Irql < DispatchLevel)
+        SchedulerMoveIntoAffinity(lock);
+    SchedulerAssign();
+}
+
+void SchedulerMoveIntoAffinity(std::unique_lock<std::mutex>& lock)
+{
+    ModelThread* thread = Current;
+    if (thread->Processor < 0 || (thread->Affinity & (1u << thread->Processor)))
+        return;
+    ReleaseProcessor(thread);
+    MakeReady(thread);
+    SchedulerAssign();
+    while (thread->State != ThreadRunning)
+        thread->Wake->wait(lock);
 }

@@ -5,6 +5,7 @@
 // or at its unload. Built with PELMIX_TEST_BREAK 0 it breaks none, using the
 // same kernel routines as the breaking builds do, correctly.
 #include "nt_ddk.h"
+#include "nt_kernel_calls.h"
 
 enum {
     BreakNone = 0,
@@ -23,6 +24,8 @@ enum {
     BreakInterrupt,        // sleeps with interrupts masked
     BreakInterruptReturn,  // returns from a request with interrupts masked
     BreakInterruptProbe,   // sizes a BAR with interrupts enabled
+    BreakAffinity,         // sets an empty affinity
+    BreakAffinityOutside,  // sets an affinity of a processor its process may not use
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -89,10 +92,23 @@ void WaitForWorker()
     WorkerObject = 0;
 }
 
+// Pins the thread to the processor it runs on, read at DISPATCH_LEVEL from
+// the control region's Number byte; returns the affinity before.
+KAFFINITY PinToThisProcessor()
+{
+    UCHAR number;
+    __asm__ __volatile__("movb %%fs:0x51, %0" : "=q"(number));
+    KAFFINITY mask = Break == BreakAffinity ? 0
+        : Break == BreakAffinityOutside     ? static_cast<KAFFINITY>(1) << 31
+                                            : static_cast<KAFFINITY>(1) << number;
+    return KeSetAffinityThread(KeGetCurrentThread(), mask);
+}
+
 void UseTheProcessorsRoutines()
 {
     KIRQL old;
     KeRaiseIrql(DISPATCH_LEVEL, &old);
+    KAFFINITY oldAffinity = PinToThisProcessor();
     KeAcquireSpinLockAtDpcLevel(&Lock);
     if (Break == BreakSpinLock)
         KeAcquireSpinLockAtDpcLevel(&Lock);
@@ -106,6 +122,7 @@ void UseTheProcessorsRoutines()
     while (Break == BreakHang && !NeverSet)
         ;
     KeLowerIrql(old);
+    KeSetAffinityThread(KeGetCurrentThread(), oldAffinity);
 }
 
 void UseAMapping()
