@@ -57,6 +57,16 @@ void PrintWarning(const char* line, void*)
     fprintf(stderr, "nt-model: machine file %s\n", line);
 }
 
+// A decimal option value within its range; otherwise the usage text.
+long NumberOption(const char* value, long least, long most, const char* usage)
+{
+    char* end;
+    long number = strtol(value, &end, 10);
+    if (*end || number < least || number > most)
+        Usage(usage);
+    return number;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -83,11 +93,7 @@ int main(int argc, char** argv)
                 Usage("--nt takes 4.0, 5.0 or 5.1");
             ++at;
         } else if (option == "--cpus" && value) {
-            char* end;
-            long count = strtol(value, &end, 10);
-            if (*end || count < 1 || count > 32)
-                Usage("--cpus takes 1 to 32");
-            Settings.CpuCount = static_cast<int>(count);
+            Settings.CpuCount = static_cast<int>(NumberOption(value, 1, 32, "--cpus takes 1 to 32"));
             ++at;
         } else if (option == "--caller" && value) {
             std::string caller = value;
@@ -96,18 +102,10 @@ int main(int argc, char** argv)
             Settings.CallerIsAdministrator = caller == "admin";
             ++at;
         } else if (option == "--linger-ms" && value) {
-            char* end;
-            long milliseconds = strtol(value, &end, 10);
-            if (*end || milliseconds < 0 || milliseconds > 600000)
-                Usage("--linger-ms takes 0 to 600000");
-            Settings.LingerMs = static_cast<uint32_t>(milliseconds);
+            Settings.LingerMs = static_cast<uint32_t>(NumberOption(value, 0, 600000, "--linger-ms takes 0 to 600000"));
             ++at;
         } else if (option == "--busy-priority" && value) {
-            char* end;
-            long priority = strtol(value, &end, 10);
-            if (*end || priority < 1 || priority > 31)
-                Usage("--busy-priority takes 1 to 31");
-            Settings.BusyPriority = static_cast<int32_t>(priority);
+            Settings.BusyPriority = static_cast<int32_t>(NumberOption(value, 1, 31, "--busy-priority takes 1 to 31"));
             ++at;
         } else if (option == "--caller-affinity" && value) {
             char* end;
