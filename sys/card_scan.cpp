@@ -10,6 +10,7 @@
 namespace {
 
 const uint32_t RelocationBase = 0x80000000u;
+const uint32_t TopSlot = 1u << 31;  // 0xFC000000..0xFFFFFFFF
 // A chain cannot hold more distinct entries than configuration space has
 // byte offsets, so a longer walk can only be a cycle.
 const int CapabilityWalkLimit = PciConfigSpaceSize;
@@ -259,7 +260,9 @@ uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply)
             }
         }
     }
-    uint32_t taken = Driver.SlotMask;
+    // The top slot holds the firmware and the APICs, which no BAR shows:
+    // a frame buffer moved there would decode over them.
+    uint32_t taken = Driver.SlotMask | TopSlot;
     if (taken != 0xFFFFFFFFu) {
         uint32_t slot = 0;
         while (taken & (1u << slot))

@@ -170,6 +170,23 @@ TEST(CardScan, EveryTakenSlotKeepsThePreviousAddress)
     EXPECT_EQ(Driver.RelocationAddress, 0x84000000u);
 }
 
+// The top 64 MB hold the firmware and the APICs, which no BAR shows: with
+// every slot below them taken the previous address stays.
+TEST(CardScan, TheTopSlotIsNeverChosen)
+{
+    LoadMachine("pci 0:01.0 id=1234:0001 bar0=0x80000000/64M\n");
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    ASSERT_EQ(Driver.RelocationAddress, 0x84000000u);
+    SwapMachine("pci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xFBF08000\n");
+    Enumerate(&list);
+    EXPECT_EQ(Driver.RelocationAddress, 0x84000000u) << "slots 0 to 30 taken";
+    // One slot below the top free: that one is chosen.
+    SwapMachine("pci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xF7F08000\n");
+    Enumerate(&list);
+    EXPECT_EQ(Driver.RelocationAddress, 0xF8000000u);
+}
+
 TEST(CardScan, OnlyMemoryBarsAtOrAboveTwoGigabytesAreProbed)
 {
     LoadMachine("pci 0:01.0 id=1D2E:0C61 bar0=0xC0000000/64M bar1=0x7E000000/16K bar2=0xC8000004/64M "
