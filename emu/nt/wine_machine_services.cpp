@@ -69,13 +69,6 @@ WineSpinLock* SpinLockOf(PlatformSpinLock* lock)
 
 }  // namespace
 
-// Wine 8's kernel crashes the 64-bit emulated-hardware driver that passes
-// *PsThreadType; the handle is the new thread's, so no type is checked.
-POBJECT_TYPE KernelThreadType()
-{
-    return 0;
-}
-
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
     if (EmuHasFault(EmuFaultCpuQuery))

@@ -42,4 +42,14 @@ extern "C" NTSYSAPI NTSTATUS NTAPI NtSetSecurityObject(HANDLE handle, SECURITY_I
 // DDK headers here declare only the system-affinity calls of 2000).
 extern "C" NTSYSAPI KAFFINITY NTAPI KeSetAffinityThread(PKTHREAD thread, KAFFINITY affinity);
 
+// The kernel's thread type. wdm.h here declares the exported type objects
+// dllimport and with the DDK's extra `*` (written for a header that reaches
+// the variable through its import slot): the plain name already reads the
+// kernel's POBJECT_TYPE variable, and one more dereference would hand the
+// kernel the type object's first field, which NT refuses as a type mismatch.
+inline POBJECT_TYPE ThreadObjectType()
+{
+    return reinterpret_cast<POBJECT_TYPE>(PsThreadType);
+}
+
 #endif

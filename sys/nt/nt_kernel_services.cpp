@@ -121,7 +121,7 @@ int KernelCreateSystemThread(PlatformThreadStart start, void* context)
     // Referenced as a thread, so the reference is one to wait on. It cannot
     // fail for the handle just given; if it did, the thread could not be
     // waited for: report no thread, and the hold lets it go.
-    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, KernelThreadType(), KernelMode, reference, 0);
+    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, ThreadObjectType(), KernelMode, reference, 0);
     ZwClose(thread);
     if (!NT_SUCCESS(status))
         return 0;

@@ -12,8 +12,5 @@ int KernelCreateSystemThread(PlatformThreadStart start, void* context);
 int KernelWaitForSystemThreads(int64_t relativeTimeout100ns);
 int KernelWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns);
 void KernelDelayExecution(int64_t relativeInterval100ns);
-// The object type the driver's thread references are checked against: the
-// kernel's thread type (the emulated-hardware build under Wine passes none).
-POBJECT_TYPE KernelThreadType();
 
 #endif

@@ -5,11 +5,6 @@
 
 #include "nt_kernel_calls.h"
 
-POBJECT_TYPE KernelThreadType()
-{
-    return *PsThreadType;
-}
-
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
     return KernelQueryProcessors(numberOfProcessors, activeProcessorsMask);

@@ -5,13 +5,25 @@
 HandleEntry Handles[MaxHandles];
 ModelDevice Devices[MaxDevices];
 ModelLink Links[MaxLinks];
-uint8_t ThreadTypeObject[64];
 
 namespace {
+
+uint16_t ThreadTypeName[] = {'T', 'h', 'r', 'e', 'a', 'd', 0};
 
 const uint32_t KernelHandleBit = 0x80000000u;
 
 }  // namespace
+
+// Each link points at itself, as an initialised list head does: the resource
+// list and the type list of the one type the model exports.
+NtObjectTypeHead ThreadTypeObject = {
+    {&ThreadTypeObject.MutexSystemResourcesList, &ThreadTypeObject.MutexSystemResourcesList},
+    {},
+    {&ThreadTypeObject.TypeList, &ThreadTypeObject.TypeList},
+    {12, 14, ThreadTypeName},
+    nullptr,
+    6,
+};
 
 uint32_t HandleCreate(int kernel, int process, int kind, void* object, const void* madeAt)
 {

@@ -57,7 +57,8 @@ int WideEqual(const uint16_t* a, uint32_t aLength, const uint16_t* b);
 void WideCopy(uint16_t* target, uint32_t capacity, const uint16_t* source, uint32_t length);
 void WideToAscii(const uint16_t* text, uint32_t length, char* out, uint32_t size);
 
-// The type objects the kernel exports (PsThreadType points at one).
-extern uint8_t ThreadTypeObject[64];
+// The type objects the kernel exports (PsThreadType points at one), shaped
+// as NT's: a driver that reads one field too far gets a live list link, not 0.
+extern NtObjectTypeHead ThreadTypeObject;
 
 #endif

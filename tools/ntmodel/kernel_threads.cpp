@@ -158,7 +158,7 @@ MODEL_STDCALL uint32_t ModelObReferenceObjectByHandle(uint32_t handle, uint32_t,
     HandleEntry* entry = HandleLookup(handle, call.Thread);
     if (!entry || (accessMode != 0 && entry->Kernel))
         return NtStatusInvalidHandle;
-    if (objectType && !(objectType == ThreadTypeObject && entry->Kind == ObjectThread))
+    if (objectType && !(objectType == &ThreadTypeObject && entry->Kind == ObjectThread))
         return NtStatusObjectTypeMismatch;
     if (ModelThread* thread = ThreadOfObject(entry->Object))
         ++thread->References;
@@ -227,6 +227,6 @@ MODEL_STDCALL uint32_t ModelNtSetSecurityObject(uint32_t handle, uint32_t inform
     return SetSecurity(call, handle, information, descriptor);
 }
 
-void* ModelPsThreadType = ThreadTypeObject;
+void* ModelPsThreadType = &ThreadTypeObject;
 
 }  // extern "C"

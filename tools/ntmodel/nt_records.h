@@ -30,6 +30,26 @@ enum NtObjectType : uint8_t {
     NtThreadObject = 6,
 };
 
+struct NtListEntry {
+    NtListEntry* Flink;
+    NtListEntry* Blink;
+};
+
+// The head of an object type as 4.0, 2000 and XP lay it out: the type's
+// ERESOURCE (whose first field links it into the system's resource list),
+// then its list of types and its name. What a driver can read of a type
+// through the exported pointer starts with a non-null link.
+struct NtObjectTypeHead {
+    NtListEntry MutexSystemResourcesList;
+    uint8_t MutexRest[0x30];
+    NtListEntry TypeList;
+    NtUnicodeString Name;
+    void* DefaultObject;
+    uint32_t Index;
+};
+static_assert(offsetof(NtObjectTypeHead, TypeList) == 0x38, "the ERESOURCE of a type object takes 0x38 bytes");
+static_assert(offsetof(NtObjectTypeHead, Name) == 0x40, "the type's name follows its list link");
+
 struct NtDriverObject {
     int16_t Type;
     int16_t Size;

@@ -74,7 +74,7 @@ NTSTATUS StartWorker()
         status = PsCreateSystemThread(&thread, 0, 0, 0, 0, Worker, 0);
     if (!NT_SUCCESS(status))
         return status;
-    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, *PsThreadType, KernelMode, &WorkerObject, 0);
+    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, ThreadObjectType(), KernelMode, &WorkerObject, 0);
     if (Break != BreakHandleLeft)
         ZwClose(thread);
     if (Break == BreakHandle)
