@@ -9,6 +9,7 @@
 
 #include "entry_calls.h"
 #include "interrupt_flag.h"
+#include "kernel_pool.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
@@ -70,6 +71,12 @@ void OnFault(int, siginfo_t* info, void* context)
     if (inImage && Image.Unloaded)
         Bugcheck("THREAD", entry, pc, "code of the image runs after its unload");
     if (inImage && EmulateInterruptFlagInstruction(thread, user)) {
+        if (!ThreadSegmentKeep(user))
+            Bugcheck("FAULT", entry, pc, "the model has no local descriptor left for this thread's data");
+        return;
+    }
+    // Paged pool paged in again below DISPATCH_LEVEL: the touch runs again.
+    if (PoolFault(thread, pc, address)) {
         if (!ThreadSegmentKeep(user))
             Bugcheck("FAULT", entry, pc, "the model has no local descriptor left for this thread's data");
         return;

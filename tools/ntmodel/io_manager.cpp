@@ -5,6 +5,7 @@
 
 #include "entry_calls.h"
 #include "kernel_objects.h"
+#include "kernel_pool.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "stale_pool.h"
@@ -445,6 +446,7 @@ void IoUnloadDriver()
             Bugcheck("REFERENCE", "DriverUnload", unload, "%u references to a thread object are not released",
                      thread.References);
     }
+    PoolCheckUnload();
     const void* madeAt;
     uint32_t busAddress, size;
     if (OpenMappings(&madeAt, &busAddress, &size))

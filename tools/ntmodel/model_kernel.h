@@ -55,6 +55,9 @@ extern char ImageName[64];  // the driver file's name, "Pelmix.sys"
 // on standard output, exit code 4.
 [[noreturn]] void Bugcheck(const char* rule, const char* routine, const void* address, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
+// An address as the bugcheck line gives it: IMAGE+0xOFFSET (a call through
+// the import table at its call instruction) or 0xADDRESS.
+void FormatImageAddress(const void* address, char* text, uint32_t size);
 // Refuses the load of the image: "BUGCHECK IMPORT routine=R at=IMAGE+0xSLOT: TEXT",
 // exit code 3.
 [[noreturn]] void RefuseLoad(const char* routine, const void* address, const char* format, ...)

@@ -26,6 +26,16 @@ enum {
     BreakInterruptProbe,   // sizes a BAR with interrupts enabled
     BreakAffinity,         // sets an empty affinity
     BreakAffinityOutside,  // sets an affinity of a processor its process may not use
+    BreakPoolTwice,        // frees a pool block twice
+    BreakPoolForeign,      // frees what is no pool block
+    BreakPoolPaged,        // touches paged pool at DISPATCH_LEVEL
+    BreakPoolOverrun,      // writes the byte past a pool block
+    BreakPoolLeft,         // leaves nonpaged pool at its unload
+    BreakPoolTag,          // frees a block with another tag than its own (2000 on)
+    BreakSpinLockIrql,     // releases a spin lock to an IRQL above the lock's
+    BreakQueuedTwice,      // takes an in-stack queued spin lock its processor holds (XP)
+    BreakUnserved,         // imports a routine NT exports and the model does not serve
+    BreakNoneXp,           // breaks none, using XP's pool and queued spin-lock routines too
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -173,12 +183,61 @@ void SizeABar()
         RestoreInterrupts(wereEnabled);
 }
 
+const ULONG PoolTag = 'P' | 'l' << 8 | 'm' << 16 | 'x' << 24;
+
+// Pool of both kinds: the paged block touched below DISPATCH_LEVEL only,
+// each freed once with its own tag.
+void UsePool()
+{
+    volatile UCHAR* block = static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPool, 24, PoolTag));
+    volatile UCHAR* paged = static_cast<PUCHAR>(ExAllocatePoolWithTag(PagedPool, 16, PoolTag));
+    if (!block || !paged)
+        return;
+    block[23] = 1;
+    if (Break == BreakPoolOverrun)
+        block[24] = 1;
+    paged[0] = 1;
+    KIRQL old;
+    KeAcquireSpinLock(&Lock, &old);
+    block[0] = 2;
+    if (Break == BreakPoolPaged)
+        paged[1] = 2;
+    KeReleaseSpinLock(&Lock, Break == BreakSpinLockIrql ? HIGH_LEVEL : old);
+    paged[2] = 3;
+    ExFreePool(const_cast<UCHAR*>(paged));
+    if (Break == BreakPoolForeign)
+        ExFreePool(const_cast<LONG*>(&NeverSet));
+    if (Break == BreakNoneXp || Break == BreakPoolTag)
+        ExFreePoolWithTag(const_cast<UCHAR*>(block), Break == BreakPoolTag ? PoolTag + 1 : PoolTag);
+    else if (Break != BreakPoolLeft)
+        ExFreePool(const_cast<UCHAR*>(block));
+    if (Break == BreakPoolTwice)
+        ExFreePool(const_cast<UCHAR*>(block));
+}
+
+// XP's in-stack queued spin locks, in the form that raises and the form for
+// a caller at DISPATCH_LEVEL.
+void UseQueuedSpinLocks()
+{
+    static KSPIN_LOCK second;
+    KLOCK_QUEUE_HANDLE outer, inner;
+    KeAcquireInStackQueuedSpinLock(&Lock, &outer);
+    KeAcquireInStackQueuedSpinLockAtDpcLevel(Break == BreakQueuedTwice ? &Lock : &second, &inner);
+    KeReleaseInStackQueuedSpinLockFromDpcLevel(&inner);
+    KeReleaseInStackQueuedSpinLock(&outer);
+}
+
 NTSTATUS Serve(PIRP irp)
 {
     static int served;
     if (!served++) {
         if (Break == BreakImport)
             ZwSetSecurityObject(0, 0, 0);
+        if (Break == BreakUnserved)
+            MmGetPhysicalAddress(irp);
+        UsePool();
+        if (Break == BreakNoneXp || Break == BreakQueuedTwice)
+            UseQueuedSpinLocks();
         UseTheProcessorsRoutines();
         UseAMapping();
         if (NT_SUCCESS(StartWorker()) && Break != BreakThread)
