@@ -3,7 +3,7 @@
 # driver) under the model NT kernel on an emulated machine, with pelmixctl's
 # request commands. Builds the model first when it is missing.
 #
-#   scripts/nt-model.sh [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] [--open-below NAME]
+#   scripts/nt-model.sh [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user|interactive] [--open-below NAME]
 #       [--busy-priority P] [--linger-ms MS] [--suspend-caller] [--caller-affinity MASK]
 #       DRIVER.sys MACHINE COMMAND...
 #

@@ -30,9 +30,9 @@
 enum NtVersion { Nt40 = 400, Nt50 = 500, Nt51 = 501 };
 
 struct ModelSettings {
-    int Version;   // NtVersion
-    int CpuCount;  // 0: the machine file's
-    int CallerIsAdministrator;
+    int Version;              // NtVersion
+    int CpuCount;             // 0: the machine file's
+    int Caller;               // CallerKind (security_check.h): whose token opens the device
     const char* OpenBelow;    // the name below the device the caller opens ("" for the device)
     uint32_t LingerMs;        // machine time a released holding thread takes to leave
     int32_t BusyPriority;     // other work at this priority on every processor but the first (0: none)
