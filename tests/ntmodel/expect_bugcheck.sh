@@ -3,7 +3,9 @@
 # with RULE given, one line "BUGCHECK RULE routine=ROUTINE at=IMAGE+0x...: ..."
 # and exit code 4 (3 for IMPORT, a refused load); with RULE "none", exit code
 # 0 and no bugcheck; with RULE "denied", an open the device's descriptor
-# refuses (STATUS_ACCESS_DENIED) and no bugcheck. With EXPECT_TEXT set in the
+# refuses (STATUS_ACCESS_DENIED) and no bugcheck; with RULE "load-failed",
+# DriverEntry failing with the status ROUTINE names (exit code 3, no bugcheck).
+# With EXPECT_TEXT set in the
 # environment, the bugcheck line also holds that text.
 #
 #   expect_bugcheck.sh MODEL DRIVER MACHINE RULE ROUTINE [MODEL_OPTION...]
@@ -22,6 +24,14 @@ if [ "$rule" = denied ]; then
     echo "$output" | grep -qF "the device cannot be opened (status 0xc0000022)" ||
         { echo "FAIL: the open was not refused with STATUS_ACCESS_DENIED"; exit 1; }
     echo "OK: the open is refused"
+    exit 0
+fi
+if [ "$rule" = load-failed ]; then
+    [ $status -eq 3 ] || { echo "FAIL: exit code $status, not 3"; exit 1; }
+    ! echo "$output" | grep -q BUGCHECK || { echo "FAIL: a bugcheck"; exit 1; }
+    echo "$output" | grep -qF "LOAD FAILED: DriverEntry returned $routine" ||
+        { echo "FAIL: DriverEntry did not fail with $routine"; exit 1; }
+    echo "OK: DriverEntry failed with $routine"
     exit 0
 fi
 if [ "$rule" = none ]; then

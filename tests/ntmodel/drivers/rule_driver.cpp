@@ -42,6 +42,7 @@ enum {
     BreakInteractiveOnly,  // the system, administrators and INTERACTIVE users only
     BreakSplitRights,      // Users may read and Authenticated Users write: each user opens
     BreakReadOnly,         // Users may read; an inherit-only ACE for Everyone grants nothing here
+    BreakBadDescriptor,    // an ACE whose size runs past its ACL: the kernel refuses the descriptor
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -354,6 +355,11 @@ int BuildDescriptor(DescriptorBuilder* b)
     case BreakReadOnly:
         ADD_ACE(b, AccessAllowedAce, InheritOnlyAce | ObjectInheritAce, GENERIC_ALL, WorldSid);
         ADD_ACE(b, AccessAllowedAce, 0, GENERIC_READ, UsersSid);
+        break;
+    case BreakBadDescriptor:
+        ADD_ACE(b, AccessAllowedAce, 0, GENERIC_ALL, WorldSid);
+        ADD_ACE(b, AccessAllowedAce, 0, GENERIC_ALL, UsersSid);
+        b->Bytes[28 + 2] = 200;
         break;
     default: return 0;
     }
