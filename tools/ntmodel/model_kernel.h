@@ -84,6 +84,7 @@ struct ModelThread {
     int Busy;             // other work of the machine: no host thread, yields only to a higher priority
     uint32_t References;  // taken by the driver and not yet released
     uint64_t ReadySequence;
+    uint64_t ReadyAtUs;  // virtual time it last became ready
     pthread_t Host;
     jmp_buf Exit;
     void* StartRoutine;

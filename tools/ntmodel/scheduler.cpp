@@ -43,6 +43,10 @@ int IdealSeed;  // the ideal processor of the next thread created, in turn
 const uint64_t QuietCpuNs = 100 * 1000 * 1000;
 // A processor held at DISPATCH_LEVEL this long (virtual time) never comes back.
 const uint64_t HoldDeadlineUs = 60ull * 1000 * 1000;
+// A thread ready this long with no processor gets none: the time-outs the
+// clock jumps to are then all the machine has left, and a wait for that
+// thread never ends.
+const uint64_t StarvedDeadlineUs = 60ull * 1000 * 1000;
 const uint32_t DefaultPriority = 8;
 const size_t ThreadStackSize = 1024 * 1024;
 
@@ -75,6 +79,7 @@ void MakeReady(ModelThread* thread)
 {
     thread->State = ThreadReady;
     thread->ReadySequence = ++Sequence;
+    thread->ReadyAtUs = EmuNowUs();
 }
 
 void ReleaseProcessor(ModelThread* thread)
@@ -178,8 +183,35 @@ uintptr_t ProgramCounterOf(ModelThread* thread)
     Bugcheck("HANG", "scheduler", nullptr, "no thread can run");
 }
 
+// A driver thread or the caller, ready and without a processor for longer
+// than the deadline by the virtual time at.
+const ModelThread* StarvedBy(uint64_t at)
+{
+    for (const ModelThread& thread : Threads) {
+        if (thread.State == ThreadReady && !thread.Busy && at - thread.ReadyAtUs > StarvedDeadlineUs)
+            return &thread;
+    }
+    return nullptr;
+}
+
+[[noreturn]] void HangStarved(const ModelThread* waiter, const ModelThread* starved)
+{
+    const char* holders = "other threads hold";
+    for (int i = 0; i < Count; ++i) {
+        const ModelThread* owner = Processors[i].Owner;
+        if ((starved->Affinity & (1u << i)) && owner && owner->Busy && owner->Priority >= starved->Priority)
+            holders = "other work of a priority at least its own holds";
+    }
+    Bugcheck("HANG", EntryNameOf(waiter), waiter->LastCaller,
+             "only time-outs are left: a thread of priority %d has been ready for %llu s of machine time and %s "
+             "every processor it may run on",
+             static_cast<int>(starved->Priority), static_cast<unsigned long long>(StarvedDeadlineUs / 1000000),
+             holders);
+}
+
 // Under KernelLock: when no thread can run on, the clock jumps to the next
-// time-out; with none, the machine hangs.
+// time-out; with none, or with a thread left starved of processors, the
+// machine hangs.
 void CheckIdle()
 {
     for (;;) {
@@ -201,6 +233,8 @@ void CheckIdle()
         }
         if (!next)
             Hang();
+        if (const ModelThread* starved = StarvedBy(next->DeadlineUs))
+            HangStarved(next, starved);
         uint64_t now = EmuNowUs();
         if (next->DeadlineUs > now)
             EmuAdvanceUs(next->DeadlineUs - now);

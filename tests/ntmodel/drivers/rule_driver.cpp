@@ -26,6 +26,7 @@ enum {
     BreakInterruptProbe,   // sizes a BAR with interrupts enabled
     BreakAffinity,         // sets an empty affinity
     BreakAffinityOutside,  // sets an affinity of a processor its process may not use
+    BreakHangStarved,      // keeps its worker to a processor other work holds; the unload waits on in time-outs
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -75,6 +76,9 @@ NTSTATUS StartWorker()
     if (!NT_SUCCESS(status))
         return status;
     status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, ThreadObjectType(), KernelMode, &WorkerObject, 0);
+    // With other work of a higher priority on processor 1, the worker never runs.
+    if (NT_SUCCESS(status) && Break == BreakHangStarved)
+        KeSetAffinityThread(static_cast<PKTHREAD>(WorkerObject), 2);
     if (Break != BreakHandleLeft)
         ZwClose(thread);
     if (Break == BreakHandle)
@@ -181,7 +185,7 @@ NTSTATUS Serve(PIRP irp)
             ZwSetSecurityObject(0, 0, 0);
         UseTheProcessorsRoutines();
         UseAMapping();
-        if (NT_SUCCESS(StartWorker()) && Break != BreakThread)
+        if (NT_SUCCESS(StartWorker()) && Break != BreakThread && Break != BreakHangStarved)
             WaitForWorker();
         SizeABar();
     }
@@ -208,8 +212,20 @@ NTSTATUS __cdecl DeviceControlOfTheWrongConvention(PDEVICE_OBJECT, PIRP irp)
     return Serve(irp);
 }
 
+// Waits for the worker in five-second steps, however long it takes.
+void WaitOnForWorker()
+{
+    LARGE_INTEGER step;
+    step.QuadPart = -50000000;
+    while (WorkerObject && KeWaitForSingleObject(WorkerObject, Executive, KernelMode, FALSE, &step) == STATUS_TIMEOUT)
+        ;
+    WaitForWorker();
+}
+
 VOID NTAPI Unload(PDRIVER_OBJECT driverObject)
 {
+    if (Break == BreakHangStarved)
+        WaitOnForWorker();
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&linkName, L"\\DosDevices\\PELMIX");
     IoDeleteSymbolicLink(&linkName);
