@@ -9,6 +9,7 @@
 
 #include "entry_calls.h"
 #include "interrupt_flag.h"
+#include "io_manager.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
@@ -77,6 +78,9 @@ void OnFault(int, siginfo_t* info, void* context)
     if (inImage && InReservation(address))
         Bugcheck("MAPPING", entry, pc,
                  "touches mapped device memory at %p directly, not through READ_/WRITE_REGISTER_*",
+                 static_cast<void*>(address));
+    if (IoGivenBackBuffer(address))
+        Bugcheck("IRP", entry, pc, "touches the system buffer at %p after IoCompleteRequest gave it back",
                  static_cast<void*>(address));
     Bugcheck("FAULT", entry, pc, "a page fault at address %p", static_cast<void*>(address));
 }

@@ -27,6 +27,9 @@ enum {
     BreakAffinity,         // sets an empty affinity
     BreakAffinityOutside,  // sets an affinity of a processor its process may not use
     BreakHangStarved,      // keeps its worker to a processor other work holds; the unload waits on in time-outs
+    BreakIrpBuffer,        // writes to the system buffer after completing the request
+    BreakIrpPending,       // returns STATUS_PENDING without marking the IRP pending
+    BreakCriticalRegion,   // returns from a request inside a critical region
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -180,7 +183,9 @@ void SizeABar()
 NTSTATUS Serve(PIRP irp)
 {
     static int served;
-    if (!served++) {
+    ++served;
+    if (served == 1) {
+        KeEnterCriticalRegion();
         if (Break == BreakImport)
             ZwSetSecurityObject(0, 0, 0);
         UseTheProcessorsRoutines();
@@ -188,17 +193,26 @@ NTSTATUS Serve(PIRP irp)
         if (NT_SUCCESS(StartWorker()) && Break != BreakThread && Break != BreakHangStarved)
             WaitForWorker();
         SizeABar();
+        if (Break != BreakCriticalRegion)
+            KeLeaveCriticalRegion();
     }
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    volatile ULONG* reply = static_cast<ULONG*>(irp->AssociatedIrp.SystemBuffer);
     ULONG information = 0;
     if (stack->Parameters.DeviceIoControl.OutputBufferLength >= 4) {
-        *static_cast<ULONG*>(irp->AssociatedIrp.SystemBuffer) = 0;
+        *reply = 0;
         information = 4;
     }
+    // The second request is answered as pending, completed at once.
+    int pending = served == 2;
+    if (pending && Break != BreakIrpPending)
+        IoMarkIrpPending(irp);
     NTSTATUS status = Complete(irp, STATUS_SUCCESS, information);
     if (Break == BreakIrp)
         IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
+    if (Break == BreakIrpBuffer && information)
+        *reply = 1;
+    return pending ? STATUS_PENDING : status;
 }
 
 NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT, PIRP irp)
