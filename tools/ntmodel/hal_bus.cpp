@@ -79,6 +79,9 @@ void OnFault(int, siginfo_t* info, void* context)
         Bugcheck("MAPPING", entry, pc,
                  "touches mapped device memory at %p directly, not through READ_/WRITE_REGISTER_*",
                  static_cast<void*>(address));
+    if (EntryStackGuardHit(address))
+        Bugcheck("STACK", entry, pc, "goes past the end of its %u-KB kernel stack (a fault at %p)",
+                 static_cast<unsigned>(KernelStackSize / 1024), static_cast<void*>(address));
     if (IoGivenBackBuffer(address))
         Bugcheck("IRP", entry, pc, "touches the system buffer at %p after IoCompleteRequest gave it back",
                  static_cast<void*>(address));

@@ -515,11 +515,27 @@ void IoUnloadDriver()
     if (!unload)
         return;  // a driver without an unload routine stays loaded
     uint32_t argument = reinterpret_cast<uint32_t>(Driver);
+    ModelThread* unloading = CurrentThread();
+    uint64_t calledAt;
+    {
+        std::lock_guard<std::mutex> lock(KernelLock);
+        calledAt = SchedulerOrder();
+    }
     CallInSystemProcess("DriverUnload", unload, &argument, 1);
     std::lock_guard<std::mutex> lock(KernelLock);
     for (const ModelThread& thread : Threads) {
         if (thread.DriverStarted && thread.State != ThreadEnded && thread.State != ThreadFree)
             Bugcheck("THREAD", "DriverUnload", unload, "a thread the driver started can still run when it returns");
+    }
+    // The unload knows of a thread's end only through what its last wait
+    // gave it; a thread that ended later (after setting an event the unload
+    // waited for, say) ran the image's code when NT may have unloaded it.
+    uint64_t known = unloading->WokenAt > calledAt ? unloading->WokenAt : calledAt;
+    for (const ModelThread& thread : Threads) {
+        if (thread.DriverStarted && thread.State == ThreadEnded && thread.EndedAt > known)
+            Bugcheck("THREAD", "DriverUnload", unload,
+                     "a thread the driver started ended after what the unload last waited for: it may still run the "
+                     "image's code when DriverUnload returns (wait for the thread object itself)");
     }
     for (const ModelThread& thread : Threads) {
         if (thread.References)

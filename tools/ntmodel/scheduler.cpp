@@ -34,7 +34,8 @@ Processor Processors[MaxProcessors];
 int Count;
 uint32_t Mask;
 uint64_t Sequence;
-int IdealSeed;  // the ideal processor of the next thread created, in turn
+uint64_t Order;  // SchedulerOrder
+int IdealSeed;   // the ideal processor of the next thread created, in turn
 
 // A thread running driver code that has used this much of its own processor
 // time since its last kernel call is taken to spin: no work the driver does
@@ -128,6 +129,7 @@ void CompleteWait(ModelThread* thread, uint32_t status)
 {
     thread->WaitDone = 1;
     thread->WaitStatus = status;
+    thread->WokenAt = ++Order;
     MakeReady(thread);
 }
 
@@ -146,7 +148,7 @@ uintptr_t ProgramCounterOf(ModelThread* thread)
 {
     struct sigaction action = {};
     action.sa_sigaction = SamplePc;
-    action.sa_flags = SA_SIGINFO;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigaction(SIGUSR2, &action, nullptr);
     SampleTaken.store(0);
     pthread_kill(thread->Host, SIGUSR2);
@@ -263,6 +265,7 @@ void* HostThreadMain(void* argument)
 {
     ModelThread* thread = static_cast<ModelThread*>(argument);
     Current = thread;
+    EntryStackInstallSignalStack(thread);
     KernelLock.lock();
     while (thread->State != ThreadRunning) {
         std::unique_lock<std::mutex> adopted(KernelLock, std::adopt_lock);
@@ -551,10 +554,16 @@ void SchedulerSignal(void*)
     SchedulerAssign();
 }
 
+uint64_t SchedulerOrder()
+{
+    return Order;
+}
+
 void SchedulerEndThread(ModelThread* thread)
 {
     ReleaseProcessor(thread);
     thread->State = ThreadEnded;
+    thread->EndedAt = ++Order;
     thread->Header.SignalState = 1;
     SchedulerSignal(&thread->Header);
     SchedulerAssign();

@@ -30,6 +30,10 @@ enum {
     BreakIrpBuffer,        // writes to the system buffer after completing the request
     BreakIrpPending,       // returns STATUS_PENDING without marking the IRP pending
     BreakCriticalRegion,   // returns from a request inside a critical region
+    BreakThreadEvent,      // the unload waits for an event its worker sets before it ends, not for the worker
+    BreakSetEventWait,     // calls another routine between KeSetEvent with Wait TRUE and its wait
+    BreakStackDeep,        // recurses past its 12-KB kernel stack
+    NoBreakPreempted,      // on one processor, spins for its worker raised above it: clean only if preempted
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -40,8 +44,11 @@ namespace {
 const int Break = PELMIX_TEST_BREAK;
 volatile LONG NeverSet;
 volatile LONG StopWorker;
+volatile LONG WorkerRan;
 KSPIN_LOCK Lock;
 PVOID WorkerObject;
+KEVENT WorkerDone;
+KEVENT Signal;
 
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG information)
 {
@@ -60,9 +67,11 @@ VOID NTAPI Worker(PVOID)
 {
     LARGE_INTEGER interval;
     interval.QuadPart = -10000;  // 1 ms
+    WorkerRan = 1;
     do
         KeDelayExecutionThread(KernelMode, FALSE, &interval);
     while (Break == BreakThread && !StopWorker);
+    KeSetEvent(&WorkerDone, 0, FALSE);
     PsTerminateSystemThread(STATUS_SUCCESS);
 }
 
@@ -82,6 +91,12 @@ NTSTATUS StartWorker()
     // With other work of a higher priority on processor 1, the worker never runs.
     if (NT_SUCCESS(status) && Break == BreakHangStarved)
         KeSetAffinityThread(static_cast<PKTHREAD>(WorkerObject), 2);
+    // Raised above this thread, the worker takes its processor at once.
+    if (NT_SUCCESS(status) && Break == NoBreakPreempted) {
+        KeSetPriorityThread(static_cast<PKTHREAD>(WorkerObject), 16);
+        while (!WorkerRan)
+            ;
+    }
     if (Break != BreakHandleLeft)
         ZwClose(thread);
     if (Break == BreakHandle)
@@ -109,6 +124,25 @@ KAFFINITY PinToThisProcessor()
         : Break == BreakAffinityOutside     ? static_cast<KAFFINITY>(1) << 31
                                             : static_cast<KAFFINITY>(1) << number;
     return KeSetAffinityThread(KeGetCurrentThread(), mask);
+}
+
+// Sets an event with Wait TRUE, which the wait on it then completes.
+void SetAndWait()
+{
+    KeInitializeEvent(&Signal, NotificationEvent, FALSE);
+    KeSetEvent(&Signal, 0, TRUE);
+    if (Break == BreakSetEventWait)
+        KeStallExecutionProcessor(5);
+    KeWaitForSingleObject(&Signal, Executive, KernelMode, FALSE, 0);
+}
+
+// Uses a kilobyte of stack at each of depth levels.
+ULONG Recurse(ULONG depth)
+{
+    volatile UCHAR frame[1024];
+    frame[0] = static_cast<UCHAR>(depth);
+    frame[sizeof frame - 1] = static_cast<UCHAR>(depth);
+    return depth ? Recurse(depth - 1) + frame[0] + frame[sizeof frame - 1] : 0;
 }
 
 void UseTheProcessorsRoutines()
@@ -189,8 +223,10 @@ NTSTATUS Serve(PIRP irp)
         if (Break == BreakImport)
             ZwSetSecurityObject(0, 0, 0);
         UseTheProcessorsRoutines();
+        SetAndWait();
+        Recurse(Break == BreakStackDeep ? 16 : 4);
         UseAMapping();
-        if (NT_SUCCESS(StartWorker()) && Break != BreakThread && Break != BreakHangStarved)
+        if (NT_SUCCESS(StartWorker()) && Break != BreakThread && Break != BreakHangStarved && Break != BreakThreadEvent)
             WaitForWorker();
         SizeABar();
         if (Break != BreakCriticalRegion)
@@ -240,6 +276,11 @@ VOID NTAPI Unload(PDRIVER_OBJECT driverObject)
 {
     if (Break == BreakHangStarved)
         WaitOnForWorker();
+    if (Break == BreakThreadEvent && WorkerObject) {
+        KeWaitForSingleObject(&WorkerDone, Executive, KernelMode, FALSE, 0);
+        ObDereferenceObject(WorkerObject);
+        WorkerObject = 0;
+    }
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&linkName, L"\\DosDevices\\PELMIX");
     IoDeleteSymbolicLink(&linkName);
@@ -251,6 +292,7 @@ VOID NTAPI Unload(PDRIVER_OBJECT driverObject)
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING)
 {
     KeInitializeSpinLock(&Lock);
+    KeInitializeEvent(&WorkerDone, NotificationEvent, FALSE);
     driverObject->MajorFunction[IRP_MJ_CREATE] = OpenClose;
     driverObject->MajorFunction[IRP_MJ_CLOSE] = OpenClose;
     void* control = Break == BreakStack ? reinterpret_cast<void*>(DeviceControlOfTheWrongConvention)
