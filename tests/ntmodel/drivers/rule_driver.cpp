@@ -34,6 +34,7 @@ enum {
     BreakSetEventWait,     // calls another routine between KeSetEvent with Wait TRUE and its wait
     BreakStackDeep,        // recurses past its 12-KB kernel stack
     NoBreakPreempted,      // on one processor, spins for its worker raised above it: clean only if preempted
+    BreakStackDeepThread,  // its worker recurses past its 12-KB kernel stack
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -63,11 +64,14 @@ NTSTATUS NTAPI OpenClose(PDEVICE_OBJECT, PIRP irp)
     return Complete(irp, STATUS_SUCCESS, 0);
 }
 
+ULONG Recurse(ULONG depth);
+
 VOID NTAPI Worker(PVOID)
 {
     LARGE_INTEGER interval;
     interval.QuadPart = -10000;  // 1 ms
     WorkerRan = 1;
+    Recurse(Break == BreakStackDeepThread ? 16 : 4);
     do
         KeDelayExecutionThread(KernelMode, FALSE, &interval);
     while (Break == BreakThread && !StopWorker);
