@@ -421,7 +421,8 @@ ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated)
 // the highest priority that has none; 1 if one did. A thread made ready
 // takes it at once only on its ideal processor, as NT readies a thread for
 // one processor; any other waits for the work's quantum to end
-// (anyProcessor, when no thread can run on).
+// (anyProcessor, when no thread can run on), when work of the same priority
+// also gives its processor up, as NT's threads of one priority take turns.
 static bool Preempt(bool anyProcessor)
 {
     ModelThread* best = nullptr;
@@ -432,7 +433,9 @@ static bool Preempt(bool anyProcessor)
         int target = -1;
         for (int i = 0; i < Count && target < 0; ++i) {
             ModelThread* owner = Processors[i].Owner;
-            if ((anyProcessor || i == thread.Ideal) && owner && owner->Busy && owner->Priority < thread.Priority &&
+            int outranked =
+                owner && (owner->Priority < thread.Priority || (anyProcessor && owner->Priority == thread.Priority));
+            if ((anyProcessor || i == thread.Ideal) && owner && owner->Busy && outranked &&
                 (thread.Affinity & (1u << i)))
                 target = i;
         }
