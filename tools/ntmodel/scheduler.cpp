@@ -201,8 +201,8 @@ const ModelThread* StarvedBy(uint64_t at)
     const char* holders = "other threads hold";
     for (int i = 0; i < Count; ++i) {
         const ModelThread* owner = Processors[i].Owner;
-        if ((starved->Affinity & (1u << i)) && owner && owner->Busy && owner->Priority >= starved->Priority)
-            holders = "other work of a priority at least its own holds";
+        if ((starved->Affinity & (1u << i)) && owner && owner->Busy && owner->Priority > starved->Priority)
+            holders = "other work of a higher priority holds";
     }
     Bugcheck("HANG", EntryNameOf(waiter), waiter->LastCaller,
              "only time-outs are left: a thread of priority %d has been ready for %llu s of machine time and %s "

@@ -1,9 +1,9 @@
 // A small driver for the model kernel's rule tests. It serves the device as
 // Pelmix.sys does (\Device\PELMIX, linked as \DosDevices\PELMIX) and answers
-// every device-control request with a 4-byte status of 0; built once per
-// rule, it breaks the rule that PELMIX_TEST_BREAK names on the first request
-// or at its unload. Built with PELMIX_TEST_BREAK 0 it breaks none, using the
-// same kernel routines as the breaking builds do, correctly.
+// every device-control request with a 4-byte status of 0 (the second as a
+// pending request, completed at once); built once per rule, it breaks the
+// rule that PELMIX_TEST_BREAK names on its first requests or at its unload. Built with PELMIX_TEST_BREAK 0 it breaks
+// none, using the same kernel routines as the breaking builds do, correctly.
 #include "nt_ddk.h"
 #include "nt_kernel_calls.h"
 
