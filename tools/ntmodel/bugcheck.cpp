@@ -89,12 +89,21 @@ KernelCall::KernelCall(const char* routine, const void* caller, uint8_t highestI
     ++KernelCallCount;
     if (Image.Unloaded)
         Break("THREAD", "called from the driver after its unload");
+    if (Thread->WaitNext && strcmp(routine, "KeWaitForSingleObject") != 0 &&
+        strcmp(routine, "KeWaitForMultipleObjects") != 0)
+        Break("IRQL",
+              "called after KeSetEvent with Wait TRUE, before the wait it must be followed by: the thread is at "
+              "DISPATCH_LEVEL holding the dispatcher lock");
     if (Thread->Irql > highestIrql)
         Break("IRQL", "called at IRQL %u; the routine allows at most %u", Thread->Irql, highestIrql);
 }
 
 KernelCall::~KernelCall()
 {
+    // A ready thread of a higher priority with no processor of its own takes
+    // this one as the call returns, as NT's dispatcher preempts.
+    if (Thread->Irql < DispatchLevel)
+        SchedulerYieldIfOutranked(Lock);
     Thread->InKernel = 0;
     // A wait or a move may have given the thread another processor.
     PcrLoad(Thread);

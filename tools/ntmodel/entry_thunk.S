@@ -1,8 +1,11 @@
 # uint32_t ModelCallStdcall(void* routine, const uint32_t* arguments,
-#                           uint32_t count, struct EntryOutcome* outcome)
-# Pushes the arguments, loads EBX, ESI and EDI with marks, calls the routine
-# and records its EAX, how far the stack pointer is from where it was before
-# the pushes (0 for a stdcall routine) and which marked registers changed.
+#                           uint32_t count, struct EntryOutcome* outcome,
+#                           void* stackTop)
+# Moves to the stack that ends at stackTop (none: stays on this one), pushes
+# the arguments, loads EBX, ESI and EDI with marks, calls the routine and
+# records its EAX, how far the stack pointer is from where it was before the
+# pushes (0 for a stdcall routine) and which marked registers changed; then
+# comes back to this stack.
     .text
     .globl ModelCallStdcall
     .type ModelCallStdcall, @function
@@ -13,7 +16,11 @@ ModelCallStdcall:
     pushl %esi
     pushl %edi
     subl $4, %esp
-    movl %esp, -16(%ebp)
+    movl 24(%ebp), %eax
+    testl %eax, %eax
+    jz 0f
+    movl %eax, %esp
+0:  movl %esp, -16(%ebp)
     movl 16(%ebp), %ecx
     movl 12(%ebp), %esi
 1:  testl %ecx, %ecx
@@ -41,7 +48,7 @@ ModelCallStdcall:
     je 5f
     orl $4, %edx
 5:  movl %edx, 8(%ecx)
-    movl -16(%ebp), %esp
+    leal -16(%ebp), %esp
     addl $4, %esp
     popl %edi
     popl %esi

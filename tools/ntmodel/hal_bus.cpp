@@ -10,6 +10,7 @@
 #include "entry_calls.h"
 #include "interrupt_flag.h"
 #include "kernel_pool.h"
+#include "io_manager.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
@@ -84,6 +85,12 @@ void OnFault(int, siginfo_t* info, void* context)
     if (inImage && InReservation(address))
         Bugcheck("MAPPING", entry, pc,
                  "touches mapped device memory at %p directly, not through READ_/WRITE_REGISTER_*",
+                 static_cast<void*>(address));
+    if (EntryStackGuardHit(address))
+        Bugcheck("STACK", entry, pc, "goes past the end of its %u-KB kernel stack (a fault at %p)",
+                 static_cast<unsigned>(KernelStackSize / 1024), static_cast<void*>(address));
+    if (IoGivenBackBuffer(address))
+        Bugcheck("IRP", entry, pc, "touches the system buffer at %p after IoCompleteRequest gave it back",
                  static_cast<void*>(address));
     Bugcheck("FAULT", entry, pc, "a page fault at address %p", static_cast<void*>(address));
 }

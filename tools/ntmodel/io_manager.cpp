@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 
 #include "entry_calls.h"
 #include "kernel_objects.h"
@@ -32,9 +33,62 @@ struct ActiveRequest {
     uint32_t OutputLength;
     uint32_t Completions;
     uint32_t CompletedStatus;
+    int MarkedAtCompletion;  // SL_PENDING_RETURNED when IoCompleteRequest ran
     NtDispatcherHeader Completed;
 };
 ActiveRequest Active;
+
+const uint8_t SlPendingReturned = 0x01;
+const uint32_t PageSize = 4096;
+
+// A device-control request's system buffer, on pages of its own: once
+// IoCompleteRequest gives it back, the I/O manager has copied the reply out
+// and the pages allow no access, so a later touch by the driver faults. The
+// pages of the last request stay reserved until the next one.
+struct SystemBuffer {
+    uint8_t* Pages;
+    uint32_t Size;
+    uint32_t MappedSize;
+    int GivenBack;
+    uint8_t* Reply;  // the buffer as it was at the completion
+};
+SystemBuffer Buffer;
+
+void ReleaseSystemBuffer()
+{
+    if (Buffer.Pages)
+        munmap(Buffer.Pages, Buffer.MappedSize);
+    free(Buffer.Reply);
+    Buffer = SystemBuffer {};
+}
+
+uint8_t* NewSystemBuffer(uint32_t size)
+{
+    ReleaseSystemBuffer();
+    if (size == 0)
+        return nullptr;
+    uint32_t mapped = (size + PageSize - 1) / PageSize * PageSize;
+    void* pages = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED)
+        Bugcheck("FAULT", "model", nullptr, "out of memory");
+    Buffer.Pages = static_cast<uint8_t*>(pages);
+    Buffer.Size = size;
+    Buffer.MappedSize = mapped;
+    return Buffer.Pages;
+}
+
+// Under KernelLock, at the completion: the reply leaves the buffer.
+void GiveBackSystemBuffer()
+{
+    if (!Buffer.Pages || Buffer.GivenBack)
+        return;
+    Buffer.Reply = static_cast<uint8_t*>(malloc(Buffer.Size));
+    if (!Buffer.Reply)
+        Bugcheck("FAULT", "model", nullptr, "out of memory");
+    memcpy(Buffer.Reply, Buffer.Pages, Buffer.Size);
+    mprotect(Buffer.Pages, Buffer.MappedSize, PROT_NONE);
+    Buffer.GivenBack = 1;
+}
 
 void* Allocate(uint32_t size)
 {
@@ -104,6 +158,18 @@ uint32_t SendIrp(NtIrp* irp, uint8_t major, uint32_t outputLength)
         Bugcheck("IRQL", name, routine, "returns at IRQL %u; it was entered at PASSIVE_LEVEL", thread->Irql);
     if (thread->HeldSpinLockCount)
         Bugcheck("SPINLOCK", name, routine, "returns holding a spin lock");
+    // NT checks the thread's APC disable count on the way back to user mode.
+    if (thread->CriticalRegion)
+        Bugcheck("APC", name, routine,
+                 "returns inside a critical region (%d KeEnterCriticalRegion not left): NT stops with "
+                 "APC_INDEX_MISMATCH",
+                 thread->CriticalRegion);
+    // Without the mark the completion does not tell the waiting I/O manager.
+    int marked =
+        Active.Completions ? Active.MarkedAtCompletion : (irp->CurrentStackLocation->Control & SlPendingReturned) != 0;
+    if (status == NtStatusPending && !marked)
+        Bugcheck("IRP", name, routine,
+                 "returns STATUS_PENDING without marking the IRP pending (IoMarkIrpPending) before its completion");
     if (status == NtStatusPending) {
         void* completed = &Active.Completed;
         SchedulerWait(lock, &completed, 1, 0, 0, 0);
@@ -256,6 +322,10 @@ MODEL_FASTCALL void ModelIofCompleteRequest(NtIrp* irp, int8_t)
     if (Active.Major == NtIrpMjDeviceControl && irp->Information > Active.OutputLength)
         call.Break("IRP", "Information %u is above the output length %u", irp->Information, Active.OutputLength);
     Active.CompletedStatus = status;
+    Active.MarkedAtCompletion = (irp->CurrentStackLocation->Control & SlPendingReturned) != 0;
+    irp->PendingReturned = static_cast<uint8_t>(Active.MarkedAtCompletion);
+    if (Active.Major == NtIrpMjDeviceControl)
+        GiveBackSystemBuffer();
     Active.Completed.SignalState = 1;
     SchedulerSignal(&Active.Completed);
 }
@@ -364,7 +434,11 @@ uint32_t IoDeviceControl(uint32_t code, uint8_t* buffer, uint32_t inLength, uint
     // The system buffer of max(in, out) bytes: the input copied in, the rest
     // stale pool memory.
     uint32_t size = inLength > outLength ? inLength : outLength;
-    uint8_t* system = size ? static_cast<uint8_t*>(Allocate(size)) : nullptr;
+    uint8_t* system;
+    {
+        std::lock_guard<std::mutex> lock(KernelLock);
+        system = NewSystemBuffer(size);
+    }
     if (system) {
         memcpy(system, buffer, inLength);
         EmuFillStalePool(system, inLength, size);
@@ -380,11 +454,18 @@ uint32_t IoDeviceControl(uint32_t code, uint8_t* buffer, uint32_t inLength, uint
     *information = 0;
     if (!NtError(status)) {
         *information = irp->Information;
-        memcpy(buffer, system, irp->Information < outLength ? irp->Information : outLength);
+        std::lock_guard<std::mutex> lock(KernelLock);
+        memcpy(buffer, Buffer.GivenBack ? Buffer.Reply : system,
+               irp->Information < outLength ? irp->Information : outLength);
     }
     free(irp);
-    free(system);
     return status;
+}
+
+int IoGivenBackBuffer(const void* address)
+{
+    const uint8_t* at = static_cast<const uint8_t*>(address);
+    return Buffer.GivenBack && at >= Buffer.Pages && at < Buffer.Pages + Buffer.MappedSize;
 }
 
 void IoCloseDevice()
@@ -408,11 +489,27 @@ void IoUnloadDriver()
     if (!unload)
         return;  // a driver without an unload routine stays loaded
     uint32_t argument = reinterpret_cast<uint32_t>(Driver);
+    ModelThread* unloading = CurrentThread();
+    uint64_t calledAt;
+    {
+        std::lock_guard<std::mutex> lock(KernelLock);
+        calledAt = SchedulerOrder();
+    }
     CallInSystemProcess("DriverUnload", unload, &argument, 1);
     std::lock_guard<std::mutex> lock(KernelLock);
     for (const ModelThread& thread : Threads) {
         if (thread.DriverStarted && thread.State != ThreadEnded && thread.State != ThreadFree)
             Bugcheck("THREAD", "DriverUnload", unload, "a thread the driver started can still run when it returns");
+    }
+    // The unload knows of a thread's end only through what its last wait
+    // gave it; a thread that ended later (after setting an event the unload
+    // waited for, say) ran the image's code when NT may have unloaded it.
+    uint64_t known = unloading->WokenAt > calledAt ? unloading->WokenAt : calledAt;
+    for (const ModelThread& thread : Threads) {
+        if (thread.DriverStarted && thread.State == ThreadEnded && thread.EndedAt > known)
+            Bugcheck("THREAD", "DriverUnload", unload,
+                     "a thread the driver started ended after what the unload last waited for: it may still run the "
+                     "image's code when DriverUnload returns (wait for the thread object itself)");
     }
     for (const ModelThread& thread : Threads) {
         if (thread.References)

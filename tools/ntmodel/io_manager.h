@@ -17,6 +17,9 @@ int IoOpenDevice(const char* below, uint32_t* status);
 // reply. Returns the status.
 uint32_t IoDeviceControl(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength, uint32_t* information);
 void IoCloseDevice();
+// 1 if address lies in a system buffer IoCompleteRequest has given back to
+// the I/O manager (its pages then allow no access); for the fault handler.
+int IoGivenBackBuffer(const void* address);
 // Runs DriverUnload and checks that nothing of the driver is left.
 void IoUnloadDriver();
 

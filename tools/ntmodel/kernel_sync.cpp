@@ -41,6 +41,19 @@ void DeliverSuspension(KernelCall& call)
     SchedulerWait(call.Lock, nullptr, 0, 0, 0, 0);
 }
 
+// The wait that follows KeSetEvent with Wait TRUE gives the dispatcher lock
+// up and goes back to the IRQL of before the KeSetEvent.
+void EndWaitNext(KernelCall& call)
+{
+    ModelThread* thread = call.Thread;
+    if (!thread->WaitNext)
+        return;
+    thread->WaitNext = 0;
+    thread->Irql = thread->WaitNextIrql;
+    if (thread->Irql < DispatchLevel)
+        thread->RaisedTotalUs += ModelNowUs() - thread->RaisedAtUs;
+}
+
 uint32_t Wait(KernelCall& call, void* const* objects, uint32_t count, int waitAll, const int64_t* timeout)
 {
     DeliverSuspension(call);
@@ -132,18 +145,30 @@ MODEL_STDCALL void ModelKeInitializeEvent(NtDispatcherHeader* event, uint32_t ty
     event->WaitListHead[0] = event->WaitListHead[1] = reinterpret_cast<uint32_t>(&event->WaitListHead);
 }
 
-MODEL_STDCALL int32_t ModelKeSetEvent(NtDispatcherHeader* event, int32_t, uint8_t)
+// With Wait TRUE, KeSetEvent returns at DISPATCH_LEVEL holding the
+// dispatcher lock, which the wait that must follow releases.
+MODEL_STDCALL int32_t ModelKeSetEvent(NtDispatcherHeader* event, int32_t, uint8_t wait)
 {
     KernelCall call("KeSetEvent", MODEL_CALLER, DispatchLevel);
+    if (wait && call.Thread->Irql > ApcLevel)
+        call.Break("IRQL", "sets an event with Wait TRUE at IRQL %u; that form allows at most APC_LEVEL",
+                   call.Thread->Irql);
     int32_t old = event->SignalState;
     event->SignalState = 1;
     SchedulerSignal(event);
+    if (wait) {
+        call.Thread->WaitNext = 1;
+        call.Thread->WaitNextIrql = call.Thread->Irql;
+        call.Thread->RaisedAtUs = ModelNowUs();
+        call.Thread->Irql = DispatchLevel;
+    }
     return old;
 }
 
 MODEL_STDCALL uint32_t ModelKeWaitForSingleObject(void* object, uint32_t, uint8_t, uint8_t, const int64_t* timeout)
 {
     KernelCall call("KeWaitForSingleObject", MODEL_CALLER, DispatchLevel);
+    EndWaitNext(call);
     BreakIfInterruptsMasked(call, "waits");
     CheckWaitIrql(call, timeout);
     return Wait(call, &object, 1, 0, timeout);
@@ -153,6 +178,7 @@ MODEL_STDCALL uint32_t ModelKeWaitForMultipleObjects(uint32_t count, void** obje
                                                      uint8_t, uint8_t, const int64_t* timeout, void* waitBlocks)
 {
     KernelCall call("KeWaitForMultipleObjects", MODEL_CALLER, DispatchLevel);
+    EndWaitNext(call);
     BreakIfInterruptsMasked(call, "waits");
     CheckWaitIrql(call, timeout);
     if (count == 0 || count > MaxWaitObjects || (count > 3 && !waitBlocks))

@@ -4,9 +4,10 @@
 //
 // Threads are host threads. Driver code runs without the kernel lock, truly
 // concurrently, but only on a thread that owns a model processor; a thread
-// gives its processor up only when it waits, ends or is moved off it by its
-// affinity, and a thread at DISPATCH_LEVEL never waits or moves, so nothing
-// else runs on its processor.
+// gives its processor up when it waits, ends or is moved off it by its
+// affinity, or at the end of a kernel call below DISPATCH_LEVEL to a ready
+// thread of a higher priority; a thread at DISPATCH_LEVEL never waits or
+// moves, so nothing else runs on its processor.
 // Processors go to ready threads in priority order, then in the order they
 // became ready. The virtual clock of the emulated machine advances by stalls,
 // and jumps to the next time-out only when no thread can run on: every
@@ -87,6 +88,7 @@ struct ModelThread {
     int Busy;             // other work of the machine: no host thread, yields only to a higher priority
     uint32_t References;  // taken by the driver and not yet released
     uint64_t ReadySequence;
+    uint64_t ReadyAtUs;  // virtual time it last became ready
     pthread_t Host;
     jmp_buf Exit;
     void* StartRoutine;
@@ -110,6 +112,11 @@ struct ModelThread {
     uint64_t CallsSeen;  // KernelCallCount when the watcher last looked
     uint64_t CpuAtSeenNs;
     const char* EntryName;  // the driver entry point the thread runs under
+    int EntryDepth;         // driver entries running on its kernel stack
+    int WaitNext;           // after KeSetEvent with Wait TRUE: holds the dispatcher lock until it waits
+    uint8_t WaitNextIrql;   // the IRQL that wait goes back to
+    uint64_t EndedAt;       // SchedulerOrder at its end
+    uint64_t WokenAt;       // SchedulerOrder when its last wait ended
     uint32_t HandleCount;   // handles that name the thread
     int HostDone;           // its host thread has returned
 };
@@ -145,6 +152,10 @@ uint32_t SchedulerWait(std::unique_lock<std::mutex>& lock, void* const* objects,
                        int hasDeadline, uint64_t deadlineUs);
 // Under KernelLock: an object became signalled; wakes the waits it satisfies.
 void SchedulerSignal(void* object);
+// Under KernelLock: the order of the scheduler's events so far (thread
+// ends, wait ends): what a thread learned when its wait ended happened
+// before that stamp.
+uint64_t SchedulerOrder();
 // Under KernelLock: the calling thread ends (its processor is free, its
 // object signalled).
 void SchedulerEndThread(ModelThread* thread);

@@ -34,7 +34,8 @@ Processor Processors[MaxProcessors];
 int Count;
 uint32_t Mask;
 uint64_t Sequence;
-int IdealSeed;  // the ideal processor of the next thread created, in turn
+uint64_t Order;  // SchedulerOrder
+int IdealSeed;   // the ideal processor of the next thread created, in turn
 
 // A thread running driver code that has used this much of its own processor
 // time since its last kernel call is taken to spin: no work the driver does
@@ -43,6 +44,10 @@ int IdealSeed;  // the ideal processor of the next thread created, in turn
 const uint64_t QuietCpuNs = 100 * 1000 * 1000;
 // A processor held at DISPATCH_LEVEL this long (virtual time) never comes back.
 const uint64_t HoldDeadlineUs = 60ull * 1000 * 1000;
+// A thread ready this long with no processor gets none: the time-outs the
+// clock jumps to are then all the machine has left, and a wait for that
+// thread never ends.
+const uint64_t StarvedDeadlineUs = 60ull * 1000 * 1000;
 const uint32_t DefaultPriority = 8;
 const size_t ThreadStackSize = 1024 * 1024;
 
@@ -75,6 +80,7 @@ void MakeReady(ModelThread* thread)
 {
     thread->State = ThreadReady;
     thread->ReadySequence = ++Sequence;
+    thread->ReadyAtUs = EmuNowUs();
 }
 
 void ReleaseProcessor(ModelThread* thread)
@@ -123,6 +129,7 @@ void CompleteWait(ModelThread* thread, uint32_t status)
 {
     thread->WaitDone = 1;
     thread->WaitStatus = status;
+    thread->WokenAt = ++Order;
     MakeReady(thread);
 }
 
@@ -141,7 +148,7 @@ uintptr_t ProgramCounterOf(ModelThread* thread)
 {
     struct sigaction action = {};
     action.sa_sigaction = SamplePc;
-    action.sa_flags = SA_SIGINFO;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigaction(SIGUSR2, &action, nullptr);
     SampleTaken.store(0);
     pthread_kill(thread->Host, SIGUSR2);
@@ -178,8 +185,35 @@ uintptr_t ProgramCounterOf(ModelThread* thread)
     Bugcheck("HANG", "scheduler", nullptr, "no thread can run");
 }
 
+// A driver thread or the caller, ready and without a processor for longer
+// than the deadline by the virtual time at.
+const ModelThread* StarvedBy(uint64_t at)
+{
+    for (const ModelThread& thread : Threads) {
+        if (thread.State == ThreadReady && !thread.Busy && at - thread.ReadyAtUs > StarvedDeadlineUs)
+            return &thread;
+    }
+    return nullptr;
+}
+
+[[noreturn]] void HangStarved(const ModelThread* waiter, const ModelThread* starved)
+{
+    const char* holders = "other threads hold";
+    for (int i = 0; i < Count; ++i) {
+        const ModelThread* owner = Processors[i].Owner;
+        if ((starved->Affinity & (1u << i)) && owner && owner->Busy && owner->Priority > starved->Priority)
+            holders = "other work of a higher priority holds";
+    }
+    Bugcheck("HANG", EntryNameOf(waiter), waiter->LastCaller,
+             "only time-outs are left: a thread of priority %d has been ready for %llu s of machine time and %s "
+             "every processor it may run on",
+             static_cast<int>(starved->Priority), static_cast<unsigned long long>(StarvedDeadlineUs / 1000000),
+             holders);
+}
+
 // Under KernelLock: when no thread can run on, the clock jumps to the next
-// time-out; with none, the machine hangs.
+// time-out; with none, or with a thread left starved of processors, the
+// machine hangs.
 void CheckIdle()
 {
     for (;;) {
@@ -201,6 +235,8 @@ void CheckIdle()
         }
         if (!next)
             Hang();
+        if (const ModelThread* starved = StarvedBy(next->DeadlineUs))
+            HangStarved(next, starved);
         uint64_t now = EmuNowUs();
         if (next->DeadlineUs > now)
             EmuAdvanceUs(next->DeadlineUs - now);
@@ -229,6 +265,7 @@ void* HostThreadMain(void* argument)
 {
     ModelThread* thread = static_cast<ModelThread*>(argument);
     Current = thread;
+    EntryStackInstallSignalStack(thread);
     KernelLock.lock();
     while (thread->State != ThreadRunning) {
         std::unique_lock<std::mutex> adopted(KernelLock, std::adopt_lock);
@@ -384,7 +421,8 @@ ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated)
 // the highest priority that has none; 1 if one did. A thread made ready
 // takes it at once only on its ideal processor, as NT readies a thread for
 // one processor; any other waits for the work's quantum to end
-// (anyProcessor, when no thread can run on).
+// (anyProcessor, when no thread can run on), when work of the same priority
+// also gives its processor up, as NT's threads of one priority take turns.
 static bool Preempt(bool anyProcessor)
 {
     ModelThread* best = nullptr;
@@ -395,7 +433,9 @@ static bool Preempt(bool anyProcessor)
         int target = -1;
         for (int i = 0; i < Count && target < 0; ++i) {
             ModelThread* owner = Processors[i].Owner;
-            if ((anyProcessor || i == thread.Ideal) && owner && owner->Busy && owner->Priority < thread.Priority &&
+            int outranked =
+                owner && (owner->Priority < thread.Priority || (anyProcessor && owner->Priority == thread.Priority));
+            if ((anyProcessor || i == thread.Ideal) && owner && owner->Busy && outranked &&
                 (thread.Affinity & (1u << i)))
                 target = i;
         }
@@ -517,10 +557,16 @@ void SchedulerSignal(void*)
     SchedulerAssign();
 }
 
+uint64_t SchedulerOrder()
+{
+    return Order;
+}
+
 void SchedulerEndThread(ModelThread* thread)
 {
     ReleaseProcessor(thread);
     thread->State = ThreadEnded;
+    thread->EndedAt = ++Order;
     thread->Header.SignalState = 1;
     SchedulerSignal(&thread->Header);
     SchedulerAssign();

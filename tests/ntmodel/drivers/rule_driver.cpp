@@ -1,9 +1,9 @@
 // A small driver for the model kernel's rule tests. It serves the device as
 // Pelmix.sys does (\Device\PELMIX, linked as \DosDevices\PELMIX) and answers
-// every device-control request with a 4-byte status of 0; built once per
-// rule, it breaks the rule that PELMIX_TEST_BREAK names on the first request
-// or at its unload. Built with PELMIX_TEST_BREAK 0 it breaks none, using the
-// same kernel routines as the breaking builds do, correctly.
+// every device-control request with a 4-byte status of 0 (the second as a
+// pending request, completed at once); built once per rule, it breaks the
+// rule that PELMIX_TEST_BREAK names on its first requests or at its unload. Built with PELMIX_TEST_BREAK 0 it breaks
+// none, using the same kernel routines as the breaking builds do, correctly.
 #include "nt_ddk.h"
 #include "nt_kernel_calls.h"
 
@@ -43,6 +43,15 @@ enum {
     BreakSplitRights,      // Users may read and Authenticated Users write: each user opens
     BreakReadOnly,         // Users may read; an inherit-only ACE for Everyone grants nothing here
     BreakBadDescriptor,    // an ACE whose size runs past its ACL: the kernel refuses the descriptor
+    BreakHangStarved,      // keeps its worker to a processor other work holds; the unload waits on in time-outs
+    BreakIrpBuffer,        // writes to the system buffer after completing the request
+    BreakIrpPending,       // returns STATUS_PENDING without marking the IRP pending
+    BreakCriticalRegion,   // returns from a request inside a critical region
+    BreakThreadEvent,      // the unload waits for an event its worker sets before it ends, not for the worker
+    BreakSetEventWait,     // calls another routine between KeSetEvent with Wait TRUE and its wait
+    BreakStackDeep,        // recurses past its 12-KB kernel stack
+    NoBreakPreempted,      // on one processor, spins for its worker raised above it: clean only if preempted
+    BreakStackDeepThread,  // its worker recurses past its 12-KB kernel stack
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -53,8 +62,11 @@ namespace {
 const int Break = PELMIX_TEST_BREAK;
 volatile LONG NeverSet;
 volatile LONG StopWorker;
+volatile LONG WorkerRan;
 KSPIN_LOCK Lock;
 PVOID WorkerObject;
+KEVENT WorkerDone;
+KEVENT Signal;
 
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG information)
 {
@@ -69,13 +81,18 @@ NTSTATUS NTAPI OpenClose(PDEVICE_OBJECT, PIRP irp)
     return Complete(irp, STATUS_SUCCESS, 0);
 }
 
+ULONG Recurse(ULONG depth);
+
 VOID NTAPI Worker(PVOID)
 {
     LARGE_INTEGER interval;
     interval.QuadPart = -10000;  // 1 ms
+    WorkerRan = 1;
+    Recurse(Break == BreakStackDeepThread ? 16 : 4);
     do
         KeDelayExecutionThread(KernelMode, FALSE, &interval);
     while (Break == BreakThread && !StopWorker);
+    KeSetEvent(&WorkerDone, 0, FALSE);
     PsTerminateSystemThread(STATUS_SUCCESS);
 }
 
@@ -92,6 +109,15 @@ NTSTATUS StartWorker()
     if (!NT_SUCCESS(status))
         return status;
     status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, ThreadObjectType(), KernelMode, &WorkerObject, 0);
+    // With other work of a higher priority on processor 1, the worker never runs.
+    if (NT_SUCCESS(status) && Break == BreakHangStarved)
+        KeSetAffinityThread(static_cast<PKTHREAD>(WorkerObject), 2);
+    // Raised above this thread, the worker takes its processor at once.
+    if (NT_SUCCESS(status) && Break == NoBreakPreempted) {
+        KeSetPriorityThread(static_cast<PKTHREAD>(WorkerObject), 16);
+        while (!WorkerRan)
+            ;
+    }
     if (Break != BreakHandleLeft)
         ZwClose(thread);
     if (Break == BreakHandle)
@@ -119,6 +145,25 @@ KAFFINITY PinToThisProcessor()
         : Break == BreakAffinityOutside     ? static_cast<KAFFINITY>(1) << 31
                                             : static_cast<KAFFINITY>(1) << number;
     return KeSetAffinityThread(KeGetCurrentThread(), mask);
+}
+
+// Sets an event with Wait TRUE, which the wait on it then completes.
+void SetAndWait()
+{
+    KeInitializeEvent(&Signal, NotificationEvent, FALSE);
+    KeSetEvent(&Signal, 0, TRUE);
+    if (Break == BreakSetEventWait)
+        KeStallExecutionProcessor(5);
+    KeWaitForSingleObject(&Signal, Executive, KernelMode, FALSE, 0);
+}
+
+// Uses a kilobyte of stack at each of depth levels.
+ULONG Recurse(ULONG depth)
+{
+    volatile UCHAR frame[1024];
+    frame[0] = static_cast<UCHAR>(depth);
+    frame[sizeof frame - 1] = static_cast<UCHAR>(depth);
+    return depth ? Recurse(depth - 1) + frame[0] + frame[sizeof frame - 1] : 0;
 }
 
 void UseTheProcessorsRoutines()
@@ -237,7 +282,9 @@ void UseQueuedSpinLocks()
 NTSTATUS Serve(PIRP irp)
 {
     static int served;
-    if (!served++) {
+    ++served;
+    if (served == 1) {
+        KeEnterCriticalRegion();
         if (Break == BreakImport)
             ZwSetSecurityObject(0, 0, 0);
         if (Break == BreakUnserved)
@@ -246,21 +293,32 @@ NTSTATUS Serve(PIRP irp)
         if (Break == BreakNoneXp || Break == BreakQueuedTwice)
             UseQueuedSpinLocks();
         UseTheProcessorsRoutines();
+        SetAndWait();
+        Recurse(Break == BreakStackDeep ? 16 : 4);
         UseAMapping();
-        if (NT_SUCCESS(StartWorker()) && Break != BreakThread)
+        if (NT_SUCCESS(StartWorker()) && Break != BreakThread && Break != BreakHangStarved && Break != BreakThreadEvent)
             WaitForWorker();
         SizeABar();
+        if (Break != BreakCriticalRegion)
+            KeLeaveCriticalRegion();
     }
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    volatile ULONG* reply = static_cast<ULONG*>(irp->AssociatedIrp.SystemBuffer);
     ULONG information = 0;
     if (stack->Parameters.DeviceIoControl.OutputBufferLength >= 4) {
-        *static_cast<ULONG*>(irp->AssociatedIrp.SystemBuffer) = 0;
+        *reply = 0;
         information = 4;
     }
+    // The second request is answered as pending, completed at once.
+    int pending = served == 2;
+    if (pending && Break != BreakIrpPending)
+        IoMarkIrpPending(irp);
     NTSTATUS status = Complete(irp, STATUS_SUCCESS, information);
     if (Break == BreakIrp)
         IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
+    if (Break == BreakIrpBuffer && information)
+        *reply = 1;
+    return pending ? STATUS_PENDING : status;
 }
 
 NTSTATUS NTAPI DeviceControl(PDEVICE_OBJECT, PIRP irp)
@@ -274,8 +332,25 @@ NTSTATUS __cdecl DeviceControlOfTheWrongConvention(PDEVICE_OBJECT, PIRP irp)
     return Serve(irp);
 }
 
+// Waits for the worker in five-second steps, however long it takes.
+void WaitOnForWorker()
+{
+    LARGE_INTEGER step;
+    step.QuadPart = -50000000;
+    while (WorkerObject && KeWaitForSingleObject(WorkerObject, Executive, KernelMode, FALSE, &step) == STATUS_TIMEOUT)
+        ;
+    WaitForWorker();
+}
+
 VOID NTAPI Unload(PDRIVER_OBJECT driverObject)
 {
+    if (Break == BreakHangStarved)
+        WaitOnForWorker();
+    if (Break == BreakThreadEvent && WorkerObject) {
+        KeWaitForSingleObject(&WorkerDone, Executive, KernelMode, FALSE, 0);
+        ObDereferenceObject(WorkerObject);
+        WorkerObject = 0;
+    }
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&linkName, L"\\DosDevices\\PELMIX");
     IoDeleteSymbolicLink(&linkName);
@@ -391,6 +466,7 @@ NTSTATUS SetDeviceDescriptor(PDEVICE_OBJECT device)
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING)
 {
     KeInitializeSpinLock(&Lock);
+    KeInitializeEvent(&WorkerDone, NotificationEvent, FALSE);
     driverObject->MajorFunction[IRP_MJ_CREATE] = OpenClose;
     driverObject->MajorFunction[IRP_MJ_CLOSE] = OpenClose;
     void* control = Break == BreakStack ? reinterpret_cast<void*>(DeviceControlOfTheWrongConvention)
