@@ -99,6 +99,10 @@ int ConfirmationPossible()
     return Line->User.Yes || InputIsTerminal();
 }
 
+// The exit code of a run that stopped before the chip was touched: a
+// refusal, or a driver that would not start.
+int StoppedExit = UserRefused;
+
 // Opens the driver, lists the cards, selects the target and identifies its
 // chip. 0 after saying why.
 int SelectCard()
@@ -106,8 +110,11 @@ int SelectCard()
     const UserCommand& user = Line->User;
     TransportSettings settings = {Line->MachinePath, 0};
     char error[512] = "";
-    if (!TransportOpen(&settings, error, sizeof error)) {
+    int opened = TransportOpen(&settings, error, sizeof error);
+    if (opened != TransportOpened) {
         PrintMessage("error", error);
+        if (opened == TransportDriverFailed)
+            StoppedExit = UserNoDriver;
         return 0;
     }
     InitWizardState(&TheWizard);
@@ -336,7 +343,7 @@ int RunBackup()
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(user.File, &checksum))
-        return UserRefused;
+        return StoppedExit;
     PrintResult(UserDone, "saved and read back", user.File);
     return UserDone;
 }
@@ -354,7 +361,7 @@ int RunFlash()
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(user.Backup, &checksum))
-        return UserRefused;
+        return StoppedExit;
     // A card image that fails its checksum has no board table to trust: as
     // after the wizard's read error, nothing is merged from it.
     ImagePageKind page = checksum == CardChecksumInvalid ? ReadErrorImagePage : StandardImagePage;
@@ -406,7 +413,7 @@ int RunRestore()
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(before.c_str(), &checksum))
-        return UserRefused;
+        return StoppedExit;
     // Files count in whole 32768-byte blocks; a cut backup is no backup.
     long whole = size / BiosImageBlockSize * BiosImageBlockSize;
     if (whole < TheSession.CardLength)
@@ -446,7 +453,7 @@ int RunVerify()
     if (got > PELMIX_ROM_DATA_SIZE)
         return Refuse("%s is larger than %u bytes", user.File, PELMIX_ROM_DATA_SIZE);
     if (!SelectCard())
-        return UserRefused;
+        return StoppedExit;
     static PELMIX_ROM_TRANSFER chip;
     int32_t length = ReadChipForCheck(&chip);
     if (length < 0)
@@ -473,6 +480,7 @@ int RunUserCommand(const CommandLine* line)
     Line = line;
     SetReportJson(line->Json);
     FlashRun = FlashRunRecord();
+    StoppedExit = UserRefused;
     UseWizardHost(&PelmixctlHost);
     int exitCode = UserRefused;
     switch (line->User.Kind) {
