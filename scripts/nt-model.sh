@@ -12,8 +12,10 @@
 # DriverEntry failed; 4: a kernel rule was broken (one BUGCHECK line).
 set -uo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-model=$repo/build/tools/ntmodel/ntmodel
-if [ ! -x "$model" ]; then
+# ntmodel-run starts the 32-bit model directly, or under qemu-i386 where the
+# kernel runs no 32-bit programs.
+model=$repo/build/tools/ntmodel/ntmodel-run
+if [ ! -x "$repo/build/tools/ntmodel/ntmodel" ] || [ ! -x "$model" ]; then
     [ -f "$repo/build/CMakeCache.txt" ] || cmake -S "$repo" -B "$repo/build" >/dev/null || exit 1
     cmake --build "$repo/build" --target ntmodel -j2 >/dev/null || { echo "nt-model: the model does not build" >&2; exit 1; }
 fi

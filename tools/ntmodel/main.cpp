@@ -16,6 +16,7 @@
 #include "pci_machine.h"
 #include "pe_loader.h"
 #include "request_runner.h"
+#include "thread_segment.h"
 
 namespace {
 
@@ -152,6 +153,7 @@ int main(int argc, char** argv)
     uint32_t modelMask = processors >= 32 ? 0xFFFFFFFFu : (1u << processors) - 1;
     if (Settings.CallerAffinity & ~modelMask)
         Usage("--caller-affinity names a processor the machine does not have");
+    ThreadSegmentNoteGlobal();
     SchedulerStart(processors, mask ? mask : 1);
     InstallFaultHandler();
     HalMachineLoaded();
