@@ -8,6 +8,7 @@
 #else
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -44,6 +45,15 @@ int Rename(const char* from, const char* to)
     return MoveFileA(from, to) != 0;
 }
 
+// A file of its own, not a folder, a device or a link (a reparse point).
+int PlainFile(const char* name)
+{
+    DWORD attributes = GetFileAttributesA(name);
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+        !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        KindOfPath(name) == PathRegularFile;
+}
+
 void FlushFolderOf(const char*)
 {
 }
@@ -74,6 +84,13 @@ CreateOutcome WriteFreshFile(const char* name, const uint8_t* bytes, uint32_t si
 int Rename(const char* from, const char* to)
 {
     return KindOfPath(to) == PathAbsent && rename(from, to) == 0;
+}
+
+// A file of its own, not a folder, a device or a link.
+int PlainFile(const char* name)
+{
+    struct stat info;
+    return lstat(name, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // The new names themselves reach the disk with their folder.
@@ -118,28 +135,65 @@ int HoldsBytes(const char* name, const uint8_t* bytes, uint32_t size)
     return equal;
 }
 
+int TemporaryName(const char* path, int i, char* name)
+{
+    int fits =
+        i == 0 ? snprintf(name, BackupNameSize, "%s.part", path) : snprintf(name, BackupNameSize, "%s.part%d", path, i);
+    return fits >= 0 && fits < BackupNameSize;
+}
+
+// Creates the temporary file name with bytes in it. 1 when it holds them,
+// read back; a file that is not whole is removed again.
+CreateOutcome WriteWhole(const char* name, const uint8_t* bytes, uint32_t size, int* whole)
+{
+    int written = 0;
+    CreateOutcome outcome = WriteFreshFile(name, bytes, size, &written);
+    *whole = outcome == Created && written && HoldsBytes(name, bytes, size);
+    if (outcome == Created && !*whole)
+        remove(name);  // made by this run, and not whole
+    return outcome;
+}
+
 // The temporary file beside path, created with bytes in it; "" in name
-// when none could be created. 1 when it holds them, read back.
+// when none could be created. 1 when it holds them, read back. A free name
+// is taken first; when a killed run left every name taken, the first that
+// is a plain file (never a folder or a link) is that run's leftover and is
+// replaced.
 int WriteTemporary(const char* path, const uint8_t* bytes, uint32_t size, char* name)
 {
-    for (int i = 0; i < TemporaryTries; ++i) {
-        int fits = i == 0 ? snprintf(name, BackupNameSize, "%s.part", path)
-                          : snprintf(name, BackupNameSize, "%s.part%d", path, i);
-        if (fits < 0 || fits >= BackupNameSize)
-            break;
-        int written = 0;
-        CreateOutcome outcome = WriteFreshFile(name, bytes, size, &written);
-        if (outcome == NameTaken)
-            continue;
-        if (outcome == CreateFailed)
-            break;
-        if (written && HoldsBytes(name, bytes, size))
+    int whole = 0;
+    for (int i = 0; i < TemporaryTries && TemporaryName(path, i, name); ++i) {
+        CreateOutcome outcome = WriteWhole(name, bytes, size, &whole);
+        if (outcome == Created && whole)
             return 1;
-        remove(name);  // made by this run, and not whole
+        if (outcome != NameTaken) {
+            name[0] = 0;
+            return 0;
+        }
+    }
+    for (int i = 0; i < TemporaryTries && TemporaryName(path, i, name); ++i) {
+        if (!PlainFile(name) || remove(name) != 0)
+            continue;
+        CreateOutcome outcome = WriteWhole(name, bytes, size, &whole);
+        if (outcome == NameTaken)
+            continue;  // taken again meanwhile
+        if (outcome == Created && whole)
+            return 1;
         break;
     }
     name[0] = 0;
     return 0;
+}
+
+// Temporary files that a killed run left beside path are its own leftovers:
+// once a backup has its name they go, plain files only.
+void RemoveLeftovers(const char* path)
+{
+    static char name[BackupNameSize];
+    for (int i = 0; i < TemporaryTries && TemporaryName(path, i, name); ++i) {
+        if (PlainFile(name))
+            remove(name);
+    }
 }
 
 // The first free NAME.n for the earlier file; 0 when there is none.
@@ -166,8 +220,10 @@ BackupSaveResult SaveBackupFile(const char* path, const uint8_t* bytes, uint32_t
         return BackupNotAFile;
     if (kind == PathUnknown)
         return BackupNotWritten;  // something may be there that cannot be kept
-    if (kind == PathRegularFile && HoldsBytes(path, bytes, size))
+    if (kind == PathRegularFile && HoldsBytes(path, bytes, size)) {
+        RemoveLeftovers(path);
         return BackupSaved;
+    }
     if (!WriteTemporary(path, bytes, size, temporary))
         return BackupNotWritten;
     if (kind == PathRegularFile && (!KeptName(path, keptAs) || !Rename(path, keptAs))) {
@@ -181,6 +237,7 @@ BackupSaveResult SaveBackupFile(const char* path, const uint8_t* bytes, uint32_t
         remove(temporary);
         return BackupNotWritten;
     }
+    RemoveLeftovers(path);
     FlushFolderOf(path);
     return BackupSaved;
 }

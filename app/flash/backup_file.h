@@ -3,7 +3,10 @@
    flushed to the disk, read back and compared, and only then given its
    name. An earlier file of that name that holds other bytes is kept beside
    it under the first free NAME.1, NAME.2, ...; one that holds the same bytes
-   simply stays. A failure removes only the temporary file. */
+   simply stays. A failure removes only the temporary file. Temporary files
+   left by a run that was killed are taken over when every temporary name is
+   taken, and removed once a backup is saved; a folder or a link under such a
+   name is never touched. */
 #ifndef DORVANE_BACKUP_FILE_H
 #define DORVANE_BACKUP_FILE_H
 

@@ -100,6 +100,23 @@ bad_files)
     expect 2 "usage" "$biostool"
     expect 2 "usage" "$biostool" frobnicate
     expect 2 "usage" "$biostool" info
+    # A usage error names what is wrong, on standard error; help and version
+    # go to standard output with exit 0.
+    expect 2 "^biostool: unknown command frobnicate" "$biostool" frobnicate
+    expect 2 "^biostool: unknown option --colour" "$biostool" --colour
+    expect 2 "^biostool: missing arguments" "$biostool" info
+    expect 2 "^biostool: checksum does not take extra.bin" "$biostool" checksum a.bin extra.bin
+    expect 2 "^biostool: --length needs a length" "$biostool" merge a.bin b.bin c.bin --length
+    "$biostool" frobnicate > out.txt 2> err.txt
+    [ -s out.txt ] && fail "a usage error printed on standard output: $(cat out.txt)"
+    grep -q "Exit codes" err.txt && fail "a usage error printed the whole help: $(cat err.txt)"
+    for switch in --help -h; do
+        "$biostool" $switch > out.txt 2> err.txt
+        [ $? -eq 0 ] || fail "biostool $switch exited $?"
+        has out.txt "^usage: biostool info" "^Exit codes: 0 done"
+        [ -s err.txt ] && fail "biostool $switch printed on standard error: $(cat err.txt)"
+    done
+    expect 0 "^biostool [0-9]*\.[0-9]*\.[0-9]*\.[0-9]*$" "$biostool" --version
     ;;
 command_words)
     # merge takes three files and checksum one, each with its length option

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dorvane_version.h"
 #include "tool_run.h"
 
 namespace {
@@ -126,6 +127,52 @@ TEST(Pelmixctl, UsageErrorsExitTwoWithAMessage)
         EXPECT_EQ(run.ExitCode, 2) << c.Arguments;
         EXPECT_TRUE(Has(run.Err, c.Message)) << c.Arguments << " said: " << run.Err;
     }
+}
+
+// The help and the version go to standard output with exit 0, wherever the
+// switch stands; a usage error is one line naming it and the usage lines
+// alone, on standard error.
+TEST(Pelmixctl, HelpVersionAndUsageFollowTheConventions)
+{
+    const std::string machine = Sample("family1-card.machine");
+    for (const std::string& arguments : {std::string("--help"), std::string("-h"), machine + " --json -h",
+                                         machine + " backup 1:00.0 b.bin --help", std::string("restore -h")}) {
+        RunResult run = RunTool(arguments);
+        EXPECT_EQ(run.ExitCode, 0) << arguments;
+        EXPECT_EQ(run.Out.rfind("usage: pelmixctl ", 0), 0u) << arguments << run.Out;
+        EXPECT_TRUE(Has(run.Out, "Exit code of requests")) << arguments;
+        EXPECT_EQ(run.Err, "") << arguments;
+    }
+    RunResult version = RunTool("--version");
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_EQ(version.Out, std::string("pelmixctl ") + DORVANE_VERSION_TEXT + "\n");
+
+    for (const std::string& arguments :
+         {"--colour " + machine + " enum", machine + " read-rom 0:0a.0", std::string("-x")}) {
+        RunResult run = RunTool(arguments);
+        EXPECT_EQ(run.ExitCode, 2) << arguments;
+        EXPECT_EQ(run.Out, "") << arguments;
+        std::vector<std::string> lines = Lines(run.Err);
+        ASSERT_GE(lines.size(), 2u) << arguments;
+        EXPECT_EQ(lines[0].rfind("pelmixctl: ", 0), 0u) << run.Err;
+        EXPECT_EQ(lines[1].rfind("usage: pelmixctl ", 0), 0u) << run.Err;
+        EXPECT_FALSE(Has(run.Err, "Exit code of")) << "the whole help: " << run.Err;
+    }
+    EXPECT_TRUE(Has(RunTool("-x").Err, "pelmixctl: unknown option -x\n"));
+}
+
+// A call the system fails is named on standard error with its NTSTATUS and
+// what it means, not only in the request's line.
+TEST(Pelmixctl, AFailedCallNamesItsNtStatus)
+{
+    RunResult run = RunTool(Sample("family1-card.machine") + " raw 0x222024 4 4 raw 0x222000 0 455");
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(Has(run.Err,
+                    "pelmixctl: RAW: the call failed with NTSTATUS 0xC0000010 "
+                    "STATUS_INVALID_DEVICE_REQUEST: the driver has no request of that code\n"))
+        << run.Err;
+    EXPECT_TRUE(Has(run.Err, "pelmixctl: RAW: the call failed with NTSTATUS 0xC0000206 STATUS_INVALID_BUFFER_SIZE: "))
+        << run.Err;
 }
 
 TEST(Pelmixctl, RequestsThatFailAtTheSystemLevelExitOne)

@@ -31,8 +31,12 @@ struct BackupFileTest : ::testing::Test {
     }
     void TearDown() override
     {
-        for (const char* name : {"b.bin", "b.bin.1", "b.bin.2", "b.bin.3", "b.bin.part", "b.bin.part1", "link"})
+        for (const char* name : {"b.bin", "b.bin.1", "b.bin.2", "b.bin.3", "link"})
             remove((Dir + name).c_str());
+        for (int i = 0; i < 10; ++i) {
+            remove(Part(i).c_str());
+            rmdir(Part(i).c_str());
+        }
         rmdir((Dir + "folder").c_str());
         rmdir(Dir.c_str());
     }
@@ -48,6 +52,7 @@ struct BackupFileTest : ::testing::Test {
         std::vector<uint8_t> bytes = ReadFile(path);
         return std::string(bytes.begin(), bytes.end());
     }
+    std::string Part(int i) { return Path + ".part" + (i ? std::to_string(i) : ""); }
     BackupSaveResult Save() { return SaveBackupFile(Path.c_str(), Image.data(), uint32_t(Image.size()), Kept); }
 };
 
@@ -96,6 +101,49 @@ TEST_F(BackupFileTest, AFailedWriteLeavesTheEarlierFileAndNoTemporaryFile)
     EXPECT_FALSE(BackupFolderWritable(missing.c_str()));
     EXPECT_TRUE(BackupFolderWritable(Path.c_str()));
     EXPECT_EQ(Text(Path), "the only copy");
+}
+
+// A killed run leaves its temporary files behind; they are the backup's own,
+// so a later backup takes them over and clears them, but a folder or a link
+// under such a name is left alone.
+TEST_F(BackupFileTest, TemporaryFilesOfAKilledRunAreReplaced)
+{
+    for (int i = 0; i < 10; ++i)
+        Put(Part(i), "left by a run that was killed");
+    ASSERT_EQ(Save(), BackupSaved);
+    EXPECT_TRUE(ReadFile(Path) == Image);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FALSE(FileExists(Part(i).c_str())) << Part(i);
+
+    // A folder and a link among them stay; the plain files still give way.
+    std::string target = Dir + "link";
+    Put(target, "someone's file");
+    for (int i = 0; i < 10; ++i)
+        Put(Part(i), "left by a run that was killed");
+    remove(Part(0).c_str());
+    ASSERT_EQ(mkdir(Part(0).c_str(), 0755), 0);
+    remove(Part(1).c_str());
+    ASSERT_EQ(symlink(target.c_str(), Part(1).c_str()), 0);
+    Image[0x100] ^= 0xFF;
+    ASSERT_EQ(Save(), BackupSaved);
+    EXPECT_TRUE(ReadFile(Path) == Image);
+    EXPECT_EQ(KindOfPath(Part(0).c_str()), PathOther);
+    struct stat info;
+    EXPECT_EQ(lstat(Part(1).c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(Text(target), "someone's file");
+    for (int i = 2; i < 10; ++i)
+        EXPECT_FALSE(FileExists(Part(i).c_str())) << Part(i);
+    remove(Part(1).c_str());
+
+    // Every name a folder: nothing is written and nothing removed.
+    for (int i = 1; i < 10; ++i)
+        ASSERT_EQ(mkdir(Part(i).c_str(), 0755), 0);
+    Image[0x100] ^= 0xFF;
+    EXPECT_EQ(Save(), BackupNotWritten);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(KindOfPath(Part(i).c_str()), PathOther) << Part(i);
+    EXPECT_FALSE(ReadFile(Path) == Image);
 }
 
 TEST_F(BackupFileTest, NothingButARegularFileIsWrittenOrRemoved)

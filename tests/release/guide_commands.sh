@@ -276,6 +276,9 @@ check_biostool() {
             [ $status -eq 0 ] && [ $((size % 32768)) -eq 0 ] && [ "$size" -gt 0 ] &&
                 cmp -s <(head -c "$(stat -c %s "$2")" "$3") "$2" || fail "$shown: exit $status, $size bytes"
             ;;
+        --help|-h)
+            [ $status -eq 0 ] && [[ $out == "usage: biostool "* ]] && grep -q '^Exit codes: ' <<<"$out" ||
+                fail "$shown: exit $status, no usage and exit codes: $out" ;;
         *) fail "$shown: untested command" ;;
     esac
 }

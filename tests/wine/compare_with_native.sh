@@ -9,7 +9,8 @@
 #   compare_with_native.sh --source DIR --build DIR --native PELMIXCTL --exe PELMIXCTL.EXE
 #       --driver PELMIX.SYS --name NAME --machine FILE [--file NAME:SIZE:SEED]... [--input NAME=PATH]...
 #       [--leftover-service] [--stale-inputs "IN..."] [--i386-root ROOT] [--exit CODE]
-#       [--same FILE=FILE]... -- COMMAND...
+#       [--same FILE=FILE]... [--stdin null|pipe|file] [--stderr-has TEXT]... [--stderr-lacks TEXT]...
+#       [--quiet] -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
 # image to write) of SIZE bytes whose content SEED determines; each run gets
@@ -22,10 +23,17 @@
 # in that root (scripts/i386-root.sh): the 32-bit Wine there runs the i686
 # binaries. --exit CODE: both runs must end with CODE. --same A=B: after the
 # Wine run its files A and B are byte-identical (a chip and the backup).
+# --stdin gives both runs standard input from /dev/null, from a pipe or from a
+# file, each holding no terminal (the pipe and the file hold "y"). --stderr-has
+# and --stderr-lacks: both runs' standard error holds (or lacks) TEXT.
+# --quiet: both runs print nothing on standard output (a usage error). The
+# restore command a run prints names the machine file only natively; that
+# part is left out of the comparison.
 set -uo pipefail
 
 source_dir= build= native= exe= driver= name= machine= leftover=0 stale_inputs= i386_root= want_exit=
-files=() inputs=() sames=()
+stdin_kind= quiet=0
+files=() inputs=() sames=() stderr_has=() stderr_lacks=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
     case $1 in
         --source) source_dir=$2; shift ;;
@@ -42,6 +50,10 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --i386-root) i386_root=$2; shift ;;
         --exit) want_exit=$2; shift ;;
         --same) sames+=("$2"); shift ;;
+        --stdin) stdin_kind=$2; shift ;;
+        --stderr-has) stderr_has+=("$2"); shift ;;
+        --stderr-lacks) stderr_lacks+=("$2"); shift ;;
+        --quiet) quiet=1 ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -66,10 +78,22 @@ for recipe in "${inputs[@]}"; do
     cp "${recipe#*=}" "$work/input/${recipe%%=*}" || exit 1
 done
 
+# with_stdin COMMAND...: runs COMMAND with the standard input --stdin chose.
+printf 'y\n' > "$work/answer.txt"
+with_stdin() {
+    case $stdin_kind in
+        null) "$@" < /dev/null ;;
+        pipe) printf 'y\n' | "$@" ;;
+        file) "$@" < "$work/answer.txt" ;;
+        "") "$@" ;;
+        *) echo "unknown --stdin $stdin_kind" >&2; return 2 ;;
+    esac
+}
+
 # Native run.
 cp "$machine" "$work/native/machine.machine"
 cp "$work/input/"* "$work/native/" 2>/dev/null
-(cd "$work/native" && "$native" --machine machine.machine --json "$@" > stdout.txt 2> stderr.txt)
+(cd "$work/native" && with_stdin "$native" --machine machine.machine --json "$@" > stdout.txt 2> stderr.txt)
 native_status=$?
 
 # Wine run: the driver finds its machine as Pelmix.machine beside it.
@@ -97,21 +121,38 @@ if [ $leftover -eq 1 ]; then
         { echo "FAIL: could not leave a Pelmix service behind (see $work/sc.txt)"; exit 1; }
 fi
 
-wine_do bash "$source_dir/scripts/wine-run.sh" --timeout 300 "$build" "$work/wine" "$work/stage/"* -- \
+with_stdin wine_do bash "$source_dir/scripts/wine-run.sh" --timeout 300 "$build" "$work/wine" "$work/stage/"* -- \
     pelmixctl.exe --json "$@" > /dev/null
 wine_status=$?
 
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-strip_timing() { tr -d '\r' < "$1" | sed -e 's/,"elapsed_us":[0-9]*//g' -e 's/,"held_us":[0-9]*//g'; }
+strip_timing() {
+    tr -d '\r' < "$1" | sed -e 's/,"elapsed_us":[0-9]*//g' -e 's/,"held_us":[0-9]*//g' \
+        -e 's/pelmixctl --machine machine.machine /pelmixctl /g'
+}
 strip_timing "$work/native/stdout.txt" > "$work/native.json"
 strip_timing "$work/wine/stdout.txt" > "$work/wine.json"
 if ! cmp -s "$work/native.json" "$work/wine.json"; then
     fail "the JSON lines differ"
     diff "$work/native.json" "$work/wine.json" | head -20
 fi
-[ -s "$work/native.json" ] || fail "the native run printed nothing"
+if [ $quiet -eq 1 ]; then
+    [ -s "$work/native.json" ] && fail "the native run printed on standard output: $(head -1 "$work/native.json")"
+    [ -s "$work/wine.json" ] && fail "the Wine run printed on standard output: $(head -1 "$work/wine.json")"
+else
+    [ -s "$work/native.json" ] || fail "the native run printed nothing"
+fi
+for run in native wine; do
+    tr -d '\r' < "$work/$run/stderr.txt" > "$work/$run.err"
+    for text in "${stderr_has[@]}"; do
+        grep -qF -- "$text" "$work/$run.err" || fail "the $run run's standard error lacks \"$text\": $(head -c 600 "$work/$run.err")"
+    done
+    for text in "${stderr_lacks[@]}"; do
+        grep -qF -- "$text" "$work/$run.err" && fail "the $run run's standard error holds \"$text\""
+    done
+done
 [ $native_status -eq $wine_status ] || fail "exit codes differ: native $native_status, Wine $wine_status"
 [ -z "$want_exit" ] || [ "$native_status" = "$want_exit" ] || fail "exit code $native_status, not $want_exit"
 

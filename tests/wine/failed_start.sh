@@ -27,12 +27,22 @@ status=$?
 
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
-[ $status -ne 0 ] && [ $status -ne 124 ] || fail "pelmixctl.exe exited with $status"
+# Not the usage code: a driver that does not start has an exit code of its own.
+[ $status -eq 4 ] || fail "pelmixctl.exe exited with $status, not 4"
 [ -s "$work/wine/stdout.txt" ] && fail "a request was answered: $(head -1 "$work/wine/stdout.txt")"
-grep -q 'cannot start the service "Pelmix"' "$work/wine/stderr.txt" ||
-    fail "no message about the service start: $(tr -d '\r' < "$work/wine/stderr.txt" | head -3)"
-grep -q '^line 2: ' "$work/wine/Pelmix.error.txt" 2>/dev/null ||
-    fail "the driver did not name the bad line: $(cat "$work/wine/Pelmix.error.txt" 2>/dev/null)"
+grep -q 'cannot start the service "Pelmix" (error [0-9]*); run pelmixctl.exe from a command prompt opened as administrator, from a folder on a local disk' "$work/wine/stderr.txt" ||
+    fail "no message about the service start and what to do: $(tr -d '\r' < "$work/wine/stderr.txt" | head -3)"
+cp "$work/wine/Pelmix.error.txt" "$work/driver-error.txt" 2>/dev/null
+
+# The user commands stop in the same way, before any card is touched.
+"$source_dir/scripts/wine-run.sh" --timeout 120 "$build" "$work/wine" "$work/stage/"* -- \
+    pelmixctl.exe backup 0:0a.0 backup.bin > /dev/null 2>&1 < /dev/null
+status=$?
+[ $status -eq 4 ] || fail "pelmixctl.exe backup exited with $status, not 4"
+grep -q '^error: cannot start the service "Pelmix"' "$work/wine/stderr.txt" ||
+    fail "backup said nothing about the service start: $(tr -d '\r' < "$work/wine/stderr.txt" | head -3)"
+grep -q '^line 2: ' "$work/driver-error.txt" 2>/dev/null ||
+    fail "the driver did not name the bad line: $(cat "$work/driver-error.txt" 2>/dev/null)"
 
 . "$source_dir/scripts/wine-env.sh" "$build" || exit 1
 if grep -qiF '[System\\CurrentControlSet\\Services\\Pelmix]' "$WINEPREFIX/system.reg"; then

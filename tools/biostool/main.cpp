@@ -1,11 +1,13 @@
 /* biostool: inspect, checksum and merge video BIOS images the way the
-   wizard does. Exit codes: 0 done, 1 refused or bad file, 2 bad usage. */
+   wizard does. Exit codes: 0 done, 1 refused or bad file, 2 bad usage;
+   --help tells them. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "bios_merge.h"
 #include "declared_length.h"
+#include "dorvane_version.h"
 #include "image_file.h"
 #include "inbuilt_image.h"
 #include "pad_command.h"
@@ -16,15 +18,35 @@ enum { ExitOk = 0, ExitRefused = 1, ExitUsage = 2 };
 static ImageFile FirstFile;
 static ImageFile SecondFile;
 
-static int Usage()
+static const char UsageText[] = "usage: biostool info [--json] FILE\n"
+                                "       biostool merge CURRENT NEW OUT [--length N]\n"
+                                "       biostool checksum FILE [--repair LENGTH]\n"
+                                "       biostool pad IN OUT\n"
+                                "       biostool inbuilt OUT\n"
+                                "       biostool --help | -h | --version\n";
+
+static const char HelpText[] = "info shows an image's checksum, declared length, version text and board table;\n"
+                               "merge writes NEW with CURRENT's board table to OUT (--length N: the chip's\n"
+                               "length, CURRENT's by default); checksum checks FILE over its whole 32768-byte\n"
+                               "blocks and over its declared length, and --repair LENGTH sets its checksum byte\n"
+                               "over LENGTH bytes; pad copies IN to OUT filled with zero bytes to whole blocks\n"
+                               "(never over an existing OUT); inbuilt writes the in-built image to OUT.\n"
+                               "Exit codes: 0 done (checksum: valid); 1 refused or a bad or unreadable file\n"
+                               "(checksum: invalid); 2 a usage error.\n";
+
+/* A usage error: what is wrong, then the usage lines. */
+static int Usage(const char* problem)
 {
-    fprintf(stderr,
-            "usage: biostool info [--json] FILE\n"
-            "       biostool merge CURRENT NEW OUT [--length N]\n"
-            "       biostool checksum FILE [--repair LENGTH]\n"
-            "       biostool pad IN OUT\n"
-            "       biostool inbuilt OUT\n");
+    fprintf(stderr, "biostool: %s\n%sbiostool --help tells more.\n", problem, UsageText);
     return ExitUsage;
+}
+
+/* The one word of a command that is not what it takes. */
+static int Unexpected(const char* command, const char* word)
+{
+    char problem[160];
+    snprintf(problem, sizeof problem, "%s does not take %.100s", command, word);
+    return Usage(problem);
 }
 
 static int ParseLength(const char* text, uint32_t* value)
@@ -48,7 +70,7 @@ struct CommandWords {
 };
 
 /* 0 when the words are not that, after showing a bad length or the usage. */
-static int ReadWords(int argc, char** argv, const char* option, int paths, CommandWords* words)
+static int ReadWords(const char* command, int argc, char** argv, const char* option, int paths, CommandWords* words)
 {
     int count = 0;
     words->Length = 0;
@@ -58,15 +80,20 @@ static int ReadWords(int argc, char** argv, const char* option, int paths, Comma
             if (!ParseLength(argv[++i], &words->Length))
                 return 0;
             words->LengthGiven = 1;
+        } else if (strcmp(argv[i], option) == 0) {
+            char problem[64];
+            snprintf(problem, sizeof problem, "%s needs a length", option);
+            Usage(problem);
+            return 0;
         } else if (count < paths && argv[i][0] != '-') {
             words->Paths[count++] = argv[i];
         } else {
-            Usage();
+            Unexpected(command, argv[i]);
             return 0;
         }
     }
     if (count != paths) {
-        Usage();
+        Usage("missing arguments");
         return 0;
     }
     return 1;
@@ -102,10 +129,10 @@ static int InfoCommand(int argc, char** argv)
         else if (!path && argv[i][0] != '-')
             path = argv[i];
         else
-            return Usage();
+            return Unexpected("info", argv[i]);
     }
     if (!path)
-        return Usage();
+        return Usage("missing arguments");
     if (!LoadImage(path, &FirstFile, 1))
         return ExitRefused;
 
@@ -136,7 +163,7 @@ static int InfoCommand(int argc, char** argv)
 static int MergeCommand(int argc, char** argv)
 {
     CommandWords words;
-    if (!ReadWords(argc, argv, "--length", 3, &words))
+    if (!ReadWords("merge", argc, argv, "--length", 3, &words))
         return ExitUsage;
     if (!LoadImage(words.Paths[0], &FirstFile) || !LoadImage(words.Paths[1], &SecondFile))
         return ExitRefused;
@@ -163,7 +190,7 @@ static int MergeCommand(int argc, char** argv)
 static int ChecksumCommand(int argc, char** argv)
 {
     CommandWords words;
-    if (!ReadWords(argc, argv, "--repair", 1, &words))
+    if (!ReadWords("checksum", argc, argv, "--repair", 1, &words))
         return ExitUsage;
     const char* path = words.Paths[0];
     uint32_t repair = words.Length;
@@ -192,15 +219,19 @@ static int ChecksumCommand(int argc, char** argv)
 
 static int PadCommand(int argc, char** argv)
 {
-    if (argc != 2 || argv[0][0] == '-' || argv[1][0] == '-')
-        return Usage();
+    for (int i = 0; i < argc; i++) {
+        if (argv[i][0] == '-' || i >= 2)
+            return Unexpected("pad", argv[i]);
+    }
+    if (argc != 2)
+        return Usage("missing arguments");
     return PadImage(argv[0], argv[1]) ? ExitRefused : ExitOk;
 }
 
 static int InBuiltCommand(int argc, char** argv)
 {
     if (argc != 1)
-        return Usage();
+        return argc ? Unexpected("inbuilt", argv[1]) : Usage("missing arguments");
     if (!InBuiltImagePresent()) {
         fprintf(stderr, "biostool: this build carries no in-built image\n");
         return ExitRefused;
@@ -221,9 +252,23 @@ static const Command Commands[] = {
 int main(int argc, char** argv)
 {
     if (argc < 2)
-        return Usage();
+        return Usage("no command given");
+    /* Help and version anywhere: nothing else is done. */
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            fputs(UsageText, stdout);
+            fputs(HelpText, stdout);
+            return ExitOk;
+        }
+        if (strcmp(argv[i], "--version") == 0) {
+            printf("biostool %s\n", DORVANE_VERSION_TEXT);
+            return ExitOk;
+        }
+    }
     for (const Command& command : Commands)
         if (strcmp(argv[1], command.Name) == 0)
             return command.Run(argc - 2, argv + 2);
-    return Usage();
+    char problem[160];
+    snprintf(problem, sizeof problem, "unknown %s %.100s", argv[1][0] == '-' ? "option" : "command", argv[1]);
+    return Usage(problem);
 }

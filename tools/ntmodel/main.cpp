@@ -140,7 +140,7 @@ int main(int argc, char** argv)
     char error[512] = {};
     if (!ParseCommandLine(static_cast<int>(arguments.size()), arguments.data(), &Line, error, sizeof error))
         Usage(error);
-    if (Line.User.Kind != UserNone || Line.Help || Line.Trace)
+    if (Line.User.Kind != UserNone || Line.Help || Line.Version || Line.Trace)
         Usage("the model runs pelmixctl's request commands only");
 
     EmuSetWarningSink(PrintWarning, nullptr);

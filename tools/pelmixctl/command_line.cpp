@@ -9,49 +9,58 @@ const char UsageText[] = "usage: pelmixctl [--machine FILE] [--json] backup T FI
                          "       pelmixctl [--machine FILE] [--json] restore T FILE [--yes] [--force]\n"
                          "       pelmixctl [--machine FILE] [--json] verify T FILE\n"
                          "       pelmixctl [--machine FILE] [--json] [--trace] REQUEST...\n"
-                         "backup reads the whole chip, reports its checksum and version text, saves FILE\n"
-                         "(an existing one only with --force) and reads FILE back. A backup is written as\n"
-                         "FILE.part, flushed, read back and renamed; an earlier FILE that holds other bytes\n"
-                         "is kept as FILE.1 (or the first free FILE.2, FILE.3, ...), whose name is printed.\n"
-                         "A folder or a device is never a backup. flash runs the wizard's\n"
-                         "sequence: backup to FILE, the image's checksum test (--ignore-checksum waives it),\n"
-                         "the board table merged from the card's image (--no-merge writes IMAGE as it is),\n"
-                         "a confirmation (--yes answers it; without a terminal --yes is required), write,\n"
-                         "read back and verify; the old image is written back and verified when the write\n"
-                         "or the verification fails; the backup and IMAGE must be different files. restore\n"
-                         "first saves the chip as FILE.before-restore (kept aside in the same way), then\n"
-                         "writes FILE back, verified; a FILE that is blank (all 0xFF or all 0x00) or fails\n"
-                         "its checksum is asked about again on a terminal and, with --yes, refused unless\n"
-                         "--force is given. verify compares the chip with FILE. --json prints one JSON\n"
-                         "object a line per step.\n"
-                         "Exit code of these commands: 0 done and verified; 1 refused before the chip was\n"
-                         "touched (bad image, merge refused, backup not saved, usage, verify found a\n"
-                         "difference); 2 the write failed and the old image is back and verified; 3 the\n"
-                         "card needs recovery: the message names the backup and the restore command.\n"
-                         "\n"
-                         "Requests run in order within one driver lifetime:\n"
-                         "  enum\n"
-                         "  identify T\n"
-                         "  read-rom T FILE\n"
-                         "  write-rom T FILE\n"
-                         "  write-rom-preerased T FILE\n"
-                         "  read-pages T START COUNT FILE\n"
-                         "  write-pages T START FILE\n"
-                         "  write-pages-preerased T START FILE\n"
-                         "  erase T\n"
-                         "  raw CODE INLEN OUTLEN [HEX]\n"
-                         "T is BUS:DEV.FN (bus decimal, device and function hexadecimal). Other numbers\n"
-                         "are decimal, or hexadecimal with 0x. --json prints one JSON object a line per\n"
-                         "request; reply fields appear when they travelled back (within \"information\").\n"
-                         "--trace prints each configuration write and chip command on standard error.\n"
-                         "Exit code of requests: 0 when every request succeeded and the driver answered\n"
-                         "each with Status 0; 1 when a call failed, a file could not be written or a\n"
-                         "Status was not 0 (standard error names it); 2 for a usage error. Status: 1 more\n"
-                         "than eight cards (no list comes back); 2 no card list in this run (enum must\n"
-                         "come first) or no card; 3 the target is not listed; 4, 5 a window could not be\n"
-                         "mapped; 6 a byte or page did not complete; 8, 10, 11 the processors could not be\n"
-                         "held; 12, 13 a bad page range; 14 the chip must be erased first; 15 unknown chip.\n"
-                         "The emulated build needs --machine FILE; the Windows build talks to the driver.\n";
+                         "       pelmixctl --help | -h | --version\n";
+
+const char HelpText[] = "backup reads the whole chip, reports its checksum and version text, saves FILE\n"
+                        "(an existing one only with --force) and reads FILE back. A backup is written as\n"
+                        "FILE.part (one that a killed run left is replaced), flushed, read back and\n"
+                        "renamed; an earlier FILE that holds other bytes is kept as FILE.1 (or the first\n"
+                        "free FILE.2, FILE.3, ...), whose name is printed. A folder or a device is never\n"
+                        "a backup. flash runs the wizard's sequence: backup to FILE, the image's checksum\n"
+                        "test (--ignore-checksum waives it), the board table merged from the card's image\n"
+                        "(--no-merge writes IMAGE as it is), a confirmation (--yes answers it; without a\n"
+                        "terminal, a console on Windows, --yes is required), write, read back and verify;\n"
+                        "the old image is written back and verified when the write or the verification\n"
+                        "fails; the backup and IMAGE must be different files. restore first saves the\n"
+                        "chip as FILE.before-restore (kept aside in the same way), then writes FILE back,\n"
+                        "verified; a FILE that is blank (all 0xFF or all 0x00) or fails its checksum is\n"
+                        "asked about again on a terminal and, with --yes, refused unless --force is given.\n"
+                        "verify compares the chip with FILE. --json prints one JSON object a line per\n"
+                        "step. Every error: and warning: line goes to standard error (with --json also as\n"
+                        "an object on standard output).\n"
+                        "Exit code of these commands: 0 done and verified; 1 refused before the chip was\n"
+                        "touched (bad image, merge refused, backup not saved, usage, verify found a\n"
+                        "difference); 2 the write failed and the old image is back and verified; 3 the\n"
+                        "card needs recovery: keep the computer on and do not restart it; standard error\n"
+                        "names the backup, the restore command and what to do when that restore fails\n"
+                        "again; 4 the driver could not be started.\n"
+                        "\n"
+                        "Requests run in order within one driver lifetime:\n"
+                        "  enum\n"
+                        "  identify T\n"
+                        "  read-rom T FILE\n"
+                        "  write-rom T FILE\n"
+                        "  write-rom-preerased T FILE\n"
+                        "  read-pages T START COUNT FILE\n"
+                        "  write-pages T START FILE\n"
+                        "  write-pages-preerased T START FILE\n"
+                        "  erase T\n"
+                        "  raw CODE INLEN OUTLEN [HEX]\n"
+                        "T is BUS:DEV.FN (bus decimal, device and function hexadecimal). Other numbers\n"
+                        "are decimal, or hexadecimal with 0x. --json prints one JSON object a line per\n"
+                        "request; reply fields appear when they travelled back (within \"information\").\n"
+                        "--trace prints each configuration write and chip command on standard error.\n"
+                        "Exit code of requests: 0 when every request succeeded and the driver answered\n"
+                        "each with Status 0; 1 when a call failed (standard error names its NTSTATUS and\n"
+                        "meaning), a file could not be written or a Status was not 0 (standard error\n"
+                        "names it); 2 for a usage error; 4 when the driver could not be started or its\n"
+                        "device opened (standard error says why and what to do). Status: 1 more than\n"
+                        "eight cards (no list comes back); 2 no card list in this run (enum must come\n"
+                        "first) or no card; 3 the target is not listed; 4, 5 a window could not be\n"
+                        "mapped; 6 a byte or page did not complete; 8, 10, 11 the processors could not be\n"
+                        "held; 12, 13 a bad page range; 14 the chip must be erased first; 15 unknown chip.\n"
+                        "The emulated build needs --machine FILE; the Windows build talks to the driver.\n"
+                        "--help (-h) prints this text, --version the program's version.\n";
 
 namespace {
 
@@ -165,6 +174,11 @@ int UserUsage(char* error, uint32_t errorSize, const UserShape* shape, const cha
     return 0;
 }
 
+int IsHelp(const char* word)
+{
+    return strcmp(word, "--help") == 0 || strcmp(word, "-h") == 0;
+}
+
 // One user command with its target, file and options, in any order after
 // its name; the only command of the line.
 int ParseUserCommand(int argc, char** argv, int i, const UserShape* shape, CommandLine* line, char* error,
@@ -177,6 +191,10 @@ int ParseUserCommand(int argc, char** argv, int i, const UserShape* shape, Comma
     char problem[160];
     for (; i < argc; ++i) {
         const char* word = argv[i];
+        if (IsHelp(word)) {
+            line->Help = 1;
+            return 1;
+        }
         if (strncmp(word, "--", 2) != 0) {
             if (count == 2) {
                 snprintf(problem, sizeof problem, "unexpected %s", word);
@@ -265,14 +283,17 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line, char* error, uint
 {
     memset(line, 0, sizeof *line);
     int i = 1;
-    for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
+    for (; i < argc && argv[i][0] == '-'; ++i) {
         const char* option = argv[i];
         if (strcmp(option, "--json") == 0) {
             line->Json = 1;
         } else if (strcmp(option, "--trace") == 0) {
             line->Trace = 1;
-        } else if (strcmp(option, "--help") == 0) {
+        } else if (IsHelp(option)) {
             line->Help = 1;
+            return 1;
+        } else if (strcmp(option, "--version") == 0) {
+            line->Version = 1;
             return 1;
         } else if (strcmp(option, "--machine") == 0) {
             if (i + 1 >= argc)

@@ -43,7 +43,8 @@ struct CommandLine {
     const char* MachinePath;
     int Json;
     int Trace;
-    int Help;
+    int Help;     // --help or -h: the help text, nothing run
+    int Version;  // --version
     uint32_t CommandCount;
     Command Commands[MaxCommands];
     UserCommand User;  // Kind UserNone for a list of requests
@@ -62,6 +63,8 @@ int ParseTarget(const char* text, uint32_t* bus, uint32_t* device, uint32_t* fun
 // Hex digit pairs into bytes; 1 on success, the byte count in *count.
 int ParseHexBytes(const char* text, uint8_t* bytes, uint32_t capacity, uint32_t* count);
 
+// The usage lines, shown with a usage error; the help is they and HelpText.
 extern const char UsageText[];
+extern const char HelpText[];
 
 #endif

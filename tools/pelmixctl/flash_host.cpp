@@ -2,16 +2,11 @@
 
 #include <stdio.h>
 #include <string.h>
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 #include "bios_table.h"
+#include "command_words.h"
 #include "step_report.h"
+#include "terminal_input.h"
 #include "request_transport.h"
 #include "text_lookup.h"
 #include "wizard_state.h"
@@ -134,7 +129,7 @@ int Confirmed()
     PrintCheckedImage();
     if (FlashRun.Yes)
         return 1;
-    if (!isatty(fileno(stdin)))
+    if (!InputIsTerminal())
         return 0;
     char now[TextBufferSize], next[TextBufferSize];
     VersionOf(TheSession.CardImage.Data, now, sizeof now);
@@ -163,7 +158,11 @@ int Box(void*, const char* text, const char*, uint32_t type, int)
     uint32_t buttons = type & 0xF;
     if (buttons == BoxOk) {
         uint32_t icon = type & 0xF0;
-        PrintMessage(icon == BoxIconError ? "error" : icon == BoxIconWarning ? "warning" : "note", text);
+        char words[TextBufferSize];
+        PrintMessage(icon == BoxIconError         ? "error"
+                         : icon == BoxIconWarning ? "warning"
+                                                  : "note",
+                     CommandWords(text, words, sizeof words));
         return AnswerOk;
     }
     int yes = Confirmed();

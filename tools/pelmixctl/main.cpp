@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "command_line.h"
+#include "dorvane_version.h"
 #include "request_runner.h"
 #include "user_commands.h"
 
@@ -18,14 +19,21 @@ int main(int argc, char** argv)
     char error[256] = {};
     if (!ParseCommandLine(argc, argv, &Line, error, sizeof error)) {
         fprintf(stderr, "pelmixctl: %s\n", error);
-        // The user-level commands keep 1 for every refusal before the chip.
+        // The user-level commands keep 1 for every refusal before the chip:
+        // their 2 says that an old image was put back.
         if (Line.User.Kind != UserNone)
             return UserRefused;
         fputs(UsageText, stderr);
+        fputs("pelmixctl --help tells more.\n", stderr);
         return 2;
     }
     if (Line.Help) {
         fputs(UsageText, stdout);
+        fputs(HelpText, stdout);
+        return 0;
+    }
+    if (Line.Version) {
+        printf("pelmixctl %s\n", DORVANE_VERSION_TEXT);
         return 0;
     }
     if (Line.User.Kind != UserNone)

@@ -89,18 +89,44 @@ std::string Hex(const uint8_t* bytes, uint32_t count)
     return text;
 }
 
+struct SystemStatusName {
+    uint32_t Status;
+    const char* Name;
+    const char* Meaning;
+};
+
+// The NTSTATUS values the driver completes a request with.
+const SystemStatusName SystemStatusNames[] = {
+    {0, "STATUS_SUCCESS", "the driver took the request"},
+    {StatusInvalidDeviceRequest, "STATUS_INVALID_DEVICE_REQUEST", "the driver has no request of that code"},
+    {StatusInvalidBufferSize, "STATUS_INVALID_BUFFER_SIZE",
+     "the input or output buffer is shorter than the request's record"},
+};
+
+const SystemStatusName* FindSystemStatus(uint32_t status)
+{
+    for (const SystemStatusName& entry : SystemStatusNames) {
+        if (entry.Status == status)
+            return &entry;
+    }
+    return nullptr;
+}
+
 std::string StatusText(uint32_t status)
 {
     char text[64];
-    const char* name = status == 0             ? "STATUS_SUCCESS"
-        : status == StatusInvalidDeviceRequest ? "STATUS_INVALID_DEVICE_REQUEST"
-        : status == StatusInvalidBufferSize    ? "STATUS_INVALID_BUFFER_SIZE"
-                                               : "";
-    snprintf(text, sizeof text, "0x%08X%s%s", status, *name ? " " : "", name);
+    const SystemStatusName* entry = FindSystemStatus(status);
+    snprintf(text, sizeof text, "0x%08X%s%s", status, entry ? " " : "", entry ? entry->Name : "");
     return text;
 }
 
 }  // namespace
+
+std::string SystemStatusText(uint32_t status)
+{
+    const SystemStatusName* entry = FindSystemStatus(status);
+    return StatusText(status) + ": " + (entry ? entry->Meaning : "not a status this driver completes a request with");
+}
 
 const char* RequestName(int kind)
 {

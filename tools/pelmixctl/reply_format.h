@@ -24,6 +24,8 @@ struct RequestOutcome {
 const char* RequestName(int kind);
 std::string FormatJson(const RequestOutcome& outcome);
 std::string FormatText(const RequestOutcome& outcome);
+// A request's NTSTATUS as "0xC0000206 STATUS_INVALID_BUFFER_SIZE: meaning".
+std::string SystemStatusText(uint32_t status);
 // What the driver's result code (a reply's Status) means for that request.
 const char* DriverResultText(int kind, uint32_t status);
 

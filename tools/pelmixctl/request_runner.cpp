@@ -12,7 +12,7 @@
 
 namespace {
 
-enum { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
+enum { ExitOk = 0, ExitFailed = 1, ExitUsage = 2, ExitNoDriver = 4 };
 
 // A reply carries a Status only if it reaches past the field that opens
 // every record.
@@ -184,9 +184,10 @@ int RunCommands(const CommandLine* line)
 {
     TransportSettings settings = {line->MachinePath, line->Trace};
     char error[512] = {};
-    if (!TransportOpen(&settings, error, sizeof error)) {
+    int opened = TransportOpen(&settings, error, sizeof error);
+    if (opened != TransportOpened) {
         fprintf(stderr, "pelmixctl: %s\n", error);
-        return ExitUsage;
+        return opened == TransportDriverFailed ? ExitNoDriver : ExitUsage;
     }
     int exitCode = ExitOk;
     for (uint32_t i = 0; i < line->CommandCount; ++i) {
@@ -226,6 +227,8 @@ int RunCommands(const CommandLine* line)
             exitCode = ExitFailed;
         }
         if (outcome.SystemStatus != 0) {
+            fprintf(stderr, "pelmixctl: %s: the call failed with NTSTATUS %s\n", RequestName(outcome.Kind),
+                    SystemStatusText(outcome.SystemStatus).c_str());
             exitCode = ExitFailed;
         } else if (delivered && !DriverSucceeded(outcome)) {
             exitCode = ExitFailed;

@@ -19,7 +19,14 @@ struct TransportTiming {
     uint64_t HeldUs;
 };
 
-// Starts one driver lifetime. 1, or 0 with a message in error.
+enum TransportOpenResult {
+    TransportUnusable = 0,      // the settings or the machine file will not do: a usage error
+    TransportOpened = 1,        // the driver answers
+    TransportDriverFailed = 2,  // the driver could not be started or its device opened
+};
+
+// Starts one driver lifetime: a TransportOpenResult, with a message in
+// error (that ends in what to do) unless opened.
 int TransportOpen(const TransportSettings* settings, char* error, uint32_t errorSize);
 
 // Sends one request as DeviceIoControl does with buffered I/O: the first

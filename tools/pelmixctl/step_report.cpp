@@ -1,6 +1,7 @@
 #include "step_report.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "json_line.h"
 
@@ -77,16 +78,24 @@ void AnnounceStep(const char* step, uint32_t expectedMs, int screenStops)
 
 void PrintMessage(const char* kind, const char* text)
 {
+    // Errors and warnings go to standard error, as the requests' do; with
+    // --json their objects stay among the steps' too.
+    int toError = strcmp(kind, "error") == 0 || strcmp(kind, "warning") == 0;
     if (Json) {
         JsonObject json;
         json.String("message", text);
         json.String("kind", kind);
         printf("%s}\n", json.Text.c_str());
-    } else {
-        if (Announced)
-            printf("\n");
+    } else if (Announced) {
+        printf("\n");
+    }
+    fflush(stdout);
+    if (toError) {
+        fprintf(stderr, "%s: %s\n", kind, text);
+        fflush(stderr);
+    } else if (!Json) {
         printf("%s: %s\n", kind, text);
+        fflush(stdout);
     }
     Announced = 0;
-    fflush(stdout);
 }

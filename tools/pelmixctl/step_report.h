@@ -28,7 +28,9 @@ void PrintStep(StepLine* line);
 // step's line then finishes it. Nothing with --json.
 void AnnounceStep(const char* step, uint32_t expectedMs, int screenStops);
 
-// A text the wizard's logic shows: kind "error", "warning" or "note".
+// A text the wizard's logic shows: kind "error", "warning" or "note". Errors
+// and warnings are printed on standard error (with --json also as an object
+// on standard output), notes on standard output.
 void PrintMessage(const char* kind, const char* text);
 
 #endif

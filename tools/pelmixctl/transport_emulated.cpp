@@ -32,17 +32,17 @@ int TransportOpen(const TransportSettings* settings, char* error, uint32_t error
 {
     if (!settings->MachinePath) {
         snprintf(error, errorSize, "--machine FILE is required: this build runs on an emulated machine");
-        return 0;
+        return TransportUnusable;
     }
     EmuSetWarningSink(PrintWarning, nullptr);
     EmuSetTraceSink(nullptr, nullptr);
     if (!HostLoadMachineFile(settings->MachinePath, error, errorSize))
-        return 0;
+        return TransportUnusable;
     HostResetPlatform();
     ResetDriverState();
     if (settings->Trace)
         EmuSetTraceSink(PrintTrace, nullptr);
-    return 1;
+    return TransportOpened;
 }
 
 int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength, uint32_t* systemStatus,

@@ -14,6 +14,8 @@
 namespace {
 
 HANDLE Device = INVALID_HANDLE_VALUE;
+
+const char AdministratorStep[] = "run pelmixctl.exe from a command prompt opened as administrator";
 int ServiceInstalledHere = 0;
 
 // The NTSTATUS values the driver completes a request with, as DeviceIoControl
@@ -39,29 +41,40 @@ int DriverPathBesideProgram(char* path, DWORD capacity)
     return 1;
 }
 
+// What went wrong, and what to do about it.
 void DescribeServiceFailure(DriverServiceResult result, char* error, uint32_t errorSize)
 {
     switch (result.Outcome) {
     case ServiceManagerUnavailable:
-        snprintf(error, errorSize, "cannot open the service manager (error %lu)", result.Error);
+        snprintf(error, errorSize, "cannot open the service manager (error %lu); %s", result.Error, AdministratorStep);
         break;
     case ServiceMarkedForDelete:
         snprintf(error, errorSize, "the service \"%s\" is marked for deletion; restart Windows first",
                  PELMIX_SERVICE_NAME);
         break;
     case ServiceAccessDenied:
-        snprintf(error, errorSize, "creating the service \"%s\" needs administrator rights", PELMIX_SERVICE_NAME);
+        snprintf(error, errorSize, "creating the service \"%s\" needs administrator rights; %s", PELMIX_SERVICE_NAME,
+                 AdministratorStep);
         break;
     case ServiceCreateFailed:
-        snprintf(error, errorSize, "cannot create the service \"%s\" (error %lu)", PELMIX_SERVICE_NAME, result.Error);
+        snprintf(error, errorSize, "cannot create the service \"%s\" (error %lu); %s", PELMIX_SERVICE_NAME,
+                 result.Error, AdministratorStep);
         break;
     case ServiceStartPathNotFound:
-        snprintf(error, errorSize, "the driver cannot be loaded from where it is (error 3); copy it to a local drive");
+        snprintf(error, errorSize,
+                 "the driver cannot be loaded from where it is (error 3); copy pelmixctl.exe and %s to a folder on "
+                 "a local disk and run it there",
+                 PELMIX_DRIVER_FILE_NAME);
         break;
     case ServiceStartFailed:
-        snprintf(error, errorSize, "cannot start the service \"%s\" (error %lu)", PELMIX_SERVICE_NAME, result.Error);
+        snprintf(error, errorSize,
+                 "cannot start the service \"%s\" (error %lu); %s, from a folder on a local disk; the driver runs "
+                 "on 32-bit Windows of the NT family only",
+                 PELMIX_SERVICE_NAME, result.Error, AdministratorStep);
         break;
-    default: snprintf(error, errorSize, "service control failed (error %lu)", result.Error); break;
+    default:
+        snprintf(error, errorSize, "service control failed (error %lu); %s", result.Error, AdministratorStep);
+        break;
     }
 }
 
@@ -70,8 +83,10 @@ int InstallAndOpen(char* error, uint32_t errorSize)
     char driverPath[MAX_PATH];
     if (!DriverPathBesideProgram(driverPath, sizeof driverPath) ||
         GetFileAttributesA(driverPath) == INVALID_FILE_ATTRIBUTES) {
-        snprintf(error, errorSize, "the device %s is not there and %s is not beside pelmixctl.exe", PELMIX_USER_PATH,
-                 PELMIX_DRIVER_FILE_NAME);
+        snprintf(error, errorSize,
+                 "the device %s is not there and %s is not beside pelmixctl.exe; run the pelmixctl.exe of the "
+                 "package, in the folder that holds both",
+                 PELMIX_USER_PATH, PELMIX_DRIVER_FILE_NAME);
         return 0;
     }
     DriverServiceResult result = InstallDriverService(driverPath);
@@ -89,8 +104,8 @@ int InstallAndOpen(char* error, uint32_t errorSize)
     DWORD openError = 0;
     Device = OpenDriverDevice(&openError);
     if (Device == INVALID_HANDLE_VALUE) {
-        snprintf(error, errorSize, "the service started but %s cannot be opened (error %lu)", PELMIX_USER_PATH,
-                 openError);
+        snprintf(error, errorSize, "the service started but %s cannot be opened (error %lu); %s", PELMIX_USER_PATH,
+                 openError, AdministratorStep);
         return 0;
     }
     return 1;
@@ -103,16 +118,16 @@ int TransportOpen(const TransportSettings* settings, char* error, uint32_t error
     if (settings->MachinePath || settings->Trace) {
         snprintf(error, errorSize, "--machine and --trace belong to the emulated build; this one talks to %s",
                  PELMIX_USER_PATH);
-        return 0;
+        return TransportUnusable;
     }
     DWORD openError = 0;
     Device = OpenDriverDevice(&openError);
     if (Device != INVALID_HANDLE_VALUE)
-        return 1;
+        return TransportOpened;
     if (InstallAndOpen(error, errorSize))
-        return 1;
+        return TransportOpened;
     TransportClose();
-    return 0;
+    return TransportDriverFailed;
 }
 
 int TransportSend(uint32_t code, uint8_t* buffer, uint32_t inLength, uint32_t outLength, uint32_t* systemStatus,

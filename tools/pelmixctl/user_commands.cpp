@@ -3,13 +3,6 @@
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 #include <string>
 
@@ -21,6 +14,7 @@
 #include "request_transport.h"
 #include "text_lookup.h"
 #include "step_report.h"
+#include "terminal_input.h"
 #include "wizard_state.h"
 #include "write_sequence.h"
 
@@ -94,7 +88,7 @@ std::string RestoreCommand(const char* file)
     if (Line->MachinePath)
         command += " --machine " + Quoted(Line->MachinePath);
     command += " restore " + TargetText(Line->User) + " " + Quoted(file);
-    if (isatty(fileno(stdin)))
+    if (InputIsTerminal())
         return command;
     return command + (RestoreDoubtsFile(file) ? " --yes --force" : " --yes");
 }
@@ -102,8 +96,12 @@ std::string RestoreCommand(const char* file)
 // A confirmation that no one can answer is refused up front.
 int ConfirmationPossible()
 {
-    return Line->User.Yes || isatty(fileno(stdin));
+    return Line->User.Yes || InputIsTerminal();
 }
+
+// The exit code of a run that stopped before the chip was touched: a
+// refusal, or a driver that would not start.
+int StoppedExit = UserRefused;
 
 // Opens the driver, lists the cards, selects the target and identifies its
 // chip. 0 after saying why.
@@ -112,8 +110,11 @@ int SelectCard()
     const UserCommand& user = Line->User;
     TransportSettings settings = {Line->MachinePath, 0};
     char error[512] = "";
-    if (!TransportOpen(&settings, error, sizeof error)) {
+    int opened = TransportOpen(&settings, error, sizeof error);
+    if (opened != TransportOpened) {
         PrintMessage("error", error);
+        if (opened == TransportDriverFailed)
+            StoppedExit = UserNoDriver;
         return 0;
     }
     InitWizardState(&TheWizard);
@@ -266,10 +267,30 @@ void PrintRefusedMerge()
     PrintStep(&line);
 }
 
+// What a card that needs recovery asks of the user, the first thing said:
+// keep the computer running, then how the backup goes back, then what to do
+// when that fails as well.
+void TellRecovery(const char* backup)
+{
+    std::string target = TargetText(Line->User);
+    std::string command = RestoreCommand(backup);
+    // Paths make it longer than Refuse's buffer.
+    std::string text = "keep this computer on and do not restart it: the card at " + target +
+        " needs recovery. It still runs the BIOS it loaded at start, but its chip may hold no whole image, and "
+        "after a restart the screen would stay black.\nThe backup is " +
+        backup + "; put it back with:\n  " + command +
+        "\nShould that restore end with exit 3 again, run it once more. Should the second try fail too, the chip "
+        "cannot be written in this computer: copy the backup off it, switch it off, put the card into another "
+        "computer beside a card that shows the picture and restore the backup there (bench flashing, as the "
+        "guide's recovery steps show).";
+    PrintMessage("error", text.c_str());
+}
+
 // The exit code of a write run: from what the write sequence did, and a
-// check that a restored old image is on the chip. backup: the file that
-// holds the old image.
-int WriteOutcome(ImageNextResult result, const char* backup)
+// check that a restored old image is on the chip. oldCopy: the file that
+// holds the card's old image; backup: the file whose restore puts the card
+// right when nothing is on it.
+int WriteOutcome(ImageNextResult result, const char* oldCopy, const char* backup)
 {
     if (result == ImageWritten) {
         StepLine line;
@@ -303,17 +324,14 @@ int WriteOutcome(ImageNextResult result, const char* backup)
     }
     if (restored) {
         PrintMessage("error",
-                     ("the new image was not written; the old image is back on the card and verified "
-                      "(backup: " +
-                      std::string(backup) + ")")
+                     ("the new image was not written; the card's old image is back on it and verified "
+                      "(saved as " +
+                      std::string(oldCopy) + ")")
                          .c_str());
-        PrintResult(UserRestored, "old image restored", backup);
+        PrintResult(UserRestored, "old image restored", oldCopy);
         return UserRestored;
     }
-    std::string target = TargetText(Line->User);
-    Refuse("the card at %s needs recovery: its old image could not be put back and verified.\n"
-           "The backup is %s; put it back with:\n  %s",
-           target.c_str(), backup, RestoreCommand(backup).c_str());
+    TellRecovery(backup);
     PrintResult(UserNeedsRecovery, "needs recovery", backup);
     return UserNeedsRecovery;
 }
@@ -325,7 +343,7 @@ int RunBackup()
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(user.File, &checksum))
-        return UserRefused;
+        return StoppedExit;
     PrintResult(UserDone, "saved and read back", user.File);
     return UserDone;
 }
@@ -343,7 +361,7 @@ int RunFlash()
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(user.Backup, &checksum))
-        return UserRefused;
+        return StoppedExit;
     // A card image that fails its checksum has no board table to trust: as
     // after the wizard's read error, nothing is merged from it.
     ImagePageKind page = checksum == CardChecksumInvalid ? ReadErrorImagePage : StandardImagePage;
@@ -359,7 +377,7 @@ int RunFlash()
     // A waived image checksum is not asked of the read-back either.
     return WriteOutcome(
         ImagePageNext(&TheSession, PelmixctlHost, 0, page, user.InBuilt ? 0 : 1, user.File, !user.IgnoreChecksum),
-        user.Backup);
+        user.Backup, user.Backup);
 }
 
 // What makes a file to be restored doubtful over the chip's length: every
@@ -395,7 +413,7 @@ int RunRestore()
         return UserRefused;
     CardChecksum checksum;
     if (!SelectCard() || !TakeBackup(before.c_str(), &checksum))
-        return UserRefused;
+        return StoppedExit;
     // Files count in whole 32768-byte blocks; a cut backup is no backup.
     long whole = size / BiosImageBlockSize * BiosImageBlockSize;
     if (whole < TheSession.CardLength)
@@ -418,7 +436,9 @@ int RunRestore()
     TheWizard.IgnoreChecksum = 1;
     FlashRun.Yes = user.Yes;
     FlashRun.Merge = 0;
-    return WriteOutcome(ImagePageNext(&TheSession, PelmixctlHost, 0, StandardImagePage, 1, user.File, 0), user.File);
+    // What goes back when FILE does not take is what the chip held before.
+    return WriteOutcome(ImagePageNext(&TheSession, PelmixctlHost, 0, StandardImagePage, 1, user.File, 0),
+                        before.c_str(), user.File);
 }
 
 int RunVerify()
@@ -433,7 +453,7 @@ int RunVerify()
     if (got > PELMIX_ROM_DATA_SIZE)
         return Refuse("%s is larger than %u bytes", user.File, PELMIX_ROM_DATA_SIZE);
     if (!SelectCard())
-        return UserRefused;
+        return StoppedExit;
     static PELMIX_ROM_TRANSFER chip;
     int32_t length = ReadChipForCheck(&chip);
     if (length < 0)
@@ -460,6 +480,7 @@ int RunUserCommand(const CommandLine* line)
     Line = line;
     SetReportJson(line->Json);
     FlashRun = FlashRunRecord();
+    StoppedExit = UserRefused;
     UseWizardHost(&PelmixctlHost);
     int exitCode = UserRefused;
     switch (line->User.Kind) {

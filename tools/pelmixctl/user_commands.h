@@ -10,6 +10,7 @@ enum UserExit {
     UserRefused = 1,        // refused before the chip was touched; also usage
     UserRestored = 2,       // the write failed; the old image is back and verified
     UserNeedsRecovery = 3,  // the restore failed too
+    UserNoDriver = 4,       // the driver could not be started: nothing was touched
 };
 
 int RunUserCommand(const CommandLine* line);
