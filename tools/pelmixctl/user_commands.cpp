@@ -282,7 +282,7 @@ int WriteOutcome(ImageNextResult result, const char* backup)
     // The session ran when the page got as far as the write sequence.
     int ran = result == ImageNotWritten;
     if (!ran || TheSession.Outcome == FlashRefused) {
-        if (ran && TheSession.Refusal == FlashImageTooLong)
+        if (result == ImageTooLongForChip || (ran && TheSession.Refusal == FlashImageTooLong))
             PrintMessage("error",
                          ("the image declares " + std::to_string(ImageDeclaredLength(TheWizard.NewImage)) +
                           " bytes, more than the chip's " + std::to_string(TheSession.CardLength))
