@@ -467,6 +467,34 @@ TEST(PelmixctlFlash, ATerminalConfirmsTheWrite)
     }
 }
 
+// A chip the identification names is named in the lines and the
+// confirmation; one it does not name (Status 15) is said to be not
+// identified, not taken for a chip of a name the driver left out.
+TEST(PelmixctlFlash, AChipTheIdentificationDoesNotNameIsSaidToBeNotIdentified)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    const std::string notIdentified =
+        "chip not identified: written with the page method unless the driver lists its code";
+    const struct {
+        const char* Part;
+        std::string Chip;
+    } cases[] = {{"D5BF", "SST39VF010"}, {"noid", notIdentified}, {"171F", notIdentified}};
+    for (const auto& c : cases) {
+        Bench bench(std::string("chip-words-") + c.Part, c.Part, board);
+        RunResult run = bench.Run("flash 1:00.0 --inbuilt --backup " + bench.Backup + " --yes");
+        EXPECT_EQ(run.ExitCode, 0) << c.Part << run.Out;
+        EXPECT_TRUE(Has(StepLine(run.Out, "checksum"), "\"chip\":\"" + c.Chip + "\"")) << c.Part << run.Out;
+    }
+    if (RunProgram("test -x /usr/bin/script", "").ExitCode != 0)
+        GTEST_SKIP() << "no script(1) to make a terminal";
+    Bench bench("chip-words-terminal", "noid", board);
+    RunResult run = RunProgram("echo n | script -qec \"" PELMIXCTL_PATH " --machine " + bench.Machine +
+                                   " flash 1:00.0 --inbuilt --backup " + bench.Backup + "\"",
+                               "/dev/null");
+    EXPECT_TRUE(Has(run.Out, "Card 1:00.0 (1D2E:0C61, 128 KB, " + notIdentified + ")\r\n")) << run.Out;
+    EXPECT_FALSE(Has(run.Out, "unnamed")) << run.Out;
+}
+
 // Usage errors of the user-level commands exit 1, like every refusal.
 TEST(PelmixctlFlash, UsageErrorsExitOne)
 {

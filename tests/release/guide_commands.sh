@@ -223,7 +223,11 @@ check_pelmixctl() {
             for t in "${targets[@]}"; do
                 upper=$(echo "$t" | tr a-f A-F)
                 grep -qF "  $upper  " <<<"$out" || fail "$shown: card $t is not listed: $out"
-            done ;;
+            done
+            # identify after it: the chip's code and name, as the driver identifies it.
+            if [[ " $* " == *" identify "* ]]; then
+                grep -q '^  chip 0x[0-9A-F]\{4\} ' <<<"$out" || fail "$shown: no chip code: $out"
+            fi ;;
         restore)
             [ $status -eq 0 ] && grep -qx 'result: outcome written and verified, exit 0' <<<"$out" ||
                 fail "$shown: exit $status: $out"

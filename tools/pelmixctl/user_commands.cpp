@@ -169,8 +169,7 @@ void PrintCardChecksum(CardChecksum checksum)
     StepString(&line, "image", "card");
     StepString(&line, "result", Results[checksum]);
     StepString(&line, "version", version);
-    if (FlashRun.ChipName[0])
-        StepString(&line, "chip", FlashRun.ChipName);
+    StepString(&line, "chip", ChipWords());
     PrintStep(&line);
 }
 
