@@ -495,6 +495,98 @@ TEST(PelmixctlFlash, AChipTheIdentificationDoesNotNameIsSaidToBeNotIdentified)
     EXPECT_FALSE(Has(run.Out, "unnamed")) << run.Out;
 }
 
+// An image with its PCI data structure ("PCIR" at 0x1F0 in the samples) set
+// to vendor:device and a 24-bit class code, its checksum repaired over the
+// whole image.
+std::string WithPciData(std::string image, uint16_t vendor, uint16_t device, uint32_t classCode)
+{
+    const size_t at = 0x1F0;
+    image[at + 4] = char(vendor & 0xFF);
+    image[at + 5] = char(vendor >> 8);
+    image[at + 6] = char(device & 0xFF);
+    image[at + 7] = char(device >> 8);
+    image[at + 0x0D] = char(classCode & 0xFF);
+    image[at + 0x0E] = char(classCode >> 8 & 0xFF);
+    image[at + 0x0F] = char(classCode >> 16);
+    image[0x10] = 0;
+    unsigned sum = 0;
+    for (char c : image)
+        sum += static_cast<unsigned char>(c);
+    image[0x10] = char((256 - sum % 256) % 256);
+    return image;
+}
+
+// flash and restore refuse, unless --force, an image whose PCI data
+// structure names a vendor no Orvel card has (a network card's boot ROM) or
+// a class other than display, before anything is read or written; another
+// device id of a card vendor is written, and an image without the structure
+// is written with a warning.
+TEST(PelmixctlFlash, AnImageForAnotherDeviceIsRefusedUnlessForced)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    std::string image = ReadAll(Samples + "/legacy-128k.rom");
+    ASSERT_EQ(image.substr(0x1F0, 4), "PCIR");
+    const std::string refused = "is not a video BIOS for an Orvel card";
+    const struct {
+        const char* Name;
+        std::string Image;
+        bool Refused;
+        const char* Says;
+    } cases[] = {
+        {"network", WithPciData(image, 0x8086, 0x100E, 0x020000), true, "names 8086:100E, class 020000"},
+        {"other-display", WithPciData(image, 0x10DE, 0x0110, 0x030000), true, "a vendor no Orvel card has"},
+        {"orvel-network", WithPciData(image, 0x1E5B, 0x0A51, 0x020000), true, "a class other than display"},
+        {"other-orvel", WithPciData(image, 0x1E5B, 0x0A52, 0x030000), false, nullptr},
+        {"no-pcir", WithPciData(std::string(image).replace(0x1F0, 4, "XXXX"), 0x1D2E, 0x0C61, 0x030000), false,
+         "has no PCI data structure"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Bench bench(std::string("pci-data-") + c.Name, "D5BF", board);
+        std::string file = bench.Dir + "/image.bin";
+        WriteAll(file, c.Image);
+        RunResult run = bench.Run("flash 1:00.0 " + file + " --no-merge --backup " + bench.Backup + " --yes");
+        std::string said = run.Out + run.Err;
+        EXPECT_EQ(run.ExitCode, c.Refused ? 1 : 0) << said;
+        EXPECT_EQ(Has(said, refused), c.Refused) << said;
+        if (c.Says) {
+            EXPECT_TRUE(Has(said, c.Says)) << said;
+        }
+        EXPECT_EQ(ReadAll(bench.Chip) == board, c.Refused);
+        if (!c.Refused)
+            continue;
+        EXPECT_EQ(ReadAll(bench.Backup), "") << "refused before the card was read";
+        EXPECT_EQ(StepLine(run.Out, "backup"), "") << said;
+
+        run = bench.Run("restore 1:00.0 " + file + " --yes");
+        EXPECT_EQ(run.ExitCode, 1) << run.Out + run.Err;
+        EXPECT_TRUE(Has(run.Out + run.Err, refused)) << run.Out + run.Err;
+        EXPECT_EQ(ReadAll(bench.Chip), board);
+
+        run = bench.Run("flash 1:00.0 " + file + " --no-merge --backup " + bench.Backup + " --yes --force");
+        EXPECT_EQ(run.ExitCode, 0) << run.Out + run.Err;
+        EXPECT_TRUE(Has(run.Out + run.Err, "written all the same (--force)")) << run.Out + run.Err;
+        EXPECT_EQ(ReadAll(bench.Chip), c.Image);
+    }
+
+    // A card that held such an image and needs recovery: the printed
+    // restore command carries --force, so that it runs as printed.
+    std::string network = WithPciData(image, 0x8086, 0x100E, 0x020000);
+    Bench held("pci-data-recovery", "D5BF", network, "fault corrupt 1:00.0 0x1234 2\n");
+    RunResult run = held.Run("flash 1:00.0 --inbuilt --backup " + held.Backup + " --yes");
+    ASSERT_EQ(run.ExitCode, 3) << run.Out + run.Err;
+    std::string result = StepLine(run.Out, "result");
+    size_t at = result.find("\"restore_command\":\"");
+    ASSERT_NE(at, std::string::npos) << result;
+    std::string printed = result.substr(at + 19, result.find('"', at + 19) - at - 19);
+    EXPECT_TRUE(Has(printed, " --yes --force")) << printed;
+    WriteAll(held.Machine, ReadAll(held.Machine).substr(0, ReadAll(held.Machine).find("fault")));
+    std::string path = std::string(PELMIXCTL_PATH).substr(0, std::string(PELMIXCTL_PATH).rfind('/'));
+    run = RunProgram("PATH=\"" + path + ":$PATH\" " + printed, "</dev/null");
+    EXPECT_EQ(run.ExitCode, 0) << printed << run.Out + run.Err;
+    EXPECT_EQ(ReadAll(held.Chip), network);
+}
+
 // Usage errors of the user-level commands exit 1, like every refusal.
 TEST(PelmixctlFlash, UsageErrorsExitOne)
 {

@@ -18,6 +18,7 @@
 #include "image_load.h"
 #include "inbuilt_image.h"
 #include "path_facts.h"
+#include "pci_data.h"
 #include "request_transport.h"
 #include "text_lookup.h"
 #include "step_report.h"
@@ -67,6 +68,72 @@ std::string Quoted(const char* word)
 
 void RestoreProblem(const char* file, const uint8_t* image, uint32_t length, char* problem);
 
+// The first bytes of a file, at most an image buffer's; -1 when it cannot
+// be opened.
+long ReadImageHead(const char* path, uint8_t* image)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return -1;
+    size_t got = fread(image, 1, PELMIX_ROM_DATA_SIZE, file);
+    fclose(file);
+    return long(got);
+}
+
+// What the image's PCI data structure says against writing it to an Orvel
+// card (PciDataOrvel when nothing), with the line that says why.
+PciDataVerdict ImageVerdict(const char* name, const uint8_t* image, uint32_t length, char* problem, size_t size)
+{
+    PciData data;
+    PciDataVerdict verdict = JudgePciData(image, length, &data);
+    PciDataProblem(name, verdict, data, problem, size);
+    return verdict;
+}
+
+int RefusedForCard(PciDataVerdict verdict)
+{
+    return verdict == PciDataOtherVendor || verdict == PciDataNotDisplay;
+}
+
+// 1 when file names a device other than an Orvel card's display.
+int FileRefusedForCard(const char* file)
+{
+    static uint8_t image[PELMIX_ROM_DATA_SIZE];
+    long got = ReadImageHead(file, image);
+    char problem[512];
+    return got > 0 && RefusedForCard(ImageVerdict(file, image, uint32_t(got), problem, sizeof problem));
+}
+
+// An image whose PCI data structure names a device other than an Orvel
+// card's display is refused unless force; one without a PCI data structure
+// is written with a warning. 0 after refusing.
+int ImageForOrvelCard(const char* name, const uint8_t* image, uint32_t length, int force)
+{
+    char problem[512];
+    PciDataVerdict verdict = ImageVerdict(name, image, length, problem, sizeof problem);
+    if (verdict == PciDataOrvel)
+        return 1;
+    if (!RefusedForCard(verdict)) {
+        PrintMessage("warning", problem);
+        return 1;
+    }
+    if (force) {
+        PrintMessage("warning", (std::string(problem) + "; written all the same (--force)").c_str());
+        return 1;
+    }
+    Refuse("%s; --force writes it all the same", problem);
+    return 0;
+}
+
+// The same for an image file; a file that cannot be read is left to the
+// image load, which says so.
+int FileForOrvelCard(const char* path, int force)
+{
+    static uint8_t image[PELMIX_ROM_DATA_SIZE];
+    long got = ReadImageHead(path, image);
+    return got < 0 || ImageForOrvelCard(path, image, uint32_t(got), force);
+}
+
 // 1 when restore would doubt file (blank, or failing its checksum over the
 // chip's length), as it does a card image that failed its own checksum.
 int RestoreDoubtsFile(const char* file)
@@ -87,16 +154,18 @@ int RestoreDoubtsFile(const char* file)
 
 // The command that puts file back on the card, runnable as printed: where no
 // one can answer the confirmation (a script, a service) it carries --yes, and
-// --force for a file that restore would otherwise ask about.
+// --force for a file that restore would otherwise ask about; --force always
+// for a file that restore refuses as made for another device.
 std::string RestoreCommand(const char* file)
 {
     std::string command = "pelmixctl";
     if (Line->MachinePath)
         command += " --machine " + Quoted(Line->MachinePath);
     command += " restore " + TargetText(Line->User) + " " + Quoted(file);
+    int refused = FileRefusedForCard(file);
     if (isatty(fileno(stdin)))
-        return command;
-    return command + (RestoreDoubtsFile(file) ? " --yes --force" : " --yes");
+        return refused ? command + " --force" : command;
+    return command + (refused || RestoreDoubtsFile(file) ? " --yes --force" : " --yes");
 }
 
 // A confirmation that no one can answer is refused up front.
@@ -338,6 +407,10 @@ int RunFlash()
                       user.File);
     if (!ConfirmationPossible())
         return Refuse("no terminal to confirm the write on: give --yes");
+    if (user.File ? !FileForOrvelCard(user.File, user.Force)
+                  : InBuiltImagePresent() &&
+                !ImageForOrvelCard("the in-built image", InBuiltImageData(), InBuiltImageSize(), user.Force))
+        return UserRefused;
     if (!BackupNameUsable(user.Backup, user.Force))
         return UserRefused;
     CardChecksum checksum;
@@ -388,6 +461,8 @@ int RunRestore()
     long size = FileSize(user.File);
     if (size < 0)
         return Refuse("cannot open %s", user.File);
+    if (!FileForOrvelCard(user.File, user.Force))
+        return UserRefused;
     // What the chip holds now is saved first, as flash saves it.
     std::string before = std::string(user.File) + ".before-restore";
     if (!BackupNameUsable(before.c_str(), 1))
