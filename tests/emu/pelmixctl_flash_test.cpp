@@ -587,6 +587,57 @@ TEST(PelmixctlFlash, AnImageForAnotherDeviceIsRefusedUnlessForced)
     EXPECT_EQ(ReadAll(held.Chip), network);
 }
 
+// cards tells which card is which: each card's version text and checksum,
+// read as the device page's More info reads them, and whether the machine
+// left its memory on. A card whose read fails is listed as not read and the
+// run exits 1; the chips are only read.
+TEST(PelmixctlFlash, CardsTellsEachCardByWhatItsChipHolds)
+{
+    std::string dir = Folder() + "/cards";
+    RunProgram("mkdir -p", dir);
+    std::string good = ReadAll(Samples + "/legacy-128k.rom");
+    std::string broken = ReadAll(Samples + "/inbuilt.bin").substr(0, 0x8000) + std::string(0x18000, '\xFF');
+    broken[0x1000] ^= 0x01;  // an incomplete image seldom sums to 0
+    WriteAll(dir + "/pci.rom", good);
+    WriteAll(dir + "/agp.rom", broken);
+    std::string cards =
+        "cpus 2\n"
+        "pci 0:00.0 id=8086:7190 class=0600 bar0=0xF8000008/64M\n"
+        "pci 0:01.0 id=8086:7191 class=0604 header=01 cfg18=0x00010100 cfg20=0xF3F0F000 cfg24=0xEBF0E000\n"
+        "pci 0:0a.0 id=1E5B:0A51 class=0300 bar0=0xD0000008/64M bar1=0xD4000000/8K flash=9FDF image=pci.rom\n"
+        "pci 1:00.0 id=1D2E:0C62 class=0300 cmd=0000 agp status=0230 bar0=0xE8000008/64M bar1=0xF3000000/16K "
+        "rom=0xF3FE0000/128K flash=2320 image=agp.rom\n";
+    WriteAll(dir + "/two.machine", cards);
+    RunResult run = Pelmixctl("--json --machine " + dir + "/two.machine cards");
+    EXPECT_EQ(run.ExitCode, 0) << run.Out + run.Err;
+    std::vector<std::string> lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 3u) << run.Out;
+    EXPECT_EQ(lines[0],
+              "{\"step\":\"card\",\"target\":\"0:0a.0\",\"id\":\"1E5B:0A51\",\"card\":\"ZT10-E (PCI)\","
+              "\"memory\":\"on\",\"Status\":0,\"bytes\":131072,\"checksum\":\"valid\","
+              "\"version\":\"ORVEL II AGP 16MB Bios Rev 1.01.00.0021 Kestrel Boards Ltd\"}");
+    EXPECT_EQ(lines[1],
+              "{\"step\":\"card\",\"target\":\"1:00.0\",\"id\":\"1D2E:0C62\",\"card\":\"Orvel III (AGP)\","
+              "\"memory\":\"off\",\"Status\":0,\"bytes\":131072,\"checksum\":\"invalid\","
+              "\"version\":\"ORVEL II AGP Bios Rev 1.02.00.0034 Copyright (C) Lumivex Corporation 1998-2001.\"}");
+    EXPECT_EQ(lines[2], "{\"step\":\"result\",\"outcome\":\"listed\",\"cards\":2,\"exit\":0}");
+    EXPECT_EQ(ReadAll(dir + "/pci.rom"), good);
+    EXPECT_EQ(ReadAll(dir + "/agp.rom"), broken);
+
+    WriteAll(dir + "/two.machine", cards + "fault map-rom 1:00.0\n");
+    run = Pelmixctl("--json --machine " + dir + "/two.machine cards");
+    EXPECT_EQ(run.ExitCode, 1) << run.Out + run.Err;
+    EXPECT_TRUE(Has(run.Out,
+                    "\"target\":\"1:00.0\",\"id\":\"1D2E:0C62\",\"card\":\"Orvel III (AGP)\","
+                    "\"memory\":\"off\",\"Status\":5,\"checksum\":\"not read\"}"))
+        << run.Out;
+    EXPECT_TRUE(Has(run.Out, "\"outcome\":\"listed, not every card read\",\"cards\":2,\"exit\":1")) << run.Out;
+
+    run = Pelmixctl("--machine " + dir + "/two.machine cards 1:00.0");
+    EXPECT_EQ(run.ExitCode, 1) << run.Out + run.Err;
+    EXPECT_TRUE(Has(run.Err, "unexpected 1:00.0; usage: pelmixctl cards")) << run.Err;
+}
+
 // Usage errors of the user-level commands exit 1, like every refusal.
 TEST(PelmixctlFlash, UsageErrorsExitOne)
 {

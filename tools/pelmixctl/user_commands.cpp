@@ -14,6 +14,8 @@
 #include <string>
 
 #include "bios_merge.h"
+#include "card_types.h"
+#include "device_detection.h"
 #include "flash_host.h"
 #include "image_load.h"
 #include "inbuilt_image.h"
@@ -527,6 +529,91 @@ int RunVerify()
     return equal ? UserDone : UserRefused;
 }
 
+// A version text on one line: each run of line breaks a single blank.
+std::string OneLine(const char* text)
+{
+    std::string line;
+    for (const char* p = text; *p; ++p) {
+        int isBreak = *p == '\r' || *p == '\n';
+        if (!isBreak)
+            line += *p;
+        else if (!line.empty() && line.back() != ' ' && p[1] && p[1] != '\r' && p[1] != '\n')
+            line += ' ';
+    }
+    return line;
+}
+
+// Every card the driver lists, with what its chip holds: the BIOS version
+// text as the device page's More info reads it and the checksum as the
+// backup step tests it, so that a card whose BIOS is incomplete can be told
+// from the others. Each read stops the screen as More info does.
+int RunCards()
+{
+    TransportSettings settings = {Line->MachinePath, 0};
+    char error[512] = "";
+    if (!TransportOpen(&settings, error, sizeof error)) {
+        PrintMessage("error", error);
+        return UserRefused;
+    }
+    InitWizardState(&TheWizard);
+    PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
+    uint32_t returned = 0;
+    if (!PelmixctlHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned) || returned < 8 ||
+        list.Status != 0)
+        return Refuse("no Orvel card was found");
+    // The chip is not identified first: the longest wait of any.
+    const ChipWaits* waits = WaitsOfChip(PELMIX_RESULT_UNKNOWN_CHIP, 0);
+    static PELMIX_ROM_TRANSFER record;
+    uint32_t unread = 0;
+    for (uint32_t i = 0; i < list.Count && i < PELMIX_MAX_DEVICES; ++i) {
+        const PELMIX_DEVICE_ENTRY& entry = list.Entries[i];
+        memset(&record, 0, sizeof record);
+        record.Header.Bus = entry.Bus;
+        record.Header.Device = entry.Device;
+        record.Header.Function = entry.Function;
+        char target[16], id[16], name[TextBufferSize];
+        snprintf(target, sizeof target, "%u:%02x.%x", entry.Bus, entry.Device, entry.Function);
+        snprintf(id, sizeof id, "%04X:%04X", entry.VendorId, entry.DeviceId);
+        CardListLine(&entry, name, sizeof name);
+        AnnounceStep("card", ReadHoldMs(waits), 1);
+        int delivered = PelmixctlHost.Request(IOCTL_PELMIX_READ_ROM, &record, sizeof record, &returned);
+        int32_t length = int32_t(returned) - int32_t(sizeof record.Header);
+        int read = delivered && record.Header.Status == 0 && UsableImageLength(length);
+        StepLine line;
+        BeginStep(&line, "card");
+        StepString(&line, "target", target);
+        StepString(&line, "id", id);
+        StepString(&line, "card", name);
+        // As the machine started it: a card whose BIOS did not run may be left off.
+        StepString(&line, "memory", entry.MemoryEnabled ? "on" : "off");
+        if (delivered)
+            StepNumber(&line, "Status", record.Header.Status);
+        if (!read) {
+            ++unread;
+            StepString(&line, "checksum", "not read");
+            PrintStep(&line);
+            continue;
+        }
+        static const char* const Results[] = {"valid", "valid over length less 4480", "invalid"};
+        uint32_t checksum = ImageChecksumValid(record.Data, uint32_t(length)) ? 0
+            : ImageChecksumValidShort(record.Data, uint32_t(length))          ? 1
+                                                                              : 2;
+        char version[VersionTextSize] = "";
+        CardVersionOfImage(record.Data, version);
+        StepNumber(&line, "bytes", uint64_t(length));
+        StepString(&line, "checksum", Results[checksum]);
+        StepString(&line, "version", OneLine(version));
+        PrintStep(&line);
+    }
+    StepLine line;
+    BeginStep(&line, "result");
+    StepString(&line, "outcome", unread ? "listed, not every card read" : "listed");
+    StepNumber(&line, "cards", list.Count);
+    StepNumber(&line, "exit", unread ? UserRefused : UserDone);
+    PrintStep(&line);
+    return unread ? UserRefused : UserDone;
+}
+
 }  // namespace
 
 int RunUserCommand(const CommandLine* line)
@@ -541,6 +628,7 @@ int RunUserCommand(const CommandLine* line)
     case UserFlash: exitCode = RunFlash(); break;
     case UserRestore: exitCode = RunRestore(); break;
     case UserVerify: exitCode = RunVerify(); break;
+    case UserCards: exitCode = RunCards(); break;
     default: break;
     }
     TransportClose();
