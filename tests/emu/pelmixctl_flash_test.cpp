@@ -633,6 +633,15 @@ TEST(PelmixctlFlash, CardsTellsEachCardByWhatItsChipHolds)
         << run.Out;
     EXPECT_TRUE(Has(run.Out, "\"outcome\":\"listed, not every card read\",\"cards\":2,\"exit\":1")) << run.Out;
 
+    // On a terminal's line a control byte of a broken text shows as "?".
+    std::string odd = good;
+    size_t at = odd.find("Bios Rev");
+    ASSERT_NE(at, std::string::npos);
+    odd[at + 4] = '\x07';
+    WriteAll(dir + "/pci.rom", odd);
+    run = Pelmixctl("--machine " + dir + "/two.machine cards");
+    EXPECT_TRUE(Has(run.Out, "version ORVEL II AGP 16MB Bios?Rev 1.01.00.0021 Kestrel Boards Ltd\n")) << run.Out;
+
     run = Pelmixctl("--machine " + dir + "/two.machine cards 1:00.0");
     EXPECT_EQ(run.ExitCode, 1) << run.Out + run.Err;
     EXPECT_TRUE(Has(run.Err, "unexpected 1:00.0; usage: pelmixctl cards")) << run.Err;

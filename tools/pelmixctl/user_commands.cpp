@@ -529,14 +529,16 @@ int RunVerify()
     return equal ? UserDone : UserRefused;
 }
 
-// A version text on one line: each run of line breaks a single blank.
+// A version text on one line: each run of line breaks a single blank, any
+// other control byte (an erased or broken table's) a question mark.
 std::string OneLine(const char* text)
 {
     std::string line;
     for (const char* p = text; *p; ++p) {
         int isBreak = *p == '\r' || *p == '\n';
+        unsigned char c = static_cast<unsigned char>(*p);
         if (!isBreak)
-            line += *p;
+            line += c < 0x20 || c == 0x7F ? '?' : *p;
         else if (!line.empty() && line.back() != ' ' && p[1] && p[1] != '\r' && p[1] != '\n')
             line += ' ';
     }
