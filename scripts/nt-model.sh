@@ -3,7 +3,7 @@
 # driver) under the model NT kernel on an emulated machine, with pelmixctl's
 # request commands. Builds the model first when it is missing.
 #
-#   scripts/nt-model.sh [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] [--open-below NAME]
+#   scripts/nt-model.sh [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user|interactive] [--open-below NAME]
 #       [--busy-priority P] [--linger-ms MS] [--suspend-caller] [--caller-affinity MASK]
 #       DRIVER.sys MACHINE COMMAND...
 #
@@ -12,8 +12,10 @@
 # DriverEntry failed; 4: a kernel rule was broken (one BUGCHECK line).
 set -uo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-model=$repo/build/tools/ntmodel/ntmodel
-if [ ! -x "$model" ]; then
+# ntmodel-run starts the 32-bit model directly, or under qemu-i386 where the
+# kernel runs no 32-bit programs.
+model=$repo/build/tools/ntmodel/ntmodel-run
+if [ ! -x "$repo/build/tools/ntmodel/ntmodel" ] || [ ! -x "$model" ]; then
     [ -f "$repo/build/CMakeCache.txt" ] || cmake -S "$repo" -B "$repo/build" >/dev/null || exit 1
     cmake --build "$repo/build" --target ntmodel -j2 >/dev/null || { echo "nt-model: the model does not build" >&2; exit 1; }
 fi

@@ -7,9 +7,10 @@ set -euo pipefail
 # the i686 tests run the shipped binaries under a 32-bit Wine. seabios and
 # ipxe-qemu bring real option ROMs, cut at their declared length, for
 # biostool's tests. g++-multilib builds the model NT kernel, a 32-bit x86
-# program that runs the shipped driver.
+# program that runs the shipped driver; qemu-user runs it where the kernel
+# runs no 32-bit programs (a hypervisor may switch IA-32 emulation off).
 packages=(cmake g++ g++-multilib make libgtest-dev clang clang-format libclang-rt-14-dev mingw-w64
-          wine wine64 xvfb xdotool imagemagick debootstrap seabios ipxe-qemu)
+          wine wine64 xvfb xdotool imagemagick debootstrap seabios ipxe-qemu qemu-user)
 
 missing=()
 for p in "${packages[@]}"; do

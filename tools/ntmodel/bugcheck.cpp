@@ -30,6 +30,16 @@ uintptr_t ReportedAddress(const void* address)
 
 }  // namespace
 
+void FormatImageAddress(const void* address, char* text, uint32_t size)
+{
+    uintptr_t at = ReportedAddress(address);
+    uintptr_t base = reinterpret_cast<uintptr_t>(Image.Base);
+    if (Image.Base && at >= base && at < base + Image.Size)
+        snprintf(text, size, "%s+0x%x", ImageName, static_cast<unsigned>(at - base));
+    else
+        snprintf(text, size, "0x%08x", static_cast<unsigned>(at));
+}
+
 namespace {
 
 [[noreturn]] void Stop(int exitCode, const char* rule, const char* routine, const void* address, const char* what)
@@ -38,13 +48,8 @@ namespace {
         for (;;)
             pause();
     }
-    uintptr_t at = ReportedAddress(address);
-    uintptr_t base = reinterpret_cast<uintptr_t>(Image.Base);
     char where[128];
-    if (Image.Base && at >= base && at < base + Image.Size)
-        snprintf(where, sizeof where, "%s+0x%x", ImageName, static_cast<unsigned>(at - base));
-    else
-        snprintf(where, sizeof where, "0x%08x", static_cast<unsigned>(at));
+    FormatImageAddress(address, where, sizeof where);
     fflush(stdout);
     printf("BUGCHECK %s routine=%s at=%s: %s\n", rule, routine, where, what);
     fflush(stdout);

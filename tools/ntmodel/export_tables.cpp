@@ -27,19 +27,29 @@ const ExportEntry Exports[] = {
     {"HalSetBusDataByOffset", 1, 350, "hal/history/names350.htm"},
     {"HalTranslateBusAddress", 1, 310, "hal/history/names310.htm"},
     {"KeGetCurrentIrql", 1, 310, "hal/history/names310.htm"},
+    {"KeAcquireInStackQueuedSpinLock", 1, 501, "hal/history/names51.htm"},
+    {"KeReleaseInStackQueuedSpinLock", 1, 501, "hal/history/names51.htm"},
     {"KeStallExecutionProcessor", 1, 310, "hal/history/names310.htm"},
+    {"KfAcquireSpinLock", 1, 350, "hal/history/names350.htm"},
     {"KfLowerIrql", 1, 350, "hal/history/names350.htm"},
     {"KfRaiseIrql", 1, 350, "hal/history/names350.htm"},
+    {"KfReleaseSpinLock", 1, 350, "hal/history/names350.htm"},
+    {"ExAllocatePool", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"ExAllocatePoolWithTag", 0, 350, "ntoskrnl/history/names350.htm"},
+    {"ExFreePool", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"ExFreePoolWithTag", 0, 500, "ntoskrnl/history/names50.htm"},
     {"IoCreateDevice", 0, 310, "ntoskrnl/history/names310.htm"},
     {"IoCreateSymbolicLink", 0, 310, "ntoskrnl/history/names310.htm"},
     {"IoDeleteDevice", 0, 310, "ntoskrnl/history/names310.htm"},
     {"IoDeleteSymbolicLink", 0, 310, "ntoskrnl/history/names310.htm"},
     {"IofCompleteRequest", 0, 350, "ntoskrnl/history/names350.htm"},
+    {"KeAcquireInStackQueuedSpinLockAtDpcLevel", 0, 501, "ntoskrnl/history/names51.htm"},
     {"KeDelayExecutionThread", 0, 310, "ntoskrnl/history/names310.htm"},
     {"KeEnterCriticalRegion", 0, 350, "ntoskrnl/history/names350.htm"},
     {"KeGetCurrentThread", 0, 310, "ntoskrnl/history/names310.htm"},
     {"KeInitializeEvent", 0, 310, "ntoskrnl/history/names310.htm"},
     {"KeLeaveCriticalRegion", 0, 310, "ntoskrnl/history/names310.htm"},
+    {"KeReleaseInStackQueuedSpinLockFromDpcLevel", 0, 501, "ntoskrnl/history/names51.htm"},
     {"KeSetAffinityThread", 0, 400, "ntoskrnl/history/names40.htm"},
     {"KeSetEvent", 0, 310, "ntoskrnl/history/names310.htm"},
     {"KeSetPriorityThread", 0, 310, "ntoskrnl/history/names310.htm"},
@@ -72,11 +82,16 @@ int VersionExports(int version, const char* dll, const char* name)
 {
     int hal = strcasecmp(dll, "hal.dll") == 0;
     if (!hal && strcasecmp(dll, "ntoskrnl.exe") != 0)
-        return 0;
+        return ExportUnknown;
     // The table's versions are 3.10 = 310 ... 5.1 = 501; the model's 4.0 = 400.
     for (const ExportEntry& entry : Exports) {
         if (entry.Hal == hal && strcmp(entry.Name, name) == 0)
-            return entry.Since <= version;
+            return entry.Since <= version ? ExportPresent : ExportAbsent;
     }
-    return 0;
+    return ExportUnknown;
+}
+
+const char* VersionName(int version)
+{
+    return version == Nt40 ? "4.0" : version == Nt50 ? "5.0" : "5.1";
 }

@@ -9,9 +9,11 @@
 
 #include "entry_calls.h"
 #include "interrupt_flag.h"
+#include "kernel_pool.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
+#include "thread_segment.h"
 
 namespace {
 
@@ -68,8 +70,17 @@ void OnFault(int, siginfo_t* info, void* context)
     int inImage = Image.Base && pc >= Image.Base && pc < Image.Base + Image.Size;
     if (inImage && Image.Unloaded)
         Bugcheck("THREAD", entry, pc, "code of the image runs after its unload");
-    if (inImage && EmulateInterruptFlagInstruction(thread, user))
+    if (inImage && EmulateInterruptFlagInstruction(thread, user)) {
+        if (!ThreadSegmentKeep(user))
+            Bugcheck("FAULT", entry, pc, "the model has no local descriptor left for this thread's data");
         return;
+    }
+    // Paged pool paged in again below DISPATCH_LEVEL: the touch runs again.
+    if (PoolFault(thread, pc, address)) {
+        if (!ThreadSegmentKeep(user))
+            Bugcheck("FAULT", entry, pc, "the model has no local descriptor left for this thread's data");
+        return;
+    }
     if (inImage && InReservation(address))
         Bugcheck("MAPPING", entry, pc,
                  "touches mapped device memory at %p directly, not through READ_/WRITE_REGISTER_*",

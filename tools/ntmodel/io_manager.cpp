@@ -5,8 +5,10 @@
 
 #include "entry_calls.h"
 #include "kernel_objects.h"
+#include "kernel_pool.h"
 #include "model_kernel.h"
 #include "model_routines.h"
+#include "security_check.h"
 #include "stale_pool.h"
 
 namespace {
@@ -14,6 +16,7 @@ namespace {
 const char16_t RegistryPathText[] = u"\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Pelmix";
 const char16_t DriverNameText[] = u"\\Driver\\Pelmix";
 const char UserDeviceName[] = "PELMIX";
+const uint32_t OpenAccessWanted = 0xC0000000u;  // GENERIC_READ | GENERIC_WRITE, as pelmixctl opens
 const uint16_t* const RegistryPath = reinterpret_cast<const uint16_t*>(RegistryPathText);
 const uint16_t* const DriverName = reinterpret_cast<const uint16_t*>(DriverNameText);
 
@@ -136,35 +139,6 @@ NtIrp* NewIrp(uint8_t major, NtIoStackLocation** stack)
     location->FileObject = OpenFile;
     *stack = location;
     return irp;
-}
-
-// An access-allowed ACE for Everyone, Users or Authenticated Users.
-int DescriptorLetsAnyoneIn(const ModelDevice* device)
-{
-    if (device->DescriptorLength == 0)
-        return 1;
-    const uint8_t* d = device->Descriptor;
-    uint32_t daclOffset;
-    memcpy(&daclOffset, d + 16, 4);
-    const uint8_t* acl = d + daclOffset;
-    uint16_t aceCount;
-    memcpy(&aceCount, acl + 4, 2);
-    const uint8_t* ace = acl + 8;
-    for (uint16_t i = 0; i < aceCount; ++i) {
-        uint16_t aceSize;
-        memcpy(&aceSize, ace + 2, 2);
-        const uint8_t* sid = ace + 8;
-        uint32_t first;
-        memcpy(&first, sid + 8, 4);
-        int world = sid[7] == 1 && first == 0;
-        int authenticated = sid[7] == 5 && sid[1] == 1 && first == 11;
-        int users =
-            sid[7] == 5 && sid[1] == 2 && first == 32 && ace[0] == 0 && (memcpy(&first, sid + 12, 4), first == 545);
-        if (ace[0] == 0 && (world || authenticated || users))
-            return 1;
-        ace += aceSize;
-    }
-    return 0;
 }
 
 ModelDevice* DeviceNamed(const uint16_t* name)
@@ -339,7 +313,7 @@ int IoOpenDevice(const char* below, uint32_t* status)
         // where FILE_DEVICE_SECURE_OPEN is honoured (not by this NT 4.0).
         int checked =
             below[0] == 0 || ((device->Object->Characteristics & NtFileDeviceSecureOpen) && Settings.Version >= Nt50);
-        if (checked && !Settings.CallerIsAdministrator && !DescriptorLetsAnyoneIn(device)) {
+        if (checked && !SecurityAccessGranted(device, Settings.Caller, OpenAccessWanted)) {
             *status = NtStatusAccessDenied;
             return 0;
         }
@@ -445,6 +419,7 @@ void IoUnloadDriver()
             Bugcheck("REFERENCE", "DriverUnload", unload, "%u references to a thread object are not released",
                      thread.References);
     }
+    PoolCheckUnload();
     const void* madeAt;
     uint32_t busAddress, size;
     if (OpenMappings(&madeAt, &busAddress, &size))

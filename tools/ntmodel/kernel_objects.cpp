@@ -14,16 +14,20 @@ const uint32_t KernelHandleBit = 0x80000000u;
 
 }  // namespace
 
-// Each link points at itself, as an initialised list head does: the resource
-// list and the type list of the one type the model exports.
+// The type's resource is linked into the system's list of resources, as an
+// initialised ERESOURCE is: its first field points at the list's head, never
+// at the type itself. The type list holds the one type the model exports.
+extern NtListEntry SystemResourcesList;
 NtObjectTypeHead ThreadTypeObject = {
-    {&ThreadTypeObject.MutexSystemResourcesList, &ThreadTypeObject.MutexSystemResourcesList},
+    {&SystemResourcesList, &SystemResourcesList},
     {},
     {&ThreadTypeObject.TypeList, &ThreadTypeObject.TypeList},
     {12, 14, ThreadTypeName},
     nullptr,
     6,
 };
+NtListEntry SystemResourcesList = {&ThreadTypeObject.MutexSystemResourcesList,
+                                   &ThreadTypeObject.MutexSystemResourcesList};
 
 uint32_t HandleCreate(int kernel, int process, int kind, void* object, const void* madeAt)
 {

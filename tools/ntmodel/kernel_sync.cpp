@@ -1,5 +1,7 @@
 // IRQL, spin locks, events, waits, stalls and delays.
 #include "interrupt_flag.h"
+#include "kernel_irql.h"
+#include "kernel_pool.h"
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
@@ -7,11 +9,6 @@
 namespace {
 
 const uint32_t LongestStallUs = 50;
-
-uint32_t OwnerMark(const ModelThread* thread)
-{
-    return (static_cast<uint32_t>(thread->Index + 1) << 1) | 1;
-}
 
 // A relative time-out (negative, 100-ns units) or an absolute one (positive)
 // as a deadline on the virtual clock.
@@ -58,23 +55,21 @@ uint32_t Wait(KernelCall& call, void* const* objects, uint32_t count, int waitAl
 
 }  // namespace
 
-extern "C" {
-
-MODEL_FASTCALL uint8_t ModelKfRaiseIrql(uint8_t newIrql)
+uint8_t IrqlRaise(KernelCall& call, uint8_t newIrql)
 {
-    KernelCall call("KfRaiseIrql", MODEL_CALLER, HighLevel);
     uint8_t old = call.Thread->Irql;
     if (newIrql < old)
         call.Break("IRQL", "raises to IRQL %u from the higher IRQL %u", newIrql, old);
-    if (old < DispatchLevel && newIrql >= DispatchLevel)
+    if (old < DispatchLevel && newIrql >= DispatchLevel) {
         call.Thread->RaisedAtUs = ModelNowUs();
+        PoolPageOut();
+    }
     call.Thread->Irql = newIrql;
     return old;
 }
 
-MODEL_FASTCALL void ModelKfLowerIrql(uint8_t newIrql)
+void IrqlLower(KernelCall& call, uint8_t newIrql)
 {
-    KernelCall call("KfLowerIrql", MODEL_CALLER, HighLevel);
     uint8_t old = call.Thread->Irql;
     if (newIrql > old)
         call.Break("IRQL", "lowers to IRQL %u from the lower IRQL %u", newIrql, old);
@@ -94,6 +89,20 @@ MODEL_FASTCALL void ModelKfLowerIrql(uint8_t newIrql)
     }
 }
 
+extern "C" {
+
+MODEL_FASTCALL uint8_t ModelKfRaiseIrql(uint8_t newIrql)
+{
+    KernelCall call("KfRaiseIrql", MODEL_CALLER, HighLevel);
+    return IrqlRaise(call, newIrql);
+}
+
+MODEL_FASTCALL void ModelKfLowerIrql(uint8_t newIrql)
+{
+    KernelCall call("KfLowerIrql", MODEL_CALLER, HighLevel);
+    IrqlLower(call, newIrql);
+}
+
 MODEL_STDCALL uint8_t ModelKeGetCurrentIrql()
 {
     KernelCall call("KeGetCurrentIrql", MODEL_CALLER, HighLevel);
@@ -103,36 +112,13 @@ MODEL_STDCALL uint8_t ModelKeGetCurrentIrql()
 MODEL_FASTCALL void ModelKefAcquireSpinLockAtDpcLevel(uint32_t* lock)
 {
     KernelCall call("KefAcquireSpinLockAtDpcLevel", MODEL_CALLER, HighLevel);
-    if (call.Thread->Irql < DispatchLevel)
-        call.Break("IRQL", "acquires a spin lock at IRQL %u, below DISPATCH_LEVEL", call.Thread->Irql);
-    volatile uint32_t* word = lock;
-    if (*word == OwnerMark(call.Thread))
-        call.Break("SPINLOCK", "acquires a spin lock its processor already holds");
-    if (*word != 0)
-        SchedulerSpinUntilFree(call.Lock, word);
-    *word = OwnerMark(call.Thread);
-    if (call.Thread->HeldSpinLockCount >= MaxHeldSpinLocks)
-        call.Break("SPINLOCK", "holds more than %d spin locks at once", static_cast<int>(MaxHeldSpinLocks));
-    call.Thread->HeldSpinLocks[call.Thread->HeldSpinLockCount++] = lock;
+    SpinLockTake(call, lock);
 }
 
 MODEL_FASTCALL void ModelKefReleaseSpinLockFromDpcLevel(uint32_t* lock)
 {
     KernelCall call("KefReleaseSpinLockFromDpcLevel", MODEL_CALLER, HighLevel);
-    if (call.Thread->Irql < DispatchLevel)
-        call.Break("IRQL", "releases a spin lock at IRQL %u, below DISPATCH_LEVEL", call.Thread->Irql);
-    volatile uint32_t* word = lock;
-    if (*word != OwnerMark(call.Thread))
-        call.Break("SPINLOCK", "releases a spin lock its processor does not hold");
-    *word = 0;
-    ModelThread* thread = call.Thread;
-    for (uint32_t i = 0; i < thread->HeldSpinLockCount; ++i) {
-        if (thread->HeldSpinLocks[i] == lock) {
-            thread->HeldSpinLocks[i] = thread->HeldSpinLocks[--thread->HeldSpinLockCount];
-            break;
-        }
-    }
-    SchedulerWakeSpinners();
+    SpinLockGive(call, lock);
 }
 
 MODEL_STDCALL void ModelKeInitializeEvent(NtDispatcherHeader* event, uint32_t type, uint8_t state)

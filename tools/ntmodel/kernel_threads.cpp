@@ -7,13 +7,13 @@
 #include "model_kernel.h"
 #include "model_routines.h"
 #include "pci_machine.h"
+#include "security_check.h"
 
 HoldFaults Hold;
 
 namespace {
 
-const uint32_t DaclSecurityInformation = 4;
-const uint16_t SelfRelative = 0x8000;
+const uint32_t OwnerSecurityInformation = 1, DaclSecurityInformation = 4;
 
 // Processors the driver will hold for the reported count and mask.
 uint32_t HeldProcessors(uint32_t count, uint32_t mask)
@@ -43,18 +43,15 @@ uint32_t SetSecurity(KernelCall& call, uint32_t handle, uint32_t information, co
     ModelDevice* device = entry->Kind == ObjectDevice ? DeviceOfObject(entry->Object) : nullptr;
     if (!device || !(information & DaclSecurityInformation))
         return NtStatusSuccess;
-    uint16_t control;
-    uint32_t daclOffset;
-    memcpy(&control, descriptor + 2, 2);
-    memcpy(&daclOffset, descriptor + 16, 4);
-    if (!(control & SelfRelative) || daclOffset < 20 || daclOffset > DescriptorCapacity - 8)
-        return NtStatusInvalidParameter;
-    uint16_t aclSize;
-    memcpy(&aclSize, descriptor + daclOffset + 2, 2);
-    if (daclOffset + aclSize > DescriptorCapacity)
-        return NtStatusInvalidParameter;
-    memcpy(device->Descriptor, descriptor, daclOffset + aclSize);
-    device->DescriptorLength = daclOffset + aclSize;
+    uint32_t length = SecurityDescriptorLength(descriptor, DescriptorCapacity);
+    if (!length)
+        return NtStatusInvalidSecurityDescr;
+    memcpy(device->Descriptor, descriptor, length);
+    device->DescriptorLength = length;
+    // Only the parts the information names change; the owner stays the
+    // device's own otherwise.
+    if (!(information & OwnerSecurityInformation))
+        memset(device->Descriptor + 4, 0, 4);
     return NtStatusSuccess;
 }
 

@@ -16,15 +16,19 @@
 #include "pci_machine.h"
 #include "pe_loader.h"
 #include "request_runner.h"
+#include "security_check.h"
+#include "thread_segment.h"
 
 namespace {
 
 const char ModelUsage[] =
-    "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user] [--open-below NAME]\n"
+    "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user|interactive] [--open-below NAME]\n"
     "                [--linger-ms MS] [--busy-priority P] [--suspend-caller] [--caller-affinity MASK]\n"
     "                DRIVER.sys MACHINE COMMAND...\n"
     "  COMMAND: pelmixctl's request commands (enum, identify T, read-rom T FILE, ..., raw)\n"
-    "  --caller: who opens the device (default admin); --open-below: open the name below the\n"
+    "  --caller: who opens the device (default admin, an administrator at the console;\n"
+    "  interactive: a user at the console; user: the user's program run as a batch job);\n"
+    "  --open-below: open the name below the\n"
     "  device, as \"\\\\.\\PELMIX\" followed by NAME (\"\\x\") does; --linger-ms: machine time a\n"
     "  released holding thread takes to leave; --busy-priority: every processor but the first\n"
     "  runs other work at priority P; --suspend-caller: the caller's thread is suspended in\n"
@@ -96,10 +100,10 @@ int main(int argc, char** argv)
             Settings.CpuCount = static_cast<int>(NumberOption(value, 1, 32, "--cpus takes 1 to 32"));
             ++at;
         } else if (option == "--caller" && value) {
-            std::string caller = value;
-            if (caller != "admin" && caller != "user")
-                Usage("--caller takes admin or user");
-            Settings.CallerIsAdministrator = caller == "admin";
+            int caller = CallerKindNamed(value);
+            if (caller < 0)
+                Usage("--caller takes admin, user or interactive");
+            Settings.Caller = caller;
             ++at;
         } else if (option == "--linger-ms" && value) {
             Settings.LingerMs = static_cast<uint32_t>(NumberOption(value, 0, 600000, "--linger-ms takes 0 to 600000"));
@@ -152,6 +156,7 @@ int main(int argc, char** argv)
     uint32_t modelMask = processors >= 32 ? 0xFFFFFFFFu : (1u << processors) - 1;
     if (Settings.CallerAffinity & ~modelMask)
         Usage("--caller-affinity names a processor the machine does not have");
+    ThreadSegmentNoteGlobal();
     SchedulerStart(processors, mask ? mask : 1);
     InstallFaultHandler();
     HalMachineLoaded();

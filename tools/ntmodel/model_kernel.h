@@ -30,9 +30,9 @@
 enum NtVersion { Nt40 = 400, Nt50 = 500, Nt51 = 501 };
 
 struct ModelSettings {
-    int Version;   // NtVersion
-    int CpuCount;  // 0: the machine file's
-    int CallerIsAdministrator;
+    int Version;              // NtVersion
+    int CpuCount;             // 0: the machine file's
+    int Caller;               // CallerKind (security_check.h): whose token opens the device
     const char* OpenBelow;    // the name below the device the caller opens ("" for the device)
     uint32_t LingerMs;        // machine time a released holding thread takes to leave
     int32_t BusyPriority;     // other work at this priority on every processor but the first (0: none)
@@ -55,6 +55,9 @@ extern char ImageName[64];  // the driver file's name, "Pelmix.sys"
 // on standard output, exit code 4.
 [[noreturn]] void Bugcheck(const char* rule, const char* routine, const void* address, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
+// An address as the bugcheck line gives it: IMAGE+0xOFFSET (a call through
+// the import table at its call instruction) or 0xADDRESS.
+void FormatImageAddress(const void* address, char* text, uint32_t size);
 // Refuses the load of the image: "BUGCHECK IMPORT routine=R at=IMAGE+0xSLOT: TEXT",
 // exit code 3.
 [[noreturn]] void RefuseLoad(const char* routine, const void* address, const char* format, ...)

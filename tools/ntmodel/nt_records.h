@@ -181,6 +181,7 @@ enum : uint32_t {
     NtStatusObjectNameNotFound = 0xC0000034,
     NtStatusObjectNameCollision = 0xC0000035,
     NtStatusInsufficientResources = 0xC000009A,
+    NtStatusInvalidSecurityDescr = 0xC0000079,
 };
 
 enum : uint32_t {

@@ -35,11 +35,6 @@ int Fail(char* error, uint32_t errorSize, const char* text)
 }
 
 // A NUL-terminated name at an image offset, or null if it runs off the image.
-const char* VersionName(int version)
-{
-    return version == Nt40 ? "4.0" : version == Nt50 ? "5.0" : "5.1";
-}
-
 const char* ImageString(uint8_t* base, uint32_t size, uint32_t offset)
 {
     if (offset >= size || !memchr(base + offset, 0, size - offset))
@@ -163,11 +158,14 @@ int LoadDriverImage(const char* path, char* error, uint32_t errorSize)
             if (!name)
                 return Fail(error, errorSize, "an import names no routine");
             uint8_t* slotAddress = base + addresses + slot * 4;
-            if (!VersionExports(Settings.Version, dll, name))
+            // Only a routine the export table knows can be said to be missing
+            // from a kernel; any other the model merely does not serve.
+            int exported = VersionExports(Settings.Version, dll, name);
+            if (exported == ExportAbsent)
                 RefuseLoad(name, slotAddress, "%s of NT %s does not export it", dll, VersionName(Settings.Version));
             const ModelRoutine* routine = FindModelRoutine(name);
-            if (!routine)
-                RefuseLoad(name, slotAddress, "the model kernel has no such routine of %s", dll);
+            if (exported == ExportUnknown || !routine)
+                RefuseLoad(name, slotAddress, "the model does not serve %s from %s", name, dll);
             uint32_t bound = reinterpret_cast<uint32_t>(routine->Address);
             memcpy(base + addresses + slot * 4, &bound, 4);
         }

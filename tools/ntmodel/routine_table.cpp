@@ -51,11 +51,25 @@ MODEL_STDCALL void ModelIoDeleteDevice(void*);
 MODEL_STDCALL uint32_t ModelIoCreateSymbolicLink(void*, void*);
 MODEL_STDCALL uint32_t ModelIoDeleteSymbolicLink(void*);
 MODEL_FASTCALL void ModelIofCompleteRequest(void*, int8_t);
+MODEL_STDCALL void* ModelExAllocatePool(uint32_t, uint32_t);
+MODEL_STDCALL void* ModelExAllocatePoolWithTag(uint32_t, uint32_t, uint32_t);
+MODEL_STDCALL void ModelExFreePool(void*);
+MODEL_STDCALL void ModelExFreePoolWithTag(void*, uint32_t);
+MODEL_FASTCALL uint8_t ModelKfAcquireSpinLock(uint32_t*);
+MODEL_FASTCALL void ModelKfReleaseSpinLock(uint32_t*, uint8_t);
+MODEL_FASTCALL void ModelKeAcquireInStackQueuedSpinLock(uint32_t*, void*);
+MODEL_FASTCALL void ModelKeReleaseInStackQueuedSpinLock(void*);
+MODEL_FASTCALL void ModelKeAcquireInStackQueuedSpinLockAtDpcLevel(uint32_t*, void*);
+MODEL_FASTCALL void ModelKeReleaseInStackQueuedSpinLockFromDpcLevel(void*);
 }
 
 namespace {
 
 const ModelRoutine Routines[] = {
+    MODEL_ROUTINE("ExAllocatePool", ModelExAllocatePool),
+    MODEL_ROUTINE("ExAllocatePoolWithTag", ModelExAllocatePoolWithTag),
+    MODEL_ROUTINE("ExFreePool", ModelExFreePool),
+    MODEL_ROUTINE("ExFreePoolWithTag", ModelExFreePoolWithTag),
     MODEL_ROUTINE("HalGetBusDataByOffset", ModelHalGetBusDataByOffset),
     MODEL_ROUTINE("HalSetBusDataByOffset", ModelHalSetBusDataByOffset),
     MODEL_ROUTINE("HalTranslateBusAddress", ModelHalTranslateBusAddress),
@@ -64,12 +78,16 @@ const ModelRoutine Routines[] = {
     MODEL_ROUTINE("IoDeleteDevice", ModelIoDeleteDevice),
     MODEL_ROUTINE("IoDeleteSymbolicLink", ModelIoDeleteSymbolicLink),
     MODEL_ROUTINE("IofCompleteRequest", ModelIofCompleteRequest),
+    MODEL_ROUTINE("KeAcquireInStackQueuedSpinLock", ModelKeAcquireInStackQueuedSpinLock),
+    MODEL_ROUTINE("KeAcquireInStackQueuedSpinLockAtDpcLevel", ModelKeAcquireInStackQueuedSpinLockAtDpcLevel),
     MODEL_ROUTINE("KeDelayExecutionThread", ModelKeDelayExecutionThread),
     MODEL_ROUTINE("KeEnterCriticalRegion", ModelKeEnterCriticalRegion),
     MODEL_ROUTINE("KeGetCurrentIrql", ModelKeGetCurrentIrql),
     MODEL_ROUTINE("KeGetCurrentThread", ModelKeGetCurrentThread),
     MODEL_ROUTINE("KeInitializeEvent", ModelKeInitializeEvent),
     MODEL_ROUTINE("KeLeaveCriticalRegion", ModelKeLeaveCriticalRegion),
+    MODEL_ROUTINE("KeReleaseInStackQueuedSpinLock", ModelKeReleaseInStackQueuedSpinLock),
+    MODEL_ROUTINE("KeReleaseInStackQueuedSpinLockFromDpcLevel", ModelKeReleaseInStackQueuedSpinLockFromDpcLevel),
     MODEL_ROUTINE("KeSetAffinityThread", ModelKeSetAffinityThread),
     MODEL_ROUTINE("KeSetEvent", ModelKeSetEvent),
     MODEL_ROUTINE("KeSetPriorityThread", ModelKeSetPriorityThread),
@@ -78,8 +96,10 @@ const ModelRoutine Routines[] = {
     MODEL_ROUTINE("KeWaitForSingleObject", ModelKeWaitForSingleObject),
     MODEL_ROUTINE("KefAcquireSpinLockAtDpcLevel", ModelKefAcquireSpinLockAtDpcLevel),
     MODEL_ROUTINE("KefReleaseSpinLockFromDpcLevel", ModelKefReleaseSpinLockFromDpcLevel),
+    MODEL_ROUTINE("KfAcquireSpinLock", ModelKfAcquireSpinLock),
     MODEL_ROUTINE("KfLowerIrql", ModelKfLowerIrql),
     MODEL_ROUTINE("KfRaiseIrql", ModelKfRaiseIrql),
+    MODEL_ROUTINE("KfReleaseSpinLock", ModelKfReleaseSpinLock),
     MODEL_ROUTINE("MmMapIoSpace", ModelMmMapIoSpace),
     MODEL_ROUTINE("MmUnmapIoSpace", ModelMmUnmapIoSpace),
     MODEL_ROUTINE("NtSetSecurityObject", ModelNtSetSecurityObject),

@@ -13,6 +13,7 @@
 #include "entry_calls.h"
 #include "model_kernel.h"
 #include "pci_machine.h"
+#include "thread_segment.h"
 
 static bool Preempt(bool anyProcessor);
 
@@ -368,6 +369,7 @@ ModelThread* SchedulerCreateThread(void* startRoutine, void* context, int gated)
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, ThreadStackSize);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    ThreadSegmentRestoreGlobal();
     int created = pthread_create(&thread->Host, &attributes, HostThreadMain, thread);
     pthread_attr_destroy(&attributes);
     if (created != 0) {
@@ -579,6 +581,7 @@ void SchedulerOpenGates()
 
 void SchedulerStartWatcher()
 {
+    ThreadSegmentRestoreGlobal();
     std::thread([] {
         for (;;) {
             usleep(10000);

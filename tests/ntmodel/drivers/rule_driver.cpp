@@ -26,6 +26,23 @@ enum {
     BreakInterruptProbe,   // sizes a BAR with interrupts enabled
     BreakAffinity,         // sets an empty affinity
     BreakAffinityOutside,  // sets an affinity of a processor its process may not use
+    BreakPoolTwice,        // frees a pool block twice
+    BreakPoolForeign,      // frees what is no pool block
+    BreakPoolPaged,        // touches paged pool at DISPATCH_LEVEL
+    BreakPoolOverrun,      // writes the byte past a pool block
+    BreakPoolLeft,         // leaves nonpaged pool at its unload
+    BreakPoolTag,          // frees a block with another tag than its own (2000 on)
+    BreakSpinLockIrql,     // releases a spin lock to an IRQL above the lock's
+    BreakQueuedTwice,      // takes an in-stack queued spin lock its processor holds (XP)
+    BreakUnserved,         // imports a routine NT exports and the model does not serve
+    BreakNoneXp,           // breaks none, using XP's pool and queued spin-lock routines too
+    // Device descriptors the open's access check decides on (no rule broken):
+    BreakDenyFirst,        // denies Everyone writing before allowing Everyone all: no one opens
+    BreakAllowFirst,       // allows Everyone all before denying INTERACTIVE all: everyone opens
+    BreakInteractiveOnly,  // the system, administrators and INTERACTIVE users only
+    BreakSplitRights,      // Users may read and Authenticated Users write: each user opens
+    BreakReadOnly,         // Users may read; an inherit-only ACE for Everyone grants nothing here
+    BreakBadDescriptor,    // an ACE whose size runs past its ACL: the kernel refuses the descriptor
 };
 
 extern "C" NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION information,
@@ -173,12 +190,61 @@ void SizeABar()
         RestoreInterrupts(wereEnabled);
 }
 
+const ULONG PoolTag = 'P' | 'l' << 8 | 'm' << 16 | 'x' << 24;
+
+// Pool of both kinds: the paged block touched below DISPATCH_LEVEL only,
+// each freed once with its own tag.
+void UsePool()
+{
+    volatile UCHAR* block = static_cast<PUCHAR>(ExAllocatePoolWithTag(NonPagedPool, 24, PoolTag));
+    volatile UCHAR* paged = static_cast<PUCHAR>(ExAllocatePoolWithTag(PagedPool, 16, PoolTag));
+    if (!block || !paged)
+        return;
+    block[23] = 1;
+    if (Break == BreakPoolOverrun)
+        block[24] = 1;
+    paged[0] = 1;
+    KIRQL old;
+    KeAcquireSpinLock(&Lock, &old);
+    block[0] = 2;
+    if (Break == BreakPoolPaged)
+        paged[1] = 2;
+    KeReleaseSpinLock(&Lock, Break == BreakSpinLockIrql ? HIGH_LEVEL : old);
+    paged[2] = 3;
+    ExFreePool(const_cast<UCHAR*>(paged));
+    if (Break == BreakPoolForeign)
+        ExFreePool(const_cast<LONG*>(&NeverSet));
+    if (Break == BreakNoneXp || Break == BreakPoolTag)
+        ExFreePoolWithTag(const_cast<UCHAR*>(block), Break == BreakPoolTag ? PoolTag + 1 : PoolTag);
+    else if (Break != BreakPoolLeft)
+        ExFreePool(const_cast<UCHAR*>(block));
+    if (Break == BreakPoolTwice)
+        ExFreePool(const_cast<UCHAR*>(block));
+}
+
+// XP's in-stack queued spin locks, in the form that raises and the form for
+// a caller at DISPATCH_LEVEL.
+void UseQueuedSpinLocks()
+{
+    static KSPIN_LOCK second;
+    KLOCK_QUEUE_HANDLE outer, inner;
+    KeAcquireInStackQueuedSpinLock(&Lock, &outer);
+    KeAcquireInStackQueuedSpinLockAtDpcLevel(Break == BreakQueuedTwice ? &Lock : &second, &inner);
+    KeReleaseInStackQueuedSpinLockFromDpcLevel(&inner);
+    KeReleaseInStackQueuedSpinLock(&outer);
+}
+
 NTSTATUS Serve(PIRP irp)
 {
     static int served;
     if (!served++) {
         if (Break == BreakImport)
             ZwSetSecurityObject(0, 0, 0);
+        if (Break == BreakUnserved)
+            MmGetPhysicalAddress(irp);
+        UsePool();
+        if (Break == BreakNoneXp || Break == BreakQueuedTwice)
+            UseQueuedSpinLocks();
         UseTheProcessorsRoutines();
         UseAMapping();
         if (NT_SUCCESS(StartWorker()) && Break != BreakThread)
@@ -216,6 +282,110 @@ VOID NTAPI Unload(PDRIVER_OBJECT driverObject)
     IoDeleteDevice(driverObject->DeviceObject);
 }
 
+// A self-relative descriptor with a DACL and no owner, built ACE by ACE.
+struct DescriptorBuilder {
+    UCHAR Bytes[256];
+    ULONG Length;
+    USHORT Aces;
+};
+
+// ACE types and flags (ntifs.h, which does not compile beside ntddk.h here).
+const UCHAR AccessAllowedAce = 0, AccessDeniedAce = 1, ObjectInheritAce = 0x01, InheritOnlyAce = 0x08;
+
+const UCHAR WorldSid[] = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+const UCHAR InteractiveSid[] = {1, 1, 0, 0, 0, 0, 0, 5, 4, 0, 0, 0};
+const UCHAR AuthenticatedSid[] = {1, 1, 0, 0, 0, 0, 0, 5, 11, 0, 0, 0};
+const UCHAR SystemSid[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+const UCHAR AdministratorsSid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+const UCHAR UsersSid[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};
+
+// Byte by byte: the kernel's memcpy export is not one the model serves.
+void CopyBytes(UCHAR* target, const void* source, ULONG length)
+{
+    volatile UCHAR* to = target;
+    for (ULONG i = 0; i < length; ++i)
+        to[i] = static_cast<const UCHAR*>(source)[i];
+}
+
+void Put(DescriptorBuilder* b, const void* bytes, ULONG length)
+{
+    CopyBytes(b->Bytes + b->Length, bytes, length);
+    b->Length += length;
+}
+
+void AddAce(DescriptorBuilder* b, UCHAR type, UCHAR flags, ACCESS_MASK mask, const UCHAR* sid, ULONG sidLength)
+{
+    USHORT size = static_cast<USHORT>(8 + sidLength);
+    UCHAR header[4] = {type, flags, static_cast<UCHAR>(size), static_cast<UCHAR>(size >> 8)};
+    Put(b, header, 4);
+    Put(b, &mask, 4);
+    Put(b, sid, sidLength);
+    ++b->Aces;
+}
+
+#define ADD_ACE(b, type, flags, mask, sid) AddAce(b, type, flags, mask, sid, sizeof sid)
+
+// The descriptor of a descriptor kind into b; 0 for any other kind.
+int BuildDescriptor(DescriptorBuilder* b)
+{
+    const UCHAR header[20] = {1, 0, 0x04, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0};
+    const UCHAR aclHeader[8] = {2, 0, 0, 0, 0, 0, 0, 0};
+    b->Length = 0;
+    b->Aces = 0;
+    Put(b, header, 20);
+    Put(b, aclHeader, 8);
+    switch (Break) {
+    case BreakDenyFirst:
+        ADD_ACE(b, AccessDeniedAce, 0, FILE_GENERIC_WRITE, WorldSid);
+        ADD_ACE(b, AccessAllowedAce, 0, GENERIC_ALL, WorldSid);
+        break;
+    case BreakAllowFirst:
+        ADD_ACE(b, AccessAllowedAce, 0, GENERIC_ALL, WorldSid);
+        ADD_ACE(b, AccessDeniedAce, 0, GENERIC_ALL, InteractiveSid);
+        break;
+    case BreakInteractiveOnly:
+        ADD_ACE(b, AccessAllowedAce, 0, FILE_ALL_ACCESS, SystemSid);
+        ADD_ACE(b, AccessAllowedAce, 0, FILE_ALL_ACCESS, AdministratorsSid);
+        ADD_ACE(b, AccessAllowedAce, 0, GENERIC_READ | GENERIC_WRITE, InteractiveSid);
+        break;
+    case BreakSplitRights:
+        ADD_ACE(b, AccessAllowedAce, 0, FILE_GENERIC_READ, UsersSid);
+        ADD_ACE(b, AccessAllowedAce, 0, FILE_GENERIC_WRITE, AuthenticatedSid);
+        break;
+    case BreakReadOnly:
+        ADD_ACE(b, AccessAllowedAce, InheritOnlyAce | ObjectInheritAce, GENERIC_ALL, WorldSid);
+        ADD_ACE(b, AccessAllowedAce, 0, GENERIC_READ, UsersSid);
+        break;
+    case BreakBadDescriptor:
+        ADD_ACE(b, AccessAllowedAce, 0, GENERIC_ALL, WorldSid);
+        ADD_ACE(b, AccessAllowedAce, 0, GENERIC_ALL, UsersSid);
+        b->Bytes[28 + 2] = 200;
+        break;
+    default: return 0;
+    }
+    USHORT aclSize = static_cast<USHORT>(b->Length - 20);
+    CopyBytes(b->Bytes + 22, &aclSize, 2);
+    CopyBytes(b->Bytes + 24, &b->Aces, 2);
+    return 1;
+}
+
+// Puts the kind's descriptor on the device, as Pelmix.sys puts its own.
+NTSTATUS SetDeviceDescriptor(PDEVICE_OBJECT device)
+{
+    static DescriptorBuilder descriptor;
+    if (!BuildDescriptor(&descriptor))
+        return STATUS_SUCCESS;
+    HANDLE handle;
+    NTSTATUS status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, 0, WRITE_DAC, 0, KernelMode, &handle);
+    if (status == STATUS_INVALID_PARAMETER)
+        status = ObOpenObjectByPointer(device, 0, 0, WRITE_DAC, 0, KernelMode, &handle);
+    if (!NT_SUCCESS(status))
+        return status;
+    status = NtSetSecurityObject(handle, DACL_SECURITY_INFORMATION, descriptor.Bytes);
+    ZwClose(handle);
+    return status;
+}
+
 }  // namespace
 
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRING)
@@ -236,7 +406,9 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driverObject, PUNICODE_STRI
     if (!NT_SUCCESS(status))
         return status;
     device->Flags |= DO_BUFFERED_IO;
-    status = IoCreateSymbolicLink(&linkName, &deviceName);
+    status = SetDeviceDescriptor(device);
+    if (NT_SUCCESS(status))
+        status = IoCreateSymbolicLink(&linkName, &deviceName);
     if (!NT_SUCCESS(status))
         IoDeleteDevice(device);
     return status;
