@@ -8,7 +8,8 @@ get_filename_component(DORVANE_IMAGE_TREE ${CMAKE_CURRENT_LIST_DIR}/../.. ABSOLU
 set(DORVANE_IMAGE_SOURCES
   ${DORVANE_IMAGE_TREE}/app/bios/bios_image.cpp
   ${DORVANE_IMAGE_TREE}/app/bios/bios_table.cpp
-  ${DORVANE_IMAGE_TREE}/app/bios/bios_merge.cpp)
+  ${DORVANE_IMAGE_TREE}/app/bios/bios_merge.cpp
+  ${DORVANE_IMAGE_TREE}/app/bios/pci_data.cpp)
 set(DORVANE_BOARD_IMAGE_SOURCES
   ${DORVANE_IMAGE_TREE}/tools/biosimage/board_image.cpp)
 set(DORVANE_IMAGE_INCLUDE_DIRS

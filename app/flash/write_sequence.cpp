@@ -131,7 +131,10 @@ FlashOutcome RestoreOldImage(const Run& run, int readBack)
 FlashOutcome Refuse(const Run& run, FlashRefusal why)
 {
     run.Session->Refusal = why;
-    Tell(run, TextBadBiosMerge, BoxOk | BoxIconError);
+    if (why == FlashImageTooLong)
+        Tell(run, TextNoBiosImageInvalid, BoxOk);  // the image is no use on this card
+    else
+        Tell(run, TextBadBiosMerge, BoxOk | BoxIconError);
     return FlashRefused;
 }
 

@@ -88,9 +88,10 @@ enum BackupFailure {
    shown. */
 int BackupStep(FlashSession* session, const FlashPlan& plan, const WizardHost& host, BackupFailure* failure = 0);
 
-/* Refuses (with "BadBiosMerge", the chip untouched) an Image that declares
-   more bytes than the chip holds when the backup read gave the chip size;
-   merges (when the plan asks), writes the Image, reads back and verifies;
+/* Refuses (with the invalid-image text of "NoBiosImage", the chip
+   untouched) an Image that declares more bytes than the chip holds when the
+   backup read gave the chip size, and (with "BadBiosMerge") a merge that
+   cannot be made; merges (when the plan asks), writes the Image, reads back and verifies;
    restores the old image (when one is held) after a failed write and after
    a failed read-back or verification, and reads it back: one that is not on
    the chip afterwards is told with "NoBiosRestore" and ends the run. Every

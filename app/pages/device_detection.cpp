@@ -60,8 +60,13 @@ void ReadCardVersion(const WizardHost& host, int32_t index, char* text)
     uint32_t returned = 0;
     if (!host.Request(IOCTL_PELMIX_READ_ROM, &InfoRead, sizeof InfoRead, &returned) || InfoRead.Header.Status != 0)
         return;
+    CardVersionOfImage(InfoRead.Data, text);
+}
+
+void CardVersionOfImage(const uint8_t* image, char* text)
+{
     BiosTable table;
-    if (!ReadBiosTable(InfoRead.Data, &table))
+    if (!ReadBiosTable(image, &table))
         return;
     char version[VersionTextSize];
     if (TableVersionText(&table, version, sizeof version) < VersionTextSize - 1)

@@ -24,4 +24,10 @@ DetectResult DetectDevices(const WizardHost& host, void* owner);
    table fails. */
 void ReadCardVersion(const WizardHost& host, int32_t index, char* text);
 
+/* The version text More info shows for a card's image (BiosImageBufferSize
+   bytes) into text (260 bytes, emptied by the caller): the table's, or
+   "UnknownVersion" for one too long; text stays empty when the table
+   cannot be read. */
+void CardVersionOfImage(const uint8_t* image, char* text);
+
 #endif

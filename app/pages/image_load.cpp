@@ -130,6 +130,12 @@ ImageNextResult ImagePageNext(FlashSession* session, const WizardHost& host, voi
     int blank = 0;
     if (!LoadNewImage(owner, specific ? name : 0, ignore ? 0 : 1, version, &blank))
         return specific ? ImageStayInFile : ImageStay;
+    // An image that declares more than the card's chip holds cannot go onto
+    // this card, merged or not: said before the user is asked to write it.
+    if (session->CardHeld && !ImageFitsChip(TheWizard.NewImage, session->CardLength)) {
+        TellBadFile(owner);
+        return ImageTooLongForChip;
+    }
     TheWizard.MergeTable = kind == StandardImagePage ? 1 - TheWizard.DontMerge : TheWizard.MergeAfterReadError;
     if (!BlankImageAllowed(owner, kind, blank))
         return ImageStay;

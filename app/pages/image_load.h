@@ -19,6 +19,9 @@ enum ImagePageKind { StandardImagePage, ReadErrorImagePage };
 enum ImageNextResult {
     ImageStay,       /* refused or not confirmed: choose again */
     ImageStayInFile, /* the file could not be used: focus on its name */
+    /* The image declares more bytes than the card's chip holds: told, and
+       nothing asked or written; the focus goes to the name as for a bad file. */
+    ImageTooLongForChip,
     ImageWritten,    /* the write sequence succeeded */
     ImageNotWritten, /* the write sequence failed; it has told why */
 };

@@ -102,7 +102,7 @@ void Next(HWND page, ImagePageKind kind)
     if (specific)
         GetDlgItemTextA(page, IDC_IMAGE_PATH, name, sizeof name);
     ImageNextResult result = ImagePageNext(&TheSession, WizardHostInUse(), page, kind, specific, name, 1);
-    if (result == ImageStayInFile) {
+    if (result == ImageStayInFile || (result == ImageTooLongForChip && specific)) {
         SetFocus(GetDlgItem(page, IDC_IMAGE_PATH));
         return;
     }

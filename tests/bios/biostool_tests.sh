@@ -204,6 +204,59 @@ declared_length)
     expect 1 "declared length: 102400 bytes (size byte 200 x 512), beyond the file's 39936 bytes" \
         "$biostool" checksum claims.bin
     ;;
+pci_data)
+    # The PCI data structure the word at 0x18 points to ("PCIR" at 0x1F0 in
+    # the generated boards): a network card's boot ROM is no Orvel card's,
+    # another device of a card vendor is, and a pointer that leads nowhere
+    # gives none.
+    expect 0 "" "$biosimage" board --layout stored --size 65536 --out board.bin
+    expect 0 "pci data: at 0x1F0, vendor 1D2E, device 0C61, class 030000" "$biostool" info board.bin
+    has out.txt "for an Orvel card: yes"
+    poke() { # poke FILE OFFSET OCTAL-BYTES...: bytes written at OFFSET, the sum repaired
+        file=$1 offset=$2
+        shift 2
+        for byte in "$@"; do
+            printf "\\$byte" | dd of="$file" bs=1 seek="$offset" conv=notrunc 2>/dev/null
+            offset=$((offset + 1))
+        done
+        "$biostool" checksum "$file" --repair 65536 >/dev/null 2>&1 || fail "cannot sum $file"
+    }
+    cp board.bin network.bin
+    poke network.bin $((0x1F4)) 206 200 016 020 # vendor 8086, device 100E
+    poke network.bin $((0x1FD)) 000 000 002     # class 02 00 00
+    expect 0 "pci data: at 0x1F0, vendor 8086, device 100E, class 020000" "$biostool" info network.bin
+    has out.txt "for an Orvel card: no (a vendor no Orvel card has)"
+    expect 0 "" "$biostool" info --json network.bin
+    has out.txt '"vendorId": 32902, "deviceId": 4110, "classCode": 131072' '"forOrvelCard": "other vendor"'
+    cp board.bin orvel-network.bin
+    poke orvel-network.bin $((0x1FD)) 000 000 002
+    expect 0 "for an Orvel card: no (a class other than display)" "$biostool" info orvel-network.bin
+    cp board.bin other-card.bin
+    poke other-card.bin $((0x1F4)) 133 036 122 012 # 1E5B:0A52
+    expect 0 "for an Orvel card: yes" "$biostool" info other-card.bin
+    for pointer in '000 000' '362 377' '354 377'; do # 0, 0xFFF2, 0xFFEC: a record the file's end cuts
+        cp board.bin nowhere.bin
+        poke nowhere.bin $((0xFFEC)) 120 103 111 122 # "PCIR" 20 bytes before the end
+        # shellcheck disable=SC2086
+        poke nowhere.bin 24 $pointer
+        expect 0 "pci data: none" "$biostool" info nowhere.bin
+        has out.txt "for an Orvel card: unknown (no PCI data structure)"
+        expect 0 "" "$biostool" info --json nowhere.bin
+        has out.txt '"pciData": null,' '"forOrvelCard": "unknown"'
+    done
+    # pad mends a ROM of any card, and says when it is not an Orvel card's.
+    head -c 40000 network.bin > cut.bin
+    printf '\116' | dd of=cut.bin bs=1 seek=2 conv=notrunc 2>/dev/null
+    head -c 39936 cut.bin > cut2.bin
+    "$biostool" checksum cut2.bin --repair 39936 >/dev/null 2>&1 || fail "cannot sum cut2.bin"
+    expect 0 "warning: cut2.bin is not a video BIOS for an Orvel card" "$biostool" pad cut2.bin padded.bin
+    [ "$(wc -c < padded.bin)" -eq 65536 ] || fail "the network ROM was not padded"
+    head -c 39936 board.bin > own.bin
+    printf '\116' | dd of=own.bin bs=1 seek=2 conv=notrunc 2>/dev/null
+    "$biostool" checksum own.bin --repair 39936 >/dev/null 2>&1 || fail "cannot sum own.bin"
+    "$biostool" pad own.bin own-padded.bin > out.txt 2>&1 || fail "pad refused own.bin: $(cat out.txt)"
+    grep -q warning out.txt && fail "pad warned about an Orvel card's ROM: $(cat out.txt)"
+    ;;
 pad_refused)
     expect 0 "" "$biosimage" board --layout stored --size 65536 --out board.bin
     cp board.bin rom.bin

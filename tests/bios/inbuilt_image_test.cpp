@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "pci_data.h"
 #include "test_images.h"
 
 #ifdef DORVANE_TEST_INBUILT_ABSENT
@@ -30,6 +31,26 @@ TEST(InBuiltImage, BlockAndRomHeader)
     EXPECT_EQ(128, ImageWord(image, pcir + 0x10));
     EXPECT_EQ(0x0222, ImageWord(image, pcir + 0x12));
     EXPECT_EQ(0x80, image[pcir + 0x15]);
+}
+
+// The PCI data structure read by name says what the bytes above say: an
+// Orvel display ROM, which flash writes without --force. A length that cuts
+// the record leaves none.
+TEST(InBuiltImage, PciDataNamesAnOrvelDisplay)
+{
+    const uint8_t* image = InBuiltImageData();
+    PciData data;
+    ASSERT_EQ(PciDataOrvel, JudgePciData(image, BiosImageBufferSize, &data));
+    EXPECT_EQ(0x1F0u, data.Offset);
+    EXPECT_EQ(0x1D2E, data.VendorId);
+    EXPECT_EQ(0x0C61, data.DeviceId);
+    EXPECT_EQ(0x030000u, data.ClassCode);
+    EXPECT_EQ(65536u, data.ImageLength);
+    EXPECT_EQ(0x0222, data.CodeRevision);
+    EXPECT_EQ(0, data.CodeType);
+    EXPECT_EQ(0x80, data.Indicator);
+    EXPECT_EQ(PciDataMissing, JudgePciData(image, 0x1F0 + PciDataRecordSize - 1, &data));
+    EXPECT_EQ(PciDataOrvel, JudgePciData(image, 0x1F0 + PciDataRecordSize, &data));
 }
 
 TEST(InBuiltImage, CompiledBlockHoldsTheGeneratedImage)

@@ -428,8 +428,9 @@ TEST(PelmixctlFlash, AnImageLongerThanTheChipIsRefused)
             bench.Run("flash 1:00.0 " + bench.Dir + "/long.bin" + merge + " --backup " + bench.Backup + " --yes");
         EXPECT_EQ(run.ExitCode, 1) << merge << run.Out;
         EXPECT_TRUE(Has(run.Out, "the image declares 126976 bytes, more than the chip's 65536")) << run.Out;
-        EXPECT_TRUE(Has(run.Out, JsonMessage(TextBadBiosMerge))) << run.Out;
+        EXPECT_FALSE(Has(run.Out, JsonMessage(TextBadBiosMerge))) << "no merge failed" << run.Out;
         EXPECT_EQ(StepLine(run.Out, "write"), "") << run.Out;
+        EXPECT_EQ(StepLine(run.Out, "checksum\",\"image\":\"new"), "") << "refused before the confirmation" << run.Out;
         EXPECT_EQ(StepLine(run.Out, "merge"), "") << run.Out;
         EXPECT_EQ(ReadAll(bench.Chip), board);
     }
@@ -532,6 +533,186 @@ TEST(PelmixctlFlash, ATerminalConfirmsTheWrite)
         EXPECT_EQ(run.ExitCode, answer[0] == 'y' ? 0 : 1) << run.Out;
         EXPECT_EQ(ReadAll(bench.Chip) == board, answer[0] == 'n');
     }
+}
+
+// A chip the identification names is named in the lines and the
+// confirmation; one it does not name (Status 15) is said to be not
+// identified, not taken for a chip of a name the driver left out.
+TEST(PelmixctlFlash, AChipTheIdentificationDoesNotNameIsSaidToBeNotIdentified)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    const std::string notIdentified =
+        "chip not identified: written with the page method unless the driver lists its code";
+    const struct {
+        const char* Part;
+        std::string Chip;
+    } cases[] = {{"D5BF", "SST39VF010"}, {"noid", notIdentified}, {"171F", notIdentified}};
+    for (const auto& c : cases) {
+        Bench bench(std::string("chip-words-") + c.Part, c.Part, board);
+        RunResult run = bench.Run("flash 1:00.0 --inbuilt --backup " + bench.Backup + " --yes");
+        EXPECT_EQ(run.ExitCode, 0) << c.Part << run.Out;
+        EXPECT_TRUE(Has(StepLine(run.Out, "checksum"), "\"chip\":\"" + c.Chip + "\"")) << c.Part << run.Out;
+    }
+    if (RunProgram("test -x /usr/bin/script", "").ExitCode != 0)
+        GTEST_SKIP() << "no script(1) to make a terminal";
+    Bench bench("chip-words-terminal", "noid", board);
+    RunResult run = RunProgram("echo n | script -qec \"" PELMIXCTL_PATH " --machine " + bench.Machine +
+                                   " flash 1:00.0 --inbuilt --backup " + bench.Backup + "\"",
+                               "/dev/null");
+    EXPECT_TRUE(Has(run.Out, "Card 1:00.0 (1D2E:0C61, 128 KB, " + notIdentified + ")\r\n")) << run.Out;
+    EXPECT_FALSE(Has(run.Out, "unnamed")) << run.Out;
+}
+
+// An image with its PCI data structure ("PCIR" at 0x1F0 in the samples) set
+// to vendor:device and a 24-bit class code, its checksum repaired over the
+// whole image.
+std::string WithPciData(std::string image, uint16_t vendor, uint16_t device, uint32_t classCode)
+{
+    const size_t at = 0x1F0;
+    image[at + 4] = char(vendor & 0xFF);
+    image[at + 5] = char(vendor >> 8);
+    image[at + 6] = char(device & 0xFF);
+    image[at + 7] = char(device >> 8);
+    image[at + 0x0D] = char(classCode & 0xFF);
+    image[at + 0x0E] = char(classCode >> 8 & 0xFF);
+    image[at + 0x0F] = char(classCode >> 16);
+    image[0x10] = 0;
+    unsigned sum = 0;
+    for (char c : image)
+        sum += static_cast<unsigned char>(c);
+    image[0x10] = char((256 - sum % 256) % 256);
+    return image;
+}
+
+// flash and restore refuse, unless --force, an image whose PCI data
+// structure names a vendor no Orvel card has (a network card's boot ROM) or
+// a class other than display, before anything is read or written; another
+// device id of a card vendor is written, and an image without the structure
+// is written with a warning.
+TEST(PelmixctlFlash, AnImageForAnotherDeviceIsRefusedUnlessForced)
+{
+    std::string board = ReadAll(Samples + "/stored-128k.rom");
+    std::string image = ReadAll(Samples + "/legacy-128k.rom");
+    ASSERT_EQ(image.substr(0x1F0, 4), "PCIR");
+    const std::string refused = "is not a video BIOS for an Orvel card";
+    const struct {
+        const char* Name;
+        std::string Image;
+        bool Refused;
+        const char* Says;
+    } cases[] = {
+        {"network", WithPciData(image, 0x8086, 0x100E, 0x020000), true, "names 8086:100E, class 020000"},
+        {"other-display", WithPciData(image, 0x10DE, 0x0110, 0x030000), true, "a vendor no Orvel card has"},
+        {"orvel-network", WithPciData(image, 0x1E5B, 0x0A51, 0x020000), true, "a class other than display"},
+        {"other-orvel", WithPciData(image, 0x1E5B, 0x0A52, 0x030000), false, nullptr},
+        {"no-pcir", WithPciData(std::string(image).replace(0x1F0, 4, "XXXX"), 0x1D2E, 0x0C61, 0x030000), false,
+         "has no PCI data structure"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Bench bench(std::string("pci-data-") + c.Name, "D5BF", board);
+        std::string file = bench.Dir + "/image.bin";
+        WriteAll(file, c.Image);
+        RunResult run = bench.Run("flash 1:00.0 " + file + " --no-merge --backup " + bench.Backup + " --yes");
+        std::string said = run.Out + run.Err;
+        EXPECT_EQ(run.ExitCode, c.Refused ? 1 : 0) << said;
+        EXPECT_EQ(Has(said, refused), c.Refused) << said;
+        if (c.Says) {
+            EXPECT_TRUE(Has(said, c.Says)) << said;
+        }
+        EXPECT_EQ(ReadAll(bench.Chip) == board, c.Refused);
+        if (!c.Refused)
+            continue;
+        EXPECT_EQ(ReadAll(bench.Backup), "") << "refused before the card was read";
+        EXPECT_EQ(StepLine(run.Out, "backup"), "") << said;
+
+        run = bench.Run("restore 1:00.0 " + file + " --yes");
+        EXPECT_EQ(run.ExitCode, 1) << run.Out + run.Err;
+        EXPECT_TRUE(Has(run.Out + run.Err, refused)) << run.Out + run.Err;
+        EXPECT_EQ(ReadAll(bench.Chip), board);
+
+        run = bench.Run("flash 1:00.0 " + file + " --no-merge --backup " + bench.Backup + " --yes --force");
+        EXPECT_EQ(run.ExitCode, 0) << run.Out + run.Err;
+        EXPECT_TRUE(Has(run.Out + run.Err, "written all the same (--force)")) << run.Out + run.Err;
+        EXPECT_EQ(ReadAll(bench.Chip), c.Image);
+    }
+
+    // A card that held such an image and needs recovery: the printed
+    // restore command carries --force, so that it runs as printed.
+    std::string network = WithPciData(image, 0x8086, 0x100E, 0x020000);
+    Bench held("pci-data-recovery", "D5BF", network, "fault corrupt 1:00.0 0x1234 2\n");
+    RunResult run = held.Run("flash 1:00.0 --inbuilt --backup " + held.Backup + " --yes");
+    ASSERT_EQ(run.ExitCode, 3) << run.Out + run.Err;
+    std::string result = StepLine(run.Out, "result");
+    size_t at = result.find("\"restore_command\":\"");
+    ASSERT_NE(at, std::string::npos) << result;
+    std::string printed = result.substr(at + 19, result.find('"', at + 19) - at - 19);
+    EXPECT_TRUE(Has(printed, " --yes --force")) << printed;
+    WriteAll(held.Machine, ReadAll(held.Machine).substr(0, ReadAll(held.Machine).find("fault")));
+    std::string path = std::string(PELMIXCTL_PATH).substr(0, std::string(PELMIXCTL_PATH).rfind('/'));
+    run = RunProgram("PATH=\"" + path + ":$PATH\" " + printed, "</dev/null");
+    EXPECT_EQ(run.ExitCode, 0) << printed << run.Out + run.Err;
+    EXPECT_EQ(ReadAll(held.Chip), network);
+}
+
+// cards tells which card is which: each card's version text and checksum,
+// read as the device page's More info reads them, and whether the machine
+// left its memory on. A card whose read fails is listed as not read and the
+// run exits 1; the chips are only read.
+TEST(PelmixctlFlash, CardsTellsEachCardByWhatItsChipHolds)
+{
+    std::string dir = Folder() + "/cards";
+    RunProgram("mkdir -p", dir);
+    std::string good = ReadAll(Samples + "/legacy-128k.rom");
+    std::string broken = ReadAll(Samples + "/inbuilt.bin").substr(0, 0x8000) + std::string(0x18000, '\xFF');
+    broken[0x1000] ^= 0x01;  // an incomplete image seldom sums to 0
+    WriteAll(dir + "/pci.rom", good);
+    WriteAll(dir + "/agp.rom", broken);
+    std::string cards =
+        "cpus 2\n"
+        "pci 0:00.0 id=8086:7190 class=0600 bar0=0xF8000008/64M\n"
+        "pci 0:01.0 id=8086:7191 class=0604 header=01 cfg18=0x00010100 cfg20=0xF3F0F000 cfg24=0xEBF0E000\n"
+        "pci 0:0a.0 id=1E5B:0A51 class=0300 bar0=0xD0000008/64M bar1=0xD4000000/8K flash=9FDF image=pci.rom\n"
+        "pci 1:00.0 id=1D2E:0C62 class=0300 cmd=0000 agp status=0230 bar0=0xE8000008/64M bar1=0xF3000000/16K "
+        "rom=0xF3FE0000/128K flash=2320 image=agp.rom\n";
+    WriteAll(dir + "/two.machine", cards);
+    RunResult run = Pelmixctl("--json --machine " + dir + "/two.machine cards");
+    EXPECT_EQ(run.ExitCode, 0) << run.Out + run.Err;
+    std::vector<std::string> lines = Lines(run.Out);
+    ASSERT_EQ(lines.size(), 3u) << run.Out;
+    EXPECT_EQ(lines[0],
+              "{\"step\":\"card\",\"target\":\"0:0a.0\",\"id\":\"1E5B:0A51\",\"card\":\"ZT10-E (PCI)\","
+              "\"memory\":\"on\",\"Status\":0,\"bytes\":131072,\"checksum\":\"valid\","
+              "\"version\":\"ORVEL II AGP 16MB Bios Rev 1.01.00.0021 Kestrel Boards Ltd\"}");
+    EXPECT_EQ(lines[1],
+              "{\"step\":\"card\",\"target\":\"1:00.0\",\"id\":\"1D2E:0C62\",\"card\":\"Orvel III (AGP)\","
+              "\"memory\":\"off\",\"Status\":0,\"bytes\":131072,\"checksum\":\"invalid\","
+              "\"version\":\"ORVEL II AGP Bios Rev 1.02.00.0034 Copyright (C) Lumivex Corporation 1998-2001.\"}");
+    EXPECT_EQ(lines[2], "{\"step\":\"result\",\"outcome\":\"listed\",\"cards\":2,\"exit\":0}");
+    EXPECT_EQ(ReadAll(dir + "/pci.rom"), good);
+    EXPECT_EQ(ReadAll(dir + "/agp.rom"), broken);
+
+    WriteAll(dir + "/two.machine", cards + "fault map-rom 1:00.0\n");
+    run = Pelmixctl("--json --machine " + dir + "/two.machine cards");
+    EXPECT_EQ(run.ExitCode, 1) << run.Out + run.Err;
+    EXPECT_TRUE(Has(run.Out,
+                    "\"target\":\"1:00.0\",\"id\":\"1D2E:0C62\",\"card\":\"Orvel III (AGP)\","
+                    "\"memory\":\"off\",\"Status\":5,\"checksum\":\"not read\"}"))
+        << run.Out;
+    EXPECT_TRUE(Has(run.Out, "\"outcome\":\"listed, not every card read\",\"cards\":2,\"exit\":1")) << run.Out;
+
+    // On a terminal's line a control byte of a broken text shows as "?".
+    std::string odd = good;
+    size_t at = odd.find("Bios Rev");
+    ASSERT_NE(at, std::string::npos);
+    odd[at + 4] = '\x07';
+    WriteAll(dir + "/pci.rom", odd);
+    run = Pelmixctl("--machine " + dir + "/two.machine cards");
+    EXPECT_TRUE(Has(run.Out, "version ORVEL II AGP 16MB Bios?Rev 1.01.00.0021 Kestrel Boards Ltd\n")) << run.Out;
+
+    run = Pelmixctl("--machine " + dir + "/two.machine cards 1:00.0");
+    EXPECT_EQ(run.ExitCode, 1) << run.Out + run.Err;
+    EXPECT_TRUE(Has(run.Err, "unexpected 1:00.0; usage: pelmixctl cards")) << run.Err;
 }
 
 // Usage errors of the user-level commands exit 1, like every refusal.

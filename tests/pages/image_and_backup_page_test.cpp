@@ -303,6 +303,49 @@ TEST_F(PageTest, DefaultPathWritesMergedInBuiltImage)
               ImageStayInFile);
 }
 
+// An image that declares more than the card's 64-KB chip holds is told as an
+// unusable image before the write question, with merging on or off; nothing
+// is written. One that declares exactly the chip gets as far as the question.
+TEST_F(PageTest, ImageLongerThanTheChipIsToldBeforeTheWriteQuestion)
+{
+    BoardRecipe recipe;
+    DefaultBoardRecipe(&recipe);
+    recipe.ImageSize = 65536;
+    BuildBoardImage(&recipe, Board);
+    std::string path = TempPath("long_for_chip.bin");
+    for (int dontMerge : {0, 1}) {
+        SCOPED_TRACE(dontMerge ? "merging off" : "merging on");
+        ResetFakes(65536);
+        memcpy(Card.Chip, Board, 65536);
+        TheWizard.BackupEnabled = 0;
+        TheWizard.DontMerge = dontMerge;
+        ASSERT_EQ(BackupPageNext(&TheSession, FakeHost, 0, ""), BackupToImagePage);
+        uint8_t image[BiosImageBufferSize];
+        memcpy(image, Board, sizeof image);
+        image[BiosSizeByteOffset] = 0x81;  // 66048 bytes
+        RepairImageChecksum(image, 65536);
+        WriteFile(path, image, 65536);
+        Card.Boxes.clear();
+        Card.Requests.clear();
+        EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, StandardImagePage, 1, path.c_str(), 1),
+                  ImageTooLongForChip);
+        ASSERT_EQ(Card.Boxes.size(), 1u);
+        EXPECT_EQ(Card.Boxes[0].Text, TextNoBiosImageInvalid.Default);
+        EXPECT_EQ(Card.Boxes[0].Type, BoxOk);
+        EXPECT_TRUE(Card.Requests.empty());
+        EXPECT_EQ(memcmp(Card.Chip, Board, 65536), 0);
+
+        image[BiosSizeByteOffset] = 0x80;
+        RepairImageChecksum(image, 65536);
+        WriteFile(path, image, 65536);
+        Card.Boxes.clear();
+        Card.Answers = {AnswerCancel};
+        EXPECT_EQ(ImagePageNext(&TheSession, WizardHostInUse(), 0, StandardImagePage, 1, path.c_str(), 1), ImageStay);
+        ASSERT_EQ(Card.Boxes.size(), 1u);
+        EXPECT_EQ(Card.Boxes[0].Caption, TextWriteBiosTitle.Default);
+    }
+}
+
 // The backup page's logic works on the session and host it is handed: the
 // run's host sees no request and TheSession no image.
 TEST_F(PageTest, HandedSessionAndHostTakeTheBackup)

@@ -223,7 +223,20 @@ check_pelmixctl() {
             for t in "${targets[@]}"; do
                 upper=$(echo "$t" | tr a-f A-F)
                 grep -qF "  $upper  " <<<"$out" || fail "$shown: card $t is not listed: $out"
-            done ;;
+            done
+            # identify after it: the chip's code and name, as the driver identifies it.
+            if [[ " $* " == *" identify "* ]]; then
+                grep -q '^  chip 0x[0-9A-F]\{4\} ' <<<"$out" || fail "$shown: no chip code: $out"
+            fi ;;
+        cards)
+            # Each card with what its chip holds, the chips only read.
+            [ $status -eq 0 ] && grep -qx "result: outcome listed, cards ${#targets[@]}, exit 0" <<<"$out" ||
+                fail "$shown: exit $status: $out"
+            local t
+            for t in "${targets[@]}"; do
+                grep -q "target $t, .*, checksum [a-z].*, version " <<<"$out" || fail "$shown: card $t is not told: $out"
+            done
+            [ "$(sha256sum <"$(chip_file "$target")")" = "$before_chip" ] || fail "$shown: the chip changed" ;;
         restore)
             [ $status -eq 0 ] && grep -qx 'result: outcome written and verified, exit 0' <<<"$out" ||
                 fail "$shown: exit $status: $out"
@@ -372,6 +385,7 @@ required=(
     "If the program could not restore|pelmixctl.exe enum" "If the program could not restore|pelmixctl.exe restore"
     "If the program could not restore|pelmixctl.exe verify"
     "If the screen stays black after a restart|pelmixctl.exe enum"
+    "If the screen stays black after a restart|pelmixctl.exe cards"
     "If the screen stays black after a restart|pelmixctl.exe restore"
     "Flashing from a prompt|pelmixctl.exe backup" "Flashing from a prompt|pelmixctl.exe flash"
     "Flashing from a prompt|pelmixctl.exe --json" "Checking the files of the package|certutil -hashfile"

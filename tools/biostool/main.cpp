@@ -146,6 +146,7 @@ static int InfoCommand(int argc, char** argv)
     report.DeclaredLength = declared.Length;
     report.DeclaredCheck = DeclaredCheckName(declared.Check);
     ReadTableLocator(FirstFile.Data, &report.Locator);
+    report.PciVerdict = JudgePciData(FirstFile.Data, FirstFile.FileSize, &report.Pci);
     TableFault fault;
     if (!ReadBiosTableChecked(FirstFile.Data, &report.Table, &fault)) {
         // What the image is still says whether it is worth padding.

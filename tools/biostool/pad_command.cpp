@@ -4,6 +4,7 @@
 
 #include "declared_length.h"
 #include "image_file.h"
+#include "pci_data.h"
 
 static ImageFile PadFile;
 
@@ -39,6 +40,14 @@ int PadImage(const char* inPath, const char* outPath)
     if (!SaveImageFile(outPath, PadFile.Data, padded)) {
         remove(outPath); /* a part of an image must not pass for one */
         return 1;
+    }
+    /* Padding mends any option ROM; the card it is for is the user's to check. */
+    PciData data;
+    PciDataVerdict verdict = JudgePciData(PadFile.Data, PadFile.FileSize, &data);
+    if (verdict != PciDataOrvel) {
+        char problem[512];
+        PciDataProblem(inPath, verdict, data, problem, sizeof problem);
+        fprintf(stderr, "biostool: warning: %s\n", problem);
     }
     printf("padded: %s written, %u bytes (%u from %s and %u zero bytes), checksum valid over %u bytes\n", outPath,
            (unsigned)padded, (unsigned)PadFile.FileSize, inPath, (unsigned)(padded - PadFile.FileSize),

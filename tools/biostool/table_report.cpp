@@ -80,6 +80,40 @@ static const char* LayoutName(const ImageReport* r)
     return r->Locator.LegacyFlags == 0 ? "stored" : "legacy";
 }
 
+/* Whether the image is for an Orvel card, by its PCI data structure. */
+static const char* const VerdictNames[] = {"yes", "unknown (no PCI data structure)", "no (a vendor no Orvel card has)",
+                                           "no (a class other than display)"};
+static const char* const VerdictJsonNames[] = {"yes", "unknown", "other vendor", "not display"};
+
+static void PrintPciDataLine(FILE* out, const ImageReport* r)
+{
+    const PciData* p = &r->Pci;
+    if (r->PciVerdict == PciDataMissing) {
+        fprintf(out, "pci data: none\n");
+    } else {
+        fprintf(out,
+                "pci data: at 0x%X, vendor %04X, device %04X, class %06X, code type %u, image length %u, code "
+                "revision 0x%04X, indicator 0x%02X\n",
+                (unsigned)p->Offset, (unsigned)p->VendorId, (unsigned)p->DeviceId, (unsigned)p->ClassCode,
+                (unsigned)p->CodeType, (unsigned)p->ImageLength, (unsigned)p->CodeRevision, (unsigned)p->Indicator);
+    }
+    fprintf(out, "for an Orvel card: %s\n", VerdictNames[r->PciVerdict]);
+}
+
+static void PrintPciDataJson(FILE* out, const ImageReport* r)
+{
+    const PciData* p = &r->Pci;
+    if (r->PciVerdict == PciDataMissing)
+        fprintf(out, "  \"pciData\": null,\n");
+    else
+        fprintf(out,
+                "  \"pciData\": {\"offset\": %u, \"vendorId\": %u, \"deviceId\": %u, \"classCode\": %u, "
+                "\"codeType\": %u, \"imageLength\": %u, \"codeRevision\": %u, \"indicator\": %u},\n",
+                (unsigned)p->Offset, (unsigned)p->VendorId, (unsigned)p->DeviceId, (unsigned)p->ClassCode,
+                (unsigned)p->CodeType, (unsigned)p->ImageLength, (unsigned)p->CodeRevision, (unsigned)p->Indicator);
+    fprintf(out, "  \"forOrvelCard\": \"%s\",\n", VerdictJsonNames[r->PciVerdict]);
+}
+
 // The facts of the image itself, board table or not.
 static void PrintImageLines(FILE* out, const ImageReport* r)
 {
@@ -89,6 +123,7 @@ static void PrintImageLines(FILE* out, const ImageReport* r)
     fprintf(out, "checksum: %s\n", r->ChecksumValid ? "valid" : "invalid");
     fprintf(out, "declared length: %u\n", (unsigned)r->DeclaredLength);
     fprintf(out, "declared checksum: %s\n", r->DeclaredCheck);
+    PrintPciDataLine(out, r);
 }
 
 void PrintReportText(FILE* out, const ImageReport* r)
@@ -136,6 +171,7 @@ void PrintReportJson(FILE* out, const ImageReport* r)
             (unsigned)r->Length, r->ChecksumValid ? "true" : "false");
     fprintf(out, "  \"declaredLength\": %u,\n  \"declaredChecksum\": \"%s\",\n", (unsigned)r->DeclaredLength,
             r->DeclaredCheck);
+    PrintPciDataJson(out, r);
     fprintf(out, "  \"layout\": \"%s\",\n  \"blank\": %s,\n", LayoutName(r), t->Flags == 0 ? "true" : "false");
     fprintf(out,
             "  \"locator\": {\"StringAreaOffset\": %u, \"LegacyFlags\": %u, \"TableOffset\": %u, "
@@ -169,9 +205,11 @@ void PrintImageFacts(FILE* out, const ImageReport* r, int json)
         PrintJsonString(out, r->Path);
         fprintf(out,
                 ",\n  \"fileSize\": %u,\n  \"length\": %u,\n  \"checksumValid\": %s,\n"
-                "  \"declaredLength\": %u,\n  \"declaredChecksum\": \"%s\"\n}\n",
+                "  \"declaredLength\": %u,\n  \"declaredChecksum\": \"%s\",\n",
                 (unsigned)r->FileSize, (unsigned)r->Length, r->ChecksumValid ? "true" : "false",
                 (unsigned)r->DeclaredLength, r->DeclaredCheck);
+        PrintPciDataJson(out, r);
+        fprintf(out, "  \"tableReadable\": false\n}\n");
         return;
     }
     PrintImageLines(out, r);

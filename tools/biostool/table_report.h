@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include "bios_table.h"
+#include "pci_data.h"
 
 struct ImageReport {
     const char* Path;
@@ -17,6 +18,8 @@ struct ImageReport {
     uint32_t DeclaredLength;   /* size byte x 512 */
     const char* DeclaredCheck; /* the checksum over it: DeclaredCheckName */
     TableLocator Locator;
+    PciDataVerdict PciVerdict; /* of the PCI data structure, read into Pci */
+    PciData Pci;
     BiosTable Table; /* read successfully */
 };
 

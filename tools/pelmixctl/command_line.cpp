@@ -8,6 +8,7 @@ const char UsageText[] = "usage: pelmixctl [--machine FILE] [--json] backup T FI
                          "                 [--no-merge] [--ignore-checksum] [--yes] [--force]\n"
                          "       pelmixctl [--machine FILE] [--json] restore T FILE [--yes] [--force]\n"
                          "       pelmixctl [--machine FILE] [--json] verify T FILE\n"
+                         "       pelmixctl [--machine FILE] [--json] cards\n"
                          "       pelmixctl [--machine FILE] [--json] [--trace] REQUEST...\n"
                          "       pelmixctl --help | -h | --version\n";
 
@@ -27,7 +28,13 @@ const char HelpText[] = "backup reads the whole chip, reports its checksum and v
                         "asked about again on a terminal and, with --yes, refused unless --force is given.\n"
                         "verify compares the chip with FILE. --json prints one JSON object a line per\n"
                         "step. Every error: and warning: line goes to standard error (with --json also as\n"
-                        "an object on standard output).\n"
+                        "an object on standard output). flash and restore refuse, unless --force, an\n"
+                        "image whose PCI data structure (\"PCIR\") names a vendor no Orvel card has or a\n"
+                        "class other than display, and warn about an image without one. A chip the\n"
+                        "driver does not name (identify: Status 15) is called \"chip not identified\".\n"
+                        "cards lists every card with its BIOS version text and checksum, read as the\n"
+                        "wizard's More info reads them (the screen stops for each card), to tell a card\n"
+                        "whose BIOS is incomplete from the others; exit 1 when a card could not be read.\n"
                         "Exit code of these commands: 0 done and verified; 1 refused before the chip was\n"
                         "touched (bad image, merge refused, backup not saved, usage, verify found a\n"
                         "difference); 2 the write failed and the old image is back and verified; 3 the\n"
@@ -133,14 +140,16 @@ struct UserShape {
     const char* Name;
     int Kind;
     const char* Usage;
+    int HasTarget;
 };
 
 const UserShape UserShapes[] = {
-    {"backup", UserBackup, "backup T FILE [--force]"},
-    {"flash", UserFlash,
-     "flash T (IMAGE | --inbuilt) --backup FILE [--no-merge] [--ignore-checksum] [--yes] [--force]"},
-    {"restore", UserRestore, "restore T FILE [--yes] [--force]"},
-    {"verify", UserVerify, "verify T FILE"},
+    {"backup", UserBackup, "backup T FILE [--force]", 1},
+    {"flash", UserFlash, "flash T (IMAGE | --inbuilt) --backup FILE [--no-merge] [--ignore-checksum] [--yes] [--force]",
+     1},
+    {"restore", UserRestore, "restore T FILE [--yes] [--force]", 1},
+    {"verify", UserVerify, "verify T FILE", 1},
+    {"cards", UserCards, "cards", 0},
 };
 
 // The switches each user command takes, besides --json, --machine FILE and
@@ -222,12 +231,18 @@ int ParseUserCommand(int argc, char** argv, int i, const UserShape* shape, Comma
         snprintf(problem, sizeof problem, "%s does not take %s", shape->Name, argv[i]);
         return UserUsage(error, errorSize, shape, problem);
     }
-    int files = shape->Kind == UserFlash && user->InBuilt ? 0 : 1;
-    if (count != 1 + files) {
+    if (!shape->HasTarget && count > 0) {
+        snprintf(problem, sizeof problem, "unexpected %s", positional[0]);
+        return UserUsage(error, errorSize, shape, problem);
+    }
+    int files = (shape->Kind == UserFlash && user->InBuilt) || !shape->HasTarget ? 0 : 1;
+    if (count != shape->HasTarget + files) {
         if (shape->Kind == UserFlash && user->InBuilt && count == 2)
             return UserUsage(error, errorSize, shape, "an IMAGE and --inbuilt both given");
         return UserUsage(error, errorSize, shape, "missing arguments");
     }
+    if (!shape->HasTarget)
+        return 1;
     if (!ParseTarget(positional[0], &user->Bus, &user->Device, &user->Function)) {
         snprintf(problem, sizeof problem, "bad target %s, expected BUS:DEV.FN", positional[0]);
         return UserUsage(error, errorSize, shape, problem);

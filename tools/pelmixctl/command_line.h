@@ -29,11 +29,11 @@ struct Command {
 enum { MaxCommands = 256 };
 
 // The user-level commands: the wizard's backup, write and restore sequence.
-enum UserCommandKind { UserNone, UserBackup, UserFlash, UserRestore, UserVerify };
+enum UserCommandKind { UserNone, UserBackup, UserFlash, UserRestore, UserVerify, UserCards };
 
 struct UserCommand {
     int Kind;                        // UserCommandKind
-    uint32_t Bus, Device, Function;  // target
+    uint32_t Bus, Device, Function;  // target (none for cards)
     const char* File;                // backup, restore, verify: FILE; flash: IMAGE (null with --inbuilt)
     const char* Backup;              // flash: --backup FILE
     int InBuilt, NoMerge, IgnoreChecksum, Yes, Force;

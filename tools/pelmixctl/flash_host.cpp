@@ -14,6 +14,14 @@
 
 FlashRunRecord FlashRun;
 
+const char ChipNotIdentifiedText[] =
+    "chip not identified: written with the page method unless the driver lists its code";
+
+const char* ChipWords()
+{
+    return FlashRun.ChipName[0] ? FlashRun.ChipName : ChipNotIdentifiedText;
+}
+
 // pelmixctl carries no string table: the wizard's built-in texts are shown.
 int LoadStringTableText(unsigned, char*, size_t)
 {
@@ -136,14 +144,18 @@ int Confirmed()
     VersionOf(TheWizard.NewImage, next, sizeof next);
     const PELMIX_DEVICE_ENTRY& card = TheWizard.DeviceList.Entries[TheWizard.SelectedDevice];
     uint32_t tenths = (WriteHoldMs(FlashRun.Waits, ChipBytes()) + 99) / 100;
+    char chip[160];
+    if (FlashRun.ChipName[0])
+        snprintf(chip, sizeof chip, "%s chip of %u KB", FlashRun.ChipName, ChipBytes() / 1024);
+    else
+        snprintf(chip, sizeof chip, "%u KB, %s", ChipBytes() / 1024, ChipNotIdentifiedText);
     fprintf(stderr,
-            "Card %u:%02X.%X (%04X:%04X, %s chip of %u KB)\n"
+            "Card %u:%02X.%X (%04X:%04X, %s)\n"
             "  now: %s\n"
             "  new: %s%s\n"
             "The screen will stop for up to %u.%u s while the chip is written.\n"
             "Write it? [y/N] ",
-            card.Bus, card.Device, card.Function, card.VendorId, card.DeviceId,
-            FlashRun.ChipName[0] ? FlashRun.ChipName : "unnamed", ChipBytes() / 1024, now, next,
+            card.Bus, card.Device, card.Function, card.VendorId, card.DeviceId, chip, now, next,
             FlashRun.Merge ? " (with this board's table)" : "", tenths / 10, tenths % 10);
     if (!TerminalSaysYes())
         return 0;

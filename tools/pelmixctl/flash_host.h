@@ -15,13 +15,22 @@ struct FlashRunRecord {
     int Yes;                 // --yes answers the confirmation
     int Merge;               // the write sequence merges the board table
     const ChipWaits* Waits;  // of the target's chip
-    char ChipName[32];       // "" when the chip is not named
+    char ChipName[32];       // "" when the identification named no chip
     int Declined;            // the confirmation was not given
     // Why the image is doubtful, asked about after the confirmation; "" for none.
     char Doubt[256];
 };
 
 extern FlashRunRecord FlashRun;
+
+// What a run says of a chip the identification does not name (Status 15):
+// the driver writes a code it does not list with the page method, and the
+// few codes it lists without a name by their own.
+extern const char ChipNotIdentifiedText[];
+
+// The chip as the run's lines and confirmation name it: its name, or
+// ChipNotIdentifiedText.
+const char* ChipWords();
 
 // The host table, for the wizard's logic (UseWizardHost) and for the
 // session's calls.

@@ -7,10 +7,13 @@
 #include <string>
 
 #include "bios_merge.h"
+#include "card_types.h"
+#include "device_detection.h"
 #include "flash_host.h"
 #include "image_load.h"
 #include "inbuilt_image.h"
 #include "path_facts.h"
+#include "pci_data.h"
 #include "request_transport.h"
 #include "text_lookup.h"
 #include "step_report.h"
@@ -61,6 +64,72 @@ std::string Quoted(const char* word)
 
 void RestoreProblem(const char* file, const uint8_t* image, uint32_t length, char* problem);
 
+// The first bytes of a file, at most an image buffer's; -1 when it cannot
+// be opened.
+long ReadImageHead(const char* path, uint8_t* image)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return -1;
+    size_t got = fread(image, 1, PELMIX_ROM_DATA_SIZE, file);
+    fclose(file);
+    return long(got);
+}
+
+// What the image's PCI data structure says against writing it to an Orvel
+// card (PciDataOrvel when nothing), with the line that says why.
+PciDataVerdict ImageVerdict(const char* name, const uint8_t* image, uint32_t length, char* problem, size_t size)
+{
+    PciData data;
+    PciDataVerdict verdict = JudgePciData(image, length, &data);
+    PciDataProblem(name, verdict, data, problem, size);
+    return verdict;
+}
+
+int RefusedForCard(PciDataVerdict verdict)
+{
+    return verdict == PciDataOtherVendor || verdict == PciDataNotDisplay;
+}
+
+// 1 when file names a device other than an Orvel card's display.
+int FileRefusedForCard(const char* file)
+{
+    static uint8_t image[PELMIX_ROM_DATA_SIZE];
+    long got = ReadImageHead(file, image);
+    char problem[512];
+    return got > 0 && RefusedForCard(ImageVerdict(file, image, uint32_t(got), problem, sizeof problem));
+}
+
+// An image whose PCI data structure names a device other than an Orvel
+// card's display is refused unless force; one without a PCI data structure
+// is written with a warning. 0 after refusing.
+int ImageForOrvelCard(const char* name, const uint8_t* image, uint32_t length, int force)
+{
+    char problem[512];
+    PciDataVerdict verdict = ImageVerdict(name, image, length, problem, sizeof problem);
+    if (verdict == PciDataOrvel)
+        return 1;
+    if (!RefusedForCard(verdict)) {
+        PrintMessage("warning", problem);
+        return 1;
+    }
+    if (force) {
+        PrintMessage("warning", (std::string(problem) + "; written all the same (--force)").c_str());
+        return 1;
+    }
+    Refuse("%s; --force writes it all the same", problem);
+    return 0;
+}
+
+// The same for an image file; a file that cannot be read is left to the
+// image load, which says so.
+int FileForOrvelCard(const char* path, int force)
+{
+    static uint8_t image[PELMIX_ROM_DATA_SIZE];
+    long got = ReadImageHead(path, image);
+    return got < 0 || ImageForOrvelCard(path, image, uint32_t(got), force);
+}
+
 // 1 when restore would doubt file (blank, or failing its checksum over the
 // chip's length), as it does a card image that failed its own checksum.
 int RestoreDoubtsFile(const char* file)
@@ -81,16 +150,18 @@ int RestoreDoubtsFile(const char* file)
 
 // The command that puts file back on the card, runnable as printed: where no
 // one can answer the confirmation (a script, a service) it carries --yes, and
-// --force for a file that restore would otherwise ask about.
+// --force for a file that restore would otherwise ask about; --force always
+// for a file that restore refuses as made for another device.
 std::string RestoreCommand(const char* file)
 {
     std::string command = "pelmixctl";
     if (Line->MachinePath)
         command += " --machine " + Quoted(Line->MachinePath);
     command += " restore " + TargetText(Line->User) + " " + Quoted(file);
+    int refused = FileRefusedForCard(file);
     if (InputIsTerminal())
-        return command;
-    return command + (RestoreDoubtsFile(file) ? " --yes --force" : " --yes");
+        return refused ? command + " --force" : command;
+    return command + (refused || RestoreDoubtsFile(file) ? " --yes --force" : " --yes");
 }
 
 // A confirmation that no one can answer is refused up front.
@@ -170,8 +241,7 @@ void PrintCardChecksum(CardChecksum checksum)
     StepString(&line, "image", "card");
     StepString(&line, "result", Results[checksum]);
     StepString(&line, "version", version);
-    if (FlashRun.ChipName[0])
-        StepString(&line, "chip", FlashRun.ChipName);
+    StepString(&line, "chip", ChipWords());
     PrintStep(&line);
 }
 
@@ -303,7 +373,7 @@ int WriteOutcome(ImageNextResult result, const char* oldCopy, const char* backup
     // The session ran when the page got as far as the write sequence.
     int ran = result == ImageNotWritten;
     if (!ran || TheSession.Outcome == FlashRefused) {
-        if (ran && TheSession.Refusal == FlashImageTooLong)
+        if (result == ImageTooLongForChip || (ran && TheSession.Refusal == FlashImageTooLong))
             PrintMessage("error",
                          ("the image declares " + std::to_string(ImageDeclaredLength(TheWizard.NewImage)) +
                           " bytes, more than the chip's " + std::to_string(TheSession.CardLength))
@@ -357,6 +427,10 @@ int RunFlash()
                       user.File);
     if (!ConfirmationPossible())
         return Refuse("no terminal to confirm the write on: give --yes");
+    if (user.File ? !FileForOrvelCard(user.File, user.Force)
+                  : InBuiltImagePresent() &&
+                !ImageForOrvelCard("the in-built image", InBuiltImageData(), InBuiltImageSize(), user.Force))
+        return UserRefused;
     if (!BackupNameUsable(user.Backup, user.Force))
         return UserRefused;
     CardChecksum checksum;
@@ -407,6 +481,8 @@ int RunRestore()
     long size = FileSize(user.File);
     if (size < 0)
         return Refuse("cannot open %s", user.File);
+    if (!FileForOrvelCard(user.File, user.Force))
+        return UserRefused;
     // What the chip holds now is saved first, as flash saves it.
     std::string before = std::string(user.File) + ".before-restore";
     if (!BackupNameUsable(before.c_str(), 1))
@@ -473,6 +549,93 @@ int RunVerify()
     return equal ? UserDone : UserRefused;
 }
 
+// A version text on one line: each run of line breaks a single blank, any
+// other control byte (an erased or broken table's) a question mark.
+std::string OneLine(const char* text)
+{
+    std::string line;
+    for (const char* p = text; *p; ++p) {
+        int isBreak = *p == '\r' || *p == '\n';
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (!isBreak)
+            line += c < 0x20 || c == 0x7F ? '?' : *p;
+        else if (!line.empty() && line.back() != ' ' && p[1] && p[1] != '\r' && p[1] != '\n')
+            line += ' ';
+    }
+    return line;
+}
+
+// Every card the driver lists, with what its chip holds: the BIOS version
+// text as the device page's More info reads it and the checksum as the
+// backup step tests it, so that a card whose BIOS is incomplete can be told
+// from the others. Each read stops the screen as More info does.
+int RunCards()
+{
+    TransportSettings settings = {Line->MachinePath, 0};
+    char error[512] = "";
+    if (!TransportOpen(&settings, error, sizeof error)) {
+        PrintMessage("error", error);
+        return UserRefused;
+    }
+    InitWizardState(&TheWizard);
+    PELMIX_DEVICE_LIST& list = TheWizard.DeviceList;
+    uint32_t returned = 0;
+    if (!PelmixctlHost.Request(IOCTL_PELMIX_ENUM_DEVICES, &list, sizeof list, &returned) || returned < 8 ||
+        list.Status != 0)
+        return Refuse("no Orvel card was found");
+    // The chip is not identified first: the longest wait of any.
+    const ChipWaits* waits = WaitsOfChip(PELMIX_RESULT_UNKNOWN_CHIP, 0);
+    static PELMIX_ROM_TRANSFER record;
+    uint32_t unread = 0;
+    for (uint32_t i = 0; i < list.Count && i < PELMIX_MAX_DEVICES; ++i) {
+        const PELMIX_DEVICE_ENTRY& entry = list.Entries[i];
+        memset(&record, 0, sizeof record);
+        record.Header.Bus = entry.Bus;
+        record.Header.Device = entry.Device;
+        record.Header.Function = entry.Function;
+        char target[16], id[16], name[TextBufferSize];
+        snprintf(target, sizeof target, "%u:%02x.%x", entry.Bus, entry.Device, entry.Function);
+        snprintf(id, sizeof id, "%04X:%04X", entry.VendorId, entry.DeviceId);
+        CardListLine(&entry, name, sizeof name);
+        AnnounceStep("card", ReadHoldMs(waits), 1);
+        int delivered = PelmixctlHost.Request(IOCTL_PELMIX_READ_ROM, &record, sizeof record, &returned);
+        int32_t length = int32_t(returned) - int32_t(sizeof record.Header);
+        int read = delivered && record.Header.Status == 0 && UsableImageLength(length);
+        StepLine line;
+        BeginStep(&line, "card");
+        StepString(&line, "target", target);
+        StepString(&line, "id", id);
+        StepString(&line, "card", name);
+        // As the machine started it: a card whose BIOS did not run may be left off.
+        StepString(&line, "memory", entry.MemoryEnabled ? "on" : "off");
+        if (delivered)
+            StepNumber(&line, "Status", record.Header.Status);
+        if (!read) {
+            ++unread;
+            StepString(&line, "checksum", "not read");
+            PrintStep(&line);
+            continue;
+        }
+        static const char* const Results[] = {"valid", "valid over length less 4480", "invalid"};
+        uint32_t checksum = ImageChecksumValid(record.Data, uint32_t(length)) ? 0
+            : ImageChecksumValidShort(record.Data, uint32_t(length))          ? 1
+                                                                              : 2;
+        char version[VersionTextSize] = "";
+        CardVersionOfImage(record.Data, version);
+        StepNumber(&line, "bytes", uint64_t(length));
+        StepString(&line, "checksum", Results[checksum]);
+        StepString(&line, "version", OneLine(version));
+        PrintStep(&line);
+    }
+    StepLine line;
+    BeginStep(&line, "result");
+    StepString(&line, "outcome", unread ? "listed, not every card read" : "listed");
+    StepNumber(&line, "cards", list.Count);
+    StepNumber(&line, "exit", unread ? UserRefused : UserDone);
+    PrintStep(&line);
+    return unread ? UserRefused : UserDone;
+}
+
 }  // namespace
 
 int RunUserCommand(const CommandLine* line)
@@ -488,6 +651,7 @@ int RunUserCommand(const CommandLine* line)
     case UserFlash: exitCode = RunFlash(); break;
     case UserRestore: exitCode = RunRestore(); break;
     case UserVerify: exitCode = RunVerify(); break;
+    case UserCards: exitCode = RunCards(); break;
     default: break;
     }
     TransportClose();
