@@ -23,6 +23,12 @@ uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply);
 // target (entry null on failure).
 uint32_t FindCard(uint32_t bus, uint32_t device, uint32_t function, const PELMIX_DEVICE_ENTRY** entry);
 
+// RelocationAddress when the last scan looked at every device and found its
+// slot free; 0 when no slot is known to be free: moving BAR 0x10 there could
+// put it over another decoder, and leaving it in place would put the ROM
+// decoder over the live BAR.
+uint32_t FreeRelocationAddress();
+
 // The ROM decoder size of an entry FindCard gave.
 uint32_t RomDecoderSize(const PELMIX_DEVICE_ENTRY* entry);
 
