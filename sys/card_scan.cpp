@@ -24,10 +24,14 @@ const uint32_t AgpStatusRegister = OrvelAgpStatus;
 const uint16_t Piix4VendorId = 0x8086;
 const uint16_t Piix4IsaBridgeId = 0x7110;
 
-// The ROM BAR sizing the slot accounting did for the function being
-// scanned, kept so that a card's ROM decoder is probed only once.
+const uint32_t SlotSize = 0x4000000u;  // 64 MB
+
+// The sizings of BAR 0x10 and the ROM BAR the slot accounting did for the
+// function being scanned, kept so that a card's decoders are probed once.
 bool RomProbed;
 uint32_t ProbedRomSize;
+bool Bar0Probed;
+uint32_t ProbedBar0Size;
 
 void MarkSlots(uint32_t firstSlot, uint32_t count)
 {
@@ -137,6 +141,9 @@ uint32_t AccountBar(BarSizing* sizing, uint32_t offset, uint32_t lastBarOffset)
         if (offset == PciRomBar) {
             RomProbed = true;
             ProbedRomSize = size;
+        } else if (offset == PciBar0) {
+            Bar0Probed = true;
+            ProbedBar0Size = size;
         }
     }
     MarkSlots((base >> 26) & 31, ((size - 1) >> 26) + 1);
@@ -159,6 +166,29 @@ void SizeRomDecoder(BarSizing* sizing)
     ProbedRomSize = mask ? ~mask + 1 : 0;
 }
 
+// A card's BAR 0x10, whatever its base, unless the accounting sized it: the
+// phase moves it, and it must land on as many free slots as it spans. 0 when
+// it cannot be probed.
+void SizeBar0(BarSizing* sizing)
+{
+    if (Bar0Probed)
+        return;
+    Bar0Probed = true;
+    ProbedBar0Size = 0;
+    if (!MayProbe(sizing))
+        return;
+    uint32_t probed = 0;
+    ProbeBar(sizing, PciBar0, PciRead32(sizing->Bus, sizing->Device, sizing->Function, PciBar0), &probed);
+    uint32_t mask = probed & ~PciBarMemoryFlags;
+    ProbedBar0Size = mask ? ~mask + 1 : 0;
+}
+
+void SizeCardDecoders(BarSizing* sizing)
+{
+    SizeBar0(sizing);
+    SizeRomDecoder(sizing);
+}
+
 void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function, bool card)
 {
     BarSizing sizing = BeginBarSizing(bus, device, function, false);
@@ -168,7 +198,7 @@ void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function, bool card)
         bar += AccountBar(&sizing, PciBarOffset(bar), last);
     AccountBar(&sizing, PciRomBar, PciRomBar);
     if (card)
-        SizeRomDecoder(&sizing);
+        SizeCardDecoders(&sizing);
     EndBarSizing(sizing);
 }
 
@@ -267,6 +297,7 @@ int ScanDevice(uint32_t bus, uint32_t device)
         }
         uint8_t headerType = PciRead8(bus, device, function, PciHeaderType);
         RomProbed = false;
+        Bar0Probed = false;
         if (function == 0)
             AccountFunction0(bus, device, headerType, family != 0);
         else if (PciHeaderLayout(headerType) == PciLayoutDevice)
@@ -274,9 +305,10 @@ int ScanDevice(uint32_t bus, uint32_t device)
         if (family != 0) {
             // A card the accounting does not size as a device.
             BarSizing sizing = BeginBarSizing(bus, device, function, false);
-            SizeRomDecoder(&sizing);
+            SizeCardDecoders(&sizing);
             EndBarSizing(sizing);
             table.RomDecoderSize[table.Count - 1] = ProbedRomSize;
+            table.Bar0Size[table.Count - 1] = ProbedBar0Size;
         }
         if (function == 0 && (headerType & PciHeaderMultiFunction) == 0)
             return 1;
@@ -312,7 +344,7 @@ uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply)
         uint32_t slot = 0;
         while (taken & (1u << slot))
             ++slot;
-        Driver.RelocationAddress = RelocationBase + 0x4000000u * slot;
+        Driver.RelocationAddress = RelocationBase + SlotSize * slot;
     }
     table.Status = table.Count > 0 ? PELMIX_RESULT_OK : PELMIX_RESULT_NO_CARD;
     return CopyOut(reply);
@@ -344,10 +376,31 @@ uint32_t RomDecoderSize(const PELMIX_DEVICE_ENTRY* entry)
     return 0;
 }
 
-uint32_t FreeRelocationAddress()
+uint32_t FreeRelocationAddress(const PELMIX_DEVICE_ENTRY* entry)
 {
-    uint32_t address = Driver.RelocationAddress;
-    if (address < RelocationBase || (Driver.TakenSlots & (1u << ((address >> 26) & 31))))
+    const CardTableRecord& table = Driver.CardTable;
+    uint32_t span = 0;
+    for (uint32_t i = 0; i < table.Count; ++i) {
+        if (&table.Entries[i] == entry)
+            span = table.Bar0Size[i];
+    }
+    if (span == 0)
         return 0;
-    return address;
+    // A decoder sits at a multiple of its size: a run of slots as long as
+    // it spans, at a multiple of that length.
+    uint32_t slots = span > SlotSize ? span / SlotSize : 1;
+    if (slots >= 32)
+        return 0;
+    uint32_t run = (1u << slots) - 1;
+    uint32_t chosen = Driver.RelocationAddress;
+    if (chosen >= RelocationBase) {
+        uint32_t slot = (chosen >> 26) & 31;
+        if (slot % slots == 0 && slot + slots <= 32 && (Driver.TakenSlots & (run << slot)) == 0)
+            return chosen;
+    }
+    for (uint32_t slot = 0; slot + slots <= 32; slot += slots) {
+        if ((Driver.TakenSlots & (run << slot)) == 0)
+            return RelocationBase + SlotSize * slot;
+    }
+    return 0;
 }

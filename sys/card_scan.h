@@ -13,6 +13,8 @@ struct CardTableRecord {
     // Bytes each card's expansion ROM decoder spans (its ROM BAR's sizing);
     // 0 for none.
     uint32_t RomDecoderSize[PELMIX_MAX_DEVICES];
+    // Bytes each card's BAR 0x10 spans; 0 when it could not be sized.
+    uint32_t Bar0Size[PELMIX_MAX_DEVICES];
 };
 
 // Scans the PCI buses, fills the driver's CardTable and RelocationAddress,
@@ -23,11 +25,13 @@ uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply);
 // target (entry null on failure).
 uint32_t FindCard(uint32_t bus, uint32_t device, uint32_t function, const PELMIX_DEVICE_ENTRY** entry);
 
-// RelocationAddress when the last scan looked at every device and found its
-// slot free; 0 when no slot is known to be free: moving BAR 0x10 there could
-// put it over another decoder, and leaving it in place would put the ROM
-// decoder over the live BAR.
-uint32_t FreeRelocationAddress();
+// Where the phase moves BAR 0x10 of an entry FindCard gave: into slots the
+// last scan looked at and found free, as many as the BAR spans,
+// RelocationAddress when it serves, else the lowest run that does. 0 when
+// none is known to be free or the BAR's span is not known: moved onto a
+// taken slot it would decode over another device, and left in place it
+// would answer beside the ROM decoder.
+uint32_t FreeRelocationAddress(const PELMIX_DEVICE_ENTRY* entry);
 
 // The ROM decoder size of an entry FindCard gave.
 uint32_t RomDecoderSize(const PELMIX_DEVICE_ENTRY* entry);

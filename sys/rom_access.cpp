@@ -68,7 +68,7 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
         return PELMIX_RESULT_MAP_ROM;
     // BAR 0x10 must leave for a slot no other decoder claims: left in place,
     // it would answer where the ROM decoder is switched on.
-    uint32_t relocation = FreeRelocationAddress();
+    uint32_t relocation = FreeRelocationAddress(entry);
     if (relocation == 0)
         return PELMIX_RESULT_MAP_ROM;
 

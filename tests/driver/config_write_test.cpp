@@ -152,4 +152,32 @@ TEST_F(ConfigWrites, DecodingFoundOffIsOnForThePhaseOnly)
     ExpectLeftAsFound(before);
 }
 
+// BAR 0x10 moved to the free slot must not reach into the next one: a
+// 128-MB BAR needs two free slots at a multiple of 128 MB.
+TEST_F(ConfigWrites, BarZeroMovesWhereItsWholeSpanIsFree)
+{
+    const std::string card = "pci 1:00.0 id=1E5B:0A52 bar0=0x40000008/128M bar1=0xD4000000/16K "
+                             "rom=0xD5000000/128K flash=D5BF\n";
+    std::vector<std::string> moves;
+    StartOn("cpus 2\npci 0:02.0 id=1234:0001 bar0=0x84000000/64M\n" + card);
+    ASSERT_EQ(Driver.RelocationAddress, 0x80000000u) << "the lowest free slot";
+    EmuSetTraceSink(
+        [](const char* line, void* context) {
+            std::string write = line;
+            if (write.find("config 1:00.0 0x10 <- ") == 0)
+                static_cast<std::vector<std::string>*>(context)->push_back(write.substr(22, 10));
+        },
+        &moves);
+    RomRequest read;
+    SendRom(IOCTL_PELMIX_READ_ROM, &read);
+    EmuSetTraceSink(nullptr, nullptr);
+    EXPECT_EQ(read.Record()->Header.Status, PELMIX_RESULT_OK);
+    EXPECT_EQ(moves, std::vector<std::string>({"0x88000000", "0x40000000"})) << "slots 2 and 3, then back";
+
+    // Only slot 0 free: no room for 128 MB, refused untouched.
+    StartOn("cpus 2\npci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xFBF08400\n" + card);
+    ASSERT_EQ(Driver.RelocationAddress, 0x80000000u);
+    ExpectEveryRequestRefusedUntouched();
+}
+
 }  // namespace
