@@ -5,7 +5,8 @@
 //       [agp] [cfgXX=0xVALUE]... [flash=XXXX|noid] [image=FILE] [regXXXX=0xVALUE]...
 //   fault map-register [B:D.F] | map-rom [B:D.F] | cpu-query | cpu-thread |
 //         cpu-timeout | cpu-straggler | cpu-linger | stuck B:D.F OFFSET [COUNT] |
-//         slow B:D.F US | corrupt B:D.F OFFSET [COUNT] | config-ignored B:D.F OFFSET
+//         slow B:D.F US | corrupt B:D.F OFFSET [COUNT] | config-ignored B:D.F OFFSET |
+//         decoding-stuck-on B:D.F
 #include "emu_text.h"
 #include "machine_state.h"
 #include "orvel_cards.h"
@@ -484,21 +485,23 @@ struct FaultName {
     uint32_t Kind;
     int TargetRequired;  // 0 optional, 1 required, -1 none
     int HasValue;
-    int HasCount;  // an optional last number
+    int HasCount;   // an optional last number
+    int AnyTarget;  // the target may be any function, not only a card
 };
 
 const FaultName FaultNames[] = {
-    {"map-register", EmuFaultMapRegister, 0, 0, 0},
-    {"map-rom", EmuFaultMapRom, 0, 0, 0},
-    {"cpu-query", EmuFaultCpuQuery, -1, 0, 0},
-    {"cpu-thread", EmuFaultCpuThread, -1, 0, 0},
-    {"cpu-timeout", EmuFaultCpuTimeout, -1, 0, 0},
-    {"cpu-straggler", EmuFaultCpuStraggler, -1, 0, 0},
-    {"cpu-linger", EmuFaultCpuLinger, -1, 0, 0},
-    {"stuck", EmuFaultStuck, 1, 1, 1},
-    {"slow", EmuFaultSlow, 1, 1, 0},
-    {"corrupt", EmuFaultCorrupt, 1, 1, 1},
-    {"config-ignored", EmuFaultConfigIgnored, 1, 1, 0},
+    {"map-register", EmuFaultMapRegister, 0, 0, 0, 0},
+    {"map-rom", EmuFaultMapRom, 0, 0, 0, 0},
+    {"cpu-query", EmuFaultCpuQuery, -1, 0, 0, 0},
+    {"cpu-thread", EmuFaultCpuThread, -1, 0, 0, 0},
+    {"cpu-timeout", EmuFaultCpuTimeout, -1, 0, 0, 0},
+    {"cpu-straggler", EmuFaultCpuStraggler, -1, 0, 0, 0},
+    {"cpu-linger", EmuFaultCpuLinger, -1, 0, 0, 0},
+    {"stuck", EmuFaultStuck, 1, 1, 1, 0},
+    {"slow", EmuFaultSlow, 1, 1, 0, 0},
+    {"corrupt", EmuFaultCorrupt, 1, 1, 1, 0},
+    {"config-ignored", EmuFaultConfigIgnored, 1, 1, 0, 0},
+    {"decoding-stuck-on", EmuFaultDecodingStuckOn, 1, 0, 0, 1},
 };
 
 int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
@@ -530,7 +533,9 @@ int ParseFault(const EmuToken* tokens, uint32_t count, ParseError* error)
         fault.HasTarget = 1;
         const EmuFunction* function = EmuFindFunction(fault.Bus, fault.Device, fault.Function);
         const EmuCard* card = EmuCardOfFunction(function);
-        if (!card)
+        if (name->AnyTarget && !function)
+            return Fail(error, "fault names a function not defined above", tokens[2]);
+        if (!name->AnyTarget && !card)
             return Fail(error, "fault names a function that is not an Orvel card defined above", tokens[2]);
         if (name->HasValue && name->Kind != EmuFaultConfigIgnored && !card->Chip.Model)
             return Fail(error, "fault names a card without flash=", tokens[2]);

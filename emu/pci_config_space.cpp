@@ -161,6 +161,9 @@ void EmuFunctionWrite32(EmuFunction* function, uint32_t offset, uint32_t value, 
     if (WriteIgnored(function, index * 4, value))
         change = 0;
     function->Config[index] = (before & ~change) | (value & change);
+    // A command register whose memory decoding, once on, will not go off.
+    if (index == PciCommand / 4 && (before & PciCommandMemory) && EmuFindFault(EmuFaultDecodingStuckOn, function))
+        function->Config[index] |= PciCommandMemory;
     // A one written to a latched error bit of the status register clears it.
     if (index == PciCommand / 4)
         function->Config[index] &= ~(value & byteMask & (PciStatusWriteOneToClear << 16));

@@ -71,6 +71,7 @@ enum EmuFaultKind {
     EmuFaultCpuLinger,        // fault cpu-linger
     EmuFaultCorrupt,          // fault corrupt B:D.F OFFSET [COUNT]
     EmuFaultConfigIgnored,    // fault config-ignored B:D.F OFFSET
+    EmuFaultDecodingStuckOn,  // fault decoding-stuck-on B:D.F
 };
 // Whether the machine carries a fault of this kind (any target).
 int EmuHasFault(uint32_t kind);

@@ -24,10 +24,14 @@ const uint32_t AgpStatusRegister = OrvelAgpStatus;
 const uint16_t Piix4VendorId = 0x8086;
 const uint16_t Piix4IsaBridgeId = 0x7110;
 
-// The ROM BAR sizing the slot accounting did for the function being
-// scanned, kept so that a card's ROM decoder is probed only once.
+const uint32_t SlotSize = 0x4000000u;  // 64 MB
+
+// The sizings of BAR 0x10 and the ROM BAR the slot accounting did for the
+// function being scanned, kept so that a card's decoders are probed once.
 bool RomProbed;
 uint32_t ProbedRomSize;
+bool Bar0Probed;
+uint32_t ProbedBar0Size;
 
 void MarkSlots(uint32_t firstSlot, uint32_t count)
 {
@@ -36,35 +40,55 @@ void MarkSlots(uint32_t firstSlot, uint32_t count)
 }
 
 // The BARs of one function being sized. An all-ones write moves a live
-// decoder to the top of the address space (over the local APIC and the
-// firmware) for a moment, so memory decoding is off while the function's BARs
-// are probed, except on a host bridge, whose decoding stays on.
+// decoder to the top of the address space (over the I/O APIC and the
+// firmware) while the other processors run on, their interrupts included, so
+// a BAR is sized only once memory decoding reads back off. A function whose
+// decoding stays on (a host bridge, whose decoding the scan leaves alone, or
+// one whose command register keeps the bit) is not sized: each of its BARs
+// counts as taken over the most its base allows.
 struct BarSizing {
     uint32_t Bus, Device, Function;
     bool KeepDecoding;
+    bool Asked;        // the command register has been looked at
+    bool MayProbe;     // decoding reads back off
     bool DecodingOff;  // turned off by the sizing, to be turned back on
     uint32_t Command;  // command register as found (status bits zero)
 };
 
 BarSizing BeginBarSizing(uint32_t bus, uint32_t device, uint32_t function, bool keepDecoding)
 {
-    BarSizing sizing = {bus, device, function, keepDecoding, false, 0};
+    BarSizing sizing = {bus, device, function, keepDecoding, false, false, false, 0};
     return sizing;
+}
+
+// Whether the function's decoders can be probed: memory decoding found off,
+// or switched off and reading back off. Writing the status half as zero
+// leaves its write-one-to-clear bits alone.
+bool MayProbe(BarSizing* sizing)
+{
+    if (sizing->Asked)
+        return sizing->MayProbe;
+    sizing->Asked = true;
+    if (sizing->KeepDecoding)
+        return false;
+    uint32_t bus = sizing->Bus, device = sizing->Device, function = sizing->Function;
+    sizing->Command = PciRead32(bus, device, function, PciCommand) & 0xFFFF;
+    if (sizing->Command & PciCommandMemory) {
+        sizing->DecodingOff = true;
+        sizing->MayProbe = PciWriteConfirmed32(bus, device, function, PciCommand, sizing->Command & ~PciCommandMemory,
+                                               PciCommandMemory) != 0;
+    } else {
+        sizing->MayProbe = true;
+    }
+    return sizing->MayProbe;
 }
 
 void ProbeBar(BarSizing* sizing, uint32_t offset, uint32_t value, uint32_t* probed)
 {
     uint32_t bus = sizing->Bus, device = sizing->Device, function = sizing->Function;
-    if (!sizing->KeepDecoding && !sizing->DecodingOff) {
-        // Writing the status half as zero leaves its write-one-to-clear bits alone.
-        sizing->Command = PciRead32(bus, device, function, PciCommand) & 0xFFFF;
-        if (sizing->Command & PciCommandMemory) {
-            PciWrite32(bus, device, function, PciCommand, sizing->Command & ~PciCommandMemory);
-            sizing->DecodingOff = true;
-        }
-    }
-    // While the BAR holds all ones, a live decoder covers the top of the
-    // address space: no interrupt on this processor for those three accesses.
+    // While the BAR holds all ones the decoder claims the top of the address
+    // space, even with decoding off on a bus that ignores the bit for a
+    // moment: no interrupt on this processor for those three accesses.
     int wereEnabled = PlatformMaskInterrupts();
     PciWrite32(bus, device, function, offset, 0xFFFFFFFFu);  // all ones: the decoder shows its size
     *probed = PciRead32(bus, device, function, offset);
@@ -78,56 +102,103 @@ void EndBarSizing(const BarSizing& sizing)
         PciWrite32(sizing.Bus, sizing.Device, sizing.Function, PciCommand, sizing.Command);
 }
 
-void AccountBar(BarSizing* sizing, uint32_t offset)
+// A decoder is aligned to its size, so the lowest address bit set in its base
+// bounds what it can span.
+uint32_t SpanBound(uint32_t base)
+{
+    return base & (~base + 1);
+}
+
+// Returns the number of BAR registers the BAR at offset takes: 2 for a
+// 64-bit memory BAR whose upper half lies in the header, else 1.
+uint32_t AccountBar(BarSizing* sizing, uint32_t offset, uint32_t lastBarOffset)
 {
     uint32_t bus = sizing->Bus, device = sizing->Device, function = sizing->Function;
     uint32_t value = PciRead32(bus, device, function, offset);
-    if (value == 0)
-        return;
+    uint32_t registers = 1;
     uint32_t typeBits;
     if (offset == PciRomBar) {
         typeBits = PciRomFlags;
     } else {
         if (value & PciBarIoSpace)
-            return;
-        if ((value & PciBarMemoryType) == PciBarMemory64)
-            return;
+            return 1;
         typeBits = PciBarMemoryFlags;
+        if ((value & PciBarMemoryType) == PciBarMemory64 && offset < lastBarOffset) {
+            registers = 2;
+            // Above 4 GB it decodes nothing of the slots.
+            if (PciRead32(bus, device, function, offset + 4) != 0)
+                return registers;
+        }
     }
     uint32_t base = value & ~typeBits;
     if (base < RelocationBase)
-        return;
-    uint32_t probed = 0;
-    ProbeBar(sizing, offset, value, &probed);
-    uint32_t size = ~(probed & ~typeBits) + 1;
-    if (offset == PciRomBar) {
-        RomProbed = true;
-        ProbedRomSize = size;
+        return registers;
+    uint32_t size = SpanBound(base);
+    if (MayProbe(sizing)) {
+        uint32_t probed = 0;
+        ProbeBar(sizing, offset, value, &probed);
+        size = ~(probed & ~typeBits) + 1;
+        if (offset == PciRomBar) {
+            RomProbed = true;
+            ProbedRomSize = size;
+        } else if (offset == PciBar0) {
+            Bar0Probed = true;
+            ProbedBar0Size = size;
+        }
     }
     MarkSlots((base >> 26) & 31, ((size - 1) >> 26) + 1);
+    return registers;
 }
 
 // A card's ROM decoder, whatever its base, unless the accounting sized it;
-// 0 when no address bit sticks.
+// 0 when no address bit sticks, or when it cannot be probed.
 void SizeRomDecoder(BarSizing* sizing)
 {
     if (RomProbed)
         return;
+    RomProbed = true;
+    ProbedRomSize = 0;
+    if (!MayProbe(sizing))
+        return;
     uint32_t probed = 0;
     ProbeBar(sizing, PciRomBar, PciRead32(sizing->Bus, sizing->Device, sizing->Function, PciRomBar), &probed);
     uint32_t mask = probed & ~PciRomFlags;
-    RomProbed = true;
     ProbedRomSize = mask ? ~mask + 1 : 0;
+}
+
+// A card's BAR 0x10, whatever its base, unless the accounting sized it: the
+// phase moves it, and it must land on as many free slots as it spans. 0 when
+// it cannot be probed.
+void SizeBar0(BarSizing* sizing)
+{
+    if (Bar0Probed)
+        return;
+    Bar0Probed = true;
+    ProbedBar0Size = 0;
+    if (!MayProbe(sizing))
+        return;
+    uint32_t probed = 0;
+    ProbeBar(sizing, PciBar0, PciRead32(sizing->Bus, sizing->Device, sizing->Function, PciBar0), &probed);
+    uint32_t mask = probed & ~PciBarMemoryFlags;
+    ProbedBar0Size = mask ? ~mask + 1 : 0;
+}
+
+void SizeCardDecoders(BarSizing* sizing)
+{
+    SizeBar0(sizing);
+    SizeRomDecoder(sizing);
 }
 
 void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function, bool card)
 {
     BarSizing sizing = BeginBarSizing(bus, device, function, false);
-    for (uint32_t bar = 0; bar < PciBarCount(PciLayoutDevice); ++bar)
-        AccountBar(&sizing, PciBarOffset(bar));
-    AccountBar(&sizing, PciRomBar);
+    uint32_t count = PciBarCount(PciLayoutDevice);
+    uint32_t last = PciBarOffset(count - 1);
+    for (uint32_t bar = 0; bar < count;)
+        bar += AccountBar(&sizing, PciBarOffset(bar), last);
+    AccountBar(&sizing, PciRomBar, PciRomBar);
     if (card)
-        SizeRomDecoder(&sizing);
+        SizeCardDecoders(&sizing);
     EndBarSizing(sizing);
 }
 
@@ -148,7 +219,7 @@ void AccountFunction0(uint32_t bus, uint32_t device, uint8_t headerType, bool ca
     uint16_t classWord = PciRead16(bus, device, 0, PciClassWord);
     if (classWord == PciClassHostBridge) {
         BarSizing sizing = BeginBarSizing(bus, device, 0, true);
-        AccountBar(&sizing, PciBar0);
+        AccountBar(&sizing, PciBar0, PciBar1);
         EndBarSizing(sizing);
     } else if (classWord == PciClassPciBridge) {
         AccountBridgeWindow(PciRead32(bus, device, 0, PciBridgeMemoryWindow));
@@ -226,6 +297,7 @@ int ScanDevice(uint32_t bus, uint32_t device)
         }
         uint8_t headerType = PciRead8(bus, device, function, PciHeaderType);
         RomProbed = false;
+        Bar0Probed = false;
         if (function == 0)
             AccountFunction0(bus, device, headerType, family != 0);
         else if (PciHeaderLayout(headerType) == PciLayoutDevice)
@@ -233,9 +305,10 @@ int ScanDevice(uint32_t bus, uint32_t device)
         if (family != 0) {
             // A card the accounting does not size as a device.
             BarSizing sizing = BeginBarSizing(bus, device, function, false);
-            SizeRomDecoder(&sizing);
+            SizeCardDecoders(&sizing);
             EndBarSizing(sizing);
             table.RomDecoderSize[table.Count - 1] = ProbedRomSize;
+            table.Bar0Size[table.Count - 1] = ProbedBar0Size;
         }
         if (function == 0 && (headerType & PciHeaderMultiFunction) == 0)
             return 1;
@@ -255,6 +328,9 @@ uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply)
     for (uint32_t bus = 0; bus < 255; ++bus) {
         for (uint32_t device = 0; device < 32; ++device) {
             if (!ScanDevice(bus, device)) {
+                // The devices after the ninth card were never looked at:
+                // no slot is known to be free of them.
+                Driver.TakenSlots = 0xFFFFFFFFu;
                 table.Status = PELMIX_RESULT_TOO_MANY_CARDS;
                 return CopyOut(reply);
             }
@@ -263,11 +339,12 @@ uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply)
     // The top slot holds the firmware and the APICs, which no BAR shows:
     // a frame buffer moved there would decode over them.
     uint32_t taken = Driver.SlotMask | TopSlot;
+    Driver.TakenSlots = taken;
     if (taken != 0xFFFFFFFFu) {
         uint32_t slot = 0;
         while (taken & (1u << slot))
             ++slot;
-        Driver.RelocationAddress = RelocationBase + 0x4000000u * slot;
+        Driver.RelocationAddress = RelocationBase + SlotSize * slot;
     }
     table.Status = table.Count > 0 ? PELMIX_RESULT_OK : PELMIX_RESULT_NO_CARD;
     return CopyOut(reply);
@@ -295,6 +372,35 @@ uint32_t RomDecoderSize(const PELMIX_DEVICE_ENTRY* entry)
     for (uint32_t i = 0; i < table.Count; ++i) {
         if (&table.Entries[i] == entry)
             return table.RomDecoderSize[i];
+    }
+    return 0;
+}
+
+uint32_t FreeRelocationAddress(const PELMIX_DEVICE_ENTRY* entry)
+{
+    const CardTableRecord& table = Driver.CardTable;
+    uint32_t span = 0;
+    for (uint32_t i = 0; i < table.Count; ++i) {
+        if (&table.Entries[i] == entry)
+            span = table.Bar0Size[i];
+    }
+    if (span == 0)
+        return 0;
+    // A decoder sits at a multiple of its size: a run of slots as long as
+    // it spans, at a multiple of that length.
+    uint32_t slots = span > SlotSize ? span / SlotSize : 1;
+    if (slots >= 32)
+        return 0;
+    uint32_t run = (1u << slots) - 1;
+    uint32_t chosen = Driver.RelocationAddress;
+    if (chosen >= RelocationBase) {
+        uint32_t slot = (chosen >> 26) & 31;
+        if (slot % slots == 0 && slot + slots <= 32 && (Driver.TakenSlots & (run << slot)) == 0)
+            return chosen;
+    }
+    for (uint32_t slot = 0; slot + slots <= 32; slot += slots) {
+        if ((Driver.TakenSlots & (run << slot)) == 0)
+            return RelocationBase + SlotSize * slot;
     }
     return 0;
 }

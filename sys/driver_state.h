@@ -20,6 +20,9 @@ struct DriverStateRecord {
     uint32_t RelocationAddress = 0;
     // The scan in progress: one bit per 64-MB slot of 0x80000000..0xFFFFFFFF.
     uint32_t SlotMask = 0;
+    // The slots the last scan found taken, the top one always; all of them
+    // before a scan and after one that stopped early.
+    uint32_t TakenSlots = 0xFFFFFFFFu;
     // Its address is the start context of every holding thread.
     ProcessorHoldContext ProcessorHold {};
     // The size of the chip of the last identification: a ROM read's reply length.

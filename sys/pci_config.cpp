@@ -53,8 +53,3 @@ void PciWriteCommand(uint32_t bus, uint32_t device, uint32_t function, uint16_t 
 {
     PciWrite32(bus, device, function, PciCommand, command);
 }
-
-int PciWriteCommandConfirmed(uint32_t bus, uint32_t device, uint32_t function, uint16_t command)
-{
-    return PciWriteConfirmed32(bus, device, function, PciCommand, command, PciCommandMemory);
-}

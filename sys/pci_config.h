@@ -19,7 +19,5 @@ int PciWriteConfirmed32(uint32_t bus, uint32_t device, uint32_t function, uint32
 // ones there would clear the status register's latched error bits.
 uint16_t PciReadCommand(uint32_t bus, uint32_t device, uint32_t function);
 void PciWriteCommand(uint32_t bus, uint32_t device, uint32_t function, uint16_t command);
-// The same, 1 when the memory decoding bit reads back as written.
-int PciWriteCommandConfirmed(uint32_t bus, uint32_t device, uint32_t function, uint16_t command);
 
 #endif

@@ -32,6 +32,27 @@ void UnmapBusWindow(void* mapping, uint32_t size)
     PlatformUnmapIoSpace(mapping, WholePages(size));
 }
 
+namespace {
+
+// What the card's configuration must read while the phase is open, up to the
+// write just made: memory decoding on, and BAR 0x10 and the ROM BAR as
+// written once they are. A write that did not take, or one that undid an
+// earlier one, would leave the frame buffer or nothing where the chip should
+// answer.
+int CardDecodesAsPhase(const RomPhaseRecord* phase, int barMoved, int romOn)
+{
+    const uint32_t bus = phase->Bus, device = phase->Device, function = phase->Function;
+    if ((PciReadCommand(bus, device, function) & PciCommandMemory) == 0)
+        return 0;
+    if (barMoved && (PciRead32(bus, device, function, PciBar0) & ~0xFu) != phase->RelocationAddress)
+        return 0;
+    if (romOn && (PciRead32(bus, device, function, PciRomBar) & ~0x7FEu) != (phase->Entry->Bar0 | PciRomEnable))
+        return 0;
+    return 1;
+}
+
+}  // namespace
+
 uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize, RomPhaseRecord* phase)
 {
     const PELMIX_DEVICE_ENTRY* entry = nullptr;
@@ -44,6 +65,11 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
     if (entry->Bar1 == 0)
         return PELMIX_RESULT_MAP_REGISTERS;
     if (entry->Bar0 == 0)
+        return PELMIX_RESULT_MAP_ROM;
+    // BAR 0x10 must leave for a slot no other decoder claims: left in place,
+    // it would answer where the ROM decoder is switched on.
+    uint32_t relocation = FreeRelocationAddress(entry);
+    if (relocation == 0)
         return PELMIX_RESULT_MAP_ROM;
 
     const CardAccessSet* set = AccessSetForFamily(entry->Family);
@@ -65,22 +91,30 @@ uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32
         return result;
     }
 
-    // From here on no other code runs anywhere in the machine. A write is
-    // trusted once it reads back: one that did not take would leave the
-    // frame buffer where the chip should answer. The phase is then undone,
-    // and the ROM window counts as not mapped.
-    *phase = {bus, device, function, romWindowSize, entry, set, registers, rom, {}, 0, &UnknownChipRow};
+    // From here on no other code runs anywhere in the machine. Each write
+    // is trusted once the card reads back as the phase needs it; otherwise
+    // the phase is undone, and the ROM window counts as not mapped. The
+    // command register is taken as it is now, not as the scan found it: the
+    // scan's own sizing may have left it changed.
+    *phase = {bus, device, function, romWindowSize,   entry,      set,  registers,
+              rom, {},     0,        &UnknownChipRow, relocation, false};
+    uint16_t command = PciReadCommand(bus, device, function);
     int took = 1;
-    if (!entry->MemoryEnabled) {
-        uint16_t command = PciReadCommand(bus, device, function);
-        took = PciWriteCommandConfirmed(bus, device, function, static_cast<uint16_t>(command | PciCommandMemory));
+    if ((command & PciCommandMemory) == 0) {
+        phase->MemoryTurnedOn = true;
+        PciWriteCommand(bus, device, function, static_cast<uint16_t>(command | PciCommandMemory));
+        took = CardDecodesAsPhase(phase, 0, 0);
     }
     PrepareCard(set, registers, phase->SavedCardRegisters);
-    if (took && Driver.RelocationAddress != 0)
-        took = PciWriteConfirmed32(bus, device, function, PciBar0, Driver.RelocationAddress, ~0xFu);
+    if (took) {
+        PciWrite32(bus, device, function, PciBar0, relocation);
+        took = CardDecodesAsPhase(phase, 1, 0);
+    }
     // The ROM now answers at the bus address BAR 0x10 left, which rom maps.
-    if (took)
-        took = PciWriteConfirmed32(bus, device, function, PciRomBar, entry->Bar0 | PciRomEnable, ~0x7FEu);
+    if (took) {
+        PciWrite32(bus, device, function, PciRomBar, entry->Bar0 | PciRomEnable);
+        took = CardDecodesAsPhase(phase, 1, 1);
+    }
     if (!took) {
         EndRomAccess(phase);
         return PELMIX_RESULT_MAP_ROM;
@@ -100,7 +134,7 @@ void EndRomAccess(const RomPhaseRecord* phase)
     // access set restores the registers before memory decoding goes back off;
     // the other way round the restore never reaches a card that had it off.
     RestoreCard(set, phase->RegisterWindow, phase->SavedCardRegisters);
-    if (!entry->MemoryEnabled) {
+    if (phase->MemoryTurnedOn) {
         uint16_t command = PciReadCommand(bus, device, function);
         PciWriteCommand(bus, device, function, static_cast<uint16_t>(command & ~PciCommandMemory));
     }

@@ -31,12 +31,15 @@ struct RomPhaseRecord {
     // steps follow (UnknownChipRow for a code not listed, and until then).
     uint32_t ChipId;
     const FlashChipRow* Chip;
+    uint32_t RelocationAddress;  // where BAR 0x10 went
+    bool MemoryTurnedOn;         // the phase switched memory decoding on
 };
 
 // 0 with the phase open and described by the record, or 2, 3 (target not
-// found), 4 (register window not mapped), 5 (ROM window not mapped, or a
-// configuration write of the phase did not read back), 8, 10, 11 (processor
-// hold), with nothing on the card changed and nothing mapped.
+// found), 4 (register window not mapped), 5 (ROM window not mapped, no slot
+// known to be free for BAR 0x10, or the card not reading back as a
+// configuration write of the phase left it), 8, 10, 11 (processor hold),
+// with nothing on the card changed and nothing mapped.
 uint32_t BeginRomAccess(uint32_t bus, uint32_t device, uint32_t function, uint32_t romWindowSize,
                         RomPhaseRecord* phase);
 // Undoes every change of BeginRomAccess in reverse, releases the processors

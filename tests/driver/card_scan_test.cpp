@@ -159,6 +159,19 @@ TEST(CardScan, RelocationTakesTheLowestFreeSlot)
     EXPECT_EQ(RelocationFor("pci 0:01.0 id=1234:0001 rom=0x80000000/128K\n"), 0x84000000u);
 }
 
+// A 64-bit BAR below 4 GB decodes there as any other; one above 4 GB
+// decodes none of the slots.
+TEST(CardScan, SixtyFourBitBarsBelowFourGigabytesTakeTheirSlots)
+{
+    EXPECT_EQ(RelocationFor("pci 0:03.0 id=10EC:8139 class=0200 bar0=0x8000000C/64M\n"), 0x84000000u);
+    EXPECT_EQ(RelocationFor("pci 0:03.0 id=10EC:8139 class=0200 bar0=0x80000004/128M\n"
+                            "pci 0:04.0 id=1234:0001 bar4=0x8800000C/64M\n"),
+              0x8C000000u);
+    EXPECT_EQ(RelocationFor("pci 0:03.0 id=10EC:8139 class=0200 bar0=0x8000000C/64M cfg14=0x00000001\n"), 0x80000000u);
+    // A host bridge's 64-bit aperture, whose upper half is BAR 0x14.
+    EXPECT_EQ(RelocationFor("pci 0:00.0 id=8086:7190 class=0600 bar0=0x8000000C/64M cfg14=0x00000002\n"), 0x80000000u);
+}
+
 TEST(CardScan, EveryTakenSlotKeepsThePreviousAddress)
 {
     LoadMachine("pci 0:01.0 id=1234:0001 bar0=0x80000000/64M\n");
@@ -191,16 +204,20 @@ TEST(CardScan, OnlyMemoryBarsAtOrAboveTwoGigabytesAreProbed)
 {
     LoadMachine("pci 0:01.0 id=1D2E:0C61 bar0=0xC0000000/64M bar1=0x7E000000/16K bar2=0xC8000004/64M "
                 "bar4=0x0000E001/256 rom=0xC4000000/128K\n"
-                "pci 0:02.0 id=8086:7190 class=0600 bar0=0xD0000008/64M bar1=0xD8000000/64M\n");
+                "pci 0:02.0 id=8086:7190 class=0600 bar0=0xD0000008/64M bar1=0xD8000000/64M\n"
+                "pci 0:03.0 id=1234:0001 bar0=0xC000000C/64M cfg14=0x00000001\n");
     PELMIX_DEVICE_LIST list;
     Enumerate(&list);
     EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x10), 2u) << "all ones, then the value back";
     EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x30), 2u);
     EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x14), 0u) << "below 2 GB";
-    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x18), 0u) << "64-bit BAR";
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x18), 2u) << "64-bit BAR below 4 GB";
+    EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x1C), 0u) << "its upper half";
     EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x20), 0u) << "I/O BAR";
-    EXPECT_EQ(EmuConfigWriteCount(0, 2, 0, 0x10), 2u) << "host bridge: first BAR only";
+    EXPECT_EQ(EmuConfigWriteCount(0, 2, 0, 0x10), 0u) << "host bridge: decoding stays on, so never probed";
     EXPECT_EQ(EmuConfigWriteCount(0, 2, 0, 0x14), 0u);
+    EXPECT_EQ(EmuConfigWriteCount(0, 3, 0, 0x10), 0u) << "64-bit BAR above 4 GB";
+    EXPECT_EQ(EmuConfigWriteCount(0, 3, 0, 0x14), 0u);
     EXPECT_EQ(EmuPeekConfig32(0, 1, 0, 0x10), 0xC0000000u) << "probed BAR restored";
     EXPECT_EQ(EmuPeekConfig32(0, 1, 0, 0x30), 0xC4000000u);
 }
@@ -307,13 +324,43 @@ TEST(CardScan, BarsAreSizedWithMemoryDecodingOff)
                   "config 0:01.0 0x30 <- 0x00000000",
               }));
 
-    // A host bridge keeps decoding while its BAR is sized.
+    // A host bridge keeps decoding: its BAR is never probed.
     writes = ScanWrites("pci 0:00.0 id=8086:7190 class=0600 cmd=0006 bar0=0xF8000008/64M\n");
+    EXPECT_EQ(writes, std::vector<std::string>());
+}
+
+// A function whose memory decoding will not go off is never probed: the
+// all-ones write would move its live decoder over the firmware while the
+// other processors run. Each of its BARs counts as taken over the most its
+// base's alignment allows, and a card among them has no known ROM decoder.
+TEST(CardScan, ADecoderThatStaysOnIsCountedUnsized)
+{
+    std::vector<std::string> writes = ScanWrites("pci 0:01.0 id=1234:0001 bar0=0x80000000/128M\n"
+                                                 "pci 0:02.0 id=1234:0002 cmd=0006 bar0=0x88000000/64M\n"
+                                                 "fault decoding-stuck-on 0:02.0\n");
+    EXPECT_EQ(Driver.RelocationAddress, 0x90000000u) << "0x88000000 may span 128 MB";
     EXPECT_EQ(writes,
               std::vector<std::string>({
-                  "config 0:00.0 0x10 <- 0xFFFFFFFF",
-                  "config 0:00.0 0x10 <- 0xF8000008",
+                  "config 0:01.0 0x04 <- 0x00000004",
+                  "config 0:01.0 0x10 <- 0xFFFFFFFF",
+                  "config 0:01.0 0x10 <- 0x80000000",
+                  "config 0:01.0 0x04 <- 0x00000006",
+                  "config 0:02.0 0x04 <- 0x00000004",  // reads back 0x0006
+                  "config 0:02.0 0x04 <- 0x00000006",
               }));
+    EXPECT_EQ(EmuBarProbeCount(), 1u);
+
+    // The same card with its decoding stuck on: listed, but its ROM decoder
+    // is not sized, so no chip request reaches it.
+    LoadMachine("pci 1:00.0 id=1E5B:0A52 bar0=0xD0000000/64M bar1=0xD4000000/16K rom=0xD5000000/128K flash=D5BF\n"
+                "fault decoding-stuck-on 1:00.0\n");
+    PELMIX_DEVICE_LIST list;
+    Enumerate(&list);
+    ASSERT_EQ(list.Count, 1u);
+    EXPECT_EQ(EmuBarProbeCount(), 0u);
+    const PELMIX_DEVICE_ENTRY* entry = nullptr;
+    ASSERT_EQ(FindCard(1, 0, 0, &entry), 0u);
+    EXPECT_EQ(RomDecoderSize(entry), 0u);
 }
 
 // Every BAR is sized with interrupts masked on the scanning processor for its
@@ -338,8 +385,6 @@ TEST(CardScan, EachBarProbeAloneRunsWithInterruptsMasked)
     EmuSetTraceSink(nullptr, nullptr);
     EXPECT_EQ(writes,
               std::vector<std::string>({
-                  "config 0:00.0 0x10 <- 0xFFFFFFFF masked",  // a host bridge: decoding stays on
-                  "config 0:00.0 0x10 <- 0xF8000008 masked",
                   "config 0:01.0 0x04 <- 0x00000005",
                   "config 0:01.0 0x10 <- 0xFFFFFFFF masked",
                   "config 0:01.0 0x10 <- 0xC0000000 masked",
@@ -353,10 +398,10 @@ TEST(CardScan, EachBarProbeAloneRunsWithInterruptsMasked)
                   "config 0:02.0 0x10 <- 0xE0000000 masked",
                   "config 0:02.0 0x04 <- 0x00000007",
               }));
-    EXPECT_EQ(EmuBarProbeCount(), 5u);
+    EXPECT_EQ(EmuBarProbeCount(), 4u) << "the host bridge, whose decoding stays on, is not probed";
     EXPECT_EQ(EmuUnmaskedBarProbeCount(), 0u) << "masked from each all-ones write to its restore, read-back included";
     EXPECT_EQ(EmuOpenBarProbes(), 0u);
-    EXPECT_EQ(HostInterruptMasks() - masksBefore, 5u) << "one mask per probe";
+    EXPECT_EQ(HostInterruptMasks() - masksBefore, 4u) << "one mask per probe";
     EXPECT_EQ(HostInterruptsMasked(), 0) << "enabled again after the scan";
     EXPECT_EQ(HostMisuseCount(), misusesBefore);
     EXPECT_EQ(list.Count, 1u);

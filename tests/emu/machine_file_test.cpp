@@ -43,6 +43,8 @@ TEST(MachineFile, MalformedLinesAreRefusedWithTheirLineNumber)
         {"fault\n", "line 1: expected a fault name"},
         {"fault melt\n", "line 1: unknown fault 'melt'"},
         {"fault stuck 0:01.0 5\n", "line 1: fault names a function that is not an Orvel card"},
+        {"pci 0:02.0 id=1234:0001\nfault decoding-stuck-on 0:01.0\n", "line 2: fault names a function not defined"},
+        {"pci 0:01.0 id=1234:0001\nfault decoding-stuck-on 0:01.0 4\n", "line 2: wrong number of arguments"},
         {"pci 0:01.0 id=1E5B:0A51\nfault slow 0:01.0 30\n", "line 2: fault names a card without flash="},
         {"pci 0:01.0 id=1E5B:0A51 flash=D5BF\nfault stuck 0:01.0\n", "line 2: wrong number of arguments"},
         {"pci 0:01.0 id=1E5B:0A51 flash=D5BF\nfault stuck 0:01.0 5 0\n", "line 2: bad count"},

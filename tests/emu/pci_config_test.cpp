@@ -153,6 +153,24 @@ TEST(PciConfig, IgnoredConfigWritesKeepOnlyWhatWouldEnableOrMove)
     EXPECT_EQ(EmuConfigWriteCount(0, 1, 0, 0x30), 1u) << "a dropped write still counts";
 }
 
+// decoding-stuck-on: memory decoding, once on, stays on; the command
+// register's other bits, and a function that starts with decoding off, take
+// their writes.
+TEST(PciConfig, DecodingStuckOnKeepsOnlyTheMemoryBit)
+{
+    LoadOrFail("pci 0:01.0 id=1234:5678 cmd=0006 bar0=0xE0000000/64M\n"
+               "pci 0:02.0 id=1234:5679 cmd=0000 bar0=0xE4000000/64M\n"
+               "fault decoding-stuck-on 0:01.0\nfault decoding-stuck-on 0:02.0\n");
+    ConfigWrite32(0, 1, 0, 0x04, 0x00000000);
+    EXPECT_EQ(ConfigRead32(0, 1, 0, 0x04) & 0xFFFF, 0x0002u) << "bus mastering goes off, decoding stays";
+    EXPECT_EQ(EmuBusClaimCount(0xE0000000u), 1u);
+    ConfigWrite32(0, 2, 0, 0x04, 0x00000000);
+    EXPECT_EQ(ConfigRead32(0, 2, 0, 0x04) & 0xFFFF, 0x0000u);
+    ConfigWrite32(0, 2, 0, 0x04, 0x00000002);
+    ConfigWrite32(0, 2, 0, 0x04, 0x00000004);
+    EXPECT_EQ(ConfigRead32(0, 2, 0, 0x04) & 0xFFFF, 0x0006u) << "on, and then stuck";
+}
+
 // A size probe counts as masked only when interrupts stayed masked from its
 // all-ones write to the write that restores the register.
 TEST(PciConfig, SizeProbesNoteWhetherInterruptsStayedMasked)

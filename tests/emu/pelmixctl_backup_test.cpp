@@ -252,4 +252,34 @@ TEST(PelmixctlBackupFiles, ADoubtfulRestoreIsAskedAgain)
     }
 }
 
+// A card the driver cannot read as its chip: no slot free for BAR 0x10, or a
+// command register that will not switch memory decoding back on after the
+// scan sized the BARs. The driver refuses the read, so neither backup nor
+// flash saves anything, and flash never writes the chip.
+TEST(PelmixctlBackupFiles, NothingTheDriverRefusesIsSaved)
+{
+    const struct {
+        const char* Name;
+        const char* Extra;
+    } cases[] = {
+        {"no-slot", "pci 0:01.0 id=8086:7191 class=0604 header=01 cfg20=0xFBF08000\n"},
+        {"decoding-stays-off", "fault config-ignored 1:00.0 0x04\n"},
+    };
+    std::string board = Board();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Card card(c.Name, "D5BF", board, c.Extra);
+        RunResult backup = card.Run("backup 1:00.0 " + card.Backup);
+        EXPECT_EQ(backup.ExitCode, 1) << backup.Out;
+        EXPECT_TRUE(Has(backup.Out, "\"step\":\"backup\",\"Status\":5,")) << backup.Out;
+        EXPECT_FALSE(Exists(card.Backup));
+        EXPECT_FALSE(Exists(card.Backup + ".part"));
+
+        RunResult flash = card.Run("flash 1:00.0 --inbuilt --backup " + card.Backup + " --yes");
+        EXPECT_EQ(flash.ExitCode, 1) << flash.Out;
+        EXPECT_FALSE(Exists(card.Backup));
+        EXPECT_TRUE(ReadAll(card.Chip) == board) << "the chip was written";
+    }
+}
+
 }  // namespace
