@@ -1,5 +1,6 @@
 #include "io_manager.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -14,6 +15,8 @@ namespace {
 const char16_t RegistryPathText[] = u"\\REGISTRY\\MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Pelmix";
 const char16_t DriverNameText[] = u"\\Driver\\Pelmix";
 const char UserDeviceName[] = "PELMIX";
+// An unload that takes this much machine time is told on standard error.
+const uint64_t LongUnloadMs = 1000;
 const uint16_t* const RegistryPath = reinterpret_cast<const uint16_t*>(RegistryPathText);
 const uint16_t* const DriverName = reinterpret_cast<const uint16_t*>(DriverNameText);
 
@@ -434,8 +437,15 @@ void IoUnloadDriver()
     if (!unload)
         return;  // a driver without an unload routine stays loaded
     uint32_t argument = reinterpret_cast<uint32_t>(Driver);
+    uint64_t startUs = ModelNowUs();
     CallInSystemProcess("DriverUnload", unload, &argument, 1);
     std::lock_guard<std::mutex> lock(KernelLock);
+    // An unload that waits long for the driver's threads keeps the service
+    // stop, and the program that asked for it, waiting as long.
+    uint64_t tookMs = (ModelNowUs() - startUs) / 1000;
+    if (tookMs >= LongUnloadMs)
+        fprintf(stderr, "nt-model: DriverUnload waited %llu ms of machine time before it returned\n",
+                static_cast<unsigned long long>(tookMs));
     for (const ModelThread& thread : Threads) {
         if (thread.DriverStarted && thread.State != ThreadEnded && thread.State != ThreadFree)
             Bugcheck("THREAD", "DriverUnload", unload, "a thread the driver started can still run when it returns");
