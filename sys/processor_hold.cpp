@@ -151,11 +151,9 @@ void HoldingThread(void* context)
     ProcessorHoldContext* hold = static_cast<ProcessorHoldContext*>(context);
     // Its own processor first: at DISPATCH_LEVEL it could no longer move.
     // A thread of an earlier driver lifetime, still on its way out before
-    // this one's first hold, finds none to take; one that starts after its
-    // hold was let go leaves from where it is, rather than wait for a
-    // processor other work may keep.
+    // this one's first hold, finds none to take.
     uint32_t index = __atomic_fetch_add(&hold->ClaimedCount, 1, __ATOMIC_ACQ_REL);
-    if (index < hold->HolderCount && !Released(hold))
+    if (index < hold->HolderCount)
         PlatformSetCurrentThreadAffinity(1u << hold->HolderProcessors[index]);
     uint8_t oldIrql = PlatformRaiseIrql(PlatformDispatchLevel);
 
