@@ -452,6 +452,13 @@ uint32_t PlatformSetCurrentThreadAffinity(uint32_t mask)
     return old;
 }
 
+// The host has no process affinity that could change under a hold.
+int PlatformRestoreCurrentThreadAffinity(uint32_t mask)
+{
+    PlatformSetCurrentThreadAffinity(mask);
+    return 1;
+}
+
 void PlatformInitializeEvent(PlatformEvent* event)
 {
     HostEvent* host = new (event->Opaque) HostEvent;

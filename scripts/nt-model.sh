@@ -5,7 +5,7 @@
 #
 #   scripts/nt-model.sh [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user|interactive] [--open-below NAME]
 #       [--busy-priority P] [--linger-ms MS] [--suspend-caller] [--caller-affinity MASK]
-#       DRIVER.sys MACHINE COMMAND...
+#       [--affinity-change MASK] DRIVER.sys MACHINE COMMAND...
 #
 # Exit 0: loaded, every command ran, unloaded, no rule broken; 1: usage or
 # unusable input; 3: the load was refused (the line names the import) or

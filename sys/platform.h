@@ -51,7 +51,9 @@ int PlatformCreateSystemThread(PlatformThreadStart start, void* context);
 // Waits, at most the relative time-out (100-ns units, negative), until every
 // system thread started so far has ended: 1 when none runs any more, 0 when
 // the time-out expired first. The driver image may be unloaded only once no
-// thread it started can run its code again.
+// thread it started can run its code again. Called between holds only: each
+// thread still running may run on any processor from the call on, so one
+// pinned to a processor that other work keeps leaves on another.
 int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns);
 // Ends the calling system thread with STATUS_SUCCESS.
 void PlatformTerminateSystemThread();
@@ -67,6 +69,11 @@ uint32_t PlatformCurrentProcessor();
 // runs on one of them when this returns, at it once the IRQL drops. Returns
 // the thread's affinity before the call.
 uint32_t PlatformSetCurrentThreadAffinity(uint32_t mask);
+// At PASSIVE_LEVEL: gives the calling thread the affinity mask back, as one
+// step with any change of its process's affinity, and returns 1; 0 when the
+// process's affinity no longer holds mask (a user set it meanwhile, which
+// gave every thread of the process the new one): the thread keeps that.
+int PlatformRestoreCurrentThreadAffinity(uint32_t mask);
 
 void PlatformInitializeEvent(PlatformEvent* event);  // notification, not signalled
 void PlatformSetEvent(PlatformEvent* event);

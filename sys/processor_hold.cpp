@@ -13,6 +13,10 @@ const int64_t HoldTimeout100ns = -20000000;  // 2 seconds, relative
 // release; one that has not had a processor yet gets one while we wait.
 const int64_t EarlierThreadsTimeout100ns = -20000000;
 const int64_t UnloadTimeout100ns = -50000000;  // 5 seconds
+// A minute of waits: each lets a thread pinned to a processor it never got
+// leave on any other, so only a machine whose every processor stays taken
+// for that long keeps one from its end, and the service stop still ends.
+const uint32_t UnloadWaits = 12;
 const uint32_t SettleMs = 500;
 
 // The release flag crosses processors without a lock: one writer, many
@@ -49,10 +53,12 @@ uint32_t PinRequester(ProcessorHoldContext* hold, uint32_t processors)
     return oldAffinity;
 }
 
-// On every way out of a hold, once the IRQL is down again.
+// On every way out of a hold, once the IRQL is down again. A user who set
+// the program's affinity meanwhile gave the requester the process's new one,
+// which it keeps when the old one no longer fits the process.
 void GiveBackPlacement(uint32_t affinity, int32_t priority)
 {
-    PlatformSetCurrentThreadAffinity(affinity);
+    PlatformRestoreCurrentThreadAffinity(affinity);
     PlatformSetCurrentThreadPriority(priority);
 }
 
@@ -116,10 +122,13 @@ uint32_t HoldProcessors()
 
 int WaitForHoldingThreadsToEnd()
 {
-    // The image goes once this returns: no time-out may free it under a
-    // thread that can still run its code, however long that thread takes.
-    while (!PlatformWaitForSystemThreads(UnloadTimeout100ns)) { }
-    return 1;
+    // The image goes once this returns, so a short time-out would free it
+    // under a thread that can still run its code.
+    for (uint32_t wait = 0; wait < UnloadWaits; ++wait) {
+        if (PlatformWaitForSystemThreads(UnloadTimeout100ns))
+            return 1;
+    }
+    return 0;
 }
 
 void ReleaseProcessors()
@@ -128,7 +137,7 @@ void ReleaseProcessors()
     SetReleaseFlag(hold, 1);
     PlatformLowerIrql(hold->SavedIrql);
     if (hold->SavedAffinity != 0) {
-        PlatformSetCurrentThreadAffinity(hold->SavedAffinity);
+        PlatformRestoreCurrentThreadAffinity(hold->SavedAffinity);
         hold->SavedAffinity = 0;
     }
     if (hold->SavedPriority != HoldUnchanged) {

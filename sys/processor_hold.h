@@ -45,8 +45,8 @@ uint32_t HoldProcessors();
 // gives it back its affinity and its priority. The threads leave on their own; the next hold
 // and the unload wait for them.
 void ReleaseProcessors();
-// Waits, however long it takes, until every holding thread has ended, and
-// returns 1. The driver calls it before it unloads.
+// Waits until every holding thread has ended and returns 1; 0 when one still
+// runs after a minute. The driver calls it before it unloads.
 int WaitForHoldingThreadsToEnd();
 // Start routine of each holding thread; context is the driver's ProcessorHold.
 void HoldingThread(void* context);

@@ -150,6 +150,11 @@ uint32_t PlatformSetCurrentThreadAffinity(uint32_t)
     return ReportedProcessors(EmuProcessorCount(), EmuProcessorMask());
 }
 
+int PlatformRestoreCurrentThreadAffinity(uint32_t)
+{
+    return 1;
+}
+
 void PlatformInitializeSpinLock(PlatformSpinLock* lock)
 {
     SpinLockOf(lock)->Held = 0;

@@ -80,7 +80,9 @@ NTSTATUS NTAPI PelmixDeviceControl(PDEVICE_OBJECT, PIRP irp)
 VOID NTAPI PelmixUnload(PDRIVER_OBJECT driverObject)
 {
     // Nothing of the image may run once this returns: it waits for every
-    // thread the driver started, without a time-out.
+    // thread the driver started, letting each run on any processor, for up
+    // to a minute, so that a service stop still ends on a machine whose
+    // processors stay taken.
     PrepareDriverUnload();
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&linkName, PELMIX_LINK_NAME_W);

@@ -43,7 +43,7 @@ ThreadStartSlot* ClaimThreadStartSlot()
 // Every system thread the driver started and has not yet seen end, by a
 // referenced thread object: the unload waits for them, since a thread still
 // running in a freed driver image brings the machine down.
-const unsigned ThreadReferenceCount = 64;
+const unsigned ThreadReferenceCount = KernelSystemThreadCapacity;
 PVOID ThreadReferences[ThreadReferenceCount];
 // The requests run one at a time and the unload after the last, so one set
 // of wait blocks serves every wait for the threads.
@@ -159,6 +159,16 @@ int KernelWaitForSystemThreads(int64_t relativeTimeout100ns)
         ThreadReferences[i] = 0;
     }
     return allEnded;
+}
+
+unsigned KernelRunningSystemThreads(PVOID* threads, unsigned capacity)
+{
+    unsigned count = 0;
+    for (unsigned i = 0; i < ThreadReferenceCount && count < capacity; ++i) {
+        if (ThreadReferences[i])
+            threads[count++] = ThreadReferences[i];
+    }
+    return count;
 }
 
 void PlatformTerminateSystemThread()

@@ -10,6 +10,9 @@
 int KernelQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask);
 int KernelCreateSystemThread(PlatformThreadStart start, void* context);
 int KernelWaitForSystemThreads(int64_t relativeTimeout100ns);
+// The referenced system threads not yet seen to end, at most capacity.
+enum { KernelSystemThreadCapacity = 64 };
+unsigned KernelRunningSystemThreads(PVOID* threads, unsigned capacity);
 int KernelWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns);
 void KernelDelayExecution(int64_t relativeInterval100ns);
 

@@ -5,9 +5,20 @@
 
 #include "nt_kernel_calls.h"
 
+namespace {
+
+// The system process's affinity, every active processor, as the last
+// processor query gave it: what a system thread may run on.
+uint32_t ActiveProcessors;
+
+}  // namespace
+
 int PlatformQueryProcessors(uint8_t* numberOfProcessors, uint32_t* activeProcessorsMask)
 {
-    return KernelQueryProcessors(numberOfProcessors, activeProcessorsMask);
+    if (!KernelQueryProcessors(numberOfProcessors, activeProcessorsMask))
+        return 0;
+    ActiveProcessors = *activeProcessorsMask;
+    return 1;
 }
 
 int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
@@ -17,6 +28,10 @@ int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
 
 int PlatformWaitForSystemThreads(int64_t relativeTimeout100ns)
 {
+    PVOID threads[KernelSystemThreadCapacity];
+    unsigned count = KernelRunningSystemThreads(threads, KernelSystemThreadCapacity);
+    for (unsigned i = 0; i < count && ActiveProcessors != 0; ++i)
+        KeSetAffinityThread(static_cast<PKTHREAD>(threads[i]), ActiveProcessors);
     return KernelWaitForSystemThreads(relativeTimeout100ns);
 }
 
@@ -43,6 +58,16 @@ uint32_t PlatformCurrentProcessor()
 uint32_t PlatformSetCurrentThreadAffinity(uint32_t mask)
 {
     return static_cast<uint32_t>(KeSetAffinityThread(KeGetCurrentThread(), mask));
+}
+
+// The thread-information call checks the mask against the process's affinity
+// under the process's lock, the lock a change of that affinity takes: it
+// refuses what no longer fits where KeSetAffinityThread would stop the
+// machine (INVALID_AFFINITY_SET).
+int PlatformRestoreCurrentThreadAffinity(uint32_t mask)
+{
+    KAFFINITY affinity = mask;
+    return NT_SUCCESS(ZwSetInformationThread(NtCurrentThread(), ThreadAffinityMask, &affinity, sizeof affinity));
 }
 
 static_assert(sizeof(KSPIN_LOCK) <= sizeof(PlatformSpinLock), "a spin lock fits its opaque storage");

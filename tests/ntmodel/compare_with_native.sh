@@ -8,7 +8,7 @@
 #
 #   compare_with_native.sh --native PELMIXCTL --model NTMODEL --driver PELMIX.SYS --work DIR
 #       --machine FILE [--nt V] [--cpus N] [--busy-priority P] [--linger-ms MS] [--suspend-caller]
-#       [--caller-affinity MASK] [--file NAME:SIZE:SEED]... -- COMMAND...
+#       [--caller-affinity MASK] [--affinity-change MASK] [--file NAME:SIZE:SEED]... -- COMMAND...
 #
 # --file makes an input file (a chip image named by the machine file, or an
 # image to write) of SIZE bytes whose content SEED determines.
@@ -29,6 +29,7 @@ while [ $# -gt 0 ] && [ "$1" != -- ]; do
         --linger-ms) model_options+=(--linger-ms "$2"); shift ;;
         --suspend-caller) model_options+=(--suspend-caller) ;;
         --caller-affinity) model_options+=(--caller-affinity "$2"); shift ;;
+        --affinity-change) model_options+=(--affinity-change "$2"); shift ;;
         --file) files+=("$2"); shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac

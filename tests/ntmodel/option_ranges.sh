@@ -36,8 +36,12 @@ refused "--linger-ms takes 0 to 600000" --linger-ms 600001
 refused "--busy-priority takes 1 to 31" --busy-priority 0
 refused "--busy-priority takes 1 to 31" --busy-priority 32
 refused "--caller-affinity takes" --caller-affinity 0
+refused "--affinity-change takes" --affinity-change 0
+refused "--affinity-change takes" --affinity-change 0x1z
+refused "--affinity-change names a processor" --cpus 2 --affinity-change 0x4
 taken --cpus 1
 taken --cpus 32
 taken --linger-ms 0
 taken --busy-priority 31 --cpus 2
+taken --cpus 2 --affinity-change 0x3
 exit $failed

@@ -8,7 +8,7 @@
 
 #include "model_kernel.h"
 
-ModelSettings Settings = {Nt51, 0, 1, "", 0, 0, 0, 0};
+ModelSettings Settings = {Nt51, 0, 1, "", 0, 0, 0, 0, 0};
 LoadedImage Image;
 char ImageName[64] = "Pelmix.sys";
 

@@ -73,6 +73,7 @@ const ExportEntry Exports[] = {
     {"WRITE_REGISTER_ULONG", 0, 310, "ntoskrnl/history/names310.htm"},
     {"ZwClose", 0, 310, "ntoskrnl/history/names310.htm"},
     {"ZwQuerySystemInformation", 0, 400, "ntoskrnl/history/names40.htm"},
+    {"ZwSetInformationThread", 0, 350, "ntoskrnl/history/names350.htm"},
     {"ZwSetSecurityObject", 0, 500, "ntoskrnl/history/names50.htm"},
 };
 

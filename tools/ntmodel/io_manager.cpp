@@ -1,5 +1,6 @@
 #include "io_manager.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/mman.h>
@@ -18,6 +19,8 @@ const char16_t RegistryPathText[] = u"\\REGISTRY\\MACHINE\\SYSTEM\\CurrentContro
 const char16_t DriverNameText[] = u"\\Driver\\Pelmix";
 const char UserDeviceName[] = "PELMIX";
 const uint32_t OpenAccessWanted = 0xC0000000u;  // GENERIC_READ | GENERIC_WRITE, as pelmixctl opens
+// An unload that takes this much machine time is told on standard error.
+const uint64_t LongUnloadMs = 1000;
 const uint16_t* const RegistryPath = reinterpret_cast<const uint16_t*>(RegistryPathText);
 const uint16_t* const DriverName = reinterpret_cast<const uint16_t*>(DriverNameText);
 
@@ -495,8 +498,15 @@ void IoUnloadDriver()
         std::lock_guard<std::mutex> lock(KernelLock);
         calledAt = SchedulerOrder();
     }
+    uint64_t startUs = ModelNowUs();
     CallInSystemProcess("DriverUnload", unload, &argument, 1);
     std::lock_guard<std::mutex> lock(KernelLock);
+    // An unload that waits long for the driver's threads keeps the service
+    // stop, and the program that asked for it, waiting as long.
+    uint64_t tookMs = (ModelNowUs() - startUs) / 1000;
+    if (tookMs >= LongUnloadMs)
+        fprintf(stderr, "nt-model: DriverUnload waited %llu ms of machine time before it returned\n",
+                static_cast<unsigned long long>(tookMs));
     for (const ModelThread& thread : Threads) {
         if (thread.DriverStarted && thread.State != ThreadEnded && thread.State != ThreadFree)
             Bugcheck("THREAD", "DriverUnload", unload, "a thread the driver started can still run when it returns");

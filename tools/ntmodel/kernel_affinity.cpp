@@ -83,4 +83,37 @@ MODEL_STDCALL uint32_t ModelKeSetAffinityThread(void* object, uint32_t affinity)
     return old;
 }
 
+// The thread-information call, for the affinity class: checked against the
+// process's affinity under the process's lock (here the kernel lock, which
+// a change of the process's affinity holds too), refused with
+// STATUS_INVALID_PARAMETER where KeSetAffinityThread would stop. The model
+// serves no other class.
+MODEL_STDCALL uint32_t ModelZwSetInformationThread(uint32_t handle, uint32_t informationClass, const void* information,
+                                                   uint32_t length)
+{
+    KernelCall call("ZwSetInformationThread", MODEL_CALLER, PassiveLevel);
+    const uint32_t ThreadAffinityMaskClass = 4;
+    const uint32_t CurrentThreadHandle = 0xFFFFFFFEu;
+    if (informationClass != ThreadAffinityMaskClass)
+        call.Break("IMPORT", "the model does not serve ZwSetInformationThread class %u", informationClass);
+    if (length != sizeof(uint32_t))
+        return NtStatusInfoLengthMismatch;
+    ModelThread* thread = nullptr;
+    if (handle == CurrentThreadHandle) {
+        thread = call.Thread;
+    } else if (HandleEntry* entry = HandleLookup(handle, call.Thread)) {
+        thread = entry->Kind == ObjectThread ? ThreadOfObject(entry->Object) : nullptr;
+        if (!thread)
+            return NtStatusObjectTypeMismatch;
+    } else {
+        return NtStatusInvalidHandle;
+    }
+    uint32_t affinity;
+    memcpy(&affinity, information, sizeof affinity);
+    if (affinity == 0 || (affinity & ~ProcessAffinity(thread->Process)) != 0)
+        return NtStatusInvalidParameter;
+    SchedulerSetAffinity(call.Lock, thread, affinity);
+    return NtStatusSuccess;
+}
+
 }  // extern "C"

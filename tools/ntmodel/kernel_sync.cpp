@@ -54,8 +54,25 @@ void EndWaitNext(KernelCall& call)
         thread->RaisedTotalUs += ModelNowUs() - thread->RaisedAtUs;
 }
 
+// --affinity-change: a user sets the affinity of the caller's process in the
+// caller's first wait of a processor hold, once holding threads exist. As on
+// NT, every thread of the process takes the new affinity as its own.
+void DeliverAffinityChange(KernelCall& call)
+{
+    ModelThread* thread = call.Thread;
+    if (!Settings.AffinityChange || thread->DriverStarted || thread->Process != CallerProcess || Hold.Creations == 0)
+        return;
+    Settings.CallerAffinity = Settings.AffinityChange;
+    Settings.AffinityChange = 0;
+    for (ModelThread& other : Threads) {
+        if (other.Process == CallerProcess && !other.Busy && other.State != ThreadFree && other.State != ThreadEnded)
+            SchedulerSetAffinity(call.Lock, &other, Settings.CallerAffinity);
+    }
+}
+
 uint32_t Wait(KernelCall& call, void* const* objects, uint32_t count, int waitAll, const int64_t* timeout)
 {
+    DeliverAffinityChange(call);
     DeliverSuspension(call);
     uint32_t status =
         SchedulerWait(call.Lock, objects, count, waitAll, timeout != nullptr, timeout ? DeadlineOf(*timeout) : 0);

@@ -24,6 +24,7 @@ namespace {
 const char ModelUsage[] =
     "usage: nt-model [--nt 4.0|5.0|5.1] [--cpus N] [--json] [--caller admin|user|interactive] [--open-below NAME]\n"
     "                [--linger-ms MS] [--busy-priority P] [--suspend-caller] [--caller-affinity MASK]\n"
+    "                [--affinity-change MASK]\n"
     "                DRIVER.sys MACHINE COMMAND...\n"
     "  COMMAND: pelmixctl's request commands (enum, identify T, read-rom T FILE, ..., raw)\n"
     "  --caller: who opens the device (default admin, an administrator at the console;\n"
@@ -34,7 +35,8 @@ const char ModelUsage[] =
     "  runs other work at priority P; --suspend-caller: the caller's thread is suspended in\n"
     "  its first wait of a processor hold (held back by a critical region); --caller-affinity:\n"
     "  the processors the caller's process may use (bit N: processor N; its thread starts on\n"
-    "  the first of them)\n"
+    "  the first of them); --affinity-change: the caller's process affinity becomes MASK while\n"
+    "  the caller waits for its first processor hold's threads, as a user's set affinity does\n"
     "  exit 0: every command ran and the driver unloaded clean; 1: usage, unusable input, or the\n"
     "  device cannot be opened;\n"
     "  3: the load was refused or DriverEntry failed; 4: a kernel rule was broken (the BUGCHECK line)\n";
@@ -118,6 +120,13 @@ int main(int argc, char** argv)
                 Usage("--caller-affinity takes a non-empty processor mask (0x1 to 0xFFFFFFFF)");
             Settings.CallerAffinity = static_cast<uint32_t>(mask);
             ++at;
+        } else if (option == "--affinity-change" && value) {
+            char* end;
+            unsigned long mask = strtoul(value, &end, 0);
+            if (*end || mask == 0 || mask > 0xFFFFFFFFul)
+                Usage("--affinity-change takes a non-empty processor mask (0x1 to 0xFFFFFFFF)");
+            Settings.AffinityChange = static_cast<uint32_t>(mask);
+            ++at;
         } else if (option == "--suspend-caller") {
             Settings.SuspendCaller = 1;
         } else if (option == "--open-below" && value) {
@@ -156,6 +165,8 @@ int main(int argc, char** argv)
     uint32_t modelMask = processors >= 32 ? 0xFFFFFFFFu : (1u << processors) - 1;
     if (Settings.CallerAffinity & ~modelMask)
         Usage("--caller-affinity names a processor the machine does not have");
+    if (Settings.AffinityChange & ~modelMask)
+        Usage("--affinity-change names a processor the machine does not have");
     ThreadSegmentNoteGlobal();
     SchedulerStart(processors, mask ? mask : 1);
     InstallFaultHandler();

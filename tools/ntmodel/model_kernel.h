@@ -39,6 +39,7 @@ struct ModelSettings {
     int32_t BusyPriority;     // other work at this priority on every processor but the first (0: none)
     int SuspendCaller;        // the caller's thread is suspended in the first wait of a processor hold
     uint32_t CallerAffinity;  // the processors the caller's process may use (0: all)
+    uint32_t AffinityChange;  // the caller's process affinity set to this in a processor hold (0: none)
 };
 extern ModelSettings Settings;
 

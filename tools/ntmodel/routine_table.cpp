@@ -29,6 +29,7 @@ MODEL_STDCALL uint32_t ModelPsTerminateSystemThread(uint32_t);
 MODEL_STDCALL void* ModelKeGetCurrentThread();
 MODEL_STDCALL int32_t ModelKeSetPriorityThread(void*, int32_t);
 MODEL_STDCALL uint32_t ModelKeSetAffinityThread(void*, uint32_t);
+MODEL_STDCALL uint32_t ModelZwSetInformationThread(uint32_t, uint32_t, const void*, uint32_t);
 MODEL_STDCALL uint32_t ModelObReferenceObjectByHandle(uint32_t, uint32_t, void*, uint8_t, void**, void*);
 MODEL_FASTCALL int32_t ModelObfDereferenceObject(void*);
 MODEL_STDCALL uint32_t ModelZwClose(uint32_t);
@@ -116,6 +117,7 @@ const ModelRoutine Routines[] = {
     MODEL_ROUTINE("WRITE_REGISTER_ULONG", ModelWriteRegisterUlong),
     MODEL_ROUTINE("ZwClose", ModelZwClose),
     MODEL_ROUTINE("ZwQuerySystemInformation", ModelZwQuerySystemInformation),
+    MODEL_ROUTINE("ZwSetInformationThread", ModelZwSetInformationThread),
     MODEL_ROUTINE("ZwSetSecurityObject", ModelZwSetSecurityObject),
 };
 
