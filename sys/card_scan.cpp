@@ -26,13 +26,6 @@ const uint16_t Piix4IsaBridgeId = 0x7110;
 
 const uint32_t SlotSize = 0x4000000u;  // 64 MB
 
-// The sizings of BAR 0x10 and the ROM BAR the slot accounting did for the
-// function being scanned, kept so that a card's decoders are probed once.
-bool RomProbed;
-uint32_t ProbedRomSize;
-bool Bar0Probed;
-uint32_t ProbedBar0Size;
-
 void MarkSlots(uint32_t firstSlot, uint32_t count)
 {
     for (uint32_t slot = firstSlot; slot < 32 && slot - firstSlot < count; ++slot)
@@ -138,55 +131,36 @@ uint32_t AccountBar(BarSizing* sizing, uint32_t offset, uint32_t lastBarOffset)
         uint32_t probed = 0;
         ProbeBar(sizing, offset, value, &probed);
         size = ~(probed & ~typeBits) + 1;
-        if (offset == PciRomBar) {
-            RomProbed = true;
-            ProbedRomSize = size;
-        } else if (offset == PciBar0) {
-            Bar0Probed = true;
-            ProbedBar0Size = size;
-        }
+        if (offset == PciRomBar)
+            Driver.ScannedRom = {true, size};
+        else if (offset == PciBar0)
+            Driver.ScannedBar0 = {true, size};
     }
     MarkSlots((base >> 26) & 31, ((size - 1) >> 26) + 1);
     return registers;
 }
 
-// A card's ROM decoder, whatever its base, unless the accounting sized it;
-// 0 when no address bit sticks, or when it cannot be probed.
-void SizeRomDecoder(BarSizing* sizing)
+// A card's decoder at offset, whatever its base, unless the accounting sized
+// it: the phase moves BAR 0x10, which must land on as many free slots as it
+// spans, and turns the ROM decoder on. Size 0 when no address bit sticks, or
+// when it cannot be probed.
+void SizeDecoder(BarSizing* sizing, uint32_t offset, uint32_t typeBits, ScannedDecoder* decoder)
 {
-    if (RomProbed)
+    if (decoder->Probed)
         return;
-    RomProbed = true;
-    ProbedRomSize = 0;
+    *decoder = {true, 0};
     if (!MayProbe(sizing))
         return;
     uint32_t probed = 0;
-    ProbeBar(sizing, PciRomBar, PciRead32(sizing->Bus, sizing->Device, sizing->Function, PciRomBar), &probed);
-    uint32_t mask = probed & ~PciRomFlags;
-    ProbedRomSize = mask ? ~mask + 1 : 0;
-}
-
-// A card's BAR 0x10, whatever its base, unless the accounting sized it: the
-// phase moves it, and it must land on as many free slots as it spans. 0 when
-// it cannot be probed.
-void SizeBar0(BarSizing* sizing)
-{
-    if (Bar0Probed)
-        return;
-    Bar0Probed = true;
-    ProbedBar0Size = 0;
-    if (!MayProbe(sizing))
-        return;
-    uint32_t probed = 0;
-    ProbeBar(sizing, PciBar0, PciRead32(sizing->Bus, sizing->Device, sizing->Function, PciBar0), &probed);
-    uint32_t mask = probed & ~PciBarMemoryFlags;
-    ProbedBar0Size = mask ? ~mask + 1 : 0;
+    ProbeBar(sizing, offset, PciRead32(sizing->Bus, sizing->Device, sizing->Function, offset), &probed);
+    uint32_t mask = probed & ~typeBits;
+    decoder->Size = mask ? ~mask + 1 : 0;
 }
 
 void SizeCardDecoders(BarSizing* sizing)
 {
-    SizeBar0(sizing);
-    SizeRomDecoder(sizing);
+    SizeDecoder(sizing, PciBar0, PciBarMemoryFlags, &Driver.ScannedBar0);
+    SizeDecoder(sizing, PciRomBar, PciRomFlags, &Driver.ScannedRom);
 }
 
 void AccountAllBars(uint32_t bus, uint32_t device, uint32_t function, bool card)
@@ -296,8 +270,8 @@ int ScanDevice(uint32_t bus, uint32_t device)
             ++table.Count;
         }
         uint8_t headerType = PciRead8(bus, device, function, PciHeaderType);
-        RomProbed = false;
-        Bar0Probed = false;
+        Driver.ScannedRom = {};
+        Driver.ScannedBar0 = {};
         if (function == 0)
             AccountFunction0(bus, device, headerType, family != 0);
         else if (PciHeaderLayout(headerType) == PciLayoutDevice)
@@ -307,8 +281,8 @@ int ScanDevice(uint32_t bus, uint32_t device)
             BarSizing sizing = BeginBarSizing(bus, device, function, false);
             SizeCardDecoders(&sizing);
             EndBarSizing(sizing);
-            table.RomDecoderSize[table.Count - 1] = ProbedRomSize;
-            table.Bar0Size[table.Count - 1] = ProbedBar0Size;
+            table.RomDecoderSize[table.Count - 1] = Driver.ScannedRom.Size;
+            table.Bar0Size[table.Count - 1] = Driver.ScannedBar0.Size;
         }
         if (function == 0 && (headerType & PciHeaderMultiFunction) == 0)
             return 1;

@@ -17,6 +17,13 @@ struct CardTableRecord {
     uint32_t Bar0Size[PELMIX_MAX_DEVICES];
 };
 
+// A decoder of the function being scanned as the slot accounting sized it,
+// kept so that a card's decoders are probed once.
+struct ScannedDecoder {
+    bool Probed;
+    uint32_t Size;  // bytes it spans; 0 when it cannot be sized
+};
+
 // Scans the PCI buses, fills the driver's CardTable and RelocationAddress,
 // copies the table into the reply and returns its Status.
 uint32_t EnumerateCards(PELMIX_DEVICE_LIST* reply);

@@ -20,6 +20,9 @@ struct DriverStateRecord {
     uint32_t RelocationAddress = 0;
     // The scan in progress: one bit per 64-MB slot of 0x80000000..0xFFFFFFFF.
     uint32_t SlotMask = 0;
+    // The scan in progress: BAR 0x10 and the ROM BAR of the function it sizes.
+    ScannedDecoder ScannedBar0 {};
+    ScannedDecoder ScannedRom {};
     // The slots the last scan found taken, the top one always; all of them
     // before a scan and after one that stopped early.
     uint32_t TakenSlots = 0xFFFFFFFFu;
