@@ -1,6 +1,6 @@
 /* The video BIOS image as the wizard handles it: buffer size, signature,
-   byte-sum checksum, the table locator at 0x38, and the byte routines the
-   image code is built on. Plain byte handling, no platform call. */
+   byte-sum checksum and the table locator at 0x38. Plain byte handling, no
+   platform call. */
 #ifndef DORVANE_BIOS_IMAGE_H
 #define DORVANE_BIOS_IMAGE_H
 
@@ -48,11 +48,6 @@ static_assert(offsetof(TableLocator, LegacySlot6Register) == 0x4E - BiosTableLoc
 static_assert(offsetof(TableLocator, LegacyClockHz) == 0x54 - BiosTableLocatorOffset, "LegacyClockHz");
 static_assert(offsetof(TableLocator, DescriptorOffset) == 0x58 - BiosTableLocatorOffset, "DescriptorOffset");
 static_assert(offsetof(TableLocator, RegisterListOffset) == 0x5C - BiosTableLocatorOffset, "RegisterListOffset");
-
-void FillBytes(void* dest, uint8_t value, uint32_t count);
-void CopyBytes(void* dest, const void* src, uint32_t count);
-/* 0 when the count bytes are equal, 1 at the first difference. */
-int CompareBytes(const void* a, const void* b, uint32_t count);
 
 /* Little-endian fields at any image offset (no alignment needed). */
 uint16_t ImageWord(const uint8_t* image, uint32_t offset);

@@ -1,5 +1,7 @@
 #include "bios_merge.h"
 
+#include "byte_routines.h"
+
 /* The usable size of a table's text area: what the table says, never more
    than the 128 bytes it has. */
 static uint32_t AreaCapacity(const BiosTable* table)

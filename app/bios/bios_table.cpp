@@ -1,5 +1,7 @@
 #include "bios_table.h"
 
+#include "byte_routines.h"
+
 static const char OrvelIIText[] = "ORVEL II";
 static const uint32_t OrvelIILength = sizeof(OrvelIIText) - 1;
 

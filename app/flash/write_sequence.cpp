@@ -1,6 +1,7 @@
 #include "write_sequence.h"
 
 #include "bios_merge.h"
+#include "byte_routines.h"
 #include "command_line.h"
 #include "fixed_texts.h"
 #include "format_text.h"

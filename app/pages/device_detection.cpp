@@ -1,6 +1,7 @@
 #include "device_detection.h"
 
 #include "bios_table.h"
+#include "byte_routines.h"
 #include "command_line.h"
 #include "format_text.h"
 #include "text_lookup.h"

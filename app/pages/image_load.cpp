@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "bios_table.h"
+#include "byte_routines.h"
 #include "command_line.h"
 #include "format_text.h"
 #include "inbuilt_image.h"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "byte_routines.h"
 #include "test_images.h"
 
 alignas(8) static uint8_t Image[BiosImageBufferSize];

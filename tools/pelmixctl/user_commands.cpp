@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bios_merge.h"
+#include "byte_routines.h"
 #include "card_types.h"
 #include "device_detection.h"
 #include "flash_host.h"
