@@ -6,31 +6,8 @@
 #include "user_texts.h"
 #include "wizard_host.h"
 
-HWND MainWindow;
 HWND ActivePage;
 int SkipExitConfirm;
-
-namespace {
-
-const PageHost* Host;
-
-}  // namespace
-
-void UsePageHost(const PageHost* host)
-{
-    Host = host;
-}
-
-int AskExit(HWND window)
-{
-    return Host ? Host->ConfirmExit(window) : 0;
-}
-
-void AskAbout(HWND owner)
-{
-    if (Host)
-        Host->ShowAbout(owner);
-}
 
 void CloseWithoutAsking(HWND window)
 {

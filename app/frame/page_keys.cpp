@@ -1,7 +1,7 @@
 #include "page_keys.h"
 
 #include "command_line.h"
-#include "page_frame.h"
+#include "page_host.h"
 #include "window_subclass.h"
 
 HWND HiddenControls[HiddenControlCount];
