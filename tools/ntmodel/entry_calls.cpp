@@ -90,11 +90,6 @@ uint32_t CallDriver(const char* entryName, void* routine, const uint32_t* argume
     return outcome.Result;
 }
 
-const char* EntryNameOf(const ModelThread* thread)
-{
-    return thread->EntryName ? thread->EntryName : "model";
-}
-
 void RunThreadStart(ModelThread* thread)
 {
     uint32_t context = reinterpret_cast<uint32_t>(thread->StartContext);

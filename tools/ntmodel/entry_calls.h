@@ -23,8 +23,6 @@ int EntryStackGuardHit(const void* address);
 // its own for signals, so that a fault at the end of its kernel stack can be
 // reported.
 void EntryStackInstallSignalStack(const ModelThread* thread);
-// The entry point a thread runs under, for reports.
-const char* EntryNameOf(const ModelThread* thread);
 // Runs a driver thread's start routine; returns if the routine returns.
 void RunThreadStart(ModelThread* thread);
 

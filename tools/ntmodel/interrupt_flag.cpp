@@ -2,7 +2,6 @@
 
 #include <stdio.h>
 
-#include "entry_calls.h"
 #include "pci_machine.h"
 
 namespace {

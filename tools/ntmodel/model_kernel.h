@@ -125,6 +125,9 @@ struct ModelThread {
 // A thread's slot is cleared with memset when it is reused.
 static_assert(std::is_trivially_copyable<ModelThread>::value, "a thread record holds plain data only");
 
+// The entry point a thread runs under, for reports.
+const char* EntryNameOf(const ModelThread* thread);
+
 extern std::mutex KernelLock;
 // Kernel calls and driver entries so far, by every thread: a thread spinning
 // in driver code may be waiting for what any of them changed.

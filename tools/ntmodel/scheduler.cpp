@@ -292,6 +292,11 @@ ModelThread* CurrentThread()
     return Current;
 }
 
+const char* EntryNameOf(const ModelThread* thread)
+{
+    return thread->EntryName ? thread->EntryName : "model";
+}
+
 int ProcessorCount()
 {
     return Count;
