@@ -1,6 +1,6 @@
 // Benchmark, not a test: for every flash part and request, the virtual time
 // the processors were held against the least the driver's waits impose, and
-// the wall time the emulator spent.
+// the wall time the emulator spent; then the sizes of the shipped files.
 //
 //   emu_benchmark
 //
@@ -89,6 +89,30 @@ void Report(const Part& part, const char* request, const Measure& measure, uint6
            measure.WallMs);
 }
 
+// The shipped (stripped) files, whose size is what a user downloads; the
+// folder is the cross build's, named by the build.
+void ReportShippedSizes()
+{
+#ifdef PELMIX_SHIPPED_DIR
+    const char* const files[] = {"Pelmix.sys", "Dorvane.exe"};
+    printf("\n%-12s %9s\n", "shipped", "bytes");
+    for (const char* name : files) {
+        char path[1024];
+        snprintf(path, sizeof path, "%s/%s", PELMIX_SHIPPED_DIR, name);
+        FILE* file = fopen(path, "rb");
+        long size = -1;
+        if (file && fseek(file, 0, SEEK_END) == 0)
+            size = ftell(file);
+        if (file)
+            fclose(file);
+        if (size < 0)
+            printf("%-12s %9s\n", name, "not built");
+        else
+            printf("%-12s %9ld\n", name, size);
+    }
+#endif
+}
+
 }  // namespace
 
 int main()
@@ -140,5 +164,6 @@ int main()
                PhaseUs + identify + pages * PageUs(part));
     }
     HostResetPlatform();
+    ReportShippedSizes();
     return 0;
 }
