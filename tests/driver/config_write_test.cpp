@@ -24,6 +24,19 @@ TEST_F(ConfigWrites, CommandWritesLeaveTheLatchedStatusErrors)
     EXPECT_EQ(before >> 16, 0xA230u);
 }
 
+// A ROM read and a ROM write, each refused with "ROM window not mapped" and
+// only the Status back.
+void ExpectReadAndWriteRefused()
+{
+    for (uint32_t code : {IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM}) {
+        RomRequest request;
+        memset(request.Record()->Data, 0x5A, sizeof request.Record()->Data);
+        RequestReply reply = SendRom(code, &request);
+        EXPECT_EQ(request.Record()->Header.Status, PELMIX_RESULT_MAP_ROM);
+        EXPECT_EQ(reply.Information, 4u);
+    }
+}
+
 // A configuration write of the phase that does not take (memory decoding
 // that will not switch on, a BAR that will not move, a ROM decoder that will
 // not enable) would leave the frame buffer where the chip should answer: the
@@ -40,13 +53,7 @@ TEST_F(ConfigWrites, APhaseWriteThatDoesNotTakeEndsThePhaseUndone)
         StartOn(CardMachine(2, "D5BF", c.CardKeys, std::string("fault config-ignored 1:00.0 ") + c.Register + "\n"));
         FillChip(0x00);
         CardSnapshot before = TakeSnapshot();
-        for (uint32_t code : {IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM}) {
-            RomRequest request;
-            memset(request.Record()->Data, 0x5A, sizeof request.Record()->Data);
-            RequestReply reply = SendRom(code, &request);
-            EXPECT_EQ(request.Record()->Header.Status, PELMIX_RESULT_MAP_ROM);
-            EXPECT_EQ(reply.Information, 4u);
-        }
+        ExpectReadAndWriteRefused();
         EXPECT_EQ(EmuChipCommandTotal(EmuCommandChipErase) + EmuChipCommandTotal(EmuCommandProgram) +
                       EmuChipCommandTotal(EmuCommandPage),
                   0u);
@@ -64,13 +71,7 @@ void ExpectEveryRequestRefusedUntouched()
     uint32_t writesBefore = EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04) +
         EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x10) +
         EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x30);
-    for (uint32_t code : {IOCTL_PELMIX_READ_ROM, IOCTL_PELMIX_WRITE_ROM}) {
-        RomRequest request;
-        memset(request.Record()->Data, 0x5A, sizeof request.Record()->Data);
-        RequestReply reply = SendRom(code, &request);
-        EXPECT_EQ(request.Record()->Header.Status, PELMIX_RESULT_MAP_ROM);
-        EXPECT_EQ(reply.Information, 4u);
-    }
+    ExpectReadAndWriteRefused();
     EXPECT_EQ(EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x04) +
                   EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x10) +
                   EmuConfigWriteCount(CardBus, CardDevice, CardFunction, 0x30),
