@@ -80,6 +80,7 @@ struct HostKernel {
     uint32_t HoldNumber = 0;
     uint32_t ExpectedThreads = 0;  // the processor count the driver will compute, less one
     uint32_t CreationsThisHold = 0;
+    uint32_t SystemThreadsWaiting = 0;  // system threads in an event wait (the hold's watch)
     uint32_t GatedThisHold = 0;
     uint32_t ArrivedThisHold = 0;  // holding threads past their arrival (lock released)
     bool GateOpen = true;
@@ -403,7 +404,8 @@ int PlatformCreateSystemThread(PlatformThreadStart start, void* context)
         Kernel.Changed.notify_all();
     }
     ++Kernel.CreationsThisHold;
-    bool last = Kernel.CreationsThisHold >= Kernel.ExpectedThreads;
+    // The last holding thread; the hold's watch comes after it.
+    bool last = Kernel.CreationsThisHold == Kernel.ExpectedThreads;
     if (last && EmuHasFault(EmuFaultCpuThread))
         return 0;
     bool gated = last && (EmuHasFault(EmuFaultCpuTimeout) || EmuHasFault(EmuFaultCpuStraggler));
@@ -483,11 +485,23 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
         return host->Signalled.load() != 0;
     }
     std::unique_lock<std::mutex> lock(Kernel.Mutex);
+    if (ThisThread.Holding) {
+        // The hold's watch: the requester here always has a processor, so
+        // its event comes.
+        ++Kernel.SystemThreadsWaiting;
+        Kernel.Changed.notify_all();
+        bool set = Kernel.Changed.wait_for(lock, ArrivalPatience, [host] { return host->Signalled.load() != 0; });
+        --Kernel.SystemThreadsWaiting;
+        if (!set)
+            EmuAdvanceUs(static_cast<uint64_t>((-relativeTimeout100ns + 9) / 10));
+        return set ? 1 : 0;
+    }
     // The event can only be set by a holding thread on its arrival: once every
-    // thread that can arrive has done so, the outcome is known, and a time-out
-    // costs virtual time only.
+    // thread that can arrive has done so (the watch waits), the outcome is
+    // known, and a time-out costs virtual time only.
     Kernel.Changed.wait_for(lock, ArrivalPatience, [host] {
-        return host->Signalled.load() != 0 || Kernel.ArrivedThisHold >= Kernel.CreationsThisHold - Kernel.GatedThisHold;
+        return host->Signalled.load() != 0 ||
+            Kernel.ArrivedThisHold + Kernel.SystemThreadsWaiting >= Kernel.CreationsThisHold - Kernel.GatedThisHold;
     });
     if (host->Signalled.load() != 0)
         return 1;

@@ -12,6 +12,9 @@ const int64_t HoldTimeout100ns = -20000000;  // 2 seconds, relative
 // Threads of an earlier hold are on their way out within microseconds of its
 // release; one that has not had a processor yet gets one while we wait.
 const int64_t EarlierThreadsTimeout100ns = -20000000;
+// The requester's wait for its holders and as long again to get a processor
+// and take the hold once they spin.
+const int64_t WatchTimeout100ns = -40000000;   // 4 seconds, relative
 const int64_t UnloadTimeout100ns = -50000000;  // 5 seconds
 // A minute of waits: each lets a thread pinned to a processor it never got
 // leave on any other, so only a machine whose every processor stays taken
@@ -29,6 +32,14 @@ void SetReleaseFlag(ProcessorHoldContext* hold, uint32_t value)
 bool Released(const ProcessorHoldContext* hold)
 {
     return __atomic_load_n(&hold->ReleaseFlag, __ATOMIC_ACQUIRE) != 0;
+}
+
+// 1 when this call settled the hold as settlement, 0 when the other side had.
+int Settle(ProcessorHoldContext* hold, uint32_t settlement)
+{
+    uint32_t unsettled = HoldUnsettled;
+    return __atomic_compare_exchange_n(&hold->Settlement, &unsettled, settlement, false, __ATOMIC_ACQ_REL,
+                                       __ATOMIC_ACQUIRE);
 }
 
 // The requester stays on the processor it runs on for the whole hold, and
@@ -87,36 +98,55 @@ uint32_t HoldProcessors()
     if (!PlatformQueryProcessors(&numberOfProcessors, &activeMask))
         return PELMIX_RESULT_CPU_QUERY;
 
-    if (numberOfProcessors > 1) {
-        PlatformInitializeEvent(&hold->AllHeldEvent);
-        hold->ArrivedCount = 0;
-        SetReleaseFlag(hold, 0);
-        PlatformInitializeSpinLock(&hold->ArrivalLock);
-        uint32_t processors = ReportedProcessors(numberOfProcessors, activeMask);
-        hold->ProcessorCount = static_cast<uint8_t>(ProcessorsIn(processors));
-
-        int32_t oldPriority = PlatformSetCurrentThreadPriority(HoldPriority);
-        uint32_t oldAffinity = PinRequester(hold, processors);
-        for (uint32_t i = 1; i < hold->ProcessorCount; ++i) {
-            if (!PlatformCreateSystemThread(HoldingThread, hold)) {
-                SetReleaseFlag(hold, 1);
-                GiveBackPlacement(oldAffinity, oldPriority);
-                return PELMIX_RESULT_THREAD_CREATE;
-            }
-        }
-        if (!PlatformWaitForEvent(&hold->AllHeldEvent, HoldTimeout100ns)) {
-            // Threads that arrive later find the flag set and leave at once.
-            SetReleaseFlag(hold, 1);
-            GiveBackPlacement(oldAffinity, oldPriority);
-            return PELMIX_RESULT_HOLD_TIMEOUT;
-        }
-        // The raised priority stays until the IRQL is raised: dropped before,
-        // other work could take the processor while every other one spins.
-        hold->SavedPriority = oldPriority;
-        hold->SavedAffinity = oldAffinity;
+    if (numberOfProcessors <= 1) {
+        hold->SavedIrql = PlatformRaiseIrql(PlatformDispatchLevel);
+        return PELMIX_RESULT_OK;
     }
 
-    hold->SavedIrql = PlatformRaiseIrql(PlatformDispatchLevel);
+    PlatformInitializeEvent(&hold->AllHeldEvent);
+    PlatformInitializeEvent(&hold->RequesterDoneEvent);
+    hold->ArrivedCount = 0;
+    hold->Settlement = HoldUnsettled;
+    SetReleaseFlag(hold, 0);
+    PlatformInitializeSpinLock(&hold->ArrivalLock);
+    uint32_t processors = ReportedProcessors(numberOfProcessors, activeMask);
+    hold->ProcessorCount = static_cast<uint8_t>(ProcessorsIn(processors));
+
+    int32_t oldPriority = PlatformSetCurrentThreadPriority(HoldPriority);
+    uint32_t oldAffinity = PinRequester(hold, processors);
+    int created = 1;
+    for (uint32_t i = 1; i < hold->ProcessorCount && created; ++i)
+        created = PlatformCreateSystemThread(HoldingThread, hold);
+    if (created)
+        created = PlatformCreateSystemThread(HoldWatchThread, hold);
+    if (!created) {
+        SetReleaseFlag(hold, 1);
+        PlatformSetEvent(&hold->RequesterDoneEvent);
+        GiveBackPlacement(oldAffinity, oldPriority);
+        return PELMIX_RESULT_THREAD_CREATE;
+    }
+    if (!PlatformWaitForEvent(&hold->AllHeldEvent, HoldTimeout100ns)) {
+        // Threads that arrive later find the flag set and leave at once.
+        SetReleaseFlag(hold, 1);
+        PlatformSetEvent(&hold->RequesterDoneEvent);
+        GiveBackPlacement(oldAffinity, oldPriority);
+        return PELMIX_RESULT_HOLD_TIMEOUT;
+    }
+    // Taken at DISPATCH_LEVEL, where no change of affinity can move the
+    // requester off its processor any more.
+    uint8_t oldIrql = PlatformRaiseIrql(PlatformDispatchLevel);
+    if (!Settle(hold, HoldTaken)) {
+        // The watch gave up and let the holders go.
+        PlatformLowerIrql(oldIrql);
+        GiveBackPlacement(oldAffinity, oldPriority);
+        return PELMIX_RESULT_HOLD_TIMEOUT;
+    }
+    PlatformSetEvent(&hold->RequesterDoneEvent);
+    // The raised priority stays until the IRQL is raised: dropped before,
+    // other work could take the processor while every other one spins.
+    hold->SavedPriority = oldPriority;
+    hold->SavedAffinity = oldAffinity;
+    hold->SavedIrql = oldIrql;
     return PELMIX_RESULT_OK;
 }
 
@@ -167,5 +197,16 @@ void HoldingThread(void* context)
         SpinPause();
 
     PlatformLowerIrql(oldIrql);
+    PlatformTerminateSystemThread();
+}
+
+// Once every holding thread spins, only the requester can end the hold; one
+// that gets no processor (each it may use is held) never would. The watch
+// runs on the processor the requester was pinned to, free then.
+void HoldWatchThread(void* context)
+{
+    ProcessorHoldContext* hold = static_cast<ProcessorHoldContext*>(context);
+    if (!PlatformWaitForEvent(&hold->RequesterDoneEvent, WatchTimeout100ns) && Settle(hold, HoldGivenUp))
+        SetReleaseFlag(hold, 1);
     PlatformTerminateSystemThread();
 }

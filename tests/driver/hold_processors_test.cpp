@@ -8,6 +8,9 @@ namespace {
 
 using namespace chiptest;
 
+// Every hold on more than one processor starts its watch after the holders.
+const uint32_t Watch = 1;
+
 struct HoldTest : ::testing::Test {
     void Start(const std::string& machine)
     {
@@ -39,7 +42,7 @@ TEST_F(HoldTest, EveryOtherProcessorSpinsUntilTheRelease)
 {
     Start("cpus 4\n");
     ASSERT_EQ(HoldProcessors(), 0u);
-    EXPECT_EQ(HostHoldingThreadsCreated(), 3u);
+    EXPECT_EQ(HostHoldingThreadsCreated(), 3u + Watch);
     EXPECT_EQ(HostHoldingThreadsSpinning(), 3u);
     EXPECT_EQ(HostCurrentIrql(), 2);
     // Other work of a busy machine must not take the processor before the
@@ -54,7 +57,7 @@ TEST_F(HoldTest, EveryOtherProcessorSpinsUntilTheRelease)
     // A second hold starts over: new threads, the settle sleep again.
     HostClearDelayLog();
     ASSERT_EQ(HoldProcessors(), 0u);
-    EXPECT_EQ(HostHoldingThreadsCreated(), 6u);
+    EXPECT_EQ(HostHoldingThreadsCreated(), 2 * (3u + Watch));
     EXPECT_EQ(DelayWords(), std::vector<std::string>({"sleep -5000000"}));
     ReleaseProcessors();
 }
@@ -73,7 +76,7 @@ TEST_F(HoldTest, ProcessorCountComesFromTheMaskUpToTheReportedNumber)
         SCOPED_TRACE(c.Machine);
         Start(c.Machine);
         ASSERT_EQ(HoldProcessors(), 0u);
-        EXPECT_EQ(HostHoldingThreadsCreated(), c.Threads);
+        EXPECT_EQ(HostHoldingThreadsCreated(), c.Threads + Watch);
         ReleaseProcessors();
         EXPECT_EQ(HostWaitForHoldingThreads(5000), 1);
     }
@@ -89,7 +92,7 @@ TEST_F(HoldTest, FailuresLeaveIrqlAndPriorityAndLetEveryThreadGo)
     } cases[] = {
         {"cpus 3\nfault cpu-query\n", PELMIX_RESULT_CPU_QUERY, 0, 500000},
         {"cpus 3\nfault cpu-thread\n", PELMIX_RESULT_THREAD_CREATE, 1, 500000},
-        {"cpus 3\nfault cpu-timeout\n", PELMIX_RESULT_HOLD_TIMEOUT, 2, 2500000},
+        {"cpus 3\nfault cpu-timeout\n", PELMIX_RESULT_HOLD_TIMEOUT, 2 + Watch, 2500000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Machine);

@@ -121,7 +121,7 @@ TEST_F(HostPlatform, HoldCapturesEveryOtherProcessorWithARealThread)
     LoadOrFail("cpus 4 mask=0xFF\n");
     uint64_t start = HostVirtualTimeUs();
     ASSERT_EQ(HoldProcessors(), 0u);
-    EXPECT_EQ(HostHoldingThreadsCreated(), 3u);
+    EXPECT_EQ(HostHoldingThreadsCreated(), 4u) << "three holding threads and the hold's watch";
     EXPECT_EQ(HostHoldingThreadsSpinning(), 3u) << "every holding thread arrived";
     EXPECT_EQ(HostCurrentIrql(), PlatformDispatchLevel);
     EXPECT_EQ(HostCurrentPriority(), 32) << "priority kept while held";
@@ -140,8 +140,8 @@ TEST_F(HostPlatform, ATimedOutHoldCostsVirtualTimeOnlyAndLetsEveryThreadGo)
     uint64_t start = HostVirtualTimeUs();
     EXPECT_EQ(HoldProcessors(), 11u);
     EXPECT_EQ(HostVirtualTimeUs() - start, 2500000u);
-    EXPECT_EQ(HostHoldingThreadsCreated(), 2u);
-    EXPECT_EQ(HostEventWaits(), 1u);
+    EXPECT_EQ(HostHoldingThreadsCreated(), 3u) << "two holding threads and the hold's watch";
+    EXPECT_EQ(HostEventWaits(), 2u) << "the requester's and the watch's";
     EXPECT_EQ(HostCurrentIrql(), 0);
     EXPECT_EQ(HostCurrentPriority(), 8);
     // The thread that arrived and the late one both leave.

@@ -94,9 +94,13 @@ MODEL_STDCALL uint32_t ModelPsCreateSystemThread(uint32_t* handle, uint32_t, NtO
         return NtStatusInvalidParameter;
     if (process != 0)
         return NtStatusInvalidHandle;
-    SchedulerOpenGates();
+    // A thread held back in an earlier hold gets its processor; one of this
+    // hold stays held back.
+    if (Hold.Creations == 0)
+        SchedulerOpenGates();
     ++Hold.Creations;
-    int last = Hold.Creations >= Hold.ExpectedThreads;
+    // The last holding thread; the hold's watch comes after it.
+    int last = Hold.Creations == Hold.ExpectedThreads;
     if (last && EmuHasFault(EmuFaultCpuThread))
         return NtStatusInsufficientResources;
     int gated = last && (EmuHasFault(EmuFaultCpuTimeout) || EmuHasFault(EmuFaultCpuStraggler));

@@ -501,8 +501,11 @@ uint32_t SchedulerWait(std::unique_lock<std::mutex>& lock, void* const* objects,
 {
     ModelThread* thread = Current;
     uint32_t status;
-    if (TrySatisfy(objects, count, waitAll, &status))
+    // A wait met at once tells the waiter as much as one it slept in.
+    if (TrySatisfy(objects, count, waitAll, &status)) {
+        thread->WokenAt = ++Order;
         return status;
+    }
     if (hasDeadline && deadlineUs <= EmuNowUs())
         return NtStatusTimeout;
     for (uint32_t i = 0; i < count; ++i)
