@@ -48,7 +48,13 @@ const auto LingerTime = std::chrono::milliseconds(300);
 
 struct HostEvent {
     std::atomic<uint32_t> Signalled;
+    // HostEventLive from initialisation on; a driver state reset (a new
+    // lifetime) zeroes it under a thread of the last one still waiting.
+    std::atomic<uint32_t> Live;
 };
+const uint32_t HostEventLive = 0x4C495645;
+// How often a system thread's wait looks whether its event is still there.
+const auto EventLookInterval = std::chrono::milliseconds(10);
 struct HostSpinLock {
     std::atomic_flag Taken;
 };
@@ -465,6 +471,7 @@ void PlatformInitializeEvent(PlatformEvent* event)
 {
     HostEvent* host = new (event->Opaque) HostEvent;
     host->Signalled.store(0);
+    host->Live.store(HostEventLive);
 }
 
 void PlatformSetEvent(PlatformEvent* event)
@@ -488,9 +495,14 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
     if (ThisThread.Holding) {
         // The hold's watch: the requester here always has a processor, so
         // its event comes.
+        // One whose event a reset took away ends as if it were set.
         ++Kernel.SystemThreadsWaiting;
         Kernel.Changed.notify_all();
-        bool set = Kernel.Changed.wait_for(lock, ArrivalPatience, [host] { return host->Signalled.load() != 0; });
+        auto ends = [host] { return host->Signalled.load() != 0 || host->Live.load() != HostEventLive; };
+        auto giveUp = std::chrono::steady_clock::now() + ArrivalPatience;
+        bool set = ends();
+        while (!set && std::chrono::steady_clock::now() < giveUp)
+            set = Kernel.Changed.wait_for(lock, EventLookInterval, ends);
         --Kernel.SystemThreadsWaiting;
         if (!set)
             EmuAdvanceUs(static_cast<uint64_t>((-relativeTimeout100ns + 9) / 10));

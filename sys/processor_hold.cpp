@@ -206,7 +206,10 @@ void HoldingThread(void* context)
 void HoldWatchThread(void* context)
 {
     ProcessorHoldContext* hold = static_cast<ProcessorHoldContext*>(context);
-    if (!PlatformWaitForEvent(&hold->RequesterDoneEvent, WatchTimeout100ns) && Settle(hold, HoldGivenUp))
+    // A watch that gets its processor late finds the hold already taken or
+    // let go (and, on the emulated machine, a driver state reset since).
+    int settled = Released(hold) || __atomic_load_n(&hold->Settlement, __ATOMIC_ACQUIRE) != HoldUnsettled;
+    if (!settled && !PlatformWaitForEvent(&hold->RequesterDoneEvent, WatchTimeout100ns) && Settle(hold, HoldGivenUp))
         SetReleaseFlag(hold, 1);
     PlatformTerminateSystemThread();
 }

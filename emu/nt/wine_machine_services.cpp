@@ -100,10 +100,13 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
     return KernelWaitForEvent(event, relativeTimeout100ns);
 }
 
+// The chips follow the machine's clock, so a sleep moves it on and only
+// gives the processor up: the 500-ms settle sleep of every hold would
+// otherwise be most of the real time a request takes under Wine.
 void PlatformDelayExecution(int64_t relativeInterval100ns)
 {
     EmuAdvanceUs(static_cast<uint64_t>(-relativeInterval100ns) / 10);
-    KernelDelayExecution(relativeInterval100ns);
+    KernelDelayExecution(0);
 }
 
 // The chips follow the machine's clock, so a busy wait only moves it on.

@@ -89,15 +89,19 @@ scenario_start() {
         . "$scenario_repo/scripts/wine-env.sh" "$1" || return 1
     fi
     if [ -z "${SCENARIO_USE_DISPLAY:-}" ]; then
-        local n display=
-        for n in $(seq 91 140); do
-            [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=$n; break; }
-        done
-        [ -n "$display" ] || { echo "no free X display number" >&2; return 1; }
-        Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$SCENARIO_OUT/xvfb.log" 2>&1 &
+        # Xvfb takes the first free display number itself and writes it once
+        # it serves: suites started side by side never choose the same one.
+        local numbers=$SCENARIO_OUT/xvfb.display display=
+        rm -f "$numbers"
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numbers" >"$SCENARIO_OUT/xvfb.log" 2>&1 &
         xvfb_pid=$!
+        for _ in $(seq 100); do
+            display=$(head -n 1 "$numbers" 2>/dev/null)
+            [ -n "$display" ] && break
+            sleep 0.1
+        done
+        [ -n "$display" ] || { echo "Xvfb did not start (see $SCENARIO_OUT/xvfb.log)" >&2; return 1; }
         export DISPLAY=":$display"
-        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
     fi
     # One virtual desktop: pages get title bars and the main window maximizes.
     "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
@@ -241,11 +245,22 @@ service_absent() {
         fail "the Pelmix service is still installed"
 }
 
-# run_scenarios "ALL" [NAME...]: each named scenario (all by default), the
-# prefix's programs ended after each, then the summary and the exit code.
+# run_scenarios "ALL" [--group K/N | NAME...]: each named scenario (all by
+# default; with --group, every Nth of ALL from the Kth on, so that N suites,
+# each with a prefix and a display of its own, share the work), the prefix's
+# programs ended after each, then the summary and the exit code.
 run_scenarios() {
     local all=$1 s began
     shift
+    if [ "${1:-}" = --group ]; then
+        local k=${2%/*} n=${2#*/} i=0 chosen=
+        for s in $all; do
+            [ $((i % n + 1)) = "$k" ] && chosen="$chosen $s"
+            i=$((i + 1))
+        done
+        [ -n "$chosen" ] || { echo "no scenario in group $2" >&2; exit 2; }
+        set -- $chosen
+    fi
     for s in ${*:-$all}; do
         echo "--- $s"
         began=$(date +%s)
