@@ -11,7 +11,8 @@ set(DORVANE_IMAGE_SOURCES
   ${DORVANE_IMAGE_TREE}/app/bios/bios_table.cpp
   ${DORVANE_IMAGE_TREE}/app/bios/bios_merge.cpp
   ${DORVANE_IMAGE_TREE}/app/bios/pci_data.cpp
-  ${DORVANE_IMAGE_TREE}/app/common/byte_routines.cpp)
+  ${DORVANE_IMAGE_TREE}/app/common/byte_routines.cpp
+  ${DORVANE_IMAGE_TREE}/app/common/text_append.cpp)
 set(DORVANE_BOARD_IMAGE_SOURCES
   ${DORVANE_IMAGE_TREE}/tools/biosimage/board_image.cpp)
 set(DORVANE_IMAGE_INCLUDE_DIRS

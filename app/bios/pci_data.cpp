@@ -1,9 +1,8 @@
 #include "pci_data.h"
 
-#include <stdio.h>
-
 #include "bios_image.h"
 #include "orvel_cards.h"
+#include "text_append.h"
 
 namespace {
 
@@ -59,16 +58,24 @@ void PciDataProblem(const char* name, PciDataVerdict verdict, const PciData& dat
     const char* why = verdict == PciDataOtherVendor ? "a vendor no Orvel card has"
         : verdict == PciDataNotDisplay              ? "a class other than display (03)"
                                                     : 0;
+    if (size == 0)
+        return;
+    text[0] = 0;
     if (verdict == PciDataOrvel)
-        snprintf(text, size, "%s", "");
-    else if (verdict == PciDataMissing)
-        snprintf(text, size,
-                 "%s has no PCI data structure (no \"PCIR\" record where the word at 0x18 points), so the card it "
-                 "is for cannot be checked",
-                 name);
-    else
-        snprintf(text, size,
-                 "%s is not a video BIOS for an Orvel card: its PCI data structure names %04X:%04X, class %06X, "
-                 "%s",
-                 name, unsigned(data.VendorId), unsigned(data.DeviceId), unsigned(data.ClassCode), why);
+        return;
+    AppendText(text, size, name);
+    if (verdict == PciDataMissing) {
+        AppendText(text, size,
+                   " has no PCI data structure (no \"PCIR\" record where the word at 0x18 points), so the card it "
+                   "is for cannot be checked");
+        return;
+    }
+    AppendText(text, size, " is not a video BIOS for an Orvel card: its PCI data structure names ");
+    AppendHex(text, size, data.VendorId, 4);
+    AppendText(text, size, ":");
+    AppendHex(text, size, data.DeviceId, 4);
+    AppendText(text, size, ", class ");
+    AppendHex(text, size, data.ClassCode, 6);
+    AppendText(text, size, ", ");
+    AppendText(text, size, why ? why : "");
 }

@@ -13,6 +13,7 @@
 #endif
 
 #include "path_facts.h"
+#include "text_append.h"
 
 namespace {
 
@@ -97,11 +98,13 @@ int PlainFile(const char* name)
 void FlushFolderOf(const char* path)
 {
     static char folder[BackupNameSize];
-    snprintf(folder, sizeof folder, "%s", path);
+    folder[0] = 0;
+    AppendText(folder, sizeof folder, path);
     char* slash = strrchr(folder, '/');
-    if (!slash)
-        snprintf(folder, sizeof folder, ".");
-    else if (slash == folder)
+    if (!slash) {
+        folder[0] = 0;
+        AppendText(folder, sizeof folder, ".");
+    } else if (slash == folder)
         folder[1] = 0;
     else
         *slash = 0;
@@ -137,9 +140,9 @@ int HoldsBytes(const char* name, const uint8_t* bytes, uint32_t size)
 
 int TemporaryName(const char* path, int i, char* name)
 {
-    int fits =
-        i == 0 ? snprintf(name, BackupNameSize, "%s.part", path) : snprintf(name, BackupNameSize, "%s.part%d", path, i);
-    return fits >= 0 && fits < BackupNameSize;
+    name[0] = 0;
+    int fits = AppendText(name, BackupNameSize, path) && AppendText(name, BackupNameSize, ".part");
+    return fits && (i == 0 || AppendDecimal(name, BackupNameSize, uint32_t(i)));
 }
 
 // Creates the temporary file name with bytes in it. 1 when it holds them,
@@ -200,8 +203,9 @@ void RemoveLeftovers(const char* path)
 int KeptName(const char* path, char* name)
 {
     for (int n = 1; n <= KeptNames; ++n) {
-        int fits = snprintf(name, BackupNameSize, "%s.%d", path, n);
-        if (fits < 0 || fits >= BackupNameSize)
+        name[0] = 0;
+        if (!AppendText(name, BackupNameSize, path) || !AppendText(name, BackupNameSize, ".") ||
+            !AppendDecimal(name, BackupNameSize, uint32_t(n)))
             return 0;
         if (KindOfPath(name) == PathAbsent)
             return 1;
