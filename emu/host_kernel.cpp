@@ -494,8 +494,8 @@ int PlatformWaitForEvent(PlatformEvent* event, int64_t relativeTimeout100ns)
     std::unique_lock<std::mutex> lock(Kernel.Mutex);
     if (ThisThread.Holding) {
         // The hold's watch: the requester here always has a processor, so
-        // its event comes.
-        // One whose event a reset took away ends as if it were set.
+        // its event comes; one whose event a driver state reset took away
+        // ends as if it were set.
         ++Kernel.SystemThreadsWaiting;
         Kernel.Changed.notify_all();
         auto ends = [host] { return host->Signalled.load() != 0 || host->Live.load() != HostEventLive; };

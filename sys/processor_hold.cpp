@@ -73,6 +73,16 @@ void GiveBackPlacement(uint32_t affinity, int32_t priority)
     PlatformSetCurrentThreadPriority(priority);
 }
 
+// The requester's way out before its holders all spin: threads that arrive
+// later find the flag set and leave at once, and the watch ends.
+uint32_t AbandonHold(ProcessorHoldContext* hold, uint32_t affinity, int32_t priority, uint32_t result)
+{
+    SetReleaseFlag(hold, 1);
+    PlatformSetEvent(&hold->RequesterDoneEvent);
+    GiveBackPlacement(affinity, priority);
+    return result;
+}
+
 // Tells the processor it is in a spin-wait loop; no effect on the logic.
 inline void SpinPause()
 {
@@ -119,19 +129,10 @@ uint32_t HoldProcessors()
         created = PlatformCreateSystemThread(HoldingThread, hold);
     if (created)
         created = PlatformCreateSystemThread(HoldWatchThread, hold);
-    if (!created) {
-        SetReleaseFlag(hold, 1);
-        PlatformSetEvent(&hold->RequesterDoneEvent);
-        GiveBackPlacement(oldAffinity, oldPriority);
-        return PELMIX_RESULT_THREAD_CREATE;
-    }
-    if (!PlatformWaitForEvent(&hold->AllHeldEvent, HoldTimeout100ns)) {
-        // Threads that arrive later find the flag set and leave at once.
-        SetReleaseFlag(hold, 1);
-        PlatformSetEvent(&hold->RequesterDoneEvent);
-        GiveBackPlacement(oldAffinity, oldPriority);
-        return PELMIX_RESULT_HOLD_TIMEOUT;
-    }
+    if (!created)
+        return AbandonHold(hold, oldAffinity, oldPriority, PELMIX_RESULT_THREAD_CREATE);
+    if (!PlatformWaitForEvent(&hold->AllHeldEvent, HoldTimeout100ns))
+        return AbandonHold(hold, oldAffinity, oldPriority, PELMIX_RESULT_HOLD_TIMEOUT);
     // Taken at DISPATCH_LEVEL, where no change of affinity can move the
     // requester off its processor any more.
     uint8_t oldIrql = PlatformRaiseIrql(PlatformDispatchLevel);
@@ -206,10 +207,7 @@ void HoldingThread(void* context)
 void HoldWatchThread(void* context)
 {
     ProcessorHoldContext* hold = static_cast<ProcessorHoldContext*>(context);
-    // A watch that gets its processor late finds the hold already taken or
-    // let go (and, on the emulated machine, a driver state reset since).
-    int settled = Released(hold) || __atomic_load_n(&hold->Settlement, __ATOMIC_ACQUIRE) != HoldUnsettled;
-    if (!settled && !PlatformWaitForEvent(&hold->RequesterDoneEvent, WatchTimeout100ns) && Settle(hold, HoldGivenUp))
+    if (!PlatformWaitForEvent(&hold->RequesterDoneEvent, WatchTimeout100ns) && Settle(hold, HoldGivenUp))
         SetReleaseFlag(hold, 1);
     PlatformTerminateSystemThread();
 }
